@@ -1,0 +1,129 @@
+#include "browser/EngineLoader.h"
+
+#include "platform/Errors.h"
+#include "platform/ProgramFolder.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+
+namespace orvex {
+
+namespace {
+
+EngineFactory &TestFactory()
+{
+    static EngineFactory factory;
+    return factory;
+}
+
+const char *ModuleFileName(EngineKind kind)
+{
+    return kind == EngineKind::InternetExplorer ? "iexplore.so" : "mozctl.so";
+}
+
+bool IsRegularFile(const std::string &path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string WorkingFolder()
+{
+    char buffer[4096];
+    if (!::getcwd(buffer, sizeof buffer))
+        return std::string();
+    std::string folder = buffer;
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+// The place the loader looks first, used in messages when nothing is found.
+std::string ExpectedPath(EngineKind kind)
+{
+    if (kind == EngineKind::Gecko)
+        return WorkingFolder() + ModuleFileName(kind);
+    return ProgramFolder() + ModuleFileName(kind);
+}
+
+// Factories of the modules loaded so far, by full path. A module stays loaded
+// for the rest of the run: controls and their widgets carry its code.
+std::map<std::string, CreateWebBrowserFn> &LoadedModules()
+{
+    static std::map<std::string, CreateWebBrowserFn> modules;
+    return modules;
+}
+
+CreateWebBrowserFn LoadFactory(EngineKind kind)
+{
+    const std::string path = FindEngineModule(kind);
+    if (path.empty())
+        throw Error(std::string("エンジン モジュール ") + ExpectedPath(kind) +
+                    " が見つかりません");
+
+    auto known = LoadedModules().find(path);
+    if (known != LoadedModules().end())
+        return known->second;
+
+    void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char *why = ::dlerror();
+        throw Error("エンジン モジュール " + path + " を読み込めません: " +
+                    (why ? why : "unknown error"));
+    }
+    ::dlerror();
+    void *symbol = ::dlsym(handle, CreateWebBrowserSymbol);
+    if (!symbol) {
+        const char *why = ::dlerror();
+        // Nothing of the module is in use yet, so it may go again.
+        ::dlclose(handle);
+        throw Error("エンジン モジュール " + path + " に " + CreateWebBrowserSymbol +
+                    " がありません" + (why ? std::string(": ") + why : std::string()));
+    }
+    auto factory = reinterpret_cast<CreateWebBrowserFn>(symbol);
+    LoadedModules()[path] = factory;
+    return factory;
+}
+
+} // namespace
+
+std::string FindEngineModule(EngineKind kind)
+{
+    const std::string file = ModuleFileName(kind);
+    if (kind == EngineKind::Gecko) {
+        // The working directory is the Gecko folder once a Gecko window has
+        // been opened with the Mozilla option on.
+        const std::string local = WorkingFolder() + file;
+        if (IsRegularFile(local))
+            return local;
+    }
+    const std::string beside = ProgramFolder() + file;
+    return IsRegularFile(beside) ? beside : std::string();
+}
+
+std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent)
+{
+    if (TestFactory())
+        return std::unique_ptr<WebBrowser2>(TestFactory()(kind, parent));
+
+    CreateWebBrowserFn factory = LoadFactory(kind);
+    WebBrowser2 *browser = nullptr;
+    try {
+        browser = factory(parent);
+    } catch (const std::exception &e) {
+        throw Error(std::string("エンジン モジュール ") + ModuleFileName(kind) +
+                    " でコントロールを作成できません: " + e.what());
+    }
+    if (!browser)
+        throw Error(std::string("エンジン モジュール ") + ModuleFileName(kind) +
+                    " でコントロールを作成できません");
+    return std::unique_ptr<WebBrowser2>(browser);
+}
+
+void SetEngineFactoryForTesting(EngineFactory factory) { TestFactory() = std::move(factory); }
+
+} // namespace orvex

@@ -1,0 +1,104 @@
+// A scriptable stand-in for an engine control. It records every operation it
+// is asked to perform, lets a test set what it reports (LocationURL, Busy),
+// raises any event on its sink on demand and can be told to fail the next
+// Navigate or ExecWB. InstallFakeEngines() makes CreateWebBrowser hand out
+// fakes instead of loading the engine modules.
+#pragma once
+
+#include "browser/EngineLoader.h"
+#include "browser/WebBrowser.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+namespace orvex::test {
+
+class FakeEngine : public WebBrowser2 {
+public:
+    explicit FakeEngine(QWidget *parent, EngineKind kind = EngineKind::InternetExplorer);
+    ~FakeEngine() override;
+
+    // WebBrowser2
+    QWidget *Control() override { return widget_; }
+    void SetEvents(WebBrowserEvents *sink) override;
+    void SetHostOptions(const HostOptions &options) override;
+    void Navigate(const QString &url) override;
+    void GoBack() override;
+    void GoForward() override;
+    void Refresh() override;
+    void Stop() override;
+    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(),
+                QVariant *out = nullptr) override;
+    QString LocationURL() const override { return location_; }
+    bool Busy() const override { return busy_; }
+    QString EngineName() const override;
+
+    // What the control was asked to do, one entry per call, e.g.
+    // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
+    // "SetHostOptions(accel=1,noContext=0,flags=0x4000,dl=0x70)".
+    std::vector<std::string> log;
+    std::string LastCall() const { return log.empty() ? std::string() : log.back(); }
+    bool Called(const std::string &entry) const; // any entry equal to this
+    int CountOf(const std::string &prefix) const; // entries starting with this
+
+    // Values the control reports.
+    void SetLocationURL(const QString &url) { location_ = url; }
+    void SetBusy(bool busy) { busy_ = busy; }
+    // When true (the default), Navigate sets LocationURL to the address it
+    // was given, as a real engine does once the page has loaded.
+    bool navigateSetsLocation = true;
+
+    // The next Navigate / ExecWB throws std::runtime_error with this message
+    // (once; empty message = no failure).
+    void FailNextNavigate(const std::string &message) { failNavigate_ = message; }
+    void FailNextExecWB(const std::string &message) { failExecWB_ = message; }
+
+    HostOptions hostOptions;      // the last options handed over
+    bool hostOptionsSet = false;
+    int zoom = 2;                 // the last ZOOM level (0..4)
+    WebBrowserEvents *Sink() const { return sink_; }
+    EngineKind Kind() const { return kind_; }
+
+    // Events, delivered to the sink (nothing happens without one).
+    void RaiseStatus(const QString &text);
+    void RaiseProgress(int progress, int progressMax = 100);
+    void RaiseCommandState(int command, bool enable);
+    void RaiseTitle(const QString &title);
+    // Returns cancel; ppDisp receives what the host handed back.
+    bool RaiseNewWindow(WebBrowser2 *&ppDisp);
+    bool RaiseBeforeNavigate(const QString &url); // returns cancel
+
+private:
+    EngineKind kind_;
+    QPointer<QWidget> widget_;
+    WebBrowserEvents *sink_ = nullptr;
+    QString location_;
+    bool busy_ = false;
+    std::string failNavigate_;
+    std::string failExecWB_;
+};
+
+// A fake made by the installed factory, with the engine it stands for. The
+// pointer is cleared when the fake is destroyed.
+struct CreatedFake {
+    FakeEngine *engine;
+    EngineKind kind;
+    QWidget *parent;
+};
+
+// Makes CreateWebBrowser create fakes and returns the list they are recorded
+// in (cleared on each install). Destroyed fakes stay in the list with
+// engine == nullptr. RemoveFakeEngines() restores the real modules.
+std::vector<CreatedFake> &InstallFakeEngines();
+void RemoveFakeEngines();
+std::vector<CreatedFake> &CreatedFakes();
+// The live fakes of one engine, oldest first.
+std::vector<FakeEngine *> LiveFakes(EngineKind kind);
+// While set, the installed factory fails the next creation of that engine
+// with orvex::Error naming the module, as a missing module does.
+void FailNextCreate(EngineKind kind, bool fail = true);
+
+} // namespace orvex::test
