@@ -1,0 +1,33 @@
+// Errors carry the user's message as UTF-8 text. Every handler runs inside the
+// guard (UiServices.h), which shows the message in the standard error box.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace orvex {
+
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The text the standard error box shows for a message: "." is appended when
+// the text is not empty and its last character sorts after "." (Japanese
+// texts always get it).
+std::string ErrorBoxText(const std::string &message);
+
+// Replaces the first "%s" of a message pattern with the argument.
+std::string FormatMessage(const std::string &pattern, const std::string &argument);
+
+// The messages used across the program.
+namespace msg {
+inline constexpr const char *CannotOpenFile = "ファイル %s は開けません";
+inline constexpr const char *CannotCreateFile = "ファイル %s を作成できません";
+inline constexpr const char *CannotWriteSettings = "%s に書き込めません";
+inline constexpr const char *NotAnInteger = "'%s' は整数ではありません";
+// %0:s is the mask, %1:d the 1-based position of the offending character.
+inline constexpr const char *InvalidMask = "%1:d 番目の文字（'%0:s'）は正しくないマスク文字です";
+} // namespace msg
+
+} // namespace orvex

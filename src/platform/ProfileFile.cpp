@@ -1,0 +1,442 @@
+#include "platform/ProfileFile.h"
+
+#include "platform/CodePage.h"
+#include "platform/FileIO.h"
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <vector>
+
+namespace orvex {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr size_t kMaxValueBytes = 2047;
+
+// How the file's bytes are stored. A file that is neither marked nor valid
+// UTF-8 is CP932 (pure ASCII counts as CP932: new text goes out in CP932).
+enum class Encoding { Cp932, Utf8, Utf8Bom };
+
+struct KeyEntry {
+    std::string value;   // UTF-8, unquoted, capped
+    size_t valueStart;   // raw offsets of the trimmed value
+    size_t lineEnd;      // end of the line's content, before its break
+};
+
+struct Section {
+    // Where a new key goes: after the section's last key line (or its header).
+    size_t insertAt = 0;
+    bool insertNeedsBreak = false; // that line is the last and has no break
+    std::unordered_map<std::string, KeyEntry> keys; // folded name -> first entry
+};
+
+struct ParsedFile {
+    std::string raw;
+    Encoding encoding = Encoding::Cp932;
+    std::unordered_map<std::string, Section> sections; // folded name -> first section
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// Names match without regard to ASCII case; other characters as they are.
+std::string Fold(std::string_view utf8)
+{
+    std::string folded(utf8);
+    for (char &c : folded) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+Encoding DetectEncoding(std::string_view raw)
+{
+    if (raw.substr(0, kBom.size()) == kBom) {
+        return Encoding::Utf8Bom;
+    }
+    if (!IsValidUtf8(raw)) {
+        return Encoding::Cp932;
+    }
+    for (const char c : raw) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return Encoding::Utf8;
+        }
+    }
+    return Encoding::Cp932;
+}
+
+std::string ToUtf8(std::string_view raw, Encoding encoding)
+{
+    return encoding == Encoding::Cp932 ? Cp932ToUtf8(raw) : std::string(raw);
+}
+
+bool FromUtf8(std::string_view utf8, Encoding encoding, std::string &out)
+{
+    if (encoding == Encoding::Cp932) {
+        return Utf8ToCp932(utf8, out);
+    }
+    out.assign(utf8);
+    return true;
+}
+
+// Bytes a character takes in CP932: one for ASCII and half-width katakana,
+// two for the rest (characters CP932 lacks count as two as well).
+size_t Cp932Width(uint32_t cp) { return cp < 0x80 || (cp >= 0xFF61 && cp <= 0xFF9F) ? 1 : 2; }
+
+// Cuts UTF-8 text to at most kMaxValueBytes CP932 bytes, never inside a
+// character.
+void CapValue(std::string &utf8)
+{
+    size_t width = 0;
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        size_t length = 1;
+        uint32_t cp = lead;
+        if (lead >= 0xF0) {
+            length = 4;
+        } else if (lead >= 0xE0) {
+            length = 3;
+            if (i + 2 < utf8.size()) {
+                cp = ((lead & 0x0F) << 12) | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3F) << 6) |
+                     (static_cast<unsigned char>(utf8[i + 2]) & 0x3F);
+            }
+        } else if (lead >= 0xC0) {
+            length = 2;
+        }
+        width += Cp932Width(cp);
+        if (width > kMaxValueBytes) {
+            utf8.resize(i);
+            return;
+        }
+        i += length;
+    }
+}
+
+std::string Unquote(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::string(value);
+}
+
+std::shared_ptr<ParsedFile> Parse(std::string raw)
+{
+    auto file = std::make_shared<ParsedFile>();
+    file->raw = std::move(raw);
+    file->encoding = DetectEncoding(file->raw);
+    const std::string_view text = file->raw;
+    const size_t n = text.size();
+    size_t pos = file->encoding == Encoding::Utf8Bom ? kBom.size() : 0;
+
+    // "[", "]", "=", ";", CR and LF never occur inside a CP932 double-byte
+    // character, so the raw bytes can be split and scanned directly.
+    Section *current = nullptr;
+    while (pos < n) {
+        size_t end = pos;
+        while (end < n && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        size_t next = end;
+        if (next < n) {
+            next += (text[next] == '\r' && next + 1 < n && text[next + 1] == '\n') ? 2 : 1;
+        }
+        const bool hasBreak = next > end;
+
+        size_t start = pos;
+        while (start < end && IsBlank(text[start])) {
+            ++start;
+        }
+        const std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.front() == '[' && line.find(']') != std::string_view::npos) {
+            const size_t close = line.rfind(']');
+            const std::string name = Fold(ToUtf8(Trim(line.substr(1, close - 1)), file->encoding));
+            const auto inserted = file->sections.try_emplace(name);
+            // Only the first section of a name counts; later ones are ignored.
+            current = inserted.second ? &inserted.first->second : nullptr;
+            if (current != nullptr) {
+                current->insertAt = next;
+                current->insertNeedsBreak = !hasBreak;
+            }
+        } else if (current != nullptr && !line.empty() && line.front() != ';') {
+            const size_t equals = line.find('=');
+            const std::string_view name = Trim(line.substr(0, equals));
+            if (equals != std::string_view::npos && !name.empty()) {
+                size_t valueStart = start + equals + 1;
+                while (valueStart < end && IsBlank(text[valueStart])) {
+                    ++valueStart;
+                }
+                const std::string folded = Fold(ToUtf8(name, file->encoding));
+                if (current->keys.find(folded) == current->keys.end()) {
+                    std::string value = Unquote(ToUtf8(Trim(text.substr(valueStart, end - valueStart)), file->encoding));
+                    CapValue(value);
+                    current->keys.emplace(folded, KeyEntry{std::move(value), valueStart, end});
+                }
+                current->insertAt = next;
+                current->insertNeedsBreak = !hasBreak;
+            }
+        }
+        pos = next;
+    }
+    return file;
+}
+
+// --- The cache -------------------------------------------------------------
+
+struct FileStamp {
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    timespec mtime;
+    timespec ctime;
+};
+
+FileStamp StampOf(const struct stat &st)
+{
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+bool operator==(const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+bool SameStamp(const FileStamp &a, const FileStamp &b)
+{
+    return a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime == b.mtime && a.ctime == b.ctime;
+}
+
+timespec Now()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+// File times are coarse (a clock tick, up to two seconds on some file
+// systems): a change made just after a read can leave every field of the
+// stamp unchanged. A stamp is trusted only when the content was last seen
+// well after the file's last change; before that the content is compared.
+constexpr time_t kRacySeconds = 3;
+
+bool StampTrusted(const FileStamp &stamp, const timespec &verifiedAt)
+{
+    const time_t changed = std::max(stamp.mtime.tv_sec, stamp.ctime.tv_sec);
+    return verifiedAt.tv_sec - changed > kRacySeconds;
+}
+
+struct CacheEntry {
+    FileStamp stamp;
+    timespec verifiedAt; // when the content was last read and found current
+    std::shared_ptr<const ParsedFile> file;
+};
+
+std::mutex &CacheMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::unordered_map<std::string, CacheEntry> &Cache()
+{
+    static std::unordered_map<std::string, CacheEntry> cache;
+    return cache;
+}
+
+// The parsed file as it is now, or nullptr when it does not exist or cannot
+// be read. Caller holds the cache mutex.
+std::shared_ptr<const ParsedFile> Load(const std::string &path)
+{
+    auto &cache = Cache();
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        cache.erase(path);
+        return nullptr;
+    }
+    const FileStamp stamp = StampOf(st);
+    const auto it = cache.find(path);
+    if (it != cache.end() && SameStamp(it->second.stamp, stamp) &&
+        StampTrusted(stamp, it->second.verifiedAt)) {
+        return it->second.file;
+    }
+
+    const timespec readAt = Now();
+    std::string raw;
+    if (!ReadFileBytes(path, raw)) {
+        cache.erase(path);
+        return nullptr;
+    }
+    if (it != cache.end() && SameStamp(it->second.stamp, stamp) && it->second.file->raw == raw) {
+        it->second.verifiedAt = readAt;
+        return it->second.file;
+    }
+    std::shared_ptr<const ParsedFile> file = Parse(std::move(raw));
+    cache[path] = CacheEntry{stamp, readAt, file};
+    return file;
+}
+
+// --- Writing ----------------------------------------------------------------
+
+bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+// A value with blanks at either end, or one that is itself wrapped in
+// quotes, would not read back as written: it is stored inside quotes.
+std::string StoredValue(std::string value)
+{
+    // A value never spans lines; a break would split the file's structure.
+    for (char &c : value) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    const bool blankEnds = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
+    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+    return blankEnds || quoted ? "\"" + value + "\"" : value;
+}
+
+// Applies the write to the bytes of `file` (already in its encoding). False
+// when the new text has no form in the file's encoding.
+bool Splice(const ParsedFile &file, const std::string &section, const std::string &key,
+            const std::string &value, std::string &out)
+{
+    const std::string &raw = file.raw;
+    const auto sectionIt = file.sections.find(Fold(section));
+    if (sectionIt != file.sections.end()) {
+        const Section &found = sectionIt->second;
+        const auto keyIt = found.keys.find(Fold(key));
+        if (keyIt != found.keys.end()) {
+            std::string encoded;
+            if (!FromUtf8(value, file.encoding, encoded)) {
+                return false;
+            }
+            const KeyEntry &entry = keyIt->second;
+            out = raw.substr(0, entry.valueStart) + encoded + raw.substr(entry.lineEnd);
+            return true;
+        }
+        std::string encoded;
+        if (!FromUtf8(key + "=" + value + "\r\n", file.encoding, encoded)) {
+            return false;
+        }
+        out = raw.substr(0, found.insertAt);
+        if (found.insertNeedsBreak) {
+            out += "\r\n";
+        }
+        out += encoded;
+        out += raw.substr(found.insertAt);
+        return true;
+    }
+    std::string encoded;
+    if (!FromUtf8("[" + section + "]\r\n" + key + "=" + value + "\r\n", file.encoding, encoded)) {
+        return false;
+    }
+    out = raw;
+    const size_t bodyStart = file.encoding == Encoding::Utf8Bom ? kBom.size() : 0;
+    if (out.size() > bodyStart && out.back() != '\n' && out.back() != '\r') {
+        out += "\r\n";
+    }
+    out += encoded;
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> ReadProfileValue(const std::string &path, const std::string &section,
+                                            const std::string &key)
+{
+    std::lock_guard<std::mutex> lock(CacheMutex());
+    const std::shared_ptr<const ParsedFile> file = Load(path);
+    if (!file) {
+        return std::nullopt;
+    }
+    const auto sectionIt = file->sections.find(Fold(Trim(section)));
+    if (sectionIt == file->sections.end()) {
+        return std::nullopt;
+    }
+    const auto keyIt = sectionIt->second.keys.find(Fold(Trim(key)));
+    if (keyIt == sectionIt->second.keys.end()) {
+        return std::nullopt;
+    }
+    return keyIt->second.value;
+}
+
+std::string GetPrivateProfileString(const std::string &section, const std::string &key,
+                                    const std::string &defaultValue, const std::string &path)
+{
+    std::optional<std::string> value = ReadProfileValue(path, section, key);
+    return value ? std::move(*value) : defaultValue;
+}
+
+bool WritePrivateProfileString(const std::string &section, const std::string &key,
+                               const std::string &value, const std::string &path)
+{
+    const std::string sectionName(Trim(section));
+    const std::string keyName(Trim(key));
+    if (sectionName.empty() || keyName.empty() || HasLineBreak(sectionName) || HasLineBreak(keyName) ||
+        keyName.find('=') != std::string::npos || keyName.front() == ';' || keyName.front() == '[' ||
+        !IsValidUtf8(sectionName) || !IsValidUtf8(keyName) || !IsValidUtf8(value)) {
+        return false;
+    }
+    const std::string stored = StoredValue(value);
+
+    std::lock_guard<std::mutex> lock(CacheMutex());
+    std::shared_ptr<const ParsedFile> file = Load(path);
+    struct stat st {};
+    if (!file && stat(path.c_str(), &st) == 0) {
+        return false; // there, but not a readable file: never overwrite it blind
+    }
+    if (!file) {
+        file = Parse(std::string());
+    }
+
+    std::string bytes;
+    if (!Splice(*file, sectionName, keyName, stored, bytes)) {
+        // The new text has no CP932 form: the whole file moves to UTF-8.
+        std::string utf8(kBom);
+        utf8 += Cp932ToUtf8(file->raw);
+        file = Parse(std::move(utf8));
+        if (!Splice(*file, sectionName, keyName, stored, bytes)) {
+            return false;
+        }
+    }
+    if (file->encoding == Encoding::Cp932 && DetectEncoding(bytes) == Encoding::Utf8) {
+        // CP932 bytes that happen to form valid UTF-8 (half-width katakana
+        // can) would be read back as UTF-8: mark the file as UTF-8 instead.
+        std::string utf8(kBom);
+        utf8 += Cp932ToUtf8(bytes);
+        bytes = std::move(utf8);
+    }
+
+    if (!WriteFileAtomic(path, bytes)) {
+        return false;
+    }
+    Cache().erase(path);
+    if (stat(path.c_str(), &st) == 0) {
+        Cache()[path] = CacheEntry{StampOf(st), Now(), Parse(std::move(bytes))};
+    }
+    return true;
+}
+
+void ClearProfileCache()
+{
+    std::lock_guard<std::mutex> lock(CacheMutex());
+    Cache().clear();
+}
+
+} // namespace orvex
