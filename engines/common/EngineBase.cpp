@@ -1,0 +1,211 @@
+#include "EngineBase.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWidget>
+#include <stdexcept>
+
+namespace orvex::engine {
+
+namespace {
+
+// How long a catcher waits for its first navigation before it takes the
+// request for a window.open('') of an empty page.
+constexpr int kBlankCatchDelayMs = 300;
+
+} // namespace
+
+qreal ZoomFactorForLevel(int level)
+{
+    static const qreal factors[] = {0.6, 0.8, 1.0, 1.3, 1.6};
+    if (level < 0 || level > 4)
+        throw std::runtime_error("text size " + std::to_string(level) + " is out of range 0..4");
+    return factors[level];
+}
+
+QUrl AddressToUrl(const QString &address)
+{
+    const QString text = address.trimmed();
+    if (text.isEmpty())
+        return QUrl(QStringLiteral("about:blank"));
+    // A plain path given to load() silently shows about:blank.
+    if (text.startsWith(QLatin1Char('/')) && QFileInfo::exists(text))
+        return QUrl::fromLocalFile(text);
+    // A relative name of an existing file in the working directory opens
+    // that file; anything else is read as a web address.
+    QUrl url = QUrl::fromUserInput(text, QDir::currentPath());
+    if (!url.isValid())
+        throw std::runtime_error("invalid address: " + address.toStdString());
+    return url;
+}
+
+QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
+                       const QString &filter)
+{
+    if (in.type() == QVariant::String && !in.toString().isEmpty())
+        return in.toString();
+    const QByteArray scripted = qgetenv("ORVEX_SAVEAS_PATH");
+    if (!scripted.isEmpty())
+        return QString::fromLocal8Bit(scripted);
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("名前を付けて保存"), suggestedName,
+                                        filter);
+}
+
+bool AcceleratorBlocker::eventFilter(QObject *watched, QEvent *event)
+{
+    if (blocking) {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto modifiers = static_cast<QKeyEvent *>(event)->modifiers();
+            if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
+                return true;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+BrowserBase::BrowserBase() : keyBlocker_(new AcceleratorBlocker(this))
+{
+    catchTimer_.setSingleShot(true);
+    catchTimer_.setInterval(kBlankCatchDelayMs);
+    connect(&catchTimer_, &QTimer::timeout, this,
+            [this] { RaiseBeforeNavigate(QStringLiteral("about:blank")); });
+}
+
+BrowserBase::~BrowserBase() { Detach(); }
+
+void BrowserBase::SetHostOptions(const HostOptions &options)
+{
+    options_ = options;
+    keyBlocker_->blocking = !options.enableAccelerator;
+    ApplyHostOptions(options);
+}
+
+void BrowserBase::Navigate(const QString &url) { Load(AddressToUrl(url)); }
+
+void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant *out)
+{
+    switch (cmdID) {
+    case OLECMDID_SAVEAS: {
+        QWidget *parent = Control() ? Control()->window() : nullptr;
+        const QString path = ChooseSavePath(parent, in, SuggestedSaveName(), SaveFilter());
+        if (!path.isEmpty())
+            SaveTo(path);
+        break;
+    }
+    case OLECMDID_COPY:
+        Copy();
+        break;
+    case OLECMDID_SELECTALL:
+        SelectAll();
+        break;
+    case OLECMDID_ZOOM:
+        if (in.isValid()) {
+            bool ok = false;
+            const int level = in.toInt(&ok);
+            if (!ok)
+                throw std::runtime_error("text size is not a number");
+            ApplyZoom(ZoomFactorForLevel(level));
+            zoomLevel_ = level;
+        }
+        if (out)
+            *out = zoomLevel_;
+        break;
+    default:
+        throw std::runtime_error("unsupported command " + std::to_string(cmdID) +
+                                 " (option " + std::to_string(cmdexecopt) + ")");
+    }
+}
+
+QString BrowserBase::SuggestedSaveName() const { return QString(); }
+
+QString BrowserBase::SaveFilter() const
+{
+    return QStringLiteral("Web ページ (*.html *.htm);;すべてのファイル (*)");
+}
+
+void BrowserBase::EmitStatus(const QString &text)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnStatusTextChange(text);
+    }
+}
+
+void BrowserBase::EmitProgress(int progress)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnProgressChange(progress, 100);
+    }
+}
+
+void BrowserBase::EmitTitle(const QString &title)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnTitleChange(title);
+    }
+}
+
+void BrowserBase::EmitCommandState(int command, bool enable)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnCommandStateChange(command, enable);
+    }
+}
+
+void BrowserBase::UpdateCommandStates(bool backEnabled, bool forwardEnabled)
+{
+    // Engines report spurious disable/enable pairs (a right click in
+    // QtWebKit); only real changes reach the host.
+    QPointer<BrowserBase> self(this);
+    if (backEnabled != backEnabled_) {
+        backEnabled_ = backEnabled;
+        EmitCommandState(CSC_NAVIGATEBACK, backEnabled);
+    }
+    if (self && forwardEnabled != forwardEnabled_) {
+        forwardEnabled_ = forwardEnabled;
+        EmitCommandState(CSC_NAVIGATEFORWARD, forwardEnabled);
+    }
+}
+
+WebBrowser2 *BrowserBase::RequestNewWindow()
+{
+    WebBrowserEvents *sink = sink_;
+    if (!sink)
+        return nullptr;
+    WebBrowser2 *target = nullptr;
+    bool cancel = false;
+    {
+        DeliveryScope scope;
+        sink->OnNewWindow2(target, cancel);
+    }
+    return cancel ? nullptr : target;
+}
+
+bool BrowserBase::RaiseBeforeNavigate(const QString &url)
+{
+    catchTimer_.stop();
+    WebBrowserEvents *sink = sink_;
+    if (!sink)
+        return false;
+    bool cancel = false;
+    DeliveryScope scope;
+    sink->OnBeforeNavigate2(url, cancel);
+    return cancel;
+}
+
+void BrowserBase::BeginCatch() { catchTimer_.start(); }
+
+} // namespace orvex::engine

@@ -1,0 +1,115 @@
+// What both engine modules share: the event sink with its delivery rules,
+// the Busy flag, the back/forward state that is reported only when it really
+// changes, the new-window catcher hand-off, ExecWB argument checking, the
+// accelerator key filter and the address conversion. Each module compiles
+// its own copy; nothing here is exported.
+#pragma once
+
+#include "browser/WebBrowser.h"
+
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+namespace orvex::engine {
+
+// Text sizes 0..4 as zoom factors. Throws std::runtime_error outside 0..4.
+qreal ZoomFactorForLevel(int level);
+
+// The address to load for what the user or the program typed: "" is
+// about:blank, an existing local path becomes a file URL, anything else goes
+// through QUrl::fromUserInput. Throws std::runtime_error when nothing valid
+// comes out.
+QUrl AddressToUrl(const QString &address);
+
+// Where SAVEAS writes: the input when it is a file name, else the path in
+// ORVEX_SAVEAS_PATH when that is set (tests and scripted runs), else the
+// user's answer in a save dialog. "" means the user cancelled.
+QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
+                       const QString &filter);
+
+// Eats key events with Ctrl or Alt held while blocking is on, so that the page
+// never sees accelerators and the host's shortcuts still work.
+class AcceleratorBlocker : public QObject {
+public:
+    using QObject::QObject;
+    bool blocking = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
+
+// Counts sink calls in progress anywhere in the module. A control destroyed
+// from inside one of its own events (the host closing a catcher while it
+// answers OnBeforeNavigate2) must not delete its widget, and with it the
+// page, while the engine is still inside that page's code.
+class DeliveryScope {
+public:
+    DeliveryScope() { ++depth_; }
+    ~DeliveryScope() { --depth_; }
+    DeliveryScope(const DeliveryScope &) = delete;
+    DeliveryScope &operator=(const DeliveryScope &) = delete;
+    static bool Active() { return depth_ > 0; }
+
+private:
+    static inline int depth_ = 0;
+};
+
+class BrowserBase : public QObject, public WebBrowser2 {
+public:
+    BrowserBase();
+    ~BrowserBase() override;
+
+    void SetEvents(WebBrowserEvents *sink) override { sink_ = sink; }
+    void SetHostOptions(const HostOptions &options) override;
+    void Navigate(const QString &url) override;
+    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(),
+                QVariant *out = nullptr) override;
+    bool Busy() const override { return busy_; }
+
+    // Called by the engine's page. None of them touches the control after
+    // the sink returns, so the host may destroy the control in its handler.
+    void EmitStatus(const QString &text);
+    void EmitProgress(int progress);
+    void EmitTitle(const QString &title);
+    // Asks the host for a catcher; nullptr when it refuses.
+    WebBrowser2 *RequestNewWindow();
+    // A main-frame navigation is about to begin here; returns cancel.
+    bool RaiseBeforeNavigate(const QString &url);
+
+    // This control was handed to a page as the target of a new window. A
+    // window.open('') never asks to navigate: after a short wait the catcher
+    // reports about:blank itself.
+    void BeginCatch();
+
+protected:
+    // Engine specifics behind the shared operations.
+    virtual void Load(const QUrl &url) = 0;
+    virtual void ApplyZoom(qreal factor) = 0;
+    virtual void SaveTo(const QString &path) = 0;
+    virtual void Copy() = 0;
+    virtual void SelectAll() = 0;
+    virtual void ApplyHostOptions(const HostOptions &options) = 0;
+    virtual QString SuggestedSaveName() const;
+    virtual QString SaveFilter() const;
+
+    void SetBusy(bool busy) { busy_ = busy; }
+    void UpdateCommandStates(bool backEnabled, bool forwardEnabled);
+    // Stops every event: the destructors of the engine classes call it first.
+    void Detach() { sink_ = nullptr; catchTimer_.stop(); }
+
+    int zoomLevel_ = 2;
+    HostOptions options_;
+    AcceleratorBlocker *keyBlocker_;
+
+private:
+    void EmitCommandState(int command, bool enable);
+
+    WebBrowserEvents *sink_ = nullptr;
+    bool busy_ = false;
+    bool backEnabled_ = false;
+    bool forwardEnabled_ = false;
+    QTimer catchTimer_;
+};
+
+} // namespace orvex::engine
