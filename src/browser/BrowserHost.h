@@ -1,0 +1,60 @@
+// What a browser child window needs of the main window: its page
+// indicators, the shared state and the tab routines. The main window
+// implements it; tests can drive child windows through it too.
+#pragma once
+
+#include "browser/EngineLoader.h"
+
+#include <QString>
+#include <cstdint>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+
+namespace orvex {
+
+class TChildForm;
+
+// The main window's one set of page indicators and the items a child window
+// enables and disables.
+struct PageIndicators {
+    QLineEdit *txtAddress = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QLabel *StatusPanel = nullptr; // first panel of StatusBar1
+    QAction *BackCtrl = nullptr;
+    QAction *FrwrdCtrl = nullptr;
+    QAction *StopCtrl = nullptr;
+    QAction *ReLoadCtrl = nullptr;
+    QAction *mnuFile_SaveAs = nullptr;
+    QAction *mnuEdit_slrAll = nullptr;
+    QAction *mnuEdit_Copy = nullptr;
+    QAction *mnuShow_Size = nullptr;
+};
+
+// Window state for new child windows: normal (0), minimized (1), maximized (2).
+enum class ChildState : int { Normal = 0, Minimized = 1, Maximized = 2 };
+
+// Nonzero while "全て閉じる(&L)" closes every window.
+extern int AllClosing;
+
+class BrowserHost {
+public:
+    virtual ~BrowserHost() = default;
+    virtual PageIndicators &Indicators() = 0;
+    virtual TChildForm *ActiveChild() = 0;
+    virtual ChildState &ChildWinState() = 0;
+    virtual uint8_t MojiSize() const = 0;
+    virtual void CheckMojiSize(int size) = 0;
+    virtual void SelectTabOfWindow(int32_t number) = 0;      // tab index := FindTab(number)
+    virtual void SetTabCaptionOfWindow(int32_t number, const QString &caption) = 0;
+    virtual void RemoveTab(int32_t number) = 0;
+    virtual void AddClosedURL(const QString &address) = 0;    // the recently closed list
+    virtual void ChildClosed(TChildForm *child) = 0;          // bookkeeping of live windows
+    // A page asks for a new window: the host answers with a catcher of the
+    // same engine (or refuses).
+    virtual void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel) = 0;
+};
+
+} // namespace orvex

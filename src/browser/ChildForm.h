@@ -1,0 +1,65 @@
+// The browser child window: one page in one engine inside the main window's
+// MDI area. Tfrm_IE and Tfrm_MZ are twins; what they share stands here, and
+// each names its differences (progress arithmetic, stop button, text size,
+// the order of the first resize).
+#pragma once
+
+#include "browser/BrowserHost.h"
+#include "browser/WebBrowser.h"
+
+#include <QMdiSubWindow>
+#include <cstdint>
+
+namespace orvex {
+
+class TChildForm : public QMdiSubWindow, public WebBrowserEvents {
+    Q_OBJECT
+public:
+    ~TChildForm() override;
+
+    int32_t Tag = 0; // the window number, key of the window's tab
+    bool BackState = false;
+    bool FrwrdState = false;
+    bool StopState = false;
+    bool ReLoadState = false;
+    bool IsOpen = false;
+    int ProgressPos = 0;
+
+    virtual EngineKind Kind() const = 0;
+    WebBrowser2 *Browser() const { return browser_; }
+
+    // Runs the window's close handling and closes it (same as its close box).
+    void CloseWindow() { close(); }
+    // Destroys the window without its close handling (main window shutdown).
+    void Discard();
+
+    void SubChange(bool active);
+    virtual void FormActivate() = 0;
+    virtual void FormResize() = 0;
+
+    // Engine events.
+    void OnStatusTextChange(const QString &text) override;
+    void OnTitleChange(const QString &text) override;
+    void OnCommandStateChange(int command, bool enable) override;
+    void OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel) override;
+    void OnBeforeNavigate2(const QString &url, bool &cancel) override;
+
+protected:
+    TChildForm(BrowserHost &host, QWidget *parent);
+    // Puts the engine control into the window.
+    void AttachBrowser(WebBrowser2 *browser);
+    // The common steps of activation before and after the engine-specific ones.
+    void ActivateIndicators();
+    void ApplyChildWinState();
+    void FormClose();
+
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+    BrowserHost &host_;
+    WebBrowser2 *browser_ = nullptr;
+    bool discarding_ = false;
+};
+
+} // namespace orvex

@@ -1,0 +1,33 @@
+// Loads the engine modules and creates engine controls.
+//  - "Internet Explorer": the module iexplore.so beside the program.
+//  - "Gecko": the module mozctl.so, looked for in the working directory
+//    (the Gecko folder once a window has been opened with "Mozilla" = 1),
+//    then beside the program.
+// A module is loaded once and never unloaded.
+#pragma once
+
+#include "browser/WebBrowser.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace orvex {
+
+enum class EngineKind { InternetExplorer, Gecko };
+
+// Creates a control of the engine. Throws orvex::Error with a message naming
+// the module file when the module is missing, cannot be loaded, or has no
+// factory; nothing is left behind then.
+std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent);
+
+// The file the loader would use for an engine ("" when none is found).
+std::string FindEngineModule(EngineKind kind);
+
+// Tests replace the modules with a factory of their own (nullptr restores).
+using EngineFactory = std::function<WebBrowser2 *(EngineKind, QWidget *)>;
+void SetEngineFactoryForTesting(EngineFactory factory);
+
+} // namespace orvex

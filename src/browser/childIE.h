@@ -1,0 +1,33 @@
+// The IE child window: hosts the "Internet Explorer" engine through the IE
+// host control and keeps its own text size.
+#pragma once
+
+#include "browser/ChildForm.h"
+#include "browser/UIWebBrowser.h"
+
+#include <memory>
+
+namespace orvex {
+
+class Tfrm_IE : public TChildForm {
+    Q_OBJECT
+public:
+    // Throws orvex::Error when the engine module cannot be loaded; nothing is
+    // left behind then.
+    Tfrm_IE(BrowserHost &host, QWidget *parent);
+    ~Tfrm_IE() override;
+
+    EngineKind Kind() const override { return EngineKind::InternetExplorer; }
+    TUIWebBrowser *TWeb_IE() const { return web_.get(); }
+
+    uint8_t PageMojiSize = 2;
+
+    void FormActivate() override;
+    void FormResize() override;
+    void OnProgressChange(int progress, int progressMax) override;
+
+private:
+    std::unique_ptr<TUIWebBrowser> web_;
+};
+
+} // namespace orvex

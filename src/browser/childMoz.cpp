@@ -1,0 +1,78 @@
+#include "browser/childMoz.h"
+
+#include <QAction>
+#include <algorithm>
+#include <QLineEdit>
+#include <QProgressBar>
+
+namespace orvex {
+
+Tfrm_MZ::Tfrm_MZ(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
+{
+    web_ = CreateWebBrowser(EngineKind::Gecko, this); // throws before anything is shown
+    AttachBrowser(web_.get());
+    setWindowTitle(QStringLiteral("Gecko"));
+
+    // Creation. A Gecko window opens in the state new windows take, like an
+    // IE window, so that maximised windows stay maximised whatever engine
+    // opened them.
+    AllClosing = 0;
+    ApplyChildWinState();
+    PageIndicators &ind = host_.Indicators();
+    BackState = ind.BackCtrl->isEnabled();
+    FrwrdState = ind.FrwrdCtrl->isEnabled();
+    StopState = ind.StopCtrl->isEnabled();
+    ReLoadState = false;
+    IsOpen = true;
+    FormResize();
+}
+
+Tfrm_MZ::~Tfrm_MZ()
+{
+    if (browser_)
+        browser_->SetEvents(nullptr);
+}
+
+void Tfrm_MZ::FormResize()
+{
+    // A minimised Gecko window leaves the state of new windows alone.
+    if (windowState() & Qt::WindowMinimized)
+        return;
+    host_.ChildWinState() =
+        (windowState() & Qt::WindowMaximized) ? ChildState::Maximized : ChildState::Normal;
+}
+
+void Tfrm_MZ::FormActivate()
+{
+    PageIndicators &ind = host_.Indicators();
+    ind.txtAddress->setText(browser_->LocationURL());
+    ind.ProgressBar1->setValue(ProgressPos);
+    FormResize();
+    ActivateIndicators();
+    ind.mnuShow_Size->setEnabled(false);
+    if (AllClosing == 0)
+        host_.SelectTabOfWindow(Tag);
+}
+
+void Tfrm_MZ::OnProgressChange(int progress, int progressMax)
+{
+    if (host_.ActiveChild() != this)
+        return;
+    PageIndicators &ind = host_.Indicators();
+    QProgressBar *bar = ind.ProgressBar1;
+    if (progress != 0 && progressMax != 0) {
+        long long pos = static_cast<long long>(progress) * 100 / progressMax;
+        bar->setValue(static_cast<int>(std::clamp<long long>(pos, 0, 100)));
+    }
+    // The Gecko engine reports its end as 100: the bar goes back to 0 and
+    // the stop button goes off.
+    if (bar->value() == 100) {
+        bar->setValue(0);
+        ind.StopCtrl->setEnabled(false);
+    } else {
+        ind.StopCtrl->setEnabled(true);
+    }
+    ProgressPos = bar->value();
+}
+
+} // namespace orvex

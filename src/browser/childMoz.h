@@ -1,0 +1,29 @@
+// The Gecko child window: hosts the "Gecko" engine module directly.
+#pragma once
+
+#include "browser/ChildForm.h"
+
+#include <memory>
+
+namespace orvex {
+
+class Tfrm_MZ : public TChildForm {
+    Q_OBJECT
+public:
+    // Throws orvex::Error when the engine module cannot be loaded; nothing is
+    // left behind then.
+    Tfrm_MZ(BrowserHost &host, QWidget *parent);
+    ~Tfrm_MZ() override;
+
+    EngineKind Kind() const override { return EngineKind::Gecko; }
+    WebBrowser2 *TWeb_MZ() const { return web_.get(); }
+
+    void FormActivate() override;
+    void FormResize() override;
+    void OnProgressChange(int progress, int progressMax) override;
+
+private:
+    std::unique_ptr<WebBrowser2> web_;
+};
+
+} // namespace orvex

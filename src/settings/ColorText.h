@@ -1,0 +1,25 @@
+// Colour text: a 32-bit colour (lowest byte red, then green, then blue) is
+// stored as one of 42 names ("clBlack" .. "clNone") or as "$" and eight
+// upper-case hex digits. 0x80000000..0x80000018 are the system colours 0..24,
+// 0x1FFFFFFF is no colour.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orvex {
+
+inline constexpr uint32_t clNone = 0x1FFFFFFF;
+
+// The name when the value has one, else "$" + eight upper-case hex digits.
+std::string ColorToString(uint32_t color);
+
+// A name of the table (any case) or a lenient integer. False otherwise.
+bool StringToColor(std::string_view text, uint32_t &color);
+
+// The RGB a colour shows as (system colours mapped to a fixed classic
+// Windows palette); 0xRRGGBB with red in the high byte, ready for Qt.
+uint32_t ColorToRgb(uint32_t color);
+
+} // namespace orvex

@@ -1,0 +1,708 @@
+#include "shell/Main.h"
+
+#include "browser/ChildForm.h"
+#include "browser/untTab.h"
+#include "dialogs/About.h"
+#include "platform/Errors.h"
+#include "platform/FileIO.h"
+#include "platform/ProgramFolder.h"
+#include "platform/UiServices.h"
+#include "settings/ColorText.h"
+#include "settings/Option.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace orvex {
+
+namespace {
+TMainForm *theMainForm = nullptr;
+}
+
+TMainForm *MainForm() { return theMainForm; }
+
+TMainForm::TMainForm(const QStringList &params, QWidget *parent)
+    : QMainWindow(parent), params_(params)
+{
+    theMainForm = this;
+    SetMainLink(this);
+    setWindowTitle(QStringLiteral("Orvex"));
+    BuildImages();
+    BuildBars();
+    BuildMenus();
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    for (TChildForm *child : children_)
+        child->Discard();
+    children_.clear();
+    if (theMainForm == this)
+        theMainForm = nullptr;
+    if (Main() == this)
+        SetMainLink(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Pictures: fourteen 16x16 images shared by the buttons and menus.
+
+QIcon TMainForm::Image(int index) const
+{
+    return index >= 0 && index < images_.size() ? images_[index] : QIcon();
+}
+
+void TMainForm::BuildImages()
+{
+    auto make = [](const std::function<void(QPainter &)> &draw) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        draw(p);
+        return QIcon(pixmap);
+    };
+    auto page = [](QPainter &p, int dx, int dy, QColor fill) {
+        QPolygon sheet({QPoint(3 + dx, 1 + dy), QPoint(10 + dx, 1 + dy), QPoint(13 + dx, 4 + dy),
+                        QPoint(13 + dx, 14 + dy), QPoint(3 + dx, 14 + dy)});
+        p.setPen(QColor(60, 60, 60));
+        p.setBrush(fill);
+        p.drawPolygon(sheet);
+    };
+    auto arrow = [](QPainter &p, bool left, QColor color) {
+        QPolygon a = left ? QPolygon({QPoint(1, 8), QPoint(8, 2), QPoint(8, 5), QPoint(14, 5),
+                                      QPoint(14, 11), QPoint(8, 11), QPoint(8, 14)})
+                          : QPolygon({QPoint(15, 8), QPoint(8, 2), QPoint(8, 5), QPoint(2, 5),
+                                      QPoint(2, 11), QPoint(8, 11), QPoint(8, 14)});
+        p.setPen(color.darker(150));
+        p.setBrush(color);
+        p.drawPolygon(a);
+    };
+    images_.clear();
+    images_ << make([&](QPainter &p) { page(p, 0, 0, Qt::white); });                  // 0 new page
+    images_ << make([&](QPainter &p) { arrow(p, true, QColor(40, 150, 60)); });         // 1 back
+    images_ << make([&](QPainter &p) { arrow(p, false, QColor(40, 150, 60)); });        // 2 forward
+    images_ << make([](QPainter &p) {                                                   // 3 stop
+        p.setPen(QColor(120, 0, 0));
+        p.setBrush(QColor(210, 30, 30));
+        p.drawEllipse(QRect(1, 1, 14, 14));
+        p.setPen(QPen(Qt::white, 2));
+        p.drawLine(5, 5, 11, 11);
+        p.drawLine(11, 5, 5, 11);
+    });
+    images_ << make([](QPainter &p) {                                                   // 4 reload
+        p.setPen(QPen(QColor(30, 90, 180), 2));
+        p.drawArc(QRect(2, 2, 12, 12), 60 * 16, 280 * 16);
+        p.setBrush(QColor(30, 90, 180));
+        p.drawPolygon(QPolygon({QPoint(10, 0), QPoint(15, 4), QPoint(9, 6)}));
+    });
+    images_ << make([&](QPainter &p) { page(p, -2, -1, Qt::white); page(p, 1, 1, QColor(235, 240, 255)); }); // 5 copy
+    images_ << make([](QPainter &p) {                                                   // 6 select all
+        p.setPen(QPen(QColor(30, 90, 180), 1, Qt::DashLine));
+        p.setBrush(QColor(200, 220, 255));
+        p.drawRect(QRect(1, 1, 13, 13));
+    });
+    images_ << make([](QPainter &p) {                                                   // 7 save
+        p.setPen(QColor(20, 20, 80));
+        p.setBrush(QColor(60, 80, 170));
+        p.drawRect(QRect(1, 1, 13, 13));
+        p.setBrush(Qt::white);
+        p.drawRect(QRect(4, 2, 7, 5));
+    });
+    images_ << make([](QPainter &p) {                                                   // 8 open
+        p.setPen(QColor(120, 90, 10));
+        p.setBrush(QColor(240, 200, 80));
+        p.drawPolygon(QPolygon({QPoint(1, 4), QPoint(6, 4), QPoint(7, 6), QPoint(14, 6),
+                                QPoint(14, 14), QPoint(1, 14)}));
+    });
+    images_ << make([](QPainter &p) {                                                   // 9 options
+        p.setPen(QColor(60, 60, 60));
+        p.setBrush(QColor(170, 170, 170));
+        p.drawEllipse(QRect(2, 2, 12, 12));
+        p.setBrush(Qt::white);
+        p.drawEllipse(QRect(6, 6, 4, 4));
+    });
+    images_ << make([](QPainter &p) {                                                   // 10 help
+        p.setPen(QColor(20, 60, 140));
+        p.setBrush(QColor(60, 120, 220));
+        p.drawEllipse(QRect(1, 1, 14, 14));
+        p.setPen(Qt::white);
+        QFont f = p.font();
+        f.setBold(true);
+        f.setPixelSize(11);
+        p.setFont(f);
+        p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
+    });
+    images_ << make([](QPainter &p) {                                                   // 11 folder
+        p.setPen(QColor(130, 100, 10));
+        p.setBrush(QColor(250, 210, 90));
+        p.drawPolygon(QPolygon({QPoint(1, 3), QPoint(6, 3), QPoint(8, 5), QPoint(15, 5),
+                                QPoint(15, 14), QPoint(1, 14)}));
+    });
+    images_ << make([&](QPainter &p) {                                                  // 12 web page
+        page(p, 0, 0, Qt::white);
+        p.setPen(QColor(30, 110, 200));
+        p.setBrush(QColor(120, 180, 240));
+        p.drawEllipse(QRect(5, 6, 7, 7));
+    });
+    images_ << make([&](QPainter &p) {                                                  // 13 stack of pages
+        page(p, -2, -1, QColor(230, 230, 230));
+        page(p, 0, 0, QColor(245, 245, 245));
+        page(p, 2, 1, Qt::white);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Bars and controls.
+
+void TMainForm::BuildBars()
+{
+    // The band bar: two movable bars in the top area, each starting a row.
+    ToolBar2 = new QToolBar(QStringLiteral("標準"), this);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setIconSize(QSize(16, 16));
+    ToolBar2->setMinimumHeight(24);
+    ToolButton1 = ToolBar2->addAction(Image(0), QStringLiteral("空白"));
+    connect(ToolButton1, &QAction::triggered, this, [this] { Guarded([this] { ToolButton1Click(); }); });
+    ToolBar2->addSeparator();
+    indicators.BackCtrl = ToolBar2->addAction(Image(1), QStringLiteral("戻る"));
+    indicators.FrwrdCtrl = ToolBar2->addAction(Image(2), QStringLiteral("進む"));
+    indicators.StopCtrl = ToolBar2->addAction(Image(3), QStringLiteral("中止"));
+    indicators.ReLoadCtrl = ToolBar2->addAction(Image(4), QStringLiteral("更新"));
+    const std::pair<QAction *, void (TMainForm::*)()> nav[] = {
+        {indicators.BackCtrl, &TMainForm::BackCtrlClick},
+        {indicators.FrwrdCtrl, &TMainForm::FrwrdCtrlClick},
+        {indicators.StopCtrl, &TMainForm::StopCtrlClick},
+        {indicators.ReLoadCtrl, &TMainForm::ReLoadCtrlClick},
+    };
+    for (const auto &[action, handler] : nav) {
+        action->setEnabled(false);
+        connect(action, &QAction::triggered, this, [this, h = handler] { Guarded([this, h] { (this->*h)(); }); });
+    }
+    addToolBar(Qt::TopToolBarArea, ToolBar2);
+    addToolBarBreak(Qt::TopToolBarArea);
+
+    ToolBar3 = new QToolBar(QStringLiteral("アドレスバー"), this);
+    ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
+    ToolBar3->setMinimumHeight(24);
+    Label1 = new QLabel(QStringLiteral("アドレス"), ToolBar3);
+    Label1->setFixedWidth(44);
+    txtAddress = new QLineEdit(ToolBar3);
+    txtAddress->setObjectName(QStringLiteral("txtAddress"));
+    btnMove = new QPushButton(QStringLiteral("移動"), ToolBar3);
+    btnMove->setFixedWidth(41);
+    ToolBar3->addWidget(Label1);
+    ToolBar3->addWidget(txtAddress);
+    ToolBar3->addWidget(btnMove);
+    connect(btnMove, &QPushButton::clicked, this, [this] { Guarded([this] { btnMoveClick(); }); });
+    connect(txtAddress, &QLineEdit::returnPressed, this,
+            [this] { Guarded([this] { txtAddressKeyDown(Qt::Key_Return); }); });
+    addToolBar(Qt::TopToolBarArea, ToolBar3);
+    for (QToolBar *bar : {ToolBar2, ToolBar3}) {
+        bar->setMovable(true);
+        bar->setAllowedAreas(Qt::TopToolBarArea);
+        bar->installEventFilter(this);
+    }
+
+    // Side bar: the bookmark tree and its collapse button.
+    JBar = new QWidget;
+    JBar->setObjectName(QStringLiteral("JBar"));
+    JBar->setCursor(Qt::SizeHorCursor);
+    JBar->setFixedWidth(153);
+    auto *jbarLayout = new QHBoxLayout(JBar);
+    jbarLayout->setContentsMargins(0, 0, 2, 0);
+    jbarLayout->setSpacing(0);
+    TreeView1 = new QTreeWidget(JBar);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->header()->hide();
+    TreeView1->setIndentation(19);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setCursor(Qt::ArrowCursor);
+    btnBar = new QToolButton(JBar);
+    btnBar->setFixedWidth(8);
+    btnBar->setCursor(Qt::PointingHandCursor);
+    btnBar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    jbarLayout->addWidget(TreeView1);
+    jbarLayout->addWidget(btnBar);
+    connect(btnBar, &QToolButton::clicked, this, [this] { Guarded([this] { btnBarClick(); }); });
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *node) { Guarded([this, node] { TreeView1Change(node); }); });
+    JBar->installEventFilter(this);
+
+    mdiArea = new QMdiArea;
+    mdiArea->setObjectName(QStringLiteral("MDIClient"));
+    const uint32_t inactiveCaption = ColorToRgb(0x80000003);
+    mdiArea->setBackground(QColor(QRgb(inactiveCaption)));
+    connect(mdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::OnSubWindowActivated);
+
+    // Tab bar: 28 px, above the status strip.
+    TabBar = new QWidget;
+    TabBar->setObjectName(QStringLiteral("TabBar"));
+    TabBar->setFixedHeight(28);
+    TabControl1 = new TTabControl(TabBar);
+    TabControl1->setObjectName(QStringLiteral("TabControl1"));
+    TabControl1->SetDrawTab([this](QPainter &p, int index, const QRect &rect, bool active) {
+        Guarded([&] { TabControl1DrawTab(p, index, rect, active); });
+    });
+    connect(TabControl1, &QTabBar::currentChanged, this, [this] { Guarded([this] { TabControl1Change(); }); });
+    connect(TabControl1, &TTabControl::MouseDown, this, [this](Qt::MouseButton b, const QPoint &pos) {
+        Guarded([&] { TabControl1MouseDown(b, pos); });
+    });
+    TabBar->installEventFilter(this);
+
+    // Status strip: status text and progress.
+    ToolBar1 = new QWidget;
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    auto *statusLayout = new QHBoxLayout(ToolBar1);
+    statusLayout->setContentsMargins(0, 0, 0, 0);
+    statusLayout->setSpacing(0);
+    StatusBar1 = new QLabel(ToolBar1);
+    StatusBar1->setFrameShape(QFrame::Panel);
+    StatusBar1->setFrameShadow(QFrame::Sunken);
+    StatusBar1->setMinimumHeight(20);
+    ProgressBar1 = new QProgressBar(ToolBar1);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedWidth(130);
+    statusLayout->addWidget(StatusBar1, 1);
+    statusLayout->addWidget(ProgressBar1);
+    ToolBar1->installEventFilter(this);
+
+    auto *central = new QWidget;
+    auto *vbox = new QVBoxLayout(central);
+    vbox->setContentsMargins(0, 0, 0, 0);
+    vbox->setSpacing(0);
+    auto *middle = new QHBoxLayout;
+    middle->setSpacing(0);
+    middle->addWidget(JBar);
+    middle->addWidget(mdiArea, 1);
+    vbox->addLayout(middle, 1);
+    vbox->addWidget(TabBar);
+    vbox->addWidget(ToolBar1);
+    setCentralWidget(central);
+
+    indicators.txtAddress = txtAddress;
+    indicators.ProgressBar1 = ProgressBar1;
+    indicators.StatusPanel = StatusBar1;
+}
+
+QAction *TMainForm::AddItem(QMenu *menu, const QString &caption, void (TMainForm::*handler)(),
+                            const QKeySequence &shortcut, int image)
+{
+    QAction *action = menu->addAction(caption);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if (image >= 0)
+        action->setIcon(Image(image));
+    if (handler)
+        connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    return action;
+}
+
+void TMainForm::BuildMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu *mnuNew = mnuFile->addMenu(QStringLiteral("新規作成(&N)"));
+    AddItem(mnuNew, QStringLiteral("&空白"), &TMainForm::FileNew1Execute, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
+    AddItem(mnuNew, QStringLiteral("クリップボード(&C)"), &TMainForm::mnuNew_CilpClick);
+    AddItem(mnuFile, QStringLiteral("開く(&O)..."), &TMainForm::FileOpen1Execute, QKeySequence(Qt::CTRL | Qt::Key_O), 8);
+    mnuFile_Close = AddItem(mnuFile, QStringLiteral("閉じる(&C)"), nullptr);
+    connect(mnuFile_Close, &QAction::triggered, this, [this] {
+        if (TChildForm *child = ActiveChild())
+            child->CloseWindow();
+    });
+    mnuFile_Close->setEnabled(false);
+    indicators.mnuFile_SaveAs = AddItem(mnuFile, QStringLiteral("名前をつけて保存(&A)..."), &TMainForm::mnuFile_SaveAsClick, {}, 7);
+    mnuFile->addSeparator();
+    mnuLeastURL = mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
+    mnuLeastURL_Child = mnuLeastURL->addAction(QString());
+    connect(mnuLeastURL, &QMenu::aboutToShow, this, [this] { Guarded([this] { mnuLeastURLClick(); }); });
+    mnuFile->addSeparator();
+    AddItem(mnuFile, QStringLiteral("終了(&X)"), nullptr);
+    connect(mnuFile->actions().last(), &QAction::triggered, this, &QWidget::close);
+
+    mnuEdit = bar->addMenu(QStringLiteral("編集(&E)"));
+    indicators.mnuEdit_Copy = AddItem(mnuEdit, QStringLiteral("コピー(&P)"), &TMainForm::mnuEdit_CopyClick, {}, 5);
+    mnuEdit->addSeparator();
+    indicators.mnuEdit_slrAll = AddItem(mnuEdit, QStringLiteral("全て選択(&A)"), &TMainForm::mnuEdit_slrAllClick,
+                                        QKeySequence(Qt::CTRL | Qt::Key_A), 6);
+
+    mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
+    QMenu *mnuToolBars = mnuShow->addMenu(QStringLiteral("ツールバー(&T)"));
+    const std::pair<QAction **, std::pair<QString, QWidget *>> views[] = {
+        {&mnuShow_default, {QStringLiteral("標準"), ToolBar2}},
+        {&mnuShow_Address, {QStringLiteral("アドレスバー"), ToolBar3}},
+        {&mnuShow_Status, {QStringLiteral("ステータスバー"), ToolBar1}},
+        {&mnuShow_Tab, {QStringLiteral("タブバー"), TabBar}},
+        {&mnuShow_J, {QStringLiteral("Jバー"), JBar}},
+    };
+    for (const auto &[item, spec] : views) {
+        QAction *action = mnuToolBars->addAction(spec.first);
+        action->setCheckable(true);
+        action->setChecked(true);
+        QWidget *target = spec.second;
+        connect(action, &QAction::triggered, this, [this, action, target] {
+            Guarded([=] { ToggleBar(action, target); });
+        });
+        *item = action;
+    }
+    mnuShow->addSeparator();
+    mnuSize = mnuShow->addMenu(QStringLiteral("文字サイズ"));
+    indicators.mnuShow_Size = mnuSize->menuAction();
+    const std::pair<QAction **, std::pair<QString, int>> sizes[] = {
+        {&mnuSize_Max, {QStringLiteral("最大(&B)"), 4}},   {&mnuSize_Large, {QStringLiteral("大(&L)"), 3}},
+        {&mnuSize_middle, {QStringLiteral("中(&M)"), 2}},  {&mnuSize_Small, {QStringLiteral("小(&S)"), 1}},
+        {&mnuSize_Min, {QStringLiteral("最小(A)"), 0}},
+    };
+    for (const auto &[item, spec] : sizes) {
+        QAction *action = mnuSize->addAction(spec.first);
+        action->setCheckable(true);
+        const int size = spec.second;
+        connect(action, &QAction::triggered, this, [this, size] { Guarded([=] { SetTextSize(size); }); });
+        *item = action;
+    }
+
+    mnuBookMark = bar->addMenu(QStringLiteral("ブックマーク(&B)"));
+    mnuBMEdit = AddItem(mnuBookMark, QStringLiteral("ブックマークを編集(&E)"), &TMainForm::mnuBMEditClick);
+    mnuBookMark->addSeparator();
+
+    mnuWebList = bar->addMenu(QStringLiteral("Webリスト(&L)"));
+    mnuWebList_Edit = AddItem(mnuWebList, QStringLiteral("Webリストを編集(&E)"), &TMainForm::mnuWebList_EditClick);
+    mnuWebList->addSeparator();
+
+    QMenu *mnuTool = bar->addMenu(QStringLiteral("ツール(&T)"));
+    QMenu *mnuEngine = mnuTool->addMenu(QStringLiteral("エンジン"));
+    IE_item = AddItem(mnuEngine, QStringLiteral("Internet Explorer"), &TMainForm::IE_ItemClick);
+    Moz_Item = AddItem(mnuEngine, QStringLiteral("Gekko"), &TMainForm::Moz_ItemClick);
+    IE_item->setCheckable(true);
+    Moz_Item->setCheckable(true);
+    AddItem(mnuTool, QStringLiteral("オプション"), &TMainForm::mnuOptionClick, QKeySequence(Qt::Key_F12), 9);
+
+    mnuWindow = bar->addMenu(QStringLiteral("ウィンドウ(&W)"));
+    windowCommands << mnuWindow->addAction(QStringLiteral("重ねて表示(&C)"), mdiArea, &QMdiArea::cascadeSubWindows);
+    windowCommands << mnuWindow->addAction(QStringLiteral("水平に並べて表示(&H)"), this, [this] { TileWindows(true); });
+    windowCommands << mnuWindow->addAction(QStringLiteral("垂直に並べて表示(&V)"), this, [this] { TileWindows(false); });
+    windowCommands << mnuWindow->addAction(QStringLiteral("すべてを最小化(&M)"), this, [this] {
+        for (TChildForm *child : children_)
+            child->showMinimized();
+    });
+    windowCommands << mnuWindow->addAction(QStringLiteral("アイコンの整列(&A)"), this, [this] { ArrangeIcons(); });
+    connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowList);
+
+    QMenu *mnuHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    AddItem(mnuHelp, QStringLiteral("バージョン情報(&A)..."), &TMainForm::HelpAbout1Execute, {}, 10);
+
+    // Tab menu.
+    TabPopup = new QMenu(this);
+    QMenu *N3 = TabPopup->addMenu(QStringLiteral("追加"));
+    AddItem(N3, QStringLiteral("CloseURＬに追加"), &TMainForm::popAddCloseClick);
+    AddItem(N3, QStringLiteral("ブックマークに追加(&A)"), &TMainForm::popAddBookMarkClick);
+    TabPopup->addSeparator();
+    QMenu *N8 = TabPopup->addMenu(QStringLiteral("&全て閉じる"));
+    AddItem(N8, QStringLiteral("全て閉じる(&L)"), &TMainForm::mnu_AllCloseClick);
+    AddItem(N8, QStringLiteral("これ以外を全て閉じる(&M)"), &TMainForm::mnu_AllCloseNotMeClick);
+    AddItem(TabPopup, QStringLiteral("閉じる(&C)"), &TMainForm::popTabCloseClick);
+
+    UpdateChildCommands();
+}
+
+void TMainForm::UpdateChildCommands()
+{
+    const bool any = !children_.empty();
+    mnuFile_Close->setEnabled(any);
+    for (QAction *action : windowCommands)
+        action->setEnabled(any);
+}
+
+void TMainForm::RebuildWindowList()
+{
+    // The window system appends the open child windows to the window menu.
+    for (QAction *action : mnuWindow->actions())
+        if (!windowCommands.contains(action))
+            mnuWindow->removeAction(action), action->deleteLater();
+    if (children_.empty())
+        return;
+    mnuWindow->addSeparator();
+    int n = 1;
+    TChildForm *active = ActiveChild();
+    for (TChildForm *child : children_) {
+        QAction *item = mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(child->windowTitle()));
+        item->setCheckable(true);
+        item->setChecked(child == active);
+        connect(item, &QAction::triggered, this, [this, child] {
+            if (std::find(children_.begin(), children_.end(), child) != children_.end())
+                mdiArea->setActiveSubWindow(child);
+        });
+    }
+}
+
+void TMainForm::TileWindows(bool horizontal)
+{
+    // Tile in rows (horizontal) or columns (vertical), as the window system does.
+    std::vector<TChildForm *> visible;
+    for (TChildForm *child : children_)
+        if (!child->isMinimized())
+            visible.push_back(child);
+    if (visible.empty())
+        return;
+    const QRect area = mdiArea->viewport()->rect();
+    const int n = static_cast<int>(visible.size());
+    for (int i = 0; i < n; ++i) {
+        TChildForm *child = visible[i];
+        child->showNormal();
+        if (horizontal)
+            child->setGeometry(0, area.height() * i / n, area.width(), area.height() / n);
+        else
+            child->setGeometry(area.width() * i / n, 0, area.width() / n, area.height());
+    }
+}
+
+void TMainForm::ArrangeIcons()
+{
+    int x = 0;
+    const int bottom = mdiArea->viewport()->height();
+    for (TChildForm *child : children_) {
+        if (!child->isMinimized())
+            continue;
+        child->move(x, bottom - child->height());
+        x += child->width();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Construction.
+
+void TMainForm::FormCreate()
+{
+    FirstResize = true;
+    AppDirPath = ProgramFolder();
+    WinCount = -1;
+    WinTags.clear();
+    BandPositionRead();
+    BuildBookmarkMenu();
+
+    const SettingsFile settings = Settings();
+    const bool ie = settings.Read(keys::LastEngine) == "IE";
+    IE_item->setChecked(ie);
+    Moz_Item->setChecked(!ie);
+    if (settings.Read(keys::Mozilla) == 0)
+        Moz_Item->setEnabled(false);
+    if (settings.Read(keys::TabFix) == 1)
+        TabControl1->SetFixedTabWidth(settings.Read(keys::TabMaxSize));
+    switch (settings.Read(keys::WinSize)) {
+    case 1: childWinState = ChildState::Maximized; break;
+    case 2: childWinState = ChildState::Minimized; break;
+    default: childWinState = ChildState::Normal; break;
+    }
+    TabControl1->SetButtonStyle(settings.Read(keys::TabType) != 0);
+
+    BuildBookmarkBar();
+    EnumFiles(AppDirPath + "WebList");
+    ViewToolBar();
+    indicators.mnuFile_SaveAs->setEnabled(false);
+    indicators.mnuEdit_Copy->setEnabled(false);
+    indicators.mnuEdit_slrAll->setEnabled(false);
+    ReadMojiSize();
+    indicators.mnuShow_Size->setEnabled(false);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up actions, run by the first resize.
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Guarded([this] { FormResize(); });
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+}
+
+void TMainForm::FormResize()
+{
+    LayoutRules();
+    if (!FirstResize)
+        return;
+    // An error here leaves FirstResize set, so the next resize tries again.
+    OpenParams();
+    if (!HasParams)
+        OpenStartUp();
+    if (!FileExists(AppDirPath + "config.ini"))
+        mnuOptionClick();
+    FirstResize = false;
+}
+
+void TMainForm::OpenParams()
+{
+    HasParams = false;
+    if (params_.isEmpty())
+        return;
+    HasParams = true;
+    for (const QString &address : params_)
+        OpenNewWindow(QStringLiteral("londing"), address);
+}
+
+void TMainForm::OpenStartUp()
+{
+    const SettingsFile settings = Settings();
+    const std::string path = settings.Read(keys::StartUpPath);
+    const uint8_t type = static_cast<uint8_t>(settings.Read(keys::StartUpType));
+    if (type == 1) {
+        OpenNewWindow(QStringLiteral("Loading"), ToQ(path));
+    } else if (type == 2 && FileExists(path)) {
+        OpenLines(LoadLineList(path), QStringLiteral("londing"));
+    }
+}
+
+void TMainForm::mnuOptionClick()
+{
+    auto *dialog = new Tfrm_Option(nullptr);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void TMainForm::HelpAbout1Execute()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+// ---------------------------------------------------------------------------
+// Shutdown.
+
+bool TMainForm::FormClose()
+{
+    const SettingsFile settings = Settings();
+    settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
+    settings.Write(keys::LastMojiSize, mojiSize);
+    settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized ? 1
+                                                   : childWinState == ChildState::Minimized ? 2
+                                                                                             : 0));
+    BandPositionWrite();
+    closedList.Save(AppDirPath + "Close.txt");
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (!Guarded([this] { FormClose(); })) {
+        event->ignore();
+        return;
+    }
+    // The windows still open go without their own close handling.
+    for (TChildForm *child : children_)
+        child->Discard();
+    children_.clear();
+    closing_ = true;
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Events of the bars.
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == JBar) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            jbarDragging_ = true;
+        } else if (event->type() == QEvent::MouseButtonRelease && jbarDragging_) {
+            jbarDragging_ = false;
+            const int x = static_cast<QMouseEvent *>(event)->pos().x();
+            Guarded([this, x] { JBarMouseUp(x); });
+        } else if (event->type() == QEvent::Resize) {
+            Guarded([this] { JBarResize(); });
+        }
+    } else if ((watched == ToolBar2 || watched == ToolBar3) &&
+               event->type() == QEvent::MouseButtonRelease) {
+        Guarded([this] { CoolBar1MouseUp(); });
+    } else if (watched == TabBar && event->type() == QEvent::Resize) {
+        TabControl1->setGeometry(0, 0, TabBar->width(), TabBar->height());
+    } else if (watched == ToolBar1 && event->type() == QEvent::Resize) {
+        Guarded([this] { LayoutRules(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// MainLink.
+
+void TMainForm::SetGeckoItemEnabled(bool enabled) { Moz_Item->setEnabled(enabled); }
+
+void TMainForm::ApplyTabWidth(int width) { TabControl1->SetFixedTabWidth(width); }
+
+void TMainForm::ApplyTabType(int tabType) { TabControl1->SetButtonStyle(tabType != 0); }
+
+// ---------------------------------------------------------------------------
+// BrowserHost.
+
+TChildForm *TMainForm::ActiveChild()
+{
+    auto *window = qobject_cast<TChildForm *>(mdiArea->currentSubWindow());
+    if (!window || std::find(children_.begin(), children_.end(), window) == children_.end())
+        return nullptr;
+    return window;
+}
+
+WebBrowser2 *TMainForm::ActiveBrowser()
+{
+    TChildForm *child = ActiveChild();
+    return child ? child->Browser() : nullptr;
+}
+
+TChildForm *TMainForm::FindChild(int32_t number) const
+{
+    for (TChildForm *child : children_)
+        if (child->Tag == number)
+            return child;
+    return nullptr;
+}
+
+void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
+{
+    auto *child = qobject_cast<TChildForm *>(window);
+    if (child && child->IsOpen)
+        Guarded([child] { child->FormActivate(); });
+}
+
+void TMainForm::CheckMojiSize(int size)
+{
+    QAction *items[] = {mnuSize_Min, mnuSize_Small, mnuSize_middle, mnuSize_Large, mnuSize_Max};
+    for (QAction *item : items)
+        item->setChecked(false);
+    if (size >= 0 && size <= 4)
+        items[size]->setChecked(true);
+}
+
+void TMainForm::AddClosedURL(const QString &address) { closedList.Append(FromQ(address)); }
+
+void TMainForm::ChildClosed(TChildForm *child)
+{
+    children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+    UpdateChildCommands();
+}
+
+} // namespace orvex
