@@ -2,7 +2,7 @@
 
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
-#include "dialogs/About.h"
+#include "bookmarks/EditWebList.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/ProgramFolder.h"
@@ -14,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -587,8 +588,17 @@ void TMainForm::mnuOptionClick()
 
 void TMainForm::HelpAbout1Execute()
 {
-    if (AboutBox)
-        AboutBox->exec();
+    if (AboutBoxDialog)
+        AboutBoxDialog->exec();
+}
+
+void TMainForm::mnuWebList_EditClick()
+{
+    if (frm_WebList) {
+        frm_WebList->show();
+        frm_WebList->raise();
+        frm_WebList->activateWindow();
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -22,6 +22,7 @@
 
 class QAction;
 class QActionGroup;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMdiArea;
@@ -81,6 +82,7 @@ public:
     QLabel *StatusBar1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     PageIndicators indicators;
+    QDialog *AboutBoxDialog = nullptr; // the About box made at start-up
 
     // ---- menus ----
     QMenu *mnuFile = nullptr;

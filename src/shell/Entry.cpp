@@ -1,0 +1,91 @@
+#include "shell/Entry.h"
+
+#include "bookmarks/BookMark.h"
+#include "bookmarks/EditWebList.h"
+#include "browser/tmpWeb.h"
+#include "dialogs/About.h"
+#include "settings/Option.h"
+#include "shell/Main.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QTimer>
+#include <unistd.h>
+
+namespace orvex {
+
+void PrepareEnvironment()
+{
+    // The engine modules render through a shared OpenGL context; without it
+    // an engine loaded from a module warns, and aborts offscreen.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Chromium refuses to run as root with its sandbox on.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Offscreen, QtWebEngine needs the software Qt Quick back end.
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+}
+
+namespace {
+
+// Under a virtual display the run command asks for a picture of the main
+// window once start-up has settled, then ends the program.
+void ScheduleScreenshot(TMainForm *form)
+{
+    const QString path = qEnvironmentVariable("ORVEX_SCREENSHOT");
+    if (path.isEmpty())
+        return;
+    bool ok = false;
+    int delay = qEnvironmentVariableIntValue("ORVEX_SCREENSHOT_DELAY", &ok);
+    if (!ok)
+        delay = 4000;
+    QTimer::singleShot(delay, form, [form, path] {
+        form->grab().save(path);
+        QApplication::exit(0);
+    });
+}
+
+} // namespace
+
+int RunOrvex(int argc, char **argv)
+{
+    PrepareEnvironment();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvex"));
+
+    // The design's UI font, drawn by a metric-compatible Japanese font.
+    const QString uiFont = QStringLiteral("ＭＳ Ｐゴシック");
+    QFont::insertSubstitutions(uiFont, {QStringLiteral("IPAPGothic"), QStringLiteral("IPAPゴシック"),
+                                        QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP")});
+    QFont font(uiFont, 9);
+    QApplication::setFont(font);
+
+    const QStringList params = QApplication::arguments().mid(1);
+    auto *mainForm = new TMainForm(params);
+    // Made hidden at start-up: its loading sets the Gecko engine item.
+    auto *hiddenOptions = new Tfrm_Option(nullptr);
+    hiddenOptions->hide();
+    frm_BMEdit = new Tfrm_BMEdit();
+    auto *about = new TAboutBox();
+    mainForm->AboutBoxDialog = about;
+    frm_tmpWeb = new Tfrm_tmpWeb();
+    frm_WebList = new Tfrm_WebList();
+
+    mainForm->show();
+    ScheduleScreenshot(mainForm);
+    const int result = app.exec();
+
+    delete mainForm;
+    delete frm_WebList;
+    frm_WebList = nullptr;
+    delete frm_tmpWeb;
+    frm_tmpWeb = nullptr;
+    delete about;
+    delete frm_BMEdit;
+    frm_BMEdit = nullptr;
+    delete hiddenOptions;
+    return result;
+}
+
+} // namespace orvex

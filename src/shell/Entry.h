@@ -1,0 +1,14 @@
+// The program's entry: sets up the application, creates the main window and
+// the dialogs made at start-up, in their order, and runs the message loop.
+#pragma once
+
+namespace orvex {
+
+int RunOrvex(int argc, char **argv);
+
+// Rendering set-up that must happen before the application object exists:
+// the shared OpenGL context the engine modules need, running as root, and
+// the choice of Qt Quick back end.
+void PrepareEnvironment();
+
+} // namespace orvex
