@@ -1,0 +1,26 @@
+# Debian packages Orvex needs to build, run and test; sourced by run.sh and
+# test.sh. Installs only what is missing.
+ORVEX_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qtbase5-dev qtwebengine5-dev libqt5webkit5-dev libxml2-dev
+  libgtest-dev googletest
+  xvfb xauth fonts-ipafont-gothic
+)
+
+ensure_packages() {
+  local missing=()
+  for p in "${ORVEX_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  fi
+}
+
+configure_build() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
