@@ -1,0 +1,202 @@
+#include "browser/UIWebBrowser.h"
+
+#include "browser/EngineLoader.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWidget>
+#include <algorithm>
+
+namespace orvex {
+
+namespace {
+
+// DLCTL_* of each download-control member, in declaration order.
+constexpr uint32_t kDownloadFlags[] = {
+    0x10,       // CS_Images: DLCTL_DLIMAGES
+    0x20,       // CS_Videos: DLCTL_VIDEOS
+    0x40,       // CS_BGSounds: DLCTL_BGSOUNDS
+    0x80,       // CS_NoScripts: DLCTL_NO_SCRIPTS
+    0x100,      // CS_NoJava: DLCTL_NO_JAVA
+    0x200,      // CS_NoActiveXRun: DLCTL_NO_RUNACTIVEXCTLS
+    0x400,      // cs_NoActiveXDownLoad: DLCTL_NO_DLACTIVEXCTLS
+    0x800,      // CS_DownLoadOnly: DLCTL_DOWNLOADONLY
+    0x2000,     // CS_ReSynchronize: DLCTL_RESYNCHRONIZE
+    0x4000,     // CS_NoCash: DLCTL_PRAGMA_NO_CACHE
+    0x1000,     // CS_NoFrame: DLCTL_NO_FRAMEDOWNLOAD
+    0x10000000, // CS_ForceOffLine: DLCTL_FORCEOFFLINE
+    0x20000000, // CS_NoClientPull: DLCTL_NO_CLIENTPULL
+    0x40000000, // CS_Silent: DLCTL_SILENT
+    0x80000000, // CS_OffLine: DLCTL_OFFLINE
+};
+constexpr int kMemberCount = sizeof kDownloadFlags / sizeof kDownloadFlags[0];
+
+QPointer<THookApplicationMessage> &HookInstance()
+{
+    static QPointer<THookApplicationMessage> hook;
+    return hook;
+}
+
+using HandlerList = std::vector<std::pair<THookApplicationMessage::Handler, void *>>;
+
+// Calls the pairs in list order until one sets "handled". A handler may add
+// or remove pairs (a control closing its window): the walk goes over a copy
+// and skips pairs removed meanwhile. Returns handled; eat tells whether a
+// handler asked to keep the event from its target.
+bool RunHandlers(const HandlerList &live, QObject *watched, QEvent *event, bool &eat)
+{
+    const HandlerList snapshot = live;
+    bool handled = false;
+    eat = false;
+    for (const auto &pair : snapshot) {
+        if (std::find(live.begin(), live.end(), pair) == live.end())
+            continue;
+        if (pair.first(pair.second, watched, event, handled))
+            eat = true;
+        if (handled)
+            break;
+    }
+    return handled;
+}
+
+// Keys the page keeps for itself while it has the focus: moving between its
+// fields and links, scrolling, and deleting backwards in its edits.
+bool IsPageKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+    case Qt::Key_Backspace:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+uint32_t DownloadControlFlags(TDownLoadControl set)
+{
+    uint32_t flags = 0;
+    for (int member = 0; member < kMemberCount; ++member)
+        if (set & (1u << member))
+            flags |= kDownloadFlags[member];
+    return flags;
+}
+
+THookApplicationMessage *THookApplicationMessage::Instance()
+{
+    QPointer<THookApplicationMessage> &hook = HookInstance();
+    if (!hook) {
+        // Owned by the application, so it goes at program end; until then it
+        // stays installed even when no IE control is left.
+        hook = new THookApplicationMessage;
+        if (QCoreApplication *app = QCoreApplication::instance()) {
+            hook->setParent(app);
+            app->installEventFilter(hook);
+        }
+    }
+    return hook;
+}
+
+void THookApplicationMessage::AddHandler(Handler handler, void *object)
+{
+    handlers_.emplace_back(handler, object);
+}
+
+void THookApplicationMessage::RemoveHandler(Handler handler, void *object)
+{
+    auto it = std::find(handlers_.begin(), handlers_.end(), std::make_pair(handler, object));
+    if (it != handlers_.end())
+        handlers_.erase(it);
+}
+
+bool THookApplicationMessage::CallHandlers(QObject *watched, QEvent *event)
+{
+    bool eat = false;
+    return RunHandlers(handlers_, watched, event, eat);
+}
+
+bool THookApplicationMessage::eventFilter(QObject *watched, QEvent *event)
+{
+    bool eat = false;
+    RunHandlers(handlers_, watched, event, eat);
+    return eat;
+}
+
+TUIWebBrowser::TUIWebBrowser(QWidget *parent)
+    : browser_(CreateWebBrowser(EngineKind::InternetExplorer, parent))
+{
+    ApplyOptions();
+    THookApplicationMessage::Instance()->AddHandler(&TUIWebBrowser::AppMessageFilter, this);
+}
+
+TUIWebBrowser::~TUIWebBrowser()
+{
+    // The hook may already be gone with the application at program end.
+    if (THookApplicationMessage *hook = HookInstance())
+        hook->RemoveHandler(&TUIWebBrowser::AppMessageFilter, this);
+}
+
+uint32_t TUIWebBrowser::HostFlags() const
+{
+    uint32_t flags = 0;
+    if (IeSCROLL_hidden)
+        flags |= 0x8; // DOCHOSTUIFLAG_SCROLL_NO
+    if (IeNO3DBORDER)
+        flags |= 0x4; // DOCHOSTUIFLAG_NO3DBORDER
+    if (IeDontSCRIPT)
+        flags |= 0x10; // DOCHOSTUIFLAG_DISABLE_SCRIPT_INACTIVE
+    if (IeNoBehavior)
+        flags |= 0x400; // DOCHOSTUIFLAG_OVERRIDEBEHAVIORFACTORY
+    if (IeAutoComplete)
+        flags |= 0x4000; // DOCHOSTUIFLAG_ENABLE_FORMS_AUTOCOMPLETE
+    return flags;
+}
+
+void TUIWebBrowser::ApplyOptions()
+{
+    HostOptions options;
+    options.enableAccelerator = IeEnableAccelerator;
+    options.noContext = IeNoContext;
+    options.hostFlags = HostFlags();
+    options.downloadControl = DownloadControl();
+    browser_->SetHostOptions(options);
+}
+
+// Keys typed while this control's page has the focus belong to this control:
+// they are marked handled so that the filters of other controls (and any
+// later handler) never see them. The page keeps Tab, the arrows and
+// Backspace even where the host has a shortcut on them; other keys reach the
+// page unless a host shortcut takes them first. Keys of other widgets pass
+// untouched.
+bool TUIWebBrowser::AppMessageFilter(void *self, QObject *watched, QEvent *event, bool &handled)
+{
+    if (handled)
+        return false;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+        type != QEvent::ShortcutOverride)
+        return false;
+    if (!watched || !watched->isWidgetType())
+        return false;
+    auto *control = static_cast<TUIWebBrowser *>(self);
+    QWidget *root = control->browser_ ? control->browser_->Control() : nullptr;
+    auto *widget = static_cast<QWidget *>(watched);
+    if (!root || (widget != root && !root->isAncestorOf(widget)))
+        return false;
+
+    handled = true;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (type == QEvent::ShortcutOverride && IsPageKey(key->key()) &&
+        !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        key->accept(); // the page, not a host shortcut, takes the key
+    return false;
+}
+
+} // namespace orvex
