@@ -1,0 +1,143 @@
+#include "bookmarks/EditWebList.h"
+
+#include "platform/LineList.h"
+#include "platform/MainLink.h"
+#include "platform/ProgramFolder.h"
+#include "platform/UiServices.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
+
+namespace orvex {
+
+Tfrm_WebList *frm_WebList = nullptr;
+
+namespace {
+
+const char *const kListFilter = "WebListFile(*.wlf)|*.wlf|その他(*.*)|*.*";
+
+QPushButton *MakeButton(QWidget *parent, const char *caption, int top)
+{
+    auto *button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setGeometry(312, top, 81, 17);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+Tfrm_WebList::Tfrm_WebList(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("WebListの編集"));
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+    setGeometry(342, 231, 403, 216);
+    setFixedSize(403, 216);
+
+    Label1 = new QLabel(QStringLiteral("名前："), this);
+    Label1->move(8, 8);
+    Label1->adjustSize();
+    lblName = new QLabel(this);
+    lblName->setGeometry(40, 8, 265, 14);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setGeometry(8, 24, 297, 185);
+    // An address is one line; wrapping would make it look like two.
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    btnLoad = MakeButton(this, "読み込み", 120);
+    btnSave = MakeButton(this, "上書き保存", 144);
+    btnSaveAs = MakeButton(this, "別名で保存", 168);
+    btnClose = MakeButton(this, "閉じる", 192);
+
+    connect(btnLoad, &QPushButton::clicked, this, [this] { Guarded([this] { btnLoadClick(); }); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
+    connect(btnSaveAs, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnSaveAsClick(); }); });
+    connect(btnClose, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnCloseClick(); }); });
+
+    FormCreate();
+}
+
+void Tfrm_WebList::FormCreate()
+{
+    lblName->clear();
+    const std::string appDir = Main() ? Main()->AppDir() : ProgramFolder();
+    listDir_ = ToQ(appDir) + QStringLiteral("WebList");
+}
+
+void Tfrm_WebList::btnLoadClick()
+{
+    FileDialogRequest request;
+    request.filter = QString::fromUtf8(kListFilter);
+    request.initialDir = listDir_;
+    const std::optional<QString> picked = Ui().OpenFile(this, request);
+    if (!picked)
+        return;
+    // Read first: an unreadable file throws and leaves memo and name alone.
+    const std::vector<std::string> lines = LoadLineList(FromQ(*picked));
+    QStringList text;
+    for (const std::string &line : lines)
+        text << ToQ(line);
+    Memo1->setPlainText(text.join('\n'));
+    lblName->setText(QFileInfo(*picked).fileName());
+    currentFile_ = *picked;
+}
+
+void Tfrm_WebList::btnSaveClick()
+{
+    if (currentFile_.isEmpty()) {
+        btnSaveAsClick();
+        return;
+    }
+    SaveTo(currentFile_);
+}
+
+void Tfrm_WebList::btnSaveAsClick()
+{
+    FileDialogRequest request;
+    request.filter = QString::fromUtf8(kListFilter);
+    request.initialDir = listDir_;
+    request.fileName = QStringLiteral("*.wlf");
+    const std::optional<QString> picked = Ui().SaveFile(this, request);
+    if (!picked)
+        return;
+    SaveTo(*picked);
+}
+
+void Tfrm_WebList::btnCloseClick()
+{
+    if (Main())
+        Main()->EnumFiles(FromQ(listDir_));
+    hide();
+}
+
+QString Tfrm_WebList::MemoTextForFile() const
+{
+    // The raw text keeps non-breaking spaces that toPlainText() would turn
+    // into plain spaces; its paragraph separators are the typed line breaks.
+    QString text = Memo1->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, '\n');
+    text.replace(QChar::LineSeparator, '\n');
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace('\r', '\n');
+    text.replace('\n', QStringLiteral("\r\n"));
+    return text;
+}
+
+void Tfrm_WebList::SaveTo(const QString &path)
+{
+    SaveTextFile(FromQ(path), FromQ(MemoTextForFile()));
+    lblName->setText(QFileInfo(path).fileName());
+    currentFile_ = path;
+}
+
+} // namespace orvex

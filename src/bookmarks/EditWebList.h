@@ -1,0 +1,56 @@
+// The web list editor: a small window that loads a web list file into a
+// memo, writes the memo back under the same or another name, and on "閉じる"
+// has the main window rebuild its web list menu from the web list folder.
+// Created once at start-up and only shown and hidden afterwards.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace orvex {
+
+class Tfrm_WebList : public QDialog {
+    Q_OBJECT
+public:
+    explicit Tfrm_WebList(QWidget *parent = nullptr);
+
+    QLabel *Label1 = nullptr;
+    QLabel *lblName = nullptr;
+    QPlainTextEdit *Memo1 = nullptr;
+    QPushButton *btnLoad = nullptr;
+    QPushButton *btnSave = nullptr;
+    QPushButton *btnSaveAs = nullptr;
+    QPushButton *btnClose = nullptr;
+
+    void FormCreate();
+    void btnLoadClick();    // "読み込み"
+    void btnSaveClick();    // "上書き保存"
+    void btnSaveAsClick();  // "別名で保存"
+    void btnCloseClick();   // "閉じる"
+
+    // The web list folder: program folder + "WebList", no trailing separator.
+    const QString &ListDir() const { return listDir_; }
+    // Full path that "上書き保存" writes to; empty until a file is loaded or
+    // saved under a name.
+    const QString &CurrentFile() const { return currentFile_; }
+
+    // The memo's text as it goes to disk: lines joined by CR LF, none after
+    // the last line.
+    QString MemoTextForFile() const;
+
+private:
+    // Writes the memo to `path`; on success it becomes the current file.
+    void SaveTo(const QString &path);
+
+    QString listDir_;
+    QString currentFile_;
+};
+
+// The one web list editor, created by the program entry after the other forms.
+extern Tfrm_WebList *frm_WebList;
+
+} // namespace orvex
