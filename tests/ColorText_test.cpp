@@ -1,0 +1,86 @@
+#include "settings/ColorText.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+using orvex::ColorToRgb;
+using orvex::ColorToString;
+using orvex::StringToColor;
+
+namespace {
+
+std::optional<uint32_t> Color(std::string_view text)
+{
+    uint32_t color = 0;
+    if (!StringToColor(text, color)) {
+        return std::nullopt;
+    }
+    return color;
+}
+
+TEST(ColorText, EveryNameRoundTripsToADistinctValue)
+{
+    const char *names[] = {
+        "clBlack", "clMaroon", "clGreen", "clOlive", "clNavy", "clPurple", "clTeal",
+        "clGray", "clSilver", "clRed", "clLime", "clYellow", "clBlue", "clFuchsia",
+        "clAqua", "clWhite", "clScrollBar", "clBackground", "clActiveCaption",
+        "clInactiveCaption", "clMenu", "clWindow", "clWindowFrame", "clMenuText",
+        "clWindowText", "clCaptionText", "clActiveBorder", "clInactiveBorder",
+        "clAppWorkSpace", "clHighlight", "clHighlightText", "clBtnFace", "clBtnShadow",
+        "clGrayText", "clBtnText", "clInactiveCaptionText", "clBtnHighlight",
+        "cl3DDkShadow", "cl3DLight", "clInfoText", "clInfoBk", "clNone"};
+    std::set<uint32_t> values;
+    for (const char *name : names) {
+        const auto value = Color(name);
+        ASSERT_TRUE(value) << name;
+        EXPECT_EQ(ColorToString(*value), name);
+        values.insert(*value);
+    }
+    EXPECT_EQ(values.size(), 42u);
+}
+
+TEST(ColorText, NamesAndNumbersReadInAnyCase)
+{
+    EXPECT_EQ(Color("clRed"), 0x000000FFu);
+    EXPECT_EQ(Color("CLRED"), 0x000000FFu);
+    EXPECT_EQ(Color("clwindowtext"), 0x80000008u);
+    EXPECT_EQ(Color("cl3ddkshadow"), 0x80000015u);
+    EXPECT_EQ(Color("clnone"), orvex::clNone);
+    EXPECT_EQ(Color("$00FF8000"), 0x00FF8000u);
+    EXPECT_EQ(Color("$00ff8000"), 0x00FF8000u);
+    EXPECT_EQ(Color("255"), 0x000000FFu);
+    EXPECT_EQ(Color("-1"), 0xFFFFFFFFu);
+    EXPECT_EQ(Color("0x80000005"), 0x80000005u);
+
+    EXPECT_EQ(Color(""), std::nullopt);
+    EXPECT_EQ(Color("red"), std::nullopt);
+    EXPECT_EQ(Color("clRed "), std::nullopt);
+    EXPECT_EQ(Color("$100000000"), std::nullopt);
+}
+
+TEST(ColorText, UnnamedColoursAreWrittenAsEightUpperCaseHexDigits)
+{
+    EXPECT_EQ(ColorToString(0x00FF8000), "$00FF8000"); // red 00, green 80, blue FF
+    EXPECT_EQ(ColorToString(0x00000001), "$00000001");
+    EXPECT_EQ(ColorToString(0xFFFFFFFF), "$FFFFFFFF");
+    EXPECT_EQ(ColorToString(0x80000019), "$80000019"); // past the system colours
+    EXPECT_EQ(ColorToString(0x00C0C0C0), "clSilver");
+    for (uint32_t c : {0x00123456u, 0x00ABCDEFu, 0x8000FFFFu}) {
+        EXPECT_EQ(Color(ColorToString(c)), c);
+    }
+}
+
+TEST(ColorText, RgbSwapsPlainColoursAndMapsSystemColours)
+{
+    EXPECT_EQ(ColorToRgb(0x000000FF), 0xFF0000u); // clRed
+    EXPECT_EQ(ColorToRgb(0x00FF8000), 0x0080FFu);
+    EXPECT_EQ(ColorToRgb(0x00FF0000), 0x0000FFu); // clBlue
+    EXPECT_EQ(ColorToRgb(0x80000008), 0x000000u); // clWindowText
+    EXPECT_EQ(ColorToRgb(0x8000000F), 0xD4D0C8u); // clBtnFace
+    EXPECT_EQ(ColorToRgb(0x80000005), 0xFFFFFFu); // clWindow
+    EXPECT_EQ(ColorToRgb(0x80000018), 0xFFFFE1u); // clInfoBk
+    EXPECT_EQ(ColorToRgb(0x80000019), 0x000000u); // unknown system colour
+    EXPECT_EQ(ColorToRgb(orvex::clNone), 0xFFFFFFu);
+}
+
+} // namespace
