@@ -1,0 +1,62 @@
+// The bookmark file: one ordered tree of folders and bookmarks kept as XML in
+// Shift_JIS (read and written as CP932, the form Windows writes) in the
+// working directory. Every view builds its own copy from the file by the one
+// reading rule; the editor's tree goes back to the file by the one writer.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvex {
+
+// The URL a folder node carries when it is read from the file.
+inline constexpr const char *kFolderMarker = "フォルダ";
+
+// One entry, UTF-8. A folder has `folder` set and its entries in `children`;
+// a bookmark has its address in `url` and no children.
+struct BookmarkNode {
+    std::string caption;
+    std::string url;
+    bool folder = false;
+    std::vector<BookmarkNode> children;
+
+    bool operator==(const BookmarkNode &other) const
+    {
+        return caption == other.caption && url == other.url && folder == other.folder &&
+               children == other.children;
+    }
+    bool operator!=(const BookmarkNode &other) const { return !(*this == other); }
+};
+
+using BookmarkTree = std::vector<BookmarkNode>;
+
+// The name the readers ask for and the name a new file is saved under. Both
+// reach the same file: the name is matched without regard to letter case.
+inline constexpr const char *kBookmarkReadName = "bookmark.xml";
+inline constexpr const char *kBookmarkWriteName = "BookMark.xml";
+
+// The full path of the bookmark file in `folder` (the working directory when
+// empty): an existing file whose name equals "bookmark.xml" in any letter
+// case, or else `folder`/"BookMark.xml".
+std::string BookmarkFilePath(const std::string &folder = std::string());
+
+// The reading rule on the bytes of a file. Anything that is not a bookmark
+// file (empty, malformed, no "bookmark" root) gives an empty tree.
+BookmarkTree ParseBookmarks(std::string_view bytes);
+
+// The writing rule: the whole file, declaration included, in Shift_JIS.
+// Throws orvex::Error("不正なインデックス") for an empty tree.
+std::string SerializeBookmarks(const BookmarkTree &tree);
+
+// Reads the bookmark file of the working directory; a missing or unreadable
+// file gives an empty tree.
+BookmarkTree ReadBookmarks();
+
+// Replaces the bookmark file of the working directory through a temporary
+// file. Throws orvex::Error: "不正なインデックス" for an empty tree (nothing
+// written), "ファイル <path> を作成できません" when the file cannot be
+// written (the old file is left as it was).
+void WriteBookmarks(const BookmarkTree &tree);
+
+} // namespace orvex
