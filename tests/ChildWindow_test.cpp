@@ -1,0 +1,176 @@
+// Browser child windows against the fake engine: what their engine events
+// do to the main window's indicators, activation, closing and the missing
+// engine module.
+#include "browser/ChildForm.h"
+#include "browser/childIE.h"
+#include "browser/childMoz.h"
+#include "browser/untTab.h"
+#include "shell/Main.h"
+#include "support/MainHarness.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <gtest/gtest.h>
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+struct ChildWindowTest : ::testing::Test {
+    MainHarness h;
+    PageIndicators &ind() { return h.form->indicators; }
+    void Open(const QString &address) { h.form->OpenNewWindow(QStringLiteral("c"), address); }
+};
+
+TEST_F(ChildWindowTest, BackgroundWindowReportsStatusTitleAndAddressButNotProgress)
+{
+    Open("http://one/");
+    Open("http://two/");
+    ASSERT_EQ(h.form->ActiveChild(), h.Child(1));
+    FakeEngine *background = h.EngineOf(h.Child(0));
+    ind().ProgressBar1->setValue(40);
+
+    background->RaiseStatus(QStringLiteral("リンク"));
+    background->SetLocationURL(QStringLiteral("http://one/page"));
+    background->RaiseTitle(QStringLiteral("一つ目"));
+    background->RaiseProgress(50, 100);
+
+    EXPECT_EQ(ind().StatusPanel->text(), QStringLiteral("リンク"));
+    EXPECT_EQ(h.Child(0)->windowTitle(), QStringLiteral("一つ目"));
+    EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://one/page"));
+    EXPECT_EQ(ind().ProgressBar1->value(), 40);
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:一つ目 1:loading*"));
+}
+
+TEST_F(ChildWindowTest, BackgroundCommandStateMovesButtonsAndSavesThemIntoActiveWindow)
+{
+    Open("http://one/");
+    Open("http://two/");
+    TChildForm *active = h.Child(1);
+    EXPECT_FALSE(ind().ReLoadCtrl->isEnabled()); // a fresh window: reload off until the engine reports
+    h.EngineOf(h.Child(0))->RaiseCommandState(CSC_NAVIGATEBACK, true);
+    EXPECT_TRUE(ind().BackCtrl->isEnabled());
+    EXPECT_TRUE(ind().ReLoadCtrl->isEnabled());
+    EXPECT_TRUE(active->BackState);
+    EXPECT_TRUE(active->ReLoadState);
+    EXPECT_FALSE(h.Child(0)->BackState);
+}
+
+TEST_F(ChildWindowTest, ProgressArithmeticOfTheIeWindow)
+{
+    Open("http://one/");
+    FakeEngine *e = h.EngineOf(h.Child(0));
+    e->RaiseProgress(50, 200);
+    EXPECT_EQ(ind().ProgressBar1->value(), 25);
+    EXPECT_EQ(h.Child(0)->ProgressPos, 25);
+    e->RaiseProgress(-1, 200);
+    EXPECT_EQ(ind().ProgressBar1->value(), 0);
+    e->RaiseProgress(70, 100);
+    e->RaiseProgress(5, 0); // no maximum: the position stays
+    EXPECT_EQ(ind().ProgressBar1->value(), 70);
+    e->RaiseProgress(0, 0);
+    EXPECT_EQ(ind().ProgressBar1->value(), 0);
+    e->RaiseProgress(300, 100); // clamps
+    EXPECT_EQ(ind().ProgressBar1->value(), 100);
+}
+
+TEST_F(ChildWindowTest, GeckoWindowAtHundredShowsZeroAndStopsTheStopButton)
+{
+    h.form->Moz_ItemClick();
+    Open("http://moz/");
+    ASSERT_NE(qobject_cast<Tfrm_MZ *>(h.Child(0)), nullptr);
+    FakeEngine *e = h.EngineOf(h.Child(0));
+    e->RaiseProgress(50, 100);
+    EXPECT_EQ(ind().ProgressBar1->value(), 50);
+    EXPECT_TRUE(ind().StopCtrl->isEnabled());
+    e->RaiseProgress(100, 100);
+    EXPECT_EQ(ind().ProgressBar1->value(), 0);
+    EXPECT_FALSE(ind().StopCtrl->isEnabled());
+    EXPECT_EQ(h.Child(0)->ProgressPos, 0);
+    EXPECT_FALSE(ind().mnuShow_Size->isEnabled()); // text sizes are for IE windows only
+}
+
+TEST_F(ChildWindowTest, ActivationRestoresTheWindowsOwnStates)
+{
+    Open("http://one/");
+    h.EngineOf(h.Child(0))->RaiseCommandState(CSC_NAVIGATEBACK, true);
+    h.EngineOf(h.Child(0))->RaiseProgress(30, 100);
+    Open("http://two/");
+    EXPECT_FALSE(h.Child(1)->BackState);
+    h.form->mdiArea->setActiveSubWindow(h.Child(0));
+    EXPECT_TRUE(ind().BackCtrl->isEnabled());
+    EXPECT_EQ(ind().ProgressBar1->value(), 30);
+    EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://one/"));
+    EXPECT_TRUE(ind().mnuEdit_Copy->isEnabled());
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading"));
+}
+
+TEST_F(ChildWindowTest, ClosingTheLastWindowClearsEveryIndicator)
+{
+    for (bool gecko : {false, true}) {
+        if (gecko)
+            h.form->Moz_ItemClick();
+        Open("http://x/");
+        FakeEngine *e = h.EngineOf(h.Child(0));
+        e->RaiseCommandState(CSC_NAVIGATEBACK, true);
+        e->RaiseCommandState(CSC_NAVIGATEFORWARD, true);
+        e->RaiseStatus(QStringLiteral("status"));
+        e->RaiseProgress(20, 100);
+        h.Child(0)->CloseWindow();
+        h.Pump();
+        EXPECT_EQ(h.form->ChildCount(), 0);
+        EXPECT_TRUE(ind().txtAddress->text().isEmpty());
+        EXPECT_TRUE(ind().StatusPanel->text().isEmpty());
+        EXPECT_EQ(ind().ProgressBar1->value(), 0);
+        for (QAction *a : {ind().BackCtrl, ind().FrwrdCtrl, ind().StopCtrl, ind().ReLoadCtrl,
+                           ind().mnuEdit_Copy, ind().mnuFile_SaveAs})
+            EXPECT_FALSE(a->isEnabled()) << a->text().toStdString() << " gecko=" << gecko;
+        EXPECT_EQ(h.form->TabControl1->count(), 0);
+        EXPECT_TRUE(h.form->WinTags.isEmpty());
+    }
+}
+
+TEST_F(ChildWindowTest, TheEleventhCloseDropsTheOldestAddress)
+{
+    for (int i = 1; i <= 11; ++i) {
+        Open(QStringLiteral("http://page%1/").arg(i));
+        h.Child(0)->CloseWindow();
+        h.Pump();
+    }
+    const auto &entries = h.form->closedList.Entries();
+    ASSERT_EQ(entries.size(), 10u);
+    EXPECT_EQ(entries.front(), "http://page2/");
+    EXPECT_EQ(entries.back(), "http://page11/");
+}
+
+TEST_F(ChildWindowTest, MissingGeckoModuleLeavesNothingBehind)
+{
+    Open("http://ie/");
+    h.form->Moz_ItemClick();
+    FailNextCreate(EngineKind::Gecko);
+    h.ui.messages.clear();
+    Guarded([&] { h.form->FileNew1Execute(); });
+    ASSERT_EQ(h.ui.messages.size(), 1);
+    EXPECT_TRUE(h.ui.messages[0].startsWith(QStringLiteral("Orvex|")));
+    EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("mozctl.so")));
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading*"));
+    // The failed window's number is not reused, and the next open works.
+    h.form->IE_ItemClick();
+    Open("http://again/");
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 2:loading"));
+}
+
+TEST_F(ChildWindowTest, LateEventsAfterCloseDoNothing)
+{
+    Open("http://x/");
+    FakeEngine *e = h.EngineOf(h.Child(0));
+    h.Child(0)->CloseWindow();
+    // The control was told to stop sending events before it went.
+    EXPECT_EQ(e->Sink(), nullptr);
+}
+
+} // namespace

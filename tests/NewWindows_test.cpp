@@ -1,0 +1,178 @@
+// New windows asked for by pages become tabs through the catcher, unless the
+// block list says otherwise; recently closed pages are offered again.
+#include "browser/ChildForm.h"
+#include "browser/tmpWeb.h"
+#include "browser/untTab.h"
+#include "shell/Main.h"
+#include "support/MainHarness.h"
+
+#include <QAction>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+std::string Config(const std::string &body) { return "[General]\r\nLastEngine=IE\r\n" + body; }
+
+// A page in child window `index` asks for a new window for `url`.
+FakeEngine *RequestPopup(MainHarness &h, int index, const QString &url, bool *cancel = nullptr)
+{
+    WebBrowser2 *target = nullptr;
+    EXPECT_FALSE(h.EngineOf(h.Child(index))->RaiseNewWindow(target));
+    auto *catcher = dynamic_cast<FakeEngine *>(target);
+    EXPECT_NE(catcher, nullptr);
+    if (!catcher)
+        return nullptr;
+    const bool cancelled = catcher->RaiseBeforeNavigate(url);
+    if (cancel)
+        *cancel = cancelled;
+    h.Pump();
+    return catcher;
+}
+
+TEST(NewWindows, APopupOpensAsANewTabAndTheCatcherIsReleased)
+{
+    MainHarness h;
+    h.form->FileNew1Execute();
+    bool cancel = false;
+    RequestPopup(h, 0, QStringLiteral("http://popup/"), &cancel);
+    EXPECT_TRUE(cancel); // the catcher never loads the page itself
+    ASSERT_EQ(h.form->ChildCount(), 2);
+    EXPECT_EQ(h.EngineOf(h.Child(1))->LastCall(), "Navigate(http://popup/)");
+    EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("Internet Explorer"));
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    EXPECT_EQ(h.LiveEngines(), 2);
+    // NewWindow_Active is off: the requester stays in front.
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading"));
+}
+
+TEST(NewWindows, ACatcherRefusesWindowsOfItsOwnAndHandlesOnlyItsFirstNavigation)
+{
+    MainHarness h;
+    h.form->FileNew1Execute();
+    WebBrowser2 *target = nullptr;
+    h.EngineOf(h.Child(0))->RaiseNewWindow(target);
+    auto *catcher = dynamic_cast<FakeEngine *>(target);
+    ASSERT_NE(catcher, nullptr);
+    WebBrowser2 *nested = nullptr;
+    EXPECT_TRUE(catcher->RaiseNewWindow(nested));
+    EXPECT_TRUE(catcher->RaiseBeforeNavigate(QStringLiteral("http://first/")));
+    EXPECT_TRUE(catcher->RaiseBeforeNavigate(QStringLiteral("http://redirect/")));
+    h.Pump();
+    EXPECT_EQ(h.form->ChildCount(), 2);
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+}
+
+TEST(NewWindows, BlockListSuppressesMatchingAddressesInAnyCase)
+{
+    MainHarness h(Config("[Option_advertisemen]\r\nCloseURL=1\r\n"));
+    h.folder.Write("CloseURL.txt", "*doubleclick*\r\n");
+    h.form->FileNew1Execute();
+    RequestPopup(h, 0, QStringLiteral("http://ad.DoubleClick.net/x"));
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    RequestPopup(h, 0, QStringLiteral("http://example.org/"));
+    EXPECT_EQ(h.form->ChildCount(), 2);
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+}
+
+TEST(NewWindows, WithBlockingOffTheFileIsNeverRead)
+{
+    MainHarness h(Config("[Option_advertisemen]\r\nCloseURL=0\r\n"));
+    h.folder.Write("CloseURL.txt", "[unclosed\r\n*\r\n");
+    h.form->FileNew1Execute();
+    RequestPopup(h, 0, QStringLiteral("http://anything/"));
+    EXPECT_EQ(h.form->ChildCount(), 2);
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+}
+
+TEST(NewWindows, BlockListErrorsAreShownAndOpenNothing)
+{
+    MainHarness h(Config("[Option_advertisemen]\r\nCloseURL=1\r\n"));
+    h.form->FileNew1Execute();
+    RequestPopup(h, 0, QStringLiteral("http://a/"));
+    EXPECT_EQ(h.ui.LastMessageText(),
+              QString::fromStdString("ファイル " + h.folder.File("CloseURL.txt") + " は開けません."));
+    h.folder.Write("CloseURL.txt", "*a*\r\nab[c\r\n");
+    RequestPopup(h, 0, QStringLiteral("http://a/"));
+    EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("3 番目の文字（'ab[c'）は正しくないマスク文字です."));
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    h.folder.Write("CloseURL.txt", "");
+    RequestPopup(h, 0, QStringLiteral("http://a/"));
+    EXPECT_EQ(h.form->ChildCount(), 2);
+}
+
+TEST(NewWindows, TheNewWindowTakesTheToolsMenusEngineNotTheRequesters)
+{
+    MainHarness h;
+    h.form->Moz_ItemClick();
+    h.form->FileNew1Execute();
+    h.form->IE_ItemClick();
+    WebBrowser2 *target = nullptr;
+    h.EngineOf(h.Child(0))->RaiseNewWindow(target);
+    auto *catcher = dynamic_cast<FakeEngine *>(target);
+    ASSERT_NE(catcher, nullptr);
+    EXPECT_EQ(catcher->Kind(), EngineKind::Gecko); // a page hands itself only to its own engine
+    catcher->RaiseBeforeNavigate(QStringLiteral("http://from-gecko/"));
+    h.Pump();
+    ASSERT_EQ(h.form->ChildCount(), 2);
+    EXPECT_EQ(h.Child(1)->Kind(), EngineKind::InternetExplorer);
+    EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("Internet Explorer"));
+}
+
+TEST(NewWindows, AtTheTabLimitAPopupOpensNothing)
+{
+    MainHarness h(Config("[Option_Tab]\r\nLen=1\r\nMaxLen=1\r\n"));
+    h.form->FileNew1Execute();
+    RequestPopup(h, 0, QStringLiteral("http://popup/"));
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+}
+
+// ---- recently closed ----
+
+QStringList MenuCaptions(QMenu *menu)
+{
+    QStringList captions;
+    for (QAction *a : menu->actions())
+        captions << a->text();
+    return captions;
+}
+
+TEST(RecentlyClosed, TwelveClosesShowTheLastTenNumberedOldestFirst)
+{
+    MainHarness h;
+    for (int i = 1; i <= 12; ++i) {
+        h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://p%1/").arg(i));
+        h.Child(0)->CloseWindow();
+        h.Pump();
+    }
+    h.form->mnuLeastURLClick();
+    h.form->mnuLeastURLClick(); // opening twice shows each entry once
+    QStringList expected;
+    for (int i = 3; i <= 12; ++i)
+        expected << QStringLiteral("&%1．http://p%2/").arg(i - 2).arg(i);
+    expected << QString(); // the placeholder stays last
+    EXPECT_EQ(MenuCaptions(h.form->mnuLeastURL), expected);
+    EXPECT_EQ(h.form->mnuLeastURL->actions().last(), h.form->mnuLeastURL_Child);
+
+    QAction *first = h.form->mnuLeastURL->actions().first();
+    EXPECT_EQ(first->statusTip(), QStringLiteral("http://p3/"));
+    first->trigger();
+    ASSERT_EQ(h.form->ChildCount(), 1);
+    EXPECT_EQ(h.EngineOf(h.Child(0))->LastCall(), "Navigate(http://p3/)");
+    EXPECT_EQ(h.form->closedList.Entries().front(), "http://p3/"); // reopening keeps the entry
+}
+
+TEST(RecentlyClosed, EmptyListShowsOnlyThePlaceholder)
+{
+    MainHarness h;
+    h.form->mnuLeastURLClick();
+    EXPECT_EQ(MenuCaptions(h.form->mnuLeastURL), QStringList{QString()});
+}
+
+} // namespace
