@@ -1,0 +1,80 @@
+// The web list menu: one item per file of the web list folder, and opening
+// every address of a list in its own window.
+#include "shell/Main.h"
+
+#include "platform/LineList.h"
+#include "platform/UiServices.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+
+#include <algorithm>
+
+namespace orvex {
+
+namespace {
+
+// The two fixed items: "Webリストを編集(&E)" and the separator under it.
+constexpr int kFixedWebListItems = 2;
+
+// The file name less its last four characters (the ".wlf"); counted in
+// characters, so a name with a character outside the BMP is not cut in half.
+QString ListCaption(const QString &fileName)
+{
+    QVector<uint> chars = fileName.toUcs4();
+    chars.resize(std::max(0, chars.size() - 4));
+    return QStringLiteral("&") + QString::fromUcs4(chars.constData(), chars.size());
+}
+
+// The files of a folder in the order the Windows file system lists them:
+// by name, letters compared in upper case.
+QStringList ListFiles(const QString &folder)
+{
+    QStringList names;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        // Only regular files (or links to one): reading a pipe or a device
+        // from the menu would hang the program.
+        if (entry.isFile())
+            names << entry.fileName();
+    }
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const QString ua = a.toUpper(), ub = b.toUpper();
+        return ua != ub ? ua < ub : a < b;
+    });
+    return names;
+}
+
+} // namespace
+
+void TMainForm::EnumFiles(const std::string &folder)
+{
+    QString path = ToQ(folder);
+    if (!path.endsWith('/'))
+        path += '/';
+
+    const QList<QAction *> old = mnuWebList->actions();
+    for (int i = kFixedWebListItems; i < old.size(); ++i) {
+        mnuWebList->removeAction(old[i]);
+        delete old[i];
+    }
+
+    for (const QString &name : ListFiles(path)) {
+        auto *item = new QAction(Image(13), ListCaption(name), this);
+        item->setStatusTip(name);
+        connect(item, &QAction::triggered, this,
+                [this, item] { Guarded([this, item] { WebListItemClick(item); }); });
+        mnuWebList->addAction(item);
+    }
+}
+
+void TMainForm::WebListItemClick(QAction *item)
+{
+    const std::string path = AppDirPath + "WebList/" + FromQ(item->statusTip());
+    OpenLines(LoadLineList(path), QStringLiteral("londing"));
+}
+
+} // namespace orvex
