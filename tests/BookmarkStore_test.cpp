@@ -12,6 +12,21 @@
 namespace fs = std::filesystem;
 
 namespace orvex {
+
+// Readable trees in failure messages.
+void PrintTo(const BookmarkNode &node, std::ostream *out)
+{
+    *out << node.caption << (node.folder ? "/" : "=" + node.url);
+    if (!node.children.empty()) {
+        *out << "{";
+        for (const BookmarkNode &child : node.children) {
+            PrintTo(child, out);
+            *out << " ";
+        }
+        *out << "}";
+    }
+}
+
 namespace {
 
 BookmarkNode Mark(const std::string &name, const std::string &url) { return {name, url, false, {}}; }
