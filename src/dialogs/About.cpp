@@ -1,0 +1,104 @@
+#include "dialogs/About.h"
+
+#include "platform/FileIO.h"
+#include "platform/MainLink.h"
+#include "platform/ProgramFolder.h"
+#include "platform/UiServices.h"
+#include "settings/Settings.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+namespace orvex {
+
+namespace {
+
+QLabel *MakeLabel(const QString &text, QWidget *parent, int left, int top)
+{
+    auto *label = new QLabel(text, parent);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+const QString kVersionPrefix = QStringLiteral("Version：");
+
+} // namespace
+
+TAboutBox::TAboutBox(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+    setFixedSize(274, 180);
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+
+    Panel1 = new QFrame(this);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setGeometry(8, 8, 257, 129);
+
+    // The picture frame holds no picture yet, only its placeholder text.
+    Bevel1 = new QFrame(Panel1);
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setGeometry(11, 38, 48, 48);
+    Label1 = MakeLabel(QStringLiteral("未定"), Panel1, 24, 56);
+
+    ProductName = MakeLabel(QStringLiteral("Orvex"), Panel1, 88, 16);
+    Version = MakeLabel(kVersionPrefix + QStringLiteral("1.0β7"), Panel1, 104, 32);
+    Label2 = MakeLabel(QStringLiteral("Internet Explorer"), Panel1, 88, 48);
+    Label3 = MakeLabel(QStringLiteral("Label3"), Panel1, 104, 64);
+    Label4 = MakeLabel(QStringLiteral("mozctl.dll"), Panel1, 88, 80);
+    Label5 = MakeLabel(QStringLiteral("Label5"), Panel1, 104, 96);
+    const std::pair<QLabel *, const char *> names[] = {
+        {Label1, "Label1"}, {ProductName, "ProductName"}, {Version, "Version"}, {Label2, "Label2"},
+        {Label3, "Label3"}, {Label4, "Label4"},           {Label5, "Label5"},
+    };
+    for (const auto &[label, name] : names)
+        label->setObjectName(QString::fromLatin1(name));
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setGeometry(96, 146, 65, 23);
+    OKButton->setDefault(true);
+    OKButton->setAutoDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    setFocusProxy(OKButton);
+    OKButton->setFocus();
+
+    FormCreate();
+}
+
+// Fills the engine lines. An error stops the remaining steps and is shown in
+// the standard error box; lines not reached keep their designed texts.
+void TAboutBox::FormCreate()
+{
+    const std::string appDir = Main() ? Main()->AppDir() : ProgramFolder();
+    Guarded([&] {
+        const std::string mozPath = SettingsFile(appDir + "config.ini").Read(keys::MozPath);
+
+        // The "Internet Explorer" engine is the module beside the program.
+        OtVersInfo1.SetFileName(ProgramFolder() + "iexplore.so");
+        Label3->setText(kVersionPrefix + ToQ(OtVersInfo1.Value(TOtVersInfo::FileVersion)));
+        Label3->adjustSize();
+
+        const std::string mozName = mozPath + "/mozctl.so";
+        if (FileExists(mozName)) {
+            OtVersInfo2.SetFileName(mozName);
+            Label5->setText(kVersionPrefix + ToQ(OtVersInfo2.Value(TOtVersInfo::FileVersion)));
+        } else {
+            Label5->setText(QStringLiteral("未導入"));
+        }
+        Label5->adjustSize();
+    });
+}
+
+} // namespace orvex

@@ -1,0 +1,37 @@
+// The About box: the program's name and version and the versions of the two
+// engine modules, read from their version resources once, at creation.
+#pragma once
+
+#include "dialogs/OtVersInfo.h"
+
+#include <QDialog>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace orvex {
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget *parent = nullptr);
+
+    QFrame *Panel1;
+    QFrame *Bevel1;
+    QLabel *Label1;
+    QLabel *ProductName;
+    QLabel *Version;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *Label5;
+    QPushButton *OKButton;
+    TOtVersInfo OtVersInfo1;
+    TOtVersInfo OtVersInfo2;
+
+private:
+    void FormCreate();
+};
+
+} // namespace orvex

@@ -1,0 +1,513 @@
+#include "settings/Option.h"
+
+#include "dialogs/SHBFFEX.h"
+#include "platform/Errors.h"
+#include "platform/LineList.h"
+#include "platform/MainLink.h"
+#include "platform/ProgramFolder.h"
+#include "platform/UiServices.h"
+#include "settings/ColorText.h"
+#include "settings/Settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace orvex {
+
+namespace {
+
+// System colours of the design, as stored in the settings.
+constexpr uint32_t clBtnFace = 0x8000000F;
+constexpr uint32_t clCaptionText = 0x80000009;
+constexpr uint32_t clInactiveBorder = 0x8000000B;
+
+const char *const kWebListFilter = "WebListFile(*.wlf)|*.wlf|その他(*.*)|*.*";
+
+QColor ToQColor(uint32_t color) { return QColor::fromRgb(ColorToRgb(color)); }
+
+// The small folder picture of the two browse buttons: 16 by 15 pixels.
+QIcon FolderIcon()
+{
+    QPixmap pixmap(16, 15);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(0x80, 0x80, 0x00));
+    p.setBrush(QColor(0xFF, 0xFF, 0x80));
+    p.drawRect(1, 2, 5, 2);   // the tab
+    p.drawRect(1, 4, 13, 9);  // the body
+    return QIcon(pixmap);
+}
+
+QToolButton *MakeBrowseButton(QWidget *parent, int left, int top)
+{
+    auto *button = new QToolButton(parent);
+    button->setIcon(FolderIcon());
+    button->setIconSize(QSize(16, 15));
+    button->setGeometry(left, top, 20, 18);
+    return button;
+}
+
+template <typename T> T *Place(T *widget, int left, int top)
+{
+    widget->move(left, top);
+    widget->adjustSize();
+    return widget;
+}
+
+template <typename T> T *Place(T *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+// Integer text as the OK button converts it: the lenient integer form, else
+// the conversion error with the text itself.
+int32_t StrToInt(const QString &text)
+{
+    int32_t value = 0;
+    if (!ParseLenientInt(FromQ(text), value))
+        throw Error(FormatMessage(msg::NotAnInteger, FromQ(text)));
+    return value;
+}
+
+} // namespace
+
+// ---- ColorSwatch ------------------------------------------------------------
+
+ColorSwatch::ColorSwatch(QWidget *parent) : QFrame(parent)
+{
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+    setCursor(Qt::PointingHandCursor);
+    setAutoFillBackground(true);
+    SetColor(0);
+}
+
+void ColorSwatch::SetColor(uint32_t color)
+{
+    color_ = color;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ToQColor(color));
+    setPalette(pal);
+}
+
+void ColorSwatch::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->pos()))
+        emit clicked();
+    QFrame::mouseReleaseEvent(event);
+}
+
+// ---- UpDown -------------------------------------------------------------------
+
+UpDown::UpDown(QWidget *parent, QLineEdit *associate, int minimum, int maximum)
+    : QWidget(parent), associate_(associate), minimum_(minimum), maximum_(maximum)
+{
+    // Beside the edit, as tall as it.
+    const QRect edit = associate->geometry();
+    setGeometry(edit.right() + 1, edit.top(), 15, edit.height());
+    up_ = new QToolButton(this);
+    up_->setArrowType(Qt::UpArrow);
+    up_->setGeometry(0, 0, 15, edit.height() / 2);
+    up_->setAutoRepeat(true);
+    down_ = new QToolButton(this);
+    down_->setArrowType(Qt::DownArrow);
+    down_->setGeometry(0, edit.height() / 2, 15, edit.height() - edit.height() / 2);
+    down_->setAutoRepeat(true);
+    connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
+    connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+    SetPosition(minimum);
+}
+
+void UpDown::SetPosition(int position)
+{
+    position_ = std::clamp(position, minimum_, maximum_);
+    associate_->setText(QString::number(position_));
+}
+
+void UpDown::Step(int delta)
+{
+    // A number typed into the edit is where the step starts.
+    int32_t typed = 0;
+    if (ParseLenientInt(FromQ(associate_->text()), typed))
+        position_ = std::clamp<int>(typed, minimum_, maximum_);
+    SetPosition(position_ + delta);
+}
+
+// ---- Tfrm_Option ----------------------------------------------------------------
+
+Tfrm_Option::Tfrm_Option(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frm_Option"));
+    setWindowTitle(QStringLiteral("オプション"));
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+    // 495 by 284 outside; this is the client area within the tool-window frame.
+    move(250, 174);
+    resize(487, 258);
+    // The window's colour, clBtnFace.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ToQColor(clBtnFace));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    TreeView1 = Place(new QTreeWidget(this), 8, 8, 113, 201);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setIndentation(14);
+    auto *general = new QTreeWidgetItem(TreeView1, {QStringLiteral("全般")});
+    auto *window = new QTreeWidgetItem(TreeView1, {QStringLiteral("ウィンドウ")});
+    new QTreeWidgetItem(window, {QStringLiteral("タブ")});
+    new QTreeWidgetItem(TreeView1, {QStringLiteral("広告抑止")});
+    new QTreeWidgetItem(TreeView1, {QStringLiteral("スタートアップ")});
+    Q_UNUSED(general);
+
+    Panel1 = Place(new QFrame(this), 136, 8, 337, 209);
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    // Pages without headers: only the tree chooses them.
+    PageCTL = Place(new QStackedWidget(Panel1), 4, 4, 325, 197);
+
+    Button1 = Place(new QPushButton(QStringLiteral("OK"), this), 336, 226, 65, 23);
+    Button2 = Place(new QPushButton(QStringLiteral("Cancel"), this), 414, 226, 59, 23);
+    // Neither is the default or cancel button: Enter and Esc press neither.
+    for (QPushButton *button : {Button1, Button2}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    BuildPages();
+
+    selectFolder = new TSHBrowseForFolderEx(this);
+    selectFolder->Caption = QStringLiteral("Mozillaのあるフォルダを選択してください。");
+
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *current) { TreeView1Change(current); });
+    connect(chkMoz, &QCheckBox::clicked, this, [this] { Guarded([this] { chkMozClick(); }); });
+    connect(chkTabSize, &QCheckBox::clicked, this, [this] { chkTabSizeClick(); });
+    connect(chkTabLen, &QCheckBox::clicked, this, [this] { chkTabLenClick(); });
+    connect(radNone, &QRadioButton::clicked, this, [this] { radNoneClick(); });
+    connect(radURL, &QRadioButton::clicked, this, [this] { radURLClick(); });
+    connect(radWebList, &QRadioButton::clicked, this, [this] { radWebListClick(); });
+    for (ColorSwatch *swatch : {ChColor1, BGColor1, ChColor2, BGColor2})
+        connect(swatch, &ColorSwatch::clicked, this, [this, swatch] { Guarded([&] { ColorClick(swatch); }); });
+    connect(BitBtn1, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+    FormCreate();
+}
+
+void Tfrm_Option::BuildPages()
+{
+    for (QWidget **page : {&TabSheet1, &TabSheet2, &TabSheet3, &TabSheet4, &TabSheet5}) {
+        *page = new QWidget(PageCTL);
+        PageCTL->addWidget(*page);
+    }
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
+    TabSheet5->setObjectName(QStringLiteral("TabSheet5"));
+
+    // 全般
+    chkMoz = Place(new QCheckBox(QStringLiteral("Geckoを使用する"), TabSheet1), 0, 2, 129, 17);
+    txtMozPath = Place(new QLineEdit(TabSheet1), 8, 23, 249, 20);
+    BitBtn1 = MakeBrowseButton(TabSheet1, 256, 23);
+
+    // ウィンドウ
+    Label1 = Place(new QLabel(QStringLiteral("自動的に新規ウインドウで開く"), TabSheet2), 0, 0);
+    chkWin1 = Place(new QCheckBox(QStringLiteral("ブックマーク"), TabSheet2), 24, 24);
+    chkWin2 = Place(new QCheckBox(QStringLiteral("アドレスバー"), TabSheet2), 24, 48);
+    chkActive3 = Place(new QCheckBox(QStringLiteral("新しいウィンドウをアクティブにする"), TabSheet2), 24, 72);
+
+    // 広告抑止
+    chkPop = Place(new QCheckBox(QStringLiteral("Pop広告を削除"), TabSheet3), 0, 8);
+    PopList = Place(new QPlainTextEdit(TabSheet3), 0, 40, 316, 121);
+    PopList->setLineWrapMode(QPlainTextEdit::NoWrap);
+    PopList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    PopList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Addresses are typed with the input method closed.
+    PopList->setAttribute(Qt::WA_InputMethodEnabled, false);
+
+    BuildTabPage();
+
+    // スタートアップ
+    radNone = Place(new QRadioButton(QStringLiteral("何も開かない"), TabSheet5), 24, 0);
+    radURL = Place(new QRadioButton(QStringLiteral("指定したURL"), TabSheet5), 24, 24);
+    radWebList = Place(new QRadioButton(QStringLiteral("指定したWebList"), TabSheet5), 24, 48);
+    txtStartPath = Place(new QLineEdit(TabSheet5), 24, 80, 241, 20);
+    BitBtn2 = MakeBrowseButton(TabSheet5, 264, 81);
+
+    for (QLineEdit *edit : {txtMozPath, txtTabSize, txtTabLen, txtStartPath})
+        SetFieldEnabled(edit, true);
+    // The page shown until the tree chooses one.
+    PageCTL->setCurrentWidget(TabSheet5);
+}
+
+void Tfrm_Option::BuildTabPage()
+{
+    QWidget *page = TabSheet4;
+    chkTabSize = Place(new QCheckBox(QStringLiteral("タブ幅を固定する"), page), 0, 8);
+    Label2 = Place(new QLabel(QStringLiteral("最大："), page), 160, 11);
+    txtTabSize = Place(new QLineEdit(page), 200, 8, 32, 20);
+    UpDown1 = new UpDown(page, txtTabSize, 0, 300);
+    chkTabLen = Place(new QCheckBox(QStringLiteral("タブの数を制限する"), page), 0, 41);
+    Label3 = Place(new QLabel(QStringLiteral("最大："), page), 160, 43);
+    txtTabLen = Place(new QLineEdit(page), 200, 40, 32, 20);
+    UpDown2 = new UpDown(page, txtTabLen, 0, 100);
+
+    Label5 = Place(new QLabel(QStringLiteral("タブの種類："), page), 0, 75);
+    cmbTabType = Place(new QComboBox(page), 160, 72, 65, 20);
+    cmbTabType->setEditable(true);
+    cmbTabType->setInsertPolicy(QComboBox::NoInsert); // typed text never becomes an item
+    cmbTabType->addItems({QStringLiteral("タブ"), QStringLiteral("ボタン")});
+
+    Label4 = Place(new QLabel(QStringLiteral("文字色"), page), 144, 104);
+    Label6 = Place(new QLabel(QStringLiteral("背景色"), page), 224, 104);
+
+    auto makePreview = [page](const QString &text, int top) {
+        auto *panel = Place(new QLabel(text, page), 0, top, 121, 17);
+        panel->setAlignment(Qt::AlignCenter);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        panel->setAutoFillBackground(true);
+        return panel;
+    };
+    ColorPanel1 = makePreview(QStringLiteral("アクティブなタブ"), 120);
+    ColorPanel2 = makePreview(QStringLiteral("アクティブじゃないタブ"), 144);
+    ChColor1 = Place(new ColorSwatch(page), 136, 122, 52, 12);
+    BGColor1 = Place(new ColorSwatch(page), 216, 122, 52, 12);
+    ChColor2 = Place(new ColorSwatch(page), 136, 144, 52, 14);
+    BGColor2 = Place(new ColorSwatch(page), 216, 144, 52, 12);
+}
+
+// Creation: program folder, settings, the block list, then the first page.
+// An error ends the steps where it happens and is shown; the dialog stays
+// usable with what was loaded so far.
+void Tfrm_Option::FormCreate()
+{
+    AppDir = Main() ? Main()->AppDir() : ProgramFolder();
+    Guarded([this] {
+        Loading();
+        const std::vector<std::string> lines = LoadLineList(AppDir + "CloseURL.txt");
+        QStringList text;
+        for (const std::string &line : lines)
+            text << ToQ(line);
+        PopList->setPlainText(text.join('\n'));
+        TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+        TreeView1->topLevelItem(1)->setExpanded(true);
+    });
+}
+
+void Tfrm_Option::Loading()
+{
+    const SettingsFile settings(AppDir + "config.ini");
+
+    chkMoz->setChecked(settings.Read(keys::Mozilla) != 0);
+    chkMozClick();
+    txtMozPath->setText(ToQ(settings.Read(keys::MozPath)));
+
+    chkActive3->setChecked(settings.NonZero(keys::NewWindowActive));
+    chkWin1->setChecked(settings.NonZero(keys::BookMark));
+    chkWin2->setChecked(settings.NonZero(keys::WindowAddressBar));
+    chkPop->setChecked(settings.NonZero(keys::CloseURL));
+
+    chkTabSize->setChecked(settings.NonZero(keys::TabFix));
+    UpDown1->SetPosition(settings.Read(keys::TabMaxSize));
+    chkTabSizeClick();
+    chkTabLen->setChecked(settings.NonZero(keys::TabLen));
+    UpDown2->SetPosition(settings.Read(keys::TabMaxLen));
+    chkTabLenClick();
+
+    const int32_t tabType = settings.Read(keys::TabType);
+    cmbTabType->setCurrentIndex(tabType >= 0 && tabType < cmbTabType->count() ? tabType : -1);
+    if (cmbTabType->currentIndex() < 0)
+        cmbTabType->setEditText(QString());
+
+    ChColor1->SetColor(settings.Color(keys::ActivateChColor));
+    BGColor1->SetColor(settings.Color(keys::ActivateBGColor));
+    ChColor2->SetColor(settings.Color(keys::DeActivateChColor));
+    BGColor2->SetColor(settings.Color(keys::DeActivateBGColor));
+    UpdatePreviews();
+
+    StartUpKind = static_cast<uint8_t>(settings.Read(keys::StartUpType) & 0xFF);
+    switch (StartUpKind) {
+    case 0:
+        radNone->setChecked(true);
+        radNoneClick();
+        break;
+    case 1:
+        radURL->setChecked(true);
+        radURLClick();
+        break;
+    case 2:
+        radWebList->setChecked(true);
+        radWebListClick();
+        break;
+    default:
+        break; // no button; the start-up controls stay as designed (enabled)
+    }
+    txtStartPath->setText(ToQ(settings.Read(keys::StartUpPath)));
+}
+
+void Tfrm_Option::UpdatePreviews()
+{
+    const std::pair<QLabel *, std::pair<ColorSwatch *, ColorSwatch *>> rows[] = {
+        {ColorPanel1, {ChColor1, BGColor1}},
+        {ColorPanel2, {ChColor2, BGColor2}},
+    };
+    for (const auto &[panel, swatches] : rows) {
+        QPalette pal = panel->palette();
+        pal.setColor(QPalette::WindowText, ToQColor(swatches.first->Color()));
+        pal.setColor(QPalette::Window, ToQColor(swatches.second->Color()));
+        panel->setPalette(pal);
+    }
+}
+
+// An enabled field is drawn in clCaptionText, a disabled one in clInactiveBorder.
+void Tfrm_Option::SetFieldEnabled(QLineEdit *edit, bool enabled)
+{
+    edit->setEnabled(enabled);
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::All, QPalette::Base, ToQColor(enabled ? clCaptionText : clInactiveBorder));
+    edit->setPalette(pal);
+}
+
+void Tfrm_Option::chkMozClick()
+{
+    const bool on = chkMoz->isChecked();
+    GeckoFlag = on ? 1 : 0;
+    SetFieldEnabled(txtMozPath, on);
+    BitBtn1->setEnabled(on);
+    // At once, and not undone by Cancel.
+    if (Main())
+        Main()->SetGeckoItemEnabled(on);
+}
+
+void Tfrm_Option::chkTabSizeClick()
+{
+    UpDown1->setEnabled(chkTabSize->isChecked());
+    SetFieldEnabled(txtTabSize, chkTabSize->isChecked());
+}
+
+void Tfrm_Option::chkTabLenClick()
+{
+    UpDown2->setEnabled(chkTabLen->isChecked());
+    SetFieldEnabled(txtTabLen, chkTabLen->isChecked());
+}
+
+void Tfrm_Option::radNoneClick()
+{
+    StartUpKind = 0;
+    SetFieldEnabled(txtStartPath, false);
+    BitBtn2->setEnabled(false);
+}
+
+void Tfrm_Option::radURLClick()
+{
+    StartUpKind = 1;
+    SetFieldEnabled(txtStartPath, true);
+    BitBtn2->setEnabled(false);
+}
+
+void Tfrm_Option::radWebListClick()
+{
+    StartUpKind = 2;
+    SetFieldEnabled(txtStartPath, true);
+    BitBtn2->setEnabled(true);
+}
+
+void Tfrm_Option::TreeView1Change(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    const QString text = node->text(0);
+    const std::pair<const char *, QWidget *> pages[] = {
+        {"全般", TabSheet1},     {"ウィンドウ", TabSheet2},     {"広告抑止", TabSheet3},
+        {"タブ", TabSheet4},     {"スタートアップ", TabSheet5},
+    };
+    for (const auto &[caption, page] : pages)
+        if (text == QString::fromUtf8(caption))
+            PageCTL->setCurrentWidget(page);
+}
+
+void Tfrm_Option::ColorClick(ColorSwatch *swatch)
+{
+    const std::optional<uint32_t> chosen = Ui().ChooseColor(this, lastChosenColor_);
+    if (!chosen)
+        return;
+    lastChosenColor_ = *chosen;
+    swatch->SetColor(*chosen);
+    UpdatePreviews();
+}
+
+void Tfrm_Option::BitBtn1Click()
+{
+    if (selectFolder->Execute())
+        txtMozPath->setText(selectFolder->FolderPath());
+}
+
+void Tfrm_Option::BitBtn2Click()
+{
+    FileDialogRequest request;
+    request.filter = QString::fromUtf8(kWebListFilter);
+    request.initialDir = ToQ(AppDir + "WebList");
+    if (const std::optional<QString> file = Ui().OpenFile(this, request))
+        txtStartPath->setText(*file);
+}
+
+// OK: every key in its order, then the tab width and style applied to the
+// main window, then the block list. An error stops at its step; what was
+// written before stays written and the dialog stays open.
+void Tfrm_Option::Button1Click()
+{
+    const SettingsFile settings(AppDir + "config.ini");
+    settings.Write(keys::MozPath, FromQ(txtMozPath->text()));
+    settings.Write(keys::Mozilla, GeckoFlag);
+    settings.WriteFlag(keys::BookMark, chkWin1->isChecked());
+    settings.WriteFlag(keys::WindowAddressBar, chkWin2->isChecked());
+    settings.WriteFlag(keys::NewWindowActive, chkActive3->isChecked());
+    settings.WriteFlag(keys::CloseURL, chkPop->isChecked());
+    settings.WriteFlag(keys::TabFix, chkTabSize->isChecked());
+    settings.Write(keys::TabMaxSize, StrToInt(txtTabSize->text()));
+    settings.WriteFlag(keys::TabLen, chkTabLen->isChecked());
+    settings.Write(keys::TabMaxLen, StrToInt(txtTabLen->text()));
+    // The item whose text the field holds; typed text that is no item is -1.
+    settings.Write(keys::TabType, cmbTabType->findText(cmbTabType->currentText(), Qt::MatchExactly));
+    settings.WriteColor(keys::ActivateChColor, ChColor1->Color());
+    settings.WriteColor(keys::ActivateBGColor, BGColor1->Color());
+    settings.WriteColor(keys::DeActivateChColor, ChColor2->Color());
+    settings.WriteColor(keys::DeActivateBGColor, BGColor2->Color());
+    settings.Write(keys::StartUpType, StartUpKind);
+    settings.Write(keys::StartUpPath, FromQ(txtStartPath->text()));
+
+    if (MainLink *main = Main()) {
+        if (settings.One(keys::TabFix))
+            main->ApplyTabWidth(settings.Read(keys::TabMaxSize));
+        main->ApplyTabType(settings.Read(keys::TabType));
+    }
+
+    std::vector<std::string> lines = SplitLines(FromQ(PopList->toPlainText()));
+    SaveLineList(AppDir + "CloseURL.txt", lines);
+    close();
+}
+
+void Tfrm_Option::Button2Click() { close(); }
+
+} // namespace orvex
