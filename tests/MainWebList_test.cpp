@@ -1,0 +1,177 @@
+// The web list menu of the main window: items from the files of the web list
+// folder, opening a list as one window per line, and the editor's close
+// bringing newly saved lists into the menu.
+#include "bookmarks/EditWebList.h"
+#include "browser/ChildForm.h"
+#include "shell/Main.h"
+#include "support/MainHarness.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+// The generated part of the menu as "caption|hint" entries.
+QStringList WebListItems(TMainForm &form)
+{
+    QStringList items;
+    const QList<QAction *> actions = form.mnuWebList->actions();
+    for (int i = 2; i < actions.size(); ++i)
+        items << actions[i]->text() + "|" + actions[i]->statusTip();
+    return items;
+}
+
+QAction *WebListItem(TMainForm &form, int index) { return form.mnuWebList->actions().value(2 + index); }
+
+class MainWebListTest : public ::testing::Test {
+protected:
+    void SetUp() override { ::mkdir(h.folder.File("WebList").c_str(), 0700); }
+
+    void WriteList(const std::string &name, const std::string &bytes)
+    {
+        h.folder.Write("WebList/" + name, bytes);
+    }
+    void Rebuild() { h.form->EnumFiles(h.AppDir() + "WebList"); }
+
+    // The addresses the live windows were navigated to, in opening order.
+    QStringList Navigations()
+    {
+        QStringList calls;
+        for (int i = 0; TChildForm *child = h.Child(i); ++i) {
+            QString navigate = "?";
+            if (FakeEngine *engine = h.EngineOf(child)) {
+                for (const std::string &call : engine->log)
+                    if (call.rfind("Navigate(", 0) == 0)
+                        navigate = QString::fromStdString(call);
+            }
+            calls << navigate;
+        }
+        return calls;
+    }
+
+    MainHarness h;
+};
+
+TEST_F(MainWebListTest, EveryFileGivesAnItemInNameOrderIgnoringCase)
+{
+    WriteList("news.wlf", "http://n/\r\n");
+    WriteList("Zoo.wlf", "http://z/\r\n");
+    WriteList("memo.txt", "http://m/\r\n");
+    WriteList(".hidden.wlf", "");
+    ::mkdir(h.folder.File("WebList/Sub.wlf").c_str(), 0700);
+    h.folder.Write("WebList/Sub.wlf/inner.wlf", "x");
+    Rebuild();
+
+    EXPECT_EQ(WebListItems(*h.form), (QStringList{"&.hidden|.hidden.wlf", "&memo|memo.txt",
+                                                  "&news|news.wlf", "&Zoo|Zoo.wlf"}));
+    const QList<QAction *> actions = h.form->mnuWebList->actions();
+    EXPECT_EQ(actions[0], h.form->mnuWebList_Edit);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("Webリストを編集(&E)"));
+    EXPECT_TRUE(actions[1]->isSeparator());
+    for (int i = 2; i < actions.size(); ++i) {
+        EXPECT_FALSE(actions[i]->icon().isNull());
+        EXPECT_TRUE(actions[i]->isVisible() && actions[i]->isEnabled());
+    }
+}
+
+TEST_F(MainWebListTest, ShortNamesGiveABareAmpersand)
+{
+    WriteList("abcd", "");
+    WriteList("ab", "");
+    WriteList("日本語リスト", "");
+    Rebuild();
+    EXPECT_EQ(WebListItems(*h.form), (QStringList{"&|ab", "&|abcd", "&日本|日本語リスト"}));
+}
+
+TEST_F(MainWebListTest, RebuildReplacesTheGeneratedItemsOnly)
+{
+    WriteList("one.wlf", "");
+    WriteList("two.wlf", "");
+    Rebuild();
+    Rebuild();
+    EXPECT_EQ(WebListItems(*h.form), (QStringList{"&one|one.wlf", "&two|two.wlf"}));
+    ::remove(h.folder.File("WebList/one.wlf").c_str());
+    Rebuild();
+    EXPECT_EQ(WebListItems(*h.form), (QStringList{"&two|two.wlf"}));
+
+    h.form->EnumFiles(h.AppDir() + "NoSuchFolder/");
+    EXPECT_TRUE(WebListItems(*h.form).isEmpty());
+    EXPECT_EQ(h.form->mnuWebList->actions().size(), 2);
+}
+
+TEST_F(MainWebListTest, ListOpensOneWindowPerLineInOrder)
+{
+    WriteList("three.wlf", "http://a/\r\nhttp://b/\r\nhttp://c/\r\n");
+    Rebuild();
+    WebListItem(*h.form, 0)->trigger();
+
+    ASSERT_EQ(h.form->ChildCount(), 3);
+    EXPECT_EQ(Navigations(),
+              (QStringList{"Navigate(http://a/)", "Navigate(http://b/)", "Navigate(http://c/)"}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(h.Child(i)->windowTitle(), QStringLiteral("londing"));
+    EXPECT_EQ(h.form->WinTags, (QStringList{"0", "1", "2"}));
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+}
+
+TEST_F(MainWebListTest, LinesAreSplitAtCrOrLfAndBlankLinesOpenToo)
+{
+    WriteList("1cr.wlf", "http://a/\r\rhttp://b/");
+    WriteList("2lf.wlf", "http://c/\n\nhttp://d/\n");
+    Rebuild();
+    WebListItem(*h.form, 0)->trigger();
+    WebListItem(*h.form, 1)->trigger();
+    EXPECT_EQ(Navigations(), (QStringList{"Navigate(http://a/)", "Navigate()", "Navigate(http://b/)",
+                                          "Navigate(http://c/)", "Navigate()", "Navigate(http://d/)"}));
+}
+
+TEST_F(MainWebListTest, EmptyListOpensNothing)
+{
+    WriteList("empty.wlf", "");
+    Rebuild();
+    WebListItem(*h.form, 0)->trigger();
+    EXPECT_EQ(h.form->ChildCount(), 0);
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+}
+
+TEST_F(MainWebListTest, UnreadableListShowsItsFullPathAndOpensNothing)
+{
+    WriteList("gone.wlf", "http://a/\r\n");
+    Rebuild();
+    ::remove(h.folder.File("WebList/gone.wlf").c_str());
+    WebListItem(*h.form, 0)->trigger();
+    EXPECT_EQ(h.form->ChildCount(), 0);
+    ASSERT_EQ(h.ui.messages.size(), 1);
+    EXPECT_EQ(h.ui.messages[0],
+              QString::fromStdString("Orvex|ファイル " + h.AppDir() + "WebList/gone.wlf は開けません."));
+}
+
+TEST_F(MainWebListTest, SavedListAppearsAfterCloseNotBefore)
+{
+    Tfrm_WebList editor;
+    frm_WebList = &editor;
+    h.form->mnuWebList_Edit->trigger();
+    EXPECT_TRUE(editor.isVisible());
+
+    editor.Memo1->setPlainText("http://x/\nhttp://y/");
+    h.ui.saveAnswers.push_back(QString::fromStdString(h.AppDir() + "WebList/saved.wlf"));
+    editor.btnSaveAs->click();
+    EXPECT_EQ(h.folder.Read("WebList/saved.wlf"), "http://x/\r\nhttp://y/");
+    EXPECT_TRUE(WebListItems(*h.form).isEmpty());
+
+    editor.btnClose->click();
+    EXPECT_FALSE(editor.isVisible());
+    ASSERT_EQ(WebListItems(*h.form), (QStringList{"&saved|saved.wlf"}));
+    WebListItem(*h.form, 0)->trigger();
+    EXPECT_EQ(Navigations(), (QStringList{"Navigate(http://x/)", "Navigate(http://y/)"}));
+    frm_WebList = nullptr;
+}
+
+} // namespace
