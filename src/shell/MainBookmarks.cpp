@@ -1,0 +1,150 @@
+// The Bookmarks menu and the side bar tree: both are rebuilt from the
+// bookmark file, and choosing a bookmark in either opens its address in a
+// new child window or in the active one, as "Option_Window"/"BookMark" says.
+#include "shell/Main.h"
+
+#include "bookmarks/BookMark.h"
+#include "bookmarks/BookmarkStore.h"
+#include "browser/ChildForm.h"
+#include "platform/UiServices.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+namespace orvex {
+
+namespace {
+
+// Mnemonic-carrying caption of a generated item: "&" and the entry's name,
+// so the name's first character is the access key.
+QString ItemCaption(const BookmarkNode &entry) { return QStringLiteral("&") + ToQ(entry.caption); }
+
+constexpr int kFixedBookmarkItems = 2; // "ブックマークを編集(&E)" and the separator
+constexpr int kFolderImage = 11;
+constexpr int kPageImage = 12;
+
+// The item of one entry, inserted into `menu` at `position`. A folder with
+// entries is a sub-menu; an empty folder is a plain item with an empty hint,
+// which opens nothing.
+void AddBookmarkItem(TMainForm *form, QMenu *menu, int position, const BookmarkNode &entry)
+{
+    QAction *before = position < menu->actions().size() ? menu->actions().at(position) : nullptr;
+    if (entry.folder && !entry.children.empty()) {
+        auto *sub = new QMenu(ItemCaption(entry), menu);
+        menu->insertMenu(before, sub);
+        sub->setIcon(form->Image(kFolderImage));
+        for (size_t i = 0; i < entry.children.size(); ++i) {
+            AddBookmarkItem(form, sub, static_cast<int>(i), entry.children[i]);
+        }
+        return;
+    }
+    auto *item = new QAction(ItemCaption(entry), menu);
+    menu->insertAction(before, item);
+    item->setIcon(form->Image(entry.folder ? kFolderImage : kPageImage));
+    item->setStatusTip(entry.folder ? QString() : ToQ(entry.url));
+    QObject::connect(item, &QAction::triggered, form,
+                     [form, item] { Guarded([form, item] { form->iventMenuClick(item); }); });
+}
+
+void AddBookmarkNodes(TMainForm *form, QTreeWidgetItem *parent, const BookmarkTree &entries)
+{
+    for (const BookmarkNode &entry : entries) {
+        auto *node = new QTreeWidgetItem(QStringList(ToQ(entry.caption)));
+        node->setIcon(0, form->Image(entry.folder ? kFolderImage : kPageImage));
+        node->setData(0, Qt::UserRole, ToQ(entry.folder ? std::string(kFolderMarker) : entry.url));
+        if (parent != nullptr) {
+            parent->addChild(node);
+        } else {
+            form->TreeView1->addTopLevelItem(node);
+        }
+        AddBookmarkNodes(form, node, entry.children);
+    }
+}
+
+// Puts the address into the address box and opens it: in a new window when
+// the setting asks for it or when no window is open, else in the active one.
+void OpenBookmark(TMainForm *form, const QString &address)
+{
+    form->txtAddress->setText(address);
+    bool newWindow = form->Settings().LowByteOne(keys::BookMark);
+    WebBrowser2 *active = form->ChildCount() > 0 ? form->ActiveBrowser() : nullptr;
+    if (active == nullptr) {
+        newWindow = true;
+    }
+    if (newWindow) {
+        form->OpenNewWindow(QString(), form->txtAddress->text());
+    } else {
+        active->Navigate(form->txtAddress->text());
+    }
+}
+
+} // namespace
+
+void TMainForm::BuildBookmarkMenu()
+{
+    const QList<QAction *> old = mnuBookMark->actions();
+    for (int i = kFixedBookmarkItems; i < old.size(); ++i) {
+        mnuBookMark->removeAction(old[i]);
+        if (QMenu *sub = old[i]->menu()) {
+            delete sub; // takes its own action and everything below it
+        } else {
+            delete old[i];
+        }
+    }
+    const BookmarkTree tree = ReadBookmarks();
+    for (size_t i = 0; i < tree.size(); ++i) {
+        AddBookmarkItem(this, mnuBookMark, kFixedBookmarkItems + static_cast<int>(i), tree[i]);
+    }
+}
+
+void TMainForm::BuildBookmarkBar()
+{
+    // Emptying the tree moves its selection; that must not open anything.
+    const QSignalBlocker quiet(TreeView1);
+    TreeView1->clear();
+    AddBookmarkNodes(this, nullptr, ReadBookmarks());
+}
+
+void TMainForm::iventMenuClick(QAction *item)
+{
+    const QString hint = item->statusTip();
+    if (hint.isEmpty()) {
+        return; // a folder without entries
+    }
+    OpenBookmark(this, hint);
+}
+
+void TMainForm::TreeView1Change(QTreeWidgetItem *node)
+{
+    if (node == nullptr) {
+        return;
+    }
+    const QString url = node->data(0, Qt::UserRole).toString();
+    if (url == QString::fromUtf8(kFolderMarker)) {
+        return;
+    }
+    OpenBookmark(this, url);
+}
+
+void TMainForm::mnuBMEditClick()
+{
+    // With no selection left, one click opens the same bookmark again.
+    TreeView1->selectionModel()->clear();
+    if (frm_BMEdit == nullptr) {
+        frm_BMEdit = new Tfrm_BMEdit();
+    }
+    frm_BMEdit->show();
+    frm_BMEdit->raise();
+    frm_BMEdit->activateWindow();
+    frm_BMEdit->txtURL->setText(txtAddress->text());
+    TChildForm *child = ActiveChild();
+    frm_BMEdit->txtName->setText(child != nullptr ? child->windowTitle() : QString());
+}
+
+void TMainForm::popAddBookMarkClick() { mnuBMEditClick(); }
+
+} // namespace orvex
