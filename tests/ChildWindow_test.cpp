@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QProgressBar>
 #include <gtest/gtest.h>
 

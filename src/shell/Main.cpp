@@ -5,6 +5,7 @@
 #include "bookmarks/EditWebList.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/LineList.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
 #include "settings/ColorText.h"

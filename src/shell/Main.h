@@ -140,6 +140,9 @@ public:
     void TabControl1Change();
     void TabControl1MouseDown(Qt::MouseButton button, const QPoint &pos);
     void TabControl1DrawTab(QPainter &painter, int index, const QRect &rect, bool active);
+    // The drawing of one tab with colours already read (ActivateCh, ActivateBG,
+    // DeActivateCh, DeActivateBG).
+    void PaintTab(QPainter &painter, int index, const QRect &rect, bool active, const uint32_t colors[4]);
     void popTabCloseClick();
     void popAddCloseClick();
     void mnu_AllCloseClick();

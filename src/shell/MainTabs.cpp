@@ -125,9 +125,14 @@ void TMainForm::TabControl1MouseDown(Qt::MouseButton button, const QPoint &pos)
 
 void TMainForm::TabControl1DrawTab(QPainter &painter, int index, const QRect &rect, bool active)
 {
-    const QString text = TabControl1->tabText(index);
     uint32_t colors[4];
     ReadTabColors(colors);
+    PaintTab(painter, index, rect, active, colors);
+}
+
+void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool active, const uint32_t colors[4])
+{
+    const QString text = TabControl1->tabText(index);
     const QColor brush(QRgb(ColorToRgb(active ? colors[1] : colors[3])));
     const QColor pen(QRgb(ColorToRgb(active ? colors[0] : colors[2])));
     painter.fillRect(rect, brush);
