@@ -72,12 +72,17 @@ QToolBar *BandWithId(TMainForm &form, int id)
 int IdOfBand(const TMainForm &form, const QToolBar *bar) { return bar == form.ToolBar2 ? 0 : 1; }
 
 // The two bands in position order. A bar that follows a break lies on the
-// second row; on one row, the shown geometry tells the order; a hidden bar
-// keeps the place it was last known at.
+// second row; on one row, the shown geometry tells the order. A hidden bar
+// has no geometry to go by, so the order and widths last seen while both
+// bars were shown are remembered on the bars and used then.
 std::array<QToolBar *, kBandCount> BandsInOrder(TMainForm &form)
 {
     QToolBar *a = form.ToolBar2;
     QToolBar *b = form.ToolBar3;
+    for (QToolBar *bar : {a, b}) {
+        if (bar->isVisible())
+            bar->setProperty(kBandWidthProperty, bar->width());
+    }
     const bool breakA = form.toolBarBreak(a);
     const bool breakB = form.toolBarBreak(b);
     bool aFirst;
@@ -98,10 +103,8 @@ std::array<QToolBar *, kBandCount> BandsInOrder(TMainForm &form)
 
 int BandWidth(const QToolBar *bar)
 {
-    if (bar->isVisible())
-        return bar->width();
     const QVariant remembered = bar->property(kBandWidthProperty);
-    return remembered.isValid() ? remembered.toInt() : bar->width();
+    return bar->isVisible() || !remembered.isValid() ? bar->width() : remembered.toInt();
 }
 
 void SetBandWidth(QToolBar *bar, int width)
@@ -185,6 +188,7 @@ void TMainForm::BandPositionWrite()
 
 void TMainForm::CoolBar1MouseUp()
 {
+    BandsInOrder(*this); // remember what the drag made of the bands
     // The address box is the one expanding control of the address bar, so
     // the bar's layout gives it the whole width less the label and the "移動"
     // button, and the button ends at the bar's right edge.
@@ -217,6 +221,8 @@ void TMainForm::ToggleBar(QAction *item, QWidget *bar)
     // Decided by the bar, not the check mark: a checkable action has already
     // flipped its own mark when its triggered() signal arrives.
     const bool show = bar->isHidden();
+    if (!show)
+        BandsInOrder(*this); // last chance to see a band's place and width
     bar->setVisible(show);
     item->setChecked(show);
 }

@@ -1,0 +1,289 @@
+// The bar layout of the main window: band order, row breaks and widths, view
+// toggles and the side bar, saved in section "Bar" and restored at the next
+// start; and the layout rules run at every resize.
+#include "browser/untTab.h"
+#include "settings/Settings.h"
+#include "shell/Main.h"
+#include "support/MainHarness.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+const std::string kBaseConfig = "[General]\r\nLastEngine=IE\r\n";
+
+// "Band0ID=1" style: the value of one key of "Bar" as the file holds it.
+std::string BarValue(const MainHarness &h, const std::string &key)
+{
+    return SettingsFile(h.ConfigPath()).ReadString("Bar", key, "<none>");
+}
+
+// The bands as "name@row" in position order, rows counted from 0, e.g.
+// "ToolBar3@0 ToolBar2@0".
+QString DescribeBands(TMainForm &form)
+{
+    QToolBar *bars[] = {form.ToolBar2, form.ToolBar3};
+    std::sort(std::begin(bars), std::end(bars), [](QToolBar *a, QToolBar *b) {
+        return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
+    });
+    const int firstRow = bars[0]->y();
+    QStringList out;
+    for (QToolBar *bar : bars)
+        out << QStringLiteral("%1@%2").arg(bar->objectName()).arg(bar->y() == firstRow ? 0 : 1);
+    return out.join(' ');
+}
+
+// Closing writes the layout; the next run starts from the file it left.
+std::string CloseAndTakeConfig(MainHarness &h)
+{
+    EXPECT_TRUE(h.form->FormClose());
+    return h.folder.Read("config.ini");
+}
+
+TEST(MainLayout, NoBarSectionGivesTheDefaultLayout)
+{
+    MainHarness h(kBaseConfig);
+    h.Start();
+    EXPECT_EQ(DescribeBands(*h.form), QStringLiteral("ToolBar2@0 ToolBar3@1"));
+    EXPECT_TRUE(h.form->toolBarBreak(h.form->ToolBar3));
+    EXPECT_EQ(h.form->ToolBar2->minimumWidth(), 200);
+    EXPECT_EQ(h.form->ToolBar3->minimumWidth(), 200);
+    for (QAction *item : {h.form->mnuShow_default, h.form->mnuShow_Address, h.form->mnuShow_Status,
+                          h.form->mnuShow_Tab, h.form->mnuShow_J})
+        EXPECT_TRUE(item->isChecked()) << item->text().toStdString();
+    for (QWidget *bar : {static_cast<QWidget *>(h.form->ToolBar2), static_cast<QWidget *>(h.form->ToolBar3),
+                         h.form->ToolBar1, h.form->TabBar, h.form->JBar})
+        EXPECT_TRUE(bar->isVisible()) << bar->objectName().toStdString();
+    EXPECT_EQ(h.form->JBarWidth(), 153);
+    EXPECT_EQ(h.form->JBar->width(), 153);
+    EXPECT_EQ(h.form->btnBarTag, 0);
+
+    const std::string config = CloseAndTakeConfig(h);
+    // Written in this order, the flags as "1"/"0".
+    const std::string expected =
+        "[Bar]\r\nBand0ID=0\r\nBand0Width=" + BarValue(h, "Band0Width") +
+        "\r\nBand0Break=1\r\nBand1ID=1\r\nBand1Width=" + BarValue(h, "Band1Width") +
+        "\r\nBand1Break=1\r\nToolBar=1\r\nAddressBar=1\r\nStatusBar=1\r\nTabBar=1\r\nJBar=1\r\n"
+        "JBarSize=153\r\nJBarMax=0\r\n";
+    EXPECT_NE(config.find(expected), std::string::npos) << config;
+    EXPECT_EQ(BarValue(h, "Band0Width"), std::to_string(h.form->ToolBar2->width()));
+}
+
+TEST(MainLayout, BandsSwappedOntoOneRowSurviveARestart)
+{
+    std::string config;
+    {
+        MainHarness h(kBaseConfig);
+        h.Start();
+        // What dragging the address bar in front of the standard bar does.
+        h.form->insertToolBar(h.form->ToolBar2, h.form->ToolBar3);
+        h.Pump();
+        ASSERT_EQ(DescribeBands(*h.form), QStringLiteral("ToolBar3@0 ToolBar2@0"));
+        h.form->CoolBar1MouseUp();
+        config = CloseAndTakeConfig(h);
+        EXPECT_EQ(BarValue(h, "Band0ID"), "1");
+        EXPECT_EQ(BarValue(h, "Band1ID"), "0");
+        EXPECT_EQ(BarValue(h, "Band0Break"), "1");
+        EXPECT_EQ(BarValue(h, "Band1Break"), "0");
+        EXPECT_EQ(BarValue(h, "Band0Width"), std::to_string(h.form->ToolBar3->width()));
+    }
+    MainHarness h(config);
+    h.Start();
+    EXPECT_EQ(DescribeBands(*h.form), QStringLiteral("ToolBar3@0 ToolBar2@0"));
+    EXPECT_FALSE(h.form->toolBarBreak(h.form->ToolBar2));
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+}
+
+TEST(MainLayout, StoredWidthsBecomeTheBarsWidthsWithinReason)
+{
+    MainHarness h(kBaseConfig + "[Bar]\r\nBand0ID=1\r\nBand0Width=320\r\nBand1ID=0\r\n"
+                                "Band1Width=5000\r\nBand1Break=0\r\n");
+    h.Start();
+    EXPECT_EQ(h.form->ToolBar3->width(), 320);
+    // A huge stored width does not force a huge window.
+    EXPECT_LE(h.form->ToolBar2->minimumWidth(), 400);
+    EXPECT_LE(h.form->minimumSizeHint().width(), 1000);
+}
+
+TEST(MainLayout, BandIdThatNamesNoBandFallsBackToTheDefault)
+{
+    for (const char *bar : {"Band0ID=7\r\nBand1ID=0\r\nBand1Break=0\r\n", "Band0ID=1\r\nBand1ID=1\r\n",
+                            "Band0ID=junk\r\nBand1ID=-1\r\n"}) {
+        MainHarness h(kBaseConfig + "[Bar]\r\n" + bar);
+        h.Start();
+        EXPECT_EQ(DescribeBands(*h.form), QStringLiteral("ToolBar2@0 ToolBar3@1")) << bar;
+        EXPECT_TRUE(h.ui.messages.isEmpty()) << bar;
+    }
+}
+
+TEST(MainLayout, HiddenAddressBarSurvivesARestart)
+{
+    std::string config;
+    {
+        MainHarness h(kBaseConfig + "[Option_Window]\r\nAddressBar=1\r\n");
+        h.Start();
+        h.form->mnuShow_Address->trigger();
+        EXPECT_FALSE(h.form->mnuShow_Address->isChecked());
+        EXPECT_FALSE(h.form->ToolBar3->isVisible());
+        config = CloseAndTakeConfig(h);
+        EXPECT_EQ(BarValue(h, "AddressBar"), "0");
+        EXPECT_EQ(BarValue(h, "ToolBar"), "1");
+        // The other "AddressBar" key is a different setting.
+        EXPECT_EQ(SettingsFile(h.ConfigPath()).ReadString("Option_Window", "AddressBar", ""), "1");
+        // The hidden band keeps its place and width.
+        EXPECT_EQ(BarValue(h, "Band1ID"), "1");
+        EXPECT_NE(BarValue(h, "Band1Width"), "0");
+    }
+    MainHarness h(config);
+    h.Start();
+    EXPECT_FALSE(h.form->mnuShow_Address->isChecked());
+    EXPECT_TRUE(h.form->ToolBar3->isHidden());
+    EXPECT_TRUE(h.form->ToolBar2->isVisible());
+    h.form->mnuShow_Address->trigger();
+    EXPECT_TRUE(h.form->mnuShow_Address->isChecked());
+    EXPECT_TRUE(h.form->ToolBar3->isVisible());
+}
+
+TEST(MainLayout, EachViewItemTogglesItsOwnBar)
+{
+    MainHarness h(kBaseConfig);
+    h.Start();
+    const std::pair<QAction *, QWidget *> views[] = {
+        {h.form->mnuShow_default, h.form->ToolBar2}, {h.form->mnuShow_Address, h.form->ToolBar3},
+        {h.form->mnuShow_Status, h.form->ToolBar1},  {h.form->mnuShow_Tab, h.form->TabBar},
+        {h.form->mnuShow_J, h.form->JBar}};
+    for (const auto &[item, bar] : views) {
+        h.form->ToggleBar(item, bar); // called directly: flips once
+        EXPECT_FALSE(item->isChecked());
+        EXPECT_TRUE(bar->isHidden());
+        item->trigger(); // through the menu: flips once too
+        EXPECT_TRUE(item->isChecked());
+        EXPECT_FALSE(bar->isHidden());
+    }
+}
+
+TEST(MainLayout, CollapsedSideBarSurvivesARestart)
+{
+    std::string config;
+    {
+        MainHarness h(kBaseConfig);
+        h.Start();
+        h.form->btnBar->click();
+        EXPECT_EQ(h.form->JBarWidth(), 11);
+        EXPECT_EQ(h.form->btnBarTag, 153);
+        config = CloseAndTakeConfig(h);
+        EXPECT_EQ(BarValue(h, "JBarSize"), "11");
+        EXPECT_EQ(BarValue(h, "JBarMax"), "153");
+    }
+    MainHarness h(config);
+    h.Start();
+    EXPECT_EQ(h.form->JBar->width(), 11);
+    EXPECT_EQ(h.form->btnBarTag, 153);
+    h.form->btnBar->click();
+    EXPECT_EQ(h.form->JBarWidth(), 153);
+    EXPECT_EQ(h.form->btnBarTag, 0);
+}
+
+TEST(MainLayout, ReleasingASideBarDragSetsItsWidthButNotTheRememberedOne)
+{
+    MainHarness h(kBaseConfig);
+    h.Start();
+    h.form->JBarMouseUp(4);
+    EXPECT_EQ(h.form->JBarWidth(), 11);
+    h.form->JBarMouseUp(12);
+    EXPECT_EQ(h.form->JBarWidth(), 12);
+    h.form->JBarMouseUp(250);
+    EXPECT_EQ(h.form->JBarWidth(), 250);
+    EXPECT_EQ(h.form->btnBarTag, 0);
+
+    // Collapsed, then dragged: the button still restores the width from
+    // before the collapse.
+    h.form->btnBarClick();
+    EXPECT_EQ(h.form->btnBarTag, 250);
+    h.form->JBarMouseUp(180);
+    EXPECT_EQ(h.form->JBarWidth(), 180);
+    EXPECT_EQ(h.form->btnBarTag, 250);
+    h.form->btnBarClick();
+    EXPECT_EQ(h.form->JBarWidth(), 250);
+    EXPECT_EQ(h.form->btnBarTag, 0);
+}
+
+TEST(MainLayout, SideBarKeepsTreeAndButtonInPlace)
+{
+    MainHarness h(kBaseConfig);
+    h.Start();
+    h.form->SetJBarWidth(200);
+    h.Pump();
+    h.form->JBarResize();
+    EXPECT_EQ(h.form->TreeView1->geometry(), QRect(0, 0, 190, h.form->JBar->height()));
+    EXPECT_EQ(h.form->btnBar->geometry(), QRect(190, 0, 8, h.form->JBar->height()));
+}
+
+TEST(MainLayout, HandEditedSideBarWidthsStaySensible)
+{
+    MainHarness h(kBaseConfig + "[Bar]\r\nJBarSize=-40\r\n");
+    EXPECT_EQ(h.form->JBarWidth(), 11);
+    MainHarness wide(kBaseConfig + "[Bar]\r\nJBarSize=100000\r\n");
+    EXPECT_LE(wide.form->JBarWidth(), 2000);
+}
+
+TEST(MainLayout, StatusStripSplitsAbove260AndKeepsWidthsBelow)
+{
+    MainHarness h(kBaseConfig);
+    h.Start();
+    QWidget *strip = h.form->ToolBar1;
+    const int full = strip->width();
+    ASSERT_GT(full, 260);
+    EXPECT_EQ(h.form->ProgressBar1->geometry(), QRect(full - 130, 0, 130, strip->height()));
+    EXPECT_EQ(h.form->StatusBar1->width(), full - 130);
+
+    strip->resize(261, strip->height());
+    h.form->LayoutRules();
+    EXPECT_EQ(h.form->StatusBar1->width(), 131);
+    EXPECT_EQ(h.form->ProgressBar1->x(), 131);
+
+    for (int narrow : {260, 200}) {
+        strip->resize(narrow, strip->height());
+        h.form->LayoutRules();
+        EXPECT_EQ(h.form->StatusBar1->width(), 131) << narrow;
+        EXPECT_EQ(h.form->ProgressBar1->width(), 130) << narrow;
+    }
+
+    // A long status text does not hold the window wide: the strip asks for
+    // no more than the progress bar's room.
+    h.form->StatusBar1->setText(QString(400, 'x'));
+    EXPECT_LT(strip->minimumSizeHint().width(), 260);
+}
+
+TEST(MainLayout, AddressBoxFillsTheAddressBarBetweenLabelAndButton)
+{
+    MainHarness h(kBaseConfig);
+    h.Start();
+    for (int width : {900, 640}) {
+        h.form->resize(width, 600);
+        h.Pump();
+        QToolBar *bar = h.form->ToolBar3;
+        const QRect label = h.form->Label1->geometry();
+        const QRect box = h.form->txtAddress->geometry();
+        const QRect button = h.form->btnMove->geometry();
+        EXPECT_EQ(button.width(), 41);
+        EXPECT_EQ(label.width(), 44);
+        EXPECT_LE(bar->width() - button.right(), 12) << width; // at the bar's right end
+        EXPECT_LE(button.left() - box.right(), 8) << width;
+        EXPECT_LE(box.left() - label.right(), 8) << width;
+        EXPECT_EQ(h.form->TabControl1->size(), h.form->TabBar->size());
+    }
+}
+
+} // namespace
