@@ -80,7 +80,8 @@ bool IsSameOrBelow(const QString &path, const QString &root)
     return path == root || path.startsWith(root + '/');
 }
 
-// Keeps, among the rows of the tree, the root folder and what lies below it.
+// Keeps the root folder, what lies below it, and the folders above it (the
+// tree begins below those, but the model reaches the root through them).
 class RootFilter : public QSortFilterProxyModel {
 public:
     RootFilter(QFileSystemModel *model, QString root, QObject *parent)
@@ -93,7 +94,7 @@ protected:
     bool filterAcceptsRow(int row, const QModelIndex &parent) const override
     {
         const QString path = model_->filePath(model_->index(row, 0, parent));
-        return IsSameOrBelow(path, root_);
+        return IsSameOrBelow(path, root_) || IsSameOrBelow(root_, path);
     }
 
 private:
