@@ -9,7 +9,6 @@
 #include "platform/UiServices.h"
 
 #include <QAction>
-#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalBlocker>
@@ -107,6 +106,10 @@ void TMainForm::BuildBookmarkBar()
     const QSignalBlocker quiet(TreeView1);
     TreeView1->clear();
     AddBookmarkNodes(this, nullptr, ReadBookmarks());
+    // An item view without a current item that has ever been set makes its
+    // first node current when it gets the keyboard focus, which would open
+    // that bookmark. Setting "none" explicitly stops it.
+    TreeView1->setCurrentItem(nullptr);
 }
 
 void TMainForm::iventMenuClick(QAction *item)
@@ -133,7 +136,7 @@ void TMainForm::TreeView1Change(QTreeWidgetItem *node)
 void TMainForm::mnuBMEditClick()
 {
     // With no selection left, one click opens the same bookmark again.
-    TreeView1->selectionModel()->clear();
+    TreeView1->setCurrentItem(nullptr);
     if (frm_BMEdit == nullptr) {
         frm_BMEdit = new Tfrm_BMEdit();
     }
