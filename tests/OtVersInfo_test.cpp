@@ -220,3 +220,25 @@ TEST(LongFullPathName, NamesThatCannotBeExpanded)
               "GetFullPathName:ファイル名、ディレクトリ名、またはボリューム ラベルの構文が間違っています");
     EXPECT_EQ(ErrorOf([] { LongFullPathName(std::string("a\0b", 3)); }).rfind("GetFullPathName:", 0), 0u);
 }
+
+// The engine modules carry the block the build embeds; checked when the
+// engines were built into this tree.
+TEST(OtVersInfo, BuiltEngineModulesCarryTheirVersion)
+{
+    const char *bin = std::getenv("ORVEX_BIN_DIR");
+    int checked = 0;
+    for (const char *module : {"iexplore.so", "mozctl.so"}) {
+        const std::string path = std::string(bin ? bin : "") + "/" + module;
+        if (!bin || !std::filesystem::exists(path))
+            continue;
+        LocaleScope japanese("ja_JP.UTF-8");
+        TOtVersInfo info;
+        info.SetFileName(path);
+        EXPECT_TRUE(ParseDottedVersion(info.Value(TOtVersInfo::FileVersion))) << path;
+        EXPECT_EQ(info.Value(TOtVersInfo::CompanyName), "Orvex");
+        EXPECT_EQ(info.Value(TOtVersInfo::OriginalFilename), module);
+        ++checked;
+    }
+    if (checked == 0)
+        GTEST_SKIP() << "engine modules not built";
+}

@@ -1,0 +1,102 @@
+#include "dialogs/About.h"
+
+#include "dialogs/VersionResource.h"
+#include "platform/ProgramFolder.h"
+#include "support/FakeUi.h"
+#include "support/QtApp.h"
+#include "support/TempFolder.h"
+#include "support/TestImages.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace orvex {
+namespace {
+
+std::string EngineModule(const std::string &fileVersion)
+{
+    VersionBlockContents c;
+    c.tables = {{"041104B0", {{"FileVersion", fileVersion}}}, {"040904B0", {{"FileVersion", fileVersion}}}};
+    c.translations = {{0x0411, 0x04B0}, {0x0409, 0x04B0}};
+    return test::BuildElf({{".text", "code"}, {kVersionSectionName, BuildVersionBlock(c)}});
+}
+
+class AboutTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::EnsureQApp();
+        SetProgramFolderOverride(dir.Path() + "/");
+        setenv("LC_ALL", "ja_JP.UTF-8", 1);
+        QDir().mkpath(QString::fromStdString(dir.File("gecko")));
+    }
+    void TearDown() override
+    {
+        SetProgramFolderOverride("");
+        unsetenv("LC_ALL");
+    }
+    void SetMozPath(const std::string &path) { dir.Write("config.ini", "[Option_Main]\r\nMozPath=" + path + "\r\n"); }
+
+    test::TempFolder dir;
+    test::FakeUi ui;
+};
+
+TEST_F(AboutTest, ShowsBothEngineVersions)
+{
+    dir.Write("iexplore.so", EngineModule("5.15.8"));
+    dir.Write("gecko/mozctl.so", EngineModule("5.212.0"));
+    SetMozPath(dir.File("gecko"));
+    TAboutBox box;
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(box.Label3->text(), QStringLiteral("Version：5.15.8"));
+    EXPECT_EQ(box.Label5->text(), QStringLiteral("Version：5.212.0"));
+    EXPECT_EQ(box.Version->text(), QStringLiteral("Version：1.0β7"));
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("バージョン情報"));
+    EXPECT_TRUE(box.OKButton->isDefault());
+    EXPECT_EQ(box.size(), QSize(274, 180));
+}
+
+TEST_F(AboutTest, MissingGeckoModuleIsNoError)
+{
+    dir.Write("iexplore.so", EngineModule("5.15.8"));
+    SetMozPath(dir.File("gecko")); // folder without mozctl.so
+    TAboutBox box;
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(box.Label5->text(), QStringLiteral("未導入"));
+
+    // MozPath empty: "/mozctl.so" at the root, normally missing.
+    SetMozPath("");
+    TAboutBox rootBox;
+    EXPECT_EQ(rootBox.Label5->text(), QStringLiteral("未導入"));
+}
+
+TEST_F(AboutTest, AnErrorSkipsTheRemainingLines)
+{
+    // No engine module beside the program: both lines keep their designed texts.
+    dir.Write("gecko/mozctl.so", EngineModule("5.212.0"));
+    SetMozPath(dir.File("gecko"));
+    {
+        TAboutBox box;
+        ASSERT_EQ(ui.messages.size(), 1);
+        EXPECT_EQ(ui.messages[0], QStringLiteral("Orvex|QueryVersionInfo:指定されたファイルが見つかりません."));
+        EXPECT_EQ(box.Label3->text(), QStringLiteral("Label3"));
+        EXPECT_EQ(box.Label5->text(), QStringLiteral("Label5"));
+    }
+
+    // A Gecko module without a version resource: the first line is filled.
+    dir.Write("iexplore.so", EngineModule("5.15.8"));
+    dir.Write("gecko/mozctl.so", test::BuildElf({{".text", "code"}}));
+    TAboutBox box;
+    ASSERT_EQ(ui.messages.size(), 2);
+    EXPECT_EQ(ui.LastMessageText(), QString::fromStdString("QueryVersionInfo:" +
+                                                           VersionLoadErrorText(VersionLoadError::NoVersionResource) + "."));
+    EXPECT_EQ(box.Label3->text(), QStringLiteral("Version：5.15.8"));
+    EXPECT_EQ(box.Label5->text(), QStringLiteral("Label5"));
+}
+
+} // namespace
+} // namespace orvex
