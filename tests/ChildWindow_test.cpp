@@ -30,8 +30,9 @@ TEST_F(ChildWindowTest, BackgroundWindowReportsStatusTitleAndAddressButNotProgre
 {
     Open("http://one/");
     Open("http://two/");
-    ASSERT_EQ(h.form->ActiveChild(), h.Child(1));
-    FakeEngine *background = h.EngineOf(h.Child(0));
+    // The new window opens behind the one that was in front.
+    ASSERT_EQ(h.form->ActiveChild(), h.Child(0));
+    FakeEngine *background = h.EngineOf(h.Child(1));
     ind().ProgressBar1->setValue(40);
 
     background->RaiseStatus(QStringLiteral("リンク"));
@@ -40,24 +41,25 @@ TEST_F(ChildWindowTest, BackgroundWindowReportsStatusTitleAndAddressButNotProgre
     background->RaiseProgress(50, 100);
 
     EXPECT_EQ(ind().StatusPanel->text(), QStringLiteral("リンク"));
-    EXPECT_EQ(h.Child(0)->windowTitle(), QStringLiteral("一つ目"));
+    EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("一つ目"));
     EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://one/page"));
     EXPECT_EQ(ind().ProgressBar1->value(), 40);
-    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:一つ目 1:loading*"));
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:一つ目"));
 }
 
 TEST_F(ChildWindowTest, BackgroundCommandStateMovesButtonsAndSavesThemIntoActiveWindow)
 {
     Open("http://one/");
     Open("http://two/");
-    TChildForm *active = h.Child(1);
+    TChildForm *active = h.Child(0);
+    ASSERT_EQ(h.form->ActiveChild(), active);
     EXPECT_FALSE(ind().ReLoadCtrl->isEnabled()); // a fresh window: reload off until the engine reports
-    h.EngineOf(h.Child(0))->RaiseCommandState(CSC_NAVIGATEBACK, true);
+    h.EngineOf(h.Child(1))->RaiseCommandState(CSC_NAVIGATEBACK, true);
     EXPECT_TRUE(ind().BackCtrl->isEnabled());
     EXPECT_TRUE(ind().ReLoadCtrl->isEnabled());
     EXPECT_TRUE(active->BackState);
     EXPECT_TRUE(active->ReLoadState);
-    EXPECT_FALSE(h.Child(0)->BackState);
+    EXPECT_FALSE(h.Child(1)->BackState);
 }
 
 TEST_F(ChildWindowTest, ProgressArithmeticOfTheIeWindow)
@@ -97,15 +99,23 @@ TEST_F(ChildWindowTest, GeckoWindowAtHundredShowsZeroAndStopsTheStopButton)
 TEST_F(ChildWindowTest, ActivationRestoresTheWindowsOwnStates)
 {
     Open("http://one/");
+    Open("http://two/");
+    ASSERT_EQ(h.form->ActiveChild(), h.Child(0));
     h.EngineOf(h.Child(0))->RaiseCommandState(CSC_NAVIGATEBACK, true);
     h.EngineOf(h.Child(0))->RaiseProgress(30, 100);
-    Open("http://two/");
-    EXPECT_FALSE(h.Child(1)->BackState);
+
+    h.form->mdiArea->setActiveSubWindow(h.Child(1));
+    EXPECT_FALSE(ind().BackCtrl->isEnabled());
+    EXPECT_EQ(ind().ProgressBar1->value(), 0);
+    EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://two/"));
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading 1:loading*"));
+
     h.form->mdiArea->setActiveSubWindow(h.Child(0));
     EXPECT_TRUE(ind().BackCtrl->isEnabled());
     EXPECT_EQ(ind().ProgressBar1->value(), 30);
     EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://one/"));
     EXPECT_TRUE(ind().mnuEdit_Copy->isEnabled());
+    EXPECT_TRUE(ind().mnuShow_Size->isEnabled());
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading"));
 }
 
