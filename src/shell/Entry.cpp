@@ -9,6 +9,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QTimer>
 #include <unistd.h>
 
@@ -24,6 +27,41 @@ void PrepareEnvironment()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // Offscreen, QtWebEngine needs the software Qt Quick back end.
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+}
+
+namespace {
+
+// True when OpenGL is drawn by a software rasteriser (llvmpipe and its
+// kin) or is missing altogether.
+bool OnlySoftwareOpenGL()
+{
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (!context.create() || !context.makeCurrent(&surface))
+        return true;
+    const auto *renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const QString name = QString::fromLatin1(renderer ? renderer : "").toLower();
+    context.doneCurrent();
+    return name.isEmpty() || name.contains(QLatin1String("llvmpipe")) || name.contains(QLatin1String("softpipe")) ||
+           name.contains(QLatin1String("software")) || name.contains(QLatin1String("swr"));
+}
+
+} // namespace
+
+void ChooseQuickBackend()
+{
+    // QtWebEngine draws its pages through Qt Quick. Without a GPU, Qt Quick's
+    // software back end loads many views far faster than software OpenGL.
+    // ORVEX_RENDERING=software or =opengl overrides the choice; a
+    // QT_QUICK_BACKEND set by the user is left alone.
+    if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        return;
+    const QByteArray wanted = qgetenv("ORVEX_RENDERING").toLower();
+    if (wanted == "opengl")
+        return;
+    if (wanted == "software" || OnlySoftwareOpenGL())
         qputenv("QT_QUICK_BACKEND", "software");
 }
 
@@ -53,6 +91,7 @@ int RunOrvex(int argc, char **argv)
     PrepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvex"));
+    ChooseQuickBackend();
 
     // The design's UI font, drawn by a metric-compatible Japanese font.
     const QString uiFont = QStringLiteral("ＭＳ Ｐゴシック");

@@ -11,4 +11,9 @@ int RunOrvex(int argc, char **argv);
 // the choice of Qt Quick back end.
 void PrepareEnvironment();
 
+// Picks Qt Quick's software back end for QtWebEngine when the only OpenGL
+// is a software renderer; runs once the application object exists, before
+// the first engine view is made.
+void ChooseQuickBackend();
+
 } // namespace orvex

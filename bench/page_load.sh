@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Page load: Orvex against the bare engine (the "floor": plain QWebEngineView
+# windows) and, where installed, qutebrowser and Falkon, all timed by the
+# shared beacon harness in one run. Prints a table of min/median/max and the
+# Orvex/floor ratios for time to all loaded and for unique memory.
+#
+#   bench/page_load.sh            (REPS=5 by default; needs ./run.sh's build)
+#
+# Like is paired with like: Orvex with maximised windows ("WinSize" = 1)
+# against the floor in tabs, Orvex with normal windows against the floor in a
+# tiled MDI area.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+shared=${ORVEX_SHARED_BENCH:-$root/../shared/bench}
+reps=${REPS:-5}
+work=$(mktemp -d /tmp/orvex-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# The harness writes its pages beside itself: work on a copy.
+cp -r "$shared" "$work/harness"
+chmod -R u+w "$work/harness"
+python3 "$work/harness/make_pages.py" 20 >/dev/null
+cmake -S "$work/harness/floor" -B "$work/floor-build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/floor-build" >/dev/null
+floor="$work/floor-build/floor"
+[ -x "$root/build/bin/orvex" ] || { echo "build Orvex first (./run.sh)" >&2; exit 1; }
+
+# One portable Orvex folder per layout, each with its own config.ini.
+make_orvex() { # name WinSize StartUpType
+  local d="$work/$1"
+  mkdir -p "$d/WebList"
+  cp "$root/build/bin/orvex" "$root/build/bin/iexplore.so" "$root/build/bin/mozctl.so" "$d/"
+  printf '[General]\r\nLastEngine=IE\r\nWinSize=%s\r\n[Option_StartUp]\r\nType=%s\r\nPath=%s\r\n' \
+    "$2" "$3" "$d/start.wlf" > "$d/config.ini"
+  : > "$d/CloseURL.txt"
+}
+make_orvex orvex-max 1 0
+make_orvex orvex-normal 0 0
+make_orvex orvex-weblist 1 2
+
+run() { # label n template
+  python3 "$work/harness/beacon_bench.py" -n "$2" -r "$reps" --label "$1" --json "$work/$1.json" -- "$3" \
+    > "$work/$1.log" 2>&1 || echo "$1: harness failed, see the log below" >&2
+  grep -E '^## ' "$work/$1.log" >&2 || tail -5 "$work/$1.log" >&2
+}
+
+run floor_tabs_1 1 "$floor --stay {urls}"
+run orvex_max_1 1 "$work/orvex-max/orvex {urls}"
+run floor_tabs_20 20 "$floor --stay {urls}"
+run orvex_max_20 20 "$work/orvex-max/orvex {urls}"
+run floor_mdi_20 20 "$floor --mdi --stay {urls}"
+run orvex_normal_20 20 "$work/orvex-normal/orvex {urls}"
+# The web list opens at start-up from a file written with this run's addresses.
+run orvex_weblist_20 20 "sh -c 'printf \"%s\\r\\n\" \"\$@\" > $work/orvex-weblist/start.wlf; exec $work/orvex-weblist/orvex' sh {urls}"
+if command -v qutebrowser >/dev/null; then
+  run qutebrowser_20 20 "qutebrowser --basedir {profile} {urls}"
+fi
+if command -v falkon >/dev/null; then
+  run falkon_20 20 "$work/harness/peers/falkon-open.sh {urls}"
+fi
+
+python3 "$root/bench/summarize.py" "$work"/*.json
