@@ -219,17 +219,6 @@ TEST(MainLayout, ReleasingASideBarDragSetsItsWidthButNotTheRememberedOne)
     EXPECT_EQ(h.form->btnBarTag, 0);
 }
 
-TEST(MainLayout, SideBarKeepsTreeAndButtonInPlace)
-{
-    MainHarness h(kBaseConfig);
-    h.Start();
-    h.form->SetJBarWidth(200);
-    h.Pump();
-    h.form->JBarResize();
-    EXPECT_EQ(h.form->TreeView1->geometry(), QRect(0, 0, 190, h.form->JBar->height()));
-    EXPECT_EQ(h.form->btnBar->geometry(), QRect(190, 0, 8, h.form->JBar->height()));
-}
-
 TEST(MainLayout, HandEditedSideBarWidthsStaySensible)
 {
     MainHarness h(kBaseConfig + "[Bar]\r\nJBarSize=-40\r\n");

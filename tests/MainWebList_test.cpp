@@ -166,6 +166,10 @@ TEST_F(MainWebListTest, SavedListAppearsAfterCloseNotBefore)
     EXPECT_EQ(h.folder.Read("WebList/saved.wlf"), "http://x/\r\nhttp://y/");
     EXPECT_TRUE(WebListItems(*h.form).isEmpty());
 
+    // The close box hides without a rebuild; "閉じる" rebuilds, then hides.
+    editor.close();
+    EXPECT_TRUE(WebListItems(*h.form).isEmpty());
+    editor.show();
     editor.btnClose->click();
     EXPECT_FALSE(editor.isVisible());
     ASSERT_EQ(WebListItems(*h.form), (QStringList{"&saved|saved.wlf"}));
