@@ -102,6 +102,8 @@ int RunOrvex(int argc, char **argv)
 
     const QStringList params = QApplication::arguments().mid(1);
     auto *mainForm = new TMainForm(params);
+    // Scheduled first, so a message box at start-up cannot hold the picture back.
+    ScheduleScreenshot(mainForm);
     // Made hidden at start-up: its loading sets the Gecko engine item.
     auto *hiddenOptions = new Tfrm_Option(nullptr);
     hiddenOptions->hide();
@@ -112,7 +114,6 @@ int RunOrvex(int argc, char **argv)
     frm_WebList = new Tfrm_WebList();
 
     mainForm->show();
-    ScheduleScreenshot(mainForm);
     const int result = app.exec();
 
     delete mainForm;

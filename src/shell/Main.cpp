@@ -48,6 +48,8 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent)
     theMainForm = this;
     SetMainLink(this);
     setWindowTitle(QStringLiteral("Orvex"));
+    // The bars are shown and hidden from the View menu only.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     BuildImages();
     BuildBars();
     BuildMenus();
@@ -221,6 +223,7 @@ void TMainForm::BuildBars()
     addToolBar(Qt::TopToolBarArea, ToolBar3);
     for (QToolBar *bar : {ToolBar2, ToolBar3}) {
         bar->setMovable(true);
+        bar->setFloatable(false); // a floating bar would have no place among the bands
         bar->setAllowedAreas(Qt::TopToolBarArea);
         bar->installEventFilter(this);
     }

@@ -68,6 +68,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
         throw;
     }
     children_.push_back(child);
+    child->setWindowIcon(Image(12));
     mdiArea->addSubWindow(child);
     child->show();
     mdiArea->setActiveSubWindow(child);
