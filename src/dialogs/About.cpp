@@ -4,6 +4,7 @@
 #include "platform/MainLink.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
+#include "settings/ColorText.h"
 #include "settings/Settings.h"
 
 #include <QFrame>
@@ -38,6 +39,11 @@ TAboutBox::TAboutBox(QWidget *parent)
     font.setPixelSize(12);
     setFont(font);
     setFixedSize(274, 180);
+    // The form's colour, clBtnFace, against which the lowered panel shows.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor::fromRgb(ColorToRgb(0x8000000F)));
+    setPalette(pal);
+    setAutoFillBackground(true);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
