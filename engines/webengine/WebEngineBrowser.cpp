@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QChildEvent>
 #include <QFileInfo>
+#include <QTimer>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <qtwebenginewidgetsversion.h>
@@ -154,10 +155,18 @@ void WebEngineBrowser::SelectAll()
 {
     if (!view_)
         return;
-    // Select all does nothing unless the view has the focus.
+    // Select all does nothing unless the page has the focus, and the
+    // renderer learns of a new focus only a moment after the widget gets it:
+    // an unfocused view selects once the focus has arrived.
+    const bool focused = view_->hasFocus() || (view_->focusProxy() && view_->focusProxy()->hasFocus());
+    page_->triggerAction(QWebEnginePage::SelectAll);
+    if (focused)
+        return;
     view_->activateWindow();
     view_->setFocus();
-    page_->triggerAction(QWebEnginePage::SelectAll);
+    QPointer<WebEnginePage> page = page_;
+    for (int delayMs : {50, 250})
+        QTimer::singleShot(delayMs, page, [page] { page->triggerAction(QWebEnginePage::SelectAll); });
 }
 
 void WebEngineBrowser::ApplyHostOptions(const HostOptions &options)
