@@ -216,7 +216,7 @@ protected:
     {
         pages = new QTemporaryDir;
         Write("one.html", "<html><head><meta charset='utf-8'><title>日本語のタイトル</title></head>"
-                          "<body><p>Orvex contract page one</p>"
+                          "<body><p>Orvex contract page one 日本語の本文</p>"
                           "<a id='two' href='two.html' style='display:block;width:600px;"
                           "height:200px;background:#ccc'>two</a></body></html>");
         Write("two.html", "<html><head><meta charset='utf-8'><title>Page two</title></head>"
@@ -237,7 +237,7 @@ protected:
         Write("keys.html", "<html><head><title>keys</title></head><body>"
                            "<input id='f' autofocus><script>"
                            "document.addEventListener('keydown',function(e){"
-                           "document.title='key '+e.key+(e.ctrlKey?' ctrl':'');});"
+                           "document.title='key '+String.fromCharCode(e.keyCode).toLowerCase()+(e.ctrlKey?' ctrl':'');});"
                            "</script></body></html>");
         Write("text.html", "<html><head><title>text</title></head><body style='margin:0;"
                            "background:#fff'><div style='font:20px sans-serif;color:#000'>"
@@ -344,6 +344,9 @@ TEST_P(EngineContract, NavigateReportsTitleProgressAndAddress)
     }
     // The main-frame navigation is announced before it begins.
     EXPECT_TRUE(events.beforeNavigate.contains(Page("one.html")));
+    Pump(200);
+    browser->Control()->grab().save(QStringLiteral("/tmp/orvex-%1-page.png")
+                                        .arg(GetParam() == Engine::IE ? "iexplore" : "mozctl"));
 }
 
 TEST_P(EngineContract, PlainPathsAndEmptyAddressesLoad)
@@ -577,6 +580,69 @@ TEST_P(EngineContract, NoScriptsOptionStopsScripts)
     ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && events.titles.contains("static"); }));
     Pump(300);
     EXPECT_FALSE(events.titles.contains("scripted"));
+}
+
+// The widget that takes keys and the mouse: QtWebEngine's render widget,
+// QtWebKit's view.
+QWidget *InputTarget(QWidget *control)
+{
+    return control->focusProxy() ? control->focusProxy() : control;
+}
+
+TEST_P(EngineContract, HoveredLinksShowInTheStatus)
+{
+    REAL_ENGINE_ONLY();
+    ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
+    Pump(200);
+    auto moveTo = [&](QPoint at) {
+        QWidget *target = InputTarget(browser->Control());
+        QMouseEvent move(QEvent::MouseMove, at, target->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+    };
+    moveTo({100, 100});
+    ASSERT_TRUE(WaitFor([&] { return !events.statuses.isEmpty() && events.statuses.last().endsWith("two.html"); }, 5000))
+        << events.statuses.join(" | ").toStdString();
+    moveTo({700, 500});
+    EXPECT_TRUE(WaitFor([&] { return events.statuses.last().isEmpty(); }, 5000));
+}
+
+TEST_P(EngineContract, AcceleratorOptionKeepsCtrlKeysFromThePage)
+{
+    REAL_ENGINE_ONLY();
+    ASSERT_TRUE(Load(Page("keys.html"), "keys"));
+    QApplication::setActiveWindow(&window);
+    browser->Control()->setFocus();
+    Pump(300);
+    auto type = [&](int key, const QString &text, Qt::KeyboardModifiers modifiers) {
+        QWidget *target = InputTarget(browser->Control());
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+    };
+    type(Qt::Key_A, "a", Qt::NoModifier);
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("key a"); }, 5000))
+        << events.titles.join(" | ").toStdString();
+    type(Qt::Key_B, "\x02", Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("key b ctrl"); }, 5000))
+        << events.titles.join(" | ").toStdString();
+
+    HostOptions options;
+    options.enableAccelerator = false;
+    browser->SetHostOptions(options);
+    // A new renderer (another page) must be covered too.
+    ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+    events.titles.clear();
+    ASSERT_TRUE(Load(Page("keys.html"), "keys"));
+    QApplication::setActiveWindow(&window);
+    browser->Control()->setFocus();
+    Pump(300);
+    type(Qt::Key_D, "\x04", Qt::ControlModifier);
+    type(Qt::Key_C, "c", Qt::NoModifier);
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("key c"); }, 5000))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_FALSE(events.titles.contains("key d ctrl"));
 }
 
 TEST_P(EngineContract, NoContextOptionSuppressesTheMenu)
