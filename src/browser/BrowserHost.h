@@ -45,6 +45,9 @@ public:
     virtual PageIndicators &Indicators() = 0;
     virtual TChildForm *ActiveChild() = 0;
     virtual ChildState &ChildWinState() = 0;
+    // True while the main window itself places or brings forward windows:
+    // the MDI area's own state changes then are not the user's choice.
+    virtual bool Arranging() const = 0;
     virtual uint8_t MojiSize() const = 0;
     virtual void CheckMojiSize(int size) = 0;
     virtual void SelectTabOfWindow(int32_t number) = 0;      // tab index := FindTab(number)

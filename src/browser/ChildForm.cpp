@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QProgressBar>
 
 namespace orvex {
@@ -39,11 +40,34 @@ void TChildForm::Discard()
 
 void TChildForm::ApplyChildWinState()
 {
-    switch (host_.ChildWinState()) {
-    case ChildState::Maximized: setWindowState(Qt::WindowMaximized); break;
-    case ChildState::Minimized: setWindowState(Qt::WindowMinimized); break;
-    case ChildState::Normal: setWindowState(Qt::WindowNoState); break;
+    const ChildState state = host_.ChildWinState();
+    if (!mdiArea()) {
+        setWindowState(state == ChildState::Maximized   ? Qt::WindowMaximized
+                       : state == ChildState::Minimized ? Qt::WindowMinimized
+                                                        : Qt::WindowNoState);
+        return;
     }
+    switch (state) {
+    case ChildState::Maximized: showMaximized(); break;
+    case ChildState::Minimized: showMinimized(); break;
+    case ChildState::Normal: show(); break;
+    }
+}
+
+void TChildForm::Place(QMdiArea *area)
+{
+    area->addSubWindow(this);
+    ApplyChildWinState(); // shows the window, already in its state
+    placed_ = true;
+    area->setActiveSubWindow(this);
+}
+
+bool TChildForm::RecordsWindowState()
+{
+    if (host_.Arranging())
+        return false;
+    TChildForm *active = host_.ActiveChild();
+    return !mdiArea() || !active || active == this;
 }
 
 void TChildForm::SubChange(bool active)
@@ -114,14 +138,14 @@ void TChildForm::closeEvent(QCloseEvent *event)
 void TChildForm::resizeEvent(QResizeEvent *event)
 {
     QMdiSubWindow::resizeEvent(event);
-    if (IsOpen)
+    if (IsOpen && placed_)
         Guarded([this] { FormResize(); });
 }
 
 void TChildForm::changeEvent(QEvent *event)
 {
     QMdiSubWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && IsOpen)
+    if (event->type() == QEvent::WindowStateChange && IsOpen && placed_)
         Guarded([this] { FormResize(); });
 }
 

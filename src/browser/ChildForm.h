@@ -34,6 +34,13 @@ public:
     void Discard();
 
     void SubChange(bool active);
+    // Gives the window the state new windows take. Called at creation and
+    // again once the window sits in the MDI area, where the state only then
+    // takes effect.
+    void ApplyChildWinState();
+    // Puts the new window into the MDI area, shows it in the state new
+    // windows take and makes it the active one.
+    void Place(QMdiArea *area);
     virtual void FormActivate() = 0;
     virtual void FormResize() = 0;
 
@@ -50,8 +57,11 @@ protected:
     void AttachBrowser(WebBrowser2 *browser);
     // The common steps of activation before and after the engine-specific ones.
     void ActivateIndicators();
-    void ApplyChildWinState();
     void FormClose();
+    // Only the window in front records its state for new windows: a window
+    // the MDI area restores because another one was maximised in front of
+    // it must not turn maximised windows off for every later page.
+    bool RecordsWindowState();
 
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -60,6 +70,7 @@ protected:
     BrowserHost &host_;
     WebBrowser2 *browser_ = nullptr;
     bool discarding_ = false;
+    bool placed_ = false; // the area's own resizes while placing are not the user's
 };
 
 } // namespace orvex

@@ -36,6 +36,8 @@ Tfrm_MZ::~Tfrm_MZ()
 void Tfrm_MZ::FormResize()
 {
     // A minimised Gecko window leaves the state of new windows alone.
+    if (!RecordsWindowState())
+        return;
     if (windowState() & Qt::WindowMinimized)
         return;
     host_.ChildWinState() =

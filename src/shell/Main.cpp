@@ -209,7 +209,7 @@ void TMainForm::BuildBars()
     ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
     ToolBar3->setMinimumHeight(24);
     Label1 = new QLabel(QStringLiteral("アドレス"), ToolBar3);
-    Label1->setFixedWidth(44);
+    Label1->setMinimumWidth(44); // wider where the font needs it
     txtAddress = new QLineEdit(ToolBar3);
     txtAddress->setObjectName(QStringLiteral("txtAddress"));
     btnMove = new QPushButton(QStringLiteral("移動"), ToolBar3);
@@ -545,12 +545,17 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 void TMainForm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    // Qt delivers the first resize just before the window (and its MDI
+    // area) is shown; the start-up actions wait for the shown window, so the
+    // area does not rearrange the windows they open.
+    if (FirstResize)
+        Guarded([this] { FormResize(); });
 }
 
 void TMainForm::FormResize()
 {
     LayoutRules();
-    if (!FirstResize)
+    if (!FirstResize || !isVisible())
         return;
     // An error here leaves FirstResize set, so the next resize tries again.
     OpenParams();

@@ -198,6 +198,7 @@ public:
     PageIndicators &Indicators() override { return indicators; }
     TChildForm *ActiveChild() override;
     ChildState &ChildWinState() override { return childWinState; }
+    bool Arranging() const override { return arranging_ > 0; }
     uint8_t MojiSize() const override { return mojiSize; }
     void CheckMojiSize(int size) override;
     void SelectTabOfWindow(int32_t number) override;
@@ -205,6 +206,10 @@ public:
     void AddClosedURL(const QString &address) override;
     void ChildClosed(TChildForm *child) override;
     void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel) override;
+
+    // ---- window menu ----
+    void TileWindows(bool horizontal);
+    void ArrangeIcons();
 
     // ---- helpers ----
     const std::vector<TChildForm *> &Children() const { return children_; }
@@ -227,8 +232,6 @@ private:
     void OnSubWindowActivated(QMdiSubWindow *window);
     void UpdateChildCommands();
     void RebuildWindowList();
-    void TileWindows(bool horizontal);
-    void ArrangeIcons();
     QAction *AddItem(QMenu *menu, const QString &caption, void (TMainForm::*handler)(),
                      const QKeySequence &shortcut = QKeySequence(), int image = -1);
 
@@ -237,6 +240,18 @@ private:
     std::vector<TChildForm *> children_;
     bool jbarDragging_ = false;
     bool closing_ = false;
+    int arranging_ = 0;
+    friend class ArrangingScope;
+};
+
+// Marks the main window's own placing of windows (see Arranging()).
+class ArrangingScope {
+public:
+    explicit ArrangingScope(TMainForm &form);
+    ~ArrangingScope();
+
+private:
+    TMainForm &form_;
 };
 
 // The one main window, reachable from every window.

@@ -17,6 +17,9 @@
 
 namespace orvex {
 
+ArrangingScope::ArrangingScope(TMainForm &form) : form_(form) { ++form_.arranging_; }
+ArrangingScope::~ArrangingScope() { --form_.arranging_; }
+
 void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
 {
     const SettingsFile settings = Settings();
@@ -67,11 +70,10 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
         WinTags.removeLast();
         throw;
     }
+    ArrangingScope arranging(*this);
     children_.push_back(child);
     child->setWindowIcon(Image(12));
-    mdiArea->addSubWindow(child);
-    child->show();
-    mdiArea->setActiveSubWindow(child);
+    child->Place(mdiArea);
     UpdateChildCommands();
 
     child->setWindowTitle(caption);

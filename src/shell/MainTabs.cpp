@@ -85,6 +85,7 @@ void TMainForm::ShowTab(int index)
     if (index < 0 || index >= WinTags.size())
         return;
     const int32_t number = WinTags[index].toInt();
+    ArrangingScope arranging(*this);
     for (TChildForm *child : children_) {
         if (child->Tag != number)
             continue;

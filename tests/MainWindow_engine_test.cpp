@@ -1,0 +1,250 @@
+// The main window with the real engine modules, on local pages: command-line
+// addresses, start-up web lists, tab styles, pop-ups caught as tabs and the
+// block list, in both engines. Runs under a real (virtual) display and
+// leaves screenshots in /tmp for a person to look at.
+#include "browser/ChildForm.h"
+#include "browser/tmpWeb.h"
+#include "browser/untTab.h"
+#include "platform/ProgramFolder.h"
+#include "platform/UiServices.h"
+#include "shell/Entry.h"
+#include "shell/Main.h"
+#include "support/FakeUi.h"
+#include "support/QtApp.h"
+#include "support/TempFolder.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <climits>
+#include <unistd.h>
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+bool WaitFor(const std::function<bool()> &condition, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void Pump(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+void StartApp()
+{
+    if (QCoreApplication::instance())
+        return;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    PrepareEnvironment();
+    EnsureQApp();
+    ChooseQuickBackend();
+}
+
+// A portable program folder holding the real engine modules, used as the
+// working folder too, with pages to open.
+class RealMain : public ::testing::Test {
+protected:
+    TempFolder folder;
+    TempFolder pages;
+    FakeUi ui;
+    TMainForm *form = nullptr;
+    std::string oldCwd;
+
+    void SetUp() override
+    {
+        StartApp();
+        const char *bin = std::getenv("ORVEX_BIN_DIR");
+        ASSERT_NE(bin, nullptr) << "ORVEX_BIN_DIR names the folder of the engine modules";
+        for (const char *module : {"iexplore.so", "mozctl.so"}) {
+            const std::string target = std::string(bin) + "/" + module;
+            ASSERT_EQ(::symlink(target.c_str(), folder.File(module).c_str()), 0) << target;
+        }
+        folder.Write("CloseURL.txt", "");
+        char cwd[PATH_MAX];
+        oldCwd = ::getcwd(cwd, sizeof cwd) ? cwd : "";
+        SetProgramFolderOverride(folder.Path() + "/");
+        ASSERT_EQ(::chdir(folder.Path().c_str()), 0);
+        for (int i = 1; i <= 3; ++i)
+            pages.Write("p" + std::to_string(i) + ".html",
+                        "<html><head><meta charset='utf-8'><title>ページ " + std::to_string(i) +
+                            "</title></head><body style='background:#e8f0ff'><h1>こんにちは " +
+                            std::to_string(i) + "</h1></body></html>");
+        pages.Write("blank.html", "<html><head><title>opener</title></head><body>"
+                                  "<a id='l' href='p2.html' target='_blank'>new</a>"
+                                  "<script>setTimeout(function(){document.getElementById('l').click();},100);"
+                                  "</script></body></html>");
+        pages.Write("open.html", "<html><head><title>opener</title></head><body><script>"
+                                 "setTimeout(function(){window.open('p3.html');},100);</script></body></html>");
+        pages.Write("ad.html", "<html><head><title>opener</title></head><body><script>"
+                               "setTimeout(function(){window.open('http://ad.DoubleClick.invalid/x');},100);"
+                               "</script></body></html>");
+    }
+
+    void TearDown() override
+    {
+        delete form;
+        Pump(200);
+        SetProgramFolderOverride("");
+        if (!oldCwd.empty() && ::chdir(oldCwd.c_str()) != 0) {
+        }
+    }
+
+    QString Page(const std::string &name) const
+    {
+        return QStringLiteral("file://") + QString::fromStdString(pages.File(name));
+    }
+
+    void Start(const std::string &config, const QStringList &params = {})
+    {
+        folder.Write("config.ini", "[General]\r\n" + config);
+        form = new TMainForm(params);
+        form->resize(1000, 700);
+        form->show();
+        Pump(100);
+    }
+
+    bool WaitForTabs(const QStringList &captions)
+    {
+        return WaitFor([&] {
+            if (form->TabControl1->count() != captions.size())
+                return false;
+            for (int i = 0; i < captions.size(); ++i)
+                if (form->TabControl1->tabText(i) != captions[i])
+                    return false;
+            return true;
+        });
+    }
+
+    void Shot(const char *name)
+    {
+        Pump(300);
+        form->grab().save(QStringLiteral("/tmp/%1.png").arg(name));
+    }
+};
+
+TEST_F(RealMain, CommandLineAddressesOpenInArgumentOrderInTheIeEngine)
+{
+    Start("LastEngine=IE\r\n", {Page("p1.html"), Page("p2.html"), Page("p3.html")});
+    ASSERT_TRUE(WaitForTabs({"ページ 1", "ページ 2", "ページ 3"})) << form->DescribeTabs().toStdString();
+    EXPECT_EQ(form->DescribeTabs(), QStringLiteral("0:ページ 1* 1:ページ 2 2:ページ 3"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(form->Children()[i]->Kind(), EngineKind::InternetExplorer);
+    EXPECT_EQ(form->ActiveChild()->Browser()->LocationURL(), Page("p1.html"));
+    Shot("orvex-tabs-bottom");
+}
+
+TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
+{
+    Start("LastEngine=Gecko\r\nWinSize=1\r\n[Option_Tab]\r\nfix=1\r\nMaxSize=90\r\nTabType=1\r\n"
+          "ActivateBGColor=$0080FFFF\r\nActivateChColor=clNavy\r\nDeActivateBGColor=$00FFE0C0\r\n"
+          "DeActivateChColor=clMaroon\r\n",
+          {Page("p1.html"), Page("p2.html"), Page("p3.html")});
+    ASSERT_TRUE(WaitForTabs({"ページ 1", "ページ 2", "ページ 3"})) << form->DescribeTabs().toStdString();
+    EXPECT_EQ(form->Children()[0]->Kind(), EngineKind::Gecko);
+    EXPECT_TRUE(form->TabControl1->ButtonStyle());
+    EXPECT_EQ(form->TabControl1->tabRect(2).width(), 90);
+    EXPECT_TRUE(form->ActiveChild()->isMaximized());
+    EXPECT_EQ(form->ChildWinState(), ChildState::Maximized);
+    Shot("orvex-tabs-top-buttons");
+}
+
+TEST_F(RealMain, StartUpWebListOpensEveryLine)
+{
+    pages.Write("start.wlf", FromQ(Page("p2.html")) + "\r\n" + FromQ(Page("p3.html")) + "\r\n");
+    Start("LastEngine=IE\r\n[Option_StartUp]\r\nType=2\r\nPath=" + pages.File("start.wlf") + "\r\n");
+    ASSERT_TRUE(WaitForTabs({"ページ 2", "ページ 3"})) << form->DescribeTabs().toStdString();
+}
+
+TEST_F(RealMain, StartUpAddress)
+{
+    Start("LastEngine=Gecko\r\n[Option_StartUp]\r\nType=1\r\nPath=" + pages.File("p1.html") + "\r\n");
+    ASSERT_TRUE(WaitForTabs({"ページ 1"})) << form->DescribeTabs().toStdString();
+}
+
+TEST_F(RealMain, IeAndGeckoWindowsSideBySide)
+{
+    Start("LastEngine=IE\r\n");
+    form->OpenNewWindow(QStringLiteral("IE"), Page("p1.html"));
+    form->Moz_ItemClick();
+    form->OpenNewWindow(QStringLiteral("Gecko"), Page("p2.html"));
+    ASSERT_TRUE(WaitForTabs({"ページ 1", "ページ 2"}));
+    form->TileWindows(false);
+    EXPECT_EQ(form->Children()[0]->Kind(), EngineKind::InternetExplorer);
+    EXPECT_EQ(form->Children()[1]->Kind(), EngineKind::Gecko);
+    Shot("orvex-ie-and-gecko");
+}
+
+class RealPopups : public RealMain, public ::testing::WithParamInterface<EngineKind> {
+protected:
+    void OpenOpener(const char *page)
+    {
+        if (GetParam() == EngineKind::Gecko)
+            form->Moz_ItemClick();
+        else
+            form->IE_ItemClick();
+        form->OpenNewWindow(QStringLiteral("opener"), Page(page));
+        // New windows take the Tools menu's engine: IE from here on.
+        form->IE_ItemClick();
+    }
+};
+
+TEST_P(RealPopups, LinksAndScriptsOpenNewTabsAndTheBlockListStopsAds)
+{
+    Start("LastEngine=IE\r\n[Option_advertisemen]\r\nCloseURL=1\r\n");
+    folder.Write("CloseURL.txt", "*doubleclick*\r\n");
+
+    OpenOpener("blank.html");
+    ASSERT_TRUE(WaitFor([&] { return form->ChildCount() == 2; })) << form->DescribeTabs().toStdString();
+    ASSERT_TRUE(WaitForTabs({"opener", "ページ 2"})) << form->DescribeTabs().toStdString();
+    EXPECT_EQ(form->Children()[1]->Kind(), EngineKind::InternetExplorer);
+    EXPECT_EQ(form->Children()[1]->Browser()->LocationURL(), Page("p2.html"));
+
+    OpenOpener("open.html");
+    ASSERT_TRUE(WaitFor([&] { return form->ChildCount() == 4; })) << form->DescribeTabs().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return form->TabControl1->tabText(3) == QStringLiteral("ページ 3"); }));
+
+    OpenOpener("ad.html");
+    ASSERT_TRUE(WaitFor([&] { return form->ChildCount() == 5 && form->TabControl1->tabText(4) == "opener"; }));
+    Pump(1500);
+    EXPECT_EQ(form->ChildCount(), 5) << "the blocked pop-up opened: " << form->DescribeTabs().toStdString();
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('\n').toStdString();
+}
+
+TEST_P(RealPopups, AtTheTabLimitAPopUpOpensNothing)
+{
+    Start("LastEngine=IE\r\n[Option_Tab]\r\nLen=1\r\nMaxLen=1\r\n");
+    OpenOpener("open.html");
+    Pump(2500);
+    EXPECT_EQ(form->ChildCount(), 1);
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, RealPopups,
+                         ::testing::Values(EngineKind::InternetExplorer, EngineKind::Gecko),
+                         [](const ::testing::TestParamInfo<EngineKind> &info) {
+                             return info.param == EngineKind::Gecko ? std::string("mozctl")
+                                                                    : std::string("iexplore");
+                         });
+
+} // namespace
