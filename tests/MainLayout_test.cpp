@@ -267,7 +267,9 @@ TEST(MainLayout, AddressBoxFillsTheAddressBarBetweenLabelAndButton)
         const QRect box = h.form->txtAddress->geometry();
         const QRect button = h.form->btnMove->geometry();
         EXPECT_EQ(button.width(), 41);
-        EXPECT_EQ(label.width(), 44);
+        // 44 px as designed, wider where the font needs it to show the whole caption.
+        EXPECT_GE(label.width(), 44);
+        EXPECT_GE(label.width(), h.form->Label1->fontMetrics().horizontalAdvance(h.form->Label1->text()));
         EXPECT_LE(bar->width() - button.right(), 12) << width; // at the bar's right end
         EXPECT_LE(button.left() - box.right(), 8) << width;
         EXPECT_LE(box.left() - label.right(), 8) << width;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <algorithm>
 #include <QProgressBar>
 
 namespace orvex {
@@ -54,8 +55,15 @@ void TChildForm::ApplyChildWinState()
     }
 }
 
-void TChildForm::Place(QMdiArea *area)
+void TChildForm::Place(QMdiArea *area, int number)
 {
+    // The default place of a new window: cascaded from the top left, three
+    // quarters of the area in size. Giving it here also spares the area its
+    // search for a free spot, which grows with every window already open.
+    const QSize client = area->viewport()->size();
+    const QSize size(std::max(320, client.width() * 3 / 4), std::max(240, client.height() * 3 / 4));
+    const int step = 24 * (number % 8);
+    setGeometry(step, step, size.width(), size.height());
     area->addSubWindow(this);
     ApplyChildWinState(); // shows the window, already in its state
     placed_ = true;

@@ -40,7 +40,7 @@ public:
     void ApplyChildWinState();
     // Puts the new window into the MDI area, shows it in the state new
     // windows take and makes it the active one.
-    void Place(QMdiArea *area);
+    void Place(QMdiArea *area, int number);
     virtual void FormActivate() = 0;
     virtual void FormResize() = 0;
 

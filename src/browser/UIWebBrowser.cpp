@@ -42,15 +42,18 @@ using HandlerList = std::vector<std::pair<THookApplicationMessage::Handler, void
 
 // Calls the pairs in list order until one sets "handled". A handler may add
 // or remove pairs (a control closing its window): the walk goes over a copy
-// and skips pairs removed meanwhile. Returns handled; eat tells whether a
-// handler asked to keep the event from its target.
-bool RunHandlers(const HandlerList &live, QObject *watched, QEvent *event, bool &eat)
+// and, once the list has changed under it, skips pairs removed meanwhile.
+// Returns handled; eat tells whether a handler asked to keep the event from
+// its target.
+bool RunHandlers(const HandlerList &live, const uint64_t &version, QObject *watched, QEvent *event,
+                 bool &eat)
 {
     const HandlerList snapshot = live;
+    const uint64_t startVersion = version;
     bool handled = false;
     eat = false;
     for (const auto &pair : snapshot) {
-        if (std::find(live.begin(), live.end(), pair) == live.end())
+        if (version != startVersion && std::find(live.begin(), live.end(), pair) == live.end())
             continue;
         if (pair.first(pair.second, watched, event, handled))
             eat = true;
@@ -107,25 +110,34 @@ THookApplicationMessage *THookApplicationMessage::Instance()
 void THookApplicationMessage::AddHandler(Handler handler, void *object)
 {
     handlers_.emplace_back(handler, object);
+    ++version_;
 }
 
 void THookApplicationMessage::RemoveHandler(Handler handler, void *object)
 {
     auto it = std::find(handlers_.begin(), handlers_.end(), std::make_pair(handler, object));
-    if (it != handlers_.end())
+    if (it != handlers_.end()) {
         handlers_.erase(it);
+        ++version_;
+    }
 }
 
 bool THookApplicationMessage::CallHandlers(QObject *watched, QEvent *event)
 {
     bool eat = false;
-    return RunHandlers(handlers_, watched, event, eat);
+    return RunHandlers(handlers_, version_, watched, event, eat);
 }
 
 bool THookApplicationMessage::eventFilter(QObject *watched, QEvent *event)
 {
+    // The filters work on keyboard messages only; every other event passes
+    // without a walk over the list, which grows with every IE window.
+    const QEvent::Type type = event->type();
+    if (handlers_.empty() ||
+        (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride))
+        return false;
     bool eat = false;
-    RunHandlers(handlers_, watched, event, eat);
+    RunHandlers(handlers_, version_, watched, event, eat);
     return eat;
 }
 

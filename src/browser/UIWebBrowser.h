@@ -44,6 +44,7 @@ protected:
 
 private:
     std::vector<std::pair<Handler, void *>> handlers_;
+    uint64_t version_ = 0; // changes with every add and remove
 };
 
 class TUIWebBrowser {

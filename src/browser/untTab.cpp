@@ -40,13 +40,25 @@ void TTabControl::SetTabIndexSilently(int index)
 
 QSize TTabControl::tabSizeHint(int index) const
 {
-    QSize size = QTabBar::tabSizeHint(index);
-    if (fixedWidth_ > 0)
-        size.setWidth(fixedWidth_);
-    else
-        size.setWidth(fontMetrics().horizontalAdvance(tabText(index)) + 20);
-    size.setHeight(std::max(size.height(), 22));
-    return size;
+    int width = fixedWidth_;
+    if (width <= 0) {
+        const QString text = tabText(index);
+        auto it = textWidths_.constFind(text);
+        if (it == textWidths_.constEnd()) {
+            if (textWidths_.size() > 4096)
+                textWidths_.clear();
+            it = textWidths_.insert(text, fontMetrics().horizontalAdvance(text));
+        }
+        width = it.value() + 20;
+    }
+    return QSize(width, std::max(fontMetrics().height() + 8, 22));
+}
+
+void TTabControl::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        textWidths_.clear();
+    QTabBar::changeEvent(event);
 }
 
 QSize TTabControl::minimumTabSizeHint(int index) const { return tabSizeHint(index); }

@@ -3,6 +3,7 @@
 // window reads the colours from the settings at every drawing.
 #pragma once
 
+#include <QHash>
 #include <QTabBar>
 #include <functional>
 
@@ -35,9 +36,13 @@ protected:
     QSize minimumTabSizeHint(int index) const override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     DrawTab draw_;
+    // Text widths by text: the bar measures every tab at each layout, and
+    // most captions repeat ("loading").
+    mutable QHash<QString, int> textWidths_;
     int fixedWidth_ = 0;
     bool buttons_ = false;
 };

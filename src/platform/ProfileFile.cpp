@@ -229,16 +229,24 @@ timespec Now()
     return now;
 }
 
-// File times are coarse (a clock tick, up to two seconds on some file
-// systems): a change made just after a read can leave every field of the
-// stamp unchanged. A stamp is trusted only when the content was last seen
-// well after the file's last change; before that the content is compared.
-constexpr time_t kRacySeconds = 3;
-
+// File times are coarse: a change made just after a read can leave every
+// field of the stamp unchanged. A stamp is trusted only when the content was
+// last seen well after the file's last change; before that the content is
+// compared. File systems with sub-second stamps move in clock ticks, so a
+// tenth of a second is enough there; whole-second stamps (or two-second ones
+// on some file systems) need three seconds.
 bool StampTrusted(const FileStamp &stamp, const timespec &verifiedAt)
 {
-    const time_t changed = std::max(stamp.mtime.tv_sec, stamp.ctime.tv_sec);
-    return verifiedAt.tv_sec - changed > kRacySeconds;
+    const timespec &changed =
+        (stamp.mtime.tv_sec > stamp.ctime.tv_sec ||
+         (stamp.mtime.tv_sec == stamp.ctime.tv_sec && stamp.mtime.tv_nsec > stamp.ctime.tv_nsec))
+            ? stamp.mtime
+            : stamp.ctime;
+    const long long sinceNs = (static_cast<long long>(verifiedAt.tv_sec) - changed.tv_sec) * 1000000000LL +
+                              (verifiedAt.tv_nsec - changed.tv_nsec);
+    const bool fineStamps = stamp.mtime.tv_nsec != 0 || stamp.ctime.tv_nsec != 0;
+    const long long marginNs = fineStamps ? 100000000LL : 3000000000LL;
+    return sinceNs > marginNs;
 }
 
 struct CacheEntry {
@@ -374,6 +382,29 @@ std::optional<std::string> ReadProfileValue(const std::string &path, const std::
         return std::nullopt;
     }
     return keyIt->second.value;
+}
+
+std::vector<std::optional<std::string>> ReadProfileValues(const std::string &path,
+                                                         const std::string &section,
+                                                         const std::vector<std::string> &keys)
+{
+    std::vector<std::optional<std::string>> values(keys.size());
+    std::lock_guard<std::mutex> lock(CacheMutex());
+    const std::shared_ptr<const ParsedFile> file = Load(path);
+    if (!file) {
+        return values;
+    }
+    const auto sectionIt = file->sections.find(Fold(Trim(section)));
+    if (sectionIt == file->sections.end()) {
+        return values;
+    }
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const auto keyIt = sectionIt->second.keys.find(Fold(Trim(keys[i])));
+        if (keyIt != sectionIt->second.keys.end()) {
+            values[i] = keyIt->second.value;
+        }
+    }
+    return values;
 }
 
 std::string GetPrivateProfileString(const std::string &section, const std::string &key,

@@ -15,6 +15,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvex {
 
@@ -22,6 +23,12 @@ namespace orvex {
 std::optional<std::string> ReadProfileValue(const std::string &path,
                                             const std::string &section,
                                             const std::string &key);
+
+// Several keys of one section in one look at the file (one check of its
+// stamp): what the tab bar uses to read its four colours per tab.
+std::vector<std::optional<std::string>> ReadProfileValues(const std::string &path,
+                                                         const std::string &section,
+                                                         const std::vector<std::string> &keys);
 
 // Windows GetPrivateProfileString: the value, or the default when missing.
 std::string GetPrivateProfileString(const std::string &section, const std::string &key,

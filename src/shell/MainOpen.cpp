@@ -73,7 +73,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     ArrangingScope arranging(*this);
     children_.push_back(child);
     child->setWindowIcon(Image(12));
-    child->Place(mdiArea);
+    child->Place(mdiArea, WinCount);
     UpdateChildCommands();
 
     child->setWindowTitle(caption);

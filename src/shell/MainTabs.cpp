@@ -7,6 +7,7 @@
 #include "browser/untTab.h"
 #include "platform/Errors.h"
 #include "platform/LineList.h"
+#include "platform/ProfileFile.h"
 #include "platform/UiServices.h"
 #include "settings/ColorText.h"
 
@@ -99,17 +100,19 @@ void TMainForm::ShowTab(int index)
 
 void TMainForm::ReadTabColors(uint32_t colors[4]) const
 {
-    const SettingsFile settings = Settings();
-    const TextKey *keysInOrder[4] = {&keys::ActivateChColor, &keys::ActivateBGColor,
-                                     &keys::DeActivateChColor, &keys::DeActivateBGColor};
+    // The four colours are read from the file at every drawing of a tab, in
+    // one look at it.
+    static const TextKey *const keysInOrder[4] = {&keys::ActivateChColor, &keys::ActivateBGColor,
+                                                  &keys::DeActivateChColor, &keys::DeActivateBGColor};
+    static const std::vector<std::string> names = {keysInOrder[0]->name, keysInOrder[1]->name,
+                                                   keysInOrder[2]->name, keysInOrder[3]->name};
+    const std::vector<std::optional<std::string>> values =
+        ReadProfileValues(AppDirPath + "config.ini", keysInOrder[0]->section, names);
     for (int i = 0; i < 4; ++i) {
         // A colour that cannot be read falls back to its default instead of
         // failing every repaint.
-        try {
-            colors[i] = settings.Color(*keysInOrder[i]);
-        } catch (const Error &) {
+        if (!values[i] || !StringToColor(*values[i], colors[i]))
             StringToColor(keysInOrder[i]->defaultValue, colors[i]);
-        }
     }
 }
 
