@@ -335,9 +335,12 @@ TEST_P(EngineContract, NavigateReportsTitleProgressAndAddress)
         << events.titles.join(" | ").toStdString();
     EXPECT_EQ(browser->LocationURL(), Page("one.html"));
     ASSERT_FALSE(events.progress.empty());
-    EXPECT_EQ(events.progress.back(), 100);
+    EXPECT_NE(std::find(events.progress.begin(), events.progress.end(), 100), events.progress.end());
+    // The IE module ends a finished load with -1, as the Internet Explorer
+    // control does; the Gecko module ends at 100.
+    EXPECT_EQ(events.progress.back(), GetParam() == Engine::IE ? -1 : 100);
     for (size_t i = 0; i < events.progress.size(); ++i) {
-        EXPECT_GE(events.progress[i], 0);
+        EXPECT_GE(events.progress[i], -1);
         EXPECT_LE(events.progress[i], 100);
         EXPECT_EQ(events.progressMax[i], 100);
     }

@@ -48,6 +48,9 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { SetBusy(true); });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
         SetBusy(false);
+        // A finished load is reported as progress -1, as the Internet
+        // Explorer control does, so the host's bar empties again.
+        EmitProgress(-1);
         // Chromium keeps zoom per site; the chosen text size stays with the
         // control.
         if (view_ && !qFuzzyCompare(view_->zoomFactor(), engine::ZoomFactorForLevel(zoomLevel_)))
