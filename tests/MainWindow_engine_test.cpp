@@ -11,6 +11,7 @@
 #include "shell/Main.h"
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
+#include "support/Wait.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
@@ -26,28 +27,6 @@ using namespace orvex::test;
 
 namespace {
 
-bool WaitFor(const std::function<bool()> &condition, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void Pump(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-}
 
 void StartApp()
 {

@@ -25,6 +25,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <functional>
+#include "support/Wait.h"
+
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
@@ -34,6 +36,8 @@
 #include <unistd.h>
 
 using namespace orvex;
+using orvex::test::Pump;
+using orvex::test::WaitFor;
 
 namespace {
 
@@ -52,28 +56,6 @@ std::string EngineLabel(const ::testing::TestParamInfo<Engine> &info)
     return "unknown";
 }
 
-bool WaitFor(const std::function<bool()> &condition, int timeoutMs = 15000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void Pump(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-}
 
 // Everything an engine reports, in order.
 class Recorder : public WebBrowserEvents {

@@ -29,6 +29,19 @@ void TChildForm::AttachBrowser(WebBrowser2 *browser)
     browser->SetEvents(this);
 }
 
+void TChildForm::FormCreate()
+{
+    AllClosing = 0;
+    ApplyChildWinState();
+    PageIndicators &ind = host_.Indicators();
+    BackState = ind.BackCtrl->isEnabled();
+    FrwrdState = ind.FrwrdCtrl->isEnabled();
+    StopState = ind.StopCtrl->isEnabled();
+    ReLoadState = false;
+    IsOpen = true;
+    FormResize();
+}
+
 void TChildForm::Discard()
 {
     discarding_ = true;

@@ -58,6 +58,9 @@ protected:
     // The common steps of activation before and after the engine-specific ones.
     void ActivateIndicators();
     void FormClose();
+    // The creation steps both engines share: state, saved button states,
+    // open flag and the first resize.
+    void FormCreate();
     // Only the window in front records its state for new windows: a window
     // the MDI area restores because another one was maximised in front of
     // it must not turn maximised windows off for every later page.

@@ -13,17 +13,9 @@ Tfrm_IE::Tfrm_IE(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
     AttachBrowser(web_->Browser());
     setWindowTitle(QStringLiteral("Internet Explorer"));
 
-    // Creation, in this order.
-    AllClosing = 0;
+    // Creation: the page's text size first, then the shared steps.
     PageMojiSize = host_.MojiSize();
-    ApplyChildWinState();
-    PageIndicators &ind = host_.Indicators();
-    BackState = ind.BackCtrl->isEnabled();
-    FrwrdState = ind.FrwrdCtrl->isEnabled();
-    StopState = ind.StopCtrl->isEnabled();
-    ReLoadState = false;
-    IsOpen = true;
-    FormResize();
+    FormCreate();
 }
 
 Tfrm_IE::~Tfrm_IE()

@@ -16,15 +16,7 @@ Tfrm_MZ::Tfrm_MZ(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
     // Creation. A Gecko window opens in the state new windows take, like an
     // IE window, so that maximised windows stay maximised whatever engine
     // opened them.
-    AllClosing = 0;
-    ApplyChildWinState();
-    PageIndicators &ind = host_.Indicators();
-    BackState = ind.BackCtrl->isEnabled();
-    FrwrdState = ind.FrwrdCtrl->isEnabled();
-    StopState = ind.StopCtrl->isEnabled();
-    ReLoadState = false;
-    IsOpen = true;
-    FormResize();
+    FormCreate();
 }
 
 Tfrm_MZ::~Tfrm_MZ()

@@ -363,11 +363,11 @@ void TMainForm::BuildMenus()
         {&mnuShow_Tab, {QStringLiteral("タブバー"), TabBar}},
         {&mnuShow_J, {QStringLiteral("Jバー"), JBar}},
     };
-    for (const auto &[item, spec] : views) {
-        QAction *action = mnuToolBars->addAction(spec.first);
+    for (const auto &[item, entry] : views) {
+        QAction *action = mnuToolBars->addAction(entry.first);
         action->setCheckable(true);
         action->setChecked(true);
-        QWidget *target = spec.second;
+        QWidget *target = entry.second;
         connect(action, &QAction::triggered, this, [this, action, target] {
             Guarded([=] { ToggleBar(action, target); });
         });
@@ -381,10 +381,10 @@ void TMainForm::BuildMenus()
         {&mnuSize_middle, {QStringLiteral("中(&M)"), 2}},  {&mnuSize_Small, {QStringLiteral("小(&S)"), 1}},
         {&mnuSize_Min, {QStringLiteral("最小(A)"), 0}},
     };
-    for (const auto &[item, spec] : sizes) {
-        QAction *action = mnuSize->addAction(spec.first);
+    for (const auto &[item, entry] : sizes) {
+        QAction *action = mnuSize->addAction(entry.first);
         action->setCheckable(true);
-        const int size = spec.second;
+        const int size = entry.second;
         connect(action, &QAction::triggered, this, [this, size] { Guarded([=] { SetTextSize(size); }); });
         *item = action;
     }
