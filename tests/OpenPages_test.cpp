@@ -370,3 +370,25 @@ TEST(Commands, NewIeWindowRecordsTheSizeWithoutAZoomCommand)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CoveredPages, PagesBehindAMaximisedWindowAreHiddenUntilItIsRestored)
+{
+    MainHarness h("[General]\r\nLastEngine=IE\r\nWinSize=1\r\n");
+    h.Start();
+    h.form->FileNew1Execute();
+    h.form->FileNew1Execute();
+    h.form->FileNew1Execute();
+    TChildForm *front = h.form->ActiveChild();
+    ASSERT_NE(front, nullptr);
+    ASSERT_TRUE(front->isMaximized());
+    for (TChildForm *child : h.form->Children())
+        EXPECT_EQ(child->widget()->isVisibleTo(child), child == front) << child->Tag;
+    front->showNormal();
+    h.Pump();
+    for (TChildForm *child : h.form->Children())
+        EXPECT_TRUE(child->widget()->isVisibleTo(child)) << child->Tag;
+}
+
+} // namespace

@@ -58,6 +58,7 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent)
 
 TMainForm::~TMainForm()
 {
+    closing_ = true; // the windows going with it report nothing back
     for (TChildForm *child : children_)
         child->Discard();
     children_.clear();
@@ -705,6 +706,21 @@ void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
     auto *child = qobject_cast<TChildForm *>(window);
     if (child && child->IsOpen)
         Guarded([child] { child->FormActivate(); });
+    UpdateCoveredPages();
+}
+
+void TMainForm::UpdateCoveredPages()
+{
+    // Behind a maximised window every other page is covered: its engine
+    // control is hidden so the engine does not render what nobody sees, as
+    // a tab widget does with the pages of its other tabs.
+    if (closing_)
+        return;
+    TChildForm *front = ActiveChild();
+    const bool covered = front && front->isMaximized();
+    for (TChildForm *child : children_)
+        if (QWidget *page = child->widget())
+            page->setVisible(!covered || child == front);
 }
 
 void TMainForm::CheckMojiSize(int size)

@@ -231,6 +231,7 @@ private:
     void BuildBars();
     void OnSubWindowActivated(QMdiSubWindow *window);
     void UpdateChildCommands();
+    void UpdateCoveredPages();
     void RebuildWindowList();
     QAction *AddItem(QMenu *menu, const QString &caption, void (TMainForm::*handler)(),
                      const QKeySequence &shortcut = QKeySequence(), int image = -1);

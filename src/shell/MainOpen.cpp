@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -74,6 +75,8 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     children_.push_back(child);
     child->setWindowIcon(Image(12));
     child->Place(mdiArea, WinCount);
+    connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
+    UpdateCoveredPages();
     UpdateChildCommands();
 
     child->setWindowTitle(caption);
