@@ -52,6 +52,11 @@ run floor_mdi_20 20 "$floor --mdi --stay {urls}"
 run orvex_normal_20 20 "$work/orvex-normal/orvex {urls}"
 # The web list opens at start-up from a file written with this run's addresses.
 run orvex_weblist_20 20 "sh -c 'printf \"%s\\r\\n\" \"\$@\" > $work/orvex-weblist/start.wlf; exec $work/orvex-weblist/orvex' sh {urls}"
+# Rendering: Orvex picks Qt Quick's software back end when OpenGL is only a
+# software renderer; the same pair with both on software OpenGL, and with
+# both on the software back end, shows what that choice is worth.
+run floor_tabs_20_sw 20 "env QT_QUICK_BACKEND=software $floor --stay {urls}"
+run orvex_max_20_gl 20 "env ORVEX_RENDERING=opengl $work/orvex-max/orvex {urls}"
 if command -v qutebrowser >/dev/null; then
   run qutebrowser_20 20 "qutebrowser --basedir {profile} {urls}"
 fi

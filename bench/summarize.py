@@ -5,6 +5,7 @@ import json, statistics, sys
 
 PAIRS = [("orvex_max_1", "floor_tabs_1"), ("orvex_max_20", "floor_tabs_20"),
          ("orvex_normal_20", "floor_mdi_20"), ("orvex_weblist_20", "floor_tabs_20"),
+         ("orvex_max_20", "floor_tabs_20_sw"), ("orvex_max_20_gl", "floor_tabs_20"),
          ("qutebrowser_20", "floor_tabs_20"), ("falkon_20", "floor_tabs_20")]
 
 
