@@ -1,4 +1,5 @@
 #include "dialogs/OtVersInfo.h"
+#include "platform/ProgramFolder.h"
 #include "dialogs/VersionResource.h"
 #include "platform/Errors.h"
 #include "support/TestImages.h"
@@ -225,11 +226,13 @@ TEST(LongFullPathName, NamesThatCannotBeExpanded)
 // engines were built into this tree.
 TEST(OtVersInfo, BuiltEngineModulesCarryTheirVersion)
 {
-    const char *bin = std::getenv("ORVEX_BIN_DIR");
+    // The modules sit beside the test programs unless ORVEX_BIN_DIR says otherwise.
+    const char *env = std::getenv("ORVEX_BIN_DIR");
+    const std::string bin = env ? std::string(env) + "/" : orvex::ProgramFolder();
     int checked = 0;
     for (const char *module : {"iexplore.so", "mozctl.so"}) {
-        const std::string path = std::string(bin ? bin : "") + "/" + module;
-        if (!bin || !std::filesystem::exists(path))
+        const std::string path = bin + module;
+        if (!std::filesystem::exists(path))
             continue;
         LocaleScope japanese("ja_JP.UTF-8");
         TOtVersInfo info;
