@@ -42,7 +42,8 @@ std::string Repeat(const std::string &piece, int times)
     return text;
 }
 
-void GrowthTable(const char *title, const std::string &mask, const std::function<std::string(size_t)> &address)
+void GrowthTable(const char *title, const std::string &mask,
+                 const std::function<std::string(size_t)> &address)
 {
     std::printf("\n%s\n  mask: %.60s%s\n", title, mask.c_str(), mask.size() > 60 ? "..." : "");
     std::printf("  %8s %14s %10s\n", "length", "ns/match", "vs 1k");

@@ -45,16 +45,23 @@ int main()
         return 1;
     }
     const std::string path = std::string(folder) + "/config.ini";
-    const char *writes[][3] = {
-        {"Option_Main", "MozPath", "/opt/gecko"}, {"Option_Main", "Mozilla", "0"},
-        {"Option_Window", "BookMark", "0"},       {"Option_Window", "AddressBar", "0"},
-        {"Option_Window", "NewWindow_Active", "1"}, {"Option_advertisemen", "CloseURL", "1"},
-        {"Option_Tab", "fix", "0"},               {"Option_Tab", "MaxSize", "75"},
-        {"Option_Tab", "Len", "0"},               {"Option_Tab", "MaxLen", "0"},
-        {"Option_Tab", "TabType", "0"},           {"Option_Tab", "ActivateChColor", "clWindowText"},
-        {"Option_Tab", "ActivateBGColor", "clBtnFace"}, {"Option_Tab", "DeActivateChColor", "clWindowText"},
-        {"Option_Tab", "DeActivateBGColor", "$00FF8000"}, {"Option_StartUp", "Type", "0"},
-        {"Option_StartUp", "Path", ""}};
+    const char *writes[][3] = {{"Option_Main", "MozPath", "/opt/gecko"},
+                               {"Option_Main", "Mozilla", "0"},
+                               {"Option_Window", "BookMark", "0"},
+                               {"Option_Window", "AddressBar", "0"},
+                               {"Option_Window", "NewWindow_Active", "1"},
+                               {"Option_advertisemen", "CloseURL", "1"},
+                               {"Option_Tab", "fix", "0"},
+                               {"Option_Tab", "MaxSize", "75"},
+                               {"Option_Tab", "Len", "0"},
+                               {"Option_Tab", "MaxLen", "0"},
+                               {"Option_Tab", "TabType", "0"},
+                               {"Option_Tab", "ActivateChColor", "clWindowText"},
+                               {"Option_Tab", "ActivateBGColor", "clBtnFace"},
+                               {"Option_Tab", "DeActivateChColor", "clWindowText"},
+                               {"Option_Tab", "DeActivateBGColor", "$00FF8000"},
+                               {"Option_StartUp", "Type", "0"},
+                               {"Option_StartUp", "Path", ""}};
     for (const auto &w : writes) {
         orvex::WritePrivateProfileString(w[0], w[1], w[2], path);
     }

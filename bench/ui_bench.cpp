@@ -64,8 +64,8 @@ void TabRepaint()
     const double f = Median(file), m = Median(memory);
     std::printf("tab bar, 200 tabs: repaint with colours read per tab %.2f ms (min %.2f max %.2f), "
                 "in memory %.2f ms; ratio %.2f (target <= 2.0, and <= 16 ms)\n",
-                f, *std::min_element(file.begin(), file.end()), *std::max_element(file.begin(), file.end()), m,
-                f / m);
+                f, *std::min_element(file.begin(), file.end()), *std::max_element(file.begin(), file.end()),
+                m, f / m);
 }
 
 double PerWindowMs(int n, int how)
@@ -98,8 +98,9 @@ void Bookkeeping()
             large.push_back(PerWindowMs(1000, how));
         }
         const double s = Median(small), l = Median(large);
-        std::printf("bookkeeping, %-11s: %.3f ms per window at 100, %.3f ms at 1000; ratio %.2f (target <= 1.5)\n",
-                    names[how], s, l, l / s);
+        std::printf(
+            "bookkeeping, %-11s: %.3f ms per window at 100, %.3f ms at 1000; ratio %.2f (target <= 1.5)\n",
+            names[how], s, l, l / s);
     }
 }
 

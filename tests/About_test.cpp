@@ -39,7 +39,10 @@ protected:
         SetProgramFolderOverride("");
         unsetenv("LC_ALL");
     }
-    void SetMozPath(const std::string &path) { dir.Write("config.ini", "[Option_Main]\r\nMozPath=" + path + "\r\n"); }
+    void SetMozPath(const std::string &path)
+    {
+        dir.Write("config.ini", "[Option_Main]\r\nMozPath=" + path + "\r\n");
+    }
 
     test::TempFolder dir;
     test::FakeUi ui;
@@ -82,7 +85,8 @@ TEST_F(AboutTest, AnErrorSkipsTheRemainingLines)
     {
         TAboutBox box;
         ASSERT_EQ(ui.messages.size(), 1);
-        EXPECT_EQ(ui.messages[0], QStringLiteral("Orvex|QueryVersionInfo:指定されたファイルが見つかりません."));
+        EXPECT_EQ(ui.messages[0],
+                  QStringLiteral("Orvex|QueryVersionInfo:指定されたファイルが見つかりません."));
         EXPECT_EQ(box.Label3->text(), QStringLiteral("Label3"));
         EXPECT_EQ(box.Label5->text(), QStringLiteral("Label5"));
     }
@@ -92,8 +96,9 @@ TEST_F(AboutTest, AnErrorSkipsTheRemainingLines)
     dir.Write("gecko/mozctl.so", test::BuildElf({{".text", "code"}}));
     TAboutBox box;
     ASSERT_EQ(ui.messages.size(), 2);
-    EXPECT_EQ(ui.LastMessageText(), QString::fromStdString("QueryVersionInfo:" +
-                                                           VersionLoadErrorText(VersionLoadError::NoVersionResource) + "."));
+    EXPECT_EQ(ui.LastMessageText(),
+              QString::fromStdString(
+                  "QueryVersionInfo:" + VersionLoadErrorText(VersionLoadError::NoVersionResource) + "."));
     EXPECT_EQ(box.Label3->text(), QStringLiteral("Version：5.15.8"));
     EXPECT_EQ(box.Label5->text(), QStringLiteral("Label5"));
 }

@@ -85,8 +85,7 @@ QString Describe(QTreeWidget *tree)
 
 QTreeWidgetItem *Find(QTreeWidget *tree, const QString &caption)
 {
-    const QList<QTreeWidgetItem *> found =
-        tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    const QList<QTreeWidgetItem *> found = tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.front();
 }
 
@@ -378,7 +377,8 @@ TEST_F(BookMarkTest, FailedOkShowsTheErrorAndStaysOpen)
     editor->btnAddClick();
     chmod(folder.File("bookmark.xml").c_str(), 0444);
     editor->btnOK->click();
-    EXPECT_EQ(ui.LastMessageText(), QString::fromStdString("ファイル " + folder.File("bookmark.xml") + " を作成できません."));
+    EXPECT_EQ(ui.LastMessageText(),
+              QString::fromStdString("ファイル " + folder.File("bookmark.xml") + " を作成できません."));
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(folder.Read("bookmark.xml"), before);
 }

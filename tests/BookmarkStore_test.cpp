@@ -26,7 +26,10 @@ void PrintTo(const BookmarkNode &node, std::ostream *out)
 
 namespace {
 
-BookmarkNode Mark(const std::string &name, const std::string &url) { return {name, url, false, {}}; }
+BookmarkNode Mark(const std::string &name, const std::string &url)
+{
+    return {name, url, false, {}};
+}
 BookmarkNode Folder(const std::string &name, std::vector<BookmarkNode> children)
 {
     return {name, kFolderMarker, true, std::move(children)};
@@ -120,7 +123,10 @@ TEST_F(BookmarkStoreTest, MarkupCharactersAndEmptyTextsRoundTrip)
 
     // Control characters XML cannot carry would make the whole file
     // unreadable; they are dropped, and broken UTF-8 becomes U+FFFD.
-    const std::string cleaned = SerializeBookmarks({Mark("a\x01\x1b" "b\tc", "u\xff" "v")});
+    const std::string cleaned = SerializeBookmarks({Mark("a\x01\x1b"
+                                                         "b\tc",
+                                                         "u\xff"
+                                                         "v")});
     EXPECT_EQ(ParseBookmarks(cleaned), (BookmarkTree{Mark("ab\tc", "u\xEF\xBF\xBDv")}));
 }
 
@@ -142,8 +148,8 @@ TEST_F(BookmarkStoreTest, ShiftJisIsReadAndWrittenAsCp932)
 {
     // "～" is 0x8160 and "①" 0x8740 in CP932; strict Shift_JIS has neither.
     folder.Write("bookmark.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark>"
-                                "<file><name>\x81\x60\x87\x40\x93\xfa\x96\x7b</name>"
-                                "<url>http://x/~a</url></file></bookmark>");
+                                 "<file><name>\x81\x60\x87\x40\x93\xfa\x96\x7b</name>"
+                                 "<url>http://x/~a</url></file></bookmark>");
     ASSERT_EQ(ReadBookmarks(), (BookmarkTree{Mark("～①日本", "http://x/~a")}));
 
     WriteBookmarks({Mark("～①日本", "http://x/~a")});
@@ -237,8 +243,9 @@ TEST_F(BookmarkStoreTest, UnusableFilesReadAsEmpty)
     }
     // External entities are never fetched nor expanded into the tree.
     folder.Write("secret.txt", "SECRET");
-    folder.Write("bookmark.xml", "<?xml version=\"1.0\"?><!DOCTYPE bookmark [<!ENTITY x SYSTEM \"secret.txt\">]>"
-                                "<bookmark><file><name>&x;</name><url>u</url></file></bookmark>");
+    folder.Write("bookmark.xml",
+                 "<?xml version=\"1.0\"?><!DOCTYPE bookmark [<!ENTITY x SYSTEM \"secret.txt\">]>"
+                 "<bookmark><file><name>&x;</name><url>u</url></file></bookmark>");
     const BookmarkTree read = ReadBookmarks();
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].caption.find("SECRET"), std::string::npos);

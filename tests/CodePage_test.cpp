@@ -21,12 +21,12 @@ TEST(CodePage, Cp932RoundTripsIncludingWindowsOnlyCharacters)
         const char *utf8;
         const char *cp932;
     };
-    for (const Case &c : {Case{"テスト", "\x83\x65\x83\x58\x83\x67"},
-                          Case{"～", "\x81\x60"},          // U+FF5E, Windows' mapping
-                          Case{"①", "\x87\x40"},           // NEC special character
-                          Case{"ｱ", "\xB1"},                // half-width katakana
-                          Case{"C:\\a~b", "C:\\a~b"},      // ASCII stays ASCII
-                          Case{"髙", "\xFB\xFC"}}) {       // IBM extension
+    for (const Case &c :
+         {Case{"テスト", "\x83\x65\x83\x58\x83\x67"}, Case{"～", "\x81\x60"}, // U+FF5E, Windows' mapping
+          Case{"①", "\x87\x40"},                                              // NEC special character
+          Case{"ｱ", "\xB1"},                                                  // half-width katakana
+          Case{"C:\\a~b", "C:\\a~b"},                                         // ASCII stays ASCII
+          Case{"髙", "\xFB\xFC"}}) {                                          // IBM extension
         EXPECT_EQ(ToCp932(c.utf8), c.cp932) << c.utf8;
         EXPECT_EQ(Cp932ToUtf8(c.cp932), c.utf8) << c.utf8;
     }

@@ -20,15 +20,17 @@ std::optional<uint32_t> Color(std::string_view text)
 
 TEST(ColorText, EveryNameRoundTripsToADistinctValue)
 {
-    const char *names[] = {
-        "clBlack", "clMaroon", "clGreen", "clOlive", "clNavy", "clPurple", "clTeal",
-        "clGray", "clSilver", "clRed", "clLime", "clYellow", "clBlue", "clFuchsia",
-        "clAqua", "clWhite", "clScrollBar", "clBackground", "clActiveCaption",
-        "clInactiveCaption", "clMenu", "clWindow", "clWindowFrame", "clMenuText",
-        "clWindowText", "clCaptionText", "clActiveBorder", "clInactiveBorder",
-        "clAppWorkSpace", "clHighlight", "clHighlightText", "clBtnFace", "clBtnShadow",
-        "clGrayText", "clBtnText", "clInactiveCaptionText", "clBtnHighlight",
-        "cl3DDkShadow", "cl3DLight", "clInfoText", "clInfoBk", "clNone"};
+    const char *names[] = {"clBlack",        "clMaroon",      "clGreen",         "clOlive",
+                           "clNavy",         "clPurple",      "clTeal",          "clGray",
+                           "clSilver",       "clRed",         "clLime",          "clYellow",
+                           "clBlue",         "clFuchsia",     "clAqua",          "clWhite",
+                           "clScrollBar",    "clBackground",  "clActiveCaption", "clInactiveCaption",
+                           "clMenu",         "clWindow",      "clWindowFrame",   "clMenuText",
+                           "clWindowText",   "clCaptionText", "clActiveBorder",  "clInactiveBorder",
+                           "clAppWorkSpace", "clHighlight",   "clHighlightText", "clBtnFace",
+                           "clBtnShadow",    "clGrayText",    "clBtnText",       "clInactiveCaptionText",
+                           "clBtnHighlight", "cl3DDkShadow",  "cl3DLight",       "clInfoText",
+                           "clInfoBk",       "clNone"};
     std::set<uint32_t> values;
     for (const char *name : names) {
         const auto value = Color(name);

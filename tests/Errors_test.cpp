@@ -14,7 +14,7 @@ TEST(Errors, FullStopOnlyAfterCharactersSortingAfterIt)
     EXPECT_EQ(ErrorBoxText("done."), "done.");
     EXPECT_EQ(ErrorBoxText("path/"), "path/.");
     EXPECT_EQ(ErrorBoxText("why?"), "why?.");
-    EXPECT_EQ(ErrorBoxText("stop!"), "stop!");   // "!" sorts before "."
+    EXPECT_EQ(ErrorBoxText("stop!"), "stop!"); // "!" sorts before "."
     EXPECT_EQ(ErrorBoxText("(x)"), "(x)");
     EXPECT_EQ(ErrorBoxText("a-"), "a-");
     EXPECT_EQ(ErrorBoxText("end "), "end ");

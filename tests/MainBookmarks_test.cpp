@@ -102,7 +102,8 @@ protected:
             if (FakeEngine *engine = h->EngineOf(child)) {
                 for (const std::string &call : engine->log) {
                     if (call.rfind("Navigate(", 0) == 0) {
-                        calls << QString::number(i) + ":" + QString::fromStdString(call.substr(9, call.size() - 10));
+                        calls << QString::number(i) + ":" +
+                                     QString::fromStdString(call.substr(9, call.size() - 10));
                     }
                 }
             }

@@ -34,9 +34,8 @@ std::string BarValue(const MainHarness &h, const std::string &key)
 QString DescribeBands(TMainForm &form)
 {
     QToolBar *bars[] = {form.ToolBar2, form.ToolBar3};
-    std::sort(std::begin(bars), std::end(bars), [](QToolBar *a, QToolBar *b) {
-        return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
-    });
+    std::sort(std::begin(bars), std::end(bars),
+              [](QToolBar *a, QToolBar *b) { return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x(); });
     const int firstRow = bars[0]->y();
     QStringList out;
     for (QToolBar *bar : bars)
@@ -159,10 +158,11 @@ TEST(MainLayout, EachViewItemTogglesItsOwnBar)
 {
     MainHarness h(kBaseConfig);
     h.Start();
-    const std::pair<QAction *, QWidget *> views[] = {
-        {h.form->mnuShow_default, h.form->ToolBar2}, {h.form->mnuShow_Address, h.form->ToolBar3},
-        {h.form->mnuShow_Status, h.form->ToolBar1},  {h.form->mnuShow_Tab, h.form->TabBar},
-        {h.form->mnuShow_J, h.form->JBar}};
+    const std::pair<QAction *, QWidget *> views[] = {{h.form->mnuShow_default, h.form->ToolBar2},
+                                                     {h.form->mnuShow_Address, h.form->ToolBar3},
+                                                     {h.form->mnuShow_Status, h.form->ToolBar1},
+                                                     {h.form->mnuShow_Tab, h.form->TabBar},
+                                                     {h.form->mnuShow_J, h.form->JBar}};
     for (const auto &[item, bar] : views) {
         h.form->ToggleBar(item, bar); // called directly: flips once
         EXPECT_FALSE(item->isChecked());

@@ -28,7 +28,10 @@ QStringList WebListItems(TMainForm &form)
     return items;
 }
 
-QAction *WebListItem(TMainForm &form, int index) { return form.mnuWebList->actions().value(2 + index); }
+QAction *WebListItem(TMainForm &form, int index)
+{
+    return form.mnuWebList->actions().value(2 + index);
+}
 
 class MainWebListTest : public ::testing::Test {
 protected:
@@ -69,8 +72,8 @@ TEST_F(MainWebListTest, EveryFileGivesAnItemInNameOrderIgnoringCase)
     h.folder.Write("WebList/Sub.wlf/inner.wlf", "x");
     Rebuild();
 
-    EXPECT_EQ(WebListItems(*h.form), (QStringList{"&.hidden|.hidden.wlf", "&memo|memo.txt",
-                                                  "&news|news.wlf", "&Zoo|Zoo.wlf"}));
+    EXPECT_EQ(WebListItems(*h.form),
+              (QStringList{"&.hidden|.hidden.wlf", "&memo|memo.txt", "&news|news.wlf", "&Zoo|Zoo.wlf"}));
     const QList<QAction *> actions = h.form->mnuWebList->actions();
     EXPECT_EQ(actions[0], h.form->mnuWebList_Edit);
     EXPECT_EQ(actions[0]->text(), QStringLiteral("Webリストを編集(&E)"));

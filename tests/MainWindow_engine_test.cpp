@@ -11,22 +11,21 @@
 #include "shell/Main.h"
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
-#include "support/Wait.h"
 #include "support/TempFolder.h"
+#include "support/Wait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <climits>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace orvex;
 using namespace orvex::test;
 
 namespace {
-
 
 void StartApp()
 {
@@ -73,8 +72,9 @@ protected:
                                   "<a id='l' href='p2.html' target='_blank'>new</a>"
                                   "<script>setTimeout(function(){document.getElementById('l').click();},100);"
                                   "</script></body></html>");
-        pages.Write("open.html", "<html><head><title>opener</title></head><body><script>"
-                                 "setTimeout(function(){window.open('p3.html');},100);</script></body></html>");
+        pages.Write("open.html",
+                    "<html><head><title>opener</title></head><body><script>"
+                    "setTimeout(function(){window.open('p3.html');},100);</script></body></html>");
         pages.Write("ad.html", "<html><head><title>opener</title></head><body><script>"
                                "setTimeout(function(){window.open('http://ad.DoubleClick.invalid/x');},100);"
                                "</script></body></html>");
@@ -204,7 +204,8 @@ TEST_P(RealPopups, LinksAndScriptsOpenNewTabsAndTheBlockListStopsAds)
     ASSERT_TRUE(WaitFor([&] { return form->TabControl1->tabText(3) == QStringLiteral("ページ 3"); }));
 
     OpenOpener("ad.html");
-    ASSERT_TRUE(WaitFor([&] { return form->ChildCount() == 5 && form->TabControl1->tabText(4) == "opener"; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return form->ChildCount() == 5 && form->TabControl1->tabText(4) == "opener"; }));
     Pump(1500);
     EXPECT_EQ(form->ChildCount(), 5) << "the blocked pop-up opened: " << form->DescribeTabs().toStdString();
     EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);

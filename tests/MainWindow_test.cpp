@@ -169,9 +169,9 @@ TEST(MainWindow, ShutdownFromNothingWritesTheKeysInOrderAndAnEmptyCloseList)
     const std::string ini = h.folder.Read("config.ini");
     const std::string general = "[General]\r\nLastEngine=IE\r\nLastMojiSize=2\r\nWinSize=0\r\n";
     ASSERT_EQ(ini.substr(0, general.size()), general);
-    const char *barKeys[] = {"Band0ID=0",  "Band0Width=", "Band0Break=1", "Band1ID=1", "Band1Width=",
-                             "Band1Break=1", "ToolBar=1", "AddressBar=1", "StatusBar=1", "TabBar=1",
-                             "JBar=1", "JBarSize=153", "JBarMax=0"};
+    const char *barKeys[] = {"Band0ID=0",    "Band0Width=",  "Band0Break=1", "Band1ID=1",   "Band1Width=",
+                             "Band1Break=1", "ToolBar=1",    "AddressBar=1", "StatusBar=1", "TabBar=1",
+                             "JBar=1",       "JBarSize=153", "JBarMax=0"};
     size_t at = ini.find("[Bar]\r\n");
     ASSERT_NE(at, std::string::npos);
     for (const char *key : barKeys) {

@@ -15,7 +15,10 @@ using namespace orvex::test;
 
 namespace {
 
-std::string Config(const std::string &body) { return "[General]\r\nLastEngine=IE\r\n" + body; }
+std::string Config(const std::string &body)
+{
+    return "[General]\r\nLastEngine=IE\r\n" + body;
+}
 
 // A page in child window `index` asks for a new window for `url`.
 FakeEngine *RequestPopup(MainHarness &h, int index, const QString &url, bool *cancel = nullptr)

@@ -20,7 +20,10 @@ using namespace orvex::test;
 
 namespace {
 
-std::string Config(const std::string &body) { return "[General]\r\nLastEngine=IE\r\n" + body; }
+std::string Config(const std::string &body)
+{
+    return "[General]\r\nLastEngine=IE\r\n" + body;
+}
 
 TEST(OpenPages, TabLimitRefusesSilentlyAtExactlyMaxLen)
 {
@@ -223,7 +226,8 @@ TEST_F(TabBarTest, CloseAllAddsOneClosedAddressPerWindowInTabOrder)
     h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 0);
     EXPECT_EQ(h.form->TabControl1->count(), 0);
-    const std::vector<std::string> expected{"http://page0/", "http://page1/", "http://page2/", "http://page3/"};
+    const std::vector<std::string> expected{"http://page0/", "http://page1/", "http://page2/",
+                                            "http://page3/"};
     EXPECT_EQ(h.form->closedList.Entries(), expected);
     EXPECT_EQ(AllClosing, -1);
     OpenN(1);
@@ -268,7 +272,8 @@ TEST_F(TabBarTest, ColoursAreReadFromTheFileAtEveryDrawing)
     draw(false);
     const QColor btnFace(QRgb(ColorToRgb(0x8000000F)));
     EXPECT_EQ(QColor(image.pixel(2, 2)), btnFace);
-    h.folder.Write("config.ini", Config("[Option_Tab]\r\nDeActivateBGColor=clRed\r\nActivateBGColor=$00FF0000\r\n"));
+    h.folder.Write("config.ini",
+                   Config("[Option_Tab]\r\nDeActivateBGColor=clRed\r\nActivateBGColor=$00FF0000\r\n"));
     draw(false);
     EXPECT_EQ(QColor(image.pixel(2, 2)), QColor(255, 0, 0));
     draw(true);
@@ -329,8 +334,8 @@ TEST(Commands, NavigationAndEditCommandsGoToTheActiveEngine)
     h.form->mnuEdit_slrAllClick();
     h.form->mnuFile_SaveAsClick();
     const std::vector<std::string> tail(e->log.end() - 7, e->log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"GoBack()", "GoForward()", "Stop()", "Refresh()", "ExecWB(12,0)",
-                                              "ExecWB(17,0)", "ExecWB(4,0)"}));
+    EXPECT_EQ(tail, (std::vector<std::string>{"GoBack()", "GoForward()", "Stop()", "Refresh()",
+                                              "ExecWB(12,0)", "ExecWB(17,0)", "ExecWB(4,0)"}));
     e->FailNextExecWB("コピーできません");
     EXPECT_FALSE(Guarded([&] { h.form->mnuEdit_CopyClick(); }));
     EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("コピーできません."));

@@ -85,7 +85,8 @@ TEST_F(OptionTest, OkOnAFreshFolderWritesEveryKeyInOrderAndTheBlockList)
     auto dialog = Open();
     // No CloseURL.txt yet: told once, and the designed page stays in front.
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_EQ(ui.messages[0], QString::fromStdString("Orvex|ファイル " + dir.File("CloseURL.txt") + " は開けません."));
+    EXPECT_EQ(ui.messages[0],
+              QString::fromStdString("Orvex|ファイル " + dir.File("CloseURL.txt") + " は開けません."));
     EXPECT_EQ(dialog->PageCTL->currentWidget(), dialog->TabSheet5);
     EXPECT_EQ(dialog->TreeView1->currentItem(), nullptr);
     EXPECT_EQ(main.geckoItem, std::vector<bool>{false});
@@ -100,7 +101,8 @@ TEST_F(OptionTest, OkOnAFreshFolderWritesEveryKeyInOrderAndTheBlockList)
                         "ActivateChColor=clWindowText\r\nActivateBGColor=clBtnFace\r\n"
                         "DeActivateChColor=clWindowText\r\nDeActivateBGColor=clBtnFace\r\n"
                         "[Option_StartUp]\r\nType=0\r\nPath=\r\n");
-    EXPECT_EQ(LoadLineList(dir.File("CloseURL.txt")), (std::vector<std::string>{"*ads.example.com*", "*ポップ*"}));
+    EXPECT_EQ(LoadLineList(dir.File("CloseURL.txt")),
+              (std::vector<std::string>{"*ads.example.com*", "*ポップ*"}));
     EXPECT_TRUE(main.tabWidths.empty()); // "fix" off: the width stays
     EXPECT_EQ(main.tabTypes, std::vector<int>{0});
     EXPECT_FALSE(dialog->isVisible());
@@ -288,9 +290,9 @@ TEST_F(OptionTest, InvalidColourStopsLoading)
     auto dialog = Open();
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_EQ(ui.LastMessageText(), QStringLiteral("'bogus' は整数ではありません."));
-    EXPECT_TRUE(dialog->chkMoz->isChecked());           // loaded before the colour
-    EXPECT_EQ(dialog->ChColor1->Color(), 0x00FF0000u);  // the colour before it
-    EXPECT_FALSE(dialog->radURL->isChecked());          // loading stopped
+    EXPECT_TRUE(dialog->chkMoz->isChecked());          // loaded before the colour
+    EXPECT_EQ(dialog->ChColor1->Color(), 0x00FF0000u); // the colour before it
+    EXPECT_FALSE(dialog->radURL->isChecked());         // loading stopped
     EXPECT_EQ(dialog->txtStartPath->text(), QString());
     EXPECT_EQ(dialog->PopList->toPlainText(), QString()); // creation stopped too
     EXPECT_EQ(dialog->PageCTL->currentWidget(), dialog->TabSheet5);

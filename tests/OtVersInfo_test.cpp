@@ -1,7 +1,7 @@
 #include "dialogs/OtVersInfo.h"
-#include "platform/ProgramFolder.h"
 #include "dialogs/VersionResource.h"
 #include "platform/Errors.h"
+#include "platform/ProgramFolder.h"
 #include "support/TestImages.h"
 
 #include <gtest/gtest.h>
@@ -81,10 +81,11 @@ std::string ErrorOf(const std::function<void()> &f)
 TEST(OtVersInfo, PicksTheUsersLanguageElseTheFirstEntry)
 {
     TempDir dir;
-    const std::string pe = VersionFile(dir, "engine.exe",
-                                       test::BuildPeWithResource(kRtVersion, 0x0411, BuildVersionBlock(EnglishAndJapanese())));
-    const std::string elf = VersionFile(dir, "engine.so",
-                                        test::BuildElf({{kVersionSectionName, BuildVersionBlock(EnglishAndJapanese())}}));
+    const std::string pe =
+        VersionFile(dir, "engine.exe",
+                    test::BuildPeWithResource(kRtVersion, 0x0411, BuildVersionBlock(EnglishAndJapanese())));
+    const std::string elf = VersionFile(
+        dir, "engine.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(EnglishAndJapanese())}}));
     {
         LocaleScope japanese("ja_JP.UTF-8");
         EXPECT_EQ(Query(pe, TOtVersInfo::FileVersion), "6.0 ja");
@@ -99,7 +100,8 @@ TEST(OtVersInfo, PicksTheUsersLanguageElseTheFirstEntry)
     // Japanese first and only Japanese strings: an English user gets them too.
     VersionBlockContents japaneseFirst = EnglishAndJapanese();
     std::swap(japaneseFirst.translations[0], japaneseFirst.translations[1]);
-    const std::string jaFirst = VersionFile(dir, "ja.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(japaneseFirst)}}));
+    const std::string jaFirst =
+        VersionFile(dir, "ja.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(japaneseFirst)}}));
     LocaleScope english("en_US.UTF-8");
     EXPECT_EQ(Query(jaFirst, TOtVersInfo::FileVersion), "6.0 en");
     {
@@ -116,7 +118,8 @@ TEST(OtVersInfo, TextEndsAtTheFirstNul)
     VersionBlockContents c;
     c.tables = {{"041104B0", {{"FileVersion", std::string("1.0β7\0junk", 12)}}}};
     c.translations = {{0x0411, 0x04B0}};
-    const std::string path = VersionFile(dir, "m.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(c)}}));
+    const std::string path =
+        VersionFile(dir, "m.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(c)}}));
     LocaleScope japanese("ja_JP");
     EXPECT_EQ(Query(path, TOtVersInfo::FileVersion), "1.0β7");
 }
@@ -135,21 +138,24 @@ TEST(OtVersInfo, ErrorsNameTheQuery)
               "QueryVersionInfo:指定されたファイルが見つかりません");
 
     // The resource is there but lacks the key, or lacks the translation table.
-    const std::string noKey = VersionFile(dir, "nokey.so",
-                                          test::BuildElf({{kVersionSectionName, BuildVersionBlock(EnglishAndJapanese())}}));
-    EXPECT_EQ(ErrorOf([&] { Query(noKey, TOtVersInfo::InternalName); }), "QueryVersionInfo:" + VersionValueNotFoundText());
+    const std::string noKey = VersionFile(
+        dir, "nokey.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(EnglishAndJapanese())}}));
+    EXPECT_EQ(ErrorOf([&] { Query(noKey, TOtVersInfo::InternalName); }),
+              "QueryVersionInfo:" + VersionValueNotFoundText());
     VersionBlockContents noTranslation = EnglishAndJapanese();
     noTranslation.translations.clear();
-    const std::string noVar = VersionFile(dir, "novar.so",
-                                          test::BuildElf({{kVersionSectionName, BuildVersionBlock(noTranslation)}}));
-    EXPECT_EQ(ErrorOf([&] { Query(noVar, TOtVersInfo::FileVersion); }), "QueryVersionInfo:" + VersionValueNotFoundText());
+    const std::string noVar = VersionFile(
+        dir, "novar.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(noTranslation)}}));
+    EXPECT_EQ(ErrorOf([&] { Query(noVar, TOtVersInfo::FileVersion); }),
+              "QueryVersionInfo:" + VersionValueNotFoundText());
 }
 
 TEST(OtVersInfo, ResourceIsLoadedOnceAndKept)
 {
     TempDir dir;
     LocaleScope japanese("ja_JP.UTF-8");
-    const std::string path = VersionFile(dir, "m.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(EnglishAndJapanese())}}));
+    const std::string path = VersionFile(
+        dir, "m.so", test::BuildElf({{kVersionSectionName, BuildVersionBlock(EnglishAndJapanese())}}));
     TOtVersInfo info;
     info.SetFileName(path);
     EXPECT_EQ(info.Value(TOtVersInfo::FileVersion), "6.0 ja");
@@ -198,7 +204,8 @@ TEST(LongFullPathName, ResolvesDotsAndTakesTheNamesOnDisk)
     EXPECT_EQ(LongFullPathName(root + "/program files/./ORVEX/../orvex/iexplore.SO"),
               root + "/Program Files/Orvex/IExplore.so");
     // A missing last part stays as written; the parts above it still convert.
-    EXPECT_EQ(LongFullPathName(root + "/PROGRAM FILES//orvex/mozctl.so"), root + "/Program Files/Orvex/mozctl.so");
+    EXPECT_EQ(LongFullPathName(root + "/PROGRAM FILES//orvex/mozctl.so"),
+              root + "/Program Files/Orvex/mozctl.so");
     // Below a missing folder nothing more can be looked up.
     EXPECT_EQ(LongFullPathName(root + "/nowhere/PROGRAM FILES"), root + "/nowhere/PROGRAM FILES");
     // An exact name wins over a case-insensitive one.

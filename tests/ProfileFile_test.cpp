@@ -71,8 +71,7 @@ TEST_F(ProfileFileTest, ReadsWithWindowsRules)
     EXPECT_EQ(GetPrivateProfileString("General", "Empty", "dflt", Ini()), "");
     EXPECT_EQ(GetPrivateProfileString("General", "Missing", "dflt", Ini()), "dflt");
     EXPECT_EQ(GetPrivateProfileString("Nowhere", "Width", "dflt", Ini()), "dflt");
-    EXPECT_EQ(GetPrivateProfileString("General", "LastEngine", "dflt", folder.File("none.ini")),
-              "dflt");
+    EXPECT_EQ(GetPrivateProfileString("General", "LastEngine", "dflt", folder.File("none.ini")), "dflt");
 }
 
 TEST_F(ProfileFileTest, ReadIsCappedAt2047BytesWithoutSplittingACharacter)

@@ -158,7 +158,8 @@ TEST_F(FolderPickerTest, NothingAboveTheRootCanBeReached)
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         for (int row = 0; row < model->rowCount(top); ++row)
             topLevel << model->index(row, 0, top).data(Qt::DisplayRole).toString();
-        leftRoot = d.SelectPath(Home()) || d.SelectPath(QStringLiteral("/")) || d.SelectPath(Home("work/../Desktop"));
+        leftRoot = d.SelectPath(Home()) || d.SelectPath(QStringLiteral("/")) ||
+                   d.SelectPath(Home("work/../Desktop"));
         d.PressOk(); // nothing selected yet: OK is disabled
         wentDown = d.SelectPath(Home("work/src/lib"));
         afterDown = d.CurrentPath();

@@ -116,9 +116,9 @@ TEST_F(SettingsFileTest, ThreeWaysOfReadingAFlag)
         const char *key;
         bool nonZero, one, lowByteOne;
     };
-    for (const Case &c : {Case{"Two", true, false, false}, Case{"Big", true, false, true},
-                          Case{"Yes", true, false, false}, Case{"HexOne", true, true, true},
-                          Case{"Zero", false, false, false}}) {
+    for (const Case &c :
+         {Case{"Two", true, false, false}, Case{"Big", true, false, true}, Case{"Yes", true, false, false},
+          Case{"HexOne", true, true, true}, Case{"Zero", false, false, false}}) {
         // Non-zero uses the reader's default (1 here) for unreadable values.
         EXPECT_EQ(settings.ReadFlagNonZero("F", c.key, 1), c.nonZero) << c.key;
         EXPECT_EQ(settings.ReadFlagOne("F", c.key), c.one) << c.key;
@@ -138,8 +138,7 @@ TEST_F(SettingsFileTest, SameKeyInTwoSectionsStaysIndependent)
     settings.WriteFlag(keys::BarAddressBar, false);
     EXPECT_TRUE(settings.NonZero(keys::WindowAddressBar));
     EXPECT_FALSE(settings.NonZero(keys::BarAddressBar));
-    EXPECT_EQ(folder.Read("config.ini"),
-              "[Option_Window]\r\nAddressBar=1\r\n[Bar]\r\nAddressBar=0\r\n");
+    EXPECT_EQ(folder.Read("config.ini"), "[Option_Window]\r\nAddressBar=1\r\n[Bar]\r\nAddressBar=0\r\n");
 }
 
 TEST_F(SettingsFileTest, ColoursRoundTripAndInvalidTextThrows)

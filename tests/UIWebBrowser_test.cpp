@@ -28,10 +28,7 @@ protected:
     }
     void TearDown() override { test::RemoveFakeEngines(); }
 
-    FakeEngine *FakeOf(TUIWebBrowser &control)
-    {
-        return dynamic_cast<FakeEngine *>(control.Browser());
-    }
+    FakeEngine *FakeOf(TUIWebBrowser &control) { return dynamic_cast<FakeEngine *>(control.Browser()); }
 
     THookApplicationMessage *hook = nullptr;
     int baseCount = 0;

@@ -59,10 +59,10 @@ TEST(UrlMask, SetsRangesAndNegation)
     EXPECT_TRUE(MatchesURLMask("q", "[A-Z]"));
     EXPECT_FALSE(MatchesURLMask("q", "[!A-Z]"));
     EXPECT_TRUE(MatchesURLMask("-", "[-a]")); // a leading hyphen is itself
-    EXPECT_TRUE(MatchesURLMask("*", "[*?]"));  // no wildcards inside a set
+    EXPECT_TRUE(MatchesURLMask("*", "[*?]")); // no wildcards inside a set
     EXPECT_FALSE(MatchesURLMask("x", "[*?]"));
-    EXPECT_TRUE(MatchesURLMask("a]", "a]"));   // a lone "]" is an ordinary character
-    EXPECT_FALSE(MatchesURLMask("a", "[]"));   // the empty set matches nothing
+    EXPECT_TRUE(MatchesURLMask("a]", "a]")); // a lone "]" is an ordinary character
+    EXPECT_FALSE(MatchesURLMask("a", "[]")); // the empty set matches nothing
     EXPECT_TRUE(MatchesURLMask("a", "[!]"));
     EXPECT_FALSE(MatchesURLMask("m", "[z-a]"));
     EXPECT_FALSE(MatchesURLMask("", "[a-z]")); // a set needs a character

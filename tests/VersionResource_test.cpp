@@ -7,8 +7,8 @@
 
 using namespace orvex;
 using orvex::test::BuildElf;
-using orvex::test::BuildPeWithResource;
 using orvex::test::BuildPeWithoutResources;
+using orvex::test::BuildPeWithResource;
 
 namespace {
 
@@ -22,7 +22,10 @@ VersionBlockContents TwoLanguages()
     return c;
 }
 
-std::string Text(const std::optional<VersionValue> &v) { return v ? Utf16TextToUtf8(v->bytes) : "<none>"; }
+std::string Text(const std::optional<VersionValue> &v)
+{
+    return v ? Utf16TextToUtf8(v->bytes) : "<none>";
+}
 
 } // namespace
 
@@ -30,7 +33,8 @@ TEST(VersionBlock, QueriesStringsTranslationAndFixedInfo)
 {
     const std::string block = BuildVersionBlock(TwoLanguages());
     ASSERT_EQ(block.size() % 4, 0u);
-    EXPECT_EQ(static_cast<uint8_t>(block[0]) | (static_cast<uint8_t>(block[1]) << 8), static_cast<int>(block.size())); // wLength of the root
+    EXPECT_EQ(static_cast<uint8_t>(block[0]) | (static_cast<uint8_t>(block[1]) << 8),
+              static_cast<int>(block.size())); // wLength of the root
 
     EXPECT_EQ(Text(QueryVersionValue(block, "\\StringFileInfo\\041104B0\\FileVersion")), "6.0 (ja)");
     EXPECT_EQ(Text(QueryVersionValue(block, "\\StringFileInfo\\040904B0\\FileVersion")), "6.0 (en)");
@@ -52,7 +56,8 @@ TEST(VersionBlock, QueriesStringsTranslationAndFixedInfo)
     ASSERT_TRUE(fixed);
     ASSERT_EQ(fixed->bytes.size(), 52u);
     EXPECT_EQ(fixed->bytes.substr(0, 4), std::string("\xBD\x04\xEF\xFE", 4));
-    EXPECT_EQ(fixed->bytes.substr(8, 8), std::string("\x00\x00\x06\x00\x88\x15\x54\x0B", 8)); // 6.0.2900.5512: MS then LS, low word first
+    EXPECT_EQ(fixed->bytes.substr(8, 8), std::string("\x00\x00\x06\x00\x88\x15\x54\x0B",
+                                                     8)); // 6.0.2900.5512: MS then LS, low word first
 }
 
 TEST(VersionBlock, FoundInPeResourcesAndElfSections)
@@ -66,7 +71,8 @@ TEST(VersionBlock, FoundInPeResourcesAndElfSections)
     EXPECT_EQ(why, VersionLoadError::None);
 
     // The section may be padded after the block; the block alone comes back.
-    auto fromElf = FindVersionBlock(BuildElf({{".text", "\x90\x90"}, {kVersionSectionName, block + std::string(12, '\0')}}));
+    auto fromElf = FindVersionBlock(
+        BuildElf({{".text", "\x90\x90"}, {kVersionSectionName, block + std::string(12, '\0')}}));
     ASSERT_TRUE(fromElf);
     EXPECT_EQ(*fromElf, block);
 
@@ -89,7 +95,9 @@ TEST(VersionBlock, FilesWithoutAVersionResource)
     EXPECT_FALSE(FindVersionBlock("plain text, not an executable", &why));
     EXPECT_EQ(why, VersionLoadError::NoResourceSection);
     // A section of the right name holding something else is no version resource.
-    EXPECT_FALSE(FindVersionBlock(BuildElf({{kVersionSectionName, std::string("\x20\x00\x00\x00\x00\x00", 6) + std::string(26, 'x')}}), &why));
+    EXPECT_FALSE(FindVersionBlock(
+        BuildElf({{kVersionSectionName, std::string("\x20\x00\x00\x00\x00\x00", 6) + std::string(26, 'x')}}),
+        &why));
     EXPECT_EQ(why, VersionLoadError::NoVersionResource);
 }
 

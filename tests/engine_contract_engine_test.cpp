@@ -9,6 +9,7 @@
 #include "platform/ProgramFolder.h"
 #include "support/FakeEngine.h"
 
+#include "support/Wait.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -25,13 +26,12 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <functional>
-#include "support/Wait.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <set>
-#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <set>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -55,7 +55,6 @@ std::string EngineLabel(const ::testing::TestParamInfo<Engine> &info)
     }
     return "unknown";
 }
-
 
 // Everything an engine reports, in order.
 class Recorder : public WebBrowserEvents {
@@ -203,11 +202,10 @@ protected:
                           "height:200px;background:#ccc'>two</a></body></html>");
         Write("two.html", "<html><head><meta charset='utf-8'><title>Page two</title></head>"
                           "<body><p>Orvex contract page two</p></body></html>");
-        Write("blank.html",
-              "<html><head><title>opener</title></head><body>"
-              "<a id='l' href='two.html' target='_blank'>new</a>"
-              "<script>setTimeout(function(){document.getElementById('l').click();},50);"
-              "</script></body></html>");
+        Write("blank.html", "<html><head><title>opener</title></head><body>"
+                            "<a id='l' href='two.html' target='_blank'>new</a>"
+                            "<script>setTimeout(function(){document.getElementById('l').click();},50);"
+                            "</script></body></html>");
         Write("open.html", "<html><head><title>opener</title></head><body><script>"
                            "setTimeout(function(){window.open('two.html?opened');},50);"
                            "</script></body></html>");
@@ -216,11 +214,12 @@ protected:
                                 "</script></body></html>");
         Write("script.html", "<html><head><title>static</title></head><body>"
                              "<script>document.title='scripted';</script></body></html>");
-        Write("keys.html", "<html><head><title>keys</title></head><body>"
-                           "<input id='f' autofocus><script>"
-                           "document.addEventListener('keydown',function(e){"
-                           "document.title='key '+String.fromCharCode(e.keyCode).toLowerCase()+(e.ctrlKey?' ctrl':'');});"
-                           "</script></body></html>");
+        Write("keys.html",
+              "<html><head><title>keys</title></head><body>"
+              "<input id='f' autofocus><script>"
+              "document.addEventListener('keydown',function(e){"
+              "document.title='key '+String.fromCharCode(e.keyCode).toLowerCase()+(e.ctrlKey?' ctrl':'');});"
+              "</script></body></html>");
         Write("text.html", "<html><head><title>text</title></head><body style='margin:0;"
                            "background:#fff'><div style='font:20px sans-serif;color:#000'>"
                            "WWWWWWWWWW</div></body></html>");
@@ -261,8 +260,7 @@ protected:
     {
         if (GetParam() == Engine::Fake)
             return std::make_unique<test::FakeEngine>(parent);
-        return CreateWebBrowser(GetParam() == Engine::IE ? EngineKind::InternetExplorer
-                                                         : EngineKind::Gecko,
+        return CreateWebBrowser(GetParam() == Engine::IE ? EngineKind::InternetExplorer : EngineKind::Gecko,
                                 parent);
     }
 
@@ -329,8 +327,8 @@ TEST_P(EngineContract, NavigateReportsTitleProgressAndAddress)
     // The main-frame navigation is announced before it begins.
     EXPECT_TRUE(events.beforeNavigate.contains(Page("one.html")));
     Pump(200);
-    browser->Control()->grab().save(QStringLiteral("/tmp/orvex-%1-page.png")
-                                        .arg(GetParam() == Engine::IE ? "iexplore" : "mozctl"));
+    browser->Control()->grab().save(
+        QStringLiteral("/tmp/orvex-%1-page.png").arg(GetParam() == Engine::IE ? "iexplore" : "mozctl"));
 }
 
 TEST_P(RenderedContract, PlainPathsAndEmptyAddressesLoad)
@@ -439,42 +437,50 @@ TEST_P(RenderedContract, TextSizeScalesTheText)
 {
     ASSERT_TRUE(Load(Page("text.html"), "text"));
     QRect normal;
-    ASSERT_TRUE(WaitFor([&] { normal = InkBox(); return normal.width() > 100; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            normal = InkBox();
+            return normal.width() > 100;
+        },
+        5000));
 
     browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 4);
     QRect large;
-    EXPECT_TRUE(WaitFor([&] {
-        large = InkBox();
-        return std::abs(large.width() / double(normal.width()) - 1.6) < 0.12;
-    }, 5000)) << normal.width() << " -> " << large.width();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            large = InkBox();
+            return std::abs(large.width() / double(normal.width()) - 1.6) < 0.12;
+        },
+        5000))
+        << normal.width() << " -> " << large.width();
 
     browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 0);
     QRect small;
-    EXPECT_TRUE(WaitFor([&] {
-        small = InkBox();
-        return std::abs(small.width() / double(normal.width()) - 0.6) < 0.08;
-    }, 5000)) << normal.width() << " -> " << small.width();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            small = InkBox();
+            return std::abs(small.width() / double(normal.width()) - 0.6) < 0.08;
+        },
+        5000))
+        << normal.width() << " -> " << small.width();
 
     QVariant level;
     browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(), &level);
     EXPECT_EQ(level.toInt(), 0);
 
-    const QString shot = QStringLiteral("/tmp/orvex-%1-text.png")
-                             .arg(GetParam() == Engine::IE ? "iexplore" : "mozctl");
+    const QString shot =
+        QStringLiteral("/tmp/orvex-%1-text.png").arg(GetParam() == Engine::IE ? "iexplore" : "mozctl");
     browser->Control()->grab().save(shot);
 }
 
 TEST_P(EngineContract, UnknownCommandsAndBadTextSizesThrow)
 {
     EXPECT_THROW(browser->ExecWB(99, OLECMDEXECOPT_DODEFAULT), std::runtime_error);
-    EXPECT_THROW(browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 5),
-                 std::runtime_error);
-    EXPECT_THROW(browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, -1),
-                 std::runtime_error);
+    EXPECT_THROW(browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 5), std::runtime_error);
+    EXPECT_THROW(browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, -1), std::runtime_error);
     // A refused size leaves the size as it was.
     browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 3);
-    EXPECT_THROW(browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 7),
-                 std::runtime_error);
+    EXPECT_THROW(browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 7), std::runtime_error);
     QVariant level;
     browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(), &level);
     EXPECT_EQ(level.toInt(), 3);
@@ -573,12 +579,13 @@ TEST_P(RenderedContract, HoveredLinksShowInTheStatus)
     Pump(200);
     auto moveTo = [&](QPoint at) {
         QWidget *target = InputTarget(browser->Control());
-        QMouseEvent move(QEvent::MouseMove, at, target->mapToGlobal(at), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, target->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(target, &move);
     };
     moveTo({100, 100});
-    ASSERT_TRUE(WaitFor([&] { return !events.statuses.isEmpty() && events.statuses.last().endsWith("two.html"); }, 5000))
+    ASSERT_TRUE(WaitFor(
+        [&] { return !events.statuses.isEmpty() && events.statuses.last().endsWith("two.html"); }, 5000))
         << events.statuses.join(" | ").toStdString();
     moveTo({700, 500});
     EXPECT_TRUE(WaitFor([&] { return events.statuses.last().isEmpty(); }, 5000));
@@ -625,14 +632,14 @@ TEST_P(RenderedContract, NoContextOptionSuppressesTheMenu)
 {
     ASSERT_TRUE(Load(Page("two.html"), "Page two"));
     auto rightClick = [&] {
-        QWidget *target = browser->Control()->focusProxy() ? browser->Control()->focusProxy()
-                                                            : browser->Control();
+        QWidget *target =
+            browser->Control()->focusProxy() ? browser->Control()->focusProxy() : browser->Control();
         const QPoint at(100, 100);
         const QPoint global = target->mapToGlobal(at);
         QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton,
                           Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton,
-                            Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton,
+                            Qt::NoModifier);
         QApplication::sendEvent(target, &press);
         QApplication::sendEvent(target, &release);
         QContextMenuEvent menu(QContextMenuEvent::Mouse, at, global);
@@ -688,15 +695,16 @@ TEST_P(EngineContract, ControlOwnsItsWidgetAndFallsSilentWhenDestroyed)
     orphan.reset();
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, EngineContract,
-                         ::testing::Values(Engine::Fake, Engine::IE, Engine::Gecko), EngineLabel);
+INSTANTIATE_TEST_SUITE_P(Engines, EngineContract, ::testing::Values(Engine::Fake, Engine::IE, Engine::Gecko),
+                         EngineLabel);
 INSTANTIATE_TEST_SUITE_P(Engines, RenderedContract, ::testing::Values(Engine::IE, Engine::Gecko),
                          EngineLabel);
 
 TEST(EngineNames, NameTheEngineAndItsVersion)
 {
     QWidget parent;
-    EXPECT_TRUE(CreateWebBrowser(EngineKind::InternetExplorer, &parent)->EngineName().startsWith("QtWebEngine 5."));
+    EXPECT_TRUE(
+        CreateWebBrowser(EngineKind::InternetExplorer, &parent)->EngineName().startsWith("QtWebEngine 5."));
     EXPECT_TRUE(CreateWebBrowser(EngineKind::Gecko, &parent)->EngineName().startsWith("QtWebKit 5."));
 }
 
@@ -750,8 +758,7 @@ TEST_F(LoaderPlaces, GeckoModuleInTheWorkingDirectoryComesFirst)
         CreateWebBrowser(EngineKind::Gecko, &parent);
         FAIL() << "a broken module must fail";
     } catch (const Error &e) {
-        EXPECT_NE(std::string(e.what()).find(gecko.filePath("mozctl.so").toStdString()),
-                  std::string::npos)
+        EXPECT_NE(std::string(e.what()).find(gecko.filePath("mozctl.so").toStdString()), std::string::npos)
             << e.what();
     }
     // Without it the module beside the program is used.

@@ -50,8 +50,7 @@ QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &sugge
     const QByteArray scripted = qgetenv("ORVEX_SAVEAS_PATH");
     if (!scripted.isEmpty())
         return QString::fromLocal8Bit(scripted);
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("名前を付けて保存"), suggestedName,
-                                        filter);
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("名前を付けて保存"), suggestedName, filter);
 }
 
 bool AcceleratorBlocker::eventFilter(QObject *watched, QEvent *event)
@@ -81,7 +80,10 @@ BrowserBase::BrowserBase() : keyBlocker_(new AcceleratorBlocker(this))
             [this] { RaiseBeforeNavigate(QStringLiteral("about:blank")); });
 }
 
-BrowserBase::~BrowserBase() { Detach(); }
+BrowserBase::~BrowserBase()
+{
+    Detach();
+}
 
 void BrowserBase::SetHostOptions(const HostOptions &options)
 {
@@ -90,7 +92,10 @@ void BrowserBase::SetHostOptions(const HostOptions &options)
     ApplyHostOptions(options);
 }
 
-void BrowserBase::Navigate(const QString &url) { Load(AddressToUrl(url)); }
+void BrowserBase::Navigate(const QString &url)
+{
+    Load(AddressToUrl(url));
+}
 
 void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant *out)
 {
@@ -121,12 +126,15 @@ void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant
             *out = zoomLevel_;
         break;
     default:
-        throw std::runtime_error("unsupported command " + std::to_string(cmdID) +
-                                 " (option " + std::to_string(cmdexecopt) + ")");
+        throw std::runtime_error("unsupported command " + std::to_string(cmdID) + " (option " +
+                                 std::to_string(cmdexecopt) + ")");
     }
 }
 
-QString BrowserBase::SuggestedSaveName() const { return QString(); }
+QString BrowserBase::SuggestedSaveName() const
+{
+    return QString();
+}
 
 QString BrowserBase::SaveFilter() const
 {
@@ -206,6 +214,9 @@ bool BrowserBase::RaiseBeforeNavigate(const QString &url)
     return cancel;
 }
 
-void BrowserBase::BeginCatch() { catchTimer_.start(); }
+void BrowserBase::BeginCatch()
+{
+    catchTimer_.start();
+}
 
 } // namespace orvex::engine

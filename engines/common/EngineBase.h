@@ -63,8 +63,7 @@ public:
     void SetEvents(WebBrowserEvents *sink) override { sink_ = sink; }
     void SetHostOptions(const HostOptions &options) override;
     void Navigate(const QString &url) override;
-    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(),
-                QVariant *out = nullptr) override;
+    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(), QVariant *out = nullptr) override;
     bool Busy() const override { return busy_; }
 
     // Called by the engine's page. None of them touches the control after
@@ -96,7 +95,11 @@ protected:
     void SetBusy(bool busy) { busy_ = busy; }
     void UpdateCommandStates(bool backEnabled, bool forwardEnabled);
     // Stops every event: the destructors of the engine classes call it first.
-    void Detach() { sink_ = nullptr; catchTimer_.stop(); }
+    void Detach()
+    {
+        sink_ = nullptr;
+        catchTimer_.stop();
+    }
 
     int zoomLevel_ = 2;
     HostOptions options_;

@@ -10,8 +10,7 @@
 
 namespace orvex::webengine {
 
-WebEnginePage::WebEnginePage(WebEngineBrowser *owner, QObject *parent)
-    : QWebEnginePage(parent), owner_(owner)
+WebEnginePage::WebEnginePage(WebEngineBrowser *owner, QObject *parent) : QWebEnginePage(parent), owner_(owner)
 {
 }
 
@@ -87,7 +86,10 @@ WebEngineBrowser::~WebEngineBrowser()
     }
 }
 
-QWidget *WebEngineBrowser::Control() { return view_; }
+QWidget *WebEngineBrowser::Control()
+{
+    return view_;
+}
 
 void WebEngineBrowser::GoBack()
 {
@@ -176,15 +178,14 @@ void WebEngineBrowser::ApplyHostOptions(const HostOptions &options)
 {
     if (!view_ || !page_)
         return;
-    view_->setContextMenuPolicy(options.noContext ? Qt::PreventContextMenu
-                                                  : Qt::DefaultContextMenu);
+    view_->setContextMenuPolicy(options.noContext ? Qt::PreventContextMenu : Qt::DefaultContextMenu);
     AttachKeyBlocker();
 
     const uint32_t dl = options.downloadControl;
     QWebEngineSettings *settings = page_->settings();
-    settings->setAttribute(QWebEngineSettings::AutoLoadImages, dl & 0x10);      // DLCTL_DLIMAGES
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, dl & 0x10);       // DLCTL_DLIMAGES
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, !(dl & 0x80)); // DLCTL_NO_SCRIPTS
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, !(dl & 0x200)); // DLCTL_NO_RUNACTIVEXCTLS
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, !(dl & 0x200));   // DLCTL_NO_RUNACTIVEXCTLS
     // Videos (0x20) have no switch here, nor Java (0x100), nor any of the
     // download-only, cache, frame, offline and client-pull flags. Without
     // background sounds (0x40) the page is muted, the nearest counterpart.
@@ -218,7 +219,8 @@ bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
         QObject *child = static_cast<QChildEvent *>(event)->child();
         if (child && child->isWidgetType())
             child->installEventFilter(keyBlocker_);
-        QMetaObject::invokeMethod(this, [this] { AttachKeyBlocker(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { AttachKeyBlocker(); }, Qt::QueuedConnection);
     }
     return engine::BrowserBase::eventFilter(watched, event);
 }
@@ -242,8 +244,7 @@ void WebEngineBrowser::ReportCommandStates()
 
 } // namespace orvex::webengine
 
-extern "C" __attribute__((visibility("default"))) orvex::WebBrowser2 *
-OrvexCreateWebBrowser(QWidget *parent)
+extern "C" __attribute__((visibility("default"))) orvex::WebBrowser2 *OrvexCreateWebBrowser(QWidget *parent)
 {
     return new orvex::webengine::WebEngineBrowser(parent);
 }

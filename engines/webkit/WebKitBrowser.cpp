@@ -55,8 +55,7 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     connect(page_, &QWebPage::loadStarted, this, [this] { SetBusy(true); });
     connect(page_, &QWebPage::loadFinished, this, [this](bool) { SetBusy(false); });
     connect(page_, &QWebPage::loadProgress, this, [this](int p) { EmitProgress(p); });
-    connect(page_->mainFrame(), &QWebFrame::titleChanged, this,
-            [this](const QString &t) { ReportTitle(t); });
+    connect(page_->mainFrame(), &QWebFrame::titleChanged, this, [this](const QString &t) { ReportTitle(t); });
     connect(page_, &QWebPage::linkHovered, this,
             [this](const QString &link, const QString &, const QString &) { EmitStatus(link); });
     connect(page_, &QWebPage::statusBarMessage, this, [this](const QString &t) { EmitStatus(t); });
@@ -90,7 +89,10 @@ WebKitBrowser::~WebKitBrowser()
     }
 }
 
-QWidget *WebKitBrowser::Control() { return view_; }
+QWidget *WebKitBrowser::Control()
+{
+    return view_;
+}
 
 void WebKitBrowser::GoBack()
 {
@@ -193,17 +195,16 @@ void WebKitBrowser::ApplyHostOptions(const HostOptions &options)
 {
     if (!view_ || !page_)
         return;
-    view_->setContextMenuPolicy(options.noContext ? Qt::PreventContextMenu
-                                                  : Qt::DefaultContextMenu);
+    view_->setContextMenuPolicy(options.noContext ? Qt::PreventContextMenu : Qt::DefaultContextMenu);
 
     const uint32_t dl = options.downloadControl;
     QWebSettings *settings = page_->settings();
-    settings->setAttribute(QWebSettings::AutoLoadImages, dl & 0x10);        // DLCTL_DLIMAGES
-    settings->setAttribute(QWebSettings::MediaEnabled, dl & 0x20);          // DLCTL_VIDEOS
-    settings->setAttribute(QWebSettings::WebAudioEnabled, dl & 0x40);       // DLCTL_BGSOUNDS
-    settings->setAttribute(QWebSettings::JavascriptEnabled, !(dl & 0x80));  // DLCTL_NO_SCRIPTS
-    settings->setAttribute(QWebSettings::JavaEnabled, !(dl & 0x100));       // DLCTL_NO_JAVA
-    settings->setAttribute(QWebSettings::PluginsEnabled, !(dl & 0x200));    // DLCTL_NO_RUNACTIVEXCTLS
+    settings->setAttribute(QWebSettings::AutoLoadImages, dl & 0x10);       // DLCTL_DLIMAGES
+    settings->setAttribute(QWebSettings::MediaEnabled, dl & 0x20);         // DLCTL_VIDEOS
+    settings->setAttribute(QWebSettings::WebAudioEnabled, dl & 0x40);      // DLCTL_BGSOUNDS
+    settings->setAttribute(QWebSettings::JavascriptEnabled, !(dl & 0x80)); // DLCTL_NO_SCRIPTS
+    settings->setAttribute(QWebSettings::JavaEnabled, !(dl & 0x100));      // DLCTL_NO_JAVA
+    settings->setAttribute(QWebSettings::PluginsEnabled, !(dl & 0x200));   // DLCTL_NO_RUNACTIVEXCTLS
 
     // DOCHOSTUIFLAG_SCROLL_NO (0x8) hides the scroll bars; the other host
     // flags (borders, inactive scripts, behaviors, autocomplete) have no
@@ -245,8 +246,7 @@ void WebKitBrowser::ReportCommandStates()
 
 } // namespace orvex::webkit
 
-extern "C" __attribute__((visibility("default"))) orvex::WebBrowser2 *
-OrvexCreateWebBrowser(QWidget *parent)
+extern "C" __attribute__((visibility("default"))) orvex::WebBrowser2 *OrvexCreateWebBrowser(QWidget *parent)
 {
     return new orvex::webkit::WebKitBrowser(parent);
 }

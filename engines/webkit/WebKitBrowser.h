@@ -25,10 +25,7 @@ protected:
                                  NavigationType type) override;
     void javaScriptAlert(QWebFrame *, const QString &) override {}
     bool javaScriptConfirm(QWebFrame *, const QString &) override { return false; }
-    bool javaScriptPrompt(QWebFrame *, const QString &, const QString &, QString *) override
-    {
-        return false;
-    }
+    bool javaScriptPrompt(QWebFrame *, const QString &, const QString &, QString *) override { return false; }
     void javaScriptConsoleMessage(const QString &, int, const QString &) override {}
 
 private:

@@ -31,9 +31,9 @@ QIcon DrawFolderPicture()
     QPainter painter(&pixmap);
     painter.setPen(QColor(0x9a, 0x74, 0x10));
     painter.setBrush(QColor(0xe8, 0xb8, 0x30));
-    painter.drawRect(1, 3, 6, 2);   // tab
+    painter.drawRect(1, 3, 6, 2); // tab
     painter.setBrush(QColor(0xf8, 0xd8, 0x68));
-    painter.drawRect(1, 5, 13, 9);  // body
+    painter.drawRect(1, 5, 13, 9); // body
     return QIcon(pixmap);
 }
 
@@ -182,9 +182,15 @@ void Tfrm_BMEdit::ConnectHandlers()
     });
 }
 
-QString Tfrm_BMEdit::NodeURL(const QTreeWidgetItem *node) { return node->data(0, kUrlRole).toString(); }
+QString Tfrm_BMEdit::NodeURL(const QTreeWidgetItem *node)
+{
+    return node->data(0, kUrlRole).toString();
+}
 
-int Tfrm_BMEdit::NodePicture(const QTreeWidgetItem *node) { return node->data(0, kPictureRole).toInt(); }
+int Tfrm_BMEdit::NodePicture(const QTreeWidgetItem *node)
+{
+    return node->data(0, kPictureRole).toInt();
+}
 
 QTreeWidgetItem *Tfrm_BMEdit::NewNode(const QString &caption, const QString &url, int picture) const
 {
@@ -226,7 +232,10 @@ BookmarkTree Tfrm_BMEdit::Tree() const
     return tree;
 }
 
-void Tfrm_BMEdit::TreeView1Change(QTreeWidgetItem *node) { CurNode = node; }
+void Tfrm_BMEdit::TreeView1Change(QTreeWidgetItem *node)
+{
+    CurNode = node;
+}
 
 void Tfrm_BMEdit::PopupMenu1Popup(const QPoint &pos)
 {
@@ -327,7 +336,8 @@ void Tfrm_BMEdit::btnSubMDClick()
         placeholder = NewNode(QStringLiteral("123"), QString(), kPagePicture);
         current->addChild(placeholder);
     }
-    QTreeWidgetItem *node = NewNode(QStringLiteral("新しいフォルダ"), QString::fromUtf8(kFolderMarker), kFolderPicture);
+    QTreeWidgetItem *node =
+        NewNode(QStringLiteral("新しいフォルダ"), QString::fromUtf8(kFolderMarker), kFolderPicture);
     InsertBefore(node, current->child(0));
     delete placeholder;
     StartEditing(node);
@@ -365,7 +375,8 @@ void Tfrm_BMEdit::MoveSelected(int step)
         Ui().Beep();
         return;
     }
-    QTreeWidgetItem *neighbour = parent ? parent->child(neighbourIndex) : TreeView1->topLevelItem(neighbourIndex);
+    QTreeWidgetItem *neighbour =
+        parent ? parent->child(neighbourIndex) : TreeView1->topLevelItem(neighbourIndex);
     std::vector<std::pair<QTreeWidgetItem *, bool>> expansion;
     SaveExpansion(neighbour, expansion);
     if (parent != nullptr) {
@@ -378,9 +389,15 @@ void Tfrm_BMEdit::MoveSelected(int step)
     RestoreExpansion(expansion);
 }
 
-void Tfrm_BMEdit::popMoveUpClick() { MoveSelected(-1); }
+void Tfrm_BMEdit::popMoveUpClick()
+{
+    MoveSelected(-1);
+}
 
-void Tfrm_BMEdit::popMoveDownClick() { MoveSelected(+1); }
+void Tfrm_BMEdit::popMoveDownClick()
+{
+    MoveSelected(+1);
+}
 
 void Tfrm_BMEdit::btnOKClick()
 {
@@ -392,6 +409,9 @@ void Tfrm_BMEdit::btnOKClick()
     hide();
 }
 
-void Tfrm_BMEdit::btnCancelClick() { hide(); }
+void Tfrm_BMEdit::btnCancelClick()
+{
+    hide();
+}
 
 } // namespace orvex

@@ -301,7 +301,8 @@ BookmarkTree ParseBookmarks(std::string_view bytes)
     // No network, no external entities, no messages on stderr: the file is
     // data, and a broken one just reads as empty.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    DocPtr doc(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName, nullptr, options));
+    DocPtr doc(
+        xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName, nullptr, options));
     if (!doc) {
         return tree;
     }

@@ -31,8 +31,8 @@ QPushButton *MakeButton(QWidget *parent, const char *caption, int top)
 } // namespace
 
 Tfrm_WebList::Tfrm_WebList(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("WebListの編集"));
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
@@ -59,10 +59,8 @@ Tfrm_WebList::Tfrm_WebList(QWidget *parent)
 
     connect(btnLoad, &QPushButton::clicked, this, [this] { Guarded([this] { btnLoadClick(); }); });
     connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
-    connect(btnSaveAs, &QPushButton::clicked, this,
-            [this] { Guarded([this] { btnSaveAsClick(); }); });
-    connect(btnClose, &QPushButton::clicked, this,
-            [this] { Guarded([this] { btnCloseClick(); }); });
+    connect(btnSaveAs, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveAsClick(); }); });
+    connect(btnClose, &QPushButton::clicked, this, [this] { Guarded([this] { btnCloseClick(); }); });
 
     FormCreate();
 }

@@ -27,10 +27,10 @@ public:
     QPushButton *btnClose = nullptr;
 
     void FormCreate();
-    void btnLoadClick();    // "読み込み"
-    void btnSaveClick();    // "上書き保存"
-    void btnSaveAsClick();  // "別名で保存"
-    void btnCloseClick();   // "閉じる"
+    void btnLoadClick();   // "読み込み"
+    void btnSaveClick();   // "上書き保存"
+    void btnSaveAsClick(); // "別名で保存"
+    void btnCloseClick();  // "閉じる"
 
     // The web list folder: program folder + "WebList", no trailing separator.
     const QString &ListDir() const { return listDir_; }

@@ -50,11 +50,11 @@ public:
     virtual bool Arranging() const = 0;
     virtual uint8_t MojiSize() const = 0;
     virtual void CheckMojiSize(int size) = 0;
-    virtual void SelectTabOfWindow(int32_t number) = 0;      // tab index := FindTab(number)
+    virtual void SelectTabOfWindow(int32_t number) = 0; // tab index := FindTab(number)
     virtual void SetTabCaptionOfWindow(int32_t number, const QString &caption) = 0;
     virtual void RemoveTab(int32_t number) = 0;
-    virtual void AddClosedURL(const QString &address) = 0;    // the recently closed list
-    virtual void ChildClosed(TChildForm *child) = 0;          // bookkeeping of live windows
+    virtual void AddClosedURL(const QString &address) = 0; // the recently closed list
+    virtual void ChildClosed(TChildForm *child) = 0;       // bookkeeping of live windows
     // A page asks for a new window: the host answers with a catcher of the
     // same engine (or refuses).
     virtual void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel) = 0;

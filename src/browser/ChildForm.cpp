@@ -7,15 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
-#include <algorithm>
 #include <QProgressBar>
+#include <algorithm>
 
 namespace orvex {
 
 int AllClosing = 0;
 
-TChildForm::TChildForm(BrowserHost &host, QWidget *parent)
-    : QMdiSubWindow(parent), host_(host)
+TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(parent), host_(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
 }
@@ -62,9 +61,15 @@ void TChildForm::ApplyChildWinState()
         return;
     }
     switch (state) {
-    case ChildState::Maximized: showMaximized(); break;
-    case ChildState::Minimized: showMinimized(); break;
-    case ChildState::Normal: show(); break;
+    case ChildState::Maximized:
+        showMaximized();
+        break;
+    case ChildState::Minimized:
+        showMinimized();
+        break;
+    case ChildState::Normal:
+        show();
+        break;
     }
 }
 

@@ -16,6 +16,9 @@ std::string ClosedList::Caption(size_t index, const std::string &address)
     return "&" + std::to_string(index + 1) + "．" + address;
 }
 
-void ClosedList::Save(const std::string &path) const { SaveLineList(path, entries_); }
+void ClosedList::Save(const std::string &path) const
+{
+    SaveLineList(path, entries_);
+}
 
 } // namespace orvex

@@ -62,8 +62,7 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
 {
     const std::string path = FindEngineModule(kind);
     if (path.empty())
-        throw Error(std::string("エンジン モジュール ") + ExpectedPath(kind) +
-                    " が見つかりません");
+        throw Error(std::string("エンジン モジュール ") + ExpectedPath(kind) + " が見つかりません");
 
     auto known = LoadedModules().find(path);
     if (known != LoadedModules().end())
@@ -72,8 +71,7 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
     void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = ::dlerror();
-        throw Error("エンジン モジュール " + path + " を読み込めません: " +
-                    (why ? why : "unknown error"));
+        throw Error("エンジン モジュール " + path + " を読み込めません: " + (why ? why : "unknown error"));
     }
     ::dlerror();
     void *symbol = ::dlsym(handle, CreateWebBrowserSymbol);
@@ -81,8 +79,8 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
         const char *why = ::dlerror();
         // Nothing of the module is in use yet, so it may go again.
         ::dlclose(handle);
-        throw Error("エンジン モジュール " + path + " に " + CreateWebBrowserSymbol +
-                    " がありません" + (why ? std::string(": ") + why : std::string()));
+        throw Error("エンジン モジュール " + path + " に " + CreateWebBrowserSymbol + " がありません" +
+                    (why ? std::string(": ") + why : std::string()));
     }
     auto factory = reinterpret_cast<CreateWebBrowserFn>(symbol);
     LoadedModules()[path] = factory;
@@ -124,6 +122,9 @@ std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent)
     return std::unique_ptr<WebBrowser2>(browser);
 }
 
-void SetEngineFactoryForTesting(EngineFactory factory) { TestFactory() = std::move(factory); }
+void SetEngineFactoryForTesting(EngineFactory factory)
+{
+    TestFactory() = std::move(factory);
+}
 
 } // namespace orvex

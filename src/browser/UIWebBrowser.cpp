@@ -45,8 +45,7 @@ using HandlerList = std::vector<std::pair<THookApplicationMessage::Handler, void
 // and, once the list has changed under it, skips pairs removed meanwhile.
 // Returns handled; eat tells whether a handler asked to keep the event from
 // its target.
-bool RunHandlers(const HandlerList &live, const uint64_t &version, QObject *watched, QEvent *event,
-                 bool &eat)
+bool RunHandlers(const HandlerList &live, const uint64_t &version, QObject *watched, QEvent *event, bool &eat)
 {
     const HandlerList snapshot = live;
     const uint64_t startVersion = version;
@@ -192,8 +191,7 @@ bool TUIWebBrowser::AppMessageFilter(void *self, QObject *watched, QEvent *event
     if (handled)
         return false;
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
-        type != QEvent::ShortcutOverride)
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
         return false;
     if (!watched || !watched->isWidgetType())
         return false;

@@ -18,12 +18,27 @@ namespace orvex {
 
 // Members of the download-control set, in declaration order (bit 0 first).
 enum TDownLoadControl_ : int {
-    CS_Images, CS_Videos, CS_BGSounds, CS_NoScripts, CS_NoJava, CS_NoActiveXRun,
-    cs_NoActiveXDownLoad, CS_DownLoadOnly, CS_ReSynchronize, CS_NoCash, CS_NoFrame,
-    CS_ForceOffLine, CS_NoClientPull, CS_Silent, CS_OffLine,
+    CS_Images,
+    CS_Videos,
+    CS_BGSounds,
+    CS_NoScripts,
+    CS_NoJava,
+    CS_NoActiveXRun,
+    cs_NoActiveXDownLoad,
+    CS_DownLoadOnly,
+    CS_ReSynchronize,
+    CS_NoCash,
+    CS_NoFrame,
+    CS_ForceOffLine,
+    CS_NoClientPull,
+    CS_Silent,
+    CS_OffLine,
 };
 using TDownLoadControl = uint32_t; // bit i set = member i present
-inline constexpr TDownLoadControl DownLoadMember(TDownLoadControl_ m) { return 1u << m; }
+inline constexpr TDownLoadControl DownLoadMember(TDownLoadControl_ m)
+{
+    return 1u << m;
+}
 
 // The DLCTL_* flags of a download-control set.
 uint32_t DownloadControlFlags(TDownLoadControl set);
@@ -35,7 +50,7 @@ public:
     using Handler = bool (*)(void *object, QObject *watched, QEvent *event, bool &handled);
     static THookApplicationMessage *Instance(); // created on first use, installed on the application
     void AddHandler(Handler handler, void *object);
-    void RemoveHandler(Handler handler, void *object); // the first pair equal in both parts
+    void RemoveHandler(Handler handler, void *object);  // the first pair equal in both parts
     bool CallHandlers(QObject *watched, QEvent *event); // returns handled
     int Count() const { return static_cast<int>(handlers_.size()); }
 
@@ -68,9 +83,9 @@ public:
     TDownLoadControl DownLoadControl =
         DownLoadMember(CS_Images) | DownLoadMember(CS_Videos) | DownLoadMember(CS_BGSounds);
 
-    uint32_t HostFlags() const;            // DOCHOSTUIFLAG_* of the options
+    uint32_t HostFlags() const; // DOCHOSTUIFLAG_* of the options
     uint32_t DownloadControl() const { return DownloadControlFlags(DownLoadControl); }
-    void ApplyOptions();                   // hands the options to the engine
+    void ApplyOptions(); // hands the options to the engine
 
 private:
     static bool AppMessageFilter(void *self, QObject *watched, QEvent *event, bool &handled);

@@ -57,8 +57,14 @@ std::vector<uint32_t> DecodeUtf8(const std::string &text)
     return out;
 }
 
-uint32_t LowerAscii(uint32_t c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
-uint32_t UpperAscii(uint32_t c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+uint32_t LowerAscii(uint32_t c)
+{
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+uint32_t UpperAscii(uint32_t c)
+{
+    return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+}
 
 struct CharSet {
     bool negated = false;

@@ -57,9 +57,9 @@ public:
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
 // they have a counterpart for.
 struct HostOptions {
-    bool enableAccelerator = true; // false: Ctrl/Alt keys never reach the page
-    bool noContext = false;        // true: no context menu
-    uint32_t hostFlags = 0x4000;   // DOCHOSTUIFLAG_* bits
+    bool enableAccelerator = true;   // false: Ctrl/Alt keys never reach the page
+    bool noContext = false;          // true: no context menu
+    uint32_t hostFlags = 0x4000;     // DOCHOSTUIFLAG_* bits
     uint32_t downloadControl = 0x70; // DLCTL_* bits
 };
 

@@ -1,9 +1,9 @@
 #include "browser/childIE.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <algorithm>
 
 namespace orvex {
 

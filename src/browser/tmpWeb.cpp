@@ -13,9 +13,15 @@ namespace {
 int liveCatchers = 0;
 }
 
-int Tfrm_tmpWeb::LiveCount() { return liveCatchers; }
+int Tfrm_tmpWeb::LiveCount()
+{
+    return liveCatchers;
+}
 
-Tfrm_tmpWeb::Tfrm_tmpWeb() { setAttribute(Qt::WA_DontShowOnScreen); }
+Tfrm_tmpWeb::Tfrm_tmpWeb()
+{
+    setAttribute(Qt::WA_DontShowOnScreen);
+}
 
 Tfrm_tmpWeb::Tfrm_tmpWeb(EngineKind kind, AddressHandler handler) : handler_(std::move(handler))
 {

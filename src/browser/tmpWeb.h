@@ -37,7 +37,10 @@ public:
     void OnCommandStateChange(int, bool) override {}
     void OnTitleChange(const QString &) override {}
     void OnNewWindow2(WebBrowser2 *&, bool &cancel) override { WebBrowser1NewWindow2(cancel); }
-    void OnBeforeNavigate2(const QString &url, bool &cancel) override { WebBrowser1BeforeNavigate2(url, cancel); }
+    void OnBeforeNavigate2(const QString &url, bool &cancel) override
+    {
+        WebBrowser1BeforeNavigate2(url, cancel);
+    }
 
     // Catchers alive right now (tests check that none survives its work).
     static int LiveCount();

@@ -61,7 +61,10 @@ void TTabControl::changeEvent(QEvent *event)
     QTabBar::changeEvent(event);
 }
 
-QSize TTabControl::minimumTabSizeHint(int index) const { return tabSizeHint(index); }
+QSize TTabControl::minimumTabSizeHint(int index) const
+{
+    return tabSizeHint(index);
+}
 
 void TTabControl::paintEvent(QPaintEvent *)
 {

@@ -18,8 +18,8 @@ namespace orvex {
 namespace {
 
 const char *const kKeyNames[TOtVersInfo::kValueCount] = {
-    "CompanyName",      "FileDescription", "FileVersion", "InternalName",
-    "LegalCopyright",   "OriginalFilename", "ProductName", "ProductVersion",
+    "CompanyName",    "FileDescription",  "FileVersion", "InternalName",
+    "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion",
 };
 
 [[noreturn]] void ThrowQueryError(const std::string &message)
@@ -32,12 +32,15 @@ const char *const kKeyNames[TOtVersInfo::kValueCount] = {
     throw Error("GetFullPathName:" + SystemErrorText(errorNumber));
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameNameNoCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 // GetFullPathName on POSIX paths: absolute against the working directory,
@@ -176,16 +179,16 @@ std::string TOtVersInfo::Query(const std::string &keyName)
     Load();
 
     std::optional<VersionValue> translation = QueryVersionValue(block_, "\\VarFileInfo\\Translation");
-    const auto entries = translation ? ParseTranslations(translation->bytes)
-                                     : std::vector<std::pair<uint16_t, uint16_t>>();
+    const auto entries =
+        translation ? ParseTranslations(translation->bytes) : std::vector<std::pair<uint16_t, uint16_t>>();
     // Without a single entry there is no block name to form; reading on would
     // mean reading past the value, so this is the same error as a missing value.
     if (entries.empty())
         ThrowQueryError(VersionValueNotFoundText());
     // The first entry in the user's language, else the first entry.
     const uint16_t userLanguage = UserDefaultLangID();
-    auto chosen = std::find_if(entries.begin(), entries.end(),
-                               [&](const auto &e) { return e.first == userLanguage; });
+    auto chosen =
+        std::find_if(entries.begin(), entries.end(), [&](const auto &e) { return e.first == userLanguage; });
     if (chosen == entries.end())
         chosen = entries.begin();
 
@@ -239,6 +242,9 @@ uint16_t UserDefaultLangID()
     return kEnglishUS;
 }
 
-std::string LongFullPathName(const std::string &name) { return ConvertLong(ExpandFullPath(name)); }
+std::string LongFullPathName(const std::string &name)
+{
+    return ConvertLong(ExpandFullPath(name));
+}
 
 } // namespace orvex

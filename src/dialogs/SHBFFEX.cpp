@@ -234,11 +234,20 @@ QString FolderBrowseDialog::CurrentDisplayName() const
     return name.isEmpty() ? CurrentPath() : name;
 }
 
-QString FolderBrowseDialog::StatusText() const { return status_->text(); }
+QString FolderBrowseDialog::StatusText() const
+{
+    return status_->text();
+}
 
-void FolderBrowseDialog::SetStatusText(const QString &text) { status_->setText(text); }
+void FolderBrowseDialog::SetStatusText(const QString &text)
+{
+    status_->setText(text);
+}
 
-void FolderBrowseDialog::PressOk() { okButton_->click(); }
+void FolderBrowseDialog::PressOk()
+{
+    okButton_->click();
+}
 
 // ---- TSHBrowseForFolderEx -------------------------------------------------------
 
@@ -308,8 +317,10 @@ bool TSHBrowseForFolderEx::Execute()
     unsigned flags = 0;
     showPath_ = false;
     static const std::pair<TSHBrowseOption, unsigned> kFlags[] = {
-        {sboDontGoBelowDomain, BIF_DONTGOBELOWDOMAIN}, {sboReturnFSAncestors, BIF_RETURNFSANCESTORS},
-        {sboReturnOnlyFSDirs, BIF_RETURNONLYFSDIRS},   {sboStatusTextAndShowPath, BIF_STATUSTEXT},
+        {sboDontGoBelowDomain, BIF_DONTGOBELOWDOMAIN},
+        {sboReturnFSAncestors, BIF_RETURNFSANCESTORS},
+        {sboReturnOnlyFSDirs, BIF_RETURNONLYFSDIRS},
+        {sboStatusTextAndShowPath, BIF_STATUSTEXT},
         {sboStatusText, BIF_STATUSTEXT},
     };
     for (const auto &[option, flag] : kFlags) {

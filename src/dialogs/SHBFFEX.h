@@ -19,17 +19,38 @@ class QTreeView;
 namespace orvex {
 
 enum TSelectFolder {
-    sfDesktop, sfManual, sfDrives, sfDesktopDir, sfFavorites, sfPrograms,
-    sfRecent, sfSendTo, sfStartMenu, sfStartup, sfTemplates,
+    sfDesktop,
+    sfManual,
+    sfDrives,
+    sfDesktopDir,
+    sfFavorites,
+    sfPrograms,
+    sfRecent,
+    sfSendTo,
+    sfStartMenu,
+    sfStartup,
+    sfTemplates,
 };
 enum TRootFolder {
-    rfDesktop, rfManual, rfDrives, rfDesktopDir, rfFavorites, rfPrograms,
-    rfRecent, rfSendTo, rfStartMenu, rfStartup, rfTemplates,
+    rfDesktop,
+    rfManual,
+    rfDrives,
+    rfDesktopDir,
+    rfFavorites,
+    rfPrograms,
+    rfRecent,
+    rfSendTo,
+    rfStartMenu,
+    rfStartup,
+    rfTemplates,
 };
 enum TShowStyle { ssNone, ssCenterScreen, ssClient };
 enum TSHBrowseOption {
-    sboDontGoBelowDomain, sboReturnFSAncestors, sboReturnOnlyFSDirs,
-    sboStatusTextAndShowPath, sboStatusText,
+    sboDontGoBelowDomain,
+    sboReturnFSAncestors,
+    sboReturnOnlyFSDirs,
+    sboStatusTextAndShowPath,
+    sboStatusText,
 };
 using TSHBrowseOptions = std::set<TSHBrowseOption>;
 enum TOKButtonState { obsNone, obsEnabled, obsDisabled };

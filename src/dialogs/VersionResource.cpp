@@ -75,17 +75,20 @@ void SetLe16(std::string &out, size_t at, uint16_t v)
     out[at + 1] = static_cast<char>(v >> 8);
 }
 
-size_t Align4(size_t n) { return (n + 3) & ~static_cast<size_t>(3); }
+size_t Align4(size_t n)
+{
+    return (n + 3) & ~static_cast<size_t>(3);
+}
 
 // ---- the version block ------------------------------------------------------
 
 // One node of the block, located by offsets into the block.
 struct Node {
     size_t start = 0;
-    size_t end = 0;          // start + wLength, within the block
+    size_t end = 0; // start + wLength, within the block
     uint16_t valueLength = 0;
     uint16_t type = 0;
-    std::string key;         // UTF-8
+    std::string key; // UTF-8
     size_t valueStart = 0;
     size_t childrenStart = 0; // where the first child would begin
 };
@@ -285,7 +288,9 @@ std::optional<std::string> FindPeVersionBlock(std::string_view f, VersionLoadErr
 std::optional<std::string> FindElfSection(std::string_view f, const char *wanted, VersionLoadError &why)
 {
     why = VersionLoadError::NoResourceSection;
-    if (!Fits(f, 0, 0x34) || f.substr(0, 4) != std::string_view("\x7f" "ELF", 4))
+    if (!Fits(f, 0, 0x34) || f.substr(0, 4) != std::string_view("\x7f"
+                                                                "ELF",
+                                                                4))
         return std::nullopt;
     const uint8_t cls = static_cast<uint8_t>(f[4]);
     const uint8_t order = static_cast<uint8_t>(f[5]);
@@ -320,7 +325,8 @@ std::optional<std::string> FindElfSection(std::string_view f, const char *wanted
     const Section strings = section(shstrndx);
     if (!Fits(f, strings.offset, strings.size))
         return std::nullopt;
-    const std::string_view names = f.substr(static_cast<size_t>(strings.offset), static_cast<size_t>(strings.size));
+    const std::string_view names =
+        f.substr(static_cast<size_t>(strings.offset), static_cast<size_t>(strings.size));
 
     why = VersionLoadError::NoVersionResource;
     for (size_t i = 0; i < shnum; ++i) {
@@ -489,7 +495,10 @@ std::string VersionLoadErrorText(VersionLoadError error)
     return std::string();
 }
 
-std::string VersionValueNotFoundText() { return "指定されたリソース名がイメージ ファイルに見つかりません"; }
+std::string VersionValueNotFoundText()
+{
+    return "指定されたリソース名がイメージ ファイルに見つかりません";
+}
 
 std::string SystemErrorText(int errorNumber)
 {
@@ -516,7 +525,9 @@ std::optional<std::string> FindVersionBlock(std::string_view fileBytes, VersionL
     std::optional<std::string> data;
     if (fileBytes.substr(0, 2) == "MZ")
         data = FindPeVersionBlock(fileBytes, reason);
-    else if (fileBytes.substr(0, 4) == std::string_view("\x7f" "ELF", 4))
+    else if (fileBytes.substr(0, 4) == std::string_view("\x7f"
+                                                        "ELF",
+                                                        4))
         data = FindElfSection(fileBytes, kVersionSectionName, reason);
     if (data) {
         data = TrimToBlock(std::move(*data));
@@ -644,8 +655,8 @@ std::string BuildVersionBlock(const VersionBlockContents &contents)
     }
     if (!contents.translations.empty()) {
         const size_t vfi = BeginNode(out, "VarFileInfo", 0, 1);
-        const size_t var = BeginNode(out, "Translation",
-                                     static_cast<uint16_t>(contents.translations.size() * 4), 0);
+        const size_t var =
+            BeginNode(out, "Translation", static_cast<uint16_t>(contents.translations.size() * 4), 0);
         for (const auto &[language, codePage] : contents.translations) {
             PutLe16(out, language);
             PutLe16(out, codePage);

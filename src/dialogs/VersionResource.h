@@ -41,8 +41,7 @@ enum class VersionLoadError {
 
 // Finds the VS_VERSIONINFO block in the bytes of a PE or ELF file and returns
 // exactly its wLength bytes.
-std::optional<std::string> FindVersionBlock(std::string_view fileBytes,
-                                            VersionLoadError *why = nullptr);
+std::optional<std::string> FindVersionBlock(std::string_view fileBytes, VersionLoadError *why = nullptr);
 
 // Reads a file and finds its version block. On failure returns nullopt and
 // sets `errorText` to the reason: the system's message for an unreadable

@@ -12,8 +12,7 @@ uint32_t LastCodePoint(const std::string &text)
 {
     size_t start = text.size() - 1;
     // Step back over continuation bytes, at most three of them.
-    while (start > 0 && text.size() - start < 4 &&
-           (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
+    while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
         --start;
     }
     const auto lead = static_cast<unsigned char>(text[start]);

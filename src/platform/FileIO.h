@@ -8,7 +8,7 @@
 
 namespace orvex {
 
-bool FileExists(const std::string &path);      // a regular file (or link to one)
+bool FileExists(const std::string &path); // a regular file (or link to one)
 bool DirectoryExists(const std::string &path);
 
 // False when the file cannot be opened or read.

@@ -6,7 +6,13 @@ namespace {
 MainLink *mainLink = nullptr;
 }
 
-MainLink *Main() { return mainLink; }
-void SetMainLink(MainLink *link) { mainLink = link; }
+MainLink *Main()
+{
+    return mainLink;
+}
+void SetMainLink(MainLink *link)
+{
+    mainLink = link;
+}
 
 } // namespace orvex

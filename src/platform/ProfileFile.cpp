@@ -23,15 +23,15 @@ constexpr size_t kMaxValueBytes = 2047;
 enum class Encoding { Cp932, Utf8, Utf8Bom };
 
 struct KeyEntry {
-    std::string value;   // UTF-8, unquoted, capped
-    size_t valueStart;   // raw offsets of the trimmed value
-    size_t lineEnd;      // end of the line's content, before its break
+    std::string value; // UTF-8, unquoted, capped
+    size_t valueStart; // raw offsets of the trimmed value
+    size_t lineEnd;    // end of the line's content, before its break
 };
 
 struct Section {
     // Where a new key goes: after the section's last key line (or its header).
     size_t insertAt = 0;
-    bool insertNeedsBreak = false; // that line is the last and has no break
+    bool insertNeedsBreak = false;                  // that line is the last and has no break
     std::unordered_map<std::string, KeyEntry> keys; // folded name -> first entry
 };
 
@@ -41,7 +41,10 @@ struct ParsedFile {
     std::unordered_map<std::string, Section> sections; // folded name -> first section
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s)
 {
@@ -98,7 +101,10 @@ bool FromUtf8(std::string_view utf8, Encoding encoding, std::string &out)
 
 // Bytes a character takes in CP932: one for ASCII and half-width katakana,
 // two for the rest (characters CP932 lacks count as two as well).
-size_t Cp932Width(uint32_t cp) { return cp < 0x80 || (cp >= 0xFF61 && cp <= 0xFF9F) ? 1 : 2; }
+size_t Cp932Width(uint32_t cp)
+{
+    return cp < 0x80 || (cp >= 0xFF61 && cp <= 0xFF9F) ? 1 : 2;
+}
 
 // Cuts UTF-8 text to at most kMaxValueBytes CP932 bytes, never inside a
 // character.
@@ -187,7 +193,8 @@ std::shared_ptr<ParsedFile> Parse(std::string raw)
                 }
                 const std::string folded = Fold(ToUtf8(name, file->encoding));
                 if (current->keys.find(folded) == current->keys.end()) {
-                    std::string value = Unquote(ToUtf8(Trim(text.substr(valueStart, end - valueStart)), file->encoding));
+                    std::string value =
+                        Unquote(ToUtf8(Trim(text.substr(valueStart, end - valueStart)), file->encoding));
                     CapValue(value);
                     current->keys.emplace(folded, KeyEntry{std::move(value), valueStart, end});
                 }
@@ -215,7 +222,10 @@ FileStamp StampOf(const struct stat &st)
     return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
 }
 
-bool operator==(const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+bool operator==(const timespec &a, const timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
 bool SameStamp(const FileStamp &a, const FileStamp &b)
 {
@@ -301,7 +311,10 @@ std::shared_ptr<const ParsedFile> Load(const std::string &path)
 
 // --- Writing ----------------------------------------------------------------
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view s)
+{
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 // A value with blanks at either end, or one that is itself wrapped in
 // quotes, would not read back as written: it is stored inside quotes.
@@ -314,8 +327,8 @@ std::string StoredValue(std::string value)
         }
     }
     const bool blankEnds = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
-    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                        value.back() == value.front();
+    const bool quoted =
+        value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
     return blankEnds || quoted ? "\"" + value + "\"" : value;
 }
 
@@ -384,9 +397,8 @@ std::optional<std::string> ReadProfileValue(const std::string &path, const std::
     return keyIt->second.value;
 }
 
-std::vector<std::optional<std::string>> ReadProfileValues(const std::string &path,
-                                                         const std::string &section,
-                                                         const std::vector<std::string> &keys)
+std::vector<std::optional<std::string>> ReadProfileValues(const std::string &path, const std::string &section,
+                                                          const std::vector<std::string> &keys)
 {
     std::vector<std::optional<std::string>> values(keys.size());
     std::lock_guard<std::mutex> lock(CacheMutex());
@@ -414,8 +426,8 @@ std::string GetPrivateProfileString(const std::string &section, const std::strin
     return value ? std::move(*value) : defaultValue;
 }
 
-bool WritePrivateProfileString(const std::string &section, const std::string &key,
-                               const std::string &value, const std::string &path)
+bool WritePrivateProfileString(const std::string &section, const std::string &key, const std::string &value,
+                               const std::string &path)
 {
     const std::string sectionName(Trim(section));
     const std::string keyName(Trim(key));

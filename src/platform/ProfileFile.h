@@ -20,15 +20,13 @@
 namespace orvex {
 
 // Returns the value, or nullopt when the file, section or key is missing.
-std::optional<std::string> ReadProfileValue(const std::string &path,
-                                            const std::string &section,
+std::optional<std::string> ReadProfileValue(const std::string &path, const std::string &section,
                                             const std::string &key);
 
 // Several keys of one section in one look at the file (one check of its
 // stamp): what the tab bar uses to read its four colours per tab.
-std::vector<std::optional<std::string>> ReadProfileValues(const std::string &path,
-                                                         const std::string &section,
-                                                         const std::vector<std::string> &keys);
+std::vector<std::optional<std::string>> ReadProfileValues(const std::string &path, const std::string &section,
+                                                          const std::vector<std::string> &keys);
 
 // Windows GetPrivateProfileString: the value, or the default when missing.
 std::string GetPrivateProfileString(const std::string &section, const std::string &key,
@@ -36,8 +34,8 @@ std::string GetPrivateProfileString(const std::string &section, const std::strin
 
 // Windows WritePrivateProfileString: creates the file or section as needed.
 // False when the file cannot be written.
-bool WritePrivateProfileString(const std::string &section, const std::string &key,
-                               const std::string &value, const std::string &path);
+bool WritePrivateProfileString(const std::string &section, const std::string &key, const std::string &value,
+                               const std::string &path);
 
 // Drops every cached file (tests, benchmarks).
 void ClearProfileCache();

@@ -11,8 +11,14 @@
 
 namespace orvex {
 
-QString ToQ(const std::string &utf8) { return QString::fromStdString(utf8); }
-std::string FromQ(const QString &text) { return text.toStdString(); }
+QString ToQ(const std::string &utf8)
+{
+    return QString::fromStdString(utf8);
+}
+std::string FromQ(const QString &text)
+{
+    return text.toStdString();
+}
 
 QString QtFilter(const QString &designFilter)
 {
@@ -31,8 +37,7 @@ namespace {
 // The real services: Qt's own dialogs and the system clipboard.
 class WidgetUiServices : public UiServices {
 public:
-    void ShowMessage(QWidget *parent, const QString &title, const QString &text,
-                     MessageIcon icon) override
+    void ShowMessage(QWidget *parent, const QString &title, const QString &text, MessageIcon icon) override
     {
         QMessageBox::Icon qicon = icon == MessageIcon::Stop      ? QMessageBox::Critical
                                   : icon == MessageIcon::Warning ? QMessageBox::Warning
@@ -53,8 +58,8 @@ public:
     {
         QString start = request.initialDir;
         if (!request.fileName.isEmpty())
-            start = request.initialDir.isEmpty() ? request.fileName
-                                                 : request.initialDir + '/' + request.fileName;
+            start =
+                request.initialDir.isEmpty() ? request.fileName : request.initialDir + '/' + request.fileName;
         QString path = QFileDialog::getOpenFileName(parent, request.title, start, QtFilter(request.filter));
         if (path.isEmpty())
             return std::nullopt;
@@ -93,18 +98,26 @@ UiServices *current = &realServices;
 
 } // namespace
 
-UiServices &Ui() { return *current; }
+UiServices &Ui()
+{
+    return *current;
+}
 
-void SetUiServices(UiServices *services) { current = services ? services : &realServices; }
+void SetUiServices(UiServices *services)
+{
+    current = services ? services : &realServices;
+}
 
 void ShowErrorBox(const QString &message)
 {
     QWidget *parent = QApplication::activeWindow();
-    Ui().ShowMessage(parent, QStringLiteral("Orvex"), ToQ(ErrorBoxText(FromQ(message))),
-                     MessageIcon::Stop);
+    Ui().ShowMessage(parent, QStringLiteral("Orvex"), ToQ(ErrorBoxText(FromQ(message))), MessageIcon::Stop);
 }
 
-void ShowErrorBox(const std::exception &error) { ShowErrorBox(QString::fromUtf8(error.what())); }
+void ShowErrorBox(const std::exception &error)
+{
+    ShowErrorBox(QString::fromUtf8(error.what()));
+}
 
 bool Guarded(const std::function<void()> &handler)
 {

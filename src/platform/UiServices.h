@@ -19,9 +19,9 @@ enum class MessageIcon { Information, Warning, Stop };
 
 struct FileDialogRequest {
     QString title;
-    QString filter;        // "名前(*.ext)|*.ext|..." as the design writes it
+    QString filter; // "名前(*.ext)|*.ext|..." as the design writes it
     QString initialDir;
-    QString fileName;      // initial file name
+    QString fileName; // initial file name
 };
 
 class UiServices {

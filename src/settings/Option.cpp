@@ -36,7 +36,10 @@ constexpr uint32_t clInactiveBorder = 0x8000000B;
 
 const char *const kWebListFilter = "WebListFile(*.wlf)|*.wlf|その他(*.*)|*.*";
 
-QColor ToQColor(uint32_t color) { return QColor::fromRgb(ColorToRgb(color)); }
+QColor ToQColor(uint32_t color)
+{
+    return QColor::fromRgb(ColorToRgb(color));
+}
 
 // The small folder picture of the two browse buttons: 16 by 15 pixels.
 QIcon FolderIcon()
@@ -46,8 +49,8 @@ QIcon FolderIcon()
     QPainter p(&pixmap);
     p.setPen(QColor(0x80, 0x80, 0x00));
     p.setBrush(QColor(0xFF, 0xFF, 0x80));
-    p.drawRect(1, 2, 5, 2);   // the tab
-    p.drawRect(1, 4, 13, 9);  // the body
+    p.drawRect(1, 2, 5, 2);  // the tab
+    p.drawRect(1, 4, 13, 9); // the body
     return QIcon(pixmap);
 }
 
@@ -205,7 +208,8 @@ Tfrm_Option::Tfrm_Option(QWidget *parent)
     connect(radURL, &QRadioButton::clicked, this, [this] { radURLClick(); });
     connect(radWebList, &QRadioButton::clicked, this, [this] { radWebListClick(); });
     for (ColorSwatch *swatch : {ChColor1, BGColor1, ChColor2, BGColor2})
-        connect(swatch, &ColorSwatch::clicked, this, [this, swatch] { Guarded([&] { ColorClick(swatch); }); });
+        connect(swatch, &ColorSwatch::clicked, this,
+                [this, swatch] { Guarded([&] { ColorClick(swatch); }); });
     connect(BitBtn1, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
@@ -235,7 +239,8 @@ void Tfrm_Option::BuildPages()
     Label1 = Place(new QLabel(QStringLiteral("自動的に新規ウインドウで開く"), TabSheet2), 0, 0);
     chkWin1 = Place(new QCheckBox(QStringLiteral("ブックマーク"), TabSheet2), 24, 24);
     chkWin2 = Place(new QCheckBox(QStringLiteral("アドレスバー"), TabSheet2), 24, 48);
-    chkActive3 = Place(new QCheckBox(QStringLiteral("新しいウィンドウをアクティブにする"), TabSheet2), 24, 72);
+    chkActive3 =
+        Place(new QCheckBox(QStringLiteral("新しいウィンドウをアクティブにする"), TabSheet2), 24, 72);
 
     // 広告抑止
     chkPop = Place(new QCheckBox(QStringLiteral("Pop広告を削除"), TabSheet3), 0, 8);
@@ -439,8 +444,8 @@ void Tfrm_Option::TreeView1Change(QTreeWidgetItem *node)
         return;
     const QString text = node->text(0);
     const std::pair<const char *, QWidget *> pages[] = {
-        {"全般", TabSheet1},     {"ウィンドウ", TabSheet2},     {"広告抑止", TabSheet3},
-        {"タブ", TabSheet4},     {"スタートアップ", TabSheet5},
+        {"全般", TabSheet1}, {"ウィンドウ", TabSheet2},     {"広告抑止", TabSheet3},
+        {"タブ", TabSheet4}, {"スタートアップ", TabSheet5},
     };
     for (const auto &[caption, page] : pages)
         if (text == QString::fromUtf8(caption))
@@ -508,6 +513,9 @@ void Tfrm_Option::Button1Click()
     close();
 }
 
-void Tfrm_Option::Button2Click() { close(); }
+void Tfrm_Option::Button2Click()
+{
+    close();
+}
 
 } // namespace orvex

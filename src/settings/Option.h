@@ -35,8 +35,10 @@ public:
     void SetColor(uint32_t color);
 signals:
     void clicked();
+
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
+
 private:
     uint32_t color_ = 0;
 };
@@ -50,6 +52,7 @@ public:
     int Position() const { return position_; }
     void SetPosition(int position); // shown in the edit
     void Step(int delta);
+
 private:
     QLineEdit *associate_;
     QToolButton *up_;

@@ -112,8 +112,7 @@ int32_t SettingsFile::ReadInteger(const std::string &section, const std::string 
     return value;
 }
 
-void SettingsFile::WriteInteger(const std::string &section, const std::string &key,
-                                int32_t value) const
+void SettingsFile::WriteInteger(const std::string &section, const std::string &key, int32_t value) const
 {
     WriteString(section, key, std::to_string(value));
 }

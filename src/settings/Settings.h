@@ -38,14 +38,13 @@ public:
                            const std::string &defaultValue) const;
     void WriteString(const std::string &section, const std::string &key,
                      const std::string &value) const; // throws "<path> に書き込めません"
-    int32_t ReadInteger(const std::string &section, const std::string &key,
-                        int32_t defaultValue) const;
+    int32_t ReadInteger(const std::string &section, const std::string &key, int32_t defaultValue) const;
     void WriteInteger(const std::string &section, const std::string &key, int32_t value) const;
     void WriteBool(const std::string &section, const std::string &key, bool value) const;
 
     // The three flag ways.
     bool ReadFlagNonZero(const std::string &section, const std::string &key,
-                         int32_t defaultValue) const; // any value other than 0
+                         int32_t defaultValue) const;                           // any value other than 0
     bool ReadFlagOne(const std::string &section, const std::string &key) const; // equals 1
     bool ReadFlagLowByteOne(const std::string &section, const std::string &key) const; // low 8 bits equal 1
 

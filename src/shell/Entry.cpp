@@ -44,8 +44,9 @@ bool OnlySoftwareOpenGL()
     const auto *renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
     const QString name = QString::fromLatin1(renderer ? renderer : "").toLower();
     context.doneCurrent();
-    return name.isEmpty() || name.contains(QLatin1String("llvmpipe")) || name.contains(QLatin1String("softpipe")) ||
-           name.contains(QLatin1String("software")) || name.contains(QLatin1String("swr"));
+    return name.isEmpty() || name.contains(QLatin1String("llvmpipe")) ||
+           name.contains(QLatin1String("softpipe")) || name.contains(QLatin1String("software")) ||
+           name.contains(QLatin1String("swr"));
 }
 
 } // namespace

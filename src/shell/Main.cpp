@@ -1,8 +1,8 @@
 #include "shell/Main.h"
 
+#include "bookmarks/EditWebList.h"
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
-#include "bookmarks/EditWebList.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/LineList.h"
@@ -40,10 +40,12 @@ namespace {
 TMainForm *theMainForm = nullptr;
 }
 
-TMainForm *MainForm() { return theMainForm; }
+TMainForm *MainForm()
+{
+    return theMainForm;
+}
 
-TMainForm::TMainForm(const QStringList &params, QWidget *parent)
-    : QMainWindow(parent), params_(params)
+TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(parent), params_(params)
 {
     theMainForm = this;
     SetMainLink(this);
@@ -94,19 +96,19 @@ void TMainForm::BuildImages()
         p.drawPolygon(sheet);
     };
     auto arrow = [](QPainter &p, bool left, QColor color) {
-        QPolygon a = left ? QPolygon({QPoint(1, 8), QPoint(8, 2), QPoint(8, 5), QPoint(14, 5),
-                                      QPoint(14, 11), QPoint(8, 11), QPoint(8, 14)})
-                          : QPolygon({QPoint(15, 8), QPoint(8, 2), QPoint(8, 5), QPoint(2, 5),
-                                      QPoint(2, 11), QPoint(8, 11), QPoint(8, 14)});
+        QPolygon a = left ? QPolygon({QPoint(1, 8), QPoint(8, 2), QPoint(8, 5), QPoint(14, 5), QPoint(14, 11),
+                                      QPoint(8, 11), QPoint(8, 14)})
+                          : QPolygon({QPoint(15, 8), QPoint(8, 2), QPoint(8, 5), QPoint(2, 5), QPoint(2, 11),
+                                      QPoint(8, 11), QPoint(8, 14)});
         p.setPen(color.darker(150));
         p.setBrush(color);
         p.drawPolygon(a);
     };
     images_.clear();
-    images_ << make([&](QPainter &p) { page(p, 0, 0, Qt::white); });                  // 0 new page
-    images_ << make([&](QPainter &p) { arrow(p, true, QColor(40, 150, 60)); });         // 1 back
-    images_ << make([&](QPainter &p) { arrow(p, false, QColor(40, 150, 60)); });        // 2 forward
-    images_ << make([](QPainter &p) {                                                   // 3 stop
+    images_ << make([&](QPainter &p) { page(p, 0, 0, Qt::white); });             // 0 new page
+    images_ << make([&](QPainter &p) { arrow(p, true, QColor(40, 150, 60)); });  // 1 back
+    images_ << make([&](QPainter &p) { arrow(p, false, QColor(40, 150, 60)); }); // 2 forward
+    images_ << make([](QPainter &p) {                                            // 3 stop
         p.setPen(QColor(120, 0, 0));
         p.setBrush(QColor(210, 30, 30));
         p.drawEllipse(QRect(1, 1, 14, 14));
@@ -114,39 +116,42 @@ void TMainForm::BuildImages()
         p.drawLine(5, 5, 11, 11);
         p.drawLine(11, 5, 5, 11);
     });
-    images_ << make([](QPainter &p) {                                                   // 4 reload
+    images_ << make([](QPainter &p) { // 4 reload
         p.setPen(QPen(QColor(30, 90, 180), 2));
         p.drawArc(QRect(2, 2, 12, 12), 60 * 16, 280 * 16);
         p.setBrush(QColor(30, 90, 180));
         p.drawPolygon(QPolygon({QPoint(10, 0), QPoint(15, 4), QPoint(9, 6)}));
     });
-    images_ << make([&](QPainter &p) { page(p, -2, -1, Qt::white); page(p, 1, 1, QColor(235, 240, 255)); }); // 5 copy
-    images_ << make([](QPainter &p) {                                                   // 6 select all
+    images_ << make([&](QPainter &p) {
+        page(p, -2, -1, Qt::white);
+        page(p, 1, 1, QColor(235, 240, 255));
+    });                               // 5 copy
+    images_ << make([](QPainter &p) { // 6 select all
         p.setPen(QPen(QColor(30, 90, 180), 1, Qt::DashLine));
         p.setBrush(QColor(200, 220, 255));
         p.drawRect(QRect(1, 1, 13, 13));
     });
-    images_ << make([](QPainter &p) {                                                   // 7 save
+    images_ << make([](QPainter &p) { // 7 save
         p.setPen(QColor(20, 20, 80));
         p.setBrush(QColor(60, 80, 170));
         p.drawRect(QRect(1, 1, 13, 13));
         p.setBrush(Qt::white);
         p.drawRect(QRect(4, 2, 7, 5));
     });
-    images_ << make([](QPainter &p) {                                                   // 8 open
+    images_ << make([](QPainter &p) { // 8 open
         p.setPen(QColor(120, 90, 10));
         p.setBrush(QColor(240, 200, 80));
-        p.drawPolygon(QPolygon({QPoint(1, 4), QPoint(6, 4), QPoint(7, 6), QPoint(14, 6),
-                                QPoint(14, 14), QPoint(1, 14)}));
+        p.drawPolygon(QPolygon(
+            {QPoint(1, 4), QPoint(6, 4), QPoint(7, 6), QPoint(14, 6), QPoint(14, 14), QPoint(1, 14)}));
     });
-    images_ << make([](QPainter &p) {                                                   // 9 options
+    images_ << make([](QPainter &p) { // 9 options
         p.setPen(QColor(60, 60, 60));
         p.setBrush(QColor(170, 170, 170));
         p.drawEllipse(QRect(2, 2, 12, 12));
         p.setBrush(Qt::white);
         p.drawEllipse(QRect(6, 6, 4, 4));
     });
-    images_ << make([](QPainter &p) {                                                   // 10 help
+    images_ << make([](QPainter &p) { // 10 help
         p.setPen(QColor(20, 60, 140));
         p.setBrush(QColor(60, 120, 220));
         p.drawEllipse(QRect(1, 1, 14, 14));
@@ -157,19 +162,19 @@ void TMainForm::BuildImages()
         p.setFont(f);
         p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
     });
-    images_ << make([](QPainter &p) {                                                   // 11 folder
+    images_ << make([](QPainter &p) { // 11 folder
         p.setPen(QColor(130, 100, 10));
         p.setBrush(QColor(250, 210, 90));
-        p.drawPolygon(QPolygon({QPoint(1, 3), QPoint(6, 3), QPoint(8, 5), QPoint(15, 5),
-                                QPoint(15, 14), QPoint(1, 14)}));
+        p.drawPolygon(QPolygon(
+            {QPoint(1, 3), QPoint(6, 3), QPoint(8, 5), QPoint(15, 5), QPoint(15, 14), QPoint(1, 14)}));
     });
-    images_ << make([&](QPainter &p) {                                                  // 12 web page
+    images_ << make([&](QPainter &p) { // 12 web page
         page(p, 0, 0, Qt::white);
         p.setPen(QColor(30, 110, 200));
         p.setBrush(QColor(120, 180, 240));
         p.drawEllipse(QRect(5, 6, 7, 7));
     });
-    images_ << make([&](QPainter &p) {                                                  // 13 stack of pages
+    images_ << make([&](QPainter &p) { // 13 stack of pages
         page(p, -2, -1, QColor(230, 230, 230));
         page(p, 0, 0, QColor(245, 245, 245));
         page(p, 2, 1, Qt::white);
@@ -201,7 +206,8 @@ void TMainForm::BuildBars()
     };
     for (const auto &[action, handler] : nav) {
         action->setEnabled(false);
-        connect(action, &QAction::triggered, this, [this, h = handler] { Guarded([this, h] { (this->*h)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, h = handler] { Guarded([this, h] { (this->*h)(); }); });
     }
     addToolBar(Qt::TopToolBarArea, ToolBar2);
     addToolBarBreak(Qt::TopToolBarArea);
@@ -269,10 +275,10 @@ void TMainForm::BuildBars()
     TabControl1->SetDrawTab([this](QPainter &p, int index, const QRect &rect, bool active) {
         Guarded([&] { TabControl1DrawTab(p, index, rect, active); });
     });
-    connect(TabControl1, &QTabBar::currentChanged, this, [this] { Guarded([this] { TabControl1Change(); }); });
-    connect(TabControl1, &TTabControl::MouseDown, this, [this](Qt::MouseButton b, const QPoint &pos) {
-        Guarded([&] { TabControl1MouseDown(b, pos); });
-    });
+    connect(TabControl1, &QTabBar::currentChanged, this,
+            [this] { Guarded([this] { TabControl1Change(); }); });
+    connect(TabControl1, &TTabControl::MouseDown, this,
+            [this](Qt::MouseButton b, const QPoint &pos) { Guarded([&] { TabControl1MouseDown(b, pos); }); });
     TabBar->installEventFilter(this);
 
     // Status strip: status text and progress.
@@ -321,7 +327,8 @@ QAction *TMainForm::AddItem(QMenu *menu, const QString &caption, void (TMainForm
     if (image >= 0)
         action->setIcon(Image(image));
     if (handler)
-        connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     return action;
 }
 
@@ -331,16 +338,19 @@ void TMainForm::BuildMenus()
 
     mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
     QMenu *mnuNew = mnuFile->addMenu(QStringLiteral("新規作成(&N)"));
-    AddItem(mnuNew, QStringLiteral("&空白"), &TMainForm::FileNew1Execute, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
+    AddItem(mnuNew, QStringLiteral("&空白"), &TMainForm::FileNew1Execute, QKeySequence(Qt::CTRL | Qt::Key_N),
+            0);
     AddItem(mnuNew, QStringLiteral("クリップボード(&C)"), &TMainForm::mnuNew_CilpClick);
-    AddItem(mnuFile, QStringLiteral("開く(&O)..."), &TMainForm::FileOpen1Execute, QKeySequence(Qt::CTRL | Qt::Key_O), 8);
+    AddItem(mnuFile, QStringLiteral("開く(&O)..."), &TMainForm::FileOpen1Execute,
+            QKeySequence(Qt::CTRL | Qt::Key_O), 8);
     mnuFile_Close = AddItem(mnuFile, QStringLiteral("閉じる(&C)"), nullptr);
     connect(mnuFile_Close, &QAction::triggered, this, [this] {
         if (TChildForm *child = ActiveChild())
             child->CloseWindow();
     });
     mnuFile_Close->setEnabled(false);
-    indicators.mnuFile_SaveAs = AddItem(mnuFile, QStringLiteral("名前をつけて保存(&A)..."), &TMainForm::mnuFile_SaveAsClick, {}, 7);
+    indicators.mnuFile_SaveAs =
+        AddItem(mnuFile, QStringLiteral("名前をつけて保存(&A)..."), &TMainForm::mnuFile_SaveAsClick, {}, 7);
     mnuFile->addSeparator();
     mnuLeastURL = mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
     mnuLeastURL_Child = mnuLeastURL->addAction(QString());
@@ -350,10 +360,12 @@ void TMainForm::BuildMenus()
     connect(mnuFile->actions().last(), &QAction::triggered, this, &QWidget::close);
 
     mnuEdit = bar->addMenu(QStringLiteral("編集(&E)"));
-    indicators.mnuEdit_Copy = AddItem(mnuEdit, QStringLiteral("コピー(&P)"), &TMainForm::mnuEdit_CopyClick, {}, 5);
+    indicators.mnuEdit_Copy =
+        AddItem(mnuEdit, QStringLiteral("コピー(&P)"), &TMainForm::mnuEdit_CopyClick, {}, 5);
     mnuEdit->addSeparator();
-    indicators.mnuEdit_slrAll = AddItem(mnuEdit, QStringLiteral("全て選択(&A)"), &TMainForm::mnuEdit_slrAllClick,
-                                        QKeySequence(Qt::CTRL | Qt::Key_A), 6);
+    indicators.mnuEdit_slrAll =
+        AddItem(mnuEdit, QStringLiteral("全て選択(&A)"), &TMainForm::mnuEdit_slrAllClick,
+                QKeySequence(Qt::CTRL | Qt::Key_A), 6);
 
     mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
     QMenu *mnuToolBars = mnuShow->addMenu(QStringLiteral("ツールバー(&T)"));
@@ -369,17 +381,16 @@ void TMainForm::BuildMenus()
         action->setCheckable(true);
         action->setChecked(true);
         QWidget *target = entry.second;
-        connect(action, &QAction::triggered, this, [this, action, target] {
-            Guarded([=] { ToggleBar(action, target); });
-        });
+        connect(action, &QAction::triggered, this,
+                [this, action, target] { Guarded([=] { ToggleBar(action, target); }); });
         *item = action;
     }
     mnuShow->addSeparator();
     mnuSize = mnuShow->addMenu(QStringLiteral("文字サイズ"));
     indicators.mnuShow_Size = mnuSize->menuAction();
     const std::pair<QAction **, std::pair<QString, int>> sizes[] = {
-        {&mnuSize_Max, {QStringLiteral("最大(&B)"), 4}},   {&mnuSize_Large, {QStringLiteral("大(&L)"), 3}},
-        {&mnuSize_middle, {QStringLiteral("中(&M)"), 2}},  {&mnuSize_Small, {QStringLiteral("小(&S)"), 1}},
+        {&mnuSize_Max, {QStringLiteral("最大(&B)"), 4}},  {&mnuSize_Large, {QStringLiteral("大(&L)"), 3}},
+        {&mnuSize_middle, {QStringLiteral("中(&M)"), 2}}, {&mnuSize_Small, {QStringLiteral("小(&S)"), 1}},
         {&mnuSize_Min, {QStringLiteral("最小(A)"), 0}},
     };
     for (const auto &[item, entry] : sizes) {
@@ -395,7 +406,8 @@ void TMainForm::BuildMenus()
     mnuBookMark->addSeparator();
 
     mnuWebList = bar->addMenu(QStringLiteral("Webリスト(&L)"));
-    mnuWebList_Edit = AddItem(mnuWebList, QStringLiteral("Webリストを編集(&E)"), &TMainForm::mnuWebList_EditClick);
+    mnuWebList_Edit =
+        AddItem(mnuWebList, QStringLiteral("Webリストを編集(&E)"), &TMainForm::mnuWebList_EditClick);
     mnuWebList->addSeparator();
 
     QMenu *mnuTool = bar->addMenu(QStringLiteral("ツール(&T)"));
@@ -407,14 +419,18 @@ void TMainForm::BuildMenus()
     AddItem(mnuTool, QStringLiteral("オプション"), &TMainForm::mnuOptionClick, QKeySequence(Qt::Key_F12), 9);
 
     mnuWindow = bar->addMenu(QStringLiteral("ウィンドウ(&W)"));
-    windowCommands << mnuWindow->addAction(QStringLiteral("重ねて表示(&C)"), mdiArea, &QMdiArea::cascadeSubWindows);
-    windowCommands << mnuWindow->addAction(QStringLiteral("水平に並べて表示(&H)"), this, [this] { TileWindows(true); });
-    windowCommands << mnuWindow->addAction(QStringLiteral("垂直に並べて表示(&V)"), this, [this] { TileWindows(false); });
+    windowCommands << mnuWindow->addAction(QStringLiteral("重ねて表示(&C)"), mdiArea,
+                                           &QMdiArea::cascadeSubWindows);
+    windowCommands << mnuWindow->addAction(QStringLiteral("水平に並べて表示(&H)"), this,
+                                           [this] { TileWindows(true); });
+    windowCommands << mnuWindow->addAction(QStringLiteral("垂直に並べて表示(&V)"), this,
+                                           [this] { TileWindows(false); });
     windowCommands << mnuWindow->addAction(QStringLiteral("すべてを最小化(&M)"), this, [this] {
         for (TChildForm *child : children_)
             child->showMinimized();
     });
-    windowCommands << mnuWindow->addAction(QStringLiteral("アイコンの整列(&A)"), this, [this] { ArrangeIcons(); });
+    windowCommands << mnuWindow->addAction(QStringLiteral("アイコンの整列(&A)"), this,
+                                           [this] { ArrangeIcons(); });
     connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowList);
 
     QMenu *mnuHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
@@ -518,9 +534,15 @@ void TMainForm::FormCreate()
     if (settings.Read(keys::TabFix) == 1)
         TabControl1->SetFixedTabWidth(settings.Read(keys::TabMaxSize));
     switch (settings.Read(keys::WinSize)) {
-    case 1: childWinState = ChildState::Maximized; break;
-    case 2: childWinState = ChildState::Minimized; break;
-    default: childWinState = ChildState::Normal; break;
+    case 1:
+        childWinState = ChildState::Maximized;
+        break;
+    case 2:
+        childWinState = ChildState::Minimized;
+        break;
+    default:
+        childWinState = ChildState::Normal;
+        break;
     }
     TabControl1->SetButtonStyle(settings.Read(keys::TabType) != 0);
 
@@ -619,9 +641,9 @@ bool TMainForm::FormClose()
     const SettingsFile settings = Settings();
     settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
     settings.Write(keys::LastMojiSize, mojiSize);
-    settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized ? 1
+    settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized   ? 1
                                                    : childWinState == ChildState::Minimized ? 2
-                                                                                             : 0));
+                                                                                            : 0));
     BandPositionWrite();
     closedList.Save(AppDirPath + "Close.txt");
     return true;
@@ -656,8 +678,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         } else if (event->type() == QEvent::Resize) {
             Guarded([this] { JBarResize(); });
         }
-    } else if ((watched == ToolBar2 || watched == ToolBar3) &&
-               event->type() == QEvent::MouseButtonRelease) {
+    } else if ((watched == ToolBar2 || watched == ToolBar3) && event->type() == QEvent::MouseButtonRelease) {
         Guarded([this] { CoolBar1MouseUp(); });
     } else if (watched == TabBar && event->type() == QEvent::Resize) {
         TabControl1->setGeometry(0, 0, TabBar->width(), TabBar->height());
@@ -670,11 +691,20 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 // ---------------------------------------------------------------------------
 // MainLink.
 
-void TMainForm::SetGeckoItemEnabled(bool enabled) { Moz_Item->setEnabled(enabled); }
+void TMainForm::SetGeckoItemEnabled(bool enabled)
+{
+    Moz_Item->setEnabled(enabled);
+}
 
-void TMainForm::ApplyTabWidth(int width) { TabControl1->SetFixedTabWidth(width); }
+void TMainForm::ApplyTabWidth(int width)
+{
+    TabControl1->SetFixedTabWidth(width);
+}
 
-void TMainForm::ApplyTabType(int tabType) { TabControl1->SetButtonStyle(tabType != 0); }
+void TMainForm::ApplyTabType(int tabType)
+{
+    TabControl1->SetButtonStyle(tabType != 0);
+}
 
 // ---------------------------------------------------------------------------
 // BrowserHost.
@@ -732,7 +762,10 @@ void TMainForm::CheckMojiSize(int size)
         items[size]->setChecked(true);
 }
 
-void TMainForm::AddClosedURL(const QString &address) { closedList.Append(FromQ(address)); }
+void TMainForm::AddClosedURL(const QString &address)
+{
+    closedList.Append(FromQ(address));
+}
 
 void TMainForm::ChildClosed(TChildForm *child)
 {

@@ -20,7 +20,10 @@ namespace {
 
 // Mnemonic-carrying caption of a generated item: "&" and the entry's name,
 // so the name's first character is the access key.
-QString ItemCaption(const BookmarkNode &entry) { return QStringLiteral("&") + ToQ(entry.caption); }
+QString ItemCaption(const BookmarkNode &entry)
+{
+    return QStringLiteral("&") + ToQ(entry.caption);
+}
 
 constexpr int kFixedBookmarkItems = 2; // "ブックマークを編集(&E)" and the separator
 constexpr int kFolderImage = 11;
@@ -148,6 +151,9 @@ void TMainForm::mnuBMEditClick()
     frm_BMEdit->txtName->setText(child != nullptr ? child->windowTitle() : QString());
 }
 
-void TMainForm::popAddBookMarkClick() { mnuBMEditClick(); }
+void TMainForm::popAddBookMarkClick()
+{
+    mnuBMEditClick();
+}
 
 } // namespace orvex

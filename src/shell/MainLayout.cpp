@@ -69,7 +69,10 @@ QToolBar *BandWithId(TMainForm &form, int id)
     return id == 0 ? form.ToolBar2 : id == 1 ? form.ToolBar3 : nullptr;
 }
 
-int IdOfBand(const TMainForm &form, const QToolBar *bar) { return bar == form.ToolBar2 ? 0 : 1; }
+int IdOfBand(const TMainForm &form, const QToolBar *bar)
+{
+    return bar == form.ToolBar2 ? 0 : 1;
+}
 
 // The two bands in position order. A bar that follows a break lies on the
 // second row; on one row, the shown geometry tells the order. A hidden bar
@@ -94,8 +97,8 @@ std::array<QToolBar *, kBandCount> BandsInOrder(TMainForm &form)
     } else {
         aFirst = a->property(kBandPositionProperty).toInt() <= b->property(kBandPositionProperty).toInt();
     }
-    std::array<QToolBar *, kBandCount> order = aFirst ? std::array<QToolBar *, 2>{a, b}
-                                                      : std::array<QToolBar *, 2>{b, a};
+    std::array<QToolBar *, kBandCount> order =
+        aFirst ? std::array<QToolBar *, 2>{a, b} : std::array<QToolBar *, 2>{b, a};
     for (int n = 0; n < kBandCount; ++n)
         order[n]->setProperty(kBandPositionProperty, n);
     return order;

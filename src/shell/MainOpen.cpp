@@ -18,8 +18,14 @@
 
 namespace orvex {
 
-ArrangingScope::ArrangingScope(TMainForm &form) : form_(form) { ++form_.arranging_; }
-ArrangingScope::~ArrangingScope() { --form_.arranging_; }
+ArrangingScope::ArrangingScope(TMainForm &form) : form_(form)
+{
+    ++form_.arranging_;
+}
+ArrangingScope::~ArrangingScope()
+{
+    --form_.arranging_;
+}
 
 void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
 {

@@ -116,7 +116,10 @@ void TMainForm::ReadTabColors(uint32_t colors[4]) const
     }
 }
 
-void TMainForm::TabControl1Change() { ShowTab(TabControl1->currentIndex()); }
+void TMainForm::TabControl1Change()
+{
+    ShowTab(TabControl1->currentIndex());
+}
 
 void TMainForm::TabControl1MouseDown(Qt::MouseButton button, const QPoint &pos)
 {
@@ -134,7 +137,8 @@ void TMainForm::TabControl1DrawTab(QPainter &painter, int index, const QRect &re
     PaintTab(painter, index, rect, active, colors);
 }
 
-void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool active, const uint32_t colors[4])
+void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool active,
+                         const uint32_t colors[4])
 {
     const QString text = TabControl1->tabText(index);
     const QColor brush(QRgb(ColorToRgb(active ? colors[1] : colors[3])));
@@ -146,7 +150,10 @@ void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool a
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 
-void TMainForm::popTabCloseClick() { CloseTab(PopupTab); }
+void TMainForm::popTabCloseClick()
+{
+    CloseTab(PopupTab);
+}
 
 void TMainForm::popAddCloseClick()
 {
@@ -192,7 +199,8 @@ QString TMainForm::DescribeTabs() const
 {
     QStringList parts;
     for (int i = 0; i < TabControl1->count(); ++i) {
-        QString part = (i < WinTags.size() ? WinTags[i] : QStringLiteral("?")) + ':' + TabControl1->tabText(i);
+        QString part =
+            (i < WinTags.size() ? WinTags[i] : QStringLiteral("?")) + ':' + TabControl1->tabText(i);
         if (i == TabControl1->currentIndex())
             part += '*';
         parts << part;

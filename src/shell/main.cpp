@@ -1,3 +1,6 @@
 #include "shell/Entry.h"
 
-int main(int argc, char **argv) { return orvex::RunOrvex(argc, argv); }
+int main(int argc, char **argv)
+{
+    return orvex::RunOrvex(argc, argv);
+}

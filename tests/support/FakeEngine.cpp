@@ -18,7 +18,10 @@ std::vector<CreatedFake> &Registry()
 
 bool failCreate[2] = {false, false};
 
-int KindIndex(EngineKind kind) { return kind == EngineKind::InternetExplorer ? 0 : 1; }
+int KindIndex(EngineKind kind)
+{
+    return kind == EngineKind::InternetExplorer ? 0 : 1;
+}
 
 std::string Hex(uint32_t value)
 {
@@ -29,8 +32,7 @@ std::string Hex(uint32_t value)
 
 } // namespace
 
-FakeEngine::FakeEngine(QWidget *parent, EngineKind kind)
-    : kind_(kind), widget_(new QWidget(parent))
+FakeEngine::FakeEngine(QWidget *parent, EngineKind kind) : kind_(kind), widget_(new QWidget(parent))
 {
     widget_->setObjectName(kind == EngineKind::InternetExplorer ? "FakeIE" : "FakeGecko");
 }
@@ -54,9 +56,8 @@ void FakeEngine::SetHostOptions(const HostOptions &options)
     hostOptions = options;
     hostOptionsSet = true;
     log.push_back("SetHostOptions(accel=" + std::to_string(options.enableAccelerator) +
-                  ",noContext=" + std::to_string(options.noContext) +
-                  ",flags=" + Hex(options.hostFlags) + ",dl=" + Hex(options.downloadControl) +
-                  ")");
+                  ",noContext=" + std::to_string(options.noContext) + ",flags=" + Hex(options.hostFlags) +
+                  ",dl=" + Hex(options.downloadControl) + ")");
 }
 
 void FakeEngine::Navigate(const QString &url)
@@ -71,10 +72,22 @@ void FakeEngine::Navigate(const QString &url)
         location_ = url.isEmpty() ? QStringLiteral("about:blank") : url;
 }
 
-void FakeEngine::GoBack() { log.push_back("GoBack()"); }
-void FakeEngine::GoForward() { log.push_back("GoForward()"); }
-void FakeEngine::Refresh() { log.push_back("Refresh()"); }
-void FakeEngine::Stop() { log.push_back("Stop()"); }
+void FakeEngine::GoBack()
+{
+    log.push_back("GoBack()");
+}
+void FakeEngine::GoForward()
+{
+    log.push_back("GoForward()");
+}
+void FakeEngine::Refresh()
+{
+    log.push_back("Refresh()");
+}
+void FakeEngine::Stop()
+{
+    log.push_back("Stop()");
+}
 
 void FakeEngine::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant *out)
 {
@@ -166,7 +179,10 @@ bool FakeEngine::RaiseBeforeNavigate(const QString &url)
     return cancel;
 }
 
-std::vector<CreatedFake> &CreatedFakes() { return Registry(); }
+std::vector<CreatedFake> &CreatedFakes()
+{
+    return Registry();
+}
 
 std::vector<CreatedFake> &InstallFakeEngines()
 {
@@ -200,6 +216,9 @@ std::vector<FakeEngine *> LiveFakes(EngineKind kind)
     return live;
 }
 
-void FailNextCreate(EngineKind kind, bool fail) { failCreate[KindIndex(kind)] = fail; }
+void FailNextCreate(EngineKind kind, bool fail)
+{
+    failCreate[KindIndex(kind)] = fail;
+}
 
 } // namespace orvex::test

@@ -30,8 +30,7 @@ public:
     void GoForward() override;
     void Refresh() override;
     void Stop() override;
-    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(),
-                QVariant *out = nullptr) override;
+    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(), QVariant *out = nullptr) override;
     QString LocationURL() const override { return location_; }
     bool Busy() const override { return busy_; }
     QString EngineName() const override;
@@ -41,7 +40,7 @@ public:
     // "SetHostOptions(accel=1,noContext=0,flags=0x4000,dl=0x70)".
     std::vector<std::string> log;
     std::string LastCall() const { return log.empty() ? std::string() : log.back(); }
-    bool Called(const std::string &entry) const; // any entry equal to this
+    bool Called(const std::string &entry) const;  // any entry equal to this
     int CountOf(const std::string &prefix) const; // entries starting with this
 
     // Values the control reports.
@@ -56,9 +55,9 @@ public:
     void FailNextNavigate(const std::string &message) { failNavigate_ = message; }
     void FailNextExecWB(const std::string &message) { failExecWB_ = message; }
 
-    HostOptions hostOptions;      // the last options handed over
+    HostOptions hostOptions; // the last options handed over
     bool hostOptionsSet = false;
-    int zoom = 2;                 // the last ZOOM level (0..4)
+    int zoom = 2; // the last ZOOM level (0..4)
     WebBrowserEvents *Sink() const { return sink_; }
     EngineKind Kind() const { return kind_; }
 

@@ -13,7 +13,10 @@ template <typename T> std::optional<T> TakeAnswer(std::deque<std::optional<T>> &
 }
 } // namespace
 
-FakeUi::FakeUi() { SetUiServices(this); }
+FakeUi::FakeUi()
+{
+    SetUiServices(this);
+}
 
 FakeUi::~FakeUi()
 {
@@ -37,8 +40,7 @@ void FakeUi::ShowMessage(QWidget *, const QString &title, const QString &text, M
         onMessage(title, text);
 }
 
-QString FakeUi::InputBox(QWidget *, const QString &caption, const QString &prompt,
-                         const QString &initial)
+QString FakeUi::InputBox(QWidget *, const QString &caption, const QString &prompt, const QString &initial)
 {
     inputPrompts << caption + '|' + prompt + '|' + initial;
     std::optional<QString> answer = TakeAnswer(inputAnswers);
@@ -63,8 +65,14 @@ std::optional<uint32_t> FakeUi::ChooseColor(QWidget *, uint32_t initial)
     return TakeAnswer(colorAnswers);
 }
 
-QString FakeUi::ClipboardText() { return clipboard; }
+QString FakeUi::ClipboardText()
+{
+    return clipboard;
+}
 
-void FakeUi::Beep() { ++beeps; }
+void FakeUi::Beep()
+{
+    ++beeps;
+}
 
 } // namespace orvex::test

@@ -32,12 +32,12 @@ public:
     QString clipboard;                                // ClipboardText
 
     // What the program showed and asked, in order.
-    QStringList messages;                      // "title|text" of every message box
-    std::vector<MessageIcon> messageIcons;     // icon of each message box
-    QStringList inputPrompts;                  // "caption|prompt|initial"
+    QStringList messages;                  // "title|text" of every message box
+    std::vector<MessageIcon> messageIcons; // icon of each message box
+    QStringList inputPrompts;              // "caption|prompt|initial"
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
-    std::vector<uint32_t> colorInitials;       // the colour each colour dialog started from
+    std::vector<uint32_t> colorInitials; // the colour each colour dialog started from
     int beeps = 0;
 
     // Called for every message box after it is logged (e.g. to look at the
@@ -47,8 +47,7 @@ public:
     // Convenience: the last message's text without its title, or "".
     QString LastMessageText() const;
 
-    void ShowMessage(QWidget *parent, const QString &title, const QString &text,
-                     MessageIcon icon) override;
+    void ShowMessage(QWidget *parent, const QString &title, const QString &text, MessageIcon icon) override;
     QString InputBox(QWidget *parent, const QString &caption, const QString &prompt,
                      const QString &initial) override;
     std::optional<QString> OpenFile(QWidget *parent, const FileDialogRequest &request) override;

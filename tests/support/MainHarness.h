@@ -34,11 +34,11 @@ public:
 
     std::string AppDir() const { return folder.Path() + "/"; }
     std::string ConfigPath() const { return folder.File("config.ini"); }
-    void Start();                      // show: the first resize runs the start-up actions
-    void Pump();                       // lets zero-delay timers and deferred deletes run
-    FakeEngine *Engine(int index);     // live fakes in creation order, any engine
+    void Start();                  // show: the first resize runs the start-up actions
+    void Pump();                   // lets zero-delay timers and deferred deletes run
+    FakeEngine *Engine(int index); // live fakes in creation order, any engine
     int LiveEngines();
-    TChildForm *Child(int index);      // live child windows in opening order
+    TChildForm *Child(int index); // live child windows in opening order
     FakeEngine *EngineOf(TChildForm *child);
 
 private:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <ftw.h>
 #include <iterator>
@@ -11,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-#include <dirent.h>
 
 namespace orvex::test {
 
@@ -33,7 +33,7 @@ public:
     TempFolder(const TempFolder &) = delete;
     TempFolder &operator=(const TempFolder &) = delete;
 
-    const std::string &Path() const { return path_; }        // no trailing "/"
+    const std::string &Path() const { return path_; } // no trailing "/"
     std::string File(const std::string &name) const { return path_ + "/" + name; }
 
     void Write(const std::string &name, const std::string &bytes) const

@@ -97,7 +97,9 @@ std::string BuildElf(const std::vector<std::pair<std::string, std::string>> &sec
     const size_t headerSize = is64 ? 64 : 52;
     const size_t entrySize = is64 ? 64 : 40;
     std::string f(headerSize, '\0');
-    f.replace(0, 4, "\x7f" "ELF");
+    f.replace(0, 4,
+              "\x7f"
+              "ELF");
     f[4] = is64 ? 2 : 1; // class
     f[5] = 1;            // little-endian
     f[6] = 1;            // version
