@@ -219,4 +219,17 @@ void BrowserBase::BeginCatch()
     catchTimer_.start();
 }
 
+void BrowserBase::ReleaseView(QWidget *view)
+{
+    if (!view)
+        return;
+    if (DeliveryScope::Active()) {
+        view->hide();
+        view->setParent(nullptr);
+        view->deleteLater();
+    } else {
+        delete view;
+    }
+}
+
 } // namespace orvex::engine

@@ -92,6 +92,17 @@ protected:
     virtual QString SuggestedSaveName() const;
     virtual QString SaveFilter() const;
 
+    // Releases the engine's view: at once, or, when the control is destroyed
+    // from inside one of its own events (the engine is still inside the
+    // page's code), once control is back in the event loop.
+    static void ReleaseView(QWidget *view);
+    // A history or loading action on the page, when there still is one.
+    template <typename Page, typename Action> static void Trigger(Page *page, Action action)
+    {
+        if (page)
+            page->triggerAction(action);
+    }
+
     void SetBusy(bool busy) { busy_ = busy; }
     void UpdateCommandStates(bool backEnabled, bool forwardEnabled);
     // Stops every event: the destructors of the engine classes call it first.

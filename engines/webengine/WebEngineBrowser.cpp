@@ -73,16 +73,7 @@ WebEngineBrowser::~WebEngineBrowser()
     }
     if (view_) {
         view_->removeEventFilter(this);
-        if (engine::DeliveryScope::Active()) {
-            // Destroyed from inside one of its own events: the engine is
-            // still inside the page's code, so the widget goes once control
-            // is back in the event loop.
-            view_->hide();
-            view_->setParent(nullptr);
-            view_->deleteLater();
-        } else {
-            delete view_.data();
-        }
+        ReleaseView(view_);
     }
 }
 
@@ -93,26 +84,22 @@ QWidget *WebEngineBrowser::Control()
 
 void WebEngineBrowser::GoBack()
 {
-    if (page_)
-        page_->triggerAction(QWebEnginePage::Back);
+    Trigger(page_.data(), QWebEnginePage::Back);
 }
 
 void WebEngineBrowser::GoForward()
 {
-    if (page_)
-        page_->triggerAction(QWebEnginePage::Forward);
+    Trigger(page_.data(), QWebEnginePage::Forward);
 }
 
 void WebEngineBrowser::Refresh()
 {
-    if (page_)
-        page_->triggerAction(QWebEnginePage::Reload);
+    Trigger(page_.data(), QWebEnginePage::Reload);
 }
 
 void WebEngineBrowser::Stop()
 {
-    if (page_)
-        page_->triggerAction(QWebEnginePage::Stop);
+    Trigger(page_.data(), QWebEnginePage::Stop);
 }
 
 QString WebEngineBrowser::LocationURL() const

@@ -76,16 +76,7 @@ WebKitBrowser::~WebKitBrowser()
         disconnect(page_->mainFrame(), nullptr, this, nullptr);
     }
     if (view_) {
-        if (engine::DeliveryScope::Active()) {
-            // Destroyed from inside one of its own events: the engine is
-            // still inside the page's code, so the widget goes once control
-            // is back in the event loop.
-            view_->hide();
-            view_->setParent(nullptr);
-            view_->deleteLater();
-        } else {
-            delete view_.data();
-        }
+        ReleaseView(view_);
     }
 }
 
@@ -96,26 +87,22 @@ QWidget *WebKitBrowser::Control()
 
 void WebKitBrowser::GoBack()
 {
-    if (page_)
-        page_->triggerAction(QWebPage::Back);
+    Trigger(page_.data(), QWebPage::Back);
 }
 
 void WebKitBrowser::GoForward()
 {
-    if (page_)
-        page_->triggerAction(QWebPage::Forward);
+    Trigger(page_.data(), QWebPage::Forward);
 }
 
 void WebKitBrowser::Refresh()
 {
-    if (page_)
-        page_->triggerAction(QWebPage::Reload);
+    Trigger(page_.data(), QWebPage::Reload);
 }
 
 void WebKitBrowser::Stop()
 {
-    if (page_)
-        page_->triggerAction(QWebPage::Stop);
+    Trigger(page_.data(), QWebPage::Stop);
 }
 
 QString WebKitBrowser::LocationURL() const

@@ -26,7 +26,6 @@ public:
     ~Tfrm_tmpWeb() override;
 
     WebBrowser2 *WebBrowser1() const { return web_.get(); }
-    bool Handled() const { return handled_; }
 
     void WebBrowser1BeforeNavigate2(const QString &url, bool &cancel);
     void WebBrowser1NewWindow2(bool &cancel) { cancel = true; }
