@@ -131,6 +131,18 @@ void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant
     }
 }
 
+// Find and Print are built per engine; until an engine has them they fail
+// with a message rather than pretend to work.
+void BrowserBase::Find(const FindRequest &)
+{
+    throw std::runtime_error("このエンジンはページ内検索に対応していません");
+}
+
+void BrowserBase::Print(const PrintRequest &)
+{
+    throw std::runtime_error("このエンジンは印刷に対応していません");
+}
+
 QString BrowserBase::SuggestedSaveName() const
 {
     return QString();
@@ -233,3 +245,8 @@ void BrowserBase::ReleaseView(QWidget *view)
 }
 
 } // namespace orvex::engine
+
+extern "C" __attribute__((visibility("default"))) int OrvexContractVersion()
+{
+    return orvex::EngineContractVersion;
+}

@@ -65,6 +65,8 @@ public:
     void Navigate(const QString &url) override;
     void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(), QVariant *out = nullptr) override;
     bool Busy() const override { return busy_; }
+    void Find(const FindRequest &request) override;
+    void Print(const PrintRequest &request) override;
 
     // Called by the engine's page. None of them touches the control after
     // the sink returns, so the host may destroy the control in its handler.

@@ -74,6 +74,15 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
         throw Error("エンジン モジュール " + path + " を読み込めません: " + (why ? why : "unknown error"));
     }
     ::dlerror();
+    // A module built for another contract would be called through the wrong
+    // layout: refuse it before anything of it runs.
+    auto version = reinterpret_cast<ContractVersionFn>(::dlsym(handle, ContractVersionSymbol));
+    if (!version || version() != EngineContractVersion) {
+        const int found = version ? version() : 0;
+        ::dlclose(handle);
+        throw Error("エンジン モジュール " + path + " はこのバージョンの Orvex 用ではありません (契約バージョン " +
+                    std::to_string(found) + "、必要なのは " + std::to_string(EngineContractVersion) + ")");
+    }
     void *symbol = ::dlsym(handle, CreateWebBrowserSymbol);
     if (!symbol) {
         const char *why = ::dlerror();
@@ -83,6 +92,11 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
                     (why ? std::string(": ") + why : std::string()));
     }
     auto factory = reinterpret_cast<CreateWebBrowserFn>(symbol);
+    if (auto setup = reinterpret_cast<SetupEngineFn>(::dlsym(handle, SetupEngineSymbol))) {
+        EngineEnvironment environment;
+        environment.dataFolder = QString::fromStdString(DataFolder());
+        setup(&environment);
+    }
     LoadedModules()[path] = factory;
     return factory;
 }

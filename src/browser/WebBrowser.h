@@ -1,11 +1,21 @@
 // The engine contract: what Orvex asks of a browser engine and what the
 // engine reports back. Both engines are loadable modules (iexplore.so on
-// QtWebEngine, mozctl.so on QtWebKit) that export one factory function; the
-// program itself links neither engine. Nothing engine-specific crosses this
-// interface: plain Qt value types in and out, one widget to embed.
+// QtWebEngine, mozctl.so on WebKitGTK) that export a contract version, a
+// set-up function and one factory; the program itself links neither engine.
+// Nothing engine-specific crosses this interface: plain Qt value types in and
+// out, one widget to embed.
+//
+// Besides the IWebBrowser2 operations and events of the Windows design, the
+// contract carries the services the Windows engine controls brought with
+// them (downloads, page dialogs, sign-in, certificate warnings, file upload,
+// permissions, find, print). The engine asks; the host answers with its own
+// Japanese dialogs. Every question has a refusing default, so a sink that
+// does not care (the new-window catcher) refuses safely.
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QUrl>
 #include <QVariant>
 #include <cstdint>
 
@@ -34,7 +44,118 @@ enum CommandStateId : int {
     CSC_NAVIGATEBACK = 2,
 };
 
+// Host flags (DOCHOSTUIFLAG_*) an engine may honour.
+enum DocHostUIFlag : uint32_t {
+    DOCHOSTUIFLAG_NO3DBORDER = 0x4,
+    DOCHOSTUIFLAG_SCROLL_NO = 0x8,
+    DOCHOSTUIFLAG_DISABLE_SCRIPT_INACTIVE = 0x10,
+    DOCHOSTUIFLAG_OVERRIDEBEHAVIORFACTORY = 0x400,
+    DOCHOSTUIFLAG_ENABLE_FORMS_AUTOCOMPLETE = 0x4000,
+};
+
+// Download-control flags (DLCTL_*), the ambient property of the IE host.
+enum DownloadControlFlag : uint32_t {
+    DLCTL_DLIMAGES = 0x10,
+    DLCTL_VIDEOS = 0x20,
+    DLCTL_BGSOUNDS = 0x40,
+    DLCTL_NO_SCRIPTS = 0x80,
+    DLCTL_NO_JAVA = 0x100,
+    DLCTL_NO_RUNACTIVEXCTLS = 0x200,
+    DLCTL_NO_DLACTIVEXCTLS = 0x400,
+    DLCTL_DOWNLOADONLY = 0x800,
+    DLCTL_NO_FRAMEDOWNLOAD = 0x1000,
+    DLCTL_RESYNCHRONIZE = 0x2000,
+    DLCTL_PRAGMA_NO_CACHE = 0x4000,
+    DLCTL_FORCEOFFLINE = 0x10000000,
+    DLCTL_NO_CLIENTPULL = 0x20000000,
+    DLCTL_SILENT = 0x40000000,
+    DLCTL_OFFLINE = 0x80000000,
+};
+
 class WebBrowser2;
+
+// ---- Services the engine asks the host for ----
+
+// window.alert / confirm / prompt and the "leave this page?" question.
+enum class PageDialogKind { Alert, Confirm, Prompt, BeforeUnload };
+
+struct PageDialogRequest {
+    PageDialogKind kind = PageDialogKind::Alert;
+    QUrl origin;         // the page that asks; its host titles the box
+    QString message;     // the page's text (empty for BeforeUnload in most engines)
+    QString defaultText; // Prompt only
+};
+
+// An HTTP (basic, digest) or proxy server asks who the user is.
+struct AuthenticationRequest {
+    QUrl url;      // the address being loaded
+    QString host;  // the server (or proxy) asking, with ":port" when not the default
+    QString realm; // the server's realm text
+    bool proxy = false;
+};
+
+// The server's certificate could not be trusted.
+struct CertificateErrorInfo {
+    QUrl url;
+    QString host;
+    QString description; // the engine's reason, as it gives it
+};
+
+// <input type=file>.
+struct FileChooserRequest {
+    QUrl origin;
+    bool multiple = false;
+    QStringList acceptedTypes; // MIME types or extensions the page names
+};
+
+// What a page may ask to use; denied unless the user allows it.
+enum class PagePermission { Geolocation, Notifications, Camera, Microphone, CameraAndMicrophone, FullScreen };
+
+// One file transfer. The engine creates it and hands it to the host, which
+// owns it from then on (and may delete it at any time: deleting a transfer
+// that is still running cancels it). A transfer goes on when the page that
+// started it is closed.
+class DownloadEvents;
+
+class Download {
+public:
+    virtual ~Download() = default;
+    virtual QUrl Url() const = 0;
+    virtual QString SuggestedFileName() const = 0; // the server's name, else one from the address
+    virtual QString MimeType() const = 0;
+    virtual qint64 TotalBytes() const = 0; // -1 when the server did not say
+    virtual qint64 ReceivedBytes() const = 0;
+    virtual void SetEvents(DownloadEvents *events) = 0;
+    // Writes the transfer to `path` (a full file name the host chose; the
+    // host renames it when it is complete). The engine never writes
+    // anywhere else.
+    virtual void Start(const QString &path) = 0;
+    // Stops the transfer and removes what was written to the path.
+    virtual void Cancel() = 0;
+};
+
+class DownloadEvents {
+public:
+    virtual ~DownloadEvents() = default;
+    virtual void OnDownloadProgress(qint64 received, qint64 total) = 0;
+    // Once, at the end: ok, or the reason it failed or was cancelled.
+    virtual void OnDownloadFinished(bool ok, const QString &error) = 0;
+};
+
+// Find in page.
+struct FindRequest {
+    QString text; // empty clears the highlighting
+    bool backward = false;
+    bool matchCase = false;
+};
+
+// Print: to a printer by name, or to a PDF file when outputFile is set.
+struct PrintRequest {
+    QString printerName;
+    QString outputFile;
+    bool landscape = false;
+    int copies = 1;
+};
 
 // The event sink. Every event arrives on the user-interface thread.
 class WebBrowserEvents {
@@ -52,6 +173,65 @@ public:
     // A navigation is about to begin in this control. Cancel = true stops it
     // before any request is sent.
     virtual void OnBeforeNavigate2(const QString &url, bool &cancel) = 0;
+
+    // DownloadBegin (106) and DownloadComplete (104) of the IE control: the
+    // page starts loading, and is done loading (finished, failed or stopped).
+    // Every Begin is followed by one Complete.
+    virtual void OnDownloadBegin() {}
+    virtual void OnDownloadComplete() {}
+
+    // ---- host services; the defaults refuse ----
+
+    // Returns the user's answer: OK / leave (true) or Cancel / stay (false);
+    // for Prompt, *text receives the text entered. Alert ignores the answer.
+    virtual bool OnPageDialog(const PageDialogRequest &request, QString *text)
+    {
+        (void)request;
+        (void)text;
+        return false;
+    }
+    // true with user and password filled in: try them; false: cancel, and
+    // the server's own answer (its 401 page) shows.
+    virtual bool OnAuthenticate(const AuthenticationRequest &request, QString &user, QString &password)
+    {
+        (void)request;
+        (void)user;
+        (void)password;
+        return false;
+    }
+    // true: load the page anyway; false: refuse (the engine shows its error page).
+    virtual bool OnCertificateError(const CertificateErrorInfo &error)
+    {
+        (void)error;
+        return false;
+    }
+    // The files the user chose; empty when cancelled.
+    virtual QStringList OnChooseFiles(const FileChooserRequest &request)
+    {
+        (void)request;
+        return QStringList();
+    }
+    virtual bool OnPermissionRequest(const QUrl &origin, PagePermission permission)
+    {
+        (void)origin;
+        (void)permission;
+        return false;
+    }
+    // After a FullScreen permission was granted, and when the page leaves
+    // full screen: the host shows the control full screen or puts it back.
+    virtual void OnFullScreenChange(bool fullScreen) { (void)fullScreen; }
+    // A response to save instead of show (a download link, a type the engine
+    // cannot show, "save link as"). The host owns `download`; the default
+    // refuses it.
+    virtual void OnFileDownload(Download *download)
+    {
+        download->Cancel();
+        delete download;
+    }
+    // The answer to Find: how many matches the page holds (0 when none).
+    virtual void OnFindResult(const QString &text, int matches) { (void)text, (void)matches; }
+    // The answer to Print.
+    virtual void OnPrintFinished(bool ok, const QString &error) { (void)ok, (void)error; }
 };
 
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
@@ -86,12 +266,36 @@ public:
 
     // The engine's name and version ("QtWebEngine", "5.15.13").
     virtual QString EngineName() const = 0;
+
+    // Find in page; the answer comes as OnFindResult.
+    virtual void Find(const FindRequest &request) = 0;
+    // Print the page; the answer comes as OnPrintFinished.
+    virtual void Print(const PrintRequest &request) = 0;
 };
 
-// The one function each engine module exports.
+// Given to a module once, before its first control: where it keeps its
+// profile and which language it speaks.
+struct EngineEnvironment {
+    // The data folder, with its trailing "/". The module keeps cookies,
+    // cache and local storage in a folder of its own inside it, so two
+    // copies of the program with different data folders never share them.
+    QString dataFolder;
+    QString locale = QStringLiteral("ja");             // context menus, error pages
+    QString acceptLanguages = QStringLiteral("ja,en"); // the Accept-Language of requests
+};
+
+// The version of this contract. A module exports the version it was built
+// for; the loader refuses a module of another version.
+inline constexpr int EngineContractVersion = 2;
+
+// The functions each engine module exports.
 extern "C" {
+typedef int (*ContractVersionFn)();
+typedef void (*SetupEngineFn)(const EngineEnvironment *environment);
 typedef WebBrowser2 *(*CreateWebBrowserFn)(QWidget *parent);
 }
+inline constexpr const char *ContractVersionSymbol = "OrvexContractVersion";
+inline constexpr const char *SetupEngineSymbol = "OrvexSetupEngine";
 inline constexpr const char *CreateWebBrowserSymbol = "OrvexCreateWebBrowser";
 
 } // namespace orvex

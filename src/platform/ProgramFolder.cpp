@@ -42,6 +42,11 @@ std::string ProgramFolder()
     return folder;
 }
 
+std::string DataFolder()
+{
+    return ProgramFolder();
+}
+
 void SetProgramFolderOverride(const std::string &folder)
 {
     Override() = folder.empty() ? std::string() : WithTrailingSlash(folder);

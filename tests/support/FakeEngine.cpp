@@ -126,6 +126,17 @@ QString FakeEngine::EngineName() const
                                                  : QStringLiteral("FakeGecko 1.0");
 }
 
+void FakeEngine::Find(const FindRequest &request)
+{
+    log.push_back("Find(" + request.text.toStdString() + (request.backward ? ",back" : "") +
+                  (request.matchCase ? ",case" : "") + ")");
+}
+
+void FakeEngine::Print(const PrintRequest &request)
+{
+    log.push_back("Print(" + request.printerName.toStdString() + "," + request.outputFile.toStdString() + ")");
+}
+
 bool FakeEngine::Called(const std::string &entry) const
 {
     return std::find(log.begin(), log.end(), entry) != log.end();

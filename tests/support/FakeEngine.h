@@ -34,6 +34,8 @@ public:
     QString LocationURL() const override { return location_; }
     bool Busy() const override { return busy_; }
     QString EngineName() const override;
+    void Find(const FindRequest &request) override;
+    void Print(const PrintRequest &request) override;
 
     // What the control was asked to do, one entry per call, e.g.
     // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
