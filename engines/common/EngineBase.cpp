@@ -185,18 +185,125 @@ void BrowserBase::EmitCommandState(int command, bool enable)
     }
 }
 
-void BrowserBase::UpdateCommandStates(bool backEnabled, bool forwardEnabled)
+void BrowserBase::UpdateCommandStates(bool backEnabled, bool forwardEnabled, bool always)
 {
-    // Engines report spurious disable/enable pairs (a right click in
-    // QtWebKit); only real changes reach the host.
+    // Engines report spurious disable/enable pairs (a right click); between
+    // navigations only real changes reach the host.
     QPointer<BrowserBase> self(this);
-    if (backEnabled != backEnabled_) {
+    if (always || backEnabled != backEnabled_) {
         backEnabled_ = backEnabled;
         EmitCommandState(CSC_NAVIGATEBACK, backEnabled);
     }
-    if (self && forwardEnabled != forwardEnabled_) {
+    if (self && (always || forwardEnabled != forwardEnabled_)) {
         forwardEnabled_ = forwardEnabled;
         EmitCommandState(CSC_NAVIGATEFORWARD, forwardEnabled);
+    }
+}
+
+void BrowserBase::LoadBegan(bool backEnabled, bool forwardEnabled)
+{
+    QPointer<BrowserBase> self(this);
+    const bool wasBusy = busy_;
+    busy_ = true;
+    if (!wasBusy) {
+        if (WebBrowserEvents *sink = sink_) {
+            DeliveryScope scope;
+            sink->OnDownloadBegin();
+        }
+    }
+    if (self)
+        UpdateCommandStates(backEnabled, forwardEnabled, true);
+}
+
+void BrowserBase::LoadEnded()
+{
+    if (!busy_)
+        return;
+    busy_ = false;
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnDownloadComplete();
+    }
+}
+
+bool BrowserBase::AskPageDialog(const PageDialogRequest &request, QString *text)
+{
+    WebBrowserEvents *sink = sink_;
+    if (!sink)
+        return false;
+    DeliveryScope scope;
+    return sink->OnPageDialog(request, text);
+}
+
+bool BrowserBase::AskAuthentication(const AuthenticationRequest &request, QString &user, QString &password)
+{
+    WebBrowserEvents *sink = sink_;
+    if (!sink)
+        return false;
+    DeliveryScope scope;
+    return sink->OnAuthenticate(request, user, password);
+}
+
+bool BrowserBase::AskCertificateError(const CertificateErrorInfo &error)
+{
+    WebBrowserEvents *sink = sink_;
+    if (!sink)
+        return false;
+    DeliveryScope scope;
+    return sink->OnCertificateError(error);
+}
+
+QStringList BrowserBase::AskFiles(const FileChooserRequest &request)
+{
+    WebBrowserEvents *sink = sink_;
+    if (!sink)
+        return QStringList();
+    DeliveryScope scope;
+    return sink->OnChooseFiles(request);
+}
+
+bool BrowserBase::AskPermission(const QUrl &origin, PagePermission permission)
+{
+    WebBrowserEvents *sink = sink_;
+    if (!sink)
+        return false;
+    DeliveryScope scope;
+    return sink->OnPermissionRequest(origin, permission);
+}
+
+void BrowserBase::ReportFullScreen(bool fullScreen)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnFullScreenChange(fullScreen);
+    }
+}
+
+void BrowserBase::HandOverDownload(Download *download)
+{
+    WebBrowserEvents *sink = sink_;
+    if (!sink) {
+        download->Cancel();
+        delete download;
+        return;
+    }
+    DeliveryScope scope;
+    sink->OnFileDownload(download);
+}
+
+void BrowserBase::ReportFindResult(const QString &text, int matches)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnFindResult(text, matches);
+    }
+}
+
+void BrowserBase::ReportPrintFinished(bool ok, const QString &error)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnPrintFinished(ok, error);
     }
 }
 

@@ -78,6 +78,26 @@ public:
     // A main-frame navigation is about to begin here; returns cancel.
     bool RaiseBeforeNavigate(const QString &url);
 
+    // Loading begins / ends (finished, failed or stopped). Begin raises
+    // DownloadBegin and, as the IE control does after every navigation, the
+    // real back and forward states; End raises DownloadComplete once per
+    // Begin. Both keep Busy.
+    void LoadBegan(bool backEnabled, bool forwardEnabled);
+    void LoadEnded();
+
+    // The host services (see WebBrowser.h). Without a sink each refuses.
+    bool AskPageDialog(const PageDialogRequest &request, QString *text);
+    bool AskAuthentication(const AuthenticationRequest &request, QString &user, QString &password);
+    bool AskCertificateError(const CertificateErrorInfo &error);
+    QStringList AskFiles(const FileChooserRequest &request);
+    bool AskPermission(const QUrl &origin, PagePermission permission);
+    void ReportFullScreen(bool fullScreen);
+    // Hands a transfer to the host, which owns it from then on; without a
+    // sink the transfer is cancelled and deleted.
+    void HandOverDownload(Download *download);
+    void ReportFindResult(const QString &text, int matches);
+    void ReportPrintFinished(bool ok, const QString &error);
+
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher
     // reports about:blank itself.
@@ -106,7 +126,8 @@ protected:
     }
 
     void SetBusy(bool busy) { busy_ = busy; }
-    void UpdateCommandStates(bool backEnabled, bool forwardEnabled);
+    // Reports back/forward when they changed; `always` reports both anyway.
+    void UpdateCommandStates(bool backEnabled, bool forwardEnabled, bool always = false);
     // Stops every event: the destructors of the engine classes call it first.
     void Detach()
     {
