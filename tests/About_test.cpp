@@ -61,6 +61,11 @@ TEST_F(AboutTest, ShowsBothEngineVersions)
     EXPECT_EQ(box.windowTitle(), QStringLiteral("バージョン情報"));
     EXPECT_TRUE(box.OKButton->isDefault());
     EXPECT_EQ(box.size(), QSize(274, 180));
+    // The folder in use: here the program folder, a portable copy's own.
+    const QString folder = QString::fromStdString(dir.Path() + "/");
+    EXPECT_EQ(box.lblDataFolder->text(), QStringLiteral("保存先：") + folder);
+    EXPECT_EQ(box.lblDataFolder->toolTip(), folder);
+    EXPECT_LE(box.lblDataFolder->geometry().right(), box.Panel1->width());
 }
 
 TEST_F(AboutTest, MissingGeckoModuleIsNoError)

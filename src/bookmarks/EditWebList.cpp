@@ -68,7 +68,7 @@ Tfrm_WebList::Tfrm_WebList(QWidget *parent)
 void Tfrm_WebList::FormCreate()
 {
     lblName->clear();
-    const std::string appDir = Main() ? Main()->AppDir() : ProgramFolder();
+    const std::string appDir = Main() ? Main()->AppDir() : DataFolder();
     listDir_ = ToQ(appDir) + QStringLiteral("WebList");
 }
 

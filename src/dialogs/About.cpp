@@ -26,6 +26,23 @@ QLabel *MakeLabel(const QString &text, QWidget *parent, int left, int top)
 }
 
 const QString kVersionPrefix = QStringLiteral("Version：");
+const QString kDataFolderPrefix = QStringLiteral("保存先：");
+
+// Where the settings, lists and bookmarks are kept, shortened in the middle
+// to the panel's width; the whole path is in the tool tip.
+QLabel *MakeDataFolderLabel(const std::string &folder, QWidget *panel)
+{
+    const QString path = ToQ(folder);
+    auto *label = new QLabel(panel);
+    label->setObjectName(QStringLiteral("lblDataFolder"));
+    label->move(11, 112);
+    const int room = panel->width() - 11 - 8 - label->fontMetrics().horizontalAdvance(kDataFolderPrefix);
+    label->setText(kDataFolderPrefix + label->fontMetrics().elidedText(path, Qt::ElideMiddle, room));
+    label->setToolTip(path);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->adjustSize();
+    return label;
+}
 
 } // namespace
 
@@ -87,7 +104,8 @@ TAboutBox::TAboutBox(QWidget *parent)
 // the standard error box; lines not reached keep their designed texts.
 void TAboutBox::FormCreate()
 {
-    const std::string appDir = Main() ? Main()->AppDir() : ProgramFolder();
+    const std::string appDir = Main() ? Main()->AppDir() : DataFolder();
+    lblDataFolder = MakeDataFolderLabel(appDir, Panel1);
     Guarded([&] {
         const std::string mozPath = SettingsFile(appDir + "config.ini").Read(keys::MozPath);
 

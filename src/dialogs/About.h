@@ -26,6 +26,7 @@ public:
     QLabel *Label3;
     QLabel *Label4;
     QLabel *Label5;
+    QLabel *lblDataFolder; // the data folder in use
     QPushButton *OKButton;
     TOtVersInfo OtVersInfo1;
     TOtVersInfo OtVersInfo2;

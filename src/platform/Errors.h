@@ -25,6 +25,9 @@ namespace msg {
 inline constexpr const char *CannotOpenFile = "ファイル %s は開けません";
 inline constexpr const char *CannotCreateFile = "ファイル %s を作成できません";
 inline constexpr const char *CannotWriteSettings = "%s に書き込めません";
+// A later start found an Orvex running on the data folder %s that took
+// nothing.
+inline constexpr const char *RunningCopyNotAnswering = "%s を使う Orvex が起動していますが、応答しません";
 inline constexpr const char *NotAnInteger = "'%s' は整数ではありません";
 // %0:s is the mask, %1:d the 1-based position of the offending character.
 inline constexpr const char *InvalidMask = "%1:d 番目の文字（'%0:s'）は正しくないマスク文字です";

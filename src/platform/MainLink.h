@@ -12,7 +12,7 @@ namespace orvex {
 class MainLink {
 public:
     virtual ~MainLink() = default;
-    virtual std::string AppDir() const = 0;             // program folder with trailing "/"
+    virtual std::string AppDir() const = 0;             // data folder with trailing "/"
     virtual QWidget *Window() = 0;                      // owner for dialogs
     virtual void SetGeckoItemEnabled(bool enabled) = 0; // the "Gekko" engine item
     virtual void ApplyTabWidth(int width) = 0;          // fixed tab width in pixels

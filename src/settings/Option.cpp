@@ -307,7 +307,7 @@ void Tfrm_Option::BuildTabPage()
 // usable with what was loaded so far.
 void Tfrm_Option::FormCreate()
 {
-    AppDir = Main() ? Main()->AppDir() : ProgramFolder();
+    AppDir = Main() ? Main()->AppDir() : DataFolder();
     Guarded([this] {
         Loading();
         const std::vector<std::string> lines = LoadLineList(AppDir + "CloseURL.txt");

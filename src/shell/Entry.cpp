@@ -4,11 +4,18 @@
 #include "bookmarks/EditWebList.h"
 #include "browser/tmpWeb.h"
 #include "dialogs/About.h"
+#include "platform/Errors.h"
+#include "platform/ProgramFolder.h"
+#include "platform/UiServices.h"
 #include "settings/Option.h"
 #include "shell/Main.h"
+#include "shell/SingleInstance.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
+#include <QIcon>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -85,13 +92,70 @@ void ScheduleScreenshot(TMainForm *form)
     });
 }
 
+// The icon the program carries (none in the tests, which lack it).
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString file = QStringLiteral(":/orvex/orvex-%1.png").arg(size);
+        if (QFileInfo::exists(file))
+            icon.addFile(file, QSize(size, size));
+    }
+    return icon;
+}
+
 } // namespace
+
+QStringList CommandLineAddresses(const QStringList &arguments, const QString &workingFolder)
+{
+    QStringList addresses;
+    for (const QString &argument : arguments) {
+        const QString name = argument.trimmed();
+        const QFileInfo file(QDir(workingFolder), name);
+        const bool relativeFile = !name.isEmpty() && QDir::isRelativePath(name) && file.exists();
+        addresses << (relativeFile ? QDir::cleanPath(file.absoluteFilePath()) : argument);
+    }
+    return addresses;
+}
+
+void OpenHandedOver(TMainForm &form, const QStringList &addresses)
+{
+    Guarded([&] {
+        for (const QString &address : addresses)
+            form.OpenNewWindow(QStringLiteral("londing"), address);
+    });
+    if (form.isMinimized())
+        form.showNormal();
+    form.raise();
+    form.activateWindow();
+}
 
 int RunOrvex(int argc, char **argv)
 {
     PrepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvex"));
+    QApplication::setDesktopFileName(QStringLiteral("orvex"));
+    QApplication::setWindowIcon(ProgramIcon());
+
+    const QStringList params = CommandLineAddresses(QApplication::arguments().mid(1), QDir::currentPath());
+    const std::string dataFolder = DataFolder();
+    // One Orvex per data folder: a later start gives its addresses to the
+    // running one and ends.
+    SingleInstance instance(dataFolder);
+    switch (instance.Start(params)) {
+    case SingleInstance::Role::First:
+        break;
+    case SingleInstance::Role::HandedOver:
+        return 0;
+    case SingleInstance::Role::NoAnswer:
+        ShowErrorBox(ToQ(FormatMessage(msg::RunningCopyNotAnswering, dataFolder)));
+        return 1;
+    }
+    // The bookmark file is found in the working directory: an installed
+    // Orvex starts in its data folder, where its bookmark file lives.
+    if (dataFolder != ProgramFolder())
+        QDir::setCurrent(ToQ(dataFolder));
     ChooseQuickBackend();
 
     // The design's UI font, drawn by a metric-compatible Japanese font.
@@ -101,8 +165,9 @@ int RunOrvex(int argc, char **argv)
     QFont font(uiFont, 9);
     QApplication::setFont(font);
 
-    const QStringList params = QApplication::arguments().mid(1);
     auto *mainForm = new TMainForm(params);
+    QObject::connect(&instance, &SingleInstance::AddressesReceived, mainForm,
+                     [mainForm](const QStringList &addresses) { OpenHandedOver(*mainForm, addresses); });
     // Scheduled first, so a message box at start-up cannot hold the picture back.
     ScheduleScreenshot(mainForm);
     // Made hidden at start-up: its loading sets the Gecko engine item.

@@ -2,7 +2,11 @@
 // the dialogs made at start-up, in their order, and runs the message loop.
 #pragma once
 
+#include <QStringList>
+
 namespace orvex {
+
+class TMainForm;
 
 int RunOrvex(int argc, char **argv);
 
@@ -15,5 +19,15 @@ void PrepareEnvironment();
 // is a software renderer; runs once the application object exists, before
 // the first engine view is made.
 void ChooseQuickBackend();
+
+// The command-line arguments as addresses: a relative name of an existing
+// file becomes its full path in `workingFolder`, so that it still names that
+// file after the working directory changes or in another running Orvex;
+// every other argument stays as it is.
+QStringList CommandLineAddresses(const QStringList &arguments, const QString &workingFolder);
+
+// Addresses handed over by a later start open as the command line's do, each
+// in a new window in their order; then the main window comes to the front.
+void OpenHandedOver(TMainForm &form, const QStringList &addresses);
 
 } // namespace orvex

@@ -519,7 +519,9 @@ void TMainForm::ArrangeIcons()
 void TMainForm::FormCreate()
 {
     FirstResize = true;
-    AppDirPath = ProgramFolder();
+    // The program's files live in the data folder: the program folder of a
+    // portable copy, the user's folder of an installed one.
+    AppDirPath = DataFolder();
     WinCount = -1;
     WinTags.clear();
     BandPositionRead();

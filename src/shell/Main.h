@@ -56,7 +56,7 @@ public:
     QStringList WinTags;
     bool TabClosing = false;
     ClosedList closedList;
-    std::string AppDirPath;
+    std::string AppDirPath; // the data folder (DataFolder), with its trailing "/"
     ChildState childWinState = ChildState::Normal;
     uint8_t mojiSize = 2;
 

@@ -1,0 +1,233 @@
+#include "shell/SingleInstance.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <QtEndian>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvex {
+
+namespace {
+
+// A request: "ORVX", the payload's size, then per address its UTF-8 length
+// and bytes, all sizes as 32-bit big-endian numbers. The answer is "K".
+const QByteArray kMagic = QByteArrayLiteral("ORVX");
+constexpr char kAnswer = 'K';
+constexpr quint32 kMaxPayload = 1 << 20;
+
+// Room for "/orvex-" + 16 hexadecimal digits + ".lock" in a socket address,
+// which holds 107 bytes.
+constexpr size_t kMaxRuntimeFolder = 80;
+
+void AppendSize(QByteArray &bytes, quint32 size)
+{
+    char raw[4];
+    qToBigEndian(size, raw);
+    bytes.append(raw, 4);
+}
+
+quint32 SizeAt(const QByteArray &bytes, int offset)
+{
+    return qFromBigEndian<quint32>(bytes.constData() + offset);
+}
+
+QByteArray EncodeRequest(const QStringList &addresses)
+{
+    QByteArray payload;
+    for (const QString &address : addresses) {
+        const QByteArray text = address.toUtf8();
+        AppendSize(payload, static_cast<quint32>(text.size()));
+        payload += text;
+    }
+    QByteArray request = kMagic;
+    AppendSize(request, static_cast<quint32>(payload.size()));
+    return request + payload;
+}
+
+// False when the payload does not hold whole addresses.
+bool DecodePayload(const QByteArray &payload, QStringList &addresses)
+{
+    int at = 0;
+    while (at < payload.size()) {
+        if (payload.size() - at < 4)
+            return false;
+        const quint32 size = SizeAt(payload, at);
+        at += 4;
+        if (size > static_cast<quint32>(payload.size() - at))
+            return false;
+        addresses << QString::fromUtf8(payload.constData() + at, static_cast<int>(size));
+        at += static_cast<int>(size);
+    }
+    return true;
+}
+
+// A folder of this user's that no one else may enter.
+bool IsPrivateFolder(const std::string &path)
+{
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
+std::string SingleInstance::RuntimeFolder()
+{
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && std::string(runtime).size() < kMaxRuntimeFolder &&
+        IsPrivateFolder(runtime))
+        return std::string(runtime) + "/";
+    const std::string own = "/tmp/orvex-" + std::to_string(geteuid());
+    if (mkdir(own.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return IsPrivateFolder(own) ? own + "/" : std::string();
+}
+
+SingleInstance::SingleInstance(const std::string &dataFolder, const std::string &runtimeFolder,
+                               QObject *parent)
+    : QObject(parent)
+{
+    const std::string runtime = runtimeFolder.empty() ? RuntimeFolder() : runtimeFolder;
+    if (runtime.empty())
+        return;
+    // The same folder reached by another spelling is the same data folder.
+    QString folder = QFileInfo(QString::fromStdString(dataFolder)).canonicalFilePath();
+    if (folder.isEmpty())
+        folder = QString::fromStdString(dataFolder);
+    const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex();
+    serverPath_ =
+        QString::fromStdString(runtime) + QStringLiteral("orvex-") + QString::fromLatin1(hash.left(16));
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (server_)
+        server_->close(); // removes the socket file
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+}
+
+SingleInstance::Role SingleInstance::Start(const QStringList &addresses, int timeoutMs)
+{
+    // Without a private runtime folder there is nowhere safe to meet.
+    if (serverPath_.isEmpty())
+        return Role::First;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (TryLock()) {
+            Listen();
+            return Role::First;
+        }
+        switch (HandOver(addresses, static_cast<int>(qMax<qint64>(1, timeoutMs - clock.elapsed())))) {
+        case Delivery::Taken:
+            return Role::HandedOver;
+        case Delivery::Unanswered:
+            return Role::NoAnswer;
+        case Delivery::NotReached:
+            break;
+        }
+        if (clock.elapsed() >= timeoutMs)
+            return Role::NoAnswer;
+        // The running one may still be starting its server, or be ending.
+        QThread::msleep(100);
+    }
+}
+
+// The lock is held for the life of the process and released by the system
+// however the process ends, so a lock that can be taken means no running
+// Orvex uses the data folder.
+bool SingleInstance::TryLock()
+{
+    const QByteArray path = QFile::encodeName(LockPath());
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    lockFd_ = fd;
+    return true;
+}
+
+void SingleInstance::Listen()
+{
+    // Under the lock, a socket file still there was left by an Orvex that was
+    // killed: nobody listens on it any more.
+    QLocalServer::removeServer(serverPath_);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(serverPath_)) {
+        std::fprintf(stderr, "orvex: %s: %s\n", qPrintable(serverPath_), qPrintable(server_->errorString()));
+        return;
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadRequest(socket); });
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            ReadRequest(socket);
+        }
+    });
+}
+
+void SingleInstance::ReadRequest(QLocalSocket *socket)
+{
+    const QByteArray head = socket->peek(8);
+    if (head.size() < 8)
+        return;
+    const quint32 size = SizeAt(head, 4);
+    if (!head.startsWith(kMagic) || size > kMaxPayload) {
+        socket->abort();
+        return;
+    }
+    if (socket->bytesAvailable() < 8 + static_cast<qint64>(size))
+        return;
+    socket->read(8);
+    QStringList addresses;
+    if (!DecodePayload(socket->read(size), addresses)) {
+        socket->abort();
+        return;
+    }
+    socket->write(&kAnswer, 1);
+    socket->flush();
+    socket->disconnectFromServer();
+    emit AddressesReceived(addresses);
+}
+
+// Taken once the running one answered. An answer comes before the addresses
+// are opened, so a request dropped unanswered was not opened and may be sent
+// again; one left waiting on a live connection is not sent twice.
+SingleInstance::Delivery SingleInstance::HandOver(const QStringList &addresses, int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverPath_);
+    if (!socket.waitForConnected(qMin(timeoutMs, 1000)))
+        return Delivery::NotReached;
+    socket.write(EncodeRequest(addresses));
+    QElapsedTimer clock;
+    clock.start();
+    while (socket.bytesAvailable() < 1 && socket.state() == QLocalSocket::ConnectedState &&
+           clock.elapsed() < timeoutMs) {
+        if (socket.bytesToWrite() > 0)
+            socket.waitForBytesWritten(50);
+        else
+            socket.waitForReadyRead(50);
+    }
+    char answer = 0;
+    if (socket.read(&answer, 1) == 1 && answer == kAnswer)
+        return Delivery::Taken;
+    return socket.state() == QLocalSocket::ConnectedState ? Delivery::Unanswered : Delivery::NotReached;
+}
+
+} // namespace orvex

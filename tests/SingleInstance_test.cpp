@@ -1,0 +1,179 @@
+// One running Orvex per data folder: the first start listens, a later one
+// hands its addresses over (from another thread here, as from another
+// process) and the main window opens them; a socket left by a killed Orvex
+// does not stand in the way.
+#include "browser/ChildForm.h"
+#include "shell/Entry.h"
+#include "shell/Main.h"
+#include "shell/SingleInstance.h"
+#include "support/MainHarness.h"
+#include "support/QtApp.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+using namespace orvex;
+using namespace orvex::test;
+using Role = SingleInstance::Role;
+
+namespace {
+
+// A later start with its own SingleInstance, run on another thread while this
+// one keeps the event loop going, as the running Orvex does.
+Role StartLater(const std::string &data, const std::string &runtime, const QStringList &addresses,
+                int timeoutMs = 5000)
+{
+    Role role = Role::NoAnswer;
+    std::unique_ptr<QThread> later(QThread::create([&] {
+        SingleInstance instance(data, runtime);
+        role = instance.Start(addresses, timeoutMs);
+    }));
+    later->start();
+    while (!later->wait(0))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return role;
+}
+
+// What an instance was handed, one list per later start.
+struct Received {
+    explicit Received(SingleInstance &instance)
+    {
+        QObject::connect(&instance, &SingleInstance::AddressesReceived,
+                         [this](const QStringList &addresses) { lists.push_back(addresses); });
+    }
+    std::vector<QStringList> lists;
+};
+
+struct Runtime {
+    Runtime() { EnsureQApp(); }
+    TempFolder folder;
+    std::string Path() const { return folder.Path() + "/"; }
+};
+
+TEST(SingleInstance, LaterStartHandsItsAddressesToTheFirstOfItsDataFolderOnly)
+{
+    Runtime runtime;
+    TempFolder dataA, dataB;
+    SingleInstance first(dataA.Path() + "/", runtime.Path());
+    Received received(first);
+    ASSERT_EQ(first.Start({"ignored"}), Role::First);
+
+    const QStringList addresses{"https://127.0.0.1:8443/a?x=1&y=2", "", "/tmp/ページ.html"};
+    EXPECT_EQ(StartLater(dataA.Path() + "/", runtime.Path(), addresses), Role::HandedOver);
+    ASSERT_EQ(received.lists.size(), 1u);
+    EXPECT_EQ(received.lists[0], addresses);
+    // The same folder by another spelling is the same data folder.
+    EXPECT_EQ(StartLater(dataA.Path() + "/./", runtime.Path(), {}), Role::HandedOver);
+    ASSERT_EQ(received.lists.size(), 2u);
+    EXPECT_TRUE(received.lists[1].isEmpty());
+
+    // Another data folder runs an Orvex of its own.
+    SingleInstance other(dataB.Path() + "/", runtime.Path());
+    EXPECT_EQ(other.Start({}), Role::First);
+    EXPECT_NE(other.ServerPath(), first.ServerPath());
+}
+
+TEST(SingleInstance, AfterTheFirstEndsOrIsKilledTheNextStartRuns)
+{
+    Runtime runtime;
+    TempFolder data;
+    QString server;
+    {
+        SingleInstance first(data.Path() + "/", runtime.Path());
+        ASSERT_EQ(first.Start({}), Role::First);
+        server = first.ServerPath();
+    }
+    EXPECT_EQ(StartLater(data.Path() + "/", runtime.Path(), {"x"}, 300), Role::First);
+
+    // A killed Orvex leaves its lock file and a socket file nobody listens on.
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(server);
+    ASSERT_LT(static_cast<size_t>(path.size()), sizeof address.sun_path);
+    memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    listen(fd, 1);
+    close(fd);
+    ASSERT_TRUE(QFile::exists(server));
+
+    SingleInstance next(data.Path() + "/", runtime.Path());
+    Received received(next);
+    ASSERT_EQ(next.Start({}), Role::First);
+    EXPECT_EQ(StartLater(data.Path() + "/", runtime.Path(), {"http://a/"}), Role::HandedOver);
+    EXPECT_EQ(received.lists, std::vector<QStringList>{{"http://a/"}});
+}
+
+TEST(SingleInstance, RunningCopyThatNeverAnswersIsReported)
+{
+    Runtime runtime;
+    TempFolder data;
+    // Holds the lock and takes the connection, but its event loop never
+    // runs while the later start waits.
+    SingleInstance hung(data.Path() + "/", runtime.Path());
+    ASSERT_EQ(hung.Start({}), Role::First);
+    SingleInstance later(data.Path() + "/", runtime.Path());
+    EXPECT_EQ(later.Start({"http://a/"}, 400), Role::NoAnswer);
+}
+
+TEST(SingleInstance, RuntimeFolderIsPrivateAndShortEnoughForASocketName)
+{
+    TempFolder longName;
+    const std::string deep = longName.Path() + "/" + std::string(90, 'r');
+    mkdir(deep.c_str(), 0700);
+    const char *old = getenv("XDG_RUNTIME_DIR");
+    const std::string saved = old ? old : "";
+    setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
+    const std::string fallback = "/tmp/orvex-" + std::to_string(geteuid()) + "/";
+    EXPECT_EQ(SingleInstance::RuntimeFolder(), fallback);
+    chmod(longName.Path().c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", longName.Path().c_str(), 1);
+    EXPECT_EQ(SingleInstance::RuntimeFolder(), longName.Path() + "/");
+    chmod(longName.Path().c_str(), 0755); // open to others: not used
+    EXPECT_EQ(SingleInstance::RuntimeFolder(), fallback);
+    if (old)
+        setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(SingleInstance, HandedOverAddressesOpenAsTheCommandLinesDoInOrder)
+{
+    MainHarness h;
+    h.Start();
+    h.form->FileNew1Execute();
+    TempFolder runtime;
+    SingleInstance first(h.AppDir(), runtime.Path() + "/");
+    QObject::connect(&first, &SingleInstance::AddressesReceived, h.form,
+                     [&h](const QStringList &addresses) { OpenHandedOver(*h.form, addresses); });
+    ASSERT_EQ(first.Start({}), Role::First);
+
+    ASSERT_EQ(StartLater(h.AppDir(), runtime.Path() + "/", {"http://a/", "file:///tmp/b.html"}),
+              Role::HandedOver);
+    h.Pump();
+    ASSERT_EQ(h.form->ChildCount(), 3);
+    for (int i : {1, 2})
+        EXPECT_EQ(h.Child(i)->windowTitle(), QStringLiteral("londing"));
+    EXPECT_TRUE(h.EngineOf(h.Child(1))->Called("Navigate(http://a/)"));
+    EXPECT_TRUE(h.EngineOf(h.Child(2))->Called("Navigate(file:///tmp/b.html)"));
+}
+
+TEST(SingleInstance, RelativeFileArgumentsBecomeFullPathsOthersStayAsGiven)
+{
+    TempFolder cwd;
+    cwd.Write("page.html", "<p>");
+    const QString folder = QString::fromStdString(cwd.Path());
+    const QStringList given{"page.html", "./page.html", "missing.html", "http://x/", "about:blank",
+                            "",          "/etc"};
+    const QStringList expected{
+        folder + "/page.html", folder + "/page.html", "missing.html", "http://x/", "about:blank", "", "/etc"};
+    EXPECT_EQ(CommandLineAddresses(given, folder), expected);
+}
+
+} // namespace
