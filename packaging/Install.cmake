@@ -41,7 +41,14 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/orvex.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvex)
+
+# The desktop entry is checked where the desktop's own validator is at hand.
+find_program(ORVEX_DESKTOP_FILE_VALIDATE desktop-file-validate)
+if(ORVEX_TESTS AND ORVEX_DESKTOP_FILE_VALIDATE)
+  add_test(NAME DesktopEntry.IsValid
+    COMMAND ${ORVEX_DESKTOP_FILE_VALIDATE} ${PROJECT_SOURCE_DIR}/packaging/orvex.desktop)
+endif()
 
 # The Debian package: `cpack -G DEB` in the build folder makes
 # orvex_<version>_<arch>.deb. The libraries the program and its modules link
@@ -54,12 +61,10 @@ set(CPACK_PACKAGE_NAME orvex)
 set(CPACK_PACKAGE_VENDOR "Orvex")
 set(CPACK_PACKAGE_CONTACT "Orvex developers <orvex@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "web browser with a Japanese user interface and two engines")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Orvex holds any number of browser windows in one main window, mirrored by a\n"
-  "tab bar; each window shows its page in QtWebEngine or in the Gecko engine\n"
-  "module, chosen when it opens. Bookmarks, web lists, pop-up blocking and\n"
-  "recently closed pages come with it.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION "Orvex holds any number of browser windows in one main window, mirrored by a
+tab bar; each window shows its page in QtWebEngine or in the Gecko engine
+module, chosen when it opens. Bookmarks, web lists, pop-up blocking and
+recently closed pages come with it.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)

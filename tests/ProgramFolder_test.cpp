@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +35,28 @@ int EntriesIn(const std::string &folder)
     }
     return count;
 }
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::string &value) : name_(name)
+    {
+        if (const char *old = getenv(name))
+            old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char *name_;
+    std::optional<std::string> old_;
+};
 
 bool Exists(const std::string &path)
 {
@@ -65,6 +88,7 @@ struct Folders {
     {
         program.Write("config.ini", "[General]\r\nLastEngine=Gecko\r\n");
         program.Write("CloseURL.txt", "*ads*\r\n");
+        program.Write("Close.txt", "http://closed/\r\n");
         program.Write("BookMark.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><bookmark/>");
         program.Write("iexplore.so", "module");
         mkdir(program.File("WebList").c_str(), 0755);
@@ -80,11 +104,11 @@ void ExpectSeeded(const Folders &f, const std::string &data)
     ASSERT_EQ(data, f.User());
     EXPECT_EQ(Bytes(data + "config.ini"), f.program.Read("config.ini"));
     EXPECT_EQ(Bytes(data + "CloseURL.txt"), f.program.Read("CloseURL.txt"));
+    EXPECT_EQ(Bytes(data + "Close.txt"), f.program.Read("Close.txt"));
     EXPECT_EQ(Bytes(data + "BookMark.xml"), f.program.Read("BookMark.xml"));
     EXPECT_EQ(Bytes(data + "WebList/news.wlf"), "http://a/\r\n");
     // Only the program's files: no modules, no left-over seeding folder.
     EXPECT_FALSE(Exists(data + "iexplore.so"));
-    EXPECT_FALSE(Exists(data + "Close.txt"));
     EXPECT_EQ(EntriesIn(f.Config()), 1) << "no seeding folder is left behind";
     struct stat st {};
     ASSERT_EQ(stat(data.c_str(), &st), 0);
@@ -98,11 +122,10 @@ TEST(DataFolder, WritableProgramFolderStaysTheDataFolder)
     EXPECT_FALSE(Exists(f.Config()));
 
     // DataFolder() follows the program folder in use.
-    setenv("XDG_CONFIG_HOME", f.Config().c_str(), 1);
+    const ScopedEnv config("XDG_CONFIG_HOME", f.Config());
     SetProgramFolderOverride(f.Program());
     EXPECT_EQ(DataFolder(), f.Program());
     SetProgramFolderOverride("");
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(DataFolder, InstalledCopySeedsTheUsersFolderOnceAndKeepsItsChanges)
@@ -134,7 +157,7 @@ TEST(DataFolder, ReadOnlyProgramFolderSeedsTheUsersFolder)
         chmod(path.c_str(), 0555);
     for (const std::string &path : {f.home.Path(), f.Config()})
         chmod(path.c_str(), 0777);
-    for (const char *file : {"config.ini", "CloseURL.txt", "BookMark.xml", "WebList/news.wlf"})
+    for (const char *file : {"config.ini", "CloseURL.txt", "Close.txt", "BookMark.xml", "WebList/news.wlf"})
         chmod(f.program.File(file).c_str(), 0444);
 
     const pid_t child = fork();
@@ -149,25 +172,22 @@ TEST(DataFolder, ReadOnlyProgramFolderSeedsTheUsersFolder)
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0);
     ExpectSeeded(f, f.User());
-    EXPECT_EQ(f.program.Names().size(), 5u) << "nothing is written beside the program";
-    chmod(f.program.Path().c_str(), 0755);
+    EXPECT_EQ(f.program.Names().size(), 6u) << "nothing is written beside the program";
+    chmod(f.program.File("WebList").c_str(), 0755);
 }
 
 TEST(DataFolder, ConfigurationHomeFollowsTheXdgRules)
 {
-    const char *oldHome = getenv("HOME");
-    const std::string home = oldHome ? oldHome : "";
-    setenv("HOME", "/home/someone", 1);
-    setenv("XDG_CONFIG_HOME", "/srv/conf", 1);
-    EXPECT_EQ(orvex::UserConfigHome(), "/srv/conf/");
+    const ScopedEnv home("HOME", "/home/someone");
+    {
+        const ScopedEnv config("XDG_CONFIG_HOME", "/srv/conf");
+        EXPECT_EQ(orvex::UserConfigHome(), "/srv/conf/");
+    }
     // A relative or empty value is not valid and is ignored.
-    setenv("XDG_CONFIG_HOME", "conf", 1);
-    EXPECT_EQ(orvex::UserConfigHome(), "/home/someone/.config/");
-    setenv("XDG_CONFIG_HOME", "", 1);
-    EXPECT_EQ(orvex::UserConfigHome(), "/home/someone/.config/");
-    unsetenv("XDG_CONFIG_HOME");
-    if (oldHome)
-        setenv("HOME", home.c_str(), 1);
+    for (const char *invalid : {"conf", ""}) {
+        const ScopedEnv config("XDG_CONFIG_HOME", invalid);
+        EXPECT_EQ(orvex::UserConfigHome(), "/home/someone/.config/") << invalid;
+    }
 }
 
 } // namespace
