@@ -50,75 +50,70 @@ struct Received {
     std::vector<QStringList> lists;
 };
 
-struct Runtime {
-    Runtime() { EnsureQApp(); }
-    TempFolder folder;
-    std::string Path() const { return folder.Path() + "/"; }
+// A runtime folder of the test's own, in which the instances meet.
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    SingleInstanceTest() { EnsureQApp(); }
+    TempFolder runtimeFolder;
+    std::string Runtime() const { return runtimeFolder.Path() + "/"; }
 };
 
-TEST(SingleInstance, LaterStartHandsItsAddressesToTheFirstOfItsDataFolderOnly)
+TEST_F(SingleInstanceTest, LaterStartHandsItsAddressesToTheFirstOfItsDataFolderOnly)
 {
-    Runtime runtime;
     TempFolder dataA, dataB;
-    SingleInstance first(dataA.Path() + "/", runtime.Path());
+    SingleInstance first(dataA.Path() + "/", Runtime());
     Received received(first);
     ASSERT_EQ(first.Start({"ignored"}), Role::First);
 
     const QStringList addresses{"https://127.0.0.1:8443/a?x=1&y=2", "", "/tmp/ページ.html"};
-    EXPECT_EQ(StartLater(dataA.Path() + "/", runtime.Path(), addresses), Role::HandedOver);
+    EXPECT_EQ(StartLater(dataA.Path() + "/", Runtime(), addresses), Role::HandedOver);
     ASSERT_EQ(received.lists.size(), 1u);
     EXPECT_EQ(received.lists[0], addresses);
     // The same folder by another spelling is the same data folder.
-    EXPECT_EQ(StartLater(dataA.Path() + "/./", runtime.Path(), {}), Role::HandedOver);
+    EXPECT_EQ(StartLater(dataA.Path() + "/./", Runtime(), {}), Role::HandedOver);
     ASSERT_EQ(received.lists.size(), 2u);
     EXPECT_TRUE(received.lists[1].isEmpty());
 
     // Another data folder runs an Orvex of its own.
-    SingleInstance other(dataB.Path() + "/", runtime.Path());
+    SingleInstance other(dataB.Path() + "/", Runtime());
     EXPECT_EQ(other.Start({}), Role::First);
     EXPECT_NE(other.ServerPath(), first.ServerPath());
 }
 
-TEST(SingleInstance, AfterTheFirstEndsOrIsKilledTheNextStartRuns)
+TEST_F(SingleInstanceTest, AfterTheFirstEndsOrIsKilledTheNextStartRuns)
 {
-    Runtime runtime;
     TempFolder data;
     QString server;
     {
-        SingleInstance first(data.Path() + "/", runtime.Path());
+        SingleInstance first(data.Path() + "/", Runtime());
         ASSERT_EQ(first.Start({}), Role::First);
         server = first.ServerPath();
     }
-    EXPECT_EQ(StartLater(data.Path() + "/", runtime.Path(), {"x"}, 300), Role::First);
+    EXPECT_EQ(StartLater(data.Path() + "/", Runtime(), {"x"}, 300), Role::First);
 
     // A killed Orvex leaves its lock file and a socket file nobody listens on.
+    sockaddr_un address{AF_UNIX, {}};
+    qstrncpy(address.sun_path, QFile::encodeName(server).constData(), sizeof address.sun_path);
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(server);
-    ASSERT_LT(static_cast<size_t>(path.size()), sizeof address.sun_path);
-    memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
     ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    listen(fd, 1);
     close(fd);
     ASSERT_TRUE(QFile::exists(server));
 
-    SingleInstance next(data.Path() + "/", runtime.Path());
+    SingleInstance next(data.Path() + "/", Runtime());
     Received received(next);
     ASSERT_EQ(next.Start({}), Role::First);
-    EXPECT_EQ(StartLater(data.Path() + "/", runtime.Path(), {"http://a/"}), Role::HandedOver);
+    EXPECT_EQ(StartLater(data.Path() + "/", Runtime(), {"http://a/"}), Role::HandedOver);
     EXPECT_EQ(received.lists, std::vector<QStringList>{{"http://a/"}});
 }
 
-TEST(SingleInstance, RunningCopyThatNeverAnswersIsReported)
+TEST_F(SingleInstanceTest, RunningCopyThatNeverAnswersIsReported)
 {
-    Runtime runtime;
     TempFolder data;
     // Holds the lock and takes the connection, but its event loop never
     // runs while the later start waits.
-    SingleInstance hung(data.Path() + "/", runtime.Path());
+    SingleInstance hung(data.Path() + "/", Runtime());
     ASSERT_EQ(hung.Start({}), Role::First);
-    SingleInstance later(data.Path() + "/", runtime.Path());
+    SingleInstance later(data.Path() + "/", Runtime());
     EXPECT_EQ(later.Start({"http://a/"}, 400), Role::NoAnswer);
 }
 
