@@ -5,6 +5,7 @@ ORVEX_PACKAGES=(
   qtbase5-dev qtwebengine5-dev libqt5webkit5-dev libxml2-dev
   libgtest-dev googletest
   xvfb xauth fonts-ipafont-gothic
+  qttranslations5-l10n
 )
 
 ensure_packages() {

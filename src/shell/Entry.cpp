@@ -2,6 +2,7 @@
 
 #include "bookmarks/BookMark.h"
 #include "bookmarks/EditWebList.h"
+#include "browser/Downloads.h"
 #include "browser/tmpWeb.h"
 #include "dialogs/About.h"
 #include "settings/Option.h"
@@ -9,10 +10,13 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QTimer>
+#include <QTranslator>
 #include <unistd.h>
 
 namespace orvex {
@@ -66,6 +70,22 @@ void ChooseQuickBackend()
         qputenv("QT_QUICK_BACKEND", "software");
 }
 
+QStringList LoadJapaneseTranslations()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    QStringList loaded;
+    for (const QString &name : {QStringLiteral("qtbase_ja"), QStringLiteral("qtwebengine_ja")}) {
+        auto *translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(name, folder) && QCoreApplication::installTranslator(translator)) {
+            loaded << name;
+        } else {
+            delete translator;
+        }
+    }
+    return loaded;
+}
+
 namespace {
 
 // Under a virtual display the run command asks for a picture of the main
@@ -92,6 +112,7 @@ int RunOrvex(int argc, char **argv)
     PrepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvex"));
+    LoadJapaneseTranslations();
     ChooseQuickBackend();
 
     // The design's UI font, drawn by a metric-compatible Japanese font.
@@ -117,6 +138,8 @@ int RunOrvex(int argc, char **argv)
     mainForm->show();
     const int result = app.exec();
 
+    // Transfers still running end before the engines' windows go.
+    ShutdownDownloads();
     delete mainForm;
     delete frm_WebList;
     frm_WebList = nullptr;

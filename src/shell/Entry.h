@@ -2,6 +2,8 @@
 // the dialogs made at start-up, in their order, and runs the message loop.
 #pragma once
 
+#include <QStringList>
+
 namespace orvex {
 
 int RunOrvex(int argc, char **argv);
@@ -15,5 +17,11 @@ void PrepareEnvironment();
 // is a software renderer; runs once the application object exists, before
 // the first engine view is made.
 void ChooseQuickBackend();
+
+// Japanese throughout: Japanese is the default locale (the engines take it
+// from there), and Qt's own Japanese texts (qtbase_ja, and qtwebengine_ja
+// where installed) are loaded, so the standard dialogs speak Japanese.
+// Returns the translation files loaded.
+QStringList LoadJapaneseTranslations();
 
 } // namespace orvex
