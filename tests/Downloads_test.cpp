@@ -3,6 +3,7 @@
 // nothing behind.
 #include "browser/ChildForm.h"
 #include "browser/Downloads.h"
+#include "browser/tmpWeb.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 #include "support/QtApp.h"
@@ -108,9 +109,9 @@ TEST_F(DownloadsTest, WrittenUnderATemporaryNameAndRenamedWhenComplete)
     EXPECT_EQ(ui.saveRequests[0].initialDir, DownloadManager::DefaultFolder());
     EXPECT_EQ(ui.saveRequests[0].fileName, QStringLiteral("report.pdf")); // the server's folders stripped
     EXPECT_EQ(probe->path, In("report.pdf.part"));
-    EXPECT_EQ(Files(folder), QStringList{"report.pdf.part"});
 
     Write(*probe, "abc", 6);
+    EXPECT_EQ(Files(folder), QStringList{"report.pdf.part"});
     Write(*probe, "def", 6);
     EXPECT_FALSE(QFile::exists(In("report.pdf")));
     DownloadRow *row = Downloads().Window()->Rows().at(0);
@@ -241,12 +242,27 @@ TEST_F(DownloadsTest, TransfersOfAPageGoOnWhenItsWindowCloses)
     child->CloseWindow();
     h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 0);
+    // Quitting while transfers run asks first; the refusing answer keeps the program.
+    h.form->show();
+    h.form->close();
+    ASSERT_EQ(h.ui.questions.size(), 1u);
+    EXPECT_EQ(h.ui.questions[0].refuseCaption, QStringLiteral("終了しない"));
+    EXPECT_TRUE(h.form->isVisible());
+
     Write(*one, "1", 1);
     Write(*two, "22", 2);
     Finish(*one, true);
     Finish(*two, true);
     EXPECT_EQ(folder.Read("one.bin"), "1");
     EXPECT_EQ(folder.Read("two.bin"), "22");
+
+    // A pop-up that turns out to be a download is saved as well.
+    std::shared_ptr<Probe> popup;
+    h.ui.saveAnswers.push_back(In("popup.bin"));
+    Tfrm_tmpWeb catcher(EngineKind::InternetExplorer, nullptr);
+    catcher.OnFileDownload(Make(popup, QStringLiteral("popup.bin")));
+    EXPECT_EQ(popup->path, In("popup.bin.part"));
+    EXPECT_FALSE(popup->cancelled);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -295,7 +296,10 @@ int DownloadManager::ReserveTemp(const QString &finalPath, QString &tempPath)
                 continue;
             return errno;
         }
+        // The name was free and the folder writable; the engine creates the
+        // file itself (an engine may refuse to write over an existing one).
         ::close(fd);
+        ::unlink(QFile::encodeName(candidate).constData());
         usedTemps_.insert(candidate);
         tempPath = candidate;
         return 0;

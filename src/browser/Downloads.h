@@ -107,8 +107,9 @@ signals:
     void ItemAdded(DownloadItem *item);
 
 private:
-    // Creates an empty, unused temporary file beside `finalPath`; 0 or the
-    // errno of the failure.
+    // Picks a temporary name beside `finalPath` that is free and not used
+    // before in this run, checking that the folder can be written; 0 or
+    // the errno of the failure.
     int ReserveTemp(const QString &finalPath, QString &tempPath);
 
     std::vector<std::unique_ptr<DownloadItem>> items_;
