@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QProgressBar>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -407,6 +408,9 @@ void TChildForm::EnterFullScreen()
     holder->layout()->addWidget(control);
     control->show();
     fullScreen_ = holder;
+    // The screen's size given first: without a window manager nobody else
+    // sizes a full-screen window.
+    holder->setGeometry(window()->screen()->geometry());
     holder->showFullScreen();
     holder->activateWindow();
     control->setFocus();
