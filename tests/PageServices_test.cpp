@@ -103,15 +103,18 @@ TEST_F(PageServicesTest, APageThatKeepsAskingCanBeSilenced)
     EXPECT_FALSE(h.ui.pageMessages[1].offerStop);
     EXPECT_TRUE(h.ui.pageMessages[2].offerStop);
 
-    // Stopped: answered "Cancel" unseen, also much later; the page's text stays.
+    // Stopped: answered "Cancel" unseen, also much later, without pulling the
+    // window forward; the page's text stays.
     h.ui.pageAnswers = {Answer(true, QStringLiteral("x")), Answer(true, QStringLiteral("x"))};
     now += 600000;
+    h.form->mdiArea->setActiveSubWindow(h.Child(1));
     QString text = QStringLiteral("kept");
     EXPECT_FALSE(child->OnPageDialog(Dialog(PageDialogKind::Confirm), nullptr));
     EXPECT_FALSE(child->OnPageDialog(
         Dialog(PageDialogKind::Prompt, QStringLiteral("http://one.example/other")), &text));
     EXPECT_EQ(text, QStringLiteral("kept"));
     EXPECT_EQ(h.ui.pageMessages.size(), 3u);
+    EXPECT_EQ(h.form->ActiveChild(), h.Child(1));
 
     // Another site in the window, and the same site in another window, still ask.
     EXPECT_TRUE(

@@ -307,8 +307,8 @@ bool TChildForm::OnPageDialog(const PageDialogRequest &request, QString *text)
 {
     bool answer = false;
     Guarded([&] {
-        BringToFront();
-        answer = PageServices::Session().PageDialog(DialogParent(), Tag, request, text);
+        answer = PageServices::Session().PageDialog(DialogParent(), Tag, request, text,
+                                                    [this] { BringToFront(); });
     });
     return answer;
 }
@@ -327,8 +327,7 @@ bool TChildForm::OnCertificateError(const CertificateErrorInfo &error)
 {
     bool answer = false;
     Guarded([&] {
-        BringToFront();
-        answer = PageServices::Session().CertificateError(DialogParent(), error);
+        answer = PageServices::Session().CertificateError(DialogParent(), error, [this] { BringToFront(); });
     });
     return answer;
 }
@@ -344,8 +343,8 @@ bool TChildForm::OnPermissionRequest(const QUrl &origin, PagePermission permissi
 {
     bool answer = false;
     Guarded([&] {
-        BringToFront();
-        answer = PageServices::Session().Permission(DialogParent(), origin, permission);
+        answer = PageServices::Session().Permission(DialogParent(), origin, permission,
+                                                    [this] { BringToFront(); });
     });
     return answer;
 }

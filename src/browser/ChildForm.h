@@ -98,7 +98,7 @@ protected:
     // The owner of the dialogs a page asks for: the main window.
     QWidget *DialogParent();
     // A page that asks the user something is brought to the front first, so
-    // the user sees who asks.
+    // the user sees who asks (not when the answer is known without asking).
     void BringToFront();
     void EnterFullScreen();
     // Puts the engine control back into the window.

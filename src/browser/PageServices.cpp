@@ -126,7 +126,7 @@ void PageServices::ForgetWindow(int32_t window)
 }
 
 bool PageServices::PageDialog(QWidget *parent, int32_t window, const PageDialogRequest &request,
-                              QString *text)
+                              QString *text, const std::function<void()> &beforeAsking)
 {
     DialogHistory &history = dialogs_[QString::number(window) + ' ' + SiteOf(request.origin)];
     if (history.stopped)
@@ -141,6 +141,8 @@ bool PageServices::PageDialog(QWidget *parent, int32_t window, const PageDialogR
     message.text = Cut(request.message, kMaxMessageLength);
     message.defaultText = Cut(request.defaultText, kMaxMessageLength);
     message.offerStop = static_cast<int>(history.closedAt.size()) >= kFloodCount - 1;
+    if (beforeAsking)
+        beforeAsking();
     const PageMessageAnswer answer = Ui().ShowPageMessage(parent, message);
 
     // The box may have been open for long: the page's next box counts from
@@ -172,7 +174,8 @@ bool PageServices::Authenticate(QWidget *parent, const AuthenticationRequest &re
     return true;
 }
 
-bool PageServices::CertificateError(QWidget *parent, const CertificateErrorInfo &error)
+bool PageServices::CertificateError(QWidget *parent, const CertificateErrorInfo &error,
+                                    const std::function<void()> &beforeAsking)
 {
     const QString host = (error.host.isEmpty() ? error.url.host() : error.host).toLower();
     if (acceptedHosts_.contains(host))
@@ -184,6 +187,8 @@ bool PageServices::CertificateError(QWidget *parent, const CertificateErrorInfo 
     question.acceptCaption = Text(txt::CertificateProceed);
     question.refuseCaption = Text(txt::CertificateRefuse);
     question.icon = MessageIcon::Warning;
+    if (beforeAsking)
+        beforeAsking();
     if (!Ui().Ask(parent, question))
         return false;
     acceptedHosts_.insert(host);
@@ -205,7 +210,8 @@ QStringList PageServices::ChooseFiles(QWidget *parent, const FileChooserRequest 
     return file ? QStringList{*file} : QStringList();
 }
 
-bool PageServices::Permission(QWidget *parent, const QUrl &origin, PagePermission permission)
+bool PageServices::Permission(QWidget *parent, const QUrl &origin, PagePermission permission,
+                              const std::function<void()> &beforeAsking)
 {
     const QString key = SiteOf(origin) + ' ' + QString::number(static_cast<int>(permission));
     const auto known = permissions_.find(key);
@@ -218,6 +224,8 @@ bool PageServices::Permission(QWidget *parent, const QUrl &origin, PagePermissio
     question.acceptCaption = Text(txt::Allow);
     question.refuseCaption = Text(txt::Deny);
     question.icon = MessageIcon::Information;
+    if (beforeAsking)
+        beforeAsking();
     const bool allowed = Ui().Ask(parent, question);
     permissions_[key] = allowed;
     return allowed;

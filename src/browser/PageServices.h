@@ -27,15 +27,19 @@ public:
     // box of one page within kFloodWindowMs of the previous two, the box
     // offers to stop further boxes; once stopped, the page's boxes are
     // answered "Cancel" without showing. `window` is the asking window's
-    // number: a page is a window and its site.
-    bool PageDialog(QWidget *parent, int32_t window, const PageDialogRequest &request, QString *text);
+    // number: a page is a window and its site. `beforeAsking` runs only
+    // when the user is really asked (here and below).
+    bool PageDialog(QWidget *parent, int32_t window, const PageDialogRequest &request, QString *text,
+                    const std::function<void()> &beforeAsking = {});
     bool Authenticate(QWidget *parent, const AuthenticationRequest &request, QString &user,
                       QString &password);
     // Asks once per host; "go on" holds for the rest of the session.
-    bool CertificateError(QWidget *parent, const CertificateErrorInfo &error);
+    bool CertificateError(QWidget *parent, const CertificateErrorInfo &error,
+                          const std::function<void()> &beforeAsking = {});
     QStringList ChooseFiles(QWidget *parent, const FileChooserRequest &request);
     // Asks once per site and permission; both answers are remembered.
-    bool Permission(QWidget *parent, const QUrl &origin, PagePermission permission);
+    bool Permission(QWidget *parent, const QUrl &origin, PagePermission permission,
+                    const std::function<void()> &beforeAsking = {});
 
     // A closed window's pages ask nothing more.
     void ForgetWindow(int32_t window);
