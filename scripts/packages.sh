@@ -6,6 +6,7 @@ ORVEX_PACKAGES=(
   libgtest-dev googletest
   xvfb xauth fonts-ipafont-gothic
   desktop-file-utils
+  qttranslations5-l10n
 )
 
 ensure_packages() {

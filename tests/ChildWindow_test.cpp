@@ -144,6 +144,39 @@ TEST_F(ChildWindowTest, ClosingTheLastWindowClearsEveryIndicator)
     }
 }
 
+TEST_F(ChildWindowTest, StopFollowsLoadingOfTheWindowInFrontForEitherEngine)
+{
+    for (bool gecko : {false, true}) {
+        if (gecko)
+            h.form->Moz_ItemClick();
+        Open("http://front/");
+        Open("http://back/");
+        TChildForm *front = h.Child(0);
+        TChildForm *back = h.Child(1);
+        ASSERT_EQ(h.form->ActiveChild(), front);
+
+        back->OnDownloadBegin(); // a page loading behind leaves the button alone
+        EXPECT_FALSE(ind().StopCtrl->isEnabled());
+        EXPECT_TRUE(back->StopState);
+        front->OnDownloadBegin();
+        EXPECT_TRUE(ind().StopCtrl->isEnabled());
+        front->OnDownloadComplete();
+        EXPECT_FALSE(ind().StopCtrl->isEnabled());
+        EXPECT_FALSE(front->StopState);
+
+        h.form->mdiArea->setActiveSubWindow(back); // its own state comes with it
+        EXPECT_TRUE(ind().StopCtrl->isEnabled()) << "gecko=" << gecko;
+        front->OnDownloadBegin();
+        back->OnDownloadComplete();
+        EXPECT_FALSE(ind().StopCtrl->isEnabled());
+        h.form->mdiArea->setActiveSubWindow(front);
+        EXPECT_TRUE(ind().StopCtrl->isEnabled());
+        front->CloseWindow();
+        back->CloseWindow();
+        h.Pump();
+    }
+}
+
 TEST_F(ChildWindowTest, TheEleventhCloseDropsTheOldestAddress)
 {
     for (int i = 1; i <= 11; ++i) {

@@ -2,6 +2,7 @@
 // engines: tab limit, numbering, the address bar, tab commands, colours read
 // at every drawing, text sizes.
 #include "browser/ChildForm.h"
+#include "browser/FindBar.h"
 #include "browser/childIE.h"
 #include "browser/untTab.h"
 #include "settings/ColorText.h"
@@ -9,10 +10,14 @@
 #include "support/MainHarness.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPainter>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -162,7 +167,11 @@ TEST(OpenPages, GeckoFolderBecomesTheWorkingFolderAndAFailureOpensNothing)
     EXPECT_EQ(h.form->ChildCount(), 0);
     EXPECT_EQ(h.form->WinCount, -1);
     ASSERT_EQ(h.ui.messages.size(), 1);
-    EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("/nonexistent/gecko")));
+    // The reason in Japanese, no system text in English.
+    EXPECT_EQ(
+        h.ui.messages[0],
+        QStringLiteral(
+            "Orvex|フォルダ /nonexistent/gecko に移動できません（指定されたファイルが見つかりません）."));
 
     TempFolder gecko;
     h.folder.Write("config.ini", Config("[Option_Main]\r\nMozilla=1\r\nMozPath=" + gecko.Path() + "\r\n"));
@@ -363,6 +372,76 @@ TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)
     EXPECT_FALSE(h.form->mnuSize_middle->isChecked());
     h.form->mnuSize_Max->trigger();
     EXPECT_EQ(e->LastCall(), "ExecWB(19,2,4)");
+}
+
+TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
+{
+    MainHarness h;
+    h.Start();
+    QApplication::setActiveWindow(h.form);
+    auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(h.form, k, m); };
+    // No window open: the keys do nothing.
+    for (Qt::Key k : {Qt::Key_F5, Qt::Key_Escape})
+        key(k);
+    key(Qt::Key_F, Qt::ControlModifier);
+    key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_FALSE(h.form->FindBar1->isVisible());
+    EXPECT_TRUE(h.ui.printDocuments.isEmpty());
+
+    h.form->OpenNewWindow(QStringLiteral("one"), QStringLiteral("http://one/"));
+    h.form->OpenNewWindow(QStringLiteral("two"), QStringLiteral("http://two/"));
+    FakeEngine *front = h.EngineOf(h.Child(0));
+    FakeEngine *back = h.EngineOf(h.Child(1));
+    ASSERT_EQ(h.form->ActiveChild(), h.Child(0));
+    front->RaiseCommandState(CSC_NAVIGATEBACK, true);
+    front->RaiseCommandState(CSC_NAVIGATEFORWARD, true);
+    h.Child(0)->OnDownloadBegin();
+    front->log.clear();
+    key(Qt::Key_F5);
+    key(Qt::Key_Escape);
+    key(Qt::Key_Left, Qt::AltModifier);
+    key(Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(front->log, (std::vector<std::string>{"Refresh()", "Stop()", "GoBack()", "GoForward()"}));
+    EXPECT_EQ(back->CountOf("Refresh") + back->CountOf("Stop") + back->CountOf("Go"), 0);
+
+    // The find bar searches as the text changes and shows the engine's count.
+    TFindBar *bar = h.form->FindBar1;
+    key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->Target(), h.Child(0));
+    front->log.clear();
+    QTest::keyClicks(bar->txtFind, QStringLiteral("ab"));
+    h.Child(0)->OnFindResult(QStringLiteral("ab"), 3);
+    h.Child(0)->OnFindResult(QStringLiteral("a"), 9); // late answer to an older text
+    EXPECT_EQ(bar->lblMatches->text(), QStringLiteral("3 件"));
+    QTest::keyClick(bar->txtFind, Qt::Key_Return, Qt::ShiftModifier);
+    bar->chkMatchCase->click();
+    EXPECT_EQ(front->log,
+              (std::vector<std::string>{"Find(a)", "Find(ab)", "Find(ab,back)", "Find(ab,case)"}));
+
+    // Another window in front: the highlighting moves with it; Esc in the bar
+    // closes it and clears, and does not stop the page.
+    h.form->mdiArea->setActiveSubWindow(h.Child(1));
+    EXPECT_EQ(front->LastCall(), "Find()");
+    EXPECT_EQ(back->LastCall(), "Find(ab,case)");
+    h.Child(1)->OnDownloadBegin();
+    QTest::keyClick(bar->txtFind, Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(back->LastCall(), "Find()");
+    EXPECT_EQ(back->CountOf("Stop"), 0);
+
+    // Print: the dialog's choice goes to the engine; not while the page loads.
+    PrintChoice pdf;
+    pdf.outputFile = QStringLiteral("/tmp/page.pdf");
+    h.ui.printAnswers = {pdf, pdf};
+    key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(back->LastCall(), "Print(,/tmp/page.pdf)");
+    EXPECT_EQ(h.ui.printDocuments, QStringList{"two"});
+    back->SetBusy(true);
+    key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(h.ui.printDocuments.size(), 1);
+    h.Child(1)->OnPrintFinished(false, QStringLiteral("用紙がありません"));
+    EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("印刷できません（用紙がありません）."));
 }
 
 TEST(Commands, NewIeWindowRecordsTheSizeWithoutAZoomCommand)

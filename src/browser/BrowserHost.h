@@ -31,6 +31,8 @@ struct PageIndicators {
     QAction *mnuEdit_slrAll = nullptr;
     QAction *mnuEdit_Copy = nullptr;
     QAction *mnuShow_Size = nullptr;
+    QAction *mnuEdit_Find = nullptr;  // find in page, with the copy items
+    QAction *mnuFile_Print = nullptr; // print, with save as
 };
 
 // Window state for new child windows: normal (0), minimized (1), maximized (2).

@@ -8,6 +8,7 @@
 #include "browser/WebBrowser.h"
 
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <cstdint>
 
 namespace orvex {
@@ -50,6 +51,30 @@ public:
     void OnCommandStateChange(int command, bool enable) override;
     void OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel) override;
     void OnBeforeNavigate2(const QString &url, bool &cancel) override;
+    // The page starts and ends loading: the window's stop state follows,
+    // and the stop button too while the window is the active one.
+    void OnDownloadBegin() override;
+    void OnDownloadComplete() override;
+
+    // The page's questions, answered through the page services.
+    bool OnPageDialog(const PageDialogRequest &request, QString *text) override;
+    bool OnAuthenticate(const AuthenticationRequest &request, QString &user, QString &password) override;
+    bool OnCertificateError(const CertificateErrorInfo &error) override;
+    QStringList OnChooseFiles(const FileChooserRequest &request) override;
+    bool OnPermissionRequest(const QUrl &origin, PagePermission permission) override;
+    void OnFullScreenChange(bool fullScreen) override;
+    void OnFileDownload(Download *download) override;
+    void OnFindResult(const QString &text, int matches) override;
+    void OnPrintFinished(bool ok, const QString &error) override;
+
+    // The print dialog, then the engine prints to the chosen printer or file.
+    void PrintPage();
+    // The engine control's full-screen window while the page is full screen.
+    QWidget *FullScreenWindow() const { return fullScreen_; }
+
+signals:
+    // The engine's answer to Find.
+    void FindResult(const QString &text, int matches);
 
 protected:
     TChildForm(BrowserHost &host, QWidget *parent);
@@ -70,8 +95,18 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
+    // The owner of the dialogs a page asks for: the main window.
+    QWidget *DialogParent();
+    // A page that asks the user something is brought to the front first, so
+    // the user sees who asks (not when the answer is known without asking).
+    void BringToFront();
+    void EnterFullScreen();
+    // Puts the engine control back into the window.
+    void LeaveFullScreen();
+
     BrowserHost &host_;
     WebBrowser2 *browser_ = nullptr;
+    QPointer<QWidget> fullScreen_;
     bool discarding_ = false;
     bool placed_ = false; // the area's own resizes while placing are not the user's
 };

@@ -20,6 +20,7 @@ Tfrm_IE::Tfrm_IE(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
 
 Tfrm_IE::~Tfrm_IE()
 {
+    LeaveFullScreen(); // the control goes with this window, not with its full-screen one
     if (browser_)
         browser_->SetEvents(nullptr);
 }

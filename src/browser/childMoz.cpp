@@ -21,6 +21,7 @@ Tfrm_MZ::Tfrm_MZ(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
 
 Tfrm_MZ::~Tfrm_MZ()
 {
+    LeaveFullScreen(); // the control goes with this window, not with its full-screen one
     if (browser_)
         browser_->SetEvents(nullptr);
 }

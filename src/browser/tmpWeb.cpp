@@ -1,5 +1,7 @@
 #include "browser/tmpWeb.h"
 
+#include "browser/Downloads.h"
+#include "platform/MainLink.h"
 #include "platform/UiServices.h"
 
 #include <QPointer>
@@ -37,6 +39,11 @@ Tfrm_tmpWeb::~Tfrm_tmpWeb()
         web_->SetEvents(nullptr);
         --liveCatchers;
     }
+}
+
+void Tfrm_tmpWeb::OnFileDownload(Download *download)
+{
+    Guarded([&] { Downloads().Add(download, Main() ? Main()->Window() : nullptr); });
 }
 
 void Tfrm_tmpWeb::WebBrowser1BeforeNavigate2(const QString &url, bool &cancel)

@@ -40,6 +40,9 @@ public:
     {
         WebBrowser1BeforeNavigate2(url, cancel);
     }
+    // A pop-up that turns out to be a download (window.open of a file) is
+    // saved like any other; every other question of a catcher is refused.
+    void OnFileDownload(Download *download) override;
 
     // Catchers alive right now (tests check that none survives its work).
     static int LiveCount();

@@ -2,12 +2,15 @@
 
 #include "bookmarks/EditWebList.h"
 #include "browser/ChildForm.h"
+#include "browser/Downloads.h"
+#include "browser/FindBar.h"
 #include "browser/untTab.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/LineList.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
+#include "platform/UiTexts.h"
 #include "settings/ColorText.h"
 #include "settings/Option.h"
 
@@ -198,13 +201,26 @@ void TMainForm::BuildBars()
     indicators.FrwrdCtrl = ToolBar2->addAction(Image(2), QStringLiteral("進む"));
     indicators.StopCtrl = ToolBar2->addAction(Image(3), QStringLiteral("中止"));
     indicators.ReLoadCtrl = ToolBar2->addAction(Image(4), QStringLiteral("更新"));
-    const std::pair<QAction *, void (TMainForm::*)()> nav[] = {
-        {indicators.BackCtrl, &TMainForm::BackCtrlClick},
-        {indicators.FrwrdCtrl, &TMainForm::FrwrdCtrlClick},
-        {indicators.StopCtrl, &TMainForm::StopCtrlClick},
-        {indicators.ReLoadCtrl, &TMainForm::ReLoadCtrlClick},
+    // The buttons double as the View menu's items: caption there, keys, and
+    // the button's own name as its tip. A key works while its button is
+    // enabled, so it acts on the active window as the button does.
+    struct NavItem {
+        QAction *action;
+        void (TMainForm::*handler)();
+        const char *caption;
+        QKeySequence key;
     };
-    for (const auto &[action, handler] : nav) {
+    const NavItem nav[] = {
+        {indicators.BackCtrl, &TMainForm::BackCtrlClick, "戻る(&B)", QKeySequence(Qt::ALT | Qt::Key_Left)},
+        {indicators.FrwrdCtrl, &TMainForm::FrwrdCtrlClick, "進む(&F)", QKeySequence(Qt::ALT | Qt::Key_Right)},
+        {indicators.StopCtrl, &TMainForm::StopCtrlClick, "中止(&P)", QKeySequence(Qt::Key_Escape)},
+        {indicators.ReLoadCtrl, &TMainForm::ReLoadCtrlClick, "最新の情報に更新(&R)",
+         QKeySequence(Qt::Key_F5)},
+    };
+    for (const auto &[action, handler, caption, key] : nav) {
+        action->setToolTip(action->text());
+        action->setText(QString::fromUtf8(caption));
+        action->setShortcut(key);
         action->setEnabled(false);
         connect(action, &QAction::triggered, this,
                 [this, h = handler] { Guarded([this, h] { (this->*h)(); }); });
@@ -260,6 +276,8 @@ void TMainForm::BuildBars()
             [this](QTreeWidgetItem *node) { Guarded([this, node] { TreeView1Change(node); }); });
     JBar->installEventFilter(this);
 
+    FindBar1 = new TFindBar;
+
     mdiArea = new QMdiArea;
     mdiArea->setObjectName(QStringLiteral("MDIClient"));
     const uint32_t inactiveCaption = ColorToRgb(0x80000003);
@@ -309,6 +327,7 @@ void TMainForm::BuildBars()
     middle->addWidget(JBar);
     middle->addWidget(mdiArea, 1);
     vbox->addLayout(middle, 1);
+    vbox->addWidget(FindBar1);
     vbox->addWidget(TabBar);
     vbox->addWidget(ToolBar1);
     setCentralWidget(central);
@@ -351,6 +370,8 @@ void TMainForm::BuildMenus()
     mnuFile_Close->setEnabled(false);
     indicators.mnuFile_SaveAs =
         AddItem(mnuFile, QStringLiteral("名前をつけて保存(&A)..."), &TMainForm::mnuFile_SaveAsClick, {}, 7);
+    indicators.mnuFile_Print = AddItem(mnuFile, QStringLiteral("印刷(&P)..."), &TMainForm::mnuFile_PrintClick,
+                                       QKeySequence(Qt::CTRL | Qt::Key_P));
     mnuFile->addSeparator();
     mnuLeastURL = mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
     mnuLeastURL_Child = mnuLeastURL->addAction(QString());
@@ -366,6 +387,9 @@ void TMainForm::BuildMenus()
     indicators.mnuEdit_slrAll =
         AddItem(mnuEdit, QStringLiteral("全て選択(&A)"), &TMainForm::mnuEdit_slrAllClick,
                 QKeySequence(Qt::CTRL | Qt::Key_A), 6);
+    mnuEdit->addSeparator();
+    indicators.mnuEdit_Find = AddItem(mnuEdit, QStringLiteral("このページの検索(&F)..."),
+                                      &TMainForm::mnuEdit_FindClick, QKeySequence(Qt::CTRL | Qt::Key_F));
 
     mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
     QMenu *mnuToolBars = mnuShow->addMenu(QStringLiteral("ツールバー(&T)"));
@@ -385,6 +409,12 @@ void TMainForm::BuildMenus()
                 [this, action, target] { Guarded([=] { ToggleBar(action, target); }); });
         *item = action;
     }
+    mnuShow->addSeparator();
+    QMenu *mnuGo = mnuShow->addMenu(QStringLiteral("移動(&O)"));
+    mnuGo->addAction(indicators.BackCtrl);
+    mnuGo->addAction(indicators.FrwrdCtrl);
+    mnuShow->addAction(indicators.StopCtrl);
+    mnuShow->addAction(indicators.ReLoadCtrl);
     mnuShow->addSeparator();
     mnuSize = mnuShow->addMenu(QStringLiteral("文字サイズ"));
     indicators.mnuShow_Size = mnuSize->menuAction();
@@ -554,6 +584,8 @@ void TMainForm::FormCreate()
     indicators.mnuFile_SaveAs->setEnabled(false);
     indicators.mnuEdit_Copy->setEnabled(false);
     indicators.mnuEdit_slrAll->setEnabled(false);
+    indicators.mnuEdit_Find->setEnabled(false);
+    indicators.mnuFile_Print->setEnabled(false);
     ReadMojiSize();
     indicators.mnuShow_Size->setEnabled(false);
 }
@@ -653,6 +685,17 @@ bool TMainForm::FormClose()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    if (Downloads().RunningCount() > 0) {
+        Question question;
+        question.title = QString::fromUtf8(txt::DownloadsRunningTitle);
+        question.text = QString::fromUtf8(txt::DownloadsRunningText);
+        question.acceptCaption = QString::fromUtf8(txt::DownloadsQuit);
+        question.refuseCaption = QString::fromUtf8(txt::DownloadsKeep);
+        if (!Ui().Ask(this, question)) {
+            event->ignore();
+            return;
+        }
+    }
     if (!Guarded([this] { FormClose(); })) {
         event->ignore();
         return;
@@ -738,6 +781,8 @@ void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
     auto *child = qobject_cast<TChildForm *>(window);
     if (child && child->IsOpen)
         Guarded([child] { child->FormActivate(); });
+    if (FindBar1->isVisible() && child)
+        Guarded([this, child] { FindBar1->SetTarget(child); });
     UpdateCoveredPages();
 }
 
@@ -772,6 +817,8 @@ void TMainForm::AddClosedURL(const QString &address)
 void TMainForm::ChildClosed(TChildForm *child)
 {
     children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+    if (children_.empty())
+        FindBar1->CloseBar();
     UpdateChildCommands();
 }
 

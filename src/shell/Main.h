@@ -38,6 +38,7 @@ class QTreeWidgetItem;
 namespace orvex {
 
 class TChildForm;
+class TFindBar;
 class TTabControl;
 
 class TMainForm : public QMainWindow, public MainLink, public BrowserHost {
@@ -74,7 +75,8 @@ public:
     QWidget *JBar = nullptr;
     QTreeWidget *TreeView1 = nullptr;
     QToolButton *btnBar = nullptr;
-    int btnBarTag = 0; // remembered side bar width; 0 while expanded
+    int btnBarTag = 0;            // remembered side bar width; 0 while expanded
+    TFindBar *FindBar1 = nullptr; // above the tab bar while finding in the page
     QWidget *TabBar = nullptr;
     TTabControl *TabControl1 = nullptr;
     QMenu *TabPopup = nullptr;
@@ -156,6 +158,8 @@ public:
     void mnuEdit_CopyClick();
     void mnuEdit_slrAllClick();
     void mnuFile_SaveAsClick();
+    void mnuEdit_FindClick();
+    void mnuFile_PrintClick();
     void SetTextSize(int size);
     void ReadMojiSize();
 

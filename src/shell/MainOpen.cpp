@@ -6,14 +6,15 @@
 #include "browser/childMoz.h"
 #include "browser/untTab.h"
 #include "platform/Errors.h"
+#include "platform/SystemErrors.h"
 #include "platform/UiServices.h"
+#include "platform/UiTexts.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 namespace orvex {
@@ -41,9 +42,8 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
 
     // The Gecko folder becomes the working folder, whichever engine is checked.
     if (mozilla && ::chdir(mozPath.c_str()) != 0) {
-        const int code = errno;
-        throw Error(FormatMessage("フォルダ %s に移動できません", mozPath) + " (I/O error " +
-                    std::to_string(code) + ": " + std::strerror(code) + ")");
+        const QString reason = ToQ(SystemErrorText(errno));
+        throw Error(FromQ(QString::fromUtf8(txt::CannotChangeFolder).arg(ToQ(mozPath), reason)));
     }
 
     const int remembered = TabControl1->currentIndex();
