@@ -120,6 +120,18 @@ protected:
     TMainForm *form = nullptr;
 };
 
+TEST_F(MainBookmarksTest, AnAmpersandInANameIsShownAndTakesNoAccessKey)
+{
+    Make("0");
+    h->folder.Write("bookmark.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark>"
+                                    "<directory><name>R&amp;D</name>"
+                                    "<file><name>AT&amp;T</name><url>http://t/</url></file></directory>"
+                                    "</bookmark>");
+    form->BuildBookmarkMenu();
+    EXPECT_EQ(DescribeMenu(form->mnuBookMark->actions(), 2), "&R&&D>[&AT&&T|http://t/]");
+    EXPECT_EQ(QKeySequence::mnemonic(Item("&R&&D/&AT&&T")->text()), QKeySequence(Qt::ALT | Qt::Key_A));
+}
+
 TEST_F(MainBookmarksTest, MenuShowsTheFileAfterItsTwoFixedItems)
 {
     Make("0");

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -56,8 +57,8 @@ TEST(MainLayout, NoBarSectionGivesTheDefaultLayout)
     h.Start();
     EXPECT_EQ(DescribeBands(*h.form), QStringLiteral("ToolBar2@0 ToolBar3@1"));
     EXPECT_TRUE(h.form->toolBarBreak(h.form->ToolBar3));
-    EXPECT_EQ(h.form->ToolBar2->minimumWidth(), 200);
-    EXPECT_EQ(h.form->ToolBar3->minimumWidth(), 200);
+    EXPECT_EQ(h.form->ToolBar2->PreferredWidth(), 200);
+    EXPECT_EQ(h.form->ToolBar3->PreferredWidth(), 200);
     for (QAction *item : {h.form->mnuShow_default, h.form->mnuShow_Address, h.form->mnuShow_Status,
                           h.form->mnuShow_Tab, h.form->mnuShow_J})
         EXPECT_TRUE(item->isChecked()) << item->text().toStdString();
@@ -113,6 +114,69 @@ TEST(MainLayout, StoredWidthsBecomeTheBarsWidthsWithinReason)
     // A huge stored width does not force a huge window.
     EXPECT_LE(h.form->ToolBar2->minimumWidth(), 400);
     EXPECT_LE(h.form->minimumSizeHint().width(), 1000);
+}
+
+TEST(MainLayout, StoredWidthsNeverPushAButtonOutOfSight)
+{
+    // Either band first on one row, the first with a stored width of 400, in
+    // a 500 px window: both keep every control in view.
+    for (const char *first : {"1", "0"}) {
+        MainHarness h(kBaseConfig + "[Bar]\r\nBand0ID=" + first + "\r\nBand0Width=400\r\nBand1ID=" +
+                      (first[0] == '1' ? "0" : "1") + "\r\nBand1Break=0\r\n");
+        h.Start();
+        h.form->resize(500, 400);
+        h.Pump();
+        EXPECT_EQ(h.form->width(), 500) << first; // no stored width holds the window wider
+        ASSERT_EQ(h.form->ToolBar2->y(), h.form->ToolBar3->y()) << first;
+        QToolBar *nav = h.form->ToolBar2;
+        for (QAction *action : {h.form->indicators.StopCtrl, h.form->indicators.ReLoadCtrl}) {
+            QWidget *button = nav->widgetForAction(action);
+            ASSERT_NE(button, nullptr);
+            EXPECT_TRUE(button->isVisible()) << first << action->text().toStdString();
+            EXPECT_LE(button->geometry().right(), nav->width()) << first;
+        }
+        EXPECT_TRUE(h.form->btnMove->isVisible()) << first;
+        EXPECT_LE(h.form->ToolBar3->geometry().right(), h.form->width()) << first;
+    }
+}
+
+// Presses a band at `from` (by default on its handle), moves along its row
+// and lets go at `to`.
+void DragBand(TBand *bar, const QPoint &to, QPoint from = QPoint())
+{
+    const QPoint handle = from.isNull() ? bar->HandleRect().center() : from;
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, handle);
+    const QPoint local = bar->mapFromGlobal(to);
+    QTest::mouseMove(bar, QPoint((handle.x() + local.x()) / 2, handle.y()));
+    QTest::mouseMove(bar, local);
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, local);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+TEST(MainLayout, BandsOnOneRowChangePlacesWhenDraggedSideways)
+{
+    MainHarness h(kBaseConfig + "[Bar]\r\nBand1Break=0\r\n");
+    h.Start();
+    TMainForm &form = *h.form;
+    ASSERT_EQ(DescribeBands(form), QStringLiteral("ToolBar2@0 ToolBar3@0"));
+    // Let go short of the other band's middle, or pressed off the handle: nothing changes.
+    DragBand(form.ToolBar2, form.ToolBar3->mapToGlobal(QPoint(10, 5)));
+    EXPECT_EQ(DescribeBands(form), QStringLiteral("ToolBar2@0 ToolBar3@0"));
+    DragBand(form.ToolBar2, form.ToolBar3->mapToGlobal(QPoint(form.ToolBar3->width() - 5, 5)),
+             QPoint(form.ToolBar2->width() - 3, 5));
+    EXPECT_EQ(DescribeBands(form), QStringLiteral("ToolBar2@0 ToolBar3@0"));
+    // Past it: the two change places, and back again.
+    DragBand(form.ToolBar2, form.ToolBar3->mapToGlobal(QPoint(form.ToolBar3->width() - 5, 5)));
+    EXPECT_EQ(DescribeBands(form), QStringLiteral("ToolBar3@0 ToolBar2@0"));
+    DragBand(form.ToolBar2, form.ToolBar3->mapToGlobal(QPoint(5, 5)));
+    EXPECT_EQ(DescribeBands(form), QStringLiteral("ToolBar2@0 ToolBar3@0"));
+    DragBand(form.ToolBar3, form.ToolBar2->mapToGlobal(QPoint(5, 5)));
+    EXPECT_EQ(DescribeBands(form), QStringLiteral("ToolBar3@0 ToolBar2@0"));
+    EXPECT_TRUE(form.ToolBar2->isVisible() && form.ToolBar3->isVisible());
+    EXPECT_TRUE(form.FormClose());
+    EXPECT_EQ(BarValue(h, "Band0ID"), "1");
+    EXPECT_EQ(BarValue(h, "Band1Break"), "0");
 }
 
 TEST(MainLayout, BandIdThatNamesNoBandFallsBackToTheDefault)

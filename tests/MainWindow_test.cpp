@@ -147,13 +147,41 @@ TEST(MainWindow, StartUpTypesOneAndTwo)
     }
 }
 
+// Counts the paint events of one window and its controls.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *window) : window_(window) { qApp->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget *>(watched)->window() == window_)
+            ++paints;
+        return false;
+    }
+
+private:
+    QWidget *window_;
+};
+
 TEST(MainWindow, AFailedStartUpActionIsTriedAgainAtTheNextResize)
 {
     MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Main]\r\nMozilla=1\r\nMozPath=/no/such/folder\r\n",
                   {"http://a/"});
+    // The error box of a start-up action stands over a window already drawn.
+    PaintCounter counter(h.form);
+    int paintsBeforeMessage = -1;
+    h.ui.onMessage = [&](const QString &, const QString &) {
+        paintsBeforeMessage = counter.paints;
+        h.form->resize(h.form->width() + 10, h.form->height()); // while the box is open
+    };
     h.Start();
     EXPECT_TRUE(h.form->FirstResize);
     EXPECT_EQ(h.ui.messages.size(), 1);
+    EXPECT_GT(paintsBeforeMessage, 0);
+    h.ui.onMessage = nullptr;
     h.folder.Write("config.ini", "[General]\r\nLastEngine=IE\r\n");
     h.form->resize(800, 500);
     h.Pump();

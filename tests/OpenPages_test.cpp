@@ -12,12 +12,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QPainter>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QToolTip>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -181,6 +186,78 @@ TEST(OpenPages, GeckoFolderBecomesTheWorkingFolderAndAFailureOpensNothing)
     EXPECT_EQ(std::string(cwd), gecko.Path());
 }
 
+TEST(OpenPages, NewWindowsCascadeInsideTheVisibleAreaAndWrapToTheTopLeft)
+{
+    MainHarness h;
+    h.Start();
+    h.form->resize(1280, 900);
+    h.Pump();
+    const QRect area = h.form->mdiArea->viewport()->rect();
+    for (int i = 0; i < 5; ++i)
+        h.form->FileNew1Execute();
+    h.Pump();
+    const QPoint first = h.Child(0)->pos();
+    EXPECT_EQ(first, QPoint(0, 0));
+    const int step = h.Child(1)->x() - first.x();
+    EXPECT_GT(step, 10); // a title bar's height
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(area.contains(h.Child(i)->geometry())) << i;
+        EXPECT_EQ(h.Child(i)->pos(), first + QPoint(step, step) * i) << i;
+    }
+    // The cascade starts again at the top left before a window would leave the area.
+    for (int i = 0; i < 30; ++i)
+        h.form->FileNew1Execute();
+    h.Pump();
+    int wrapped = 0;
+    for (TChildForm *child : h.form->Children()) {
+        EXPECT_TRUE(area.contains(child->geometry())) << child->Tag;
+        wrapped += child->pos() == QPoint(0, 0);
+    }
+    EXPECT_GE(wrapped, 2);
+}
+
+TEST(OpenPages, ATitleReportedDuringNavigateGoesToTheNewWindowsTab)
+{
+    // The Gecko engine reports the page's title while it navigates, before
+    // the open is complete.
+    MainHarness h("[General]\r\nLastEngine=Gecko\r\n");
+    DuringNavigate() = [](FakeEngine &engine, const QString &url) { engine.RaiseTitle(url); };
+    h.form->FileNew1Execute();
+    h.form->FileNew1Execute();
+    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://third/"));
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:about:blank* 1:about:blank 2:http://third/"));
+    EXPECT_EQ(h.Child(2)->windowTitle(), QStringLiteral("http://third/"));
+}
+
+TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
+{
+    for (const char *state : {"0", "1"}) { // normal and maximised windows
+        MainHarness h(Config(std::string("WinSize=") + state + "\r\n"));
+        h.Start();
+        h.form->OpenNewWindow(QStringLiteral("front"), QStringLiteral("http://front/"));
+        h.form->activateWindow();
+        h.Pump();
+        h.form->txtAddress->setFocus();
+        ASSERT_TRUE(h.form->txtAddress->hasFocus()) << state;
+        int focusMoves = 0;
+        QObject::connect(qApp, &QApplication::focusChanged, h.form, [&] { ++focusMoves; });
+        for (int i = 0; i < 3; ++i)
+            h.form->OpenNewWindow(QStringLiteral("behind"), QStringLiteral("http://behind/"));
+        h.Pump();
+        EXPECT_EQ(focusMoves, 0) << state;
+        EXPECT_EQ(QApplication::focusWidget(), h.form->txtAddress) << state;
+        EXPECT_EQ(h.form->ActiveChild(), h.Child(0)) << state;
+        EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading 2:loading 3:loading"))
+            << state;
+        // The front window stays first in the area's order of activation:
+        // closed, another window comes to the front with its tab.
+        h.Child(0)->CloseWindow();
+        h.Pump();
+        ASSERT_NE(h.form->ActiveChild(), nullptr) << state;
+        EXPECT_EQ(h.form->TabControl1->currentIndex(), h.form->FindTab(h.form->ActiveChild()->Tag)) << state;
+    }
+}
+
 // ---- tab bar ----
 
 struct TabBarTest : ::testing::Test {
@@ -298,12 +375,103 @@ TEST_F(TabBarTest, TitleBecomesTheTabCaptionAndFixedWidthApplies)
 {
     OpenN(2);
     h.EngineOf(h.Child(1))->RaiseTitle(QStringLiteral("とても長いページのタイトルがここにあります"));
-    EXPECT_EQ(h.form->TabControl1->tabText(1), QStringLiteral("とても長いページのタイトルがここにあります"));
+    EXPECT_EQ(h.form->TabControl1->Caption(1), QStringLiteral("とても長いページのタイトルがここにあります"));
     h.form->ApplyTabWidth(120);
     EXPECT_EQ(h.form->TabControl1->tabRect(0).width(), 120);
     EXPECT_EQ(h.form->TabControl1->tabRect(1).width(), 120);
     h.form->ApplyTabType(1);
     EXPECT_TRUE(h.form->TabControl1->ButtonStyle());
+}
+
+TEST_F(TabBarTest, TitlesShowLiterallyInTabsCaptionsAndMenus)
+{
+    const QString title = QStringLiteral("AT&Tools [*] <b>&&</b>");
+    h.Start();
+    OpenN(2);
+    h.form->activateWindow();
+    h.Pump();
+    h.EngineOf(h.Child(1))->RaiseTitle(title);
+    EXPECT_EQ(h.form->TabControl1->Caption(1), title);
+    EXPECT_EQ(h.Child(1)->Caption(), title);
+    // The tab takes no access key: Alt+T opens the Tools menu and leaves the tabs alone.
+    QTest::keyClick(h.form, Qt::Key_T, Qt::AltModifier);
+    QAction *active = h.form->menuBar()->activeAction();
+    EXPECT_TRUE(active && active->text() == QStringLiteral("ツール(&T)"));
+    EXPECT_EQ(h.form->TabControl1->currentIndex(), 0);
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
+    // The window list shows the caption, and the item keeps its number as access key.
+    emit h.form->mnuWindow->aboutToShow();
+    const QList<QAction *> items = h.form->mnuWindow->actions();
+    EXPECT_EQ(items.last()->text(), QStringLiteral("&2 AT&&Tools [*] <b>&&&&</b>"));
+    EXPECT_EQ(QKeySequence::mnemonic(items.last()->text()), QKeySequence(Qt::ALT | Qt::Key_2));
+    // Maximised, the page's caption shows in the main window's title as written.
+    h.Child(1)->showMaximized();
+    h.form->mdiArea->setActiveSubWindow(h.Child(1));
+    h.Pump();
+    EXPECT_TRUE(h.form->windowHandle()->title().contains(title))
+        << h.form->windowHandle()->title().toStdString();
+    // Recently closed: the address after the item's own access key.
+    h.EngineOf(h.Child(1))->SetLocationURL(QStringLiteral("http://x/?a=1&b=2"));
+    h.Child(1)->CloseWindow();
+    h.Pump();
+    emit h.form->mnuLeastURL->aboutToShow();
+    const QString closed = h.form->mnuLeastURL->actions().first()->text();
+    EXPECT_EQ(closed, QStringLiteral("&1．http://x/?a=1&&b=2"));
+    EXPECT_EQ(QKeySequence::mnemonic(closed), QKeySequence(Qt::ALT | Qt::Key_1));
+}
+
+TEST_F(TabBarTest, HoveringATabShowsItsWholeTitle)
+{
+    h.form->ApplyTabWidth(60);
+    h.Start();
+    OpenN(2);
+    const QString title = QStringLiteral("とても長い <b>ページ</b> & そのタイトル");
+    h.EngineOf(h.Child(1))->RaiseTitle(title);
+    TTabControl *tabs = h.form->TabControl1;
+    auto hover = [&](const QPoint &pos) {
+        QHelpEvent help(QEvent::ToolTip, pos, tabs->mapToGlobal(pos));
+        QApplication::sendEvent(tabs, &help);
+    };
+    hover(tabs->tabRect(1).center());
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), title);
+    hover(tabs->tabRect(0).center());
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), QStringLiteral("loading"));
+}
+
+// The image of one tab of the bar as drawn.
+QImage TabImage(TTabControl *tabs, int index)
+{
+    return tabs->grab(tabs->tabRect(index)).toImage();
+}
+
+TEST_F(TabBarTest, TheSelectedTabStandsOutInBothStylesWhateverTheColours)
+{
+    h.form->ApplyTabWidth(80);
+    h.Start();
+    OpenN(5);
+    TTabControl *tabs = h.form->TabControl1;
+    const std::string same = "[Option_Tab]\r\nActivateBGColor=$00C0FFFF\r\nDeActivateBGColor=$00C0FFFF\r\n";
+    for (const std::string &colours : {std::string(), same}) {
+        for (int type : {0, 1}) {
+            h.folder.Write("config.ini", Config(colours));
+            h.form->ApplyTabType(type);
+            h.Pump();
+            // Tabs 2 and 3 have the same caption, width and neighbours; only
+            // the selection tells them apart.
+            EXPECT_EQ(TabImage(tabs, 2), TabImage(tabs, 3)) << type << colours;
+            tabs->setCurrentIndex(2);
+            EXPECT_NE(TabImage(tabs, 2), TabImage(tabs, 3)) << type << colours;
+            // Inside its frame the tab still shows the colour of the drawing rule.
+            const QRect face = tabs->ContentsRect(2);
+            const uint32_t expected = colours.empty() ? ColorToRgb(0x8000000F) : 0xFFFFC0;
+            EXPECT_EQ(tabs->grab().toImage().pixelColor(face.left() + 2, face.center().y()),
+                      QColor(QRgb(expected)))
+                << type << colours;
+            tabs->setCurrentIndex(0);
+        }
+    }
 }
 
 TEST_F(TabBarTest, ThreeHundredWindowsKeepEveryTabOnItsWindow)
@@ -355,12 +523,13 @@ TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)
     MainHarness h;
     h.form->FileNew1Execute();
     FakeEngine *e = h.Engine(0);
+    const int zoomsAtOpen = e->CountOf("ExecWB(19");
     e->SetBusy(true);
     h.form->mnuSize_Max->trigger();
     EXPECT_EQ(h.form->MojiSize(), 2);
     EXPECT_FALSE(h.form->mnuSize_Max->isChecked());
     EXPECT_TRUE(h.form->mnuSize_middle->isChecked());
-    EXPECT_EQ(e->CountOf("ExecWB(19"), 0);
+    EXPECT_EQ(e->CountOf("ExecWB(19"), zoomsAtOpen);
 
     e->SetBusy(false);
     e->FailNextExecWB("zoom failed");
@@ -444,13 +613,28 @@ TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
     EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("印刷できません（用紙がありません）."));
 }
 
-TEST(Commands, NewIeWindowRecordsTheSizeWithoutAZoomCommand)
+TEST(Commands, NewIeWindowsShowTheCheckedSize)
 {
-    MainHarness h(Config("LastMojiSize=1\r\n"));
-    EXPECT_TRUE(h.form->mnuSize_Small->isChecked());
+    {
+        MainHarness h(Config("LastMojiSize=1\r\n"));
+        EXPECT_TRUE(h.form->mnuSize_Small->isChecked());
+        h.form->FileNew1Execute();
+        EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 1);
+        EXPECT_EQ(h.Engine(0)->zoom, 1);
+        // Sized before the page loads.
+        const std::vector<std::string> &log = h.Engine(0)->log;
+        const auto zoom = std::find(log.begin(), log.end(), "ExecWB(19,2,1)");
+        EXPECT_LT(zoom, std::find(log.begin(), log.end(), "Navigate()"));
+        // A Gecko window has no text size.
+        h.form->Moz_ItemClick();
+        h.form->FileNew1Execute();
+        EXPECT_EQ(h.Engine(1)->CountOf("ExecWB"), 0);
+    }
+    // A size no item stands for is not sent.
+    MainHarness h(Config("LastMojiSize=9\r\n"));
     h.form->FileNew1Execute();
-    EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 1);
-    EXPECT_EQ(h.Engine(0)->CountOf("ExecWB(19"), 0);
+    EXPECT_EQ(h.Engine(0)->CountOf("ExecWB"), 0);
+    EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 9);
 }
 
 } // namespace

@@ -121,16 +121,12 @@ void TChildForm::ApplyChildWinState()
     }
 }
 
-void TChildForm::Place(QMdiArea *area, int number)
+void TChildForm::Place(QMdiArea *area, const QRect &normal)
 {
-    // The default place of a new window: cascaded from the top left, three
-    // quarters of the area in size. Giving it here also spares the area its
-    // search for a free spot, which grows with every window already open.
-    const QSize client = area->viewport()->size();
-    const QSize size(std::max(320, client.width() * 3 / 4), std::max(240, client.height() * 3 / 4));
-    const int step = 24 * (number % 8);
-    setGeometry(step, step, size.width(), size.height());
     area->addSubWindow(this);
+    // The area puts a new window where it finds room; the place asked for
+    // is given after it.
+    setGeometry(normal);
     ApplyChildWinState(); // shows the window, already in its state
     placed_ = true;
     area->setActiveSubWindow(this);
@@ -142,6 +138,19 @@ bool TChildForm::RecordsWindowState()
         return false;
     TChildForm *active = host_.ActiveChild();
     return !mdiArea() || !active || active == this;
+}
+
+void TChildForm::SetCaption(const QString &caption)
+{
+    // Qt shows "[*][*]" as "[*]".
+    QString escaped = caption;
+    setWindowTitle(escaped.replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
+}
+
+QString TChildForm::Caption() const
+{
+    QString caption = windowTitle();
+    return caption.replace(QLatin1String("[*][*]"), QLatin1String("[*]"));
 }
 
 void TChildForm::SubChange(bool active)
@@ -239,7 +248,7 @@ void TChildForm::OnStatusTextChange(const QString &text)
 void TChildForm::OnTitleChange(const QString &text)
 {
     Guarded([&] {
-        setWindowTitle(text);
+        SetCaption(text);
         host_.SetTabCaptionOfWindow(Tag, text);
         host_.Indicators().txtAddress->setText(browser_->LocationURL());
     });

@@ -18,7 +18,7 @@ class TChildForm : public QMdiSubWindow, public WebBrowserEvents {
 public:
     ~TChildForm() override;
 
-    int32_t Tag = 0; // the window number, key of the window's tab
+    int32_t Tag = -1; // the window number, key of the window's tab; -1 until it has one
     bool BackState = false;
     bool FrwrdState = false;
     bool StopState = false;
@@ -39,9 +39,15 @@ public:
     // again once the window sits in the MDI area, where the state only then
     // takes effect.
     void ApplyChildWinState();
-    // Puts the new window into the MDI area, shows it in the state new
-    // windows take and makes it the active one.
-    void Place(QMdiArea *area, int number);
+    // The window caption, shown as it is: a page title holding "[*]" does
+    // not turn into the window's modified mark.
+    void SetCaption(const QString &caption);
+    QString Caption() const;
+
+    // Puts the new window into the MDI area at `normal` (its place when
+    // neither maximised nor minimised), shows it in the state new windows
+    // take and makes it the active one.
+    void Place(QMdiArea *area, const QRect &normal);
     virtual void FormActivate() = 0;
     virtual void FormResize() = 0;
 

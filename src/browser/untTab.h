@@ -1,6 +1,8 @@
-// The owner-drawn tab bar of the main window. The control keeps only the
-// tab texts and the selection; drawing is left to a callback so that the main
-// window reads the colours from the settings at every drawing.
+// The owner-drawn tab bar of the main window. The control keeps the tab
+// captions and the selection and draws each tab's frame as the platform's
+// tab control does (a tab joined to the page, or a push button); what is
+// inside the frame is left to a callback, so that the main window reads the
+// colours from the settings at every drawing.
 #pragma once
 
 #include <QHash>
@@ -14,8 +16,15 @@ class TTabControl : public QTabBar {
 public:
     explicit TTabControl(QWidget *parent = nullptr);
 
+    // Draws the contents of one tab into `rect`, the area inside its frame.
     using DrawTab = std::function<void(QPainter &, int index, const QRect &rect, bool active)>;
     void SetDrawTab(DrawTab draw) { draw_ = std::move(draw); }
+
+    // Tab captions are page titles shown as they are: an "&" in one is a
+    // character, never an access key of the bar.
+    int AddTab(const QString &caption);
+    void SetCaption(int index, const QString &caption);
+    QString Caption(int index) const;
 
     // 0 or less: tabs size to their text.
     void SetFixedTabWidth(int width);
@@ -28,10 +37,16 @@ public:
     // change of the selection does not).
     void SetTabIndexSilently(int index);
 
+    // Where a tab's frame is drawn, and the area inside it, where the
+    // callback draws.
+    QRect FrameRect(int index) const;
+    QRect ContentsRect(int index) const;
+
 signals:
     void MouseDown(Qt::MouseButton button, const QPoint &pos);
 
 protected:
+    bool event(QEvent *event) override;
     QSize tabSizeHint(int index) const override;
     QSize minimumTabSizeHint(int index) const override;
     void paintEvent(QPaintEvent *event) override;
@@ -39,6 +54,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void PaintFrame(QPainter &painter, int index, bool selected);
+
     DrawTab draw_;
     // Text widths by text: the bar measures every tab at each layout, and
     // most captions repeat ("loading").

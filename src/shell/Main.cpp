@@ -13,6 +13,7 @@
 #include "platform/UiTexts.h"
 #include "settings/ColorText.h"
 #include "settings/Option.h"
+#include "shell/MenuText.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -32,10 +33,13 @@
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace orvex {
 
@@ -190,7 +194,7 @@ void TMainForm::BuildImages()
 void TMainForm::BuildBars()
 {
     // The band bar: two movable bars in the top area, each starting a row.
-    ToolBar2 = new QToolBar(QStringLiteral("標準"), this);
+    ToolBar2 = new TBand(QStringLiteral("標準"), this);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setIconSize(QSize(16, 16));
     ToolBar2->setMinimumHeight(24);
@@ -228,7 +232,7 @@ void TMainForm::BuildBars()
     addToolBar(Qt::TopToolBarArea, ToolBar2);
     addToolBarBreak(Qt::TopToolBarArea);
 
-    ToolBar3 = new QToolBar(QStringLiteral("アドレスバー"), this);
+    ToolBar3 = new TBand(QStringLiteral("アドレスバー"), this);
     ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
     ToolBar3->setMinimumHeight(24);
     Label1 = new QLabel(QStringLiteral("アドレス"), ToolBar3);
@@ -500,7 +504,8 @@ void TMainForm::RebuildWindowList()
     int n = 1;
     TChildForm *active = ActiveChild();
     for (TChildForm *child : children_) {
-        QAction *item = mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(child->windowTitle()));
+        QAction *item =
+            mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(MenuLiteral(child->Caption())));
         item->setCheckable(true);
         item->setChecked(child == active);
         connect(item, &QAction::triggered, this, [this, child] {
@@ -602,25 +607,31 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 void TMainForm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    // Qt delivers the first resize just before the window (and its MDI
-    // area) is shown; the start-up actions wait for the shown window, so the
-    // area does not rearrange the windows they open.
-    if (FirstResize)
-        Guarded([this] { FormResize(); });
+    // Qt delivers the first resize before the window is shown, let alone
+    // drawn. The start-up actions wait until the window is on the screen
+    // and painted, so that an error box at start-up stands over a drawn
+    // window and the MDI area does not rearrange the windows they open.
+    if (FirstResize && !drawn_ && windowHandle())
+        windowHandle()->installEventFilter(this);
 }
 
 void TMainForm::FormResize()
 {
     LayoutRules();
-    if (!FirstResize || !isVisible())
+    if (!FirstResize || !drawn_ || startingUp_)
         return;
-    // An error here leaves FirstResize set, so the next resize tries again.
-    OpenParams();
-    if (!HasParams)
-        OpenStartUp();
-    if (!FileExists(AppDirPath + "config.ini"))
-        mnuOptionClick();
-    FirstResize = false;
+    // A failed action is shown here and leaves FirstResize set, so the next
+    // resize tries again; not one while the error box is still open, which
+    // would stack a second box on it.
+    const QScopedValueRollback<bool> running(startingUp_, true);
+    Guarded([this] {
+        OpenParams();
+        if (!HasParams)
+            OpenStartUp();
+        if (!FileExists(AppDirPath + "config.ini"))
+            mnuOptionClick();
+        FirstResize = false;
+    });
 }
 
 void TMainForm::OpenParams()
@@ -713,7 +724,17 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == JBar) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        // The window paints itself on this event; the start-up actions run
+        // right after it.
+        if (!drawn_ && windowHandle()->isExposed()) {
+            windowHandle()->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                drawn_ = true;
+                Guarded([this] { FormResize(); });
+            });
+        }
+    } else if (watched == JBar) {
         if (event->type() == QEvent::MouseButtonPress) {
             jbarDragging_ = true;
         } else if (event->type() == QEvent::MouseButtonRelease && jbarDragging_) {
@@ -723,8 +744,27 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         } else if (event->type() == QEvent::Resize) {
             Guarded([this] { JBarResize(); });
         }
-    } else if ((watched == ToolBar2 || watched == ToolBar3) && event->type() == QEvent::MouseButtonRelease) {
-        Guarded([this] { CoolBar1MouseUp(); });
+    } else if ((watched == ToolBar2 || watched == ToolBar3) &&
+               (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        auto *band = static_cast<TBand *>(watched);
+        if (event->type() == QEvent::MouseButtonPress) {
+            if (mouse->button() == Qt::LeftButton && band->HandleRect().contains(mouse->pos())) {
+                bandPressed_ = band;
+                bandPressPos_ = mouse->globalPos();
+                bandWidthsAtPress_ = {ToolBar2->width(), ToolBar3->width()};
+            }
+        } else {
+            Guarded([this] { CoolBar1MouseUp(); });
+            if (bandPressed_ == watched && mouse->button() == Qt::LeftButton) {
+                // After the bar has ended its own move of the band.
+                const QPoint from = bandPressPos_, to = mouse->globalPos();
+                QTimer::singleShot(0, this, [this, bar = bandPressed_, from, to] {
+                    Guarded([this, bar, from, to] { ReorderBandsAfterDrag(bar, from, to); });
+                });
+            }
+            bandPressed_ = nullptr;
+        }
     } else if (watched == TabBar && event->type() == QEvent::Resize) {
         TabControl1->setGeometry(0, 0, TabBar->width(), TabBar->height());
     } else if (watched == ToolBar1 && event->type() == QEvent::Resize) {

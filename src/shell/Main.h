@@ -12,12 +12,15 @@
 #include "browser/ClosedList.h"
 #include "platform/MainLink.h"
 #include "settings/Settings.h"
+#include "shell/Band.h"
 
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -66,8 +69,8 @@ public:
 
     // ---- controls ----
     QMdiArea *mdiArea = nullptr;
-    QToolBar *ToolBar2 = nullptr; // band 0: the "標準" bar
-    QToolBar *ToolBar3 = nullptr; // band 1: the address bar
+    TBand *ToolBar2 = nullptr; // band 0: the "標準" bar
+    TBand *ToolBar3 = nullptr; // band 1: the address bar
     QAction *ToolButton1 = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *txtAddress = nullptr;
@@ -130,6 +133,8 @@ public:
     void WebListItemClick(QAction *item);
     void LeastURLItemClick(QAction *item);
     void OpenLines(const std::vector<std::string> &lines, const QString &caption);
+    // Where the next new window goes in the MDI area (its normal geometry).
+    QRect NextWindowPlace(const QWidget &window);
 
     // ---- tab bar ----
     int FindTab(int32_t number) const;
@@ -172,6 +177,10 @@ public:
     void JBarMouseUp(int x);
     void JBarResize();
     void CoolBar1MouseUp();
+    // A band dragged by its handle from `from` and let go at `to` (global
+    // coordinates): let go past the middle of the other band on its row, the
+    // two change places.
+    void ReorderBandsAfterDrag(QToolBar *dragged, const QPoint &from, const QPoint &to);
     void LayoutRules();
     int JBarWidth() const;
     void SetJBarWidth(int width);
@@ -243,8 +252,14 @@ private:
     QStringList params_;
     QVector<QIcon> images_;
     std::vector<TChildForm *> children_;
+    std::optional<QPoint> lastPlace_; // where the last new window was put
     bool jbarDragging_ = false;
+    QToolBar *bandPressed_ = nullptr;        // the band whose handle the mouse holds
+    QPoint bandPressPos_;                    // where it was pressed, in global coordinates
+    std::array<int, 2> bandWidthsAtPress_{}; // of ToolBar2 and ToolBar3 then
     bool closing_ = false;
+    bool drawn_ = false;      // the window has been shown and painted once
+    bool startingUp_ = false; // the start-up actions are running
     int arranging_ = 0;
     friend class ArrangingScope;
 };

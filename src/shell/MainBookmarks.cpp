@@ -7,6 +7,7 @@
 #include "bookmarks/BookmarkStore.h"
 #include "browser/ChildForm.h"
 #include "platform/UiServices.h"
+#include "shell/MenuText.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -18,11 +19,11 @@ namespace orvex {
 
 namespace {
 
-// Mnemonic-carrying caption of a generated item: "&" and the entry's name,
-// so the name's first character is the access key.
+// Caption of a generated item: "&" and the entry's name, so the name's first
+// character is the access key; the name itself is shown as written.
 QString ItemCaption(const BookmarkNode &entry)
 {
-    return QStringLiteral("&") + ToQ(entry.caption);
+    return QStringLiteral("&") + MenuLiteral(ToQ(entry.caption));
 }
 
 constexpr int kFixedBookmarkItems = 2; // "ブックマークを編集(&E)" and the separator
@@ -148,7 +149,7 @@ void TMainForm::mnuBMEditClick()
     frm_BMEdit->activateWindow();
     frm_BMEdit->txtURL->setText(txtAddress->text());
     TChildForm *child = ActiveChild();
-    frm_BMEdit->txtName->setText(child != nullptr ? child->windowTitle() : QString());
+    frm_BMEdit->txtName->setText(child != nullptr ? child->Caption() : QString());
 }
 
 void TMainForm::popAddBookMarkClick()

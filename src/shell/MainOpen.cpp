@@ -14,10 +14,65 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
 namespace orvex {
+
+namespace {
+
+// A window opened behind the one in front is activated, and then the front
+// window again, as the MDI area keeps its order of activation. An activated
+// window takes the keyboard focus unless it has it already: lent the focused
+// control as focus proxy, each window has it, and the focus stays with the
+// control. Focus inside a page cannot be lent so: the page's window lets go
+// of it when the new window is activated, and it is given back afterwards.
+class FocusShield {
+public:
+    FocusShield(QWidget *typing, const std::vector<TChildForm *> &windows) : typing_(typing)
+    {
+        if (!typing_)
+            return;
+        // Only a control outside the pages is lent.
+        for (TChildForm *window : windows)
+            if (window->isAncestorOf(typing_))
+                return;
+        for (TChildForm *window : windows) {
+            if (window->focusProxy())
+                continue;
+            window->setFocusProxy(typing_);
+            lent_.push_back(window);
+        }
+    }
+    ~FocusShield() { Lift(); }
+    FocusShield(const FocusShield &) = delete;
+    FocusShield &operator=(const FocusShield &) = delete;
+
+    void Restore()
+    {
+        Lift();
+        if (typing_ && !typing_->hasFocus() && typing_->isVisible())
+            typing_->setFocus(Qt::OtherFocusReason);
+    }
+
+private:
+    void Lift()
+    {
+        for (const QPointer<QWidget> &window : lent_)
+            if (window && window->focusProxy() == typing_)
+                window->setFocusProxy(nullptr);
+        lent_.clear();
+    }
+
+    QPointer<QWidget> typing_;
+    std::vector<QPointer<QWidget>> lent_;
+};
+
+} // namespace
 
 ArrangingScope::ArrangingScope(TMainForm &form) : form_(form)
 {
@@ -47,12 +102,16 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     }
 
     const int remembered = TabControl1->currentIndex();
+    const bool newWindowActive = settings.NonZero(keys::NewWindowActive);
+    // With a tab selected that keeps its selection, the new window opens
+    // behind the window in front of it.
+    const bool background = remembered >= 0 && !newWindowActive;
     ++WinCount;
     WinTags << QString::number(WinCount);
     {
         const int selected = TabControl1->currentIndex();
         TabControl1->blockSignals(true);
-        TabControl1->addTab(QStringLiteral("loading"));
+        TabControl1->AddTab(QStringLiteral("loading"));
         // A tab added to an empty bar becomes the selected one, as the
         // platform's tab control does; otherwise the selection stays.
         if (selected >= 0)
@@ -77,15 +136,22 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
         WinTags.removeLast();
         throw;
     }
+    // The window has its number before it is shown or navigated: what its
+    // engine reports from then on (a title during Navigate, for one) goes to
+    // its own tab.
+    child->Tag = WinCount;
     ArrangingScope arranging(*this);
+    const QRect place = NextWindowPlace(*child);
     children_.push_back(child);
+    // Whatever has the keyboard focus keeps it while a window opens behind.
+    FocusShield shield(background ? focusWidget() : nullptr, children_);
     child->setWindowIcon(Image(12));
-    child->Place(mdiArea, WinCount);
+    child->Place(mdiArea, place);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
     UpdateCoveredPages();
     UpdateChildCommands();
 
-    child->setWindowTitle(caption);
+    child->SetCaption(caption);
     // An engine error on Navigate still completes the open, so the window
     // keeps its number and its tab; the error is reported afterwards.
     std::exception_ptr navigateError;
@@ -94,17 +160,38 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     } catch (...) {
         navigateError = std::current_exception();
     }
-    child->Tag = WinCount;
 
-    if (settings.NonZero(keys::NewWindowActive)) {
+    if (newWindowActive) {
         TabControl1->SetTabIndexSilently(TabControl1->count() - 1);
     } else {
         if (remembered >= 0)
             TabControl1->SetTabIndexSilently(remembered);
         TabControl1Change();
     }
+    shield.Restore();
     if (navigateError)
         std::rethrow_exception(navigateError);
+}
+
+QRect TMainForm::NextWindowPlace(const QWidget &window)
+{
+    // Three quarters of the area in size, never larger than the area; each
+    // new window a title bar's height down and right of the one before,
+    // back at the top left when the next place would leave the area.
+    const QRect area = mdiArea->viewport()->rect();
+    const QSize size(std::min(std::max(320, area.width() * 3 / 4), area.width()),
+                     std::min(std::max(240, area.height() * 3 / 4), area.height()));
+    QStyleOptionTitleBar titleBar;
+    titleBar.initFrom(&window);
+    titleBar.titleBarFlags = Qt::SubWindow;
+    const int step = std::max(1, window.style()->pixelMetric(QStyle::PM_TitleBarHeight, &titleBar, &window));
+    QPoint topLeft(0, 0);
+    if (!children_.empty() && lastPlace_)
+        topLeft = *lastPlace_ + QPoint(step, step);
+    if (!area.contains(QRect(topLeft, size)))
+        topLeft = QPoint(0, 0);
+    lastPlace_ = topLeft;
+    return QRect(topLeft, size);
 }
 
 void TMainForm::OpenLines(const std::vector<std::string> &lines, const QString &caption)

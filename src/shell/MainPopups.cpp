@@ -6,6 +6,7 @@
 #include "browser/tmpWeb.h"
 #include "platform/LineList.h"
 #include "platform/UiServices.h"
+#include "shell/MenuText.h"
 
 #include <QAction>
 #include <QMenu>
@@ -50,7 +51,8 @@ void TMainForm::mnuLeastURLClick()
     }
     const std::vector<std::string> &entries = closedList.Entries();
     for (size_t i = 0; i < entries.size(); ++i) {
-        auto *item = new QAction(ToQ(ClosedList::Caption(i, entries[i])), this);
+        const std::string shown = FromQ(MenuLiteral(ToQ(entries[i])));
+        auto *item = new QAction(ToQ(ClosedList::Caption(i, shown)), this);
         item->setStatusTip(ToQ(entries[i]));
         connect(item, &QAction::triggered, this, [this, item] { Guarded([=] { LeastURLItemClick(item); }); });
         mnuLeastURL->insertAction(mnuLeastURL_Child, item);

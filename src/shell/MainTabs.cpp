@@ -140,7 +140,7 @@ void TMainForm::TabControl1DrawTab(QPainter &painter, int index, const QRect &re
 void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool active,
                          const uint32_t colors[4])
 {
-    const QString text = TabControl1->tabText(index);
+    const QString text = TabControl1->Caption(index);
     const QColor brush(QRgb(ColorToRgb(active ? colors[1] : colors[3])));
     const QColor pen(QRgb(ColorToRgb(active ? colors[0] : colors[2])));
     painter.fillRect(rect, brush);
@@ -183,16 +183,18 @@ void TMainForm::mnu_AllCloseNotMeClick()
     }
 }
 
+// A window reaches only its own tab: one whose number has no tab yet (a
+// window being made) changes no other window's tab.
 void TMainForm::SelectTabOfWindow(int32_t number)
 {
-    if (TabControl1->count() > 0)
+    if (WinTags.contains(QString::number(number)))
         TabControl1->SetTabIndexSilently(FindTab(number));
 }
 
 void TMainForm::SetTabCaptionOfWindow(int32_t number, const QString &caption)
 {
-    if (TabControl1->count() > 0)
-        TabControl1->setTabText(FindTab(number), caption);
+    if (WinTags.contains(QString::number(number)))
+        TabControl1->SetCaption(FindTab(number), caption);
 }
 
 QString TMainForm::DescribeTabs() const
@@ -200,7 +202,7 @@ QString TMainForm::DescribeTabs() const
     QStringList parts;
     for (int i = 0; i < TabControl1->count(); ++i) {
         QString part =
-            (i < WinTags.size() ? WinTags[i] : QStringLiteral("?")) + ':' + TabControl1->tabText(i);
+            (i < WinTags.size() ? WinTags[i] : QStringLiteral("?")) + ':' + TabControl1->Caption(i);
         if (i == TabControl1->currentIndex())
             part += '*';
         parts << part;

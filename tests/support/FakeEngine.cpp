@@ -70,6 +70,8 @@ void FakeEngine::Navigate(const QString &url)
     }
     if (navigateSetsLocation)
         location_ = url.isEmpty() ? QStringLiteral("about:blank") : url;
+    if (DuringNavigate())
+        DuringNavigate()(*this, url);
 }
 
 void FakeEngine::GoBack()
@@ -134,7 +136,8 @@ void FakeEngine::Find(const FindRequest &request)
 
 void FakeEngine::Print(const PrintRequest &request)
 {
-    log.push_back("Print(" + request.printerName.toStdString() + "," + request.outputFile.toStdString() + ")");
+    log.push_back("Print(" + request.printerName.toStdString() + "," + request.outputFile.toStdString() +
+                  ")");
 }
 
 bool FakeEngine::Called(const std::string &entry) const
@@ -190,6 +193,12 @@ bool FakeEngine::RaiseBeforeNavigate(const QString &url)
     return cancel;
 }
 
+std::function<void(FakeEngine &, const QString &url)> &DuringNavigate()
+{
+    static std::function<void(FakeEngine &, const QString &)> hook;
+    return hook;
+}
+
 std::vector<CreatedFake> &CreatedFakes()
 {
     return Registry();
@@ -199,6 +208,7 @@ std::vector<CreatedFake> &InstallFakeEngines()
 {
     Registry().clear();
     failCreate[0] = failCreate[1] = false;
+    DuringNavigate() = nullptr;
     SetEngineFactoryForTesting([](EngineKind kind, QWidget *parent) -> WebBrowser2 * {
         if (failCreate[KindIndex(kind)]) {
             failCreate[KindIndex(kind)] = false;

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,10 @@ void RemoveFakeEngines();
 std::vector<CreatedFake> &CreatedFakes();
 // The live fakes of one engine, oldest first.
 std::vector<FakeEngine *> LiveFakes(EngineKind kind);
+// Run by every fake at each Navigate, after logging it and before returning:
+// the events an engine raises while it navigates (a title, for one). Cleared
+// by InstallFakeEngines().
+std::function<void(FakeEngine &, const QString &url)> &DuringNavigate();
 // While set, the installed factory fails the next creation of that engine
 // with orvex::Error naming the module, as a missing module does.
 void FailNextCreate(EngineKind kind, bool fail = true);
