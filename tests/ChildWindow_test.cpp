@@ -47,19 +47,29 @@ TEST_F(ChildWindowTest, BackgroundWindowReportsStatusTitleAndAddressButNotProgre
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:一つ目"));
 }
 
-TEST_F(ChildWindowTest, BackgroundCommandStateMovesButtonsAndSavesThemIntoActiveWindow)
+TEST_F(ChildWindowTest, BackgroundCommandStateStaysWithItsOwnWindow)
 {
     Open("http://one/");
     Open("http://two/");
     TChildForm *active = h.Child(0);
     ASSERT_EQ(h.form->ActiveChild(), active);
     EXPECT_FALSE(ind().ReLoadCtrl->isEnabled()); // a fresh window: reload off until the engine reports
+    // A page loading behind the front one reports its history: the buttons
+    // keep showing the front page, and the window behind keeps its own.
     h.EngineOf(h.Child(1))->RaiseCommandState(CSC_NAVIGATEBACK, true);
+    EXPECT_FALSE(ind().BackCtrl->isEnabled());
+    EXPECT_FALSE(ind().ReLoadCtrl->isEnabled());
+    EXPECT_FALSE(active->BackState);
+    EXPECT_TRUE(h.Child(1)->BackState);
+    EXPECT_TRUE(h.Child(1)->ReLoadState);
+    // Brought to the front, it shows them.
+    h.form->mdiArea->setActiveSubWindow(h.Child(1));
     EXPECT_TRUE(ind().BackCtrl->isEnabled());
     EXPECT_TRUE(ind().ReLoadCtrl->isEnabled());
-    EXPECT_TRUE(active->BackState);
-    EXPECT_TRUE(active->ReLoadState);
-    EXPECT_FALSE(h.Child(1)->BackState);
+    // The front window's own report moves the buttons and is saved in it.
+    h.EngineOf(h.Child(1))->RaiseCommandState(CSC_NAVIGATEFORWARD, true);
+    EXPECT_TRUE(ind().FrwrdCtrl->isEnabled());
+    EXPECT_TRUE(h.Child(1)->FrwrdState);
 }
 
 TEST_F(ChildWindowTest, ProgressArithmeticOfTheIeWindow)

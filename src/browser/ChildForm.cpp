@@ -257,6 +257,18 @@ void TChildForm::OnTitleChange(const QString &text)
 void TChildForm::OnCommandStateChange(int command, bool enable)
 {
     Guarded([&] {
+        // The engines report their history after every navigation, also for
+        // pages loading behind the front one: a window behind keeps its own
+        // states, which come back when it is activated, and leaves the
+        // buttons to the front page.
+        if (IsOpen && host_.ActiveChild() != this) {
+            if (command == CSC_NAVIGATEFORWARD)
+                FrwrdState = enable;
+            else if (command == CSC_NAVIGATEBACK)
+                BackState = enable;
+            ReLoadState = true;
+            return;
+        }
         PageIndicators &ind = host_.Indicators();
         if (command == CSC_NAVIGATEFORWARD)
             ind.FrwrdCtrl->setEnabled(enable);
