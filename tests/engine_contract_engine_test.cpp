@@ -17,9 +17,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -1026,6 +1028,82 @@ INSTANTIATE_TEST_SUITE_P(Engines, EngineContract, ::testing::Values(Engine::Fake
                          EngineLabel);
 INSTANTIATE_TEST_SUITE_P(Engines, RenderedContract, ::testing::Values(Engine::IE, Engine::Gecko),
                          EngineLabel);
+
+// iexplore's own menu: Japanese, and its "save link" hands the transfer to
+// the host like any other download. Screenshots of the menu and of the
+// engine's error page go to /tmp for a look.
+TEST(IexploreServices, JapaneseContextMenuSavesTheLink)
+{
+    test::HttpServer server(Serve);
+    QWidget window;
+    window.resize(800, 600);
+    new QVBoxLayout(&window);
+    window.layout()->setContentsMargins(0, 0, 0, 0);
+    auto browser = CreateWebBrowser(EngineKind::InternetExplorer, &window);
+    Recorder events;
+    QTemporaryDir folder;
+    events.downloadFolder = folder.path();
+    browser->SetEvents(&events);
+    window.layout()->addWidget(browser->Control());
+    window.show();
+    browser->Navigate(server.Url("/menu.html"));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && events.titles.contains("menu"); }));
+    Pump(300);
+
+    // Opens the menu at a point and returns its texts; choose triggers one.
+    QMenu *menu = nullptr;
+    auto openMenu = [&](QPoint at) {
+        QWidget *target = browser->Control()->focusProxy();
+        const QPoint global = target->mapToGlobal(at);
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton,
+                          Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+        QContextMenuEvent context(QContextMenuEvent::Mouse, at, global);
+        QApplication::sendEvent(target, &context);
+        QStringList texts;
+        if (WaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 5000))
+            for (QAction *action : menu->actions())
+                texts << action->text();
+        return texts;
+    };
+    auto choose = [&](const QString &text) {
+        for (QAction *action : menu->actions())
+            if (action->text() == text)
+                action->trigger();
+        menu->close();
+    };
+
+    QStringList texts = openMenu({100, 100});
+    Pump(300);
+    QGuiApplication::primaryScreen()->grabWindow(0).save("/tmp/orvex-iexplore-menu.png");
+    EXPECT_TRUE(texts.contains(QStringLiteral("新しいウィンドウでリンクを開く")))
+        << texts.join(" | ").toStdString();
+    ASSERT_TRUE(texts.contains(QStringLiteral("リンク先を保存"))) << texts.join(" | ").toStdString();
+    choose(QStringLiteral("リンク先を保存"));
+    ASSERT_TRUE(WaitFor([&] { return !events.transfers.empty() && events.transfers[0]->finished; }, 30000));
+    EXPECT_TRUE(events.transfers[0]->ok);
+    EXPECT_TRUE(QFile(folder.filePath("data.bin.part")).size() == kFileSize);
+
+    // "Save page" saves as SAVEAS does; it is no transfer for the host.
+    const QString page = folder.filePath("page.html");
+    qputenv("ORVEX_SAVEAS_PATH", page.toLocal8Bit());
+    texts = openMenu({600, 400});
+    ASSERT_TRUE(texts.contains(QStringLiteral("ページを保存"))) << texts.join(" | ").toStdString();
+    choose(QStringLiteral("ページを保存"));
+    EXPECT_TRUE(WaitFor([&] { return QFile(page).size() > 0; }, 10000));
+    qunsetenv("ORVEX_SAVEAS_PATH");
+    EXPECT_EQ(events.transfers.size(), 1u);
+
+    // Nothing listens on a port just freed: the engine's error page shows.
+    const int freed = test::HttpServer([](const test::HttpRequest &) { return test::HttpReply(); }).Port();
+    browser->Navigate(QStringLiteral("http://127.0.0.1:%1/").arg(freed));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy(); }));
+    Pump(800);
+    window.grab().save("/tmp/orvex-iexplore-error.png");
+}
 
 TEST(EngineNames, NameTheEngineAndItsVersion)
 {
