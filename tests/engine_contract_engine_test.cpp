@@ -112,6 +112,9 @@ public:
     bool signIn = false; // answer user / secret, else cancel
     std::vector<CertificateErrorInfo> certificateErrors;
     bool allowCertificate = false;
+    std::vector<std::pair<QUrl, PagePermission>> permissions; // all refused
+    std::vector<FileChooserRequest> fileRequests;
+    QStringList chosenFiles;
     std::vector<std::pair<QString, int>> findResults;
     std::vector<std::pair<bool, QString>> printResults;
     // Transfers are started into downloadFolder as <suggested name>.part
@@ -161,6 +164,16 @@ public:
             download->Cancel();
         else
             download->Start(downloadFolder + "/" + download->SuggestedFileName() + ".part");
+    }
+    bool OnPermissionRequest(const QUrl &origin, PagePermission permission) override
+    {
+        permissions.emplace_back(origin, permission);
+        return false;
+    }
+    QStringList OnChooseFiles(const FileChooserRequest &request) override
+    {
+        fileRequests.push_back(request);
+        return chosenFiles;
     }
     void OnFindResult(const QString &text, int matches) override { findResults.emplace_back(text, matches); }
     void OnPrintFinished(bool ok, const QString &error) override { printResults.emplace_back(ok, error); }
@@ -312,6 +325,12 @@ protected:
         Write("leave.html", "<html><head><title>leave</title></head><body style='height:600px'><script>"
                             "window.onbeforeunload=function(e){e.preventDefault();e.returnValue='';};"
                             "</script></body></html>");
+        Write("ask.html", "<html><head><title>ask</title></head><body style='margin:0'>"
+                          "<input type='file' id='f' multiple style='width:300px;height:40px'><script>"
+                          "document.getElementById('f').onchange=function(){"
+                          "document.title='files '+this.files.length+' '+this.files[0].name;};"
+                          "Notification.requestPermission().then(function(p){document.title='notify '+p;});"
+                          "</script></body></html>");
         Write("find.html", "<html><head><title>find</title></head><body>"
                            "<p>apple Apple APPLE</p><p>pineapple</p></body></html>");
         Write("text.html", "<html><head><title>text</title></head><body style='margin:0;"
@@ -949,6 +968,36 @@ TEST_P(EngineContract, SelfSignedPagesAreRefusedUnlessAllowed)
 
     events.allowCertificate = true;
     ASSERT_TRUE(Load(tls.Url("secure.html"), "secure")) << events.titles.join(" | ").toStdString();
+}
+
+TEST_P(EngineContract, PermissionsAndUploadsAskTheHost)
+{
+    if (OldGecko())
+        GTEST_SKIP() << "the QtWebKit module asks nothing";
+    QTemporaryDir folder;
+    const QString upload = folder.filePath("a.txt");
+    QFile(upload).open(QIODevice::WriteOnly);
+    events.chosenFiles = QStringList{upload};
+    if (!Real()) {
+        EXPECT_FALSE(Fake()->RaisePermission(QUrl("http://x/"), PagePermission::Camera));
+        EXPECT_EQ(Fake()->RaiseChooseFiles({QUrl("http://x/"), true, {}}), events.chosenFiles);
+        return;
+    }
+    ASSERT_TRUE(Load(Page("ask.html"), "notify denied")) << events.titles.join(" | ").toStdString();
+    ASSERT_EQ(events.permissions.size(), 1u);
+    EXPECT_EQ(events.permissions[0].second, PagePermission::Notifications);
+
+    QWidget *target =
+        browser->Control()->focusProxy() ? browser->Control()->focusProxy() : browser->Control();
+    for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPoint(40, 20), target->mapToGlobal(QPoint(40, 20)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &click);
+    }
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("files 1 a.txt"); }, 5000))
+        << events.titles.join(" | ").toStdString();
+    ASSERT_EQ(events.fileRequests.size(), 1u);
+    EXPECT_TRUE(events.fileRequests[0].multiple);
 }
 
 TEST_P(EngineContract, CommandStatesComeAfterEveryNavigation)
