@@ -866,6 +866,20 @@ TEST_P(EngineContract, DownloadsAreSavedWholeAndCancelledOnesLeaveNothing)
     EXPECT_FALSE(stalled.error.isEmpty());
     Pump(500);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), done);
+
+    // A place that cannot be written to (a file stands where the folder
+    // should be): the transfer fails with a reason.
+    QFile blocker(folder.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    events.downloadFolder = blocker.fileName();
+    if (Real())
+        browser->Navigate(server->Url("/file.bin"));
+    else
+        Fake()->RaiseFileDownload(server->Url("/file.bin"), "data.bin", content);
+    ASSERT_TRUE(finished(count + 1));
+    EXPECT_FALSE(events.transfers.back()->ok);
+    EXPECT_FALSE(events.transfers.back()->error.isEmpty());
 }
 
 TEST_P(EngineContract, PageDialogsAreAnsweredByTheHost)

@@ -26,6 +26,7 @@ inline constexpr const char *kCertificateInvalid = "証明書が正しくあり�
 // The end of a transfer that did not complete (DownloadEvents::OnDownloadFinished).
 inline constexpr const char *kDownloadCancelled = "ダウンロードは取り消されました";
 inline constexpr const char *kDownloadFailed = "ダウンロードできませんでした";
+inline constexpr const char *kDownloadCannotSave = "フォルダー %1 に保存できません";
 
 // Printing (WebBrowserEvents::OnPrintFinished); %1 is the printer or the file.
 inline constexpr const char *kPrinterNotFound = "プリンター「%1」が見つかりません";

@@ -78,6 +78,7 @@ void WebEngineDownload::Start(const QString &path)
 
 void WebEngineDownload::Cancel()
 {
+    cancelRequested_ = true;
     if (QWebEngineDownloadItem *item = item_) {
         if (!item->isFinished())
             item->cancel(); // finished() follows and reports
@@ -108,7 +109,13 @@ void WebEngineDownload::OnFinished()
         break;
     case QWebEngineDownloadItem::DownloadCancelled:
         RemovePartialFile();
-        Report(false, QString::fromUtf8(engine::texts::kDownloadCancelled));
+        // Cancelled by nobody here: the engine could not make the folder.
+        if (!cancelRequested_ && !path_.isEmpty())
+            Report(
+                false,
+                QString::fromUtf8(engine::texts::kDownloadCannotSave).arg(QFileInfo(path_).absolutePath()));
+        else
+            Report(false, QString::fromUtf8(engine::texts::kDownloadCancelled));
         break;
     default: {
         // An interrupted transfer could be resumed, but nothing here offers

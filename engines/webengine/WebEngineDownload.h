@@ -46,6 +46,7 @@ private:
     qint64 received_ = 0;
     QString path_; // where the transfer writes, once started
     bool reported_ = false;
+    bool cancelRequested_ = false;
 };
 
 } // namespace orvex::webengine
