@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -222,6 +223,8 @@ test::HttpReply Serve(const test::HttpRequest &request)
             reply.status = 401;
             reply.headers << "WWW-Authenticate: Basic realm=\"Orvex test\"";
         }
+    } else if (path == "/language") {
+        reply = HttpReply::Page("language " + request.Header("Accept-Language"));
     } else if (path == "/links.html") {
         reply = HttpReply::Page("links",
                                 "<a id='d' download='named.bin' href='/plain.bin'>file</a>"
@@ -1012,6 +1015,16 @@ TEST_P(EngineContract, PermissionsAndUploadsAskTheHost)
         << events.titles.join(" | ").toStdString();
     ASSERT_EQ(events.fileRequests.size(), 1u);
     EXPECT_TRUE(events.fileRequests[0].multiple);
+}
+
+TEST_P(EngineContract, RequestsAskForJapanese)
+{
+    if (!Real() || OldGecko())
+        GTEST_SKIP() << "only the real engines on their current toolkits send requests";
+    browser->Navigate(server->Url("/language"));
+    ASSERT_TRUE(WaitFor([&] { return !events.titles.filter(QRegularExpression("^language ")).isEmpty(); }));
+    EXPECT_TRUE(events.titles.filter(QRegularExpression("^language ")).first().startsWith("language ja,en"))
+        << events.titles.join(" | ").toStdString();
 }
 
 TEST_P(EngineContract, CommandStatesComeAfterEveryNavigation)
