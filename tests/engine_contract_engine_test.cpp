@@ -113,7 +113,9 @@ public:
     bool signIn = false; // answer user / secret, else cancel
     std::vector<CertificateErrorInfo> certificateErrors;
     bool allowCertificate = false;
-    std::vector<std::pair<QUrl, PagePermission>> permissions; // all refused
+    std::vector<std::pair<QUrl, PagePermission>> permissions;
+    bool allowPermission = false;
+    std::vector<bool> fullScreen;
     std::vector<FileChooserRequest> fileRequests;
     QStringList chosenFiles;
     std::vector<std::pair<QString, int>> findResults;
@@ -169,8 +171,9 @@ public:
     bool OnPermissionRequest(const QUrl &origin, PagePermission permission) override
     {
         permissions.emplace_back(origin, permission);
-        return false;
+        return allowPermission;
     }
+    void OnFullScreenChange(bool on) override { fullScreen.push_back(on); }
     QStringList OnChooseFiles(const FileChooserRequest &request) override
     {
         fileRequests.push_back(request);
@@ -328,12 +331,18 @@ protected:
         Write("leave.html", "<html><head><title>leave</title></head><body style='height:600px'><script>"
                             "window.onbeforeunload=function(e){e.preventDefault();e.returnValue='';};"
                             "</script></body></html>");
-        Write("ask.html", "<html><head><title>ask</title></head><body style='margin:0'>"
-                          "<input type='file' id='f' multiple style='width:300px;height:40px'><script>"
-                          "document.getElementById('f').onchange=function(){"
-                          "document.title='files '+this.files.length+' '+this.files[0].name;};"
-                          "Notification.requestPermission().then(function(p){document.title='notify '+p;});"
-                          "</script></body></html>");
+        Write("ask.html",
+              "<html><head><title>ask</title></head><body style='margin:0'>"
+              "<input type='file' id='f' multiple style='width:300px;height:40px'>"
+              "<div id='fs' style='height:40px'></div><script>"
+              "document.getElementById('f').onchange=function(){"
+              "document.title='files '+this.files.length+' '+this.files[0].name;};"
+              "Notification.requestPermission().then(function(p){document.title='notify '+p;});"
+              "document.getElementById('fs').onclick=function(){"
+              "document.documentElement.requestFullscreen().then(function(){document.title='full';});};"
+              "document.onfullscreenchange=function(){if(!document.fullscreenElement)"
+              "document.title='left';};"
+              "</script></body></html>");
         Write("find.html", "<html><head><title>find</title></head><body>"
                            "<p>apple Apple APPLE</p><p>pineapple</p></body></html>");
         Write("text.html", "<html><head><title>text</title></head><body style='margin:0;"
@@ -379,6 +388,18 @@ protected:
     bool OldGecko() const
     {
         return GetParam() == Engine::Gecko && browser->EngineName().startsWith("QtWebKit");
+    }
+    // A left click into the page, as the user's.
+    void Click(QPoint at)
+    {
+        QWidget *target =
+            browser->Control()->focusProxy() ? browser->Control()->focusProxy() : browser->Control();
+        for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        }
     }
     static QByteArray ReadFile(const QString &path)
     {
@@ -923,13 +944,7 @@ TEST_P(EngineContract, PageDialogsAreAnsweredByTheHost)
 
     // "Leave this page?" once the user has touched the page: staying keeps it.
     ASSERT_TRUE(Load(Page("leave.html"), "leave"));
-    QWidget *target =
-        browser->Control()->focusProxy() ? browser->Control()->focusProxy() : browser->Control();
-    for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent click(type, QPoint(50, 50), target->mapToGlobal(QPoint(50, 50)), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &click);
-    }
+    Click({50, 50});
     Pump(300);
     events.dialogs.clear();
     browser->Navigate(Page("two.html"));
@@ -1004,13 +1019,26 @@ TEST_P(EngineContract, PermissionsAndUploadsAskTheHost)
     ASSERT_EQ(events.permissions.size(), 1u);
     EXPECT_EQ(events.permissions[0].second, PagePermission::Notifications);
 
-    QWidget *target =
-        browser->Control()->focusProxy() ? browser->Control()->focusProxy() : browser->Control();
-    for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent click(type, QPoint(40, 20), target->mapToGlobal(QPoint(40, 20)), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &click);
-    }
+    // Full screen: refused by default, then allowed, and Esc leaves it.
+    Pump(300);
+    Click({40, 60});
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("left"); }, 5000))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_EQ(events.permissions.back().second, PagePermission::FullScreen);
+    EXPECT_TRUE(events.fullScreen.empty());
+    events.titles.clear();
+    events.allowPermission = true;
+    Click({40, 60});
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("full"); }, 5000))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_EQ(events.fullScreen, std::vector<bool>{true});
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(browser->Control()->focusProxy(), &escape);
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("left"); }, 5000))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_EQ(events.fullScreen, (std::vector<bool>{true, false}));
+
+    Click({40, 20});
     ASSERT_TRUE(WaitFor([&] { return events.titles.contains("files 1 a.txt"); }, 5000))
         << events.titles.join(" | ").toStdString();
     ASSERT_EQ(events.fileRequests.size(), 1u);

@@ -260,14 +260,25 @@ void WebEngineBrowser::OnFullScreenRequest(QWebEngineFullScreenRequest request)
 {
     if (request.toggleOn()) {
         QPointer<WebEngineBrowser> self(this);
-        if (!AskPermission(request.origin(), PagePermission::FullScreen) || !self) {
+        const bool allowed = AskPermission(request.origin(), PagePermission::FullScreen);
+        if (!self) {
             request.reject();
+            return;
+        }
+        if (!allowed) {
+            // A rejected request stays pending in the page, which can then
+            // never ask again: grant it and leave at once, as an Esc would.
+            request.accept();
+            QPointer<WebEnginePage> page = page_;
+            QTimer::singleShot(0, page, [page] { page->triggerAction(QWebEnginePage::ExitFullScreen); });
             return;
         }
     }
     request.accept();
-    fullScreen_ = request.toggleOn();
-    ReportFullScreen(fullScreen_);
+    if (fullScreen_ != request.toggleOn()) {
+        fullScreen_ = request.toggleOn();
+        ReportFullScreen(fullScreen_);
+    }
 }
 
 WebEngineBrowser::~WebEngineBrowser()
@@ -461,6 +472,8 @@ void WebEngineBrowser::ApplyHostOptions(const HostOptions &options)
     // DISABLE_SCRIPT_INACTIVE (0x10), OVERRIDEBEHAVIORFACTORY (0x400) and
     // ENABLE_FORMS_AUTOCOMPLETE (0x4000) have no counterpart in QtWebEngine.
     settings->setAttribute(QWebEngineSettings::ShowScrollBars, !(options.hostFlags & 0x8));
+    // A page may ask for full screen; the host answers (AskPermission).
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
 }
 
 QString WebEngineBrowser::SuggestedSaveName() const

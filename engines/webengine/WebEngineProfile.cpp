@@ -184,7 +184,6 @@ QWebEngineProfile *ModuleProfile()
         profile->setCachePath(QDir(folder).filePath(QStringLiteral("cache")));
     }
     profile->setHttpAcceptLanguage(environment.acceptLanguages);
-    profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, &RouteDownload);
     return profile;
 }
