@@ -1,8 +1,10 @@
 // The engine contract, one suite for every engine: the fake engine the other
 // tests use, iexplore.so (QtWebEngine) and mozctl.so (QtWebKit). The real
 // modules run under a real X display (xvfb-run) and load local pages only:
-// files in a temporary folder and a small HTTP server on 127.0.0.1. Cases
-// that need a page to render run on the real engines only.
+// files in a temporary folder, a small HTTP server on 127.0.0.1 and, for
+// certificates, `openssl s_server` with a certificate made for the run. Cases
+// that need a page to render run on the real engines only; the services the
+// engine controls brought are skipped on the QtWebKit module, which has none.
 #include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
 #include "platform/Errors.h"
