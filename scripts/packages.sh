@@ -4,7 +4,7 @@ ORVEX_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qtbase5-dev qtwebengine5-dev libqt5webkit5-dev libxml2-dev
   libgtest-dev googletest
-  xvfb xauth fonts-ipafont-gothic
+  xvfb xauth fonts-ipafont-gothic openssl curl
   desktop-file-utils
   qttranslations5-l10n
 )
