@@ -1,13 +1,19 @@
 #include "bookmarks/BookmarkStore.h"
 
 #include "platform/Errors.h"
+#include "platform/CodePage.h"
 #include "platform/FileIO.h"
+#include "platform/FileProblems.h"
+#include "platform/FileWatch.h"
 
 #include <libxml/encoding.h>
+#include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -218,15 +224,50 @@ bool Serialize(const BookmarkTree &tree, std::string &out)
     xmlChar *memory = nullptr;
     int size = 0;
     // format = 0: the whitespace is exactly the text nodes put in above.
-    xmlDocDumpFormatMemoryEnc(doc.get(), &memory, &size, kDeclaredEncoding, 0);
+    // Serialised as UTF-8 and encoded by the one encoder of the program, so
+    // that the exact round-trip rule holds here too.
+    xmlDocDumpFormatMemoryEnc(doc.get(), &memory, &size, "UTF-8", 0);
     if (memory == nullptr || size < 0) {
         if (memory != nullptr) {
             xmlFree(memory);
         }
         return false;
     }
-    out.assign(reinterpret_cast<const char *>(memory), static_cast<size_t>(size));
+    std::string utf8(reinterpret_cast<const char *>(memory), static_cast<size_t>(size));
     xmlFree(memory);
+    const std::string utf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    if (utf8.compare(0, utf8Declaration.size(), utf8Declaration) != 0) {
+        return false;
+    }
+    utf8.replace(0, utf8Declaration.size(), std::string("<?xml version=\"1.0\" encoding=\"") + kDeclaredEncoding + "\"?>");
+    // Outside the declaration every character beyond ASCII is element text,
+    // where a character reference stands for it.
+    if (!EncodeCp932(utf8, out, Unencodable::CharacterRef)) {
+        return false;
+    }
+    // CP932 bytes that happen to form UTF-8 would be read back as UTF-8:
+    // then every character beyond ASCII goes as a reference.
+    if (IsValidUtf8(out) && std::any_of(out.begin(), out.end(), [](char c) { return (c & 0x80) != 0; })) {
+        out.clear();
+        size_t i = 0;
+        while (i < utf8.size()) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+                ++i;
+                continue;
+            }
+            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            uint32_t cp = c & (c >= 0xF0 ? 0x07 : c >= 0xE0 ? 0x0F : 0x1F);
+            for (size_t k = 1; k < length; ++k) {
+                cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+            }
+            char reference[16];
+            std::snprintf(reference, sizeof reference, "&#%u;", static_cast<unsigned>(cp));
+            out += reference;
+            i += length;
+        }
+    }
     return true;
 }
 
@@ -240,6 +281,52 @@ std::string CurrentFolder()
         buffer.resize(buffer.size() * 2);
     }
     return buffer.data();
+}
+
+bool DeclaresEntities(xmlDtd *dtd)
+{
+    return dtd != nullptr && ((dtd->entities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->entities)) > 0) ||
+                              (dtd->pentities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->pentities)) > 0));
+}
+
+// The encoding the declaration names, or "" when there is none.
+std::string DeclaredEncoding(std::string_view bytes)
+{
+    if (bytes.substr(0, 5) != "<?xml") {
+        return std::string();
+    }
+    const std::string_view head = bytes.substr(0, bytes.find("?>"));
+    const size_t at = head.find("encoding");
+    if (at == std::string_view::npos) {
+        return std::string();
+    }
+    size_t i = head.find_first_of("\"'", at);
+    if (i == std::string_view::npos) {
+        return std::string();
+    }
+    const size_t end = head.find(head[i], i + 1);
+    std::string name(head.substr(i + 1, end == std::string_view::npos ? 0 : end - i - 1));
+    for (char &c : name) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return name;
+}
+
+// A file that declares Shift_JIS (or nothing) but is UTF-8 beyond doubt: a
+// byte-order mark, or characters beyond ASCII that all form valid UTF-8,
+// which Shift_JIS text practically never does (and which the writer never
+// leaves).
+bool ReallyUtf8(std::string_view bytes)
+{
+    const std::string declared = DeclaredEncoding(bytes.substr(bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0));
+    if (!declared.empty() && declared != "SHIFT_JIS" && declared != "SHIFT-JIS" && declared != "SJIS" &&
+        declared != "CP932" && declared != "WINDOWS-31J" && declared != "UTF-8") {
+        return false;
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        return true;
+    }
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }) && IsValidUtf8(bytes);
 }
 
 bool EqualsIgnoringCase(const std::string &a, const char *b)
@@ -294,26 +381,63 @@ std::string BookmarkFilePath(const std::string &folder)
 BookmarkTree ParseBookmarks(std::string_view bytes)
 {
     BookmarkTree tree;
+    int line = 0;
+    std::string reason;
+    if (!ParseBookmarkFile(bytes, tree, line, reason)) {
+        tree.clear();
+    }
+    return tree;
+}
+
+bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, std::string &reason)
+{
+    tree.clear();
+    line = 0;
+    reason.clear();
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) {
-        return tree;
+        reason = msg::ReasonNotWellFormed;
+        return false;
     }
     UseCp932ForShiftJis();
-    // No network, no external entities, no messages on stderr: the file is
-    // data, and a broken one just reads as empty.
+    // No network, no external entities, no entity substitution, no size
+    // beyond libxml2's safe limits, no messages on stderr: the file is data.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    DocPtr doc(
-        xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName, nullptr, options));
-    if (!doc) {
-        return tree;
+    std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(), xmlFreeParserCtxt);
+    if (!context) {
+        reason = msg::ReasonNotWellFormed;
+        return false;
+    }
+    DocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName,
+                                 ReallyUtf8(bytes) ? "UTF-8" : nullptr, options));
+    const xmlError *error = &context->lastError;
+    if (!doc || !context->wellFormed) {
+        line = error->line;
+        const int code = error->code;
+        reason = code == XML_ERR_INVALID_CHAR || code == XML_ERR_INVALID_ENCODING ||
+                         code == XML_ERR_UNSUPPORTED_ENCODING || code == XML_I18N_CONV_FAILED
+                     ? msg::ReasonEncoding
+                 : code == XML_ERR_ENTITY_LOOP ? msg::ReasonEntities
+                                               : msg::ReasonNotWellFormed;
+        return false;
+    }
+    // An entity referenced many times would be copied into every text that
+    // refers to it: a few kilobytes could become gigabytes. Refused.
+    if (DeclaresEntities(doc->intSubset) || DeclaresEntities(doc->extSubset)) {
+        line = doc->intSubset != nullptr ? static_cast<int>(xmlGetLineNo(reinterpret_cast<xmlNode *>(doc->intSubset))) : 0;
+        line = line > 0 ? line : 1;
+        reason = msg::ReasonEntities;
+        return false;
     }
     xmlNode *root = xmlDocGetRootElement(doc.get());
     if (root == nullptr || !NameIs(root, "bookmark")) {
-        return tree;
+        line = root != nullptr ? static_cast<int>(xmlGetLineNo(root)) : 0;
+        reason = msg::ReasonNoBookmarkRoot;
+        return false;
     }
     for (xmlNode *entry : ChildElements(root)) {
         tree.push_back(ReadEntry(entry));
     }
-    return tree;
+    return true;
 }
 
 std::string SerializeBookmarks(const BookmarkTree &tree)
@@ -328,13 +452,48 @@ std::string SerializeBookmarks(const BookmarkTree &tree)
     return bytes;
 }
 
+std::shared_ptr<const BookmarkFile> ReadBookmarkFile()
+{
+    static FileCache<BookmarkFile> cache;
+    const std::shared_ptr<const BookmarkFile> file =
+        cache.Get(BookmarkFilePath(), kMaxListFileBytes, [](const std::string &path, FileRead state, std::string bytes) {
+            BookmarkFile read;
+            int line = 0;
+            std::string reason;
+            switch (state) {
+            case FileRead::Missing:
+                break;
+            case FileRead::Unreadable:
+                read.unreadable = true;
+                read.problem = FormatMessage(msg::CannotOpenFile, path);
+                break;
+            case FileRead::TooLarge:
+                read.unreadable = true;
+                read.problem = FormatMessage(FormatMessage(msg::FileTooLarge, path),
+                                             std::to_string(kMaxListFileBytes >> 20));
+                break;
+            case FileRead::Read:
+                // An empty file is no bookmark file, yet nothing is lost over it.
+                if (!bytes.empty() && !ParseBookmarkFile(bytes, read.tree, line, reason)) {
+                    read.unreadable = true;
+                    read.problem = FormatMessage(
+                        FormatMessage(FormatMessage(msg::UnreadableFile, path), std::to_string(line)), reason);
+                }
+                break;
+            }
+            return read;
+        });
+    // Told once per change of the file, outside the cache's lock.
+    if (file->unreadable && !file->told) {
+        file->told = true;
+        ReportFileProblem(file->problem);
+    }
+    return file;
+}
+
 BookmarkTree ReadBookmarks()
 {
-    std::string bytes;
-    if (!ReadFileBytes(BookmarkFilePath(), bytes)) {
-        return BookmarkTree();
-    }
-    return ParseBookmarks(bytes);
+    return ReadBookmarkFile()->tree;
 }
 
 void WriteBookmarks(const BookmarkTree &tree)
@@ -344,7 +503,17 @@ void WriteBookmarks(const BookmarkTree &tree)
     }
     const std::string path = BookmarkFilePath();
     std::string bytes;
-    if (!Serialize(tree, bytes) || !WriteFileAtomic(path, bytes)) {
+    if (!Serialize(tree, bytes)) {
+        throw Error(FormatMessage(msg::CannotCreateFile, path));
+    }
+    if (ReadBookmarkFile()->unreadable) {
+        const std::string backup = KeepDatedBackup(path);
+        if (backup.empty()) {
+            throw Error(FormatMessage(msg::CannotKeepBackup, path));
+        }
+        ReportFileProblem(FormatMessage(msg::BackupKept, backup));
+    }
+    if (!WriteFileAtomic(path, bytes)) {
         throw Error(FormatMessage(msg::CannotCreateFile, path));
     }
 }
