@@ -423,8 +423,8 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
     // An entity referenced many times would be copied into every text that
     // refers to it: a few kilobytes could become gigabytes. Refused.
     if (DeclaresEntities(doc->intSubset) || DeclaresEntities(doc->extSubset)) {
-        line = doc->intSubset != nullptr ? static_cast<int>(xmlGetLineNo(reinterpret_cast<xmlNode *>(doc->intSubset))) : 0;
-        line = line > 0 ? line : 1;
+        const size_t at = bytes.find("<!ENTITY");
+        line = 1 + static_cast<int>(std::count(bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
         reason = msg::ReasonEntities;
         return false;
     }
