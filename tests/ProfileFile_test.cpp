@@ -322,6 +322,8 @@ TEST_F(ProfileFileTest, BatchWritesTheBytesOfKeyByKeyWrites)
         EXPECT_EQ(Get("Bar", "JBar"), "1");
         EXPECT_TRUE(Set("Bar", "Path", "ﾃｽﾄ🙂"));
         EXPECT_TRUE(Set("New", "Key", "値"));
+        EXPECT_EQ(Get("General", "LastEngine"), "Gecko");
+        EXPECT_EQ(Get("Bar", "Path"), "ﾃｽﾄ🙂");
     };
     Put(start);
     writeAll();

@@ -9,6 +9,7 @@
 #include <libxml/encoding.h>
 #include <libxml/hash.h>
 #include <libxml/parser.h>
+#include <libxml/xmlreader.h>
 #include <libxml/tree.h>
 
 #include <algorithm>
@@ -49,55 +50,6 @@ struct DocDeleter {
 };
 using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
 
-bool NameIs(const xmlNode *node, const char *name)
-{
-    return node->name != nullptr && std::strcmp(reinterpret_cast<const char *>(node->name), name) == 0;
-}
-
-// Element children only: whitespace between elements (and comments) never
-// count, so a hand-made file without line breaks reads like a written one.
-std::vector<xmlNode *> ChildElements(xmlNode *node)
-{
-    std::vector<xmlNode *> elements;
-    for (xmlNode *child = node->children; child != nullptr; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE) {
-            elements.push_back(child);
-        }
-    }
-    return elements;
-}
-
-std::string TextOf(xmlNode *node)
-{
-    xmlChar *content = xmlNodeGetContent(node);
-    if (content == nullptr) {
-        return std::string();
-    }
-    std::string text(reinterpret_cast<const char *>(content));
-    xmlFree(content);
-    return text;
-}
-
-BookmarkNode ReadEntry(xmlNode *element)
-{
-    const std::vector<xmlNode *> parts = ChildElements(element);
-    BookmarkNode node;
-    if (!parts.empty()) {
-        node.caption = TextOf(parts.front());
-    }
-    if (NameIs(element, "directory")) {
-        node.folder = true;
-        node.url = kFolderMarker;
-        for (size_t i = 1; i < parts.size(); ++i) {
-            node.children.push_back(ReadEntry(parts[i]));
-        }
-    } else if (parts.size() >= 2) {
-        // The element after "name" is "url"; a "file" without it keeps an
-        // empty address.
-        node.url = TextOf(parts[1]);
-    }
-    return node;
-}
 
 // Text as XML 1.0 can carry it: invalid UTF-8 becomes U+FFFD and control
 // characters other than tab, line feed and carriage return are dropped.
@@ -399,20 +351,128 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
         return false;
     }
     UseCp932ForShiftJis();
-    // No network, no external entities, no entity substitution, no size
-    // beyond libxml2's safe limits, no messages on stderr: the file is data.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(), xmlFreeParserCtxt);
-    if (!context) {
+    // Read as a stream, so that the document never stands whole in memory
+    // beside the tree. No network, no external entities, no entity
+    // substitution, no size beyond libxml2's safe limits, no messages on
+    // stderr: the file is data.
+    const bool utf8 = ReallyUtf8(bytes);
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
+                        (utf8 ? XML_PARSE_IGNORE_ENC : 0);
+    std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
+        xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName,
+                           utf8 ? "UTF-8" : nullptr, options),
+        xmlFreeTextReader);
+    if (!reader) {
         reason = msg::ReasonNotWellFormed;
         return false;
     }
-    DocPtr doc(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName,
-                                 ReallyUtf8(bytes) ? "UTF-8" : nullptr, options));
-    const xmlError *error = &context->lastError;
-    if (!doc || !context->wellFormed) {
-        line = error->line;
-        const int code = error->code;
+    struct FirstError {
+        int code = 0;
+        int line = 0;
+    } first;
+    xmlTextReaderSetStructuredErrorHandler(
+        reader.get(),
+        [](void *data, xmlErrorPtr error) {
+            auto *seen = static_cast<FirstError *>(data);
+            if (seen->code == 0 && error != nullptr && error->level >= XML_ERR_ERROR) {
+                seen->code = error->code;
+                seen->line = error->line;
+            }
+        },
+        &first);
+
+    // What each open element is to the tree.
+    enum class Role { Root, Entry, Text, Skipped };
+    struct Open {
+        Role role;
+        BookmarkNode *node; // Entry: its node
+        bool folder;
+        int elements; // Entry: child elements met so far
+    };
+    std::vector<Open> open;
+    std::string *text = nullptr; // the caption or address being read
+    size_t textDepth = 0;
+    int result = 0;
+    while ((result = xmlTextReaderRead(reader.get())) == 1) {
+        const int type = xmlTextReaderNodeType(reader.get());
+        if (type == XML_READER_TYPE_DOCUMENT_TYPE) {
+            // An entity referenced many times would be copied into every
+            // text that refers to it: a few kilobytes could become
+            // gigabytes. A file declaring entities is refused.
+            xmlDoc *doc = xmlTextReaderCurrentDoc(reader.get());
+            if (doc != nullptr && (DeclaresEntities(doc->intSubset) || DeclaresEntities(doc->extSubset))) {
+                const size_t at = bytes.find("<!ENTITY");
+                line = 1 + static_cast<int>(std::count(bytes.begin(),
+                                                       bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
+                reason = msg::ReasonEntities;
+                tree.clear();
+                return false;
+            }
+        } else if (type == XML_READER_TYPE_ELEMENT) {
+            const bool empty = xmlTextReaderIsEmptyElement(reader.get()) == 1;
+            const char *name = reinterpret_cast<const char *>(xmlTextReaderConstLocalName(reader.get()));
+            Open element{Role::Skipped, nullptr, false, 0};
+            if (open.empty()) {
+                if (name == nullptr || std::strcmp(name, "bookmark") != 0) {
+                    line = xmlTextReaderGetParserLineNumber(reader.get());
+                    reason = msg::ReasonNoBookmarkRoot;
+                    return false;
+                }
+                element.role = Role::Root;
+            } else if (text == nullptr) {
+                Open &parent = open.back();
+                BookmarkNode *entry = nullptr;
+                if (parent.role == Role::Root) {
+                    tree.emplace_back();
+                    entry = &tree.back();
+                } else if (parent.role == Role::Entry) {
+                    const int index = parent.elements++;
+                    if (index == 0) {
+                        element.role = Role::Text; // "name"
+                        text = &parent.node->caption;
+                    } else if (parent.folder) {
+                        parent.node->children.emplace_back();
+                        entry = &parent.node->children.back();
+                    } else if (index == 1) {
+                        element.role = Role::Text; // "url"
+                        text = &parent.node->url;
+                    }
+                }
+                if (entry != nullptr) {
+                    element = Open{Role::Entry, entry, name != nullptr && std::strcmp(name, "directory") == 0, 0};
+                    if (element.folder) {
+                        entry->folder = true;
+                        entry->url = kFolderMarker;
+                    }
+                }
+                if (element.role == Role::Text) {
+                    textDepth = open.size();
+                }
+            }
+            if (!empty) {
+                open.push_back(element);
+            } else if (element.role == Role::Text) {
+                text = nullptr;
+            }
+        } else if (type == XML_READER_TYPE_END_ELEMENT) {
+            if (!open.empty()) {
+                open.pop_back();
+            }
+            if (text != nullptr && open.size() == textDepth) {
+                text = nullptr;
+            }
+        } else if (text != nullptr && (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+                                       type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE ||
+                                       type == XML_READER_TYPE_WHITESPACE)) {
+            if (const xmlChar *value = xmlTextReaderConstValue(reader.get())) {
+                *text += reinterpret_cast<const char *>(value);
+            }
+        }
+    }
+    if (result != 0 || first.code != 0) {
+        tree.clear();
+        line = first.line != 0 ? first.line : xmlTextReaderGetParserLineNumber(reader.get());
+        const int code = first.code;
         reason = code == XML_ERR_INVALID_CHAR || code == XML_ERR_INVALID_ENCODING ||
                          code == XML_ERR_UNSUPPORTED_ENCODING || code == XML_I18N_CONV_FAILED
                      ? msg::ReasonEncoding
@@ -420,22 +480,9 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
                                                : msg::ReasonNotWellFormed;
         return false;
     }
-    // An entity referenced many times would be copied into every text that
-    // refers to it: a few kilobytes could become gigabytes. Refused.
-    if (DeclaresEntities(doc->intSubset) || DeclaresEntities(doc->extSubset)) {
-        const size_t at = bytes.find("<!ENTITY");
-        line = 1 + static_cast<int>(std::count(bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
-        reason = msg::ReasonEntities;
+    if (open.empty() && tree.empty() && xmlTextReaderCurrentDoc(reader.get()) == nullptr) {
+        reason = msg::ReasonNotWellFormed;
         return false;
-    }
-    xmlNode *root = xmlDocGetRootElement(doc.get());
-    if (root == nullptr || !NameIs(root, "bookmark")) {
-        line = root != nullptr ? static_cast<int>(xmlGetLineNo(root)) : 0;
-        reason = msg::ReasonNoBookmarkRoot;
-        return false;
-    }
-    for (xmlNode *entry : ChildElements(root)) {
-        tree.push_back(ReadEntry(entry));
     }
     return true;
 }

@@ -347,9 +347,99 @@ bool Splice(const ParsedFile &file, const std::string &section, const std::strin
 
 // The files with an open batch: their writes are gathered here.
 struct OpenBatch {
-    std::shared_ptr<const ParsedFile> file;
+    std::shared_ptr<ParsedFile> file; // the batch's own copy, changed in place
     bool written = false;
 };
+
+// Moves every offset at or after `from` by `delta`.
+void ShiftOffsets(ParsedFile &file, size_t from, ptrdiff_t delta)
+{
+    const auto shift = [&](size_t &offset) {
+        if (offset >= from) {
+            offset = static_cast<size_t>(static_cast<ptrdiff_t>(offset) + delta);
+        }
+    };
+    for (auto &section : file.sections) {
+        shift(section.second.insertAt);
+        for (auto &key : section.second.keys) {
+            shift(key.second.valueStart);
+            shift(key.second.lineEnd);
+        }
+    }
+}
+
+// The common writes of a batch, made in place so that a large file is not
+// parsed again at every key: a key's value replaced, or a key added to its
+// section. False when the write needs the general way (a new section, a
+// change of encoding); then `file` is unchanged.
+bool WriteInPlace(ParsedFile &file, const std::string &section, const std::string &key, const std::string &stored)
+{
+    const auto sectionIt = file.sections.find(Fold(section));
+    if (sectionIt == file.sections.end()) {
+        return false;
+    }
+    Section &found = sectionIt->second;
+    const std::string folded = Fold(key);
+    const auto keyIt = found.keys.find(folded);
+    std::string encoded;
+    const std::string line = keyIt != found.keys.end() ? stored : key + "=" + stored + "\r\n";
+    if (!FromUtf8(line, file.encoding, encoded)) {
+        return false;
+    }
+    size_t at = 0;
+    size_t removed = 0;
+    KeyEntry entry{};
+    if (keyIt != found.keys.end()) {
+        at = keyIt->second.valueStart;
+        removed = keyIt->second.lineEnd - at;
+    } else {
+        at = found.insertAt;
+        if (found.insertNeedsBreak) {
+            encoded.insert(0, "\r\n");
+        }
+    }
+    // Text put between ASCII delimiters in place of ASCII text cannot make a
+    // CP932 file read as UTF-8; anything else is checked on the result.
+    const auto ascii = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+    };
+    std::string &raw = file.raw;
+    const size_t oldSize = raw.size();
+    if (file.encoding == Encoding::Cp932 && !(ascii(encoded) && ascii(std::string_view(raw).substr(at, removed)))) {
+        std::string candidate = raw;
+        candidate.replace(at, removed, encoded);
+        if (DetectEncoding(candidate) == Encoding::Utf8) {
+            return false;
+        }
+        raw = std::move(candidate);
+    } else {
+        raw.replace(at, removed, encoded);
+    }
+    if (keyIt != found.keys.end()) {
+        entry = KeyEntry{std::string(), at, at + encoded.size()};
+    } else {
+        const size_t lineStart = at + (found.insertNeedsBreak ? 2 : 0);
+        entry = KeyEntry{std::string(), raw.find('=', lineStart) + 1, at + encoded.size() - 2};
+    }
+    entry.value = Unquote(ToUtf8(Trim(std::string_view(raw).substr(entry.valueStart, entry.lineEnd - entry.valueStart)),
+                                 file.encoding));
+    CapValue(entry.value);
+    const ptrdiff_t delta = static_cast<ptrdiff_t>(raw.size()) - static_cast<ptrdiff_t>(oldSize);
+    if (keyIt != found.keys.end()) {
+        const size_t oldEnd = keyIt->second.lineEnd;
+        keyIt->second = entry;
+        // Offsets past the old value move; this key's own are set already.
+        const KeyEntry kept = keyIt->second;
+        ShiftOffsets(file, oldEnd, delta);
+        keyIt->second = kept;
+    } else {
+        ShiftOffsets(file, at + 1, delta);
+        found.insertAt = at + encoded.size();
+        found.insertNeedsBreak = false;
+        found.keys.emplace(folded, entry);
+    }
+    return true;
+}
 
 std::unordered_map<std::string, OpenBatch> &Batches()
 {
@@ -480,6 +570,10 @@ bool WritePrivateProfileString(const std::string &section, const std::string &ke
         file = Parse(std::string());
     }
 
+    if (batch != Batches().end() && WriteInPlace(*batch->second.file, sectionName, keyName, stored)) {
+        batch->second.written = true;
+        return true;
+    }
     std::string bytes;
     if (!ApplyWrite(file, sectionName, keyName, stored, bytes)) {
         return false;
@@ -499,7 +593,7 @@ ProfileBatch::ProfileBatch(std::string path) : path_(std::move(path))
     if (!file && stat(path_.c_str(), &st) == 0) {
         return; // not readable: the writes go to the file one by one and fail there
     }
-    Batches()[path_] = OpenBatch{file ? file : Parse(std::string()), false};
+    Batches()[path_] = OpenBatch{file ? std::make_shared<ParsedFile>(*file) : Parse(std::string()), false};
     open_ = true;
 }
 
