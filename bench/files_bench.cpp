@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,6 +37,15 @@ double TimeMs(const std::function<void()> &f)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// The least of several runs: the machine is shared, and noise only adds.
+double MinMs(int rounds, const std::function<void()> &f)
+{
+    double best = 1e300;
+    for (int i = 0; i < rounds; ++i)
+        best = std::min(best, TimeMs(f));
+    return best;
+}
+
 double MedianMs(int rounds, const std::function<void()> &f)
 {
     std::vector<double> times;
@@ -49,7 +59,8 @@ BookmarkTree MakeTree(int entries, bool folders)
 {
     BookmarkTree tree;
     for (int i = 0; i < entries; ++i) {
-        BookmarkNode mark{"ページ " + std::to_string(i), "http://example.jp/" + std::to_string(i) + "/", false, {}};
+        BookmarkNode mark{
+            "ページ " + std::to_string(i), "http://example.jp/" + std::to_string(i) + "/", false, {}};
         if (!folders) {
             tree.push_back(std::move(mark));
             continue;
@@ -76,6 +87,8 @@ double StartUpMs(int entries, bool folders)
 
 void StartUp()
 {
+    if (std::getenv("FILES_BENCH_SKIP_STARTUP") != nullptr)
+        return;
     StartUpMs(10000, true); // warm-up: first use of the libraries and fonts
     for (const bool folders : {true, false}) {
         double first = 0;
@@ -116,29 +129,38 @@ void Masks()
         const char *name;
         std::function<std::string(size_t)> mask; // of about the given length
     };
+    // Each mask's last piece cannot be found in the address, so every piece
+    // is looked for across the whole address.
     const std::vector<Shape> shapes = {
-        {"*aaa…ab (plain piece)", [](size_t n) { return "*" + std::string(n - 2, 'a') + "b"; }},
-        {"*a*a*…*b (many stars)",
+        {"*aaa…ab* (plain piece)", [](size_t n) { return "*" + std::string(n - 3, 'a') + "b*"; }},
+        {"*a*a*…*b* (many stars)",
          [](size_t n) {
              std::string m;
-             while (m.size() + 2 < n)
+             while (m.size() + 3 < n)
                  m += "*a";
-             return m + "*b";
+             return m + "*b*";
          }},
-        {"*a?a?…b (? in piece)",
+        {"*a?a?…b* (? in piece)",
          [](size_t n) {
              std::string m = "*";
-             while (m.size() + 2 < n)
+             while (m.size() + 3 < n)
                  m += "a?";
-             return m + "b";
+             return m + "b*";
+         }},
+        {"*[a-z]…[0-9]* (sets)",
+         [](size_t n) {
+             std::string m = "*";
+             while (m.size() + 11 < n)
+                 m += "[a-z]";
+             return m + "[0-9]*";
          }},
     };
     for (const Shape &shape : shapes) {
         const std::string address1(1u << 20, 'a'), address2(2u << 20, 'a');
         const std::string mask1 = shape.mask(1024), mask2 = shape.mask(2048);
-        const double a1 = MedianMs(3, [&] { MatchesURLMask(address1, mask1); });
-        const double a2 = MedianMs(3, [&] { MatchesURLMask(address2, mask1); });
-        const double m2 = MedianMs(3, [&] { MatchesURLMask(address1, mask2); });
+        const double a1 = MinMs(9, [&] { MatchesURLMask(address1, mask1); });
+        const double a2 = MinMs(9, [&] { MatchesURLMask(address2, mask1); });
+        const double m2 = MinMs(9, [&] { MatchesURLMask(address1, mask2); });
         std::printf("mask %-24s 1 MB address, 1 KB mask %7.1f ms; address x2 %7.1f ms (ratio %.2f); "
                     "mask x2 %7.1f ms (ratio %.2f)\n",
                     shape.name, a1, a2, a2 / a1, m2, m2 / a1);

@@ -269,8 +269,9 @@ TEST_F(BookmarkStoreTest, LookalikeCharactersSurviveAsReferences)
 // the one it has, when that is plain: UTF-8, with or without a mark.
 TEST_F(BookmarkStoreTest, Utf8DeclaringShiftJisIsReadAsUtf8)
 {
-    const std::string body = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark><file><name>日本語</name>"
-                             "<url>http://例え.jp/</url></file></bookmark>";
+    const std::string body =
+        "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark><file><name>日本語</name>"
+        "<url>http://例え.jp/</url></file></bookmark>";
     const BookmarkTree expected = {Mark("日本語", "http://例え.jp/")};
     EXPECT_EQ(ParseBookmarks(body), expected);
     EXPECT_EQ(ParseBookmarks("\xEF\xBB\xBF" + body), expected);
@@ -280,8 +281,8 @@ TEST_F(BookmarkStoreTest, Utf8DeclaringShiftJisIsReadAsUtf8)
 // expanded into a 100 MB caption; the reader says why and where.
 TEST_F(BookmarkStoreTest, EntityAmplificationIsRefused)
 {
-    std::string file = "<?xml version=\"1.0\"?>\n<!DOCTYPE bookmark [<!ENTITY big \"" + std::string(20000, 'x') +
-                       "\">]>\n<bookmark><file><name>";
+    std::string file = "<?xml version=\"1.0\"?>\n<!DOCTYPE bookmark [<!ENTITY big \"" +
+                       std::string(20000, 'x') + "\">]>\n<bookmark><file><name>";
     for (int i = 0; i < 5000; ++i) {
         file += "&big;";
     }
@@ -297,15 +298,13 @@ TEST_F(BookmarkStoreTest, EntityAmplificationIsRefused)
     // Nested entities (the "billion laughs") stop inside the parser.
     std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE bookmark [<!ENTITY l0 \"lol\">";
     for (int i = 1; i < 10; ++i) {
-        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string() +
-                  [&] {
-                      std::string refs;
-                      for (int k = 0; k < 10; ++k) {
-                          refs += "&l" + std::to_string(i - 1) + ";";
-                      }
-                      return refs;
-                  }() +
-                  "\">";
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string() + [&] {
+            std::string refs;
+            for (int k = 0; k < 10; ++k) {
+                refs += "&l" + std::to_string(i - 1) + ";";
+            }
+            return refs;
+        }() + "\">";
     }
     laughs += "]><bookmark><file><name>&l9;</name><url>u</url></file></bookmark>";
     EXPECT_FALSE(ParseBookmarkFile(laughs, tree, line, reason));

@@ -92,7 +92,9 @@ TEST(FileIO, ReadOnlyFolderWritableFileIsWrittenInPlace)
     folder.Write("config.ini", "[General]\r\nLastEngine=IE\r\nWinSize=0\r\n");
     ASSERT_EQ(chmod(path.c_str(), 0666), 0);
     ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
-    const auto save = [&] { return WriteFileAtomic(path, "short") && !WriteFileAtomic(folder.File("new.txt"), "x"); };
+    const auto save = [&] {
+        return WriteFileAtomic(path, "short") && !WriteFileAtomic(folder.File("new.txt"), "x");
+    };
     bool saved = false;
     if (geteuid() == 0) {
         const pid_t child = fork();

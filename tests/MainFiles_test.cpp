@@ -58,8 +58,8 @@ TEST(MainFiles, UnreadableBookmarkFileIsToldOnceAndKeptBeforeTheFirstSave)
     ASSERT_FALSE(backup.empty());
     EXPECT_EQ(h.folder.Read(backup), kStray) << "byte for byte";
     ASSERT_EQ(h.ui.messages.size(), 2);
-    EXPECT_EQ(h.ui.messages[1],
-              QString::fromStdString("Orvex|読み込めなかった元のファイルを " + h.folder.File(backup) + " に残しました."));
+    EXPECT_EQ(h.ui.messages[1], QString::fromStdString("Orvex|読み込めなかった元のファイルを " +
+                                                       h.folder.File(backup) + " に残しました."));
     EXPECT_EQ(ParseBookmarks(h.folder.Read("bookmark.xml")).size(), 1u);
 
     // The next reading (a restart reads the same way) finds the new file,

@@ -300,8 +300,8 @@ TEST_F(ProfileFileTest, TrailBytesNeverMakeOrHideASection)
 {
     Put("[General]\r\n[\x83]\r\nLastEngine=Gecko\r\n[\x83\x5B\x83]\r\nInside=1\r\n");
     EXPECT_EQ(Get("General", "LastEngine"), "Gecko"); // "[\x83]" is "[" and one character
-    EXPECT_EQ(Get("General", "Inside"), "1");          // so is the header-looking line after it
-    ASSERT_TRUE(Set("Other", "Plain", "x"));           // stays CP932
+    EXPECT_EQ(Get("General", "Inside"), "1");         // so is the header-looking line after it
+    ASSERT_TRUE(Set("Other", "Plain", "x"));          // stays CP932
     EXPECT_EQ(Get("General", "LastEngine"), "Gecko");
     ASSERT_TRUE(Set("Other", "Smile", "🙂")); // the whole file moves to UTF-8
     EXPECT_EQ(Bytes().substr(0, 3), "\xEF\xBB\xBF");

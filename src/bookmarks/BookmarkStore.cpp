@@ -1,7 +1,7 @@
 #include "bookmarks/BookmarkStore.h"
 
-#include "platform/Errors.h"
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/FileProblems.h"
 #include "platform/FileWatch.h"
@@ -9,14 +9,14 @@
 #include <libxml/encoding.h>
 #include <libxml/hash.h>
 #include <libxml/parser.h>
-#include <libxml/xmlreader.h>
 #include <libxml/tree.h>
+#include <libxml/xmlreader.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
@@ -49,7 +49,6 @@ struct DocDeleter {
     void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
 };
 using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
-
 
 // Text as XML 1.0 can carry it: invalid UTF-8 becomes U+FFFD and control
 // characters other than tab, line feed and carriage return are dropped.
@@ -191,7 +190,8 @@ bool Serialize(const BookmarkTree &tree, std::string &out)
     if (utf8.compare(0, utf8Declaration.size(), utf8Declaration) != 0) {
         return false;
     }
-    utf8.replace(0, utf8Declaration.size(), std::string("<?xml version=\"1.0\" encoding=\"") + kDeclaredEncoding + "\"?>");
+    utf8.replace(0, utf8Declaration.size(),
+                 std::string("<?xml version=\"1.0\" encoding=\"") + kDeclaredEncoding + "\"?>");
     // Outside the declaration every character beyond ASCII is element text,
     // where a character reference stands for it.
     if (!EncodeCp932(utf8, out, Unencodable::CharacterRef)) {
@@ -237,8 +237,9 @@ std::string CurrentFolder()
 
 bool DeclaresEntities(xmlDtd *dtd)
 {
-    return dtd != nullptr && ((dtd->entities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->entities)) > 0) ||
-                              (dtd->pentities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->pentities)) > 0));
+    return dtd != nullptr &&
+           ((dtd->entities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->entities)) > 0) ||
+            (dtd->pentities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->pentities)) > 0));
 }
 
 // The encoding the declaration names, or "" when there is none.
@@ -278,7 +279,8 @@ bool ReallyUtf8(std::string_view bytes)
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         return true;
     }
-    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }) && IsValidUtf8(bytes);
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }) &&
+           IsValidUtf8(bytes);
 }
 
 bool EqualsIgnoringCase(const std::string &a, const char *b)
@@ -402,8 +404,8 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
             xmlDoc *doc = xmlTextReaderCurrentDoc(reader.get());
             if (doc != nullptr && (DeclaresEntities(doc->intSubset) || DeclaresEntities(doc->extSubset))) {
                 const size_t at = bytes.find("<!ENTITY");
-                line = 1 + static_cast<int>(std::count(bytes.begin(),
-                                                       bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
+                line = 1 + static_cast<int>(std::count(
+                               bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
                 reason = msg::ReasonEntities;
                 tree.clear();
                 return false;
@@ -439,7 +441,8 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
                     }
                 }
                 if (entry != nullptr) {
-                    element = Open{Role::Entry, entry, name != nullptr && std::strcmp(name, "directory") == 0, 0};
+                    element =
+                        Open{Role::Entry, entry, name != nullptr && std::strcmp(name, "directory") == 0, 0};
                     if (element.folder) {
                         entry->folder = true;
                         entry->url = kFolderMarker;
@@ -461,9 +464,9 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
             if (text != nullptr && open.size() == textDepth) {
                 text = nullptr;
             }
-        } else if (text != nullptr && (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
-                                       type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE ||
-                                       type == XML_READER_TYPE_WHITESPACE)) {
+        } else if (text != nullptr &&
+                   (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+                    type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)) {
             if (const xmlChar *value = xmlTextReaderConstValue(reader.get())) {
                 *text += reinterpret_cast<const char *>(value);
             }
@@ -502,8 +505,9 @@ std::string SerializeBookmarks(const BookmarkTree &tree)
 std::shared_ptr<const BookmarkFile> ReadBookmarkFile()
 {
     static FileCache<BookmarkFile> cache;
-    const std::shared_ptr<const BookmarkFile> file =
-        cache.Get(BookmarkFilePath(), kMaxListFileBytes, [](const std::string &path, FileRead state, std::string bytes) {
+    const std::shared_ptr<const BookmarkFile> file = cache.Get(
+        BookmarkFilePath(), kMaxListFileBytes,
+        [](const std::string &path, FileRead state, std::string bytes) {
             BookmarkFile read;
             int line = 0;
             std::string reason;
@@ -524,7 +528,8 @@ std::shared_ptr<const BookmarkFile> ReadBookmarkFile()
                 if (!bytes.empty() && !ParseBookmarkFile(bytes, read.tree, line, reason)) {
                     read.unreadable = true;
                     read.problem = FormatMessage(
-                        FormatMessage(FormatMessage(msg::UnreadableFile, path), std::to_string(line)), reason);
+                        FormatMessage(FormatMessage(msg::UnreadableFile, path), std::to_string(line)),
+                        reason);
                 }
                 break;
             }

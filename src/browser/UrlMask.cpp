@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 
 #include <cstdint>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -104,10 +105,10 @@ struct CompiledMask {
     struct Piece {
         size_t first = 0; // tokens[first, first + length)
         size_t length = 0;
-        bool plain = true;            // literals only: found by failure links
-        std::vector<size_t> failure;  // plain: longest border of each prefix
-        size_t words = 0;             // otherwise: bit-parallel automaton
-        std::vector<uint64_t> ascii;  // 128 x words: tokens each ASCII character fits
+        bool plain = true;           // literals only: found by failure links
+        std::vector<size_t> failure; // plain: longest border of each prefix
+        size_t words = 0;            // otherwise: bit-parallel automaton
+        std::vector<uint64_t> ascii; // 128 x words: tokens each ASCII character fits
         mutable std::unordered_map<uint32_t, std::vector<uint64_t>> other; // the same, met so far
     };
     bool hasStar = false;
@@ -128,7 +129,7 @@ struct CompiledMask {
         return false;
     }
 
-    bool MatchesAt(const Piece &piece, const std::vector<uint32_t> &text, size_t at) const
+    template <class Text> bool MatchesAt(const Piece &piece, const Text &text, size_t at) const
     {
         for (size_t k = 0; k < piece.length; ++k) {
             if (!MatchesOne(tokens[piece.first + k], text[at + k])) {
@@ -147,7 +148,8 @@ struct CompiledMask {
             piece.failure.assign(piece.length + 1, 0);
             size_t border = 0;
             for (size_t k = 1; k < piece.length; ++k) {
-                while (border > 0 && tokens[piece.first + k].literal != tokens[piece.first + border].literal) {
+                while (border > 0 &&
+                       tokens[piece.first + k].literal != tokens[piece.first + border].literal) {
                     border = piece.failure[border];
                 }
                 if (tokens[piece.first + k].literal == tokens[piece.first + border].literal) {
@@ -165,7 +167,8 @@ struct CompiledMask {
                 if (token.literal < 128) {
                     piece.ascii[token.literal * piece.words + k / 64] |= uint64_t{1} << (k % 64);
                     if (UpperAscii(token.literal) != token.literal) {
-                        piece.ascii[UpperAscii(token.literal) * piece.words + k / 64] |= uint64_t{1} << (k % 64);
+                        piece.ascii[UpperAscii(token.literal) * piece.words + k / 64] |= uint64_t{1}
+                                                                                         << (k % 64);
                     }
                 }
                 continue;
@@ -202,7 +205,7 @@ struct CompiledMask {
     }
 
     // The leftmost place in [from, end) where `piece` matches whole, or SIZE_MAX.
-    size_t Find(const Piece &piece, const std::vector<uint32_t> &text, size_t from, size_t end) const
+    template <class Text> size_t Find(const Piece &piece, const Text &text, size_t from, size_t end) const
     {
         if (end < from || end - from < piece.length) {
             return SIZE_MAX;
@@ -223,25 +226,31 @@ struct CompiledMask {
             }
             return SIZE_MAX;
         }
-        std::vector<uint64_t> state(piece.words, 0);
+        // The state lives on the stack when it fits (pieces up to 4096
+        // characters), away from the heap rows it is combined with.
+        uint64_t local[64] = {};
+        std::vector<uint64_t> stateWords(piece.words > 64 ? piece.words : 0, 0);
         std::vector<uint64_t> scratch;
+        uint64_t *__restrict state = piece.words > 64 ? stateWords.data() : local;
+        const size_t words = piece.words;
         const size_t last = piece.length - 1;
+        const uint64_t lastBit = uint64_t{1} << (last % 64);
         for (size_t i = from; i < end; ++i) {
-            const uint64_t *bits = Bits(piece, text[i], scratch);
+            const uint64_t *__restrict bits = Bits(piece, text[i], scratch);
             uint64_t carry = 1; // a match may start at every character
-            for (size_t w = 0; w < piece.words; ++w) {
-                const uint64_t next = state[w] >> 63;
-                state[w] = ((state[w] << 1) | carry) & bits[w];
-                carry = next;
+            for (size_t w = 0; w < words; ++w) {
+                const uint64_t word = state[w];
+                state[w] = ((word << 1) | carry) & bits[w];
+                carry = word >> 63;
             }
-            if ((state[last / 64] >> (last % 64)) & 1) {
+            if (state[last / 64] & lastBit) {
                 return i + 1 - piece.length;
             }
         }
         return SIZE_MAX;
     }
 
-    bool Matches(const std::vector<uint32_t> &text) const
+    template <class Text> bool Matches(const Text &text) const
     {
         const size_t n = text.size();
         if (!hasStar) {
@@ -359,9 +368,35 @@ CompiledMask Compile(const std::string &mask)
 
 } // namespace
 
+namespace {
+
+// An address of ASCII only is matched on its bytes, with no decoding.
+struct AsciiText {
+    std::string_view bytes;
+    size_t size() const { return bytes.size(); }
+    uint32_t operator[](size_t i) const { return static_cast<unsigned char>(bytes[i]); }
+};
+
+bool IsAscii(const std::string &text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Matches(const CompiledMask &mask, const std::string &address)
+{
+    return IsAscii(address) ? mask.Matches(AsciiText{address}) : mask.Matches(DecodeUtf8(address));
+}
+
+} // namespace
+
 bool MatchesURLMask(const std::string &address, const std::string &mask)
 {
-    return Compile(mask).Matches(DecodeUtf8(address));
+    return Matches(Compile(mask), address);
 }
 
 MaskList::MaskList(const std::vector<std::string> &masks)
@@ -387,9 +422,10 @@ bool MaskList::MatchesAny(const std::string &address) const
     if (!error_.empty()) {
         throw Error(error_);
     }
-    const std::vector<uint32_t> text = DecodeUtf8(address);
+    const bool ascii = IsAscii(address);
+    const std::vector<uint32_t> text = ascii ? std::vector<uint32_t>() : DecodeUtf8(address);
     for (const std::unique_ptr<CompiledMask> &mask : masks_) {
-        if (mask->Matches(text)) {
+        if (ascii ? mask->Matches(AsciiText{address}) : mask->Matches(text)) {
             return true;
         }
     }

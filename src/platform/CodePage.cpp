@@ -91,7 +91,8 @@ struct Cp932Tables {
         // as that same character.
         for (uint32_t code = 0; code < 0x10000; ++code) {
             const uint32_t cp = decode[code];
-            if (cp == 0xFFFD || encode[cp] != 0 || (code >= 0x100 && !IsLead(static_cast<unsigned char>(code >> 8)))) {
+            if (cp == 0xFFFD || encode[cp] != 0 ||
+                (code >= 0x100 && !IsLead(static_cast<unsigned char>(code >> 8)))) {
                 continue;
             }
             if (cp < 0x80) {
@@ -113,9 +114,10 @@ struct Cp932Tables {
             if (!ConvertOne(fromUtf8, utf8, utf8Length, out, outLength) || outLength == 0 || outLength > 2) {
                 continue;
             }
-            const uint16_t back = outLength == 1 ? static_cast<unsigned char>(out[0])
-                                                 : static_cast<uint16_t>(static_cast<unsigned char>(out[0]) << 8 |
-                                                                         static_cast<unsigned char>(out[1]));
+            const uint16_t back = outLength == 1
+                                      ? static_cast<unsigned char>(out[0])
+                                      : static_cast<uint16_t>(static_cast<unsigned char>(out[0]) << 8 |
+                                                              static_cast<unsigned char>(out[1]));
             if (decode[back] == cp) {
                 encode[cp] = back;
             }

@@ -28,9 +28,11 @@ inline constexpr const char *CannotWriteSettings = "%s に書き込めません"
 inline constexpr const char *NotAnInteger = "'%s' は整数ではありません";
 inline constexpr const char *FileTooLarge = "ファイル %s は %s MB を超えているため読み込みません";
 // File, line, reason.
-inline constexpr const char *UnreadableFile = "ファイル %s を読み込めません（%s 行目: %s）。ファイルはそのまま残します";
+inline constexpr const char *UnreadableFile =
+    "ファイル %s を読み込めません（%s 行目: %s）。ファイルはそのまま残します";
 inline constexpr const char *BackupKept = "読み込めなかった元のファイルを %s に残しました";
-inline constexpr const char *CannotKeepBackup = "読み込めなかったファイル %s の控えを作れないため、上書きしません";
+inline constexpr const char *CannotKeepBackup =
+    "読み込めなかったファイル %s の控えを作れないため、上書きしません";
 inline constexpr const char *QuitWithoutSaving = "保存せずに終了しますか？";
 // Reasons a file could not be read.
 inline constexpr const char *ReasonNotWellFormed = "XML の書式が正しくありません";

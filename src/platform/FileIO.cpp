@@ -2,11 +2,11 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,8 +66,8 @@ bool WriteInPlace(const std::string &target, std::string_view bytes)
     if (fd < 0) {
         return false;
     }
-    const bool written = WriteAll(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
-                         fsync(fd) == 0;
+    const bool written =
+        WriteAll(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
     return close(fd) == 0 && written;
 }
 
@@ -90,7 +90,8 @@ bool EqualsFolded(std::string_view a, std::string_view b)
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
             return false;
         }
     }
@@ -223,7 +224,8 @@ std::string KeepDatedBackup(const std::string &path)
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     for (int n = 1; n < 100; ++n) {
-        const std::string backup = path + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bak";
+        const std::string backup =
+            path + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bak";
         const int fd = open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) {

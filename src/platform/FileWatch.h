@@ -53,11 +53,9 @@ private:
 
 // A process-wide cache of one kind of parsed file, by path. `parse` turns
 // what was found into the cached value; it runs once per change of the file.
-template <class T>
-class FileCache {
+template <class T> class FileCache {
 public:
-    template <class Parse>
-    std::shared_ptr<const T> Get(const std::string &path, size_t limit, Parse parse)
+    template <class Parse> std::shared_ptr<const T> Get(const std::string &path, size_t limit, Parse parse)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Entry &entry = entries_[path];

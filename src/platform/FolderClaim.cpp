@@ -26,8 +26,9 @@ int ClaimFolder(const std::string &folder)
     }
     int removed = -1;
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        removed = RemoveStaleTemporaryFiles(prefix, {"config.ini", "Close.txt", "CloseURL.txt", "bookmark.xml"}) +
-                  RemoveStaleTemporaryFiles(prefix + "WebList", {});
+        removed =
+            RemoveStaleTemporaryFiles(prefix, {"config.ini", "Close.txt", "CloseURL.txt", "bookmark.xml"}) +
+            RemoveStaleTemporaryFiles(prefix + "WebList", {});
     }
     flock(fd, LOCK_SH);
     return removed;

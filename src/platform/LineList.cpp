@@ -53,13 +53,14 @@ FileCache<LineListFile> &LineListCache()
 
 std::shared_ptr<const LineListFile> ReadCached(const std::string &path)
 {
-    return LineListCache().Get(path, kMaxListFileBytes, [](const std::string &, FileRead state, std::string bytes) {
-        auto lines = std::make_shared<std::vector<std::string>>();
-        if (state == FileRead::Read) {
-            *lines = SplitLines(DecodeFileText(bytes));
-        }
-        return LineListFile{state, std::move(lines)};
-    });
+    return LineListCache().Get(path, kMaxListFileBytes,
+                               [](const std::string &, FileRead state, std::string bytes) {
+                                   auto lines = std::make_shared<std::vector<std::string>>();
+                                   if (state == FileRead::Read) {
+                                       *lines = SplitLines(DecodeFileText(bytes));
+                                   }
+                                   return LineListFile{state, std::move(lines)};
+                               });
 }
 
 } // namespace
@@ -79,7 +80,8 @@ std::shared_ptr<const std::vector<std::string>> LoadLineListShared(const std::st
 {
     const std::shared_ptr<const LineListFile> file = ReadCached(path);
     if (file->state == FileRead::TooLarge) {
-        throw Error(FormatMessage(FormatMessage(msg::FileTooLarge, path), std::to_string(kMaxListFileBytes >> 20)));
+        throw Error(
+            FormatMessage(FormatMessage(msg::FileTooLarge, path), std::to_string(kMaxListFileBytes >> 20)));
     }
     if (file->state != FileRead::Read) {
         throw Error(FormatMessage(msg::CannotOpenFile, path));

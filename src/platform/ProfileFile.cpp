@@ -192,7 +192,7 @@ std::shared_ptr<ParsedFile> Parse(std::string raw)
         }
         const std::string_view line = text.substr(start, end - start);
         const size_t close = line.empty() || line.front() != '[' ? std::string_view::npos
-                                                                  : LastCloseBracket(line, file->encoding);
+                                                                 : LastCloseBracket(line, file->encoding);
         if (close != std::string_view::npos) {
             const std::string name = Fold(ToUtf8(Trim(line.substr(1, close - 1)), file->encoding));
             const auto inserted = file->sections.try_emplace(name);
@@ -372,7 +372,8 @@ void ShiftOffsets(ParsedFile &file, size_t from, ptrdiff_t delta)
 // parsed again at every key: a key's value replaced, or a key added to its
 // section. False when the write needs the general way (a new section, a
 // change of encoding); then `file` is unchanged.
-bool WriteInPlace(ParsedFile &file, const std::string &section, const std::string &key, const std::string &stored)
+bool WriteInPlace(ParsedFile &file, const std::string &section, const std::string &key,
+                  const std::string &stored)
 {
     const auto sectionIt = file.sections.find(Fold(section));
     if (sectionIt == file.sections.end()) {
@@ -405,7 +406,8 @@ bool WriteInPlace(ParsedFile &file, const std::string &section, const std::strin
     };
     std::string &raw = file.raw;
     const size_t oldSize = raw.size();
-    if (file.encoding == Encoding::Cp932 && !(ascii(encoded) && ascii(std::string_view(raw).substr(at, removed)))) {
+    if (file.encoding == Encoding::Cp932 &&
+        !(ascii(encoded) && ascii(std::string_view(raw).substr(at, removed)))) {
         std::string candidate = raw;
         candidate.replace(at, removed, encoded);
         if (DetectEncoding(candidate) == Encoding::Utf8) {
@@ -421,8 +423,9 @@ bool WriteInPlace(ParsedFile &file, const std::string &section, const std::strin
         const size_t lineStart = at + (found.insertNeedsBreak ? 2 : 0);
         entry = KeyEntry{std::string(), raw.find('=', lineStart) + 1, at + encoded.size() - 2};
     }
-    entry.value = Unquote(ToUtf8(Trim(std::string_view(raw).substr(entry.valueStart, entry.lineEnd - entry.valueStart)),
-                                 file.encoding));
+    entry.value =
+        Unquote(ToUtf8(Trim(std::string_view(raw).substr(entry.valueStart, entry.lineEnd - entry.valueStart)),
+                       file.encoding));
     CapValue(entry.value);
     const ptrdiff_t delta = static_cast<ptrdiff_t>(raw.size()) - static_cast<ptrdiff_t>(oldSize);
     if (keyIt != found.keys.end()) {

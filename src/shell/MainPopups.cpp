@@ -33,7 +33,8 @@ bool TMainForm::IsPopupURL(const QString &address)
     // Read and compiled once per change of the file, not at every request.
     static std::shared_ptr<const std::vector<std::string>> lines;
     static std::shared_ptr<const MaskList> masks;
-    const std::shared_ptr<const std::vector<std::string>> current = LoadLineListShared(AppDirPath + "CloseURL.txt");
+    const std::shared_ptr<const std::vector<std::string>> current =
+        LoadLineListShared(AppDirPath + "CloseURL.txt");
     if (current != lines) {
         masks = std::make_shared<const MaskList>(*current);
         lines = current;

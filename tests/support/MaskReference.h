@@ -15,7 +15,10 @@ inline std::vector<uint32_t> ReferenceDecode(const std::string &text)
     std::vector<uint32_t> out;
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const size_t extra = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xC2 && c <= 0xDF ? 1 : 0;
+        const size_t extra = c >= 0xF0 && c <= 0xF4   ? 3
+                             : c >= 0xE0 && c <= 0xEF ? 2
+                             : c >= 0xC2 && c <= 0xDF ? 1
+                                                      : 0;
         uint32_t cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
         bool ok = c < 0x80 || (extra > 0 && text.size() - i > extra);
         for (size_t k = 1; ok && k <= extra; ++k) {
@@ -90,7 +93,8 @@ inline bool ReferenceMaskValid(const std::vector<uint32_t> &m)
 }
 
 // For a valid mask.
-inline bool ReferenceMatch(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t, size_t ti)
+inline bool ReferenceMatch(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t,
+                           size_t ti)
 {
     if (mi == m.size()) {
         return ti == t.size();
