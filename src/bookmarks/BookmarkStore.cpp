@@ -393,6 +393,7 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
     };
     std::vector<Open> open;
     std::string *text = nullptr; // the caption or address being read
+    bool rootSeen = false;
     size_t textDepth = 0;
     int result = 0;
     while ((result = xmlTextReaderRead(reader.get())) == 1) {
@@ -401,8 +402,10 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
             // An entity referenced many times would be copied into every
             // text that refers to it: a few kilobytes could become
             // gigabytes. A file declaring entities is refused.
-            xmlDoc *doc = xmlTextReaderCurrentDoc(reader.get());
-            if (doc != nullptr && (DeclaresEntities(doc->intSubset) || DeclaresEntities(doc->extSubset))) {
+            // (The node, not the document: taking the document would keep it
+            // whole and hand it over to us.)
+            xmlNode *node = xmlTextReaderCurrentNode(reader.get());
+            if (node != nullptr && node->type == XML_DTD_NODE && DeclaresEntities(reinterpret_cast<xmlDtd *>(node))) {
                 const size_t at = bytes.find("<!ENTITY");
                 line = 1 + static_cast<int>(std::count(
                                bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
@@ -421,6 +424,7 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
                     return false;
                 }
                 element.role = Role::Root;
+                rootSeen = true;
             } else if (text == nullptr) {
                 Open &parent = open.back();
                 BookmarkNode *entry = nullptr;
@@ -483,7 +487,7 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
                                                : msg::ReasonNotWellFormed;
         return false;
     }
-    if (open.empty() && tree.empty() && xmlTextReaderCurrentDoc(reader.get()) == nullptr) {
+    if (!rootSeen) {
         reason = msg::ReasonNotWellFormed;
         return false;
     }

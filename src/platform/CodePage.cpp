@@ -321,7 +321,24 @@ bool Utf8ToCp932(std::string_view utf8, std::string &out)
 std::string DecodeFileText(std::string_view bytes)
 {
     if (bytes.substr(0, kBom.size()) == kBom) {
-        return std::string(bytes.substr(kBom.size()));
+        // Marked as UTF-8: a sequence that is not UTF-8 after all becomes
+        // U+FFFD, one per byte, so that the text in memory is always UTF-8.
+        bytes.remove_prefix(kBom.size());
+        if (IsValidUtf8(bytes)) {
+            return std::string(bytes);
+        }
+        std::string text;
+        text.reserve(bytes.size());
+        size_t i = 0;
+        while (i < bytes.size()) {
+            const size_t start = i;
+            if (DecodeUtf8At(bytes, i) == 0xFFFFFFFF) {
+                text += "\xEF\xBF\xBD";
+            } else {
+                text.append(bytes, start, i - start);
+            }
+        }
+        return text;
     }
     if (IsValidUtf8(bytes)) {
         return std::string(bytes);

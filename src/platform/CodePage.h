@@ -35,7 +35,8 @@ bool EncodeCp932(std::string_view utf8, std::string &out, Unencodable fallback);
 bool Utf8ToCp932(std::string_view utf8, std::string &out);
 
 // Reading a text file: a UTF-8 byte-order mark means UTF-8 (the mark is
-// dropped); otherwise valid UTF-8 is taken as UTF-8; anything else as CP932.
+// dropped, a byte that is not UTF-8 after it becomes U+FFFD); otherwise
+// valid UTF-8 is taken as UTF-8; anything else as CP932.
 std::string DecodeFileText(std::string_view bytes);
 
 // Writing a text file: CP932 when every character has a CP932 form, else the

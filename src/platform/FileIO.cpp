@@ -117,6 +117,22 @@ bool ReadFileBytes(const std::string &path, std::string &out)
     return ReadFileLimited(path, SIZE_MAX, out) == FileRead::Read;
 }
 
+FileRead ProbeFile(const std::string &path, size_t limit)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
+    }
+    struct stat st {};
+    const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    close(fd);
+    if (!ok) {
+        return FileRead::Unreadable;
+    }
+    return st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit ? FileRead::TooLarge
+                                                                                 : FileRead::Read;
+}
+
 FileRead ReadFileLimited(const std::string &path, size_t limit, std::string &out)
 {
     out.clear();

@@ -22,6 +22,9 @@ enum class FileRead { Read, Missing, Unreadable, TooLarge };
 // Reads a file of at most `limit` bytes; a larger one is not read at all.
 FileRead ReadFileLimited(const std::string &path, size_t limit, std::string &out);
 
+// What ReadFileLimited would find, without reading the content.
+FileRead ProbeFile(const std::string &path, size_t limit);
+
 // The limit of the files Orvex reads whole (block list, web lists, bookmark
 // file): past it the file is refused with a message and left untouched.
 inline constexpr size_t kMaxListFileBytes = 32u << 20;

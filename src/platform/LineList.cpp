@@ -101,8 +101,7 @@ void SaveLineList(const std::string &path, const std::vector<std::string> &lines
 
 void KeepUnreadableBeforeSaving(const std::string &path)
 {
-    std::string bytes;
-    const FileRead state = ReadFileLimited(path, kMaxListFileBytes, bytes);
+    const FileRead state = ProbeFile(path, kMaxListFileBytes);
     if (state != FileRead::Unreadable && state != FileRead::TooLarge) {
         return;
     }

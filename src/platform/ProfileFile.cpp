@@ -1,13 +1,16 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/FileProblems.h"
 #include "platform/FileWatch.h"
 
 #include <algorithm>
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
@@ -246,6 +249,26 @@ std::unordered_map<std::string, CacheEntry> &Cache()
     return cache;
 }
 
+// A settings file that is there but cannot be read: the user is told once
+// (until it reads again), after the cache's lock is let go, since the
+// message box lets other readers run meanwhile.
+std::set<std::string> &ToldUnreadable()
+{
+    static std::set<std::string> told;
+    return told;
+}
+
+thread_local std::string pendingProblem;
+
+void TellPending()
+{
+    if (!pendingProblem.empty()) {
+        const std::string message = std::move(pendingProblem);
+        pendingProblem.clear();
+        ReportFileProblem(message);
+    }
+}
+
 // The parsed file as it is now, or nullptr when it does not exist or cannot
 // be read. Caller holds the cache mutex.
 std::shared_ptr<const ParsedFile> Load(const std::string &path)
@@ -267,8 +290,12 @@ std::shared_ptr<const ParsedFile> Load(const std::string &path)
     std::string raw;
     if (!ReadFileBytes(path, raw)) {
         cache.erase(path);
+        if (ToldUnreadable().insert(path).second) {
+            pendingProblem = FormatMessage(msg::CannotOpenFile, path);
+        }
         return nullptr;
     }
+    ToldUnreadable().erase(path);
     if (it != cache.end() && SameStamp(it->second.stamp, stamp) && it->second.file->raw == raw) {
         it->second.verifiedAt = readAt;
         return it->second.file;
@@ -500,8 +527,12 @@ std::shared_ptr<const ParsedFile> Current(const std::string &path)
 std::optional<std::string> ReadProfileValue(const std::string &path, const std::string &section,
                                             const std::string &key)
 {
-    std::lock_guard<std::mutex> lock(CacheMutex());
-    const std::shared_ptr<const ParsedFile> file = Current(path);
+    std::shared_ptr<const ParsedFile> file;
+    {
+        std::lock_guard<std::mutex> lock(CacheMutex());
+        file = Current(path);
+    }
+    TellPending();
     if (!file) {
         return std::nullopt;
     }
@@ -520,8 +551,12 @@ std::vector<std::optional<std::string>> ReadProfileValues(const std::string &pat
                                                           const std::vector<std::string> &keys)
 {
     std::vector<std::optional<std::string>> values(keys.size());
-    std::lock_guard<std::mutex> lock(CacheMutex());
-    const std::shared_ptr<const ParsedFile> file = Current(path);
+    std::shared_ptr<const ParsedFile> file;
+    {
+        std::lock_guard<std::mutex> lock(CacheMutex());
+        file = Current(path);
+    }
+    TellPending();
     if (!file) {
         return values;
     }
@@ -545,6 +580,11 @@ std::string GetPrivateProfileString(const std::string &section, const std::strin
     return value ? std::move(*value) : defaultValue;
 }
 
+namespace {
+bool WriteLocked(const std::string &path, const std::string &sectionName, const std::string &keyName,
+                 const std::string &stored);
+} // namespace
+
 bool WritePrivateProfileString(const std::string &section, const std::string &key, const std::string &value,
                                const std::string &path)
 {
@@ -555,8 +595,16 @@ bool WritePrivateProfileString(const std::string &section, const std::string &ke
         !IsValidUtf8(sectionName) || !IsValidUtf8(keyName) || !IsValidUtf8(value)) {
         return false;
     }
-    const std::string stored = StoredValue(value);
+    const bool written = WriteLocked(path, sectionName, keyName, StoredValue(value));
+    TellPending();
+    return written;
+}
 
+namespace {
+
+bool WriteLocked(const std::string &path, const std::string &sectionName, const std::string &keyName,
+                 const std::string &stored)
+{
     std::lock_guard<std::mutex> lock(CacheMutex());
     const auto batch = Batches().find(path);
     std::shared_ptr<const ParsedFile> file;
@@ -587,6 +635,8 @@ bool WritePrivateProfileString(const std::string &section, const std::string &ke
     }
     return Store(path, std::move(bytes));
 }
+
+} // namespace
 
 ProfileBatch::ProfileBatch(std::string path) : path_(std::move(path))
 {
@@ -625,6 +675,7 @@ void ClearProfileCache()
 {
     std::lock_guard<std::mutex> lock(CacheMutex());
     Cache().clear();
+    ToldUnreadable().clear();
 }
 
 } // namespace orvex

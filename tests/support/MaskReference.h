@@ -1,6 +1,6 @@
 // A plain backtracking matcher of the block-list mask syntax, written apart
 // from the real one so that the two can be compared on many inputs (tests
-// and the fuzz target). Exponential in the worst case: small inputs only.
+// and the fuzz target). Time mask x text: small inputs only.
 #pragma once
 
 #include <cstdint>
@@ -92,30 +92,38 @@ inline bool ReferenceMaskValid(const std::vector<uint32_t> &m)
     return true;
 }
 
-// For a valid mask.
-inline bool ReferenceMatch(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t,
-                           size_t ti)
+// For a valid mask. Backtracking with a table of the (mask, text) positions
+// already tried, so that many stars stay polynomial.
+inline bool ReferenceMatchFrom(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t, size_t ti,
+                               std::vector<signed char> &memo)
 {
+    signed char &known = memo[mi * (t.size() + 1) + ti];
+    if (known >= 0) {
+        return known == 1;
+    }
+    bool result = false;
     if (mi == m.size()) {
-        return ti == t.size();
-    }
-    if (m[mi] == '*') {
-        for (size_t k = ti; k <= t.size(); ++k) {
-            if (ReferenceMatch(m, mi + 1, t, k)) {
-                return true;
-            }
+        result = ti == t.size();
+    } else if (m[mi] == '*') {
+        for (size_t k = ti; !result && k <= t.size(); ++k) {
+            result = ReferenceMatchFrom(m, mi + 1, t, k, memo);
         }
-        return false;
+    } else if (ti < t.size()) {
+        size_t next = mi + 1;
+        bool fits = m[mi] == '?' || ReferenceLower(m[mi]) == ReferenceLower(t[ti]);
+        if (m[mi] == '[') {
+            ReferenceSet(m, mi, t[ti], next, fits);
+        }
+        result = fits && ReferenceMatchFrom(m, next, t, ti + 1, memo);
     }
-    if (ti == t.size()) {
-        return false;
-    }
-    size_t next = mi + 1;
-    bool fits = m[mi] == '?' || ReferenceLower(m[mi]) == ReferenceLower(t[ti]);
-    if (m[mi] == '[') {
-        ReferenceSet(m, mi, t[ti], next, fits);
-    }
-    return fits && ReferenceMatch(m, next, t, ti + 1);
+    known = result ? 1 : 0;
+    return result;
+}
+
+inline bool ReferenceMatch(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t, size_t ti)
+{
+    std::vector<signed char> memo((m.size() + 1) * (t.size() + 1), -1);
+    return ReferenceMatchFrom(m, mi, t, ti, memo);
 }
 
 } // namespace orvex::test
