@@ -39,6 +39,9 @@ void UseCp932ForShiftJis()
     static std::once_flag once;
     std::call_once(once, [] {
         xmlInitParser();
+        // Errors are taken from the parser and told in Japanese; libxml2's
+        // own lines on stderr (encoding errors come that way) say nothing more.
+        xmlSetGenericErrorFunc(nullptr, [](void *, const char *, ...) {});
         xmlAddEncodingAlias("CP932", "SHIFT_JIS");
         xmlAddEncodingAlias("CP932", "SHIFT-JIS");
         xmlAddEncodingAlias("CP932", "SJIS");
