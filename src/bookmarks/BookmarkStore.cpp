@@ -30,6 +30,8 @@ namespace {
 const char *const kInvalidIndex = "不正なインデックス";
 const char *const kDeclaredEncoding = "Shift_JIS";
 
+void IgnoreGenericError(void *, const char *, ...) {}
+
 // Files from Windows are CP932 though they declare Shift_JIS: "～" (0x8160)
 // means U+FF5E and the NEC rows ("①") exist only there. The strict
 // SHIFT_JIS of iconv rejects both, so every Shift_JIS spelling libxml2 may
@@ -41,7 +43,7 @@ void UseCp932ForShiftJis()
         xmlInitParser();
         // Errors are taken from the parser and told in Japanese; libxml2's
         // own lines on stderr (encoding errors come that way) say nothing more.
-        xmlSetGenericErrorFunc(nullptr, [](void *, const char *, ...) {});
+        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
         xmlAddEncodingAlias("CP932", "SHIFT_JIS");
         xmlAddEncodingAlias("CP932", "SHIFT-JIS");
         xmlAddEncodingAlias("CP932", "SJIS");
