@@ -410,7 +410,8 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
             // (The node, not the document: taking the document would keep it
             // whole and hand it over to us.)
             xmlNode *node = xmlTextReaderCurrentNode(reader.get());
-            if (node != nullptr && node->type == XML_DTD_NODE && DeclaresEntities(reinterpret_cast<xmlDtd *>(node))) {
+            if (node != nullptr && node->type == XML_DTD_NODE &&
+                DeclaresEntities(reinterpret_cast<xmlDtd *>(node))) {
                 const size_t at = bytes.find("<!ENTITY");
                 line = 1 + static_cast<int>(std::count(
                                bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));

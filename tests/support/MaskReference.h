@@ -94,8 +94,8 @@ inline bool ReferenceMaskValid(const std::vector<uint32_t> &m)
 
 // For a valid mask. Backtracking with a table of the (mask, text) positions
 // already tried, so that many stars stay polynomial.
-inline bool ReferenceMatchFrom(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t, size_t ti,
-                               std::vector<signed char> &memo)
+inline bool ReferenceMatchFrom(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t,
+                               size_t ti, std::vector<signed char> &memo)
 {
     signed char &known = memo[mi * (t.size() + 1) + ti];
     if (known >= 0) {
@@ -120,7 +120,8 @@ inline bool ReferenceMatchFrom(const std::vector<uint32_t> &m, size_t mi, const 
     return result;
 }
 
-inline bool ReferenceMatch(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t, size_t ti)
+inline bool ReferenceMatch(const std::vector<uint32_t> &m, size_t mi, const std::vector<uint32_t> &t,
+                           size_t ti)
 {
     std::vector<signed char> memo((m.size() + 1) * (t.size() + 1), -1);
     return ReferenceMatchFrom(m, mi, t, ti, memo);
