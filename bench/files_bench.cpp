@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,11 +78,12 @@ double StartUpMs(int entries, bool folders)
 {
     MainHarness h;
     WriteBookmarks(MakeTree(entries, folders));
+    std::unique_ptr<Tfrm_BMEdit> editor; // lives on, as at a real start
     return TimeMs([&] {
         ReadBookmarkFile();
         h.form->BuildBookmarkMenu();
         h.form->BuildBookmarkBar();
-        Tfrm_BMEdit editor;
+        editor = std::make_unique<Tfrm_BMEdit>();
     });
 }
 
@@ -94,10 +96,10 @@ void StartUp()
         double first = 0;
         for (const int entries : {10000, 50000, 200000}) {
             std::vector<double> times;
-            for (int round = 0; round < 3; ++round)
+            for (int round = 0; round < (entries == 10000 ? 5 : 3); ++round)
                 times.push_back(StartUpMs(entries, folders));
             std::sort(times.begin(), times.end());
-            const double ms = times[1];
+            const double ms = times[times.size() / 2];
             if (entries == 10000)
                 first = ms;
             std::printf("start-up, %6d bookmarks %-16s %9.1f ms", entries,

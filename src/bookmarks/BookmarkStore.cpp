@@ -362,7 +362,19 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
     // beside the tree. No network, no external entities, no entity
     // substitution, no size beyond libxml2's safe limits, no messages on
     // stderr: the file is data.
-    const bool utf8 = ReallyUtf8(bytes);
+    bool utf8 = ReallyUtf8(bytes);
+    // A Shift_JIS file is decoded here, by the program's own table, which is
+    // faster than libxml2's conversion; a file with an undefined character
+    // goes to libxml2 as it is, which then tells where it is.
+    std::string decoded;
+    const std::string declared = DeclaredEncoding(bytes);
+    if (!utf8 &&
+        (declared == "SHIFT_JIS" || declared == "SHIFT-JIS" || declared == "SJIS" || declared == "CP932" ||
+         declared == "WINDOWS-31J") &&
+        Cp932ToUtf8Exact(bytes, decoded)) {
+        bytes = decoded;
+        utf8 = true;
+    }
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
                         (utf8 ? XML_PARSE_IGNORE_ENC : 0);
     std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(

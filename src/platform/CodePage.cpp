@@ -260,6 +260,30 @@ size_t Cp932CharLength(std::string_view bytes, size_t at)
                : 1;
 }
 
+bool Cp932ToUtf8Exact(std::string_view bytes, std::string &out)
+{
+    out.clear();
+    if (IsAscii(bytes)) {
+        out.assign(bytes);
+        return true;
+    }
+    const Cp932Tables &tables = Tables();
+    out.reserve(bytes.size() * 3 / 2);
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const size_t length = Cp932CharLength(bytes, i);
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const uint16_t code =
+            length == 1 ? lead : static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(bytes[i + 1]));
+        if (tables.decode[code] == 0xFFFD) {
+            return false;
+        }
+        AppendUtf8(out, tables.decode[code]);
+        i += length;
+    }
+    return true;
+}
+
 std::string Cp932ToUtf8(std::string_view bytes)
 {
     if (IsAscii(bytes)) {

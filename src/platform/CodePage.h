@@ -18,6 +18,9 @@ size_t Cp932CharLength(std::string_view bytes, size_t at);
 // CP932 bytes to UTF-8; a character CP932 does not define becomes one U+FFFD.
 std::string Cp932ToUtf8(std::string_view bytes);
 
+// The same, but false (out unspecified) when a character is undefined.
+bool Cp932ToUtf8Exact(std::string_view bytes, std::string &out);
+
 // What the encoder does with a character whose CP932 round trip is not
 // exact: CP932 maps some characters one way onto lookalikes ("¥" to a backslash,
 // "〜" to "～", "−" to "－"), so only a character that reads back as itself
