@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/UiTexts.h"
+#include "platform/FileProblems.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -99,6 +100,17 @@ public:
                                                                  : QMessageBox::Information;
         QMessageBox box(qicon, title, text, QMessageBox::Ok, parent);
         box.exec();
+    }
+
+    bool AskYesNo(QWidget *parent, const QString &title, const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+        QPushButton *yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+        QPushButton *no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+        box.setDefaultButton(no);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
     }
 
     QString InputBox(QWidget *parent, const QString &caption, const QString &prompt,
@@ -266,6 +278,16 @@ public:
 
 WidgetUiServices realServices;
 UiServices *current = &realServices;
+
+// Problems with the program's files are shown as they are found, through
+// the services in use.
+[[maybe_unused]] const bool kFileProblemsShown = [] {
+    SetFileProblemSink([](const std::string &message) {
+        Ui().ShowMessage(QApplication::activeWindow(), QStringLiteral("Orvex"), ToQ(ErrorBoxText(message)),
+                         MessageIcon::Warning);
+    });
+    return true;
+}();
 
 } // namespace
 

@@ -7,7 +7,9 @@
 #include "browser/untTab.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/FolderClaim.h"
 #include "platform/LineList.h"
+#include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
@@ -557,6 +559,7 @@ void TMainForm::FormCreate()
     // The program's files live in the data folder: the program folder of a
     // portable copy, the user's folder of an installed one.
     AppDirPath = DataFolder();
+    ClaimFolder(AppDirPath); // and clear what a crash left there, when no other Orvex uses it
     WinCount = -1;
     WinTags.clear();
     BandPositionRead();
@@ -684,12 +687,18 @@ void TMainForm::mnuWebList_EditClick()
 bool TMainForm::FormClose()
 {
     const SettingsFile settings = Settings();
-    settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
-    settings.Write(keys::LastMojiSize, mojiSize);
-    settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized   ? 1
-                                                   : childWinState == ChildState::Minimized ? 2
-                                                                                            : 0));
-    BandPositionWrite();
+    {
+        // config.ini is written once, with every key in its order.
+        ProfileBatch batch(settings.Path());
+        settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
+        settings.Write(keys::LastMojiSize, mojiSize);
+        settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized   ? 1
+                                                       : childWinState == ChildState::Minimized ? 2
+                                                                                                : 0));
+        BandPositionWrite();
+        if (!batch.Commit())
+            throw Error(FormatMessage(msg::CannotWriteSettings, settings.Path()));
+    }
     closedList.Save(AppDirPath + "Close.txt");
     return true;
 }
@@ -708,8 +717,16 @@ void TMainForm::closeEvent(QCloseEvent *event)
         }
     }
     if (!Guarded([this] { FormClose(); })) {
-        event->ignore();
-        return;
+        // The error is shown; quitting stays possible, without saving.
+        if (!Ui().AskYesNo(this, QStringLiteral("Orvex"), QString::fromUtf8(msg::QuitWithoutSaving))) {
+            event->ignore();
+            return;
+        }
+        try {
+            closedList.Save(AppDirPath + "Close.txt");
+        } catch (const std::exception &) {
+            // Leaving anyway: what could not be saved is lost by the user's choice.
+        }
     }
     // The windows still open go without their own close handling.
     for (TChildForm *child : children_)

@@ -31,13 +31,17 @@ bool TMainForm::IsPopupURL(const QString &address)
 {
     if (!Settings().NonZero(keys::CloseURL))
         return false;
-    const std::vector<std::string> masks = LoadLineList(AppDirPath + "CloseURL.txt");
-    const std::string text = FromQ(address);
-    bool blocked = false;
-    // Every line is tried, so a malformed mask anywhere is reported.
-    for (const std::string &mask : masks)
-        blocked = MatchesURLMask(text, mask) || blocked;
-    return blocked;
+    // Read and compiled once per change of the file, not at every request.
+    static std::shared_ptr<const std::vector<std::string>> lines;
+    static std::shared_ptr<const MaskList> masks;
+    const std::shared_ptr<const std::vector<std::string>> current =
+        LoadLineListShared(AppDirPath + "CloseURL.txt");
+    if (current != lines) {
+        masks = std::make_shared<const MaskList>(*current);
+        lines = current;
+    }
+    // Every line counts, so a malformed mask anywhere is reported.
+    return masks->MatchesAny(FromQ(address));
 }
 
 void TMainForm::mnuLeastURLClick()

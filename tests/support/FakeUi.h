@@ -1,7 +1,7 @@
 // A UiServices for tests: records what the program shows and asks, and
 // answers each kind of question from its own queue of scripted answers. An
-// empty queue answers as a user pressing Cancel (or the refusing button)
-// would. Constructing one
+// empty queue answers as a user pressing Cancel (or the refusing button, or
+// the default "いいえ") would. Constructing one
 // installs it; destroying it restores the real services.
 #pragma once
 
@@ -30,6 +30,7 @@ public:
     std::deque<std::optional<QString>> openAnswers;   // OpenFile
     std::deque<std::optional<QString>> saveAnswers;   // SaveFile
     std::deque<std::optional<uint32_t>> colorAnswers; // ChooseColor
+    std::deque<bool> yesNoAnswers;                    // AskYesNo: true for "はい"
     QString clipboard;                                // ClipboardText
     std::deque<PageMessageAnswer> pageAnswers;        // ShowPageMessage
     std::deque<std::optional<Credentials>> signInAnswers;
@@ -41,6 +42,7 @@ public:
     QStringList messages;                  // "title|text" of every message box
     std::vector<MessageIcon> messageIcons; // icon of each message box
     QStringList inputPrompts;              // "caption|prompt|initial"
+    QStringList questions;                 // "title|text" of every yes/no question
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<uint32_t> colorInitials; // the colour each colour dialog started from
@@ -64,6 +66,7 @@ public:
     QString LastMessageText() const;
 
     void ShowMessage(QWidget *parent, const QString &title, const QString &text, MessageIcon icon) override;
+    bool AskYesNo(QWidget *parent, const QString &title, const QString &text) override;
     QString InputBox(QWidget *parent, const QString &caption, const QString &prompt,
                      const QString &initial) override;
     std::optional<QString> OpenFile(QWidget *parent, const FileDialogRequest &request) override;
