@@ -78,19 +78,25 @@ TEST(MainFiles, FailedShutdownWriteAsksAndQuitsOnlyOnYes)
     ASSERT_EQ(std::remove(h.ConfigPath().c_str()), 0);
     ASSERT_EQ(mkdir(h.ConfigPath().c_str(), 0700), 0);
     const QString error = QString::fromStdString("Orvex|" + h.ConfigPath() + " に書き込めません.");
-    const QString question = QStringLiteral("Orvex|保存せずに終了しますか？");
+    auto asked = [&] {
+        QStringList texts;
+        for (const Question &q : h.ui.questions)
+            texts << q.title + '|' + q.text + '|' + q.refuseCaption;
+        return texts;
+    };
+    const QString question = QStringLiteral("Orvex|保存せずに終了しますか？|いいえ");
 
-    h.ui.yesNoAnswers = {false};
+    h.ui.askAnswers = {false};
     h.form->close();
     EXPECT_TRUE(h.form->isVisible()) << "いいえ keeps the window";
     EXPECT_EQ(h.ui.messages, QStringList{error});
-    EXPECT_EQ(h.ui.questions, QStringList{question});
+    EXPECT_EQ(asked(), QStringList{question});
     EXPECT_FALSE(FileExists(h.folder.File("Close.txt")));
 
-    h.ui.yesNoAnswers = {true};
+    h.ui.askAnswers = {true};
     h.form->close();
     EXPECT_FALSE(h.form->isVisible()) << "はい ends the program";
-    EXPECT_EQ(h.ui.questions, (QStringList{question, question}));
+    EXPECT_EQ(asked(), (QStringList{question, question}));
     EXPECT_TRUE(FileExists(h.folder.File("Close.txt"))) << "the closed pages are still saved";
 }
 

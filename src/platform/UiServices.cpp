@@ -102,17 +102,6 @@ public:
         box.exec();
     }
 
-    bool AskYesNo(QWidget *parent, const QString &title, const QString &text) override
-    {
-        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-        QPushButton *yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
-        QPushButton *no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
-        box.setDefaultButton(no);
-        box.setEscapeButton(no);
-        box.exec();
-        return box.clickedButton() == yes;
-    }
-
     QString InputBox(QWidget *parent, const QString &caption, const QString &prompt,
                      const QString &initial) override
     {

@@ -79,9 +79,6 @@ public:
     virtual ~UiServices() = default;
     virtual void ShowMessage(QWidget *parent, const QString &title, const QString &text,
                              MessageIcon icon) = 0;
-    // A question with the buttons "はい" and "いいえ", "いいえ" the default.
-    // True for "はい".
-    virtual bool AskYesNo(QWidget *parent, const QString &title, const QString &text) = 0;
     // Returns the edited text on OK and the initial text on Cancel.
     virtual QString InputBox(QWidget *parent, const QString &caption, const QString &prompt,
                              const QString &initial) = 0;

@@ -718,7 +718,12 @@ void TMainForm::closeEvent(QCloseEvent *event)
     }
     if (!Guarded([this] { FormClose(); })) {
         // The error is shown; quitting stays possible, without saving.
-        if (!Ui().AskYesNo(this, QStringLiteral("Orvex"), QString::fromUtf8(msg::QuitWithoutSaving))) {
+        Question quit;
+        quit.title = QStringLiteral("Orvex");
+        quit.text = QString::fromUtf8(msg::QuitWithoutSaving);
+        quit.acceptCaption = QStringLiteral("はい");
+        quit.refuseCaption = QStringLiteral("いいえ");
+        if (!Ui().Ask(this, quit)) {
             event->ignore();
             return;
         }

@@ -49,16 +49,6 @@ void FakeUi::ShowMessage(QWidget *, const QString &title, const QString &text, M
         onMessage(title, text);
 }
 
-bool FakeUi::AskYesNo(QWidget *, const QString &title, const QString &text)
-{
-    questions << title + '|' + text;
-    if (yesNoAnswers.empty())
-        return false;
-    const bool answer = yesNoAnswers.front();
-    yesNoAnswers.pop_front();
-    return answer;
-}
-
 QString FakeUi::InputBox(QWidget *, const QString &caption, const QString &prompt, const QString &initial)
 {
     inputPrompts << caption + '|' + prompt + '|' + initial;

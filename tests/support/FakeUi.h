@@ -30,7 +30,6 @@ public:
     std::deque<std::optional<QString>> openAnswers;   // OpenFile
     std::deque<std::optional<QString>> saveAnswers;   // SaveFile
     std::deque<std::optional<uint32_t>> colorAnswers; // ChooseColor
-    std::deque<bool> yesNoAnswers;                    // AskYesNo: true for "はい"
     QString clipboard;                                // ClipboardText
     std::deque<PageMessageAnswer> pageAnswers;        // ShowPageMessage
     std::deque<std::optional<Credentials>> signInAnswers;
@@ -42,7 +41,6 @@ public:
     QStringList messages;                  // "title|text" of every message box
     std::vector<MessageIcon> messageIcons; // icon of each message box
     QStringList inputPrompts;              // "caption|prompt|initial"
-    QStringList questions;                 // "title|text" of every yes/no question
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<uint32_t> colorInitials; // the colour each colour dialog started from
@@ -66,7 +64,6 @@ public:
     QString LastMessageText() const;
 
     void ShowMessage(QWidget *parent, const QString &title, const QString &text, MessageIcon icon) override;
-    bool AskYesNo(QWidget *parent, const QString &title, const QString &text) override;
     QString InputBox(QWidget *parent, const QString &caption, const QString &prompt,
                      const QString &initial) override;
     std::optional<QString> OpenFile(QWidget *parent, const FileDialogRequest &request) override;
