@@ -107,10 +107,10 @@ protected:
     bool WaitForTabs(const QStringList &captions)
     {
         return WaitFor([&] {
-            if (form->TabControl1->count() != captions.size())
+            if (form->Controls().TabControl1->count() != captions.size())
                 return false;
             for (int i = 0; i < captions.size(); ++i)
-                if (form->TabControl1->Caption(i) != captions[i])
+                if (form->Controls().TabControl1->Caption(i) != captions[i])
                     return false;
             return true;
         });
@@ -142,8 +142,8 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
           {Page("p1.html"), Page("p2.html"), Page("p3.html")});
     ASSERT_TRUE(WaitForTabs({"ページ 1", "ページ 2", "ページ 3"})) << form->DescribeTabs().toStdString();
     EXPECT_EQ(form->Children()[0]->Kind(), EngineKind::Gecko);
-    EXPECT_TRUE(form->TabControl1->ButtonStyle());
-    EXPECT_EQ(form->TabControl1->tabRect(2).width(), 90);
+    EXPECT_TRUE(form->Controls().TabControl1->ButtonStyle());
+    EXPECT_EQ(form->Controls().TabControl1->tabRect(2).width(), 90);
     EXPECT_TRUE(form->ActiveChild()->isMaximized());
     EXPECT_EQ(form->ChildWinState(), ChildState::Maximized);
     Shot("orvex-tabs-top-buttons");
@@ -212,11 +212,12 @@ TEST_P(RealPopups, LinksAndScriptsOpenNewTabsAndTheBlockListStopsAds)
 
     OpenOpener("open.html");
     ASSERT_TRUE(WaitFor([&] { return form->ChildCount() == 4; })) << form->DescribeTabs().toStdString();
-    ASSERT_TRUE(WaitFor([&] { return form->TabControl1->Caption(3) == QStringLiteral("ページ 3"); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return form->Controls().TabControl1->Caption(3) == QStringLiteral("ページ 3"); }));
 
     OpenOpener("ad.html");
-    ASSERT_TRUE(
-        WaitFor([&] { return form->ChildCount() == 5 && form->TabControl1->Caption(4) == "opener"; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return form->ChildCount() == 5 && form->Controls().TabControl1->Caption(4) == "opener"; }));
     Pump(1500);
     EXPECT_EQ(form->ChildCount(), 5) << "the blocked pop-up opened: " << form->DescribeTabs().toStdString();
     EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
@@ -244,8 +245,8 @@ TEST_P(RealPopups, APopUpOpeningBehindLeavesTheFocusInTheAddressBar)
     ASSERT_TRUE(WaitForTabs({"opener"})) << form->DescribeTabs().toStdString();
     form->activateWindow();
     ASSERT_TRUE(WaitFor([&] { return form->isActiveWindow(); }));
-    form->txtAddress->setFocus();
-    ASSERT_TRUE(WaitFor([&] { return form->txtAddress->hasFocus(); }));
+    form->Controls().txtAddress->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return form->Controls().txtAddress->hasFocus(); }));
     QStringList moves;
     QObject::connect(qApp, &QApplication::focusChanged, form, [&](QWidget *, QWidget *now) {
         moves << (now ? QString::fromLatin1(now->metaObject()->className()) : QStringLiteral("none"));
@@ -253,7 +254,7 @@ TEST_P(RealPopups, APopUpOpeningBehindLeavesTheFocusInTheAddressBar)
     ASSERT_TRUE(WaitForTabs({"opener", "ページ 3"})) << form->DescribeTabs().toStdString();
     Pump(1500); // the new page has loaded and shown itself
     EXPECT_TRUE(moves.isEmpty()) << moves.join(' ').toStdString();
-    EXPECT_EQ(QApplication::focusWidget(), form->txtAddress);
+    EXPECT_EQ(QApplication::focusWidget(), form->Controls().txtAddress);
     EXPECT_EQ(form->ActiveChild(), form->Children()[0]);
 }
 

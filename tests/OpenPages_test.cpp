@@ -45,7 +45,7 @@ TEST(OpenPages, TabLimitRefusesSilentlyAtExactlyMaxLen)
     h.form->CloseTab(0);
     h.form->FileNew1Execute();
     EXPECT_EQ(h.form->ChildCount(), 3);
-    EXPECT_EQ(h.form->WinTags, (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(h.form->Windows().WinTags(), (QStringList{"1", "2", "3"}));
 }
 
 TEST(OpenPages, MaxLenZeroAndMaxLenTwoFiftySixBothMeanNoTabs)
@@ -74,7 +74,7 @@ TEST(OpenPages, NumbersStartAtZeroAndAreNeverReused)
     h.Child(0)->CloseWindow();
     h.Pump();
     h.form->FileNew1Execute();
-    EXPECT_EQ(h.form->WinTags, (QStringList{"1", "2"}));
+    EXPECT_EQ(h.form->Windows().WinTags(), (QStringList{"1", "2"}));
     EXPECT_EQ(h.Child(1)->Tag, 2);
 }
 
@@ -95,7 +95,7 @@ TEST(OpenPages, BlankPageDependsOnTheCheckedEngine)
 TEST(OpenPages, AddressBarWithNoWindowOpensOneAndShowsTheAddressThere)
 {
     MainHarness h; // "AddressBar" is 0
-    h.form->txtAddress->setText(QStringLiteral("http://typed/"));
+    h.form->Controls().txtAddress->setText(QStringLiteral("http://typed/"));
     h.form->txtAddressKeyDown(13);
     ASSERT_EQ(h.form->ChildCount(), 1);
     EXPECT_EQ(h.Engine(0)->log.back(), "Navigate(http://typed/)");
@@ -105,7 +105,7 @@ TEST(OpenPages, AddressBarNewWindowModeLeavesTheBlankWindowBehind)
 {
     MainHarness h(Config("[Option_Window]\r\nAddressBar=1\r\nNewWindow_Active=0\r\n"));
     h.form->FileNew1Execute();
-    h.form->txtAddress->setText(QStringLiteral("http://typed/"));
+    h.form->Controls().txtAddress->setText(QStringLiteral("http://typed/"));
     h.form->btnMoveClick();
     ASSERT_EQ(h.form->ChildCount(), 2);
     EXPECT_EQ(h.EngineOf(h.Child(0))->LastCall(), "Navigate(http://typed/)");
@@ -129,7 +129,7 @@ TEST(OpenPages, EmptyAddressLeavesThePageUnchanged)
     h.form->Moz_ItemClick();
     h.form->FileNew1Execute();
     const size_t calls = h.Engine(0)->log.size();
-    h.form->txtAddress->clear();
+    h.form->Controls().txtAddress->clear();
     h.form->txtAddressKeyDown(13);
     EXPECT_EQ(h.Engine(0)->log.size(), calls);
     EXPECT_EQ(h.form->ChildCount(), 1);
@@ -157,12 +157,12 @@ TEST(OpenPages, NavigateErrorIsShownAndWindowsStayPaired)
     h.form->FileNew1Execute();
     h.form->FileNew1Execute();
     h.EngineOf(h.form->ActiveChild())->FailNextNavigate("navigation refused");
-    h.form->txtAddress->setText(QStringLiteral("http://x/"));
+    h.form->Controls().txtAddress->setText(QStringLiteral("http://x/"));
     EXPECT_FALSE(Guarded([&] { h.form->btnMoveClick(); }));
     EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("navigation refused."));
-    ASSERT_EQ(h.form->ChildCount(), h.form->TabControl1->count());
+    ASSERT_EQ(h.form->ChildCount(), h.form->Controls().TabControl1->count());
     for (int i = 0; i < h.form->ChildCount(); ++i)
-        EXPECT_EQ(h.form->WinTags[i].toInt(), h.Child(i)->Tag);
+        EXPECT_EQ(h.form->Windows().WinTags()[i].toInt(), h.Child(i)->Tag);
 }
 
 TEST(OpenPages, GeckoFolderBecomesTheWorkingFolderAndAFailureOpensNothing)
@@ -170,7 +170,7 @@ TEST(OpenPages, GeckoFolderBecomesTheWorkingFolderAndAFailureOpensNothing)
     MainHarness h(Config("[Option_Main]\r\nMozilla=1\r\nMozPath=/nonexistent/gecko\r\n"));
     EXPECT_FALSE(Guarded([&] { h.form->FileNew1Execute(); }));
     EXPECT_EQ(h.form->ChildCount(), 0);
-    EXPECT_EQ(h.form->WinCount, -1);
+    EXPECT_EQ(h.form->Windows().WinCount(), -1);
     ASSERT_EQ(h.ui.messages.size(), 1);
     // The reason in Japanese, no system text in English.
     EXPECT_EQ(
@@ -192,7 +192,7 @@ TEST(OpenPages, NewWindowsCascadeInsideTheVisibleAreaAndWrapToTheTopLeft)
     h.Start();
     h.form->resize(1280, 900);
     h.Pump();
-    const QRect area = h.form->mdiArea->viewport()->rect();
+    const QRect area = h.form->Controls().mdiArea->viewport()->rect();
     for (int i = 0; i < 5; ++i)
         h.form->FileNew1Execute();
     h.Pump();
@@ -237,15 +237,15 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         h.form->OpenNewWindow(QStringLiteral("front"), QStringLiteral("http://front/"));
         h.form->activateWindow();
         h.Pump();
-        h.form->txtAddress->setFocus();
-        ASSERT_TRUE(h.form->txtAddress->hasFocus()) << state;
+        h.form->Controls().txtAddress->setFocus();
+        ASSERT_TRUE(h.form->Controls().txtAddress->hasFocus()) << state;
         int focusMoves = 0;
         QObject::connect(qApp, &QApplication::focusChanged, h.form, [&] { ++focusMoves; });
         for (int i = 0; i < 3; ++i)
             h.form->OpenNewWindow(QStringLiteral("behind"), QStringLiteral("http://behind/"));
         h.Pump();
         EXPECT_EQ(focusMoves, 0) << state;
-        EXPECT_EQ(QApplication::focusWidget(), h.form->txtAddress) << state;
+        EXPECT_EQ(QApplication::focusWidget(), h.form->Controls().txtAddress) << state;
         EXPECT_EQ(h.form->ActiveChild(), h.Child(0)) << state;
         EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading 2:loading 3:loading"))
             << state;
@@ -254,7 +254,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         h.Child(0)->CloseWindow();
         h.Pump();
         ASSERT_NE(h.form->ActiveChild(), nullptr) << state;
-        EXPECT_EQ(h.form->TabControl1->currentIndex(), h.form->FindTab(h.form->ActiveChild()->Tag)) << state;
+        EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(h.form->ActiveChild()->Tag))
+            << state;
     }
 }
 
@@ -272,37 +273,37 @@ struct TabBarTest : ::testing::Test {
 TEST_F(TabBarTest, ClosingTheFrontWindowSelectsTheNextWindowsTab)
 {
     OpenN(3);
-    h.form->mdiArea->setActiveSubWindow(h.Child(2));
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(2));
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading 1:loading 2:loading*"));
     h.Child(2)->CloseWindow();
     h.Pump();
     TChildForm *front = h.form->ActiveChild();
     ASSERT_NE(front, nullptr);
-    EXPECT_EQ(h.form->TabControl1->currentIndex(), h.form->FindTab(front->Tag));
-    EXPECT_EQ(h.form->TabControl1->count(), 2);
+    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(front->Tag));
+    EXPECT_EQ(h.form->Controls().TabControl1->count(), 2);
 }
 
 TEST_F(TabBarTest, ClickingATabBringsItsWindowToTheFront)
 {
     OpenN(3);
-    h.form->TabControl1->setCurrentIndex(1); // as a click does: raises the change handler
+    h.form->Controls().TabControl1->setCurrentIndex(1); // as a click does: raises the change handler
     EXPECT_EQ(h.form->ActiveChild(), h.Child(1));
 }
 
 TEST_F(TabBarTest, CloseAllButThisKeepsThePointedTabOrTheLastFor255)
 {
     OpenN(5);
-    h.form->PopupTab = 2;
+    h.form->SetPopupTab(2);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
-    EXPECT_EQ(h.form->WinTags, QStringList{"2"});
+    EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"2"});
     EXPECT_EQ(h.form->ChildCount(), 1);
 
     OpenN(3);
-    h.form->PopupTab = 255;
+    h.form->SetPopupTab(255);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
-    EXPECT_EQ(h.form->WinTags, QStringList{"7"});
+    EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"7"});
 }
 
 TEST_F(TabBarTest, CloseAllAddsOneClosedAddressPerWindowInTabOrder)
@@ -311,29 +312,29 @@ TEST_F(TabBarTest, CloseAllAddsOneClosedAddressPerWindowInTabOrder)
     h.form->mnu_AllCloseClick();
     h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 0);
-    EXPECT_EQ(h.form->TabControl1->count(), 0);
+    EXPECT_EQ(h.form->Controls().TabControl1->count(), 0);
     const std::vector<std::string> expected{"http://page0/", "http://page1/", "http://page2/",
                                             "http://page3/"};
-    EXPECT_EQ(h.form->closedList.Entries(), expected);
-    EXPECT_EQ(AllClosing, -1);
+    EXPECT_EQ(h.form->RecentlyClosed().Entries(), expected);
+    EXPECT_EQ(h.form->AllClosing(), -1);
     OpenN(1);
-    EXPECT_EQ(AllClosing, 0);
+    EXPECT_EQ(h.form->AllClosing(), 0);
 }
 
 TEST_F(TabBarTest, RightPressOnEmptyBarSetsPopupTab255)
 {
     OpenN(2);
     h.Start();
-    h.form->TabControl1MouseDown(Qt::MiddleButton, QPoint(h.form->TabControl1->width() - 2, 5));
-    EXPECT_EQ(h.form->PopupTab, 255);
-    h.form->TabControl1MouseDown(Qt::MiddleButton, h.form->TabControl1->tabRect(1).center());
-    EXPECT_EQ(h.form->PopupTab, 1);
+    h.form->TabControl1MouseDown(Qt::MiddleButton, QPoint(h.form->Controls().TabControl1->width() - 2, 5));
+    EXPECT_EQ(h.form->PopupTab(), 255);
+    h.form->TabControl1MouseDown(Qt::MiddleButton, h.form->Controls().TabControl1->tabRect(1).center());
+    EXPECT_EQ(h.form->PopupTab(), 1);
 }
 
 TEST_F(TabBarTest, AddCloseUrlAppendsTheAddressAndClosesOnlyWhenTheFileExists)
 {
     OpenN(2);
-    h.form->PopupTab = 1;
+    h.form->SetPopupTab(1);
     // No CloseURL.txt: the message, and the tab stays.
     EXPECT_FALSE(Guarded([&] { h.form->popAddCloseClick(); }));
     EXPECT_EQ(h.form->ChildCount(), 2);
@@ -343,7 +344,7 @@ TEST_F(TabBarTest, AddCloseUrlAppendsTheAddressAndClosesOnlyWhenTheFileExists)
     h.folder.Write("CloseURL.txt", "*ads*\r\n");
     h.form->popAddCloseClick();
     EXPECT_EQ(h.folder.Read("CloseURL.txt"), "*ads*\r\nhttp://page1/\r\n");
-    EXPECT_EQ(h.form->WinTags, QStringList{"0"});
+    EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"0"});
 }
 
 TEST_F(TabBarTest, ColoursAreReadFromTheFileAtEveryDrawing)
@@ -375,12 +376,13 @@ TEST_F(TabBarTest, TitleBecomesTheTabCaptionAndFixedWidthApplies)
 {
     OpenN(2);
     h.EngineOf(h.Child(1))->RaiseTitle(QStringLiteral("とても長いページのタイトルがここにあります"));
-    EXPECT_EQ(h.form->TabControl1->Caption(1), QStringLiteral("とても長いページのタイトルがここにあります"));
+    EXPECT_EQ(h.form->Controls().TabControl1->Caption(1),
+              QStringLiteral("とても長いページのタイトルがここにあります"));
     h.form->ApplyTabWidth(120);
-    EXPECT_EQ(h.form->TabControl1->tabRect(0).width(), 120);
-    EXPECT_EQ(h.form->TabControl1->tabRect(1).width(), 120);
+    EXPECT_EQ(h.form->Controls().TabControl1->tabRect(0).width(), 120);
+    EXPECT_EQ(h.form->Controls().TabControl1->tabRect(1).width(), 120);
     h.form->ApplyTabType(1);
-    EXPECT_TRUE(h.form->TabControl1->ButtonStyle());
+    EXPECT_TRUE(h.form->Controls().TabControl1->ButtonStyle());
 }
 
 TEST_F(TabBarTest, TitlesShowLiterallyInTabsCaptionsAndMenus)
@@ -391,23 +393,23 @@ TEST_F(TabBarTest, TitlesShowLiterallyInTabsCaptionsAndMenus)
     h.form->activateWindow();
     h.Pump();
     h.EngineOf(h.Child(1))->RaiseTitle(title);
-    EXPECT_EQ(h.form->TabControl1->Caption(1), title);
+    EXPECT_EQ(h.form->Controls().TabControl1->Caption(1), title);
     EXPECT_EQ(h.Child(1)->Caption(), title);
     // The tab takes no access key: Alt+T opens the Tools menu and leaves the tabs alone.
     QTest::keyClick(h.form, Qt::Key_T, Qt::AltModifier);
     QAction *active = h.form->menuBar()->activeAction();
     EXPECT_TRUE(active && active->text() == QStringLiteral("ツール(&T)"));
-    EXPECT_EQ(h.form->TabControl1->currentIndex(), 0);
+    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), 0);
     if (QWidget *popup = QApplication::activePopupWidget())
         popup->close();
     // The window list shows the caption, and the item keeps its number as access key.
-    emit h.form->mnuWindow->aboutToShow();
-    const QList<QAction *> items = h.form->mnuWindow->actions();
+    emit h.form->Controls().mnuWindow->aboutToShow();
+    const QList<QAction *> items = h.form->Controls().mnuWindow->actions();
     EXPECT_EQ(items.last()->text(), QStringLiteral("&2 AT&&Tools [*] <b>&&&&</b>"));
     EXPECT_EQ(QKeySequence::mnemonic(items.last()->text()), QKeySequence(Qt::ALT | Qt::Key_2));
     // Maximised, the page's caption shows in the main window's title as written.
     h.Child(1)->showMaximized();
-    h.form->mdiArea->setActiveSubWindow(h.Child(1));
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
     h.Pump();
     EXPECT_TRUE(h.form->windowHandle()->title().contains(title))
         << h.form->windowHandle()->title().toStdString();
@@ -415,8 +417,8 @@ TEST_F(TabBarTest, TitlesShowLiterallyInTabsCaptionsAndMenus)
     h.EngineOf(h.Child(1))->SetLocationURL(QStringLiteral("http://x/?a=1&b=2"));
     h.Child(1)->CloseWindow();
     h.Pump();
-    emit h.form->mnuLeastURL->aboutToShow();
-    const QString closed = h.form->mnuLeastURL->actions().first()->text();
+    emit h.form->Controls().mnuLeastURL->aboutToShow();
+    const QString closed = h.form->Controls().mnuLeastURL->actions().first()->text();
     EXPECT_EQ(closed, QStringLiteral("&1．http://x/?a=1&&b=2"));
     EXPECT_EQ(QKeySequence::mnemonic(closed), QKeySequence(Qt::ALT | Qt::Key_1));
 }
@@ -428,7 +430,7 @@ TEST_F(TabBarTest, HoveringATabShowsItsWholeTitle)
     OpenN(2);
     const QString title = QStringLiteral("とても長い <b>ページ</b> & そのタイトル");
     h.EngineOf(h.Child(1))->RaiseTitle(title);
-    TTabControl *tabs = h.form->TabControl1;
+    TTabControl *tabs = h.form->Controls().TabControl1;
     auto hover = [&](const QPoint &pos) {
         QHelpEvent help(QEvent::ToolTip, pos, tabs->mapToGlobal(pos));
         QApplication::sendEvent(tabs, &help);
@@ -451,7 +453,7 @@ TEST_F(TabBarTest, TheSelectedTabStandsOutInBothStylesWhateverTheColours)
     h.form->ApplyTabWidth(80);
     h.Start();
     OpenN(5);
-    TTabControl *tabs = h.form->TabControl1;
+    TTabControl *tabs = h.form->Controls().TabControl1;
     const std::string same = "[Option_Tab]\r\nActivateBGColor=$00C0FFFF\r\nDeActivateBGColor=$00C0FFFF\r\n";
     for (const std::string &colours : {std::string(), same}) {
         for (int type : {0, 1}) {
@@ -485,12 +487,12 @@ TEST_F(TabBarTest, ThreeHundredWindowsKeepEveryTabOnItsWindow)
         h.form->CloseTab(h.form->FindTab(number));
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 100);
-    ASSERT_EQ(h.form->TabControl1->count(), 100);
+    ASSERT_EQ(h.form->Controls().TabControl1->count(), 100);
     for (int i = 0; i < 100; ++i) {
-        const int number = h.form->WinTags[i].toInt();
+        const int number = h.form->Windows().WinTags()[i].toInt();
         EXPECT_EQ(number % 3, 2);
         ASSERT_NE(h.form->FindChild(number), nullptr);
-        h.form->TabControl1->setCurrentIndex(i);
+        h.form->Controls().TabControl1->setCurrentIndex(i);
         EXPECT_EQ(h.form->ActiveChild()->Tag, number);
     }
 }
@@ -525,21 +527,21 @@ TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)
     FakeEngine *e = h.Engine(0);
     const int zoomsAtOpen = e->CountOf("ExecWB(19");
     e->SetBusy(true);
-    h.form->mnuSize_Max->trigger();
+    h.form->Controls().mnuSize_Max->trigger();
     EXPECT_EQ(h.form->MojiSize(), 2);
-    EXPECT_FALSE(h.form->mnuSize_Max->isChecked());
-    EXPECT_TRUE(h.form->mnuSize_middle->isChecked());
+    EXPECT_FALSE(h.form->Controls().mnuSize_Max->isChecked());
+    EXPECT_TRUE(h.form->Controls().mnuSize_middle->isChecked());
     EXPECT_EQ(e->CountOf("ExecWB(19"), zoomsAtOpen);
 
     e->SetBusy(false);
     e->FailNextExecWB("zoom failed");
-    h.form->mnuSize_Small->trigger();
+    h.form->Controls().mnuSize_Small->trigger();
     EXPECT_TRUE(h.ui.messages.isEmpty());
     EXPECT_EQ(h.form->MojiSize(), 1);
     EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 1);
-    EXPECT_TRUE(h.form->mnuSize_Small->isChecked());
-    EXPECT_FALSE(h.form->mnuSize_middle->isChecked());
-    h.form->mnuSize_Max->trigger();
+    EXPECT_TRUE(h.form->Controls().mnuSize_Small->isChecked());
+    EXPECT_FALSE(h.form->Controls().mnuSize_middle->isChecked());
+    h.form->Controls().mnuSize_Max->trigger();
     EXPECT_EQ(e->LastCall(), "ExecWB(19,2,4)");
 }
 
@@ -554,7 +556,7 @@ TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
         key(k);
     key(Qt::Key_F, Qt::ControlModifier);
     key(Qt::Key_P, Qt::ControlModifier);
-    EXPECT_FALSE(h.form->FindBar1->isVisible());
+    EXPECT_FALSE(h.form->Controls().FindBar1->isVisible());
     EXPECT_TRUE(h.ui.printDocuments.isEmpty());
 
     h.form->OpenNewWindow(QStringLiteral("one"), QStringLiteral("http://one/"));
@@ -574,7 +576,7 @@ TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
     EXPECT_EQ(back->CountOf("Refresh") + back->CountOf("Stop") + back->CountOf("Go"), 0);
 
     // The find bar searches as the text changes and shows the engine's count.
-    TFindBar *bar = h.form->FindBar1;
+    TFindBar *bar = h.form->Controls().FindBar1;
     key(Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(bar->isVisible());
     EXPECT_EQ(bar->Target(), h.Child(0));
@@ -590,7 +592,7 @@ TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
 
     // Another window in front: the highlighting moves with it; Esc in the bar
     // closes it and clears, and does not stop the page.
-    h.form->mdiArea->setActiveSubWindow(h.Child(1));
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
     EXPECT_EQ(front->LastCall(), "Find()");
     EXPECT_EQ(back->LastCall(), "Find(ab,case)");
     h.Child(1)->OnDownloadBegin();
@@ -617,7 +619,7 @@ TEST(Commands, NewIeWindowsShowTheCheckedSize)
 {
     {
         MainHarness h(Config("LastMojiSize=1\r\n"));
-        EXPECT_TRUE(h.form->mnuSize_Small->isChecked());
+        EXPECT_TRUE(h.form->Controls().mnuSize_Small->isChecked());
         h.form->FileNew1Execute();
         EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 1);
         EXPECT_EQ(h.Engine(0)->zoom, 1);

@@ -107,7 +107,7 @@ TEST_F(PageServicesTest, APageThatKeepsAskingCanBeSilenced)
     // window forward; the page's text stays.
     h.ui.pageAnswers = {Answer(true, QStringLiteral("x")), Answer(true, QStringLiteral("x"))};
     now += 600000;
-    h.form->mdiArea->setActiveSubWindow(h.Child(1));
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
     QString text = QStringLiteral("kept");
     EXPECT_FALSE(child->OnPageDialog(Dialog(PageDialogKind::Confirm), nullptr));
     EXPECT_FALSE(child->OnPageDialog(

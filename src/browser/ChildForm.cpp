@@ -2,7 +2,6 @@
 
 #include "browser/Downloads.h"
 #include "browser/PageServices.h"
-#include "platform/MainLink.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 
@@ -19,8 +18,6 @@
 #include <functional>
 
 namespace orvex {
-
-int AllClosing = 0;
 
 namespace {
 
@@ -77,7 +74,7 @@ void TChildForm::AttachBrowser(WebBrowser2 *browser)
 
 void TChildForm::FormCreate()
 {
-    AllClosing = 0;
+    host_.SetAllClosing(0);
     ApplyChildWinState();
     PageIndicators &ind = host_.Indicators();
     BackState = ind.BackCtrl->isEnabled();
@@ -312,9 +309,8 @@ void TChildForm::OnDownloadComplete()
 
 QWidget *TChildForm::DialogParent()
 {
-    if (MainLink *main = Main())
-        if (QWidget *owner = main->Window())
-            return owner;
+    if (QWidget *owner = host_.Window())
+        return owner;
     return window();
 }
 

@@ -56,7 +56,7 @@ void Tfrm_IE::FormActivate()
     ActivateIndicators();
     host_.CheckMojiSize(PageMojiSize);
     ind.mnuShow_Size->setEnabled(true);
-    if (AllClosing == 0)
+    if (host_.AllClosing() == 0)
         host_.SelectTabOfWindow(Tag);
 }
 

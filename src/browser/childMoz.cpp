@@ -45,7 +45,7 @@ void Tfrm_MZ::FormActivate()
     FormResize();
     ActivateIndicators();
     ind.mnuShow_Size->setEnabled(false);
-    if (AllClosing == 0)
+    if (host_.AllClosing() == 0)
         host_.SelectTabOfWindow(Tag);
 }
 

@@ -3,7 +3,7 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSignalBlocker>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionTab>
@@ -47,11 +47,40 @@ TTabControl::TTabControl(QWidget *parent) : QTabBar(parent)
     setUsesScrollButtons(true);
     setElideMode(Qt::ElideRight);
     setShape(QTabBar::RoundedSouth);
+    connect(this, &QTabBar::currentChanged, this, &TTabControl::OnCurrentChanged);
 }
 
-int TTabControl::AddTab(const QString &caption)
+void TTabControl::InsertTab(int index, const QString &caption, int selected)
 {
-    return addTab(EscapeAccessKeys(caption));
+    {
+        const QScopedValueRollback<bool> following(following_, true);
+        insertTab(index, EscapeAccessKeys(caption));
+    }
+    FollowSelection(selected);
+}
+
+void TTabControl::RemoveTab(int index, int selected)
+{
+    {
+        const QScopedValueRollback<bool> following(following_, true);
+        removeTab(index);
+    }
+    FollowSelection(selected);
+}
+
+void TTabControl::FollowSelection(int selected)
+{
+    followed_ = selected;
+    const QScopedValueRollback<bool> following(following_, true);
+    if (selected >= 0 && selected < count())
+        setCurrentIndex(selected);
+}
+
+void TTabControl::OnCurrentChanged(int index)
+{
+    if (following_ || index == followed_ || index < 0)
+        return;
+    emit TabChosen(index);
 }
 
 void TTabControl::SetCaption(int index, const QString &caption)
@@ -78,12 +107,6 @@ void TTabControl::SetButtonStyle(bool buttons)
     buttons_ = buttons;
     setShape(buttons ? QTabBar::RoundedNorth : QTabBar::RoundedSouth);
     update();
-}
-
-void TTabControl::SetTabIndexSilently(int index)
-{
-    QSignalBlocker block(this);
-    setCurrentIndex(index);
 }
 
 QSize TTabControl::tabSizeHint(int index) const

@@ -196,7 +196,7 @@ int RunOrvex(int argc, char **argv)
     hiddenOptions->hide();
     frm_BMEdit = new Tfrm_BMEdit();
     auto *about = new TAboutBox();
-    mainForm->AboutBoxDialog = about;
+    mainForm->SetAboutBox(about);
     frm_tmpWeb = new Tfrm_tmpWeb();
     frm_WebList = new Tfrm_WebList();
 

@@ -45,18 +45,8 @@
 
 namespace orvex {
 
-namespace {
-TMainForm *theMainForm = nullptr;
-}
-
-TMainForm *MainForm()
-{
-    return theMainForm;
-}
-
 TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(parent), params_(params)
 {
-    theMainForm = this;
     SetMainLink(this);
     setWindowTitle(QStringLiteral("Orvex"));
     // The bars are shown and hidden from the View menu only.
@@ -70,11 +60,7 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(p
 TMainForm::~TMainForm()
 {
     closing_ = true; // the windows going with it report nothing back
-    for (TChildForm *child : children_)
-        child->Discard();
-    children_.clear();
-    if (theMainForm == this)
-        theMainForm = nullptr;
+    DiscardWindows();
     if (Main() == this)
         SetMainLink(nullptr);
 }
@@ -299,8 +285,7 @@ void TMainForm::BuildBars()
     TabControl1->SetDrawTab([this](QPainter &p, int index, const QRect &rect, bool active) {
         Guarded([&] { TabControl1DrawTab(p, index, rect, active); });
     });
-    connect(TabControl1, &QTabBar::currentChanged, this,
-            [this] { Guarded([this] { TabControl1Change(); }); });
+    ConnectTabBar();
     connect(TabControl1, &TTabControl::MouseDown, this,
             [this](Qt::MouseButton b, const QPoint &pos) { Guarded([&] { TabControl1MouseDown(b, pos); }); });
     TabBar->installEventFilter(this);
@@ -462,7 +447,7 @@ void TMainForm::BuildMenus()
     windowCommands << mnuWindow->addAction(QStringLiteral("垂直に並べて表示(&V)"), this,
                                            [this] { TileWindows(false); });
     windowCommands << mnuWindow->addAction(QStringLiteral("すべてを最小化(&M)"), this, [this] {
-        for (TChildForm *child : children_)
+        for (TChildForm *child : Children())
             child->showMinimized();
     });
     windowCommands << mnuWindow->addAction(QStringLiteral("アイコンの整列(&A)"), this,
@@ -488,7 +473,7 @@ void TMainForm::BuildMenus()
 
 void TMainForm::UpdateChildCommands()
 {
-    const bool any = !children_.empty();
+    const bool any = ChildCount() > 0;
     mnuFile_Close->setEnabled(any);
     for (QAction *action : windowCommands)
         action->setEnabled(any);
@@ -500,18 +485,19 @@ void TMainForm::RebuildWindowList()
     for (QAction *action : mnuWindow->actions())
         if (!windowCommands.contains(action))
             mnuWindow->removeAction(action), action->deleteLater();
-    if (children_.empty())
+    const std::vector<TChildForm *> children = Children();
+    if (children.empty())
         return;
     mnuWindow->addSeparator();
     int n = 1;
     TChildForm *active = ActiveChild();
-    for (TChildForm *child : children_) {
+    for (TChildForm *child : children) {
         QAction *item =
             mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(MenuLiteral(child->Caption())));
         item->setCheckable(true);
         item->setChecked(child == active);
         connect(item, &QAction::triggered, this, [this, child] {
-            if (std::find(children_.begin(), children_.end(), child) != children_.end())
+            if (windows_.IndexOfChild(child) >= 0)
                 mdiArea->setActiveSubWindow(child);
         });
     }
@@ -521,7 +507,7 @@ void TMainForm::TileWindows(bool horizontal)
 {
     // Tile in rows (horizontal) or columns (vertical), as the window system does.
     std::vector<TChildForm *> visible;
-    for (TChildForm *child : children_)
+    for (TChildForm *child : Children())
         if (!child->isMinimized())
             visible.push_back(child);
     if (visible.empty())
@@ -542,7 +528,7 @@ void TMainForm::ArrangeIcons()
 {
     int x = 0;
     const int bottom = mdiArea->viewport()->height();
-    for (TChildForm *child : children_) {
+    for (TChildForm *child : Children()) {
         if (!child->isMinimized())
             continue;
         child->move(x, bottom - child->height());
@@ -555,13 +541,11 @@ void TMainForm::ArrangeIcons()
 
 void TMainForm::FormCreate()
 {
-    FirstResize = true;
+    firstResize_ = true;
     // The program's files live in the data folder: the program folder of a
     // portable copy, the user's folder of an installed one.
     AppDirPath = DataFolder();
     ClaimFolder(AppDirPath); // and clear what a crash left there, when no other Orvex uses it
-    WinCount = -1;
-    WinTags.clear();
     BandPositionRead();
     BuildBookmarkMenu();
 
@@ -614,14 +598,14 @@ void TMainForm::showEvent(QShowEvent *event)
     // drawn. The start-up actions wait until the window is on the screen
     // and painted, so that an error box at start-up stands over a drawn
     // window and the MDI area does not rearrange the windows they open.
-    if (FirstResize && !drawn_ && windowHandle())
+    if (firstResize_ && !drawn_ && windowHandle())
         windowHandle()->installEventFilter(this);
 }
 
 void TMainForm::FormResize()
 {
     LayoutRules();
-    if (!FirstResize || !drawn_ || startingUp_)
+    if (!firstResize_ || !drawn_ || startingUp_)
         return;
     // A failed action is shown here and leaves FirstResize set, so the next
     // resize tries again; not one while the error box is still open, which
@@ -629,20 +613,20 @@ void TMainForm::FormResize()
     const QScopedValueRollback<bool> running(startingUp_, true);
     Guarded([this] {
         OpenParams();
-        if (!HasParams)
+        if (!hasParams_)
             OpenStartUp();
         if (!FileExists(AppDirPath + "config.ini"))
             mnuOptionClick();
-        FirstResize = false;
+        firstResize_ = false;
     });
 }
 
 void TMainForm::OpenParams()
 {
-    HasParams = false;
+    hasParams_ = false;
     if (params_.isEmpty())
         return;
-    HasParams = true;
+    hasParams_ = true;
     for (const QString &address : params_)
         OpenNewWindow(QStringLiteral("londing"), address);
 }
@@ -734,9 +718,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
         }
     }
     // The windows still open go without their own close handling.
-    for (TChildForm *child : children_)
-        child->Discard();
-    children_.clear();
+    DiscardWindows();
     closing_ = true;
     event->accept();
 }
@@ -819,7 +801,7 @@ void TMainForm::ApplyTabType(int tabType)
 TChildForm *TMainForm::ActiveChild()
 {
     auto *window = qobject_cast<TChildForm *>(mdiArea->currentSubWindow());
-    if (!window || std::find(children_.begin(), children_.end(), window) == children_.end())
+    if (windows_.IndexOfChild(window) < 0)
         return nullptr;
     return window;
 }
@@ -828,14 +810,6 @@ WebBrowser2 *TMainForm::ActiveBrowser()
 {
     TChildForm *child = ActiveChild();
     return child ? child->Browser() : nullptr;
-}
-
-TChildForm *TMainForm::FindChild(int32_t number) const
-{
-    for (TChildForm *child : children_)
-        if (child->Tag == number)
-            return child;
-    return nullptr;
 }
 
 void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
@@ -857,7 +831,7 @@ void TMainForm::UpdateCoveredPages()
         return;
     TChildForm *front = ActiveChild();
     const bool covered = front && front->isMaximized();
-    for (TChildForm *child : children_)
+    for (TChildForm *child : Children())
         if (QWidget *page = child->widget())
             page->setVisible(!covered || child == front);
 }
@@ -876,10 +850,17 @@ void TMainForm::AddClosedURL(const QString &address)
     closedList.Append(FromQ(address));
 }
 
+void TMainForm::DiscardWindows()
+{
+    for (TChildForm *child : Children())
+        child->Discard();
+    windows_.Clear();
+}
+
 void TMainForm::ChildClosed(TChildForm *child)
 {
-    children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
-    if (children_.empty())
+    windows_.Detach(child);
+    if (ChildCount() == 0)
         FindBar1->CloseBar();
     UpdateChildCommands();
 }

@@ -90,16 +90,16 @@ QList<QTreeWidgetItem *> BookmarkNodes(TMainForm *form, const BookmarkTree &entr
 // the setting asks for it or when no window is open, else in the active one.
 void OpenBookmark(TMainForm *form, const QString &address)
 {
-    form->txtAddress->setText(address);
+    form->Controls().txtAddress->setText(address);
     bool newWindow = form->Settings().LowByteOne(keys::BookMark);
     WebBrowser2 *active = form->ChildCount() > 0 ? form->ActiveBrowser() : nullptr;
     if (active == nullptr) {
         newWindow = true;
     }
     if (newWindow) {
-        form->OpenNewWindow(QString(), form->txtAddress->text());
+        form->OpenNewWindow(QString(), form->Controls().txtAddress->text());
     } else {
-        active->Navigate(form->txtAddress->text());
+        active->Navigate(form->Controls().txtAddress->text());
     }
 }
 

@@ -97,12 +97,12 @@ namespace {
 
 TBand *BandWithId(TMainForm &form, int id)
 {
-    return id == 0 ? form.ToolBar2 : id == 1 ? form.ToolBar3 : nullptr;
+    return id == 0 ? form.Controls().ToolBar2 : id == 1 ? form.Controls().ToolBar3 : nullptr;
 }
 
 int IdOfBand(const TMainForm &form, const QToolBar *bar)
 {
-    return bar == form.ToolBar2 ? 0 : 1;
+    return bar == form.Controls().ToolBar2 ? 0 : 1;
 }
 
 // The two bands in position order. A bar that follows a break lies on the
@@ -111,8 +111,8 @@ int IdOfBand(const TMainForm &form, const QToolBar *bar)
 // bars were shown are remembered on the bars and used then.
 std::array<QToolBar *, kBandCount> BandsInOrder(TMainForm &form)
 {
-    QToolBar *a = form.ToolBar2;
-    QToolBar *b = form.ToolBar3;
+    QToolBar *a = form.Controls().ToolBar2;
+    QToolBar *b = form.Controls().ToolBar3;
     for (QToolBar *bar : {a, b}) {
         if (bar->isVisible())
             bar->setProperty(kBandWidthProperty, bar->width());

@@ -92,7 +92,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     const uint8_t maxLen = static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
 
     // The tab limit refuses silently.
-    if (limited && TabControl1->count() == maxLen)
+    if (limited && windows_.Count() == maxLen)
         return;
 
     // The Gecko folder becomes the working folder, whichever engine is checked.
@@ -101,50 +101,37 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
         throw Error(FromQ(QString::fromUtf8(txt::CannotChangeFolder).arg(ToQ(mozPath), reason)));
     }
 
-    const int remembered = TabControl1->currentIndex();
+    const int remembered = windows_.Selected();
     const bool newWindowActive = settings.NonZero(keys::NewWindowActive);
     // With a tab selected that keeps its selection, the new window opens
     // behind the window in front of it.
     const bool background = remembered >= 0 && !newWindowActive;
-    ++WinCount;
-    WinTags << QString::number(WinCount);
-    {
-        const int selected = TabControl1->currentIndex();
-        TabControl1->blockSignals(true);
-        TabControl1->AddTab(QStringLiteral("loading"));
-        // A tab added to an empty bar becomes the selected one, as the
-        // platform's tab control does; otherwise the selection stays.
-        if (selected >= 0)
-            TabControl1->setCurrentIndex(selected);
-        TabControl1->blockSignals(false);
-    }
+    const EngineKind kind = IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
     try {
-        if (IE_item->isChecked())
+        if (kind == EngineKind::InternetExplorer)
             child = new Tfrm_IE(*this, nullptr);
         else
             child = new Tfrm_MZ(*this, nullptr);
     } catch (...) {
         // Windows and tabs stay paired: the tab of a window that could not
-        // be made is taken back.
-        TabControl1->blockSignals(true);
-        TabControl1->removeTab(TabControl1->count() - 1);
-        if (remembered >= 0)
-            TabControl1->setCurrentIndex(remembered);
-        TabControl1->blockSignals(false);
-        WinTags.removeLast();
+        // be made is taken back; its number stays used.
+        windows_.Remove(windows_.IndexOf(number));
+        windows_.Select(remembered);
         throw;
     }
     // The window has its number before it is shown or navigated: what its
     // engine reports from then on (a title during Navigate, for one) goes to
     // its own tab.
-    child->Tag = WinCount;
+    child->Tag = number;
     ArrangingScope arranging(*this);
     const QRect place = NextWindowPlace(*child);
-    children_.push_back(child);
+    windows_.Attach(number, child);
+    const std::vector<TChildForm *> children = Children();
     // Whatever has the keyboard focus keeps it while a window opens behind.
-    FocusShield shield(background ? focusWidget() : nullptr, children_);
+    FocusShield shield(background ? focusWidget() : nullptr, children);
     child->setWindowIcon(Image(12));
     child->Place(mdiArea, place);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
@@ -162,10 +149,9 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     }
 
     if (newWindowActive) {
-        TabControl1->SetTabIndexSilently(TabControl1->count() - 1);
+        windows_.Select(windows_.Count() - 1);
     } else {
-        if (remembered >= 0)
-            TabControl1->SetTabIndexSilently(remembered);
+        windows_.Select(remembered);
         TabControl1Change();
     }
     shield.Restore();
@@ -186,7 +172,7 @@ QRect TMainForm::NextWindowPlace(const QWidget &window)
     titleBar.titleBarFlags = Qt::SubWindow;
     const int step = std::max(1, window.style()->pixelMetric(QStyle::PM_TitleBarHeight, &titleBar, &window));
     QPoint topLeft(0, 0);
-    if (!children_.empty() && lastPlace_)
+    if (ChildCount() > 0 && lastPlace_)
         topLeft = *lastPlace_ + QPoint(step, step);
     if (!area.contains(QRect(topLeft, size)))
         topLeft = QPoint(0, 0);

@@ -17,12 +17,16 @@ void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, b
 {
     // The catcher's engine is the requester's (an engine can only hand its
     // page to its own kind); the new window takes the Tools menu's engine.
-    auto *catcher = new Tfrm_tmpWeb(requester, [this](const QString &address) {
-        if (IsPopupURL(address))
-            return;
-        OpenNewWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer") : QStringLiteral("Gecko"),
-                      address);
-    });
+    auto *catcher = new Tfrm_tmpWeb(
+        requester,
+        [this](const QString &address) {
+            if (IsPopupURL(address))
+                return;
+            OpenNewWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer")
+                                               : QStringLiteral("Gecko"),
+                          address);
+        },
+        this);
     ppDisp = catcher->WebBrowser1();
     cancel = false;
 }
