@@ -1,6 +1,7 @@
 // The main window: the MDI frame that holds the browser child windows, the
 // menus, the two top bars, the side bar, the tab bar and the status strip,
-// and the state the other windows share. Its handlers are spread over
+// and the state the other windows share; the open windows themselves are
+// kept by its WindowRegistry. Its handlers are spread over
 // several files by concern: Main.cpp (construction, start-up, shutdown),
 // MainOpen.cpp (opening pages), MainTabs.cpp (tab bar), MainCommands.cpp
 // (commands on the active page), MainLayout.cpp (bars and view toggles),
