@@ -9,8 +9,8 @@
 //     double the time);
 //  4. shutdown (FormClose) with a 5 MB config.ini against a 5 KB one.
 #include "bookmarks/BookMark.h"
-#include "bookmarks/BookmarkStore.h"
-#include "browser/UrlMask.h"
+#include "core/BookmarkStore.h"
+#include "core/UrlMask.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 

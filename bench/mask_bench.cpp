@@ -3,7 +3,7 @@
 // against the 1k baseline of the same run: the ratios should grow like the
 // address (2, 4, 8), never faster. Then times a pop-up check over block
 // lists of 10, 100 and 1000 masks.
-#include "browser/UrlMask.h"
+#include "core/UrlMask.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // file is freshly written (content compared at each read, since file times
 // are too coarse to prove it unchanged) and once it has settled (a stat per
 // read). A repaint has 16 ms.
-#include "platform/ProfileFile.h"
+#include "core/ProfileFile.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The bookmark reader on any bytes; what it reads, written and read again,
 // comes back the same, and a second write gives the same bytes.
-#include "bookmarks/BookmarkStore.h"
+#include "core/BookmarkStore.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The mask matcher against plain backtracking: the first byte splits the
 // input into mask and address (both kept short for the reference).
-#include "browser/UrlMask.h"
-#include "platform/Errors.h"
+#include "core/Errors.h"
+#include "core/UrlMask.h"
 #include "support/MaskReference.h"
 
 #include <cstdint>

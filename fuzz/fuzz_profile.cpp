@@ -1,8 +1,8 @@
 // The settings file on any bytes: a write changes what its own key reads and
 // nothing else, and a batch of writes leaves the bytes the writes leave one
 // by one. The first bytes choose the writes; the rest is the file.
-#include "platform/FileIO.h"
-#include "platform/ProfileFile.h"
+#include "core/FileIO.h"
+#include "core/ProfileFile.h"
 
 #include <cstdint>
 #include <cstdlib>

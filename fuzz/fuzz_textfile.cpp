@@ -1,7 +1,7 @@
 // The code page and line list rules on any bytes: decoding always gives
 // UTF-8, and any UTF-8 text written by the file rules reads back unchanged.
-#include "platform/CodePage.h"
-#include "platform/LineList.h"
+#include "core/CodePage.h"
+#include "core/LineList.h"
 
 #include <cstdint>
 #include <cstdlib>

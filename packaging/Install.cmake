@@ -22,7 +22,7 @@ endforeach()
 # the program reads but never creates by itself. Written apart from bin/,
 # whose files a portable run changes.
 file(WRITE ${ORVEX_STAGE}/CloseURL.txt "")
-# The name is InstalledMarkerName of src/platform/ProgramFolder.h.
+# The name is InstalledMarkerName of src/core/ProgramFolder.h.
 file(WRITE ${ORVEX_STAGE}/installed
   "This Orvex is installed: each user's settings, lists and bookmarks live in\n"
   "$XDG_CONFIG_HOME/orvex (by default ~/.config/orvex), seeded from this folder.\n")

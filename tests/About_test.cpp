@@ -1,7 +1,7 @@
 #include "dialogs/About.h"
 
-#include "dialogs/VersionResource.h"
-#include "platform/ProgramFolder.h"
+#include "core/ProgramFolder.h"
+#include "core/VersionResource.h"
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"

@@ -1,6 +1,6 @@
-#include "bookmarks/BookmarkStore.h"
+#include "core/BookmarkStore.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
 #include "support/TempFolder.h"
 
 #include <cstdio>

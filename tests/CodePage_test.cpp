@@ -1,4 +1,4 @@
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 #include <gtest/gtest.h>
 

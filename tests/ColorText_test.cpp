@@ -1,4 +1,4 @@
-#include "settings/ColorText.h"
+#include "core/ColorText.h"
 
 #include <gtest/gtest.h>
 #include <set>

@@ -1,4 +1,4 @@
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
 #include <gtest/gtest.h>
 

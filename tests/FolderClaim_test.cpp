@@ -1,4 +1,4 @@
-#include "platform/FolderClaim.h"
+#include "core/FolderClaim.h"
 
 #include "support/TempFolder.h"
 

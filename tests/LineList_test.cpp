@@ -1,7 +1,7 @@
-#include "platform/LineList.h"
+#include "core/LineList.h"
 
-#include "platform/Errors.h"
-#include "platform/FileIO.h"
+#include "core/Errors.h"
+#include "core/FileIO.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

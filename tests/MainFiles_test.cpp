@@ -2,8 +2,8 @@
 // that cannot be read is kept through start-up, an editor OK and a restart;
 // a shutdown whose writes fail still lets the user quit.
 #include "bookmarks/BookMark.h"
-#include "bookmarks/BookmarkStore.h"
-#include "platform/FileIO.h"
+#include "core/BookmarkStore.h"
+#include "core/FileIO.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 

@@ -2,7 +2,7 @@
 // toggles and the side bar, saved in section "Bar" and restored at the next
 // start; and the layout rules run at every resize.
 #include "browser/untTab.h"
-#include "settings/Settings.h"
+#include "core/Settings.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 

@@ -5,7 +5,7 @@
 #include "browser/ChildForm.h"
 #include "browser/tmpWeb.h"
 #include "browser/untTab.h"
-#include "platform/ProgramFolder.h"
+#include "core/ProgramFolder.h"
 #include "platform/UiServices.h"
 #include "shell/Entry.h"
 #include "shell/Main.h"

@@ -2,7 +2,7 @@
 // its first resize, and shutdown.
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
-#include "settings/Option.h"
+#include "dialogs/Option.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 

@@ -5,7 +5,7 @@
 #include "browser/FindBar.h"
 #include "browser/childIE.h"
 #include "browser/untTab.h"
-#include "settings/ColorText.h"
+#include "core/ColorText.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 

@@ -1,7 +1,7 @@
-#include "dialogs/OtVersInfo.h"
-#include "dialogs/VersionResource.h"
-#include "platform/Errors.h"
-#include "platform/ProgramFolder.h"
+#include "core/Errors.h"
+#include "core/OtVersInfo.h"
+#include "core/ProgramFolder.h"
+#include "core/VersionResource.h"
 #include "support/TestImages.h"
 
 #include <gtest/gtest.h>

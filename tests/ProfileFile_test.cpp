@@ -1,4 +1,4 @@
-#include "platform/ProfileFile.h"
+#include "core/ProfileFile.h"
 
 #include "support/TempFolder.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ProgramFolder.h"
+#include "core/ProgramFolder.h"
 #include "support/TempFolder.h"
 
 #include <climits>

@@ -1,9 +1,9 @@
-#include "settings/Settings.h"
+#include "core/Settings.h"
 
-#include "platform/Errors.h"
-#include "platform/FileIO.h"
-#include "platform/ProfileFile.h"
-#include "settings/ColorText.h"
+#include "core/ColorText.h"
+#include "core/Errors.h"
+#include "core/FileIO.h"
+#include "core/ProfileFile.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

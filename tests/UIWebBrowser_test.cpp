@@ -2,7 +2,7 @@
 // and the application-message hook with the per-control key filter. Runs on
 // the fake engine.
 #include "browser/UIWebBrowser.h"
-#include "platform/Errors.h"
+#include "core/Errors.h"
 #include "support/FakeEngine.h"
 #include "support/QtApp.h"
 

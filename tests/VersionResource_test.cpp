@@ -1,4 +1,4 @@
-#include "dialogs/VersionResource.h"
+#include "core/VersionResource.h"
 #include "support/TestImages.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // front window's, and window numbers only grow.
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
-#include "platform/Errors.h"
+#include "core/Errors.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 

@@ -7,8 +7,8 @@
 // engine controls brought are skipped on the QtWebKit module, which has none.
 #include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
-#include "platform/Errors.h"
-#include "platform/ProgramFolder.h"
+#include "core/Errors.h"
+#include "core/ProgramFolder.h"
 #include "support/FakeEngine.h"
 #include "support/HttpServer.h"
 

@@ -7,7 +7,7 @@
 //                    [--company <text>] [--internal-name <text>]
 //                    [--original-filename <text>] [--copyright <text>]
 //                    [--raw <file.bin>]
-#include "dialogs/VersionResource.h"
+#include "core/VersionResource.h"
 
 #include <cstdio>
 #include <fstream>

@@ -4,7 +4,7 @@
 // Cancel only hides the window and keeps every change for the next OK.
 #pragma once
 
-#include "bookmarks/BookmarkStore.h"
+#include "core/BookmarkStore.h"
 
 #include <QIcon>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "bookmarks/EditWebList.h"
 
-#include "platform/LineList.h"
+#include "core/LineList.h"
+#include "core/ProgramFolder.h"
 #include "platform/MainLink.h"
-#include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
 
 #include <QFileInfo>

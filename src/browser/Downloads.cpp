@@ -1,7 +1,7 @@
 #include "browser/Downloads.h"
 
-#include "platform/Errors.h"
-#include "platform/SystemErrors.h"
+#include "core/Errors.h"
+#include "core/SystemErrors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 

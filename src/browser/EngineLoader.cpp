@@ -1,7 +1,7 @@
 #include "browser/EngineLoader.h"
 
-#include "platform/Errors.h"
-#include "platform/ProgramFolder.h"
+#include "core/Errors.h"
+#include "core/ProgramFolder.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -80,8 +80,9 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
     if (!version || version() != EngineContractVersion) {
         const int found = version ? version() : 0;
         ::dlclose(handle);
-        throw Error("エンジン モジュール " + path + " はこのバージョンの Orvex 用ではありません (契約バージョン " +
-                    std::to_string(found) + "、必要なのは " + std::to_string(EngineContractVersion) + ")");
+        throw Error("エンジン モジュール " + path +
+                    " はこのバージョンの Orvex 用ではありません (契約バージョン " + std::to_string(found) +
+                    "、必要なのは " + std::to_string(EngineContractVersion) + ")");
     }
     void *symbol = ::dlsym(handle, CreateWebBrowserSymbol);
     if (!symbol) {

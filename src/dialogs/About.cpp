@@ -1,11 +1,11 @@
 #include "dialogs/About.h"
 
-#include "platform/FileIO.h"
+#include "core/ColorText.h"
+#include "core/FileIO.h"
+#include "core/ProgramFolder.h"
+#include "core/Settings.h"
 #include "platform/MainLink.h"
-#include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
-#include "settings/ColorText.h"
-#include "settings/Settings.h"
 
 #include <QFrame>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // engine modules, read from their version resources once, at creation.
 #pragma once
 
-#include "dialogs/OtVersInfo.h"
+#include "core/OtVersInfo.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 #include "platform/UiServices.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
+#include "core/FileProblems.h"
 #include "platform/UiTexts.h"
-#include "platform/FileProblems.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -10,9 +10,9 @@
 #pragma once
 
 #include "browser/BrowserHost.h"
-#include "browser/ClosedList.h"
+#include "core/ClosedList.h"
+#include "core/Settings.h"
 #include "platform/MainLink.h"
-#include "settings/Settings.h"
 #include "shell/Band.h"
 #include "shell/WindowRegistry.h"
 

@@ -4,8 +4,8 @@
 #include "shell/Main.h"
 
 #include "bookmarks/BookMark.h"
-#include "bookmarks/BookmarkStore.h"
 #include "browser/ChildForm.h"
+#include "core/BookmarkStore.h"
 #include "platform/UiServices.h"
 #include "shell/MenuText.h"
 

@@ -5,8 +5,8 @@
 #include "browser/childIE.h"
 #include "browser/childMoz.h"
 #include "browser/untTab.h"
-#include "platform/Errors.h"
-#include "platform/SystemErrors.h"
+#include "core/Errors.h"
+#include "core/SystemErrors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 

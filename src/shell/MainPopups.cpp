@@ -2,9 +2,9 @@
 // the block list; and the recently closed pages offered for reopening.
 #include "shell/Main.h"
 
-#include "browser/UrlMask.h"
 #include "browser/tmpWeb.h"
-#include "platform/LineList.h"
+#include "core/LineList.h"
+#include "core/UrlMask.h"
 #include "platform/UiServices.h"
 #include "shell/MenuText.h"
 

@@ -5,11 +5,11 @@
 
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
-#include "platform/Errors.h"
-#include "platform/LineList.h"
-#include "platform/ProfileFile.h"
+#include "core/ColorText.h"
+#include "core/Errors.h"
+#include "core/LineList.h"
+#include "core/ProfileFile.h"
 #include "platform/UiServices.h"
-#include "settings/ColorText.h"
 
 #include <QMdiArea>
 #include <QMenu>

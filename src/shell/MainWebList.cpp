@@ -2,7 +2,7 @@
 // every address of a list in its own window.
 #include "shell/Main.h"
 
-#include "platform/LineList.h"
+#include "core/LineList.h"
 #include "platform/UiServices.h"
 #include "shell/MenuText.h"
 

@@ -1,6 +1,6 @@
 #include "support/FakeEngine.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
 #include <QFile>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #include "support/MainHarness.h"
 
 #include "browser/ChildForm.h"
-#include "platform/ProgramFolder.h"
+#include "core/ProgramFolder.h"
 #include "shell/Main.h"
 #include "support/QtApp.h"
 

@@ -1,4 +1,4 @@
-#include "platform/FileIO.h"
+#include "core/FileIO.h"
 
 #include <cctype>
 #include <cerrno>

@@ -6,7 +6,7 @@
 // next read.
 #pragma once
 
-#include "platform/FileIO.h"
+#include "core/FileIO.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,6 +1,6 @@
-#include "dialogs/VersionResource.h"
+#include "core/VersionResource.h"
 
-#include "platform/SystemErrors.h"
+#include "core/SystemErrors.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/SystemErrors.h"
+#include "core/SystemErrors.h"
 
 #include <cerrno>
 

@@ -1,6 +1,6 @@
-#include "settings/ColorText.h"
+#include "core/ColorText.h"
 
-#include "settings/Settings.h"
+#include "core/Settings.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "browser/UrlMask.h"
+#include "core/UrlMask.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
 #include <cstdint>
 #include <string_view>

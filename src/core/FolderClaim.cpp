@@ -1,6 +1,6 @@
-#include "platform/FolderClaim.h"
+#include "core/FolderClaim.h"
 
-#include "platform/FileIO.h"
+#include "core/FileIO.h"
 
 #include <fcntl.h>
 #include <mutex>

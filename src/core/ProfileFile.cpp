@@ -1,10 +1,10 @@
-#include "platform/ProfileFile.h"
+#include "core/ProfileFile.h"
 
-#include "platform/CodePage.h"
-#include "platform/Errors.h"
-#include "platform/FileIO.h"
-#include "platform/FileProblems.h"
-#include "platform/FileWatch.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
+#include "core/FileIO.h"
+#include "core/FileProblems.h"
+#include "core/FileWatch.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,6 +1,6 @@
-#include "platform/ProgramFolder.h"
+#include "core/ProgramFolder.h"
 
-#include "platform/FileIO.h"
+#include "core/FileIO.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,8 +1,8 @@
-#include "dialogs/OtVersInfo.h"
+#include "core/OtVersInfo.h"
 
-#include "dialogs/VersionResource.h"
-#include "platform/Errors.h"
-#include "platform/SystemErrors.h"
+#include "core/Errors.h"
+#include "core/SystemErrors.h"
+#include "core/VersionResource.h"
 
 #include <algorithm>
 #include <cerrno>

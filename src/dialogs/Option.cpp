@@ -1,13 +1,13 @@
-#include "settings/Option.h"
+#include "dialogs/Option.h"
 
+#include "core/ColorText.h"
+#include "core/Errors.h"
+#include "core/LineList.h"
+#include "core/ProgramFolder.h"
+#include "core/Settings.h"
 #include "dialogs/SHBFFEX.h"
-#include "platform/Errors.h"
-#include "platform/LineList.h"
 #include "platform/MainLink.h"
-#include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
-#include "settings/ColorText.h"
-#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
-#include "settings/Settings.h"
+#include "core/Settings.h"
 
-#include "platform/Errors.h"
-#include "platform/ProfileFile.h"
-#include "settings/ColorText.h"
+#include "core/ColorText.h"
+#include "core/Errors.h"
+#include "core/ProfileFile.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "platform/FileWatch.h"
+#include "core/FileWatch.h"
 
 #include <functional>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "browser/ClosedList.h"
+#include "core/ClosedList.h"
 
-#include "platform/LineList.h"
+#include "core/LineList.h"
 
 namespace orvex {
 

@@ -1,4 +1,4 @@
-#include "platform/FileProblems.h"
+#include "core/FileProblems.h"
 
 #include <cstdio>
 #include <mutex>
