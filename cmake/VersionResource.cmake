@@ -35,12 +35,8 @@ function(orvex_add_version_resource target fileVersion fileDescription)
 
   # The generator is built once for the whole tree, out of the program folder.
   if(NOT TARGET orvex_versiongen)
-    set(root "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/..")
-    add_executable(orvex_versiongen
-      "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/versiongen/VersionGen.cpp"
-      "${root}/src/core/VersionResource.cpp"
-      "${root}/src/core/SystemErrors.cpp")
-    target_include_directories(orvex_versiongen PRIVATE "${root}/src")
+    add_executable(orvex_versiongen "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/versiongen/VersionGen.cpp")
+    target_link_libraries(orvex_versiongen PRIVATE orvexcore)
     set_target_properties(orvex_versiongen PROPERTIES
       RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tools"
       AUTOMOC OFF)

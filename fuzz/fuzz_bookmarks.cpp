@@ -9,22 +9,20 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
-    orvex::BookmarkTree tree;
-    int line = 0;
-    std::string reason;
-    if (!orvex::ParseBookmarkFile(bytes, tree, line, reason)) {
-        if (!tree.empty() || reason.empty()) {
+    orvex::BookmarkFault fault;
+    const std::optional<orvex::BookmarkTree> tree = orvex::ParseBookmarkFile(bytes, &fault);
+    if (!tree) {
+        if (fault.reason.empty()) {
             std::abort();
         }
         return 0;
     }
-    if (tree.empty()) {
+    if (tree->empty()) {
         return 0;
     }
-    const std::string written = orvex::SerializeBookmarks(tree);
-    orvex::BookmarkTree again;
-    if (!orvex::ParseBookmarkFile(written, again, line, reason) ||
-        orvex::SerializeBookmarks(again) != written) {
+    const std::string written = orvex::SerializeBookmarks(*tree);
+    const std::optional<orvex::BookmarkTree> again = orvex::ParseBookmarkFile(written);
+    if (!again || orvex::SerializeBookmarks(*again) != written) {
         std::abort();
     }
     return 0;

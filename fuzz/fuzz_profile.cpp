@@ -73,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             }
         }
     }
-    std::string oneByOne;
-    orvex::ReadFileBytes(Path(), oneByOne);
+    const std::string oneByOne = orvex::ReadFileBytes(Path()).value_or("");
 
     orvex::ClearProfileCache();
     orvex::WriteFileAtomic(Path(), file);
@@ -85,8 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         batch.Commit();
     }
-    std::string batched;
-    orvex::ReadFileBytes(Path(), batched);
+    const std::string batched = orvex::ReadFileBytes(Path()).value_or("");
     if (batched != oneByOne) {
         std::abort();
     }

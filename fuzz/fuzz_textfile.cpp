@@ -18,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (orvex::DecodeFileText(orvex::EncodeFileText(text)) != text) {
         std::abort();
     }
-    std::string cp932;
-    if (orvex::Utf8ToCp932(text, cp932) && orvex::Cp932ToUtf8(cp932) != text) {
+    const std::optional<std::string> cp932 = orvex::Utf8ToCp932(text);
+    if (cp932 && orvex::Cp932ToUtf8(*cp932) != text) {
         std::abort(); // a CP932 form must be exact
     }
-    if (!orvex::EncodeCp932(text, cp932, orvex::Unencodable::CharacterRef)) {
+    if (!orvex::EncodeCp932(text, orvex::Unencodable::CharacterRef)) {
         std::abort();
     }
     const std::vector<std::string> lines = orvex::SplitLines(text);

@@ -46,8 +46,14 @@ public:
     void SetGeckoItemEnabled(bool) override {}
     void ApplyTabWidth(int) override {}
     void ApplyTabType(int) override {}
-    void BuildBookmarkMenu() override { calls.push_back("menu:" + std::to_string(ReadBookmarks().size())); }
-    void BuildBookmarkBar() override { calls.push_back("bar:" + std::to_string(ReadBookmarks().size())); }
+    void BuildBookmarkMenu() override
+    {
+        calls.push_back("menu:" + std::to_string(ReadBookmarkFile()->tree.size()));
+    }
+    void BuildBookmarkBar() override
+    {
+        calls.push_back("bar:" + std::to_string(ReadBookmarkFile()->tree.size()));
+    }
     void EnumFiles(const std::string &) override {}
 };
 
@@ -335,7 +341,7 @@ TEST_F(BookMarkTest, OkWritesThenRebuildsMenuAndBarThenHides)
     // Both rebuilds already see the new file.
     EXPECT_EQ(main.calls, (std::vector<std::string>{"menu:5", "bar:5"}));
     EXPECT_FALSE(editor->isVisible());
-    EXPECT_EQ(SerializeBookmarks(ReadBookmarks()), SerializeBookmarks(editor->Tree()));
+    EXPECT_EQ(SerializeBookmarks(ReadBookmarkFile()->tree), SerializeBookmarks(editor->Tree()));
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"bookmark.xml"});
 }
 
@@ -354,7 +360,7 @@ TEST_F(BookMarkTest, CancelHidesAndTheNextOkWritesTheKeptChanges)
     editor->show();
     EXPECT_EQ(Text(), "A=U1 E/{} D=U4");
     editor->btnOK->click();
-    EXPECT_EQ(ReadBookmarks(),
+    EXPECT_EQ(ReadBookmarkFile()->tree,
               (BookmarkTree{{"A", "U1", false, {}}, {"E", "フォルダ", false, {}}, {"D", "U4", false, {}}}));
 }
 

@@ -26,6 +26,16 @@ void PrintTo(const BookmarkNode &node, std::ostream *out)
 
 namespace {
 
+// The reading rule, anything that is no bookmark file giving no entries.
+BookmarkTree ParseBookmarks(std::string_view bytes)
+{
+    return ParseBookmarkFile(bytes).value_or(BookmarkTree());
+}
+BookmarkTree ReadBookmarks()
+{
+    return ReadBookmarkFile()->tree;
+}
+
 BookmarkNode Mark(const std::string &name, const std::string &url)
 {
     return {name, url, false, {}};
@@ -287,13 +297,10 @@ TEST_F(BookmarkStoreTest, EntityAmplificationIsRefused)
         file += "&big;";
     }
     file += "</name><url>u</url></file></bookmark>";
-    BookmarkTree tree;
-    int line = 0;
-    std::string reason;
-    EXPECT_FALSE(ParseBookmarkFile(file, tree, line, reason));
-    EXPECT_TRUE(tree.empty());
-    EXPECT_EQ(line, 2);
-    EXPECT_EQ(reason, msg::ReasonEntities);
+    BookmarkFault fault;
+    EXPECT_EQ(ParseBookmarkFile(file, &fault), std::nullopt);
+    EXPECT_EQ(fault.line, 2);
+    EXPECT_EQ(fault.reason, msg::ReasonEntities);
 
     // Nested entities (the "billion laughs") stop inside the parser.
     std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE bookmark [<!ENTITY l0 \"lol\">";
@@ -307,8 +314,7 @@ TEST_F(BookmarkStoreTest, EntityAmplificationIsRefused)
         }() + "\">";
     }
     laughs += "]><bookmark><file><name>&l9;</name><url>u</url></file></bookmark>";
-    EXPECT_FALSE(ParseBookmarkFile(laughs, tree, line, reason));
-    EXPECT_TRUE(tree.empty());
+    EXPECT_EQ(ParseBookmarkFile(laughs), std::nullopt);
 }
 
 } // namespace

@@ -10,9 +10,9 @@ const std::string kBom = "\xEF\xBB\xBF";
 
 std::string ToCp932(const std::string &utf8)
 {
-    std::string out;
-    EXPECT_TRUE(Utf8ToCp932(utf8, out)) << utf8;
-    return out;
+    const std::optional<std::string> out = Utf8ToCp932(utf8);
+    EXPECT_TRUE(out) << utf8;
+    return out.value_or("");
 }
 
 TEST(CodePage, Cp932RoundTripsIncludingWindowsOnlyCharacters)
@@ -34,10 +34,9 @@ TEST(CodePage, Cp932RoundTripsIncludingWindowsOnlyCharacters)
 
 TEST(CodePage, CharactersWithoutACp932FormAreRefused)
 {
-    std::string out;
-    EXPECT_FALSE(Utf8ToCp932("🙂", out));
-    EXPECT_FALSE(Utf8ToCp932("abc 한국어", out));
-    EXPECT_FALSE(Utf8ToCp932("\xFF", out)); // not UTF-8 at all
+    EXPECT_EQ(Utf8ToCp932("🙂"), std::nullopt);
+    EXPECT_EQ(Utf8ToCp932("abc 한국어"), std::nullopt);
+    EXPECT_EQ(Utf8ToCp932("\xFF"), std::nullopt); // not UTF-8 at all
 }
 
 TEST(CodePage, UndefinedCp932BytesBecomeReplacementCharacters)

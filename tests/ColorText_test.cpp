@@ -9,15 +9,6 @@ using orvex::StringToColor;
 
 namespace {
 
-std::optional<uint32_t> Color(std::string_view text)
-{
-    uint32_t color = 0;
-    if (!StringToColor(text, color)) {
-        return std::nullopt;
-    }
-    return color;
-}
-
 TEST(ColorText, EveryNameRoundTripsToADistinctValue)
 {
     const char *names[] = {"clBlack",        "clMaroon",      "clGreen",         "clOlive",
@@ -33,7 +24,7 @@ TEST(ColorText, EveryNameRoundTripsToADistinctValue)
                            "clInfoBk",       "clNone"};
     std::set<uint32_t> values;
     for (const char *name : names) {
-        const auto value = Color(name);
+        const auto value = StringToColor(name);
         ASSERT_TRUE(value) << name;
         EXPECT_EQ(ColorToString(*value), name);
         values.insert(*value);
@@ -43,21 +34,21 @@ TEST(ColorText, EveryNameRoundTripsToADistinctValue)
 
 TEST(ColorText, NamesAndNumbersReadInAnyCase)
 {
-    EXPECT_EQ(Color("clRed"), 0x000000FFu);
-    EXPECT_EQ(Color("CLRED"), 0x000000FFu);
-    EXPECT_EQ(Color("clwindowtext"), 0x80000008u);
-    EXPECT_EQ(Color("cl3ddkshadow"), 0x80000015u);
-    EXPECT_EQ(Color("clnone"), orvex::clNone);
-    EXPECT_EQ(Color("$00FF8000"), 0x00FF8000u);
-    EXPECT_EQ(Color("$00ff8000"), 0x00FF8000u);
-    EXPECT_EQ(Color("255"), 0x000000FFu);
-    EXPECT_EQ(Color("-1"), 0xFFFFFFFFu);
-    EXPECT_EQ(Color("0x80000005"), 0x80000005u);
+    EXPECT_EQ(StringToColor("clRed"), 0x000000FFu);
+    EXPECT_EQ(StringToColor("CLRED"), 0x000000FFu);
+    EXPECT_EQ(StringToColor("clwindowtext"), 0x80000008u);
+    EXPECT_EQ(StringToColor("cl3ddkshadow"), 0x80000015u);
+    EXPECT_EQ(StringToColor("clnone"), orvex::clNone);
+    EXPECT_EQ(StringToColor("$00FF8000"), 0x00FF8000u);
+    EXPECT_EQ(StringToColor("$00ff8000"), 0x00FF8000u);
+    EXPECT_EQ(StringToColor("255"), 0x000000FFu);
+    EXPECT_EQ(StringToColor("-1"), 0xFFFFFFFFu);
+    EXPECT_EQ(StringToColor("0x80000005"), 0x80000005u);
 
-    EXPECT_EQ(Color(""), std::nullopt);
-    EXPECT_EQ(Color("red"), std::nullopt);
-    EXPECT_EQ(Color("clRed "), std::nullopt);
-    EXPECT_EQ(Color("$100000000"), std::nullopt);
+    EXPECT_EQ(StringToColor(""), std::nullopt);
+    EXPECT_EQ(StringToColor("red"), std::nullopt);
+    EXPECT_EQ(StringToColor("clRed "), std::nullopt);
+    EXPECT_EQ(StringToColor("$100000000"), std::nullopt);
 }
 
 TEST(ColorText, UnnamedColoursAreWrittenAsEightUpperCaseHexDigits)
@@ -68,7 +59,7 @@ TEST(ColorText, UnnamedColoursAreWrittenAsEightUpperCaseHexDigits)
     EXPECT_EQ(ColorToString(0x80000019), "$80000019"); // past the system colours
     EXPECT_EQ(ColorToString(0x00C0C0C0), "clSilver");
     for (uint32_t c : {0x00123456u, 0x00ABCDEFu, 0x8000FFFFu}) {
-        EXPECT_EQ(Color(ColorToString(c)), c);
+        EXPECT_EQ(StringToColor(ColorToString(c)), c);
     }
 }
 

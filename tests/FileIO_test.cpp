@@ -2,6 +2,7 @@
 
 #include "support/TempFolder.h"
 
+#include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -21,14 +22,12 @@ TEST(FileIO, AtomicWriteCreatesAndReplaces)
     const std::string path = folder.File("a.txt");
     ASSERT_TRUE(WriteFileAtomic(path, "first"));
     ASSERT_TRUE(WriteFileAtomic(path, std::string("se\0cond", 7)));
-    std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(path, bytes));
-    EXPECT_EQ(bytes, std::string("se\0cond", 7));
+    EXPECT_EQ(ReadFileBytes(path), std::string("se\0cond", 7));
     EXPECT_EQ(folder.Names(), Names{"a.txt"});
     EXPECT_TRUE(FileExists(path));
     EXPECT_FALSE(DirectoryExists(path));
     EXPECT_TRUE(DirectoryExists(folder.Path()));
-    EXPECT_FALSE(ReadFileBytes(folder.File("missing"), bytes));
+    EXPECT_EQ(ReadFileBytes(folder.File("missing")), std::nullopt);
 }
 
 TEST(FileIO, ReplacingKeepsPermissionsAndFollowsLinks)
@@ -119,11 +118,17 @@ TEST(FileIO, SizeLimitAndDatedBackup)
     TempFolder folder;
     const std::string path = folder.File("CloseURL.txt");
     folder.Write("CloseURL.txt", "0123456789");
-    std::string bytes;
-    EXPECT_EQ(ReadFileLimited(path, 9, bytes), FileRead::TooLarge);
-    EXPECT_EQ(bytes, "");
-    EXPECT_EQ(ReadFileLimited(path, 10, bytes), FileRead::Read);
-    EXPECT_EQ(ReadFileLimited(folder.File("none"), 10, bytes), FileRead::Missing);
+    const FileContent over = ReadFileLimited(path, 9);
+    EXPECT_EQ(over.state, FileRead::TooLarge);
+    EXPECT_EQ(over.bytes, "");
+    EXPECT_EQ(ReadFileLimited(path, 10).bytes, "0123456789");
+    const FileContent none = ReadFileLimited(folder.File("none"), 10);
+    EXPECT_EQ(none.state, FileRead::Missing);
+    EXPECT_EQ(none.error, ENOENT);
+    // A folder is no file: refused as Windows refuses it, access denied.
+    const FileContent folderRead = ReadFileLimited(folder.Path());
+    EXPECT_EQ(folderRead.state, FileRead::Unreadable);
+    EXPECT_EQ(folderRead.error, EACCES);
 
     const std::string first = KeepDatedBackup(path);
     const std::string second = KeepDatedBackup(path);
@@ -131,8 +136,7 @@ TEST(FileIO, SizeLimitAndDatedBackup)
     EXPECT_NE(first, second) << "a second backup in the same second gets its own name";
     EXPECT_EQ(first.rfind(path + ".", 0), 0u);
     EXPECT_EQ(first.substr(first.size() - 4), ".bak");
-    ASSERT_TRUE(ReadFileBytes(first, bytes));
-    EXPECT_EQ(bytes, "0123456789");
+    EXPECT_EQ(ReadFileBytes(first), "0123456789");
     EXPECT_EQ(folder.Read("CloseURL.txt"), "0123456789");
 }
 

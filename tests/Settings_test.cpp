@@ -17,55 +17,46 @@ namespace keys = orvex::keys;
 
 namespace {
 
-std::optional<int32_t> Lenient(std::string_view text)
-{
-    int32_t value = 0;
-    if (!ParseLenientInt(text, value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 TEST(ParseLenientInt, AcceptsDecimalWithSignWithinRange)
 {
-    EXPECT_EQ(Lenient("0"), 0);
-    EXPECT_EQ(Lenient("-1"), -1);
-    EXPECT_EQ(Lenient("+5"), 5);
-    EXPECT_EQ(Lenient(" 12"), 12);
-    EXPECT_EQ(Lenient("\t 007"), 7);
-    EXPECT_EQ(Lenient("2147483647"), 2147483647);
-    EXPECT_EQ(Lenient("-2147483648"), INT32_MIN);
-    EXPECT_EQ(Lenient("0000000000000000042"), 42);
+    EXPECT_EQ(ParseLenientInt("0"), 0);
+    EXPECT_EQ(ParseLenientInt("-1"), -1);
+    EXPECT_EQ(ParseLenientInt("+5"), 5);
+    EXPECT_EQ(ParseLenientInt(" 12"), 12);
+    EXPECT_EQ(ParseLenientInt("\t 007"), 7);
+    EXPECT_EQ(ParseLenientInt("2147483647"), 2147483647);
+    EXPECT_EQ(ParseLenientInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseLenientInt("0000000000000000042"), 42);
 
-    EXPECT_EQ(Lenient("2147483648"), std::nullopt);
-    EXPECT_EQ(Lenient("-2147483649"), std::nullopt);
-    EXPECT_EQ(Lenient("99999999999999999999"), std::nullopt);
+    EXPECT_EQ(ParseLenientInt("2147483648"), std::nullopt);
+    EXPECT_EQ(ParseLenientInt("-2147483649"), std::nullopt);
+    EXPECT_EQ(ParseLenientInt("99999999999999999999"), std::nullopt);
 }
 
 TEST(ParseLenientInt, AcceptsHexPrefixesAsA32BitPattern)
 {
-    EXPECT_EQ(Lenient("$FFFFFFFF"), -1);
-    EXPECT_EQ(Lenient("$ffffffff"), -1);
-    EXPECT_EQ(Lenient("$80000000"), INT32_MIN);
-    EXPECT_EQ(Lenient("0x10"), 16);
-    EXPECT_EQ(Lenient("0X1f"), 31);
-    EXPECT_EQ(Lenient("x1F"), 31);
-    EXPECT_EQ(Lenient("X1"), 1);
-    EXPECT_EQ(Lenient("$00FF8000"), 0x00FF8000);
-    EXPECT_EQ(Lenient("  $A"), 10);
+    EXPECT_EQ(ParseLenientInt("$FFFFFFFF"), -1);
+    EXPECT_EQ(ParseLenientInt("$ffffffff"), -1);
+    EXPECT_EQ(ParseLenientInt("$80000000"), INT32_MIN);
+    EXPECT_EQ(ParseLenientInt("0x10"), 16);
+    EXPECT_EQ(ParseLenientInt("0X1f"), 31);
+    EXPECT_EQ(ParseLenientInt("x1F"), 31);
+    EXPECT_EQ(ParseLenientInt("X1"), 1);
+    EXPECT_EQ(ParseLenientInt("$00FF8000"), 0x00FF8000);
+    EXPECT_EQ(ParseLenientInt("  $A"), 10);
 
-    EXPECT_EQ(Lenient("$123456789"), std::nullopt); // nine digits
-    EXPECT_EQ(Lenient("$"), std::nullopt);
-    EXPECT_EQ(Lenient("0x"), std::nullopt);
-    EXPECT_EQ(Lenient("-$10"), std::nullopt); // no sign before a prefix
-    EXPECT_EQ(Lenient("+0x10"), std::nullopt);
-    EXPECT_EQ(Lenient("$G"), std::nullopt);
+    EXPECT_EQ(ParseLenientInt("$123456789"), std::nullopt); // nine digits
+    EXPECT_EQ(ParseLenientInt("$"), std::nullopt);
+    EXPECT_EQ(ParseLenientInt("0x"), std::nullopt);
+    EXPECT_EQ(ParseLenientInt("-$10"), std::nullopt); // no sign before a prefix
+    EXPECT_EQ(ParseLenientInt("+0x10"), std::nullopt);
+    EXPECT_EQ(ParseLenientInt("$G"), std::nullopt);
 }
 
 TEST(ParseLenientInt, RejectsEverythingElse)
 {
     for (const char *text : {"", " ", "-", "+", "1a", "12 ", "1 2", "1.0", "yes", "0b1", "--1", "１"}) {
-        EXPECT_EQ(Lenient(text), std::nullopt) << "'" << text << "'";
+        EXPECT_EQ(ParseLenientInt(text), std::nullopt) << "'" << text << "'";
     }
 }
 

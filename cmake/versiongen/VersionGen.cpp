@@ -7,6 +7,7 @@
 //                    [--company <text>] [--internal-name <text>]
 //                    [--original-filename <text>] [--copyright <text>]
 //                    [--raw <file.bin>]
+#include "core/FileIO.h"
 #include "core/VersionResource.h"
 
 #include <cstdio>
@@ -18,23 +19,11 @@
 
 namespace {
 
-bool ReadFile(const std::string &path, std::string &out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return true;
-}
-
 // Writes only when the content changed, so an unchanged block does not
 // rebuild the module.
 bool WriteIfChanged(const std::string &path, const std::string &content)
 {
-    std::string old;
-    if (ReadFile(path, old) && old == content)
+    if (orvex::ReadFileBytes(path) == content)
         return true;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;

@@ -1,11 +1,10 @@
 #include "browser/EngineLoader.h"
 
 #include "core/Errors.h"
+#include "core/FileIO.h"
 #include "core/ProgramFolder.h"
 
 #include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -23,23 +22,6 @@ EngineFactory &TestFactory()
 const char *ModuleFileName(EngineKind kind)
 {
     return kind == EngineKind::InternetExplorer ? "iexplore.so" : "mozctl.so";
-}
-
-bool IsRegularFile(const std::string &path)
-{
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::string WorkingFolder()
-{
-    char buffer[4096];
-    if (!::getcwd(buffer, sizeof buffer))
-        return std::string();
-    std::string folder = buffer;
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    return folder;
 }
 
 // The place the loader looks first, used in messages when nothing is found.
@@ -108,14 +90,14 @@ std::string FindEngineModule(EngineKind kind)
 {
     const std::string file = ModuleFileName(kind);
     if (kind == EngineKind::Gecko) {
-        // The working directory is the Gecko folder once a Gecko window has
-        // been opened with the Mozilla option on.
+        // The working folder is the Gecko folder once a Gecko window has been
+        // opened with the Mozilla option on (see WorkingFolder).
         const std::string local = WorkingFolder() + file;
-        if (IsRegularFile(local))
+        if (FileExists(local))
             return local;
     }
     const std::string beside = ProgramFolder() + file;
-    return IsRegularFile(beside) ? beside : std::string();
+    return FileExists(beside) ? beside : std::string();
 }
 
 std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent)

@@ -5,6 +5,7 @@
 #include "core/FileIO.h"
 #include "core/FileProblems.h"
 #include "core/FileWatch.h"
+#include "core/ProgramFolder.h"
 
 #include <libxml/encoding.h>
 #include <libxml/hash.h>
@@ -14,14 +15,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
 #include <mutex>
-#include <unistd.h>
 
 namespace orvex {
 
@@ -62,47 +60,12 @@ std::string XmlSafe(const std::string &text)
 {
     std::string out;
     out.reserve(text.size());
-    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
-    const size_t n = text.size();
     size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
-                out += static_cast<char>(c);
-            }
-            ++i;
-            continue;
-        }
-        size_t len = 0;
-        uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        }
-        bool valid = len != 0 && i + len <= n;
-        for (size_t k = 1; valid && k < len; ++k) {
-            valid = (p[i + k] & 0xC0) == 0x80;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates, values past U+10FFFF and the two
-        // non-characters XML forbids.
-        if (valid && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                      (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)) {
-            valid = false;
-        }
-        if (valid) {
-            out.append(text, i, len);
-            i += len;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
+    while (i < text.size()) {
+        const char32_t cp = DecodeUtf8At(text, i).value_or(0xFFFD);
+        // The two non-characters XML forbids become U+FFFD too.
+        if (cp >= 0x20 || cp == '\t' || cp == '\n' || cp == '\r') {
+            AppendUtf8(out, cp == 0xFFFE || cp == 0xFFFF ? 0xFFFD : cp);
         }
     }
     return out;
@@ -164,8 +127,8 @@ private:
     xmlDoc *doc_;
 };
 
-// The whole file, or false when libxml2 could not serialise it.
-bool Serialize(const BookmarkTree &tree, std::string &out)
+// The whole file, or nullopt when libxml2 could not serialise it.
+std::optional<std::string> Serialize(const BookmarkTree &tree)
 {
     UseCp932ForShiftJis();
     DocPtr doc(xmlNewDoc(reinterpret_cast<const xmlChar *>("1.0")));
@@ -187,57 +150,35 @@ bool Serialize(const BookmarkTree &tree, std::string &out)
         if (memory != nullptr) {
             xmlFree(memory);
         }
-        return false;
+        return std::nullopt;
     }
     std::string utf8(reinterpret_cast<const char *>(memory), static_cast<size_t>(size));
     xmlFree(memory);
     const std::string utf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     if (utf8.compare(0, utf8Declaration.size(), utf8Declaration) != 0) {
-        return false;
+        return std::nullopt;
     }
     utf8.replace(0, utf8Declaration.size(),
                  std::string("<?xml version=\"1.0\" encoding=\"") + kDeclaredEncoding + "\"?>");
     // Outside the declaration every character beyond ASCII is element text,
     // where a character reference stands for it.
-    if (!EncodeCp932(utf8, out, Unencodable::CharacterRef)) {
-        return false;
-    }
+    std::optional<std::string> out = EncodeCp932(utf8, Unencodable::CharacterRef);
     // CP932 bytes that happen to form UTF-8 would be read back as UTF-8:
     // then every character beyond ASCII goes as a reference.
-    if (IsValidUtf8(out) && std::any_of(out.begin(), out.end(), [](char c) { return (c & 0x80) != 0; })) {
-        out.clear();
+    if (out && IsValidUtf8(*out) &&
+        std::any_of(out->begin(), out->end(), [](char c) { return (c & 0x80) != 0; })) {
+        out->clear();
         size_t i = 0;
         while (i < utf8.size()) {
-            const auto c = static_cast<unsigned char>(utf8[i]);
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-                ++i;
-                continue;
+            const char32_t cp = DecodeUtf8At(utf8, i).value_or(0xFFFD);
+            if (cp < 0x80) {
+                *out += static_cast<char>(cp);
+            } else {
+                *out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
             }
-            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-            uint32_t cp = c & (c >= 0xF0 ? 0x07 : c >= 0xE0 ? 0x0F : 0x1F);
-            for (size_t k = 1; k < length; ++k) {
-                cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-            }
-            char reference[16];
-            std::snprintf(reference, sizeof reference, "&#%u;", static_cast<unsigned>(cp));
-            out += reference;
-            i += length;
         }
     }
-    return true;
-}
-
-std::string CurrentFolder()
-{
-    std::vector<char> buffer(4096);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return ".";
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
+    return out;
 }
 
 bool DeclaresEntities(xmlDtd *dtd)
@@ -305,9 +246,14 @@ bool EqualsIgnoringCase(const std::string &a, const char *b)
 
 } // namespace
 
+std::string BookmarkFolder()
+{
+    return WorkingFolder();
+}
+
 std::string BookmarkFilePath(const std::string &folder)
 {
-    std::string dir = folder.empty() ? CurrentFolder() : folder;
+    std::string dir = folder;
     if (dir.size() > 1 && dir.back() == '/') {
         dir.pop_back();
     }
@@ -337,25 +283,16 @@ std::string BookmarkFilePath(const std::string &folder)
     return prefix + matches.front();
 }
 
-BookmarkTree ParseBookmarks(std::string_view bytes)
+std::optional<BookmarkTree> ParseBookmarkFile(std::string_view bytes, BookmarkFault *fault)
 {
-    BookmarkTree tree;
-    int line = 0;
-    std::string reason;
-    if (!ParseBookmarkFile(bytes, tree, line, reason)) {
-        tree.clear();
-    }
-    return tree;
-}
-
-bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, std::string &reason)
-{
-    tree.clear();
-    line = 0;
-    reason.clear();
+    const auto refuse = [fault](int line, const char *reason) {
+        if (fault != nullptr) {
+            *fault = BookmarkFault{line, reason};
+        }
+        return std::nullopt;
+    };
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) {
-        reason = msg::ReasonNotWellFormed;
-        return false;
+        return refuse(0, msg::ReasonNotWellFormed);
     }
     UseCp932ForShiftJis();
     // Read as a stream, so that the document never stands whole in memory
@@ -366,13 +303,14 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
     // A Shift_JIS file is decoded here, by the program's own table, which is
     // faster than libxml2's conversion; a file with an undefined character
     // goes to libxml2 as it is, which then tells where it is.
-    std::string decoded;
+    std::optional<std::string> decoded;
     const std::string declared = DeclaredEncoding(bytes);
-    if (!utf8 &&
-        (declared == "SHIFT_JIS" || declared == "SHIFT-JIS" || declared == "SJIS" || declared == "CP932" ||
-         declared == "WINDOWS-31J") &&
-        Cp932ToUtf8Exact(bytes, decoded)) {
-        bytes = decoded;
+    if (!utf8 && (declared == "SHIFT_JIS" || declared == "SHIFT-JIS" || declared == "SJIS" ||
+                  declared == "CP932" || declared == "WINDOWS-31J")) {
+        decoded = Cp932ToUtf8Exact(bytes);
+    }
+    if (decoded) {
+        bytes = *decoded;
         utf8 = true;
     }
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
@@ -382,8 +320,7 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
                            utf8 ? "UTF-8" : nullptr, options),
         xmlFreeTextReader);
     if (!reader) {
-        reason = msg::ReasonNotWellFormed;
-        return false;
+        return refuse(0, msg::ReasonNotWellFormed);
     }
     struct FirstError {
         int code = 0;
@@ -408,6 +345,7 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
         bool folder;
         int elements; // Entry: child elements met so far
     };
+    BookmarkTree tree;
     std::vector<Open> open;
     std::string *text = nullptr; // the caption or address being read
     bool rootSeen = false;
@@ -425,11 +363,10 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
             if (node != nullptr && node->type == XML_DTD_NODE &&
                 DeclaresEntities(reinterpret_cast<xmlDtd *>(node))) {
                 const size_t at = bytes.find("<!ENTITY");
-                line = 1 + static_cast<int>(std::count(
-                               bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
-                reason = msg::ReasonEntities;
-                tree.clear();
-                return false;
+                return refuse(
+                    1 + static_cast<int>(std::count(
+                            bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n')),
+                    msg::ReasonEntities);
             }
         } else if (type == XML_READER_TYPE_ELEMENT) {
             const bool empty = xmlTextReaderIsEmptyElement(reader.get()) == 1;
@@ -437,9 +374,7 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
             Open element{Role::Skipped, nullptr, false, 0};
             if (open.empty()) {
                 if (name == nullptr || std::strcmp(name, "bookmark") != 0) {
-                    line = xmlTextReaderGetParserLineNumber(reader.get());
-                    reason = msg::ReasonNoBookmarkRoot;
-                    return false;
+                    return refuse(xmlTextReaderGetParserLineNumber(reader.get()), msg::ReasonNoBookmarkRoot);
                 }
                 element.role = Role::Root;
                 rootSeen = true;
@@ -495,21 +430,18 @@ bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, st
         }
     }
     if (result != 0 || first.code != 0) {
-        tree.clear();
-        line = first.line != 0 ? first.line : xmlTextReaderGetParserLineNumber(reader.get());
         const int code = first.code;
-        reason = code == XML_ERR_INVALID_CHAR || code == XML_ERR_INVALID_ENCODING ||
-                         code == XML_ERR_UNSUPPORTED_ENCODING || code == XML_I18N_CONV_FAILED
-                     ? msg::ReasonEncoding
-                 : code == XML_ERR_ENTITY_LOOP ? msg::ReasonEntities
-                                               : msg::ReasonNotWellFormed;
-        return false;
+        return refuse(first.line != 0 ? first.line : xmlTextReaderGetParserLineNumber(reader.get()),
+                      code == XML_ERR_INVALID_CHAR || code == XML_ERR_INVALID_ENCODING ||
+                              code == XML_ERR_UNSUPPORTED_ENCODING || code == XML_I18N_CONV_FAILED
+                          ? msg::ReasonEncoding
+                      : code == XML_ERR_ENTITY_LOOP ? msg::ReasonEntities
+                                                    : msg::ReasonNotWellFormed);
     }
     if (!rootSeen) {
-        reason = msg::ReasonNotWellFormed;
-        return false;
+        return refuse(0, msg::ReasonNotWellFormed);
     }
-    return true;
+    return tree;
 }
 
 std::string SerializeBookmarks(const BookmarkTree &tree)
@@ -517,23 +449,20 @@ std::string SerializeBookmarks(const BookmarkTree &tree)
     if (tree.empty()) {
         throw Error(kInvalidIndex);
     }
-    std::string bytes;
-    if (!Serialize(tree, bytes)) {
+    std::optional<std::string> bytes = Serialize(tree);
+    if (!bytes) {
         throw Error(FormatMessage(msg::CannotCreateFile, kBookmarkWriteName));
     }
-    return bytes;
+    return std::move(*bytes);
 }
 
 std::shared_ptr<const BookmarkFile> ReadBookmarkFile()
 {
     static FileCache<BookmarkFile> cache;
-    const std::shared_ptr<const BookmarkFile> file = cache.Get(
-        BookmarkFilePath(), kMaxListFileBytes,
-        [](const std::string &path, FileRead state, std::string bytes) {
+    const std::shared_ptr<const BookmarkFile> file =
+        cache.Get(BookmarkFilePath(), kMaxListFileBytes, [](const std::string &path, FileContent content) {
             BookmarkFile read;
-            int line = 0;
-            std::string reason;
-            switch (state) {
+            switch (content.state) {
             case FileRead::Missing:
                 break;
             case FileRead::Unreadable:
@@ -542,18 +471,25 @@ std::shared_ptr<const BookmarkFile> ReadBookmarkFile()
                 break;
             case FileRead::TooLarge:
                 read.unreadable = true;
-                read.problem = FormatMessage(FormatMessage(msg::FileTooLarge, path),
-                                             std::to_string(kMaxListFileBytes >> 20));
+                read.problem = FileTooLargeText(path);
                 break;
-            case FileRead::Read:
+            case FileRead::Read: {
                 // An empty file is no bookmark file, yet nothing is lost over it.
-                if (!bytes.empty() && !ParseBookmarkFile(bytes, read.tree, line, reason)) {
+                if (content.bytes.empty()) {
+                    break;
+                }
+                BookmarkFault fault;
+                std::optional<BookmarkTree> tree = ParseBookmarkFile(content.bytes, &fault);
+                if (tree) {
+                    read.tree = std::move(*tree);
+                } else {
                     read.unreadable = true;
                     read.problem = FormatMessage(
-                        FormatMessage(FormatMessage(msg::UnreadableFile, path), std::to_string(line)),
-                        reason);
+                        FormatMessage(FormatMessage(msg::UnreadableFile, path), std::to_string(fault.line)),
+                        fault.reason);
                 }
                 break;
+            }
             }
             return read;
         });
@@ -565,29 +501,20 @@ std::shared_ptr<const BookmarkFile> ReadBookmarkFile()
     return file;
 }
 
-BookmarkTree ReadBookmarks()
-{
-    return ReadBookmarkFile()->tree;
-}
-
 void WriteBookmarks(const BookmarkTree &tree)
 {
     if (tree.empty()) {
         throw Error(kInvalidIndex);
     }
     const std::string path = BookmarkFilePath();
-    std::string bytes;
-    if (!Serialize(tree, bytes)) {
+    const std::optional<std::string> bytes = Serialize(tree);
+    if (!bytes) {
         throw Error(FormatMessage(msg::CannotCreateFile, path));
     }
     if (ReadBookmarkFile()->unreadable) {
-        const std::string backup = KeepDatedBackup(path);
-        if (backup.empty()) {
-            throw Error(FormatMessage(msg::CannotKeepBackup, path));
-        }
-        ReportFileProblem(FormatMessage(msg::BackupKept, backup));
+        KeepBackupBeforeSaving(path);
     }
-    if (!WriteFileAtomic(path, bytes)) {
+    if (!WriteFileAtomic(path, *bytes)) {
         throw Error(FormatMessage(msg::CannotCreateFile, path));
     }
 }

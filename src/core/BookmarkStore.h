@@ -1,10 +1,12 @@
 // The bookmark file: one ordered tree of folders and bookmarks kept as XML in
 // Shift_JIS (read and written as CP932, the form Windows writes) in the
-// working directory. Every view builds its own copy from the file by the one
-// reading rule; the editor's tree goes back to the file by the one writer.
+// working folder (BookmarkFolder). Every view builds its own copy from the
+// file by the one reading rule; the editor's tree goes back to the file by
+// the one writer.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,21 +39,31 @@ using BookmarkTree = std::vector<BookmarkNode>;
 inline constexpr const char *kBookmarkReadName = "bookmark.xml";
 inline constexpr const char *kBookmarkWriteName = "BookMark.xml";
 
-// The full path of the bookmark file in `folder` (the working directory when
-// empty): an existing file whose name equals "bookmark.xml" in any letter
-// case, or else `folder`/"BookMark.xml".
-std::string BookmarkFilePath(const std::string &folder = std::string());
+// The folder the bookmark file is in: the working folder (WorkingFolder),
+// not the data folder. The file is named without a folder by design, so it
+// follows the working folder: the program's folder when started from there,
+// an installed copy's data folder, and the Gecko folder "MozPath" from the
+// first window opened with "Mozilla" = 1 on.
+std::string BookmarkFolder();
 
-// The reading rule on the bytes of a file. Anything that is not a bookmark
-// file (empty, malformed, no "bookmark" root) gives an empty tree.
-BookmarkTree ParseBookmarks(std::string_view bytes);
+// The full path of the bookmark file in `folder`: an existing file whose
+// name equals "bookmark.xml" in any letter case, or else
+// `folder`/"BookMark.xml".
+std::string BookmarkFilePath(const std::string &folder = BookmarkFolder());
 
-// The same, telling why a file is not a bookmark file: the line (1-based,
-// 0 when none applies) and the reason, in Japanese. A file declaring
-// Shift_JIS that is UTF-8 (with or without a byte-order mark) is read as
-// UTF-8. A file declaring entities is refused, so that a small file can
-// never expand into a huge tree.
-bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, std::string &reason);
+// Why bytes are not a bookmark file: the line (1-based, 0 when none
+// applies) and the reason, in Japanese.
+struct BookmarkFault {
+    int line = 0;
+    std::string reason;
+};
+
+// The reading rule on the bytes of a file: nullopt for anything that is not
+// a bookmark file (empty, malformed, no "bookmark" root), with `fault` (when
+// given) telling why. A file declaring Shift_JIS that is UTF-8 (with or
+// without a byte-order mark) is read as UTF-8. A file declaring entities is
+// refused, so that a small file can never expand into a huge tree.
+std::optional<BookmarkTree> ParseBookmarkFile(std::string_view bytes, BookmarkFault *fault = nullptr);
 
 // The bookmark file as the stamp rule keeps it: read once per change of the
 // file. A file that cannot be read gives an empty tree, and the user is told
@@ -68,10 +80,7 @@ std::shared_ptr<const BookmarkFile> ReadBookmarkFile();
 // Throws orvex::Error("不正なインデックス") for an empty tree.
 std::string SerializeBookmarks(const BookmarkTree &tree);
 
-// Reads the bookmark file of the working directory (ReadBookmarkFile's tree).
-BookmarkTree ReadBookmarks();
-
-// Replaces the bookmark file of the working directory through a temporary
+// Replaces the bookmark file of the working folder through a temporary
 // file. A file there that could not be read is first kept as a dated backup
 // beside it, and the user is told where. Throws orvex::Error:
 // "不正なインデックス" for an empty tree (nothing written);

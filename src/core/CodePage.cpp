@@ -1,7 +1,6 @@
 #include "core/CodePage.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <iconv.h>
 #include <vector>
 
@@ -36,8 +35,6 @@ bool ConvertOne(iconv_t cd, const char *in, size_t inLength, char *out, size_t &
     return true;
 }
 
-uint32_t DecodeUtf8At(std::string_view utf8, size_t &i);
-
 // The code page as two tables, taken once from the C library's iconv: the
 // character of every CP932 code, and the CP932 code of every BMP character
 // that reads back as itself (0 where there is none).
@@ -65,9 +62,9 @@ struct Cp932Tables {
                 return;
             }
             size_t at = 0;
-            const uint32_t cp = DecodeUtf8At(std::string_view(utf8, utf8Length), at);
-            if (at == utf8Length && cp < 0x10000 && cp != 0xFFFD) {
-                decode[code] = static_cast<uint16_t>(cp);
+            const std::optional<char32_t> cp = DecodeUtf8At(std::string_view(utf8, utf8Length), at);
+            if (cp && at == utf8Length && *cp < 0x10000 && *cp != 0xFFFD) {
+                decode[code] = static_cast<uint16_t>(*cp);
             }
         };
         for (uint32_t c = 0x80; c < 0x100; ++c) {
@@ -99,19 +96,12 @@ struct Cp932Tables {
                 encode[cp] = static_cast<uint16_t>(cp);
                 continue;
             }
-            char utf8[4];
-            size_t utf8Length = cp < 0x800 ? 2 : 3;
-            if (cp < 0x800) {
-                utf8[0] = static_cast<char>(0xC0 | (cp >> 6));
-                utf8[1] = static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                utf8[0] = static_cast<char>(0xE0 | (cp >> 12));
-                utf8[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                utf8[2] = static_cast<char>(0x80 | (cp & 0x3F));
-            }
+            std::string utf8;
+            AppendUtf8(utf8, cp);
             char out[4];
             size_t outLength = sizeof out;
-            if (!ConvertOne(fromUtf8, utf8, utf8Length, out, outLength) || outLength == 0 || outLength > 2) {
+            if (!ConvertOne(fromUtf8, utf8.data(), utf8.size(), out, outLength) || outLength == 0 ||
+                outLength > 2) {
                 continue;
             }
             const uint16_t back = outLength == 1
@@ -133,69 +123,6 @@ const Cp932Tables &Tables()
     return tables;
 }
 
-// Decodes the UTF-8 character at `i` and moves past it; an invalid sequence
-// gives 0xFFFFFFFF and moves one byte.
-uint32_t DecodeUtf8At(std::string_view utf8, size_t &i)
-{
-    const size_t n = utf8.size();
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-        ++i;
-        return c;
-    }
-    size_t extra = 0;
-    uint32_t cp = 0;
-    uint32_t minimum = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        extra = 1;
-        cp = c & 0x1F;
-        minimum = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        extra = 2;
-        cp = c & 0x0F;
-        minimum = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        extra = 3;
-        cp = c & 0x07;
-        minimum = 0x10000;
-    } else {
-        ++i;
-        return 0xFFFFFFFF;
-    }
-    if (n - i <= extra) {
-        ++i;
-        return 0xFFFFFFFF;
-    }
-    for (size_t k = 1; k <= extra; ++k) {
-        const auto t = static_cast<unsigned char>(utf8[i + k]);
-        if ((t & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFFFFFF;
-        }
-        cp = (cp << 6) | (t & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return 0xFFFFFFFF;
-    }
-    i += extra + 1;
-    return cp;
-}
-
-void AppendUtf8(std::string &out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool IsAscii(std::string_view bytes)
 {
     for (const char c : bytes) {
@@ -206,85 +133,10 @@ bool IsAscii(std::string_view bytes)
     return true;
 }
 
-} // namespace
-
-bool IsValidUtf8(std::string_view bytes)
-{
-    size_t i = 0;
-    const size_t n = bytes.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t extra = 0;
-        uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (n - i <= extra) {
-            return false;
-        }
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-size_t Cp932CharLength(std::string_view bytes, size_t at)
-{
-    return at + 1 < bytes.size() && IsLead(static_cast<unsigned char>(bytes[at])) &&
-                   IsTrail(static_cast<unsigned char>(bytes[at + 1]))
-               ? 2
-               : 1;
-}
-
-bool Cp932ToUtf8Exact(std::string_view bytes, std::string &out)
-{
-    out.clear();
-    if (IsAscii(bytes)) {
-        out.assign(bytes);
-        return true;
-    }
-    const Cp932Tables &tables = Tables();
-    out.reserve(bytes.size() * 3 / 2);
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const size_t length = Cp932CharLength(bytes, i);
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const uint16_t code =
-            length == 1 ? lead : static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(bytes[i + 1]));
-        if (tables.decode[code] == 0xFFFD) {
-            return false;
-        }
-        AppendUtf8(out, tables.decode[code]);
-        i += length;
-    }
-    return true;
-}
-
-std::string Cp932ToUtf8(std::string_view bytes)
+// CP932 bytes to UTF-8. An undefined character ends a strict decoding with
+// nullopt; otherwise it becomes U+FFFD (a lone lead byte is undefined: the
+// code of a lead byte alone is never learnt).
+std::optional<std::string> DecodeCp932(std::string_view bytes, bool strict)
 {
     if (IsAscii(bytes)) {
         return std::string(bytes);
@@ -298,48 +150,136 @@ std::string Cp932ToUtf8(std::string_view bytes)
         const auto lead = static_cast<unsigned char>(bytes[i]);
         const uint16_t code =
             length == 1 ? lead : static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(bytes[i + 1]));
-        // A lone lead byte is undefined: code < 0x100 of a lead is never learnt.
+        if (strict && tables.decode[code] == 0xFFFD) {
+            return std::nullopt;
+        }
         AppendUtf8(out, tables.decode[code]);
         i += length;
     }
     return out;
 }
 
-bool EncodeCp932(std::string_view utf8, std::string &out, Unencodable fallback)
+} // namespace
+
+std::optional<char32_t> DecodeUtf8At(std::string_view text, size_t &at)
 {
-    out.clear();
-    if (IsAscii(utf8)) {
-        out.assign(utf8);
-        return true;
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c < 0x80) {
+        ++at;
+        return c;
     }
-    const Cp932Tables &tables = Tables();
-    out.reserve(utf8.size());
+    size_t extra = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1F;
+        minimum = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0F;
+        minimum = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07;
+        minimum = 0x10000;
+    }
+    bool valid = extra > 0 && text.size() - at > extra;
+    for (size_t k = 1; valid && k <= extra; ++k) {
+        const auto t = static_cast<unsigned char>(text[at + k]);
+        valid = (t & 0xC0) == 0x80;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    if (!valid || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++at;
+        return std::nullopt;
+    }
+    at += extra + 1;
+    return cp;
+}
+
+void AppendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
     size_t i = 0;
-    while (i < utf8.size()) {
-        const uint32_t cp = DecodeUtf8At(utf8, i);
-        if (cp == 0xFFFFFFFF) {
-            return false;
-        }
-        const uint16_t code = cp < 0x10000 ? tables.encode[cp] : 0;
-        if (code != 0 || cp == 0) {
-            if (code >= 0x100) {
-                out += static_cast<char>(code >> 8);
-            }
-            out += static_cast<char>(code & 0xFF);
-        } else if (fallback == Unencodable::CharacterRef) {
-            char reference[16];
-            std::snprintf(reference, sizeof reference, "&#%u;", static_cast<unsigned>(cp));
-            out += reference;
-        } else {
+    while (i < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+        } else if (!DecodeUtf8At(bytes, i)) {
             return false;
         }
     }
     return true;
 }
 
-bool Utf8ToCp932(std::string_view utf8, std::string &out)
+size_t Cp932CharLength(std::string_view bytes, size_t at)
 {
-    return EncodeCp932(utf8, out, Unencodable::Fail);
+    return at + 1 < bytes.size() && IsLead(static_cast<unsigned char>(bytes[at])) &&
+                   IsTrail(static_cast<unsigned char>(bytes[at + 1]))
+               ? 2
+               : 1;
+}
+
+std::optional<std::string> Cp932ToUtf8Exact(std::string_view bytes)
+{
+    return DecodeCp932(bytes, true);
+}
+
+std::string Cp932ToUtf8(std::string_view bytes)
+{
+    return *DecodeCp932(bytes, false);
+}
+
+std::optional<std::string> EncodeCp932(std::string_view utf8, Unencodable fallback)
+{
+    if (IsAscii(utf8)) {
+        return std::string(utf8);
+    }
+    const Cp932Tables &tables = Tables();
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const std::optional<char32_t> cp = DecodeUtf8At(utf8, i);
+        if (!cp) {
+            return std::nullopt;
+        }
+        const uint16_t code = *cp < 0x10000 ? tables.encode[*cp] : 0;
+        if (code != 0 || *cp == 0) {
+            if (code >= 0x100) {
+                out += static_cast<char>(code >> 8);
+            }
+            out += static_cast<char>(code & 0xFF);
+        } else if (fallback == Unencodable::CharacterRef) {
+            out += "&#" + std::to_string(static_cast<uint32_t>(*cp)) + ";";
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8)
+{
+    return EncodeCp932(utf8, Unencodable::Fail);
 }
 
 std::string DecodeFileText(std::string_view bytes)
@@ -355,12 +295,7 @@ std::string DecodeFileText(std::string_view bytes)
         text.reserve(bytes.size());
         size_t i = 0;
         while (i < bytes.size()) {
-            const size_t start = i;
-            if (DecodeUtf8At(bytes, i) == 0xFFFFFFFF) {
-                text += "\xEF\xBF\xBD";
-            } else {
-                text.append(bytes, start, i - start);
-            }
+            AppendUtf8(text, DecodeUtf8At(bytes, i).value_or(0xFFFD));
         }
         return text;
     }
@@ -372,11 +307,11 @@ std::string DecodeFileText(std::string_view bytes)
 
 std::string EncodeFileText(std::string_view utf8)
 {
-    std::string encoded;
     // CP932 text that also reads as valid UTF-8 (half-width katakana can)
     // would be misread by DecodeFileText, so it goes out as UTF-8 with a mark.
-    if (Utf8ToCp932(utf8, encoded) && (IsAscii(encoded) || !IsValidUtf8(encoded))) {
-        return encoded;
+    std::optional<std::string> encoded = Utf8ToCp932(utf8);
+    if (encoded && (IsAscii(*encoded) || !IsValidUtf8(*encoded))) {
+        return std::move(*encoded);
     }
     std::string marked(kBom);
     marked.append(utf8);

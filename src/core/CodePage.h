@@ -2,12 +2,25 @@
 // (CP932, Shift-JIS as Windows writes it) and the UTF-8 used inside Orvex.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace orvex {
 
+// ---- UTF-8, the one decoder of the program ----
+
+// The character at `at`, moving `at` past it. Overlong forms, surrogates,
+// values past U+10FFFF and sequences cut short are not UTF-8: then nullopt,
+// and `at` moves one byte.
+std::optional<char32_t> DecodeUtf8At(std::string_view text, size_t &at);
+
+// Appends a character (up to U+10FFFF) as UTF-8.
+void AppendUtf8(std::string &out, char32_t cp);
+
 bool IsValidUtf8(std::string_view bytes);
+
+// ---- CP932 ----
 
 // CP932 is read character by character: a lead byte (0x81-0x9F, 0xE0-0xFC)
 // followed by a trail byte (0x40-0x7E, 0x80-0xFC) is one character, even
@@ -18,8 +31,8 @@ size_t Cp932CharLength(std::string_view bytes, size_t at);
 // CP932 bytes to UTF-8; a character CP932 does not define becomes one U+FFFD.
 std::string Cp932ToUtf8(std::string_view bytes);
 
-// The same, but false (out unspecified) when a character is undefined.
-bool Cp932ToUtf8Exact(std::string_view bytes, std::string &out);
+// The same, but nullopt when a character is undefined.
+std::optional<std::string> Cp932ToUtf8Exact(std::string_view bytes);
 
 // What the encoder does with a character whose CP932 round trip is not
 // exact: CP932 maps some characters one way onto lookalikes ("¥" to a backslash,
@@ -30,12 +43,14 @@ enum class Unencodable {
     CharacterRef // written as an XML character reference "&#NNNN;" (decimal, as libxml2 writes it)
 };
 
-// UTF-8 to CP932 by the exact round-trip rule. False (out unspecified) when
-// `utf8` is not valid UTF-8, or a character has no form and `fallback` is Fail.
-bool EncodeCp932(std::string_view utf8, std::string &out, Unencodable fallback);
+// UTF-8 to CP932 by the exact round-trip rule. Nullopt when `utf8` is not
+// valid UTF-8, or a character has no form and `fallback` is Fail.
+std::optional<std::string> EncodeCp932(std::string_view utf8, Unencodable fallback);
 
 // EncodeCp932 with Unencodable::Fail.
-bool Utf8ToCp932(std::string_view utf8, std::string &out);
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+// ---- Text files ----
 
 // Reading a text file: a UTF-8 byte-order mark means UTF-8 (the mark is
 // dropped, a byte that is not UTF-8 after it becomes U+FFFD); otherwise

@@ -101,20 +101,18 @@ std::string ColorToString(uint32_t color)
     return text;
 }
 
-bool StringToColor(std::string_view text, uint32_t &color)
+std::optional<uint32_t> StringToColor(std::string_view text)
 {
     for (const NamedColor &named : kColorNames) {
         if (EqualsIgnoringAsciiCase(text, named.name)) {
-            color = named.value;
-            return true;
+            return named.value;
         }
     }
-    int32_t value = 0;
-    if (!ParseLenientInt(text, value)) {
-        return false;
+    const std::optional<int32_t> value = ParseLenientInt(text);
+    if (!value) {
+        return std::nullopt;
     }
-    color = static_cast<uint32_t>(value);
-    return true;
+    return static_cast<uint32_t>(*value);
 }
 
 uint32_t ColorToRgb(uint32_t color)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,8 @@ inline constexpr uint32_t clNone = 0x1FFFFFFF;
 // The name when the value has one, else "$" + eight upper-case hex digits.
 std::string ColorToString(uint32_t color);
 
-// A name of the table (any case) or a lenient integer. False otherwise.
-bool StringToColor(std::string_view text, uint32_t &color);
+// A name of the table (any case) or a lenient integer; nullopt otherwise.
+std::optional<uint32_t> StringToColor(std::string_view text);
 
 // The RGB a colour shows as (system colours mapped to a fixed classic
 // Windows palette); 0xRRGGBB with red in the high byte, ready for Qt.

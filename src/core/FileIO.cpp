@@ -112,69 +112,85 @@ bool DirectoryExists(const std::string &path)
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool ReadFileBytes(const std::string &path, std::string &out)
+std::optional<std::string> ReadFileBytes(const std::string &path)
 {
-    return ReadFileLimited(path, SIZE_MAX, out) == FileRead::Read;
+    FileContent content = ReadFileLimited(path);
+    if (content.state != FileRead::Read) {
+        return std::nullopt;
+    }
+    return std::move(content.bytes);
 }
+
+namespace {
+
+// Opens a file to read it: -1, with `content` telling why, when it cannot be
+// opened, is a folder or is larger than `limit`.
+int OpenToRead(const std::string &path, size_t limit, FileContent &content, struct stat &st)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        content.state = errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
+        content.error = errno;
+        return -1;
+    }
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        content.state = FileRead::Unreadable;
+        content.error = S_ISDIR(st.st_mode) ? EACCES : errno;
+    } else if (st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit) {
+        content.state = FileRead::TooLarge;
+        content.error = EFBIG;
+    } else {
+        content.state = FileRead::Read;
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+} // namespace
 
 FileRead ProbeFile(const std::string &path, size_t limit)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
-    }
+    FileContent content;
     struct stat st {};
-    const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-    close(fd);
-    if (!ok) {
-        return FileRead::Unreadable;
+    const int fd = OpenToRead(path, limit, content, st);
+    if (fd >= 0) {
+        close(fd);
     }
-    return st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit ? FileRead::TooLarge
-                                                                                 : FileRead::Read;
+    return content.state;
 }
 
-FileRead ReadFileLimited(const std::string &path, size_t limit, std::string &out)
+FileContent ReadFileLimited(const std::string &path, size_t limit)
 {
-    out.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
-    }
+    FileContent content;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(fd);
-        return FileRead::Unreadable;
-    }
-    if (st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit) {
-        close(fd);
-        return FileRead::TooLarge;
+    const int fd = OpenToRead(path, limit, content, st);
+    if (fd < 0) {
+        return content;
     }
     if (st.st_size > 0) {
-        out.reserve(static_cast<size_t>(st.st_size));
+        content.bytes.reserve(static_cast<size_t>(st.st_size));
     }
     char buffer[65536];
     for (;;) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            close(fd);
-            out.clear();
-            return FileRead::Unreadable;
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        // An error while reading, or a file that grew past the limit meanwhile.
+        if (n < 0 || content.bytes.size() + static_cast<size_t>(n) > limit) {
+            content.state = n < 0 ? FileRead::Unreadable : FileRead::TooLarge;
+            content.error = n < 0 ? errno : EFBIG;
+            content.bytes.clear();
+            break;
         }
         if (n == 0) {
             break;
         }
-        out.append(buffer, static_cast<size_t>(n));
-        if (out.size() > limit) { // grew while being read
-            close(fd);
-            out.clear();
-            return FileRead::TooLarge;
-        }
+        content.bytes.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
-    return FileRead::Read;
+    return content;
 }
 
 bool WriteFileAtomic(const std::string &path, std::string_view bytes)
@@ -230,8 +246,8 @@ namespace orvex {
 
 std::string KeepDatedBackup(const std::string &path)
 {
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    const std::optional<std::string> bytes = ReadFileBytes(path);
+    if (!bytes) {
         return std::string();
     }
     const std::time_t now = std::time(nullptr);
@@ -249,7 +265,7 @@ std::string KeepDatedBackup(const std::string &path)
             }
             return std::string();
         }
-        const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+        const bool written = WriteAll(fd, *bytes) && fsync(fd) == 0;
         if (close(fd) != 0 || !written) {
             unlink(backup.c_str());
             return std::string();

@@ -5,6 +5,8 @@
 // flushed), as the Windows service does.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,13 +16,21 @@ namespace orvex {
 bool FileExists(const std::string &path); // a regular file (or link to one)
 bool DirectoryExists(const std::string &path);
 
-// False when the file cannot be opened or read.
-bool ReadFileBytes(const std::string &path, std::string &out);
-
 enum class FileRead { Read, Missing, Unreadable, TooLarge };
 
-// Reads a file of at most `limit` bytes; a larger one is not read at all.
-FileRead ReadFileLimited(const std::string &path, size_t limit, std::string &out);
+// What a read found: the bytes when the file was read, else why not.
+struct FileContent {
+    FileRead state = FileRead::Missing;
+    std::string bytes;
+    int error = 0; // the system's error number of a file not read (EACCES for a folder, as Windows has it)
+};
+
+// The one whole-file reader: reads a file of at most `limit` bytes; a larger
+// one is not read at all.
+FileContent ReadFileLimited(const std::string &path, size_t limit = SIZE_MAX);
+
+// The whole file, or nullopt when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::string &path);
 
 // What ReadFileLimited would find, without reading the content.
 FileRead ProbeFile(const std::string &path, size_t limit);

@@ -1,5 +1,8 @@
 #include "core/FileProblems.h"
 
+#include "core/Errors.h"
+#include "core/FileIO.h"
+
 #include <cstdio>
 #include <mutex>
 
@@ -39,6 +42,20 @@ void SetFileProblemSink(std::function<void(const std::string &)> sink)
 {
     std::lock_guard<std::mutex> lock(SinkMutex());
     Sink() = std::move(sink);
+}
+
+std::string FileTooLargeText(const std::string &path)
+{
+    return FormatMessage(FormatMessage(msg::FileTooLarge, path), std::to_string(kMaxListFileBytes >> 20));
+}
+
+void KeepBackupBeforeSaving(const std::string &path)
+{
+    const std::string backup = KeepDatedBackup(path);
+    if (backup.empty()) {
+        throw Error(FormatMessage(msg::CannotKeepBackup, path));
+    }
+    ReportFileProblem(FormatMessage(msg::BackupKept, backup));
 }
 
 } // namespace orvex

@@ -14,4 +14,13 @@ void ReportFileProblem(const std::string &message);
 // Where reports go; nullptr restores the default (standard error).
 void SetFileProblemSink(std::function<void(const std::string &)> sink);
 
+// "ファイル <path> は 32 MB を超えているため読み込みません": a file over
+// kMaxListFileBytes, left as it is.
+std::string FileTooLargeText(const std::string &path);
+
+// Before a file that could not be read is saved over: keeps it as a dated
+// backup beside it and tells the user where. Throws orvex::Error (the backup
+// message) when no backup can be made; then nothing may be written.
+void KeepBackupBeforeSaving(const std::string &path);
+
 } // namespace orvex

@@ -48,32 +48,33 @@ bool StampTrusted(const FileStamp &stamp, const timespec &verifiedAt)
     return sinceNs > marginNs;
 }
 
-bool FileWatch::Changed(const std::string &path, size_t limit, FileRead &state, std::string &bytes)
+std::optional<FileContent> FileWatch::Changed(const std::string &path, size_t limit)
 {
-    bytes.clear();
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
-        state = FileRead::Missing;
         const bool changed = !known_ || state_ != FileRead::Missing;
         known_ = true;
-        state_ = state;
-        return changed;
+        state_ = FileRead::Missing;
+        return changed ? std::optional<FileContent>(FileContent{FileRead::Missing, std::string(), errno})
+                       : std::nullopt;
     }
     const FileStamp stamp = StampOf(st);
     if (known_ && SameStamp(stamp_, stamp) && StampTrusted(stamp, verifiedAt_)) {
-        state = state_;
-        return false;
+        return std::nullopt;
     }
     const timespec readAt = NowRealtime();
-    state = ReadFileLimited(path, limit, bytes);
-    const size_t hash = std::hash<std::string_view>()(bytes);
-    const bool changed = !known_ || state != state_ || hash != hash_;
+    FileContent content = ReadFileLimited(path, limit);
+    const size_t hash = std::hash<std::string_view>()(content.bytes);
+    const bool changed = !known_ || content.state != state_ || hash != hash_;
     known_ = true;
-    state_ = state;
+    state_ = content.state;
     stamp_ = stamp;
     verifiedAt_ = readAt;
     hash_ = hash;
-    return changed;
+    if (!changed) {
+        return std::nullopt;
+    }
+    return content;
 }
 
 } // namespace orvex

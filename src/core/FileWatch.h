@@ -12,6 +12,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -38,10 +39,9 @@ bool StampTrusted(const FileStamp &stamp, const timespec &verifiedAt);
 // One file's stamp rule.
 class FileWatch {
 public:
-    // True when the file may have changed since the last call that returned
-    // true; then `state` and `bytes` hold what was found (bytes only for
-    // FileRead::Read). False when the content is known to be the same.
-    bool Changed(const std::string &path, size_t limit, FileRead &state, std::string &bytes);
+    // What the file holds now when it may have changed since the last call
+    // that returned something; nullopt when the content is known to be the same.
+    std::optional<FileContent> Changed(const std::string &path, size_t limit);
 
 private:
     bool known_ = false;
@@ -52,23 +52,22 @@ private:
 };
 
 // A process-wide cache of one kind of parsed file, by path. `parse` turns
-// what was found into the cached value; it runs once per change of the file.
+// what was found (path, FileContent) into the cached value; it runs once per
+// change of the file.
 template <class T> class FileCache {
 public:
     template <class Parse> std::shared_ptr<const T> Get(const std::string &path, size_t limit, Parse parse)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Entry &entry = entries_[path];
-        FileRead state = FileRead::Missing;
-        std::string bytes;
-        bool changed = entry.watch.Changed(path, limit, state, bytes);
+        std::optional<FileContent> changed = entry.watch.Changed(path, limit);
         if (!changed && !entry.value) { // an earlier parse failed: look again
             entry.watch = FileWatch();
-            changed = entry.watch.Changed(path, limit, state, bytes);
+            changed = entry.watch.Changed(path, limit);
         }
         if (changed) {
             try {
-                entry.value = std::make_shared<const T>(parse(path, state, std::move(bytes)));
+                entry.value = std::make_shared<const T>(parse(path, std::move(*changed)));
             } catch (...) {
                 entry.watch = FileWatch();
                 entry.value.reset();

@@ -53,35 +53,32 @@ FileCache<LineListFile> &LineListCache()
 
 std::shared_ptr<const LineListFile> ReadCached(const std::string &path)
 {
-    return LineListCache().Get(path, kMaxListFileBytes,
-                               [](const std::string &, FileRead state, std::string bytes) {
-                                   auto lines = std::make_shared<std::vector<std::string>>();
-                                   if (state == FileRead::Read) {
-                                       *lines = SplitLines(DecodeFileText(bytes));
-                                   }
-                                   return LineListFile{state, std::move(lines)};
-                               });
+    return LineListCache().Get(path, kMaxListFileBytes, [](const std::string &, FileContent content) {
+        auto lines = std::make_shared<std::vector<std::string>>();
+        if (content.state == FileRead::Read) {
+            *lines = SplitLines(DecodeFileText(content.bytes));
+        }
+        return LineListFile{content.state, std::move(lines)};
+    });
+}
+
+// Before a file is replaced: one that is there but cannot be read (or is too
+// large to be read) is kept as a dated backup first.
+void KeepUnreadableBeforeSaving(const std::string &path)
+{
+    const FileRead state = ProbeFile(path, kMaxListFileBytes);
+    if (state == FileRead::Unreadable || state == FileRead::TooLarge) {
+        KeepBackupBeforeSaving(path);
+    }
 }
 
 } // namespace
-
-bool ReadLineList(const std::string &path, std::vector<std::string> &lines)
-{
-    const std::shared_ptr<const LineListFile> file = ReadCached(path);
-    if (file->state != FileRead::Read) {
-        lines.clear();
-        return false;
-    }
-    lines = *file->lines;
-    return true;
-}
 
 std::shared_ptr<const std::vector<std::string>> LoadLineListShared(const std::string &path)
 {
     const std::shared_ptr<const LineListFile> file = ReadCached(path);
     if (file->state == FileRead::TooLarge) {
-        throw Error(
-            FormatMessage(FormatMessage(msg::FileTooLarge, path), std::to_string(kMaxListFileBytes >> 20)));
+        throw Error(FileTooLargeText(path));
     }
     if (file->state != FileRead::Read) {
         throw Error(FormatMessage(msg::CannotOpenFile, path));
@@ -97,19 +94,6 @@ std::vector<std::string> LoadLineList(const std::string &path)
 void SaveLineList(const std::string &path, const std::vector<std::string> &lines)
 {
     SaveTextFile(path, JoinLines(lines));
-}
-
-void KeepUnreadableBeforeSaving(const std::string &path)
-{
-    const FileRead state = ProbeFile(path, kMaxListFileBytes);
-    if (state != FileRead::Unreadable && state != FileRead::TooLarge) {
-        return;
-    }
-    const std::string backup = KeepDatedBackup(path);
-    if (backup.empty()) {
-        throw Error(FormatMessage(msg::CannotKeepBackup, path));
-    }
-    ReportFileProblem(FormatMessage(msg::BackupKept, backup));
 }
 
 void SaveTextFile(const std::string &path, std::string_view utf8)

@@ -17,10 +17,6 @@ std::vector<std::string> SplitLines(std::string_view text);
 // Every line followed by CR LF.
 std::string JoinLines(const std::vector<std::string> &lines);
 
-// Reads and decodes a line list. False when the file cannot be read (or is
-// over kMaxListFileBytes).
-bool ReadLineList(const std::string &path, std::vector<std::string> &lines);
-
 // The lines of a file as the stamp rule keeps them: read and decoded once
 // per change of the file. Throws orvex::Error "ファイル <path> は開けません"
 // when it is missing or unreadable, and the size message when it is over
@@ -37,10 +33,5 @@ void SaveLineList(const std::string &path, const std::vector<std::string> &lines
 // orvex::Error("ファイル <path> を作成できません"), or the backup message
 // when no backup can be made (then nothing is written).
 void SaveTextFile(const std::string &path, std::string_view utf8);
-
-// Before a file is replaced: when it exists but cannot be read (or is too
-// large to be read), keeps it as a dated backup and reports where. Throws
-// the backup message when that fails.
-void KeepUnreadableBeforeSaving(const std::string &path);
 
 } // namespace orvex

@@ -160,7 +160,7 @@ void TOtVersInfo::Load()
     if (loaded_)
         return;
     std::string errorText;
-    std::optional<std::string> block = LoadVersionBlock(fileName_, errorText);
+    std::optional<std::string> block = LoadVersionBlock(fileName_, &errorText);
     if (!block)
         ThrowQueryError(errorText);
     block_ = std::move(*block);

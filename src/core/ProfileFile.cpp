@@ -94,18 +94,14 @@ std::string ToUtf8(std::string_view raw, Encoding encoding)
     return encoding == Encoding::Cp932 ? Cp932ToUtf8(raw) : std::string(raw);
 }
 
-bool FromUtf8(std::string_view utf8, Encoding encoding, std::string &out)
+std::optional<std::string> FromUtf8(std::string_view utf8, Encoding encoding)
 {
-    if (encoding == Encoding::Cp932) {
-        return Utf8ToCp932(utf8, out);
-    }
-    out.assign(utf8);
-    return true;
+    return encoding == Encoding::Cp932 ? Utf8ToCp932(utf8) : std::string(utf8);
 }
 
 // Bytes a character takes in CP932: one for ASCII and half-width katakana,
 // two for the rest (characters CP932 lacks count as two as well).
-size_t Cp932Width(uint32_t cp)
+size_t Cp932Width(char32_t cp)
 {
     return cp < 0x80 || (cp >= 0xFF61 && cp <= 0xFF9F) ? 1 : 2;
 }
@@ -117,26 +113,12 @@ void CapValue(std::string &utf8)
     size_t width = 0;
     size_t i = 0;
     while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        size_t length = 1;
-        uint32_t cp = lead;
-        if (lead >= 0xF0) {
-            length = 4;
-        } else if (lead >= 0xE0) {
-            length = 3;
-            if (i + 2 < utf8.size()) {
-                cp = ((lead & 0x0F) << 12) | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3F) << 6) |
-                     (static_cast<unsigned char>(utf8[i + 2]) & 0x3F);
-            }
-        } else if (lead >= 0xC0) {
-            length = 2;
-        }
-        width += Cp932Width(cp);
+        const size_t start = i;
+        width += Cp932Width(DecodeUtf8At(utf8, i).value_or(0xFFFD));
         if (width > kMaxValueBytes) {
-            utf8.resize(i);
+            utf8.resize(start);
             return;
         }
-        i += length;
     }
 }
 
@@ -287,8 +269,8 @@ std::shared_ptr<const ParsedFile> Load(const std::string &path)
     }
 
     const timespec readAt = NowRealtime();
-    std::string raw;
-    if (!ReadFileBytes(path, raw)) {
+    std::optional<std::string> raw = ReadFileBytes(path);
+    if (!raw) {
         cache.erase(path);
         if (ToldUnreadable().insert(path).second) {
             pendingProblem = FormatMessage(msg::CannotOpenFile, path);
@@ -296,11 +278,11 @@ std::shared_ptr<const ParsedFile> Load(const std::string &path)
         return nullptr;
     }
     ToldUnreadable().erase(path);
-    if (it != cache.end() && SameStamp(it->second.stamp, stamp) && it->second.file->raw == raw) {
+    if (it != cache.end() && SameStamp(it->second.stamp, stamp) && it->second.file->raw == *raw) {
         it->second.verifiedAt = readAt;
         return it->second.file;
     }
-    std::shared_ptr<const ParsedFile> file = Parse(std::move(raw));
+    std::shared_ptr<const ParsedFile> file = Parse(std::move(*raw));
     cache[path] = CacheEntry{stamp, readAt, file};
     return file;
 }
@@ -328,10 +310,10 @@ std::string StoredValue(std::string value)
     return blankEnds || quoted ? "\"" + value + "\"" : value;
 }
 
-// Applies the write to the bytes of `file` (already in its encoding). False
-// when the new text has no form in the file's encoding.
-bool Splice(const ParsedFile &file, const std::string &section, const std::string &key,
-            const std::string &value, std::string &out)
+// The bytes of `file` after the write (the new text in the file's
+// encoding); nullopt when the new text has no form in that encoding.
+std::optional<std::string> Splice(const ParsedFile &file, const std::string &section, const std::string &key,
+                                  const std::string &value)
 {
     const std::string &raw = file.raw;
     const auto sectionIt = file.sections.find(Fold(section));
@@ -339,37 +321,31 @@ bool Splice(const ParsedFile &file, const std::string &section, const std::strin
         const Section &found = sectionIt->second;
         const auto keyIt = found.keys.find(Fold(key));
         if (keyIt != found.keys.end()) {
-            std::string encoded;
-            if (!FromUtf8(value, file.encoding, encoded)) {
-                return false;
+            const std::optional<std::string> encoded = FromUtf8(value, file.encoding);
+            if (!encoded) {
+                return std::nullopt;
             }
             const KeyEntry &entry = keyIt->second;
-            out = raw.substr(0, entry.valueStart) + encoded + raw.substr(entry.lineEnd);
-            return true;
+            return raw.substr(0, entry.valueStart) + *encoded + raw.substr(entry.lineEnd);
         }
-        std::string encoded;
-        if (!FromUtf8(key + "=" + value + "\r\n", file.encoding, encoded)) {
-            return false;
+        const std::optional<std::string> encoded = FromUtf8(key + "=" + value + "\r\n", file.encoding);
+        if (!encoded) {
+            return std::nullopt;
         }
-        out = raw.substr(0, found.insertAt);
-        if (found.insertNeedsBreak) {
-            out += "\r\n";
-        }
-        out += encoded;
-        out += raw.substr(found.insertAt);
-        return true;
+        return raw.substr(0, found.insertAt) + (found.insertNeedsBreak ? "\r\n" : "") + *encoded +
+               raw.substr(found.insertAt);
     }
-    std::string encoded;
-    if (!FromUtf8("[" + section + "]\r\n" + key + "=" + value + "\r\n", file.encoding, encoded)) {
-        return false;
+    const std::optional<std::string> encoded =
+        FromUtf8("[" + section + "]\r\n" + key + "=" + value + "\r\n", file.encoding);
+    if (!encoded) {
+        return std::nullopt;
     }
-    out = raw;
+    std::string out = raw;
     const size_t bodyStart = file.encoding == Encoding::Utf8Bom ? kBom.size() : 0;
     if (out.size() > bodyStart && out.back() != '\n' && out.back() != '\r') {
         out += "\r\n";
     }
-    out += encoded;
-    return true;
+    return out + *encoded;
 }
 
 // The files with an open batch: their writes are gathered here.
@@ -409,11 +385,12 @@ bool WriteInPlace(ParsedFile &file, const std::string &section, const std::strin
     Section &found = sectionIt->second;
     const std::string folded = Fold(key);
     const auto keyIt = found.keys.find(folded);
-    std::string encoded;
     const std::string line = keyIt != found.keys.end() ? stored : key + "=" + stored + "\r\n";
-    if (!FromUtf8(line, file.encoding, encoded)) {
+    const std::optional<std::string> converted = FromUtf8(line, file.encoding);
+    if (!converted) {
         return false;
     }
+    std::string encoded = *converted;
     size_t at = 0;
     size_t removed = 0;
     KeyEntry entry{};
@@ -477,27 +454,27 @@ std::unordered_map<std::string, OpenBatch> &Batches()
     return batches;
 }
 
-// The file's bytes after one write. False when the write cannot be made.
-bool ApplyWrite(std::shared_ptr<const ParsedFile> file, const std::string &section, const std::string &key,
-                const std::string &stored, std::string &bytes)
+// The file's bytes after one write; nullopt when the write cannot be made.
+std::optional<std::string> ApplyWrite(std::shared_ptr<const ParsedFile> file, const std::string &section,
+                                      const std::string &key, const std::string &stored)
 {
-    if (!Splice(*file, section, key, stored, bytes)) {
+    std::optional<std::string> bytes = Splice(*file, section, key, stored);
+    if (!bytes) {
         // The new text has no CP932 form: the whole file moves to UTF-8.
         std::string utf8(kBom);
         utf8 += Cp932ToUtf8(file->raw);
         file = Parse(std::move(utf8));
-        if (!Splice(*file, section, key, stored, bytes)) {
-            return false;
+        bytes = Splice(*file, section, key, stored);
+        if (!bytes) {
+            return std::nullopt;
         }
     }
-    if (file->encoding == Encoding::Cp932 && DetectEncoding(bytes) == Encoding::Utf8) {
+    if (file->encoding == Encoding::Cp932 && DetectEncoding(*bytes) == Encoding::Utf8) {
         // CP932 bytes that happen to form valid UTF-8 (half-width katakana
         // can) would be read back as UTF-8: mark the file as UTF-8 instead.
-        std::string utf8(kBom);
-        utf8 += Cp932ToUtf8(bytes);
-        bytes = std::move(utf8);
+        return std::string(kBom) + Cp932ToUtf8(*bytes);
     }
-    return true;
+    return bytes;
 }
 
 // Writes the bytes and keeps them as the cached content. Caller holds the
@@ -625,15 +602,15 @@ bool WriteLocked(const std::string &path, const std::string &sectionName, const 
         batch->second.written = true;
         return true;
     }
-    std::string bytes;
-    if (!ApplyWrite(file, sectionName, keyName, stored, bytes)) {
+    std::optional<std::string> bytes = ApplyWrite(file, sectionName, keyName, stored);
+    if (!bytes) {
         return false;
     }
     if (batch != Batches().end()) {
-        batch->second = OpenBatch{Parse(std::move(bytes)), true};
+        batch->second = OpenBatch{Parse(std::move(*bytes)), true};
         return true;
     }
-    return Store(path, std::move(bytes));
+    return Store(path, std::move(*bytes));
 }
 
 } // namespace

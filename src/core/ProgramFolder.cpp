@@ -63,8 +63,8 @@ std::vector<std::string> FilesIn(const std::string &folder)
 
 bool CopyFile(const std::string &from, const std::string &to)
 {
-    std::string bytes;
-    return ReadFileBytes(from, bytes) && WriteFileAtomic(to, bytes);
+    const std::optional<std::string> bytes = ReadFileBytes(from);
+    return bytes && WriteFileAtomic(to, *bytes);
 }
 
 // mkdir -p; new folders are private to the user, as the XDG rules ask.
@@ -129,6 +129,18 @@ std::string ProgramFolder()
         return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
     }();
     return folder;
+}
+
+std::string WorkingFolder()
+{
+    std::vector<char> buffer(PATH_MAX);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return "./";
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return WithTrailingSlash(buffer.data());
 }
 
 std::string UserConfigHome()

@@ -26,6 +26,13 @@ std::string ResolveDataFolder(const std::string &programFolder, const std::strin
 // that the failing writes name it.
 std::string UserDataFolder(const std::string &programFolder, const std::string &configHome);
 
+// The working folder, with its trailing "/". It is where the program was
+// started (an installed copy moves to its data folder at start-up), and the
+// Gecko folder "MozPath" from the first window opened with "Mozilla" = 1 on.
+// It decides two files, by design: the bookmark file lives there
+// (BookmarkFolder), and the Gecko engine module is looked for there first.
+std::string WorkingFolder();
+
 // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config; with a
 // trailing "/".
 std::string UserConfigHome();

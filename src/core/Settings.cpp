@@ -4,8 +4,6 @@
 #include "core/Errors.h"
 #include "core/ProfileFile.h"
 
-#include <optional>
-
 namespace orvex {
 
 namespace {
@@ -26,7 +24,7 @@ int HexDigit(char c)
 
 } // namespace
 
-bool ParseLenientInt(std::string_view text, int32_t &out)
+std::optional<int32_t> ParseLenientInt(std::string_view text)
 {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
@@ -34,7 +32,7 @@ bool ParseLenientInt(std::string_view text, int32_t &out)
     }
     std::string_view rest = text.substr(i);
     if (rest.empty()) {
-        return false;
+        return std::nullopt;
     }
 
     // Hexadecimal: a prefix and one to eight digits, taken as a bit pattern.
@@ -47,18 +45,17 @@ bool ParseLenientInt(std::string_view text, int32_t &out)
     if (prefix > 0) {
         const std::string_view digits = rest.substr(prefix);
         if (digits.empty() || digits.size() > 8) {
-            return false;
+            return std::nullopt;
         }
         uint32_t value = 0;
         for (const char c : digits) {
             const int d = HexDigit(c);
             if (d < 0) {
-                return false;
+                return std::nullopt;
             }
             value = (value << 4) | static_cast<uint32_t>(d);
         }
-        out = static_cast<int32_t>(value);
-        return true;
+        return static_cast<int32_t>(value);
     }
 
     // Decimal with an optional sign, within the signed 32-bit range.
@@ -68,21 +65,20 @@ bool ParseLenientInt(std::string_view text, int32_t &out)
         rest.remove_prefix(1);
     }
     if (rest.empty()) {
-        return false;
+        return std::nullopt;
     }
     const int64_t limit = negative ? 2147483648LL : 2147483647LL;
     int64_t value = 0;
     for (const char c : rest) {
         if (c < '0' || c > '9') {
-            return false;
+            return std::nullopt;
         }
         value = value * 10 + (c - '0');
         if (value > limit) {
-            return false;
+            return std::nullopt;
         }
     }
-    out = static_cast<int32_t>(negative ? -value : value);
-    return true;
+    return static_cast<int32_t>(negative ? -value : value);
 }
 
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
@@ -105,11 +101,7 @@ int32_t SettingsFile::ReadInteger(const std::string &section, const std::string 
                                   int32_t defaultValue) const
 {
     const std::optional<std::string> text = ReadProfileValue(path_, section, key);
-    int32_t value = 0;
-    if (!text || !ParseLenientInt(*text, value)) {
-        return defaultValue;
-    }
-    return value;
+    return text ? ParseLenientInt(*text).value_or(defaultValue) : defaultValue;
 }
 
 void SettingsFile::WriteInteger(const std::string &section, const std::string &key, int32_t value) const
@@ -142,11 +134,11 @@ uint32_t SettingsFile::ReadColor(const std::string &section, const std::string &
                                  const std::string &defaultText) const
 {
     const std::string text = ReadString(section, key, defaultText);
-    uint32_t color = 0;
-    if (!StringToColor(text, color)) {
+    const std::optional<uint32_t> color = StringToColor(text);
+    if (!color) {
         throw Error(FormatMessage(msg::NotAnInteger, text));
     }
-    return color;
+    return *color;
 }
 
 void SettingsFile::WriteColor(const std::string &section, const std::string &key, uint32_t color) const

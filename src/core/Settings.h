@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,9 @@ namespace orvex {
 
 // Lenient integer: optional leading blanks, then an optional sign and decimal
 // digits in the signed 32-bit range, or (without a sign) "$", "x", "X", "0x"
-// or "0X" and one to eight hex digits taken as a 32-bit pattern. False on
-// anything else (empty text, junk, overflow).
-bool ParseLenientInt(std::string_view text, int32_t &out);
+// or "0X" and one to eight hex digits taken as a 32-bit pattern. Nullopt
+// for anything else (empty text, junk, overflow).
+std::optional<int32_t> ParseLenientInt(std::string_view text);
 
 struct TextKey {
     const char *section;

@@ -1,5 +1,6 @@
 #include "core/UrlMask.h"
 
+#include "core/CodePage.h"
 #include "core/Errors.h"
 
 #include <cstdint>
@@ -19,42 +20,9 @@ std::vector<uint32_t> DecodeUtf8(const std::string &text)
     std::vector<uint32_t> out;
     out.reserve(text.size());
     size_t i = 0;
-    const size_t n = text.size();
-    while (i < n) {
+    while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        size_t extra = 0;
-        uint32_t cp = lead;
-        uint32_t minimum = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-            cp = lead & 0x1F;
-            minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            cp = lead & 0x0F;
-            minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            cp = lead & 0x07;
-            minimum = 0x10000;
-        } else if (lead >= 0x80) {
-            out.push_back(0xDC00 + lead);
-            ++i;
-            continue;
-        }
-        bool valid = n - i > extra;
-        for (size_t k = 1; valid && k <= extra; ++k) {
-            const auto t = static_cast<unsigned char>(text[i + k]);
-            valid = (t & 0xC0) == 0x80;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if (!valid || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xDC00 + lead);
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += extra + 1;
+        out.push_back(DecodeUtf8At(text, i).value_or(0xDC00 + lead));
     }
     return out;
 }

@@ -1,13 +1,11 @@
 #include "core/VersionResource.h"
 
+#include "core/CodePage.h"
+#include "core/FileIO.h"
 #include "core/SystemErrors.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvex {
 
@@ -359,91 +357,6 @@ std::optional<std::string> TrimToBlock(std::string data)
     return data;
 }
 
-// ---- UTF conversion -----------------------------------------------------------
-
-void AppendUtf8(std::string &out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// Decodes one UTF-8 sequence at `i`; malformed input gives U+FFFD and moves one byte.
-uint32_t NextCodePoint(std::string_view s, size_t &i)
-{
-    const auto b = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
-    const uint8_t c = b(i);
-    const int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra == 0) {
-        ++i;
-        return c;
-    }
-    if (extra < 0 || i + static_cast<size_t>(extra) >= s.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    uint32_t cp = c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        cp = (cp << 6) | (b(i + k) & 0x3F);
-    }
-    static const uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += static_cast<size_t>(extra) + 1;
-    return cp;
-}
-
-// Reads a file whole; on failure gives the system's message for the error.
-bool ReadWholeFile(const std::string &path, std::string &out, std::string &errorText)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        errorText = SystemErrorText(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        errorText = SystemErrorText(S_ISDIR(st.st_mode) ? EACCES : errno);
-        ::close(fd);
-        return false;
-    }
-    out.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            errorText = SystemErrorText(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        out.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
-
 } // namespace
 
 std::string Utf16TextToUtf8(std::string_view utf16le)
@@ -473,7 +386,7 @@ std::string Utf8ToUtf16Le(std::string_view utf8)
     std::string out;
     size_t i = 0;
     while (i < utf8.size()) {
-        const uint32_t cp = NextCodePoint(utf8, i);
+        const char32_t cp = DecodeUtf8At(utf8, i).value_or(0xFFFD);
         if (cp >= 0x10000) {
             PutLe16(out, static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
             PutLe16(out, static_cast<uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
@@ -526,16 +439,18 @@ std::optional<std::string> FindVersionBlock(std::string_view fileBytes, VersionL
     return data;
 }
 
-std::optional<std::string> LoadVersionBlock(const std::string &path, std::string &errorText)
+std::optional<std::string> LoadVersionBlock(const std::string &path, std::string *why)
 {
-    errorText.clear();
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes, errorText))
+    const FileContent file = ReadFileLimited(path);
+    if (file.state != FileRead::Read) {
+        if (why)
+            *why = SystemErrorText(file.error);
         return std::nullopt;
-    VersionLoadError why = VersionLoadError::None;
-    std::optional<std::string> block = FindVersionBlock(bytes, &why);
-    if (!block)
-        errorText = VersionLoadErrorText(why);
+    }
+    VersionLoadError error = VersionLoadError::None;
+    std::optional<std::string> block = FindVersionBlock(file.bytes, &error);
+    if (!block && why)
+        *why = VersionLoadErrorText(error);
     return block;
 }
 

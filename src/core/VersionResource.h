@@ -44,9 +44,9 @@ enum class VersionLoadError {
 std::optional<std::string> FindVersionBlock(std::string_view fileBytes, VersionLoadError *why = nullptr);
 
 // Reads a file and finds its version block. On failure returns nullopt and
-// sets `errorText` to the reason: the system's message for an unreadable
-// file, else the text of the VersionLoadError.
-std::optional<std::string> LoadVersionBlock(const std::string &path, std::string &errorText);
+// sets `why` (when given) to the reason: the system's message for an
+// unreadable file, else the text of the VersionLoadError.
+std::optional<std::string> LoadVersionBlock(const std::string &path, std::string *why = nullptr);
 
 // The message text of a load error, as the Windows services word it.
 std::string VersionLoadErrorText(VersionLoadError error);

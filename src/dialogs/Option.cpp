@@ -80,10 +80,10 @@ template <typename T> T *Place(T *widget, int left, int top, int width, int heig
 // the conversion error with the text itself.
 int32_t StrToInt(const QString &text)
 {
-    int32_t value = 0;
-    if (!ParseLenientInt(FromQ(text), value))
+    const std::optional<int32_t> value = ParseLenientInt(FromQ(text));
+    if (!value)
         throw Error(FormatMessage(msg::NotAnInteger, FromQ(text)));
-    return value;
+    return *value;
 }
 
 } // namespace
@@ -144,9 +144,8 @@ void UpDown::SetPosition(int position)
 void UpDown::Step(int delta)
 {
     // A number typed into the edit is where the step starts.
-    int32_t typed = 0;
-    if (ParseLenientInt(FromQ(associate_->text()), typed))
-        position_ = std::clamp<int>(typed, minimum_, maximum_);
+    if (const std::optional<int32_t> typed = ParseLenientInt(FromQ(associate_->text())))
+        position_ = std::clamp<int>(*typed, minimum_, maximum_);
     SetPosition(position_ + delta);
 }
 

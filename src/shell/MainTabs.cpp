@@ -115,8 +115,8 @@ void TMainForm::ReadTabColors(uint32_t colors[4]) const
     for (int i = 0; i < 4; ++i) {
         // A colour that cannot be read falls back to its default instead of
         // failing every repaint.
-        if (!values[i] || !StringToColor(*values[i], colors[i]))
-            StringToColor(keysInOrder[i]->defaultValue, colors[i]);
+        std::optional<uint32_t> color = values[i] ? StringToColor(*values[i]) : std::nullopt;
+        colors[i] = color ? *color : *StringToColor(keysInOrder[i]->defaultValue);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,21 +55,22 @@ QByteArray EncodeRequest(const QStringList &addresses)
     return request + payload;
 }
 
-// False when the payload does not hold whole addresses.
-bool DecodePayload(const QByteArray &payload, QStringList &addresses)
+// The addresses of a payload; nullopt when it does not hold whole addresses.
+std::optional<QStringList> DecodePayload(const QByteArray &payload)
 {
+    QStringList addresses;
     int at = 0;
     while (at < payload.size()) {
         if (payload.size() - at < 4)
-            return false;
+            return std::nullopt;
         const quint32 size = SizeAt(payload, at);
         at += 4;
         if (size > static_cast<quint32>(payload.size() - at))
-            return false;
+            return std::nullopt;
         addresses << QString::fromUtf8(payload.constData() + at, static_cast<int>(size));
         at += static_cast<int>(size);
     }
-    return true;
+    return addresses;
 }
 
 // A folder of this user's that no one else may enter.
@@ -194,15 +196,15 @@ void SingleInstance::ReadRequest(QLocalSocket *socket)
     if (socket->bytesAvailable() < 8 + static_cast<qint64>(size))
         return;
     socket->read(8);
-    QStringList addresses;
-    if (!DecodePayload(socket->read(size), addresses)) {
+    const std::optional<QStringList> addresses = DecodePayload(socket->read(size));
+    if (!addresses) {
         socket->abort();
         return;
     }
     socket->write(&kAnswer, 1);
     socket->flush();
     socket->disconnectFromServer();
-    emit AddressesReceived(addresses);
+    emit AddressesReceived(*addresses);
 }
 
 // Taken once the running one answered. An answer comes before the addresses
