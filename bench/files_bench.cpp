@@ -83,7 +83,7 @@ double StartUpMs(int entries, bool folders)
         ReadBookmarkFile();
         h.form->BuildBookmarkMenu();
         h.form->BuildBookmarkBar();
-        editor = std::make_unique<Tfrm_BMEdit>();
+        editor = std::make_unique<Tfrm_BMEdit>(*h.form);
     });
 }
 

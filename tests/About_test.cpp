@@ -53,7 +53,7 @@ TEST_F(AboutTest, ShowsBothEngineVersions)
     dir.Write("iexplore.so", EngineModule("5.15.8"));
     dir.Write("gecko/mozctl.so", EngineModule("5.212.0"));
     SetMozPath(dir.File("gecko"));
-    TAboutBox box;
+    TAboutBox box(DataFolder());
     EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_EQ(box.Label3->text(), QStringLiteral("Version：5.15.8"));
     EXPECT_EQ(box.Label5->text(), QStringLiteral("Version：5.212.0"));
@@ -72,13 +72,13 @@ TEST_F(AboutTest, MissingGeckoModuleIsNoError)
 {
     dir.Write("iexplore.so", EngineModule("5.15.8"));
     SetMozPath(dir.File("gecko")); // folder without mozctl.so
-    TAboutBox box;
+    TAboutBox box(DataFolder());
     EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_EQ(box.Label5->text(), QStringLiteral("未導入"));
 
     // MozPath empty: "/mozctl.so" at the root, normally missing.
     SetMozPath("");
-    TAboutBox rootBox;
+    TAboutBox rootBox(DataFolder());
     EXPECT_EQ(rootBox.Label5->text(), QStringLiteral("未導入"));
 }
 
@@ -88,7 +88,7 @@ TEST_F(AboutTest, AnErrorSkipsTheRemainingLines)
     dir.Write("gecko/mozctl.so", EngineModule("5.212.0"));
     SetMozPath(dir.File("gecko"));
     {
-        TAboutBox box;
+        TAboutBox box(DataFolder());
         ASSERT_EQ(ui.messages.size(), 1);
         EXPECT_EQ(ui.messages[0],
                   QStringLiteral("Orvex|QueryVersionInfo:指定されたファイルが見つかりません."));
@@ -99,7 +99,7 @@ TEST_F(AboutTest, AnErrorSkipsTheRemainingLines)
     // A Gecko module without a version resource: the first line is filled.
     dir.Write("iexplore.so", EngineModule("5.15.8"));
     dir.Write("gecko/mozctl.so", test::BuildElf({{".text", "code"}}));
-    TAboutBox box;
+    TAboutBox box(DataFolder());
     ASSERT_EQ(ui.messages.size(), 2);
     EXPECT_EQ(ui.LastMessageText(),
               QString::fromStdString(

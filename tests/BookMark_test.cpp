@@ -1,6 +1,5 @@
 #include "bookmarks/BookMark.h"
 
-#include "platform/MainLink.h"
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -38,14 +37,9 @@ namespace {
 
 // Records the rebuilds the editor asks for, with what the bookmark file held
 // at that moment.
-class FakeMain : public MainLink {
+class FakeMain : public BookmarkEditorHost {
 public:
     std::vector<std::string> calls;
-    std::string AppDir() const override { return "/"; }
-    QWidget *Window() override { return nullptr; }
-    void SetGeckoItemEnabled(bool) override {}
-    void ApplyTabWidth(int) override {}
-    void ApplyTabType(int) override {}
     void BuildBookmarkMenu() override
     {
         calls.push_back("menu:" + std::to_string(ReadBookmarkFile()->tree.size()));
@@ -54,7 +48,6 @@ public:
     {
         calls.push_back("bar:" + std::to_string(ReadBookmarkFile()->tree.size()));
     }
-    void EnumFiles(const std::string &) override {}
 };
 
 // A hand-made file, so that it can hold a folder without entries.
@@ -102,12 +95,10 @@ protected:
         test::EnsureQApp();
         oldCwd_ = getcwd(nullptr, 0);
         ASSERT_EQ(chdir(folder.Path().c_str()), 0);
-        SetMainLink(&main);
     }
     void TearDown() override
     {
         editor.reset();
-        SetMainLink(nullptr);
         ASSERT_EQ(chdir(oldCwd_), 0);
         free(oldCwd_);
     }
@@ -116,7 +107,7 @@ protected:
         if (!file.empty()) {
             folder.Write("bookmark.xml", file);
         }
-        editor = std::make_unique<Tfrm_BMEdit>();
+        editor = std::make_unique<Tfrm_BMEdit>(main);
         tree = editor->TreeView1;
     }
     void Select(const QString &caption)

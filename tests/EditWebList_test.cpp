@@ -1,6 +1,5 @@
 #include "bookmarks/EditWebList.h"
 
-#include "platform/MainLink.h"
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
 
@@ -19,23 +18,10 @@
 namespace orvex {
 namespace {
 
-// A main window stand-in that only records the menu rebuilds it is asked for.
-class RecordingMain : public MainLink {
+// The menu rebuild on "閉じる" is the main window's (MainWebList_test).
+class NoMain : public WebListHost {
 public:
-    explicit RecordingMain(std::string appDir) : appDir_(std::move(appDir)) {}
-    std::string AppDir() const override { return appDir_; }
-    QWidget *Window() override { return nullptr; }
-    void SetGeckoItemEnabled(bool) override {}
-    void ApplyTabWidth(int) override {}
-    void ApplyTabType(int) override {}
-    void BuildBookmarkMenu() override {}
-    void BuildBookmarkBar() override {}
-    void EnumFiles(const std::string &folder) override { enumerated.push_back(folder); }
-
-    std::vector<std::string> enumerated;
-
-private:
-    std::string appDir_;
+    void EnumFiles(const std::string &) override {}
 };
 
 QByteArray ReadBytes(const QString &path)
@@ -62,20 +48,14 @@ protected:
         appDir = dir.path() + "/";
         QDir(appDir).mkdir("WebList");
         listDir = appDir + "WebList";
-        main = std::make_unique<RecordingMain>(appDir.toStdString());
-        SetMainLink(main.get());
-        form = std::make_unique<Tfrm_WebList>();
+        form = std::make_unique<Tfrm_WebList>(main, appDir.toStdString());
     }
-    void TearDown() override
-    {
-        form.reset();
-        SetMainLink(nullptr);
-    }
+    void TearDown() override { form.reset(); }
 
     QTemporaryDir dir;
     QString appDir;
     QString listDir;
-    std::unique_ptr<RecordingMain> main;
+    NoMain main;
     test::FakeUi ui;
     std::unique_ptr<Tfrm_WebList> form;
 };

@@ -275,7 +275,7 @@ TEST_F(MainBookmarksTest, EditorIsFilledFromThePageAndTheSideBarUnselected)
 TEST_F(MainBookmarksTest, EditorOkRebuildsMenuAndSideBarWithoutDuplicates)
 {
     Make("0");
-    frm_BMEdit = new Tfrm_BMEdit();
+    frm_BMEdit = new Tfrm_BMEdit(*form);
     form->mnuBMEditClick();
     frm_BMEdit->txtName->setText("New");
     frm_BMEdit->txtURL->setText("http://new/");

@@ -40,7 +40,7 @@ TEST(MainFiles, UnreadableBookmarkFileIsToldOnceAndKeptBeforeTheFirstSave)
     // Start-up reads it three times: menu, side bar, editor.
     h.form->BuildBookmarkMenu();
     h.form->BuildBookmarkBar();
-    Tfrm_BMEdit editor;
+    Tfrm_BMEdit editor(*h.form);
     const QString told = QString::fromStdString("Orvex|ファイル " + h.folder.File("bookmark.xml") +
                                                 " を読み込めません（3 行目: XML の書式が正しくありません）。"
                                                 "ファイルはそのまま残します.");

@@ -158,7 +158,7 @@ TEST_F(MainWebListTest, UnreadableListShowsItsFullPathAndOpensNothing)
 
 TEST_F(MainWebListTest, SavedListAppearsAfterCloseNotBefore)
 {
-    Tfrm_WebList editor;
+    Tfrm_WebList editor(*h.form, h.AppDir());
     frm_WebList = &editor;
     h.form->Controls().mnuWebList_Edit->trigger();
     EXPECT_TRUE(editor.isVisible());

@@ -4,7 +4,6 @@
 #include "core/ProfileFile.h"
 #include "core/Settings.h"
 #include "dialogs/SHBFFEX.h"
-#include "platform/MainLink.h"
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -29,42 +28,25 @@ namespace orvex {
 namespace {
 
 // The main window as the dialog sees it: records what is applied to it.
-class RecordingMain : public MainLink {
+class RecordingMain : public OptionHost {
 public:
-    explicit RecordingMain(std::string appDir) : appDir_(std::move(appDir)) {}
-    std::string AppDir() const override { return appDir_; }
-    QWidget *Window() override { return nullptr; }
     void SetGeckoItemEnabled(bool enabled) override { geckoItem.push_back(enabled); }
     void ApplyTabWidth(int width) override { tabWidths.push_back(width); }
     void ApplyTabType(int type) override { tabTypes.push_back(type); }
-    void BuildBookmarkMenu() override {}
-    void BuildBookmarkBar() override {}
-    void EnumFiles(const std::string &) override {}
 
     std::vector<bool> geckoItem;
     std::vector<int> tabWidths;
     std::vector<int> tabTypes;
-
-private:
-    std::string appDir_;
 };
 
 class OptionTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        test::EnsureQApp();
-        SetMainLink(&main);
-    }
-    void TearDown() override
-    {
-        SetMainLink(nullptr);
-        TSHBrowseForFolderEx::RunHook = nullptr;
-    }
+    void SetUp() override { test::EnsureQApp(); }
+    void TearDown() override { TSHBrowseForFolderEx::RunHook = nullptr; }
 
     std::unique_ptr<Tfrm_Option> Open()
     {
-        auto dialog = std::make_unique<Tfrm_Option>();
+        auto dialog = std::make_unique<Tfrm_Option>(main, dir.Path() + "/");
         dialog->show();
         return dialog;
     }
@@ -76,7 +58,7 @@ protected:
     }
 
     test::TempFolder dir;
-    RecordingMain main{dir.Path() + "/"};
+    RecordingMain main;
     test::FakeUi ui;
 };
 

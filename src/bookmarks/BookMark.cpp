@@ -1,6 +1,5 @@
 #include "bookmarks/BookMark.h"
 
-#include "platform/MainLink.h"
 #include "platform/UiServices.h"
 
 #include <QFont>
@@ -94,9 +93,10 @@ BookmarkNode ToBookmark(const QTreeWidgetItem *item)
 
 } // namespace
 
-Tfrm_BMEdit::Tfrm_BMEdit(QWidget *parent)
+Tfrm_BMEdit::Tfrm_BMEdit(BookmarkEditorHost &host, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      host_(host)
 {
     setWindowTitle(QStringLiteral("ブックマークの編集"));
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
@@ -406,10 +406,8 @@ void Tfrm_BMEdit::popMoveDownClick()
 void Tfrm_BMEdit::btnOKClick()
 {
     WriteBookmarks(Tree());
-    if (MainLink *main = Main()) {
-        main->BuildBookmarkMenu();
-        main->BuildBookmarkBar();
-    }
+    host_.BuildBookmarkMenu();
+    host_.BuildBookmarkBar();
     hide();
 }
 

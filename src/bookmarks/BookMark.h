@@ -19,13 +19,21 @@ class QTreeWidgetItem;
 
 namespace orvex {
 
+// What OK asks of the main window once the file is written.
+class BookmarkEditorHost {
+public:
+    virtual ~BookmarkEditorHost() = default;
+    virtual void BuildBookmarkMenu() = 0;
+    virtual void BuildBookmarkBar() = 0;
+};
+
 class Tfrm_BMEdit : public QWidget {
     Q_OBJECT
 public:
     // Pictures of the editor's own list.
     enum Picture { kFolderPicture = 0, kPagePicture = 1 };
 
-    explicit Tfrm_BMEdit(QWidget *parent = nullptr);
+    explicit Tfrm_BMEdit(BookmarkEditorHost &host, QWidget *parent = nullptr);
 
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
@@ -88,6 +96,7 @@ private:
     void StartEditing(QTreeWidgetItem *node);
     void ConnectHandlers();
 
+    BookmarkEditorHost &host_;
     QTreeWidgetItem *CurNode = nullptr;
     QIcon images_[2];
 };

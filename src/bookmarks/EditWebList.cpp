@@ -1,8 +1,6 @@
 #include "bookmarks/EditWebList.h"
 
 #include "core/LineList.h"
-#include "core/ProgramFolder.h"
-#include "platform/MainLink.h"
 #include "platform/UiServices.h"
 
 #include <QFileInfo>
@@ -30,9 +28,10 @@ QPushButton *MakeButton(QWidget *parent, const char *caption, int top)
 
 } // namespace
 
-Tfrm_WebList::Tfrm_WebList(QWidget *parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+Tfrm_WebList::Tfrm_WebList(WebListHost &host, const std::string &dataFolder, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      host_(host), listDir_(ToQ(dataFolder) + QStringLiteral("WebList"))
 {
     setWindowTitle(QStringLiteral("WebListの編集"));
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
@@ -68,8 +67,6 @@ Tfrm_WebList::Tfrm_WebList(QWidget *parent)
 void Tfrm_WebList::FormCreate()
 {
     lblName->clear();
-    const std::string appDir = Main() ? Main()->AppDir() : DataFolder();
-    listDir_ = ToQ(appDir) + QStringLiteral("WebList");
 }
 
 void Tfrm_WebList::btnLoadClick()
@@ -113,8 +110,7 @@ void Tfrm_WebList::btnSaveAsClick()
 
 void Tfrm_WebList::btnCloseClick()
 {
-    if (Main())
-        Main()->EnumFiles(FromQ(listDir_));
+    host_.EnumFiles(FromQ(listDir_));
     hide();
 }
 

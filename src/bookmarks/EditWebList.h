@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <string>
 
 class QLabel;
 class QPlainTextEdit;
@@ -13,10 +14,19 @@ class QPushButton;
 
 namespace orvex {
 
+// What "閉じる" asks of the main window: the web list menu rebuilt from the
+// folder.
+class WebListHost {
+public:
+    virtual ~WebListHost() = default;
+    virtual void EnumFiles(const std::string &folder) = 0;
+};
+
 class Tfrm_WebList : public QDialog {
     Q_OBJECT
 public:
-    explicit Tfrm_WebList(QWidget *parent = nullptr);
+    // `dataFolder`: the folder holding "WebList", with its trailing "/".
+    Tfrm_WebList(WebListHost &host, const std::string &dataFolder, QWidget *parent = nullptr);
 
     QLabel *Label1 = nullptr;
     QLabel *lblName = nullptr;
@@ -46,6 +56,7 @@ private:
     // Writes the memo to `path`; on success it becomes the current file.
     void SaveTo(const QString &path);
 
+    WebListHost &host_;
     QString listDir_;
     QString currentFile_;
 };

@@ -4,7 +4,6 @@
 #include "core/FileIO.h"
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
-#include "platform/MainLink.h"
 #include "platform/UiServices.h"
 
 #include <QFrame>
@@ -46,7 +45,7 @@ QLabel *MakeDataFolderLabel(const std::string &folder, QWidget *panel)
 
 } // namespace
 
-TAboutBox::TAboutBox(QWidget *parent)
+TAboutBox::TAboutBox(const std::string &dataFolder, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
@@ -97,17 +96,16 @@ TAboutBox::TAboutBox(QWidget *parent)
     setFocusProxy(OKButton);
     OKButton->setFocus();
 
-    FormCreate();
+    FormCreate(dataFolder);
 }
 
 // Fills the engine lines. An error stops the remaining steps and is shown in
 // the standard error box; lines not reached keep their designed texts.
-void TAboutBox::FormCreate()
+void TAboutBox::FormCreate(const std::string &dataFolder)
 {
-    const std::string appDir = Main() ? Main()->AppDir() : DataFolder();
-    lblDataFolder = MakeDataFolderLabel(appDir, Panel1);
+    lblDataFolder = MakeDataFolderLabel(dataFolder, Panel1);
     Guarded([&] {
-        const std::string mozPath = SettingsFile(appDir + "config.ini").Read(keys::MozPath);
+        const std::string mozPath = SettingsFile(dataFolder + "config.ini").Read(keys::MozPath);
 
         // The "Internet Explorer" engine is the module beside the program.
         OtVersInfo1.SetFileName(ProgramFolder() + "iexplore.so");

@@ -5,6 +5,7 @@
 #include "core/OtVersInfo.h"
 
 #include <QDialog>
+#include <string>
 
 class QFrame;
 class QLabel;
@@ -15,7 +16,9 @@ namespace orvex {
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(QWidget *parent = nullptr);
+    // `dataFolder`: the folder in use (shown), where config.ini names the
+    // Gecko folder; with its trailing "/".
+    explicit TAboutBox(const std::string &dataFolder, QWidget *parent = nullptr);
 
     QFrame *Panel1;
     QFrame *Bevel1;
@@ -32,7 +35,7 @@ public:
     TOtVersInfo OtVersInfo2;
 
 private:
-    void FormCreate();
+    void FormCreate(const std::string &dataFolder);
 };
 
 } // namespace orvex

@@ -3,10 +3,8 @@
 #include "core/ColorText.h"
 #include "core/Errors.h"
 #include "core/LineList.h"
-#include "core/ProgramFolder.h"
 #include "core/Settings.h"
 #include "dialogs/SHBFFEX.h"
-#include "platform/MainLink.h"
 #include "platform/UiServices.h"
 
 #include <QApplication>
@@ -151,9 +149,10 @@ void UpDown::Step(int delta)
 
 // ---- Tfrm_Option ----------------------------------------------------------------
 
-Tfrm_Option::Tfrm_Option(QWidget *parent)
+Tfrm_Option::Tfrm_Option(OptionHost &host, const std::string &dataFolder, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      AppDir(dataFolder), host_(host)
 {
     setObjectName(QStringLiteral("frm_Option"));
     setWindowTitle(QStringLiteral("オプション"));
@@ -306,7 +305,6 @@ void Tfrm_Option::BuildTabPage()
 // usable with what was loaded so far.
 void Tfrm_Option::FormCreate()
 {
-    AppDir = Main() ? Main()->AppDir() : DataFolder();
     Guarded([this] {
         Loading();
         popLines_ = LoadLineListShared(AppDir + "CloseURL.txt");
@@ -413,8 +411,7 @@ void Tfrm_Option::chkMozClick()
     SetFieldEnabled(txtMozPath, on);
     BitBtn1->setEnabled(on);
     // At once, and not undone by Cancel.
-    if (Main())
-        Main()->SetGeckoItemEnabled(on);
+    host_.SetGeckoItemEnabled(on);
 }
 
 void Tfrm_Option::chkTabSizeClick()
@@ -514,11 +511,9 @@ void Tfrm_Option::Button1Click()
     settings.Write(keys::StartUpType, StartUpKind);
     settings.Write(keys::StartUpPath, FromQ(txtStartPath->text()));
 
-    if (MainLink *main = Main()) {
-        if (settings.One(keys::TabFix))
-            main->ApplyTabWidth(settings.Read(keys::TabMaxSize));
-        main->ApplyTabType(settings.Read(keys::TabType));
-    }
+    if (settings.One(keys::TabFix))
+        host_.ApplyTabWidth(settings.Read(keys::TabMaxSize));
+    host_.ApplyTabType(settings.Read(keys::TabType));
 
     // A list never shown is written as it was read.
     const std::vector<std::string> lines =

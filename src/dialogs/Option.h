@@ -27,6 +27,16 @@ namespace orvex {
 
 class TSHBrowseForFolderEx;
 
+// What the dialog changes in the main window: the Gecko engine item at once,
+// and on OK the tab width and style.
+class OptionHost {
+public:
+    virtual ~OptionHost() = default;
+    virtual void SetGeckoItemEnabled(bool enabled) = 0; // the "Gekko" engine item
+    virtual void ApplyTabWidth(int width) = 0;          // fixed tab width in pixels
+    virtual void ApplyTabType(int tabType) = 0;         // 0: tabs at the bottom; else buttons at the top
+};
+
 // A colour swatch: a framed label with a hand cursor that shows a colour and
 // reports clicks.
 class ColorSwatch : public QFrame {
@@ -67,7 +77,8 @@ private:
 class Tfrm_Option : public QWidget {
     Q_OBJECT
 public:
-    explicit Tfrm_Option(QWidget *parent = nullptr);
+    // `dataFolder`: where config.ini and CloseURL.txt are, with its trailing "/".
+    Tfrm_Option(OptionHost &host, const std::string &dataFolder, QWidget *parent = nullptr);
 
     QTreeWidget *TreeView1;
     QFrame *Panel1;
@@ -139,6 +150,7 @@ private:
     std::shared_ptr<const std::vector<std::string>> popLines_;
     bool popListPending_ = false;
 
+    OptionHost &host_;
     uint32_t lastChosenColor_ = 0; // the colour dialog starts here (black first)
 };
 

@@ -192,13 +192,13 @@ int RunOrvex(int argc, char **argv)
     // Scheduled first, so a message box at start-up cannot hold the picture back.
     ScheduleScreenshot(mainForm);
     // Made hidden at start-up: its loading sets the Gecko engine item.
-    auto *hiddenOptions = new Tfrm_Option(nullptr);
+    auto *hiddenOptions = new Tfrm_Option(*mainForm, mainForm->AppDir());
     hiddenOptions->hide();
-    frm_BMEdit = new Tfrm_BMEdit();
-    auto *about = new TAboutBox();
+    frm_BMEdit = new Tfrm_BMEdit(*mainForm);
+    auto *about = new TAboutBox(mainForm->AppDir());
     mainForm->SetAboutBox(about);
     frm_tmpWeb = new Tfrm_tmpWeb();
-    frm_WebList = new Tfrm_WebList();
+    frm_WebList = new Tfrm_WebList(*mainForm, mainForm->AppDir());
 
     mainForm->show();
     const int result = app.exec();

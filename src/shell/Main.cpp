@@ -47,7 +47,6 @@ namespace orvex {
 
 TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(parent), params_(params)
 {
-    SetMainLink(this);
     setWindowTitle(QStringLiteral("Orvex"));
     // The bars are shown and hidden from the View menu only.
     setContextMenuPolicy(Qt::PreventContextMenu);
@@ -61,8 +60,6 @@ TMainForm::~TMainForm()
 {
     closing_ = true; // the windows going with it report nothing back
     DiscardWindows();
-    if (Main() == this)
-        SetMainLink(nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -645,7 +642,7 @@ void TMainForm::OpenStartUp()
 
 void TMainForm::mnuOptionClick()
 {
-    auto *dialog = new Tfrm_Option(nullptr);
+    auto *dialog = new Tfrm_Option(*this, AppDirPath);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }
@@ -778,7 +775,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 }
 
 // ---------------------------------------------------------------------------
-// MainLink.
+// OptionHost.
 
 void TMainForm::SetGeckoItemEnabled(bool enabled)
 {

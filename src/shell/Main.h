@@ -9,10 +9,12 @@
 // MainWebList.cpp.
 #pragma once
 
+#include "bookmarks/BookMark.h"
+#include "bookmarks/EditWebList.h"
 #include "browser/BrowserHost.h"
 #include "core/ClosedList.h"
 #include "core/Settings.h"
-#include "platform/MainLink.h"
+#include "dialogs/Option.h"
 #include "shell/Band.h"
 #include "shell/WindowRegistry.h"
 
@@ -89,7 +91,12 @@ struct MainControls {
     QList<QAction *> windowCommands; // cascade, tile, minimize all, arrange
 };
 
-class TMainForm : public QMainWindow, public MainLink, public BrowserHost, private MainControls {
+class TMainForm : public QMainWindow,
+                  public BrowserHost,
+                  public OptionHost,
+                  public BookmarkEditorHost,
+                  public WebListHost,
+                  private MainControls {
     Q_OBJECT
 public:
     // Runs the construction steps; opens no page. `params` are the
@@ -202,14 +209,16 @@ public:
     // ---- web lists (MainWebList.cpp) ----
     void EnumFiles(const std::string &folder) override;
 
-    // ---- MainLink (and BrowserHost's Window) ----
-    std::string AppDir() const override { return AppDirPath; }
-    QWidget *Window() override { return this; }
+    // The data folder, with its trailing "/".
+    std::string AppDir() const { return AppDirPath; }
+
+    // ---- OptionHost ----
     void SetGeckoItemEnabled(bool enabled) override;
     void ApplyTabWidth(int width) override;
     void ApplyTabType(int tabType) override;
 
     // ---- BrowserHost ----
+    QWidget *Window() override { return this; }
     PageIndicators &Indicators() override { return indicators; }
     TChildForm *ActiveChild() override;
     ChildState &ChildWinState() override { return childWinState; }

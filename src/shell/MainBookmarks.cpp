@@ -159,7 +159,7 @@ void TMainForm::mnuBMEditClick()
     // With no selection left, one click opens the same bookmark again.
     TreeView1->setCurrentItem(nullptr);
     if (frm_BMEdit == nullptr) {
-        frm_BMEdit = new Tfrm_BMEdit();
+        frm_BMEdit = new Tfrm_BMEdit(*this);
     }
     frm_BMEdit->show();
     frm_BMEdit->raise();
