@@ -1,14 +1,12 @@
 #include "bookmarks/BookMark.h"
 
+#include "platform/Look.h"
 #include "platform/UiServices.h"
 
-#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <utility>
@@ -22,37 +20,6 @@ namespace {
 
 constexpr int kUrlRole = Qt::UserRole;
 constexpr int kPictureRole = Qt::UserRole + 1;
-
-QIcon DrawFolderPicture()
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(QColor(0x9a, 0x74, 0x10));
-    painter.setBrush(QColor(0xe8, 0xb8, 0x30));
-    painter.drawRect(1, 3, 6, 2); // tab
-    painter.setBrush(QColor(0xf8, 0xd8, 0x68));
-    painter.drawRect(1, 5, 13, 9); // body
-    return QIcon(pixmap);
-}
-
-QIcon DrawPagePicture()
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(QColor(0x60, 0x60, 0x60));
-    painter.setBrush(Qt::white);
-    const QPoint sheet[] = {{3, 1}, {10, 1}, {13, 4}, {13, 14}, {3, 14}};
-    painter.drawPolygon(sheet, 5);
-    painter.drawLine(10, 1, 10, 4);
-    painter.drawLine(10, 4, 13, 4);
-    painter.setPen(QColor(0x30, 0x60, 0xc0));
-    for (int y = 7; y <= 12; y += 2) {
-        painter.drawLine(5, y, 11, y);
-    }
-    return QIcon(pixmap);
-}
 
 QPushButton *MakeButton(QWidget *parent, const char *caption, int top, int height)
 {
@@ -99,16 +66,14 @@ Tfrm_BMEdit::Tfrm_BMEdit(BookmarkEditorHost &host, QWidget *parent)
       host_(host)
 {
     setWindowTitle(QStringLiteral("ブックマークの編集"));
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    UseFormFont(this);
     // An outer size of 461 × 288 is a client area of 453 × 261 inside the
     // usual sizeable frame; the frame itself is the window manager's.
     move(254, 120);
     resize(453, 261);
 
-    images_[kFolderPicture] = DrawFolderPicture();
-    images_[kPagePicture] = DrawPagePicture();
+    images_[kFolderPicture] = PaintPicture(orvex::Picture::Folder);
+    images_[kPagePicture] = PaintPicture(orvex::Picture::WebPage);
 
     Label2 = new QLabel(QStringLiteral("名前："), this);
     Label2->move(16, 8);
@@ -136,9 +101,7 @@ Tfrm_BMEdit::Tfrm_BMEdit(BookmarkEditorHost &host, QWidget *parent)
     btnEdit = MakeButton(this, "編　集", 64, 17);
     btnMD = MakeButton(this, "フォルダの作成", 88, 17);
     btnSubMD = MakeButton(this, "サブフォルダ作成", 112, 17);
-    QFont smaller = font;
-    smaller.setPixelSize(11);
-    btnSubMD->setFont(smaller);
+    UseFormFont(btnSubMD, 11);
     btnOK = MakeButton(this, "O   K", 192, 25);
     btnCancel = MakeButton(this, "キャンセル", 224, 25);
 
@@ -157,29 +120,29 @@ Tfrm_BMEdit::Tfrm_BMEdit(BookmarkEditorHost &host, QWidget *parent)
 
 void Tfrm_BMEdit::ConnectHandlers()
 {
-    const auto guard = [this](void (Tfrm_BMEdit::*handler)()) {
-        return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+    using Handler = void (Tfrm_BMEdit::*)();
+    const std::pair<QPushButton *, Handler> buttons[] = {
+        {btnAdd, &Tfrm_BMEdit::btnAddClick},       {btnDel, &Tfrm_BMEdit::btnDelClick},
+        {btnEdit, &Tfrm_BMEdit::btnEditClick},     {btnMD, &Tfrm_BMEdit::btnMDClick},
+        {btnSubMD, &Tfrm_BMEdit::btnSubMDClick},   {btnOK, &Tfrm_BMEdit::btnOKClick},
+        {btnCancel, &Tfrm_BMEdit::btnCancelClick},
     };
-    connect(btnAdd, &QPushButton::clicked, this, guard(&Tfrm_BMEdit::btnAddClick));
-    connect(btnDel, &QPushButton::clicked, this, guard(&Tfrm_BMEdit::btnDelClick));
-    connect(btnEdit, &QPushButton::clicked, this, guard(&Tfrm_BMEdit::btnEditClick));
-    connect(btnMD, &QPushButton::clicked, this, guard(&Tfrm_BMEdit::btnMDClick));
-    connect(btnSubMD, &QPushButton::clicked, this, guard(&Tfrm_BMEdit::btnSubMDClick));
-    connect(btnOK, &QPushButton::clicked, this, guard(&Tfrm_BMEdit::btnOKClick));
-    connect(btnCancel, &QPushButton::clicked, this, guard(&Tfrm_BMEdit::btnCancelClick));
-    connect(popEdit, &QAction::triggered, this, guard(&Tfrm_BMEdit::popEditClick));
-    connect(popReName, &QAction::triggered, this, guard(&Tfrm_BMEdit::popReNameClick));
-    connect(M1, &QAction::triggered, this, guard(&Tfrm_BMEdit::popMakeSubClick));
-    connect(popDel, &QAction::triggered, this, guard(&Tfrm_BMEdit::popDelClick));
-    connect(popMoveUp, &QAction::triggered, this, guard(&Tfrm_BMEdit::popMoveUpClick));
-    connect(popMoveDown, &QAction::triggered, this, guard(&Tfrm_BMEdit::popMoveDownClick));
+    for (const auto &[button, handler] : buttons)
+        connect(button, &QPushButton::clicked, this, Guard([this, h = handler] { (this->*h)(); }));
+    const std::pair<QAction *, Handler> items[] = {
+        {popEdit, &Tfrm_BMEdit::popEditClick},     {popReName, &Tfrm_BMEdit::popReNameClick},
+        {M1, &Tfrm_BMEdit::popMakeSubClick},       {popDel, &Tfrm_BMEdit::popDelClick},
+        {popMoveUp, &Tfrm_BMEdit::popMoveUpClick}, {popMoveDown, &Tfrm_BMEdit::popMoveDownClick},
+    };
+    for (const auto &[item, handler] : items)
+        connect(item, &QAction::triggered, this, Guard([this, h = handler] { (this->*h)(); }));
 
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem *current, QTreeWidgetItem *) { TreeView1Change(current); });
-    connect(TreeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        PopupMenu1Popup(pos);
-        PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos));
-    });
+            Guard([this](QTreeWidgetItem *current) { TreeView1Change(current); }));
+    connect(TreeView1, &QWidget::customContextMenuRequested, this, Guard([this](const QPoint &pos) {
+                PopupMenu1Popup(pos);
+                PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos));
+            }));
 }
 
 QString Tfrm_BMEdit::NodeURL(const QTreeWidgetItem *node)

@@ -1,10 +1,10 @@
 #include "bookmarks/EditWebList.h"
 
 #include "core/LineList.h"
+#include "platform/Look.h"
 #include "platform/UiServices.h"
 
 #include <QFileInfo>
-#include <QFont>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -34,9 +34,7 @@ Tfrm_WebList::Tfrm_WebList(WebListHost &host, const std::string &dataFolder, QWi
       host_(host), listDir_(ToQ(dataFolder) + QStringLiteral("WebList"))
 {
     setWindowTitle(QStringLiteral("WebListの編集"));
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    UseFormFont(this);
     setGeometry(342, 231, 403, 216);
     setFixedSize(403, 216);
 
@@ -56,10 +54,10 @@ Tfrm_WebList::Tfrm_WebList(WebListHost &host, const std::string &dataFolder, QWi
     btnSaveAs = MakeButton(this, "別名で保存", 168);
     btnClose = MakeButton(this, "閉じる", 192);
 
-    connect(btnLoad, &QPushButton::clicked, this, [this] { Guarded([this] { btnLoadClick(); }); });
-    connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
-    connect(btnSaveAs, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveAsClick(); }); });
-    connect(btnClose, &QPushButton::clicked, this, [this] { Guarded([this] { btnCloseClick(); }); });
+    connect(btnLoad, &QPushButton::clicked, this, Guard([this] { btnLoadClick(); }));
+    connect(btnSave, &QPushButton::clicked, this, Guard([this] { btnSaveClick(); }));
+    connect(btnSaveAs, &QPushButton::clicked, this, Guard([this] { btnSaveAsClick(); }));
+    connect(btnClose, &QPushButton::clicked, this, Guard([this] { btnCloseClick(); }));
 
     FormCreate();
 }

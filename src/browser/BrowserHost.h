@@ -36,8 +36,9 @@ struct PageIndicators {
     QAction *mnuFile_Print = nullptr; // print, with save as
 };
 
-// Window state for new child windows: normal (0), minimized (1), maximized (2).
-enum class ChildState : int { Normal = 0, Minimized = 1, Maximized = 2 };
+// Window state for new child windows, with the values "General"/"WinSize"
+// stores it as.
+enum class ChildState : int { Normal = 0, Maximized = 1, Minimized = 2 };
 
 class BrowserHost {
 public:

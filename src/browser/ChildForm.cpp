@@ -172,9 +172,25 @@ void TChildForm::SubChange(bool active)
     ind.StopCtrl->setEnabled(false);
 }
 
-void TChildForm::ActivateIndicators()
+void TChildForm::ReleaseBrowser()
+{
+    LeaveFullScreen(); // the control goes with this window, not with its full-screen one
+    if (browser_)
+        browser_->SetEvents(nullptr);
+}
+
+int TChildForm::Percent(int progress, int progressMax)
+{
+    const long long pos = static_cast<long long>(progress) * 100 / progressMax;
+    return static_cast<int>(std::clamp<long long>(pos, 0, 100));
+}
+
+void TChildForm::FormActivate()
 {
     PageIndicators &ind = host_.Indicators();
+    ind.txtAddress->setText(browser_->LocationURL());
+    ind.ProgressBar1->setValue(ProgressPos);
+    ActivateEngine();
     TChildForm *active = host_.ActiveChild();
     if (!active)
         active = this;
@@ -188,6 +204,8 @@ void TChildForm::ActivateIndicators()
     for (QAction *item : {ind.mnuEdit_Find, ind.mnuFile_Print})
         if (item)
             item->setEnabled(true);
+    if (host_.AllClosing() == 0)
+        host_.SelectTabOfWindow(Tag);
 }
 
 void TChildForm::FormClose()
@@ -240,6 +258,14 @@ void TChildForm::changeEvent(QEvent *event)
 void TChildForm::OnStatusTextChange(const QString &text)
 {
     Guarded([&] { host_.Indicators().StatusPanel->setText(text); });
+}
+
+void TChildForm::OnProgressChange(int progress, int progressMax)
+{
+    Guarded([&] {
+        if (host_.ActiveChild() == this)
+            ShowProgress(progress, progressMax);
+    });
 }
 
 void TChildForm::OnTitleChange(const QString &text)

@@ -48,11 +48,14 @@ public:
     // neither maximised nor minimised), shows it in the state new windows
     // take and makes it the active one.
     void Place(QMdiArea *area, const QRect &normal);
-    virtual void FormActivate() = 0;
+    // The window comes to the front: the indicators show its page.
+    void FormActivate();
     virtual void FormResize() = 0;
 
     // Engine events.
     void OnStatusTextChange(const QString &text) override;
+    // Progress shows only while the window is in front.
+    void OnProgressChange(int progress, int progressMax) final;
     void OnTitleChange(const QString &text) override;
     void OnCommandStateChange(int command, bool enable) override;
     void OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel) override;
@@ -86,8 +89,16 @@ protected:
     TChildForm(BrowserHost &host, QWidget *parent);
     // Puts the engine control into the window.
     void AttachBrowser(WebBrowser2 *browser);
-    // The common steps of activation before and after the engine-specific ones.
-    void ActivateIndicators();
+    // Before the engine control goes with the window: out of full screen,
+    // and no more events.
+    void ReleaseBrowser();
+    // What activation does for each engine: the text size item, and the
+    // state new windows take.
+    virtual void ActivateEngine() = 0;
+    // Each engine's progress arithmetic on the progress bar.
+    virtual void ShowProgress(int progress, int progressMax) = 0;
+    // The bar's position for progress out of progressMax, within 0..100.
+    static int Percent(int progress, int progressMax);
     void FormClose();
     // The creation steps both engines share: state, saved button states,
     // open flag and the first resize.

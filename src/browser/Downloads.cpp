@@ -213,29 +213,31 @@ void DownloadItem::OnDownloadProgress(qint64 received, qint64 total)
 
 void DownloadItem::OnDownloadFinished(bool ok, const QString &error)
 {
-    if (state_ != State::Running)
-        return;
-    download_->SetEvents(nullptr);
-    if (ok) {
-        int code = 0;
-        const QString saved = CommitFile(tempPath_, finalPath_, replace_, code);
-        if (code == 0) {
-            finalPath_ = saved;
-            state_ = State::Done;
-            if (total_ < received_)
-                total_ = received_;
+    Guarded([&] {
+        if (state_ != State::Running)
+            return;
+        download_->SetEvents(nullptr);
+        if (ok) {
+            int code = 0;
+            const QString saved = CommitFile(tempPath_, finalPath_, replace_, code);
+            if (code == 0) {
+                finalPath_ = saved;
+                state_ = State::Done;
+                if (total_ < received_)
+                    total_ = received_;
+            } else {
+                state_ = State::Failed;
+                error_ = Text(txt::DownloadCannotFinish).arg(finalPath_, ToQ(SystemErrorText(code)));
+            }
         } else {
             state_ = State::Failed;
-            error_ = Text(txt::DownloadCannotFinish).arg(finalPath_, ToQ(SystemErrorText(code)));
+            error_ = error.isEmpty() ? Text(txt::DownloadUnknownError) : error;
         }
-    } else {
-        state_ = State::Failed;
-        error_ = error.isEmpty() ? Text(txt::DownloadUnknownError) : error;
-    }
-    if (state_ != State::Done)
-        RemoveTemp();
-    ReleaseTransfer();
-    emit StateChanged();
+        if (state_ != State::Done)
+            RemoveTemp();
+        ReleaseTransfer();
+        emit StateChanged();
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -384,10 +386,10 @@ DownloadRow::DownloadRow(DownloadItem *item, QWidget *parent) : QFrame(parent), 
     btnOpenFolder = new QPushButton(Text(txt::DownloadOpenFolder), this);
     layout->addWidget(btnCancel);
     layout->addWidget(btnOpenFolder);
-    connect(btnCancel, &QPushButton::clicked, this, [this] { Guarded([this] { item_->Cancel(); }); });
+    connect(btnCancel, &QPushButton::clicked, this, Guard([this] { item_->Cancel(); }));
     connect(btnOpenFolder, &QPushButton::clicked, this,
-            [this] { Guarded([this] { Ui().OpenFolder(QFileInfo(item_->FinalPath()).absolutePath()); }); });
-    connect(item, &DownloadItem::StateChanged, this, &DownloadRow::Update);
+            Guard([this] { Ui().OpenFolder(QFileInfo(item_->FinalPath()).absolutePath()); }));
+    connect(item, &DownloadItem::StateChanged, this, Guard([this] { Update(); }));
     Update();
 }
 
@@ -429,10 +431,10 @@ TDownloadsForm::TDownloadsForm(DownloadManager &manager) : QWidget(nullptr, Qt::
     btnClear = new QPushButton(Text(txt::DownloadClearFinished), this);
     bottom->addWidget(btnClear);
     layout->addLayout(bottom);
-    connect(btnClear, &QPushButton::clicked, this, [this] { Guarded([this] { ClearFinished(); }); });
+    connect(btnClear, &QPushButton::clicked, this, Guard([this] { ClearFinished(); }));
     // Progress is shown a few times a second, however often the engine reports.
     refresh_.setInterval(250);
-    connect(&refresh_, &QTimer::timeout, this, &TDownloadsForm::Refresh);
+    connect(&refresh_, &QTimer::timeout, this, Guard([this] { Refresh(); }));
 }
 
 void TDownloadsForm::AddRow(DownloadItem *item)

@@ -49,11 +49,11 @@ TFindBar::TFindBar(QWidget *parent) : QWidget(parent)
     layout->addWidget(lblMatches);
     layout->addStretch(1);
 
-    connect(btnClose, &QToolButton::clicked, this, [this] { Guarded([this] { CloseBar(); }); });
-    connect(btnNext, &QPushButton::clicked, this, [this] { Guarded([this] { FindNext(); }); });
-    connect(btnPrevious, &QPushButton::clicked, this, [this] { Guarded([this] { FindPrevious(); }); });
-    connect(txtFind, &QLineEdit::textEdited, this, [this] { Guarded([this] { FindNext(); }); });
-    connect(chkMatchCase, &QCheckBox::toggled, this, [this] { Guarded([this] { FindNext(); }); });
+    connect(btnClose, &QToolButton::clicked, this, Guard([this] { CloseBar(); }));
+    connect(btnNext, &QPushButton::clicked, this, Guard([this] { FindNext(); }));
+    connect(btnPrevious, &QPushButton::clicked, this, Guard([this] { FindPrevious(); }));
+    connect(txtFind, &QLineEdit::textEdited, this, Guard([this] { FindNext(); }));
+    connect(chkMatchCase, &QCheckBox::toggled, this, Guard([this] { FindNext(); }));
     txtFind->installEventFilter(this);
     hide();
 }
@@ -106,7 +106,9 @@ void TFindBar::SetTarget(TChildForm *child)
     lblMatches->clear();
     if (!child)
         return;
-    resultConnection_ = connect(child, &TChildForm::FindResult, this, &TFindBar::ShowResult);
+    resultConnection_ =
+        connect(child, &TChildForm::FindResult, this,
+                Guard([this](const QString &text, int matches) { ShowResult(text, matches); }));
     if (isVisible() && !txtFind->text().isEmpty())
         FindNext();
 }

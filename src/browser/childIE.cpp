@@ -29,9 +29,7 @@ Tfrm_IE::Tfrm_IE(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
 
 Tfrm_IE::~Tfrm_IE()
 {
-    LeaveFullScreen(); // the control goes with this window, not with its full-screen one
-    if (browser_)
-        browser_->SetEvents(nullptr);
+    ReleaseBrowser();
 }
 
 void Tfrm_IE::FormResize()
@@ -48,26 +46,17 @@ void Tfrm_IE::FormResize()
         host_.ChildWinState() = ChildState::Normal;
 }
 
-void Tfrm_IE::FormActivate()
+void Tfrm_IE::ActivateEngine()
 {
-    PageIndicators &ind = host_.Indicators();
-    ind.txtAddress->setText(browser_->LocationURL());
-    ind.ProgressBar1->setValue(ProgressPos);
-    ActivateIndicators();
     host_.CheckMojiSize(PageMojiSize);
-    ind.mnuShow_Size->setEnabled(true);
-    if (host_.AllClosing() == 0)
-        host_.SelectTabOfWindow(Tag);
+    host_.Indicators().mnuShow_Size->setEnabled(true);
 }
 
-void Tfrm_IE::OnProgressChange(int progress, int progressMax)
+void Tfrm_IE::ShowProgress(int progress, int progressMax)
 {
-    if (host_.ActiveChild() != this)
-        return;
     QProgressBar *bar = host_.Indicators().ProgressBar1;
     if (progressMax != 0) {
-        long long pos = static_cast<long long>(progress) * 100 / progressMax;
-        bar->setValue(static_cast<int>(std::clamp<long long>(pos, 0, 100)));
+        bar->setValue(Percent(progress, progressMax));
     } else if (progress == 0) {
         bar->setValue(0);
     }

@@ -22,11 +22,12 @@ public:
 
     uint8_t PageMojiSize = 2;
 
-    void FormActivate() override;
     void FormResize() override;
-    void OnProgressChange(int progress, int progressMax) override;
 
 private:
+    void ActivateEngine() override;
+    void ShowProgress(int progress, int progressMax) override;
+
     std::unique_ptr<TUIWebBrowser> web_;
 };
 

@@ -21,9 +21,7 @@ Tfrm_MZ::Tfrm_MZ(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
 
 Tfrm_MZ::~Tfrm_MZ()
 {
-    LeaveFullScreen(); // the control goes with this window, not with its full-screen one
-    if (browser_)
-        browser_->SetEvents(nullptr);
+    ReleaseBrowser();
 }
 
 void Tfrm_MZ::FormResize()
@@ -37,28 +35,18 @@ void Tfrm_MZ::FormResize()
         (windowState() & Qt::WindowMaximized) ? ChildState::Maximized : ChildState::Normal;
 }
 
-void Tfrm_MZ::FormActivate()
+void Tfrm_MZ::ActivateEngine()
 {
-    PageIndicators &ind = host_.Indicators();
-    ind.txtAddress->setText(browser_->LocationURL());
-    ind.ProgressBar1->setValue(ProgressPos);
     FormResize();
-    ActivateIndicators();
-    ind.mnuShow_Size->setEnabled(false);
-    if (host_.AllClosing() == 0)
-        host_.SelectTabOfWindow(Tag);
+    host_.Indicators().mnuShow_Size->setEnabled(false);
 }
 
-void Tfrm_MZ::OnProgressChange(int progress, int progressMax)
+void Tfrm_MZ::ShowProgress(int progress, int progressMax)
 {
-    if (host_.ActiveChild() != this)
-        return;
     PageIndicators &ind = host_.Indicators();
     QProgressBar *bar = ind.ProgressBar1;
-    if (progress != 0 && progressMax != 0) {
-        long long pos = static_cast<long long>(progress) * 100 / progressMax;
-        bar->setValue(static_cast<int>(std::clamp<long long>(pos, 0, 100)));
-    }
+    if (progress != 0 && progressMax != 0)
+        bar->setValue(Percent(progress, progressMax));
     // The Gecko engine reports its end as 100: the bar goes back to 0 and
     // the stop button goes off.
     if (bar->value() == 100) {

@@ -18,11 +18,12 @@ public:
     EngineKind Kind() const override { return EngineKind::Gecko; }
     WebBrowser2 *TWeb_MZ() const { return web_.get(); }
 
-    void FormActivate() override;
     void FormResize() override;
-    void OnProgressChange(int progress, int progressMax) override;
 
 private:
+    void ActivateEngine() override;
+    void ShowProgress(int progress, int progressMax) override;
+
     std::unique_ptr<WebBrowser2> web_;
 };
 

@@ -46,6 +46,11 @@ void Tfrm_tmpWeb::OnFileDownload(Download *download)
     Guarded([&] { Downloads().Add(download, dialogOwner_); });
 }
 
+void Tfrm_tmpWeb::OnBeforeNavigate2(const QString &url, bool &cancel)
+{
+    Guarded([&] { WebBrowser1BeforeNavigate2(url, cancel); });
+}
+
 void Tfrm_tmpWeb::WebBrowser1BeforeNavigate2(const QString &url, bool &cancel)
 {
     // Only the first navigation tells the address; nothing else refers to a

@@ -38,10 +38,7 @@ public:
     void OnCommandStateChange(int, bool) override {}
     void OnTitleChange(const QString &) override {}
     void OnNewWindow2(WebBrowser2 *&, bool &cancel) override { WebBrowser1NewWindow2(cancel); }
-    void OnBeforeNavigate2(const QString &url, bool &cancel) override
-    {
-        WebBrowser1BeforeNavigate2(url, cancel);
-    }
+    void OnBeforeNavigate2(const QString &url, bool &cancel) override;
     // A pop-up that turns out to be a download (window.open of a file) is
     // saved like any other; every other question of a catcher is refused.
     void OnFileDownload(Download *download) override;

@@ -1,5 +1,7 @@
 #include "browser/untTab.h"
 
+#include "platform/UiServices.h"
+
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,7 +49,7 @@ TTabControl::TTabControl(QWidget *parent) : QTabBar(parent)
     setUsesScrollButtons(true);
     setElideMode(Qt::ElideRight);
     setShape(QTabBar::RoundedSouth);
-    connect(this, &QTabBar::currentChanged, this, &TTabControl::OnCurrentChanged);
+    connect(this, &QTabBar::currentChanged, this, Guard([this](int index) { OnCurrentChanged(index); }));
 }
 
 void TTabControl::InsertTab(int index, const QString &caption, int selected)

@@ -12,6 +12,11 @@
 namespace orvex {
 
 inline constexpr uint32_t clNone = 0x1FFFFFFF;
+// The system colours the forms use.
+inline constexpr uint32_t clInactiveCaption = 0x80000003;
+inline constexpr uint32_t clCaptionText = 0x80000009;
+inline constexpr uint32_t clInactiveBorder = 0x8000000B;
+inline constexpr uint32_t clBtnFace = 0x8000000F;
 
 // The name when the value has one, else "$" + eight upper-case hex digits.
 std::string ColorToString(uint32_t color);

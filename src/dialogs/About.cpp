@@ -4,6 +4,7 @@
 #include "core/FileIO.h"
 #include "core/ProgramFolder.h"
 #include "core/Settings.h"
+#include "platform/Look.h"
 #include "platform/UiServices.h"
 
 #include <QFrame>
@@ -51,15 +52,10 @@ TAboutBox::TAboutBox(const std::string &dataFolder, QWidget *parent)
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("バージョン情報"));
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    UseFormFont(this);
     setFixedSize(274, 180);
-    // The form's colour, clBtnFace, against which the lowered panel shows.
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(ColorToRgb(0x8000000F)));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    // The form's colour, against which the lowered panel shows.
+    PaintBackground(this, clBtnFace);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);

@@ -5,6 +5,7 @@
 #include "core/LineList.h"
 #include "core/Settings.h"
 #include "dialogs/SHBFFEX.h"
+#include "platform/Look.h"
 #include "platform/UiServices.h"
 
 #include <QApplication>
@@ -14,8 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,35 +26,13 @@ namespace orvex {
 
 namespace {
 
-// System colours of the design, as stored in the settings.
-constexpr uint32_t clBtnFace = 0x8000000F;
-constexpr uint32_t clCaptionText = 0x80000009;
-constexpr uint32_t clInactiveBorder = 0x8000000B;
-
 const char *const kWebListFilter = "WebListFile(*.wlf)|*.wlf|その他(*.*)|*.*";
 
-QColor ToQColor(uint32_t color)
-{
-    return QColor::fromRgb(ColorToRgb(color));
-}
-
-// The small folder picture of the two browse buttons: 16 by 15 pixels.
-QIcon FolderIcon()
-{
-    QPixmap pixmap(16, 15);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setPen(QColor(0x80, 0x80, 0x00));
-    p.setBrush(QColor(0xFF, 0xFF, 0x80));
-    p.drawRect(1, 2, 5, 2);  // the tab
-    p.drawRect(1, 4, 13, 9); // the body
-    return QIcon(pixmap);
-}
-
+// The browse buttons show the folder picture, 16 by 15 pixels.
 QToolButton *MakeBrowseButton(QWidget *parent, int left, int top)
 {
     auto *button = new QToolButton(parent);
-    button->setIcon(FolderIcon());
+    button->setIcon(PaintPicture(Picture::Folder));
     button->setIconSize(QSize(16, 15));
     button->setGeometry(left, top, 20, 18);
     return button;
@@ -93,16 +70,13 @@ ColorSwatch::ColorSwatch(QWidget *parent) : QFrame(parent)
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
     setCursor(Qt::PointingHandCursor);
-    setAutoFillBackground(true);
     SetColor(0);
 }
 
 void ColorSwatch::SetColor(uint32_t color)
 {
     color_ = color;
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ToQColor(color));
-    setPalette(pal);
+    PaintBackground(this, color);
 }
 
 void ColorSwatch::mouseReleaseEvent(QMouseEvent *event)
@@ -128,8 +102,8 @@ UpDown::UpDown(QWidget *parent, QLineEdit *associate, int minimum, int maximum)
     down_->setArrowType(Qt::DownArrow);
     down_->setGeometry(0, edit.height() / 2, 15, edit.height() - edit.height() / 2);
     down_->setAutoRepeat(true);
-    connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
-    connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+    connect(up_, &QToolButton::clicked, this, Guard([this] { Step(1); }));
+    connect(down_, &QToolButton::clicked, this, Guard([this] { Step(-1); }));
     SetPosition(minimum);
 }
 
@@ -156,17 +130,11 @@ Tfrm_Option::Tfrm_Option(OptionHost &host, const std::string &dataFolder, QWidge
 {
     setObjectName(QStringLiteral("frm_Option"));
     setWindowTitle(QStringLiteral("オプション"));
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    UseFormFont(this);
     // 495 by 284 outside; this is the client area within the tool-window frame.
     move(250, 174);
     resize(487, 258);
-    // The window's colour, clBtnFace.
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ToQColor(clBtnFace));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    PaintBackground(this, clBtnFace);
 
     TreeView1 = Place(new QTreeWidget(this), 8, 8, 113, 201);
     TreeView1->setHeaderHidden(true);
@@ -198,20 +166,18 @@ Tfrm_Option::Tfrm_Option(OptionHost &host, const std::string &dataFolder, QWidge
     selectFolder->Caption = QStringLiteral("Mozillaのあるフォルダを選択してください。");
 
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem *current) { TreeView1Change(current); });
-    connect(chkMoz, &QCheckBox::clicked, this, [this] { Guarded([this] { chkMozClick(); }); });
-    connect(chkTabSize, &QCheckBox::clicked, this, [this] { chkTabSizeClick(); });
-    connect(chkTabLen, &QCheckBox::clicked, this, [this] { chkTabLenClick(); });
-    connect(radNone, &QRadioButton::clicked, this, [this] { radNoneClick(); });
-    connect(radURL, &QRadioButton::clicked, this, [this] { radURLClick(); });
-    connect(radWebList, &QRadioButton::clicked, this, [this] { radWebListClick(); });
+            Guard([this](QTreeWidgetItem *current) { TreeView1Change(current); }));
+    const std::pair<QAbstractButton *, void (Tfrm_Option::*)()> clicks[] = {
+        {chkMoz, &Tfrm_Option::chkMozClick},       {chkTabSize, &Tfrm_Option::chkTabSizeClick},
+        {chkTabLen, &Tfrm_Option::chkTabLenClick}, {radNone, &Tfrm_Option::radNoneClick},
+        {radURL, &Tfrm_Option::radURLClick},       {radWebList, &Tfrm_Option::radWebListClick},
+        {BitBtn1, &Tfrm_Option::BitBtn1Click},     {BitBtn2, &Tfrm_Option::BitBtn2Click},
+        {Button1, &Tfrm_Option::Button1Click},     {Button2, &Tfrm_Option::Button2Click},
+    };
+    for (const auto &[control, handler] : clicks)
+        connect(control, &QAbstractButton::clicked, this, Guard([this, h = handler] { (this->*h)(); }));
     for (ColorSwatch *swatch : {ChColor1, BGColor1, ChColor2, BGColor2})
-        connect(swatch, &ColorSwatch::clicked, this,
-                [this, swatch] { Guarded([&] { ColorClick(swatch); }); });
-    connect(BitBtn1, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
-    connect(BitBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+        connect(swatch, &ColorSwatch::clicked, this, Guard([this, swatch] { ColorClick(swatch); }));
 
     FormCreate();
 }

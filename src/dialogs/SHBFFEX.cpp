@@ -1,5 +1,7 @@
 #include "dialogs/SHBFFEX.h"
 
+#include "platform/UiServices.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -198,10 +200,10 @@ FolderBrowseDialog::FolderBrowseDialog(QWidget *parent, const QString &root, con
     layout->addWidget(buttons);
 
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
+            Guard([this](const QModelIndex &current) {
                 okButton_->setEnabled(current.isValid());
                 emit SelectionChanged(CurrentPath());
-            });
+            }));
 }
 
 bool FolderBrowseDialog::SelectPath(const QString &path)
@@ -339,14 +341,14 @@ bool TSHBrowseForFolderEx::Execute()
     FolderBrowseDialog dialog(ownerForm ? ownerForm->window() : nullptr, root, Caption,
                               (flags & BIF_STATUSTEXT) != 0);
 
-    QObject::connect(&dialog, &FolderBrowseDialog::SelectionChanged, &dialog, [&](const QString &path) {
+    QObject::connect(&dialog, &FolderBrowseDialog::SelectionChanged, &dialog, Guard([&](const QString &path) {
         QString showText;
         TOKButtonState state = obsNone;
         DoSelectionChanged(&dialog, path, showText, state);
         if (showPath_)
             showText = path;
         AfterMessage(dialog, showText, state);
-    });
+    }));
 
     // Initialised: place the dialog and clear the status line, then select
     // the initial folder. Selecting last lets the selection message that

@@ -12,6 +12,8 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 class QWidget;
 
@@ -111,9 +113,22 @@ void SetUiServices(UiServices *services); // nullptr restores the real ones
 void ShowErrorBox(const QString &message);
 void ShowErrorBox(const std::exception &error);
 
-// Runs a handler; any exception ends it and is shown in the standard error
+// The guard every user command, window handler and engine event runs
+// inside: any exception ends the handler and is shown in the standard error
 // box, so no exception crosses Qt's own code. Returns false when it failed.
+// Event overrides call it around their body.
 bool Guarded(const std::function<void()> &handler);
+
+// The same as a slot, the one way a signal reaches a handler:
+//     connect(button, &QPushButton::clicked, this, Guard([this] { btnAddClick(); }));
+// The handler takes as many of the signal's arguments as it needs.
+template <class Handler> auto Guard(Handler handler)
+{
+    return [handler](
+               auto &&...args) -> std::enable_if_t<std::is_invocable_v<const Handler &, decltype(args)...>> {
+        Guarded([&] { handler(std::forward<decltype(args)>(args)...); });
+    };
+}
 
 // Converts the design's filter text "A|*.a|B|*.*" to Qt's "A (*.a);;B (*.*)".
 QString QtFilter(const QString &designFilter);

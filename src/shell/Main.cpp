@@ -13,6 +13,7 @@
 #include "core/ProfileFile.h"
 #include "core/ProgramFolder.h"
 #include "dialogs/Option.h"
+#include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 #include "shell/MenuText.h"
@@ -32,7 +33,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -63,7 +63,7 @@ TMainForm::~TMainForm()
 }
 
 // ---------------------------------------------------------------------------
-// Pictures: fourteen 16x16 images shared by the buttons and menus.
+// Pictures: the image list shared by the buttons and menus (platform/Look.h).
 
 QIcon TMainForm::Image(int index) const
 {
@@ -72,105 +72,9 @@ QIcon TMainForm::Image(int index) const
 
 void TMainForm::BuildImages()
 {
-    auto make = [](const std::function<void(QPainter &)> &draw) {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        draw(p);
-        return QIcon(pixmap);
-    };
-    auto page = [](QPainter &p, int dx, int dy, QColor fill) {
-        QPolygon sheet({QPoint(3 + dx, 1 + dy), QPoint(10 + dx, 1 + dy), QPoint(13 + dx, 4 + dy),
-                        QPoint(13 + dx, 14 + dy), QPoint(3 + dx, 14 + dy)});
-        p.setPen(QColor(60, 60, 60));
-        p.setBrush(fill);
-        p.drawPolygon(sheet);
-    };
-    auto arrow = [](QPainter &p, bool left, QColor color) {
-        QPolygon a = left ? QPolygon({QPoint(1, 8), QPoint(8, 2), QPoint(8, 5), QPoint(14, 5), QPoint(14, 11),
-                                      QPoint(8, 11), QPoint(8, 14)})
-                          : QPolygon({QPoint(15, 8), QPoint(8, 2), QPoint(8, 5), QPoint(2, 5), QPoint(2, 11),
-                                      QPoint(8, 11), QPoint(8, 14)});
-        p.setPen(color.darker(150));
-        p.setBrush(color);
-        p.drawPolygon(a);
-    };
     images_.clear();
-    images_ << make([&](QPainter &p) { page(p, 0, 0, Qt::white); });             // 0 new page
-    images_ << make([&](QPainter &p) { arrow(p, true, QColor(40, 150, 60)); });  // 1 back
-    images_ << make([&](QPainter &p) { arrow(p, false, QColor(40, 150, 60)); }); // 2 forward
-    images_ << make([](QPainter &p) {                                            // 3 stop
-        p.setPen(QColor(120, 0, 0));
-        p.setBrush(QColor(210, 30, 30));
-        p.drawEllipse(QRect(1, 1, 14, 14));
-        p.setPen(QPen(Qt::white, 2));
-        p.drawLine(5, 5, 11, 11);
-        p.drawLine(11, 5, 5, 11);
-    });
-    images_ << make([](QPainter &p) { // 4 reload
-        p.setPen(QPen(QColor(30, 90, 180), 2));
-        p.drawArc(QRect(2, 2, 12, 12), 60 * 16, 280 * 16);
-        p.setBrush(QColor(30, 90, 180));
-        p.drawPolygon(QPolygon({QPoint(10, 0), QPoint(15, 4), QPoint(9, 6)}));
-    });
-    images_ << make([&](QPainter &p) {
-        page(p, -2, -1, Qt::white);
-        page(p, 1, 1, QColor(235, 240, 255));
-    });                               // 5 copy
-    images_ << make([](QPainter &p) { // 6 select all
-        p.setPen(QPen(QColor(30, 90, 180), 1, Qt::DashLine));
-        p.setBrush(QColor(200, 220, 255));
-        p.drawRect(QRect(1, 1, 13, 13));
-    });
-    images_ << make([](QPainter &p) { // 7 save
-        p.setPen(QColor(20, 20, 80));
-        p.setBrush(QColor(60, 80, 170));
-        p.drawRect(QRect(1, 1, 13, 13));
-        p.setBrush(Qt::white);
-        p.drawRect(QRect(4, 2, 7, 5));
-    });
-    images_ << make([](QPainter &p) { // 8 open
-        p.setPen(QColor(120, 90, 10));
-        p.setBrush(QColor(240, 200, 80));
-        p.drawPolygon(QPolygon(
-            {QPoint(1, 4), QPoint(6, 4), QPoint(7, 6), QPoint(14, 6), QPoint(14, 14), QPoint(1, 14)}));
-    });
-    images_ << make([](QPainter &p) { // 9 options
-        p.setPen(QColor(60, 60, 60));
-        p.setBrush(QColor(170, 170, 170));
-        p.drawEllipse(QRect(2, 2, 12, 12));
-        p.setBrush(Qt::white);
-        p.drawEllipse(QRect(6, 6, 4, 4));
-    });
-    images_ << make([](QPainter &p) { // 10 help
-        p.setPen(QColor(20, 60, 140));
-        p.setBrush(QColor(60, 120, 220));
-        p.drawEllipse(QRect(1, 1, 14, 14));
-        p.setPen(Qt::white);
-        QFont f = p.font();
-        f.setBold(true);
-        f.setPixelSize(11);
-        p.setFont(f);
-        p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
-    });
-    images_ << make([](QPainter &p) { // 11 folder
-        p.setPen(QColor(130, 100, 10));
-        p.setBrush(QColor(250, 210, 90));
-        p.drawPolygon(QPolygon(
-            {QPoint(1, 3), QPoint(6, 3), QPoint(8, 5), QPoint(15, 5), QPoint(15, 14), QPoint(1, 14)}));
-    });
-    images_ << make([&](QPainter &p) { // 12 web page
-        page(p, 0, 0, Qt::white);
-        p.setPen(QColor(30, 110, 200));
-        p.setBrush(QColor(120, 180, 240));
-        p.drawEllipse(QRect(5, 6, 7, 7));
-    });
-    images_ << make([&](QPainter &p) { // 13 stack of pages
-        page(p, -2, -1, QColor(230, 230, 230));
-        page(p, 0, 0, QColor(245, 245, 245));
-        page(p, 2, 1, Qt::white);
-    });
+    for (int i = 0; i < kPictureCount; ++i)
+        images_ << PaintPicture(static_cast<Picture>(i));
 }
 
 // ---------------------------------------------------------------------------
@@ -184,7 +88,7 @@ void TMainForm::BuildBars()
     ToolBar2->setIconSize(QSize(16, 16));
     ToolBar2->setMinimumHeight(24);
     ToolButton1 = ToolBar2->addAction(Image(0), QStringLiteral("空白"));
-    connect(ToolButton1, &QAction::triggered, this, [this] { Guarded([this] { ToolButton1Click(); }); });
+    connect(ToolButton1, &QAction::triggered, this, Guard([this] { ToolButton1Click(); }));
     ToolBar2->addSeparator();
     indicators.BackCtrl = ToolBar2->addAction(Image(1), QStringLiteral("戻る"));
     indicators.FrwrdCtrl = ToolBar2->addAction(Image(2), QStringLiteral("進む"));
@@ -211,8 +115,7 @@ void TMainForm::BuildBars()
         action->setText(QString::fromUtf8(caption));
         action->setShortcut(key);
         action->setEnabled(false);
-        connect(action, &QAction::triggered, this,
-                [this, h = handler] { Guarded([this, h] { (this->*h)(); }); });
+        connect(action, &QAction::triggered, this, Guard([this, h = handler] { (this->*h)(); }));
     }
     addToolBar(Qt::TopToolBarArea, ToolBar2);
     addToolBarBreak(Qt::TopToolBarArea);
@@ -229,9 +132,9 @@ void TMainForm::BuildBars()
     ToolBar3->addWidget(Label1);
     ToolBar3->addWidget(txtAddress);
     ToolBar3->addWidget(btnMove);
-    connect(btnMove, &QPushButton::clicked, this, [this] { Guarded([this] { btnMoveClick(); }); });
+    connect(btnMove, &QPushButton::clicked, this, Guard([this] { btnMoveClick(); }));
     connect(txtAddress, &QLineEdit::returnPressed, this,
-            [this] { Guarded([this] { txtAddressKeyDown(Qt::Key_Return); }); });
+            Guard([this] { txtAddressKeyDown(Qt::Key_Return); }));
     addToolBar(Qt::TopToolBarArea, ToolBar3);
     for (QToolBar *bar : {ToolBar2, ToolBar3}) {
         bar->setMovable(true);
@@ -260,17 +163,16 @@ void TMainForm::BuildBars()
     btnBar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     jbarLayout->addWidget(TreeView1);
     jbarLayout->addWidget(btnBar);
-    connect(btnBar, &QToolButton::clicked, this, [this] { Guarded([this] { btnBarClick(); }); });
+    connect(btnBar, &QToolButton::clicked, this, Guard([this] { btnBarClick(); }));
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem *node) { Guarded([this, node] { TreeView1Change(node); }); });
+            Guard([this](QTreeWidgetItem *node) { TreeView1Change(node); }));
     JBar->installEventFilter(this);
 
     FindBar1 = new TFindBar;
 
     mdiArea = new QMdiArea;
     mdiArea->setObjectName(QStringLiteral("MDIClient"));
-    const uint32_t inactiveCaption = ColorToRgb(0x80000003);
-    mdiArea->setBackground(QColor(QRgb(inactiveCaption)));
+    mdiArea->setBackground(ToQColor(clInactiveCaption));
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::OnSubWindowActivated);
 
     // Tab bar: 28 px, above the status strip.
@@ -279,12 +181,12 @@ void TMainForm::BuildBars()
     TabBar->setFixedHeight(28);
     TabControl1 = new TTabControl(TabBar);
     TabControl1->setObjectName(QStringLiteral("TabControl1"));
-    TabControl1->SetDrawTab([this](QPainter &p, int index, const QRect &rect, bool active) {
-        Guarded([&] { TabControl1DrawTab(p, index, rect, active); });
-    });
+    TabControl1->SetDrawTab(Guard([this](QPainter &p, int index, const QRect &rect, bool active) {
+        TabControl1DrawTab(p, index, rect, active);
+    }));
     ConnectTabBar();
     connect(TabControl1, &TTabControl::MouseDown, this,
-            [this](Qt::MouseButton b, const QPoint &pos) { Guarded([&] { TabControl1MouseDown(b, pos); }); });
+            Guard([this](Qt::MouseButton b, const QPoint &pos) { TabControl1MouseDown(b, pos); }));
     TabBar->installEventFilter(this);
 
     // Status strip: status text and progress.
@@ -325,214 +227,6 @@ void TMainForm::BuildBars()
     indicators.StatusPanel = StatusBar1;
 }
 
-QAction *TMainForm::AddItem(QMenu *menu, const QString &caption, void (TMainForm::*handler)(),
-                            const QKeySequence &shortcut, int image)
-{
-    QAction *action = menu->addAction(caption);
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    if (image >= 0)
-        action->setIcon(Image(image));
-    if (handler)
-        connect(action, &QAction::triggered, this,
-                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
-    return action;
-}
-
-void TMainForm::BuildMenus()
-{
-    QMenuBar *bar = menuBar();
-
-    mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    QMenu *mnuNew = mnuFile->addMenu(QStringLiteral("新規作成(&N)"));
-    AddItem(mnuNew, QStringLiteral("&空白"), &TMainForm::FileNew1Execute, QKeySequence(Qt::CTRL | Qt::Key_N),
-            0);
-    AddItem(mnuNew, QStringLiteral("クリップボード(&C)"), &TMainForm::mnuNew_CilpClick);
-    AddItem(mnuFile, QStringLiteral("開く(&O)..."), &TMainForm::FileOpen1Execute,
-            QKeySequence(Qt::CTRL | Qt::Key_O), 8);
-    mnuFile_Close = AddItem(mnuFile, QStringLiteral("閉じる(&C)"), nullptr);
-    connect(mnuFile_Close, &QAction::triggered, this, [this] {
-        if (TChildForm *child = ActiveChild())
-            child->CloseWindow();
-    });
-    mnuFile_Close->setEnabled(false);
-    indicators.mnuFile_SaveAs =
-        AddItem(mnuFile, QStringLiteral("名前をつけて保存(&A)..."), &TMainForm::mnuFile_SaveAsClick, {}, 7);
-    indicators.mnuFile_Print = AddItem(mnuFile, QStringLiteral("印刷(&P)..."), &TMainForm::mnuFile_PrintClick,
-                                       QKeySequence(Qt::CTRL | Qt::Key_P));
-    mnuFile->addSeparator();
-    mnuLeastURL = mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
-    mnuLeastURL_Child = mnuLeastURL->addAction(QString());
-    connect(mnuLeastURL, &QMenu::aboutToShow, this, [this] { Guarded([this] { mnuLeastURLClick(); }); });
-    mnuFile->addSeparator();
-    AddItem(mnuFile, QStringLiteral("終了(&X)"), nullptr);
-    connect(mnuFile->actions().last(), &QAction::triggered, this, &QWidget::close);
-
-    mnuEdit = bar->addMenu(QStringLiteral("編集(&E)"));
-    indicators.mnuEdit_Copy =
-        AddItem(mnuEdit, QStringLiteral("コピー(&P)"), &TMainForm::mnuEdit_CopyClick, {}, 5);
-    mnuEdit->addSeparator();
-    indicators.mnuEdit_slrAll =
-        AddItem(mnuEdit, QStringLiteral("全て選択(&A)"), &TMainForm::mnuEdit_slrAllClick,
-                QKeySequence(Qt::CTRL | Qt::Key_A), 6);
-    mnuEdit->addSeparator();
-    indicators.mnuEdit_Find = AddItem(mnuEdit, QStringLiteral("このページの検索(&F)..."),
-                                      &TMainForm::mnuEdit_FindClick, QKeySequence(Qt::CTRL | Qt::Key_F));
-
-    mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
-    QMenu *mnuToolBars = mnuShow->addMenu(QStringLiteral("ツールバー(&T)"));
-    const std::pair<QAction **, std::pair<QString, QWidget *>> views[] = {
-        {&mnuShow_default, {QStringLiteral("標準"), ToolBar2}},
-        {&mnuShow_Address, {QStringLiteral("アドレスバー"), ToolBar3}},
-        {&mnuShow_Status, {QStringLiteral("ステータスバー"), ToolBar1}},
-        {&mnuShow_Tab, {QStringLiteral("タブバー"), TabBar}},
-        {&mnuShow_J, {QStringLiteral("Jバー"), JBar}},
-    };
-    for (const auto &[item, entry] : views) {
-        QAction *action = mnuToolBars->addAction(entry.first);
-        action->setCheckable(true);
-        action->setChecked(true);
-        QWidget *target = entry.second;
-        connect(action, &QAction::triggered, this,
-                [this, action, target] { Guarded([=] { ToggleBar(action, target); }); });
-        *item = action;
-    }
-    mnuShow->addSeparator();
-    QMenu *mnuGo = mnuShow->addMenu(QStringLiteral("移動(&O)"));
-    mnuGo->addAction(indicators.BackCtrl);
-    mnuGo->addAction(indicators.FrwrdCtrl);
-    mnuShow->addAction(indicators.StopCtrl);
-    mnuShow->addAction(indicators.ReLoadCtrl);
-    mnuShow->addSeparator();
-    mnuSize = mnuShow->addMenu(QStringLiteral("文字サイズ"));
-    indicators.mnuShow_Size = mnuSize->menuAction();
-    const std::pair<QAction **, std::pair<QString, int>> sizes[] = {
-        {&mnuSize_Max, {QStringLiteral("最大(&B)"), 4}},  {&mnuSize_Large, {QStringLiteral("大(&L)"), 3}},
-        {&mnuSize_middle, {QStringLiteral("中(&M)"), 2}}, {&mnuSize_Small, {QStringLiteral("小(&S)"), 1}},
-        {&mnuSize_Min, {QStringLiteral("最小(A)"), 0}},
-    };
-    for (const auto &[item, entry] : sizes) {
-        QAction *action = mnuSize->addAction(entry.first);
-        action->setCheckable(true);
-        const int size = entry.second;
-        connect(action, &QAction::triggered, this, [this, size] { Guarded([=] { SetTextSize(size); }); });
-        *item = action;
-    }
-
-    mnuBookMark = bar->addMenu(QStringLiteral("ブックマーク(&B)"));
-    mnuBMEdit = AddItem(mnuBookMark, QStringLiteral("ブックマークを編集(&E)"), &TMainForm::mnuBMEditClick);
-    mnuBookMark->addSeparator();
-
-    mnuWebList = bar->addMenu(QStringLiteral("Webリスト(&L)"));
-    mnuWebList_Edit =
-        AddItem(mnuWebList, QStringLiteral("Webリストを編集(&E)"), &TMainForm::mnuWebList_EditClick);
-    mnuWebList->addSeparator();
-
-    QMenu *mnuTool = bar->addMenu(QStringLiteral("ツール(&T)"));
-    QMenu *mnuEngine = mnuTool->addMenu(QStringLiteral("エンジン"));
-    IE_item = AddItem(mnuEngine, QStringLiteral("Internet Explorer"), &TMainForm::IE_ItemClick);
-    Moz_Item = AddItem(mnuEngine, QStringLiteral("Gekko"), &TMainForm::Moz_ItemClick);
-    IE_item->setCheckable(true);
-    Moz_Item->setCheckable(true);
-    AddItem(mnuTool, QStringLiteral("オプション"), &TMainForm::mnuOptionClick, QKeySequence(Qt::Key_F12), 9);
-
-    mnuWindow = bar->addMenu(QStringLiteral("ウィンドウ(&W)"));
-    windowCommands << mnuWindow->addAction(QStringLiteral("重ねて表示(&C)"), mdiArea,
-                                           &QMdiArea::cascadeSubWindows);
-    windowCommands << mnuWindow->addAction(QStringLiteral("水平に並べて表示(&H)"), this,
-                                           [this] { TileWindows(true); });
-    windowCommands << mnuWindow->addAction(QStringLiteral("垂直に並べて表示(&V)"), this,
-                                           [this] { TileWindows(false); });
-    windowCommands << mnuWindow->addAction(QStringLiteral("すべてを最小化(&M)"), this, [this] {
-        for (TChildForm *child : Children())
-            child->showMinimized();
-    });
-    windowCommands << mnuWindow->addAction(QStringLiteral("アイコンの整列(&A)"), this,
-                                           [this] { ArrangeIcons(); });
-    connect(mnuWindow, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowList);
-
-    QMenu *mnuHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    AddItem(mnuHelp, QStringLiteral("バージョン情報(&A)..."), &TMainForm::HelpAbout1Execute, {}, 10);
-
-    // Tab menu.
-    TabPopup = new QMenu(this);
-    QMenu *N3 = TabPopup->addMenu(QStringLiteral("追加"));
-    AddItem(N3, QStringLiteral("CloseURＬに追加"), &TMainForm::popAddCloseClick);
-    AddItem(N3, QStringLiteral("ブックマークに追加(&A)"), &TMainForm::popAddBookMarkClick);
-    TabPopup->addSeparator();
-    QMenu *N8 = TabPopup->addMenu(QStringLiteral("&全て閉じる"));
-    AddItem(N8, QStringLiteral("全て閉じる(&L)"), &TMainForm::mnu_AllCloseClick);
-    AddItem(N8, QStringLiteral("これ以外を全て閉じる(&M)"), &TMainForm::mnu_AllCloseNotMeClick);
-    AddItem(TabPopup, QStringLiteral("閉じる(&C)"), &TMainForm::popTabCloseClick);
-
-    UpdateChildCommands();
-}
-
-void TMainForm::UpdateChildCommands()
-{
-    const bool any = ChildCount() > 0;
-    mnuFile_Close->setEnabled(any);
-    for (QAction *action : windowCommands)
-        action->setEnabled(any);
-}
-
-void TMainForm::RebuildWindowList()
-{
-    // The window system appends the open child windows to the window menu.
-    for (QAction *action : mnuWindow->actions())
-        if (!windowCommands.contains(action))
-            mnuWindow->removeAction(action), action->deleteLater();
-    const std::vector<TChildForm *> children = Children();
-    if (children.empty())
-        return;
-    mnuWindow->addSeparator();
-    int n = 1;
-    TChildForm *active = ActiveChild();
-    for (TChildForm *child : children) {
-        QAction *item =
-            mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(MenuLiteral(child->Caption())));
-        item->setCheckable(true);
-        item->setChecked(child == active);
-        connect(item, &QAction::triggered, this, [this, child] {
-            if (windows_.IndexOfChild(child) >= 0)
-                mdiArea->setActiveSubWindow(child);
-        });
-    }
-}
-
-void TMainForm::TileWindows(bool horizontal)
-{
-    // Tile in rows (horizontal) or columns (vertical), as the window system does.
-    std::vector<TChildForm *> visible;
-    for (TChildForm *child : Children())
-        if (!child->isMinimized())
-            visible.push_back(child);
-    if (visible.empty())
-        return;
-    const QRect area = mdiArea->viewport()->rect();
-    const int n = static_cast<int>(visible.size());
-    for (int i = 0; i < n; ++i) {
-        TChildForm *child = visible[i];
-        child->showNormal();
-        if (horizontal)
-            child->setGeometry(0, area.height() * i / n, area.width(), area.height() / n);
-        else
-            child->setGeometry(area.width() * i / n, 0, area.width() / n, area.height());
-    }
-}
-
-void TMainForm::ArrangeIcons()
-{
-    int x = 0;
-    const int bottom = mdiArea->viewport()->height();
-    for (TChildForm *child : Children()) {
-        if (!child->isMinimized())
-            continue;
-        child->move(x, bottom - child->height());
-        x += child->width();
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Construction.
 
@@ -554,17 +248,8 @@ void TMainForm::FormCreate()
         Moz_Item->setEnabled(false);
     if (settings.Read(keys::TabFix) == 1)
         TabControl1->SetFixedTabWidth(settings.Read(keys::TabMaxSize));
-    switch (settings.Read(keys::WinSize)) {
-    case 1:
-        childWinState = ChildState::Maximized;
-        break;
-    case 2:
-        childWinState = ChildState::Minimized;
-        break;
-    default:
-        childWinState = ChildState::Normal;
-        break;
-    }
+    const int32_t winSize = settings.Read(keys::WinSize);
+    childWinState = winSize == 1 || winSize == 2 ? static_cast<ChildState>(winSize) : ChildState::Normal;
     TabControl1->SetButtonStyle(settings.Read(keys::TabType) != 0);
 
     BuildBookmarkBar();
@@ -673,9 +358,7 @@ bool TMainForm::FormClose()
         ProfileBatch batch(settings.Path());
         settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
         settings.Write(keys::LastMojiSize, mojiSize);
-        settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized   ? 1
-                                                       : childWinState == ChildState::Minimized ? 2
-                                                                                                : 0));
+        settings.Write(keys::WinSize, static_cast<int>(childWinState));
         BandPositionWrite();
         if (!batch.Commit())
             throw Error(FormatMessage(msg::CannotWriteSettings, settings.Path()));
@@ -760,9 +443,9 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
             if (bandPressed_ == watched && mouse->button() == Qt::LeftButton) {
                 // After the bar has ended its own move of the band.
                 const QPoint from = bandPressPos_, to = mouse->globalPos();
-                QTimer::singleShot(0, this, [this, bar = bandPressed_, from, to] {
-                    Guarded([this, bar, from, to] { ReorderBandsAfterDrag(bar, from, to); });
-                });
+                QTimer::singleShot(0, this, Guard([this, bar = bandPressed_, from, to] {
+                                       ReorderBandsAfterDrag(bar, from, to);
+                                   }));
             }
             bandPressed_ = nullptr;
         }

@@ -1,12 +1,12 @@
 // The main window: the MDI frame that holds the browser child windows, the
 // menus, the two top bars, the side bar, the tab bar and the status strip,
 // and the state the other windows share; the open windows themselves are
-// kept by its WindowRegistry. Its handlers are spread over
-// several files by concern: Main.cpp (construction, start-up, shutdown),
-// MainOpen.cpp (opening pages), MainTabs.cpp (tab bar), MainCommands.cpp
-// (commands on the active page), MainLayout.cpp (bars and view toggles),
-// MainPopups.cpp (new windows, recently closed), MainBookmarks.cpp and
-// MainWebList.cpp.
+// kept by its WindowRegistry. Its handlers are spread over several files by
+// concern: Main.cpp (construction, start-up, shutdown), MainMenus.cpp (the
+// menus as tables, the window menu), MainOpen.cpp (opening pages),
+// MainTabs.cpp (tab bar), MainCommands.cpp (commands on the active page),
+// MainLayout.cpp (bars and view toggles), MainPopups.cpp (new windows,
+// recently closed), MainBookmarks.cpp and MainWebList.cpp.
 #pragma once
 
 #include "bookmarks/BookMark.h"
@@ -233,8 +233,10 @@ public:
     void ChildClosed(TChildForm *child) override;
     void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel) override;
 
-    // ---- window menu ----
+    // ---- window menu (MainMenus.cpp) ----
+    void mnuFile_CloseClick();
     void TileWindows(bool horizontal);
+    void MinimizeAll();
     void ArrangeIcons();
 
     // ---- helpers ----
@@ -260,8 +262,6 @@ private:
     void UpdateChildCommands();
     void UpdateCoveredPages();
     void RebuildWindowList();
-    QAction *AddItem(QMenu *menu, const QString &caption, void (TMainForm::*handler)(),
-                     const QKeySequence &shortcut = QKeySequence(), int image = -1);
 
     void ConnectTabBar();
     // The windows go without their own close handling (shutdown).

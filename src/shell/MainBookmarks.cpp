@@ -54,8 +54,7 @@ void AddBookmarkItem(TMainForm *form, QMenu *menu, const BookmarkNode &entry)
     menu->addAction(item);
     item->setIcon(form->Image(entry.folder ? kFolderImage : kPageImage));
     item->setStatusTip(entry.folder ? QString() : ToQ(entry.url));
-    QObject::connect(item, &QAction::triggered, form,
-                     [form, item] { Guarded([form, item] { form->iventMenuClick(item); }); });
+    QObject::connect(item, &QAction::triggered, form, Guard([form, item] { form->iventMenuClick(item); }));
 }
 
 void AddBookmarkItems(TMainForm *form, QMenu *menu, const BookmarkTree &entries)

@@ -62,7 +62,7 @@ void TMainForm::mnuLeastURLClick()
         const std::string shown = FromQ(MenuLiteral(ToQ(entries[i])));
         auto *item = new QAction(ToQ(ClosedList::Caption(i, shown)), this);
         item->setStatusTip(ToQ(entries[i]));
-        connect(item, &QAction::triggered, this, [this, item] { Guarded([=] { LeastURLItemClick(item); }); });
+        connect(item, &QAction::triggered, this, Guard([this, item] { LeastURLItemClick(item); }));
         mnuLeastURL->insertAction(mnuLeastURL_Child, item);
     }
 }

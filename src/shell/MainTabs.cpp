@@ -25,16 +25,18 @@ constexpr int NoTab = 255;
 // tab the user picks goes to the list, whose choice brings the window forward.
 void TMainForm::ConnectTabBar()
 {
-    connect(&windows_, &WindowRegistry::inserted, TabControl1, [this](int index) {
+    connect(&windows_, &WindowRegistry::inserted, TabControl1, Guard([this](int index) {
         TabControl1->InsertTab(index, windows_.At(index).text, windows_.Selected());
-    });
+    }));
     connect(&windows_, &WindowRegistry::removed, TabControl1,
-            [this](int index) { TabControl1->RemoveTab(index, windows_.Selected()); });
+            Guard([this](int index) { TabControl1->RemoveTab(index, windows_.Selected()); }));
     connect(&windows_, &WindowRegistry::renamed, TabControl1,
-            [this](int index) { TabControl1->SetCaption(index, windows_.At(index).text); });
-    connect(&windows_, &WindowRegistry::selected, TabControl1, &TTabControl::FollowSelection);
-    connect(TabControl1, &TTabControl::TabChosen, &windows_, &WindowRegistry::Choose);
-    connect(&windows_, &WindowRegistry::chosen, this, [this] { Guarded([this] { TabControl1Change(); }); });
+            Guard([this](int index) { TabControl1->SetCaption(index, windows_.At(index).text); }));
+    connect(&windows_, &WindowRegistry::selected, TabControl1,
+            Guard([this](int index) { TabControl1->FollowSelection(index); }));
+    connect(TabControl1, &TTabControl::TabChosen, &windows_,
+            Guard([this](int index) { windows_.Choose(index); }));
+    connect(&windows_, &WindowRegistry::chosen, this, Guard([this] { TabControl1Change(); }));
 }
 
 int TMainForm::FindTab(int32_t number) const

@@ -66,8 +66,7 @@ void TMainForm::EnumFiles(const std::string &folder)
     for (const QString &name : ListFiles(path)) {
         auto *item = new QAction(Image(13), ListCaption(name), this);
         item->setStatusTip(name);
-        connect(item, &QAction::triggered, this,
-                [this, item] { Guarded([this, item] { WebListItemClick(item); }); });
+        connect(item, &QAction::triggered, this, Guard([this, item] { WebListItemClick(item); }));
         mnuWebList->addAction(item);
     }
 }

@@ -1,5 +1,7 @@
 #include "shell/SingleInstance.h"
 
+#include "platform/UiServices.h"
+
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -174,13 +176,14 @@ void SingleInstance::Listen()
         std::fprintf(stderr, "orvex: %s: %s\n", qPrintable(serverPath_), qPrintable(server_->errorString()));
         return;
     }
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadRequest(socket); });
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            ReadRequest(socket);
-        }
-    });
+    connect(server_, &QLocalServer::newConnection, this, Guard([this] {
+                while (QLocalSocket *socket = server_->nextPendingConnection()) {
+                    connect(socket, &QLocalSocket::readyRead, this,
+                            Guard([this, socket] { ReadRequest(socket); }));
+                    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+                    ReadRequest(socket);
+                }
+            }));
 }
 
 void SingleInstance::ReadRequest(QLocalSocket *socket)

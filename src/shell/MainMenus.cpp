@@ -1,0 +1,296 @@
+// The menus as data: one table per menu of (caption, command, key, picture,
+// where the main window keeps the item), so the Japanese captions stand in
+// one reviewable place. Every command runs inside the guard. The window menu
+// also lists the open windows.
+#include "shell/Main.h"
+
+#include "browser/ChildForm.h"
+#include "platform/Look.h"
+#include "platform/UiServices.h"
+#include "shell/MenuText.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <functional>
+#include <initializer_list>
+#include <utility>
+
+namespace orvex {
+
+namespace {
+
+// One item of a menu: its caption, its command, its key, its picture (an
+// index into the main window's pictures, -1 for none), where the main window
+// keeps it, and whether it carries a check mark.
+struct MenuItem {
+    MenuItem() = default; // a separator
+    MenuItem(const char *caption, std::function<void(TMainForm &)> command, QKeySequence key = {},
+             int picture = -1, QAction **keep = nullptr, bool checkable = false)
+        : caption(caption), command(std::move(command)), key(std::move(key)), picture(picture), keep(keep),
+          checkable(checkable)
+    {
+    }
+
+    const char *caption = nullptr;
+    std::function<void(TMainForm &)> command;
+    QKeySequence key;
+    int picture = -1;
+    QAction **keep = nullptr;
+    bool checkable = false;
+};
+
+const MenuItem kSeparator;
+const QKeySequence kNoKey;
+
+constexpr int Pic(Picture picture)
+{
+    return static_cast<int>(picture);
+}
+
+void AddItems(TMainForm &form, QMenu *menu, std::initializer_list<MenuItem> items)
+{
+    for (const MenuItem &item : items) {
+        if (!item.caption) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *action = menu->addAction(QString::fromUtf8(item.caption));
+        action->setShortcut(item.key);
+        action->setCheckable(item.checkable);
+        if (item.picture >= 0)
+            action->setIcon(form.Image(item.picture));
+        QObject::connect(action, &QAction::triggered, &form,
+                         Guard([&form, command = item.command] { command(form); }));
+        if (item.keep)
+            *item.keep = action;
+    }
+}
+
+} // namespace
+
+void TMainForm::BuildMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    AddItems(*this, mnuFile->addMenu(QStringLiteral("新規作成(&N)")),
+             {
+                 {"&空白", &TMainForm::FileNew1Execute, Qt::CTRL | Qt::Key_N, Pic(Picture::NewPage)},
+                 {"クリップボード(&C)", &TMainForm::mnuNew_CilpClick},
+             });
+    AddItems(*this, mnuFile,
+             {
+                 {"開く(&O)...", &TMainForm::FileOpen1Execute, Qt::CTRL | Qt::Key_O, Pic(Picture::Open)},
+                 {"閉じる(&C)", &TMainForm::mnuFile_CloseClick, kNoKey, -1, &mnuFile_Close},
+                 {"名前をつけて保存(&A)...", &TMainForm::mnuFile_SaveAsClick, kNoKey, Pic(Picture::Save),
+                  &indicators.mnuFile_SaveAs},
+                 {"印刷(&P)...", &TMainForm::mnuFile_PrintClick, Qt::CTRL | Qt::Key_P, -1,
+                  &indicators.mnuFile_Print},
+                 kSeparator,
+             });
+    // Filled from the recently closed list each time it opens.
+    mnuLeastURL = mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
+    mnuLeastURL_Child = mnuLeastURL->addAction(QString());
+    connect(mnuLeastURL, &QMenu::aboutToShow, this, Guard([this] { mnuLeastURLClick(); }));
+    AddItems(*this, mnuFile,
+             {
+                 kSeparator,
+                 {"終了(&X)", [](TMainForm &form) { form.close(); }},
+             });
+
+    mnuEdit = bar->addMenu(QStringLiteral("編集(&E)"));
+    AddItems(*this, mnuEdit,
+             {
+                 {"コピー(&P)", &TMainForm::mnuEdit_CopyClick, kNoKey, Pic(Picture::Copy),
+                  &indicators.mnuEdit_Copy},
+                 kSeparator,
+                 {"全て選択(&A)", &TMainForm::mnuEdit_slrAllClick, Qt::CTRL | Qt::Key_A,
+                  Pic(Picture::SelectAll), &indicators.mnuEdit_slrAll},
+                 kSeparator,
+                 {"このページの検索(&F)...", &TMainForm::mnuEdit_FindClick, Qt::CTRL | Qt::Key_F, -1,
+                  &indicators.mnuEdit_Find},
+             });
+
+    mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
+    AddItems(
+        *this, mnuShow->addMenu(QStringLiteral("ツールバー(&T)")),
+        {
+            {"標準", [](TMainForm &f) { f.ToggleBar(f.mnuShow_default, f.ToolBar2); }, kNoKey, -1,
+             &mnuShow_default, true},
+            {"アドレスバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_Address, f.ToolBar3); }, kNoKey, -1,
+             &mnuShow_Address, true},
+            {"ステータスバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_Status, f.ToolBar1); }, kNoKey, -1,
+             &mnuShow_Status, true},
+            {"タブバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_Tab, f.TabBar); }, kNoKey, -1, &mnuShow_Tab,
+             true},
+            {"Jバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_J, f.JBar); }, kNoKey, -1, &mnuShow_J, true},
+        });
+    for (QAction *item : {mnuShow_default, mnuShow_Address, mnuShow_Status, mnuShow_Tab, mnuShow_J})
+        item->setChecked(true);
+    mnuShow->addSeparator();
+    // The buttons of the "標準" bar are the items here (BuildBars).
+    QMenu *mnuGo = mnuShow->addMenu(QStringLiteral("移動(&O)"));
+    mnuGo->addAction(indicators.BackCtrl);
+    mnuGo->addAction(indicators.FrwrdCtrl);
+    mnuShow->addAction(indicators.StopCtrl);
+    mnuShow->addAction(indicators.ReLoadCtrl);
+    mnuShow->addSeparator();
+    mnuSize = mnuShow->addMenu(QStringLiteral("文字サイズ"));
+    indicators.mnuShow_Size = mnuSize->menuAction();
+    const auto textSize = [](int size) { return [size](TMainForm &form) { form.SetTextSize(size); }; };
+    AddItems(*this, mnuSize,
+             {
+                 {"最大(&B)", textSize(4), kNoKey, -1, &mnuSize_Max, true},
+                 {"大(&L)", textSize(3), kNoKey, -1, &mnuSize_Large, true},
+                 {"中(&M)", textSize(2), kNoKey, -1, &mnuSize_middle, true},
+                 {"小(&S)", textSize(1), kNoKey, -1, &mnuSize_Small, true},
+                 {"最小(A)", textSize(0), kNoKey, -1, &mnuSize_Min, true},
+             });
+
+    mnuBookMark = bar->addMenu(QStringLiteral("ブックマーク(&B)"));
+    AddItems(*this, mnuBookMark,
+             {
+                 {"ブックマークを編集(&E)", &TMainForm::mnuBMEditClick, kNoKey, -1, &mnuBMEdit},
+                 kSeparator,
+             });
+
+    mnuWebList = bar->addMenu(QStringLiteral("Webリスト(&L)"));
+    AddItems(*this, mnuWebList,
+             {
+                 {"Webリストを編集(&E)", &TMainForm::mnuWebList_EditClick, kNoKey, -1, &mnuWebList_Edit},
+                 kSeparator,
+             });
+
+    QMenu *mnuTool = bar->addMenu(QStringLiteral("ツール(&T)"));
+    AddItems(*this, mnuTool->addMenu(QStringLiteral("エンジン")),
+             {
+                 {"Internet Explorer", &TMainForm::IE_ItemClick, kNoKey, -1, &IE_item, true},
+                 {"Gekko", &TMainForm::Moz_ItemClick, kNoKey, -1, &Moz_Item, true},
+             });
+    AddItems(*this, mnuTool,
+             {
+                 {"オプション", &TMainForm::mnuOptionClick, Qt::Key_F12, Pic(Picture::Options)},
+             });
+
+    mnuWindow = bar->addMenu(QStringLiteral("ウィンドウ(&W)"));
+    QAction *windowItems[5] = {};
+    AddItems(*this, mnuWindow,
+             {
+                 {"重ねて表示(&C)", [](TMainForm &form) { form.mdiArea->cascadeSubWindows(); }, kNoKey, -1,
+                  &windowItems[0]},
+                 {"水平に並べて表示(&H)", [](TMainForm &form) { form.TileWindows(true); }, kNoKey, -1,
+                  &windowItems[1]},
+                 {"垂直に並べて表示(&V)", [](TMainForm &form) { form.TileWindows(false); }, kNoKey, -1,
+                  &windowItems[2]},
+                 {"すべてを最小化(&M)", &TMainForm::MinimizeAll, kNoKey, -1, &windowItems[3]},
+                 {"アイコンの整列(&A)", &TMainForm::ArrangeIcons, kNoKey, -1, &windowItems[4]},
+             });
+    windowCommands = QList<QAction *>(std::begin(windowItems), std::end(windowItems));
+    connect(mnuWindow, &QMenu::aboutToShow, this, Guard([this] { RebuildWindowList(); }));
+
+    AddItems(*this, bar->addMenu(QStringLiteral("ヘルプ(&H)")),
+             {
+                 {"バージョン情報(&A)...", &TMainForm::HelpAbout1Execute, kNoKey, Pic(Picture::Help)},
+             });
+
+    // The tab bar's menu.
+    TabPopup = new QMenu(this);
+    AddItems(*this, TabPopup->addMenu(QStringLiteral("追加")),
+             {
+                 {"CloseURＬに追加", &TMainForm::popAddCloseClick},
+                 {"ブックマークに追加(&A)", &TMainForm::popAddBookMarkClick},
+             });
+    TabPopup->addSeparator();
+    AddItems(*this, TabPopup->addMenu(QStringLiteral("&全て閉じる")),
+             {
+                 {"全て閉じる(&L)", &TMainForm::mnu_AllCloseClick},
+                 {"これ以外を全て閉じる(&M)", &TMainForm::mnu_AllCloseNotMeClick},
+             });
+    AddItems(*this, TabPopup,
+             {
+                 {"閉じる(&C)", &TMainForm::popTabCloseClick},
+             });
+
+    UpdateChildCommands();
+}
+
+void TMainForm::UpdateChildCommands()
+{
+    const bool any = ChildCount() > 0;
+    mnuFile_Close->setEnabled(any);
+    for (QAction *action : windowCommands)
+        action->setEnabled(any);
+}
+
+void TMainForm::RebuildWindowList()
+{
+    // The window system appends the open child windows to the window menu.
+    for (QAction *action : mnuWindow->actions())
+        if (!windowCommands.contains(action))
+            mnuWindow->removeAction(action), action->deleteLater();
+    const std::vector<TChildForm *> children = Children();
+    if (children.empty())
+        return;
+    mnuWindow->addSeparator();
+    int n = 1;
+    TChildForm *active = ActiveChild();
+    for (TChildForm *child : children) {
+        QAction *item =
+            mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(MenuLiteral(child->Caption())));
+        item->setCheckable(true);
+        item->setChecked(child == active);
+        connect(item, &QAction::triggered, this, Guard([this, child] {
+                    if (windows_.IndexOfChild(child) >= 0)
+                        mdiArea->setActiveSubWindow(child);
+                }));
+    }
+}
+
+void TMainForm::TileWindows(bool horizontal)
+{
+    // Tile in rows (horizontal) or columns (vertical), as the window system does.
+    std::vector<TChildForm *> visible;
+    for (TChildForm *child : Children())
+        if (!child->isMinimized())
+            visible.push_back(child);
+    if (visible.empty())
+        return;
+    const QRect area = mdiArea->viewport()->rect();
+    const int n = static_cast<int>(visible.size());
+    for (int i = 0; i < n; ++i) {
+        TChildForm *child = visible[i];
+        child->showNormal();
+        if (horizontal)
+            child->setGeometry(0, area.height() * i / n, area.width(), area.height() / n);
+        else
+            child->setGeometry(area.width() * i / n, 0, area.width() / n, area.height());
+    }
+}
+
+void TMainForm::ArrangeIcons()
+{
+    int x = 0;
+    const int bottom = mdiArea->viewport()->height();
+    for (TChildForm *child : Children()) {
+        if (!child->isMinimized())
+            continue;
+        child->move(x, bottom - child->height());
+        x += child->width();
+    }
+}
+
+void TMainForm::MinimizeAll()
+{
+    for (TChildForm *child : Children())
+        child->showMinimized();
+}
+
+void TMainForm::mnuFile_CloseClick()
+{
+    if (TChildForm *child = ActiveChild())
+        child->CloseWindow();
+}
+
+} // namespace orvex
