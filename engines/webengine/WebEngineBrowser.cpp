@@ -459,19 +459,20 @@ void WebEngineBrowser::ApplyHostOptions(const HostOptions &options)
 
     const uint32_t dl = options.downloadControl;
     QWebEngineSettings *settings = page_->settings();
-    settings->setAttribute(QWebEngineSettings::AutoLoadImages, dl & 0x10);       // DLCTL_DLIMAGES
-    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, !(dl & 0x80)); // DLCTL_NO_SCRIPTS
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, !(dl & 0x200));   // DLCTL_NO_RUNACTIVEXCTLS
-    // Videos (0x20) have no switch here, nor Java (0x100), nor any of the
-    // download-only, cache, frame, offline and client-pull flags. Without
-    // background sounds (0x40) the page is muted, the nearest counterpart.
-    page_->setAudioMuted(!(dl & 0x40));
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, (dl & DLCTL_DLIMAGES) != 0);
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, !(dl & DLCTL_NO_SCRIPTS));
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, !(dl & DLCTL_NO_RUNACTIVEXCTLS));
+    // Videos have no switch here, nor Java, nor any of the download-only,
+    // cache, frame, offline and client-pull flags. Without background
+    // sounds the page is muted, the nearest counterpart.
+    page_->setAudioMuted(!(dl & DLCTL_BGSOUNDS));
 
-    // DOCHOSTUIFLAG_SCROLL_NO (0x8) hides the scroll bars. NO3DBORDER (0x4)
-    // has nothing to remove (the view draws no border), and
-    // DISABLE_SCRIPT_INACTIVE (0x10), OVERRIDEBEHAVIORFACTORY (0x400) and
-    // ENABLE_FORMS_AUTOCOMPLETE (0x4000) have no counterpart in QtWebEngine.
-    settings->setAttribute(QWebEngineSettings::ShowScrollBars, !(options.hostFlags & 0x8));
+    // DOCHOSTUIFLAG_SCROLL_NO hides the scroll bars. NO3DBORDER has nothing
+    // to remove (the view draws no border), and DISABLE_SCRIPT_INACTIVE,
+    // OVERRIDEBEHAVIORFACTORY and ENABLE_FORMS_AUTOCOMPLETE have no
+    // counterpart in QtWebEngine.
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars,
+                           !(options.hostFlags & DOCHOSTUIFLAG_SCROLL_NO));
     // A page may ask for full screen; the host answers (AskPermission).
     settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
 }

@@ -12,23 +12,23 @@ namespace orvex {
 
 namespace {
 
-// DLCTL_* of each download-control member, in declaration order.
+// The flag of each download-control member, in declaration order.
 constexpr uint32_t kDownloadFlags[] = {
-    0x10,       // CS_Images: DLCTL_DLIMAGES
-    0x20,       // CS_Videos: DLCTL_VIDEOS
-    0x40,       // CS_BGSounds: DLCTL_BGSOUNDS
-    0x80,       // CS_NoScripts: DLCTL_NO_SCRIPTS
-    0x100,      // CS_NoJava: DLCTL_NO_JAVA
-    0x200,      // CS_NoActiveXRun: DLCTL_NO_RUNACTIVEXCTLS
-    0x400,      // cs_NoActiveXDownLoad: DLCTL_NO_DLACTIVEXCTLS
-    0x800,      // CS_DownLoadOnly: DLCTL_DOWNLOADONLY
-    0x2000,     // CS_ReSynchronize: DLCTL_RESYNCHRONIZE
-    0x4000,     // CS_NoCash: DLCTL_PRAGMA_NO_CACHE
-    0x1000,     // CS_NoFrame: DLCTL_NO_FRAMEDOWNLOAD
-    0x10000000, // CS_ForceOffLine: DLCTL_FORCEOFFLINE
-    0x20000000, // CS_NoClientPull: DLCTL_NO_CLIENTPULL
-    0x40000000, // CS_Silent: DLCTL_SILENT
-    0x80000000, // CS_OffLine: DLCTL_OFFLINE
+    DLCTL_DLIMAGES,          // CS_Images
+    DLCTL_VIDEOS,            // CS_Videos
+    DLCTL_BGSOUNDS,          // CS_BGSounds
+    DLCTL_NO_SCRIPTS,        // CS_NoScripts
+    DLCTL_NO_JAVA,           // CS_NoJava
+    DLCTL_NO_RUNACTIVEXCTLS, // CS_NoActiveXRun
+    DLCTL_NO_DLACTIVEXCTLS,  // cs_NoActiveXDownLoad
+    DLCTL_DOWNLOADONLY,      // CS_DownLoadOnly
+    DLCTL_RESYNCHRONIZE,     // CS_ReSynchronize
+    DLCTL_PRAGMA_NO_CACHE,   // CS_NoCash
+    DLCTL_NO_FRAMEDOWNLOAD,  // CS_NoFrame
+    DLCTL_FORCEOFFLINE,      // CS_ForceOffLine
+    DLCTL_NO_CLIENTPULL,     // CS_NoClientPull
+    DLCTL_SILENT,            // CS_Silent
+    DLCTL_OFFLINE,           // CS_OffLine
 };
 constexpr int kMemberCount = sizeof kDownloadFlags / sizeof kDownloadFlags[0];
 
@@ -156,17 +156,17 @@ TUIWebBrowser::~TUIWebBrowser()
 
 uint32_t TUIWebBrowser::HostFlags() const
 {
+    const std::pair<bool, DocHostUIFlag> options[] = {
+        {IeSCROLL_hidden, DOCHOSTUIFLAG_SCROLL_NO},
+        {IeNO3DBORDER, DOCHOSTUIFLAG_NO3DBORDER},
+        {IeDontSCRIPT, DOCHOSTUIFLAG_DISABLE_SCRIPT_INACTIVE},
+        {IeNoBehavior, DOCHOSTUIFLAG_OVERRIDEBEHAVIORFACTORY},
+        {IeAutoComplete, DOCHOSTUIFLAG_ENABLE_FORMS_AUTOCOMPLETE},
+    };
     uint32_t flags = 0;
-    if (IeSCROLL_hidden)
-        flags |= 0x8; // DOCHOSTUIFLAG_SCROLL_NO
-    if (IeNO3DBORDER)
-        flags |= 0x4; // DOCHOSTUIFLAG_NO3DBORDER
-    if (IeDontSCRIPT)
-        flags |= 0x10; // DOCHOSTUIFLAG_DISABLE_SCRIPT_INACTIVE
-    if (IeNoBehavior)
-        flags |= 0x400; // DOCHOSTUIFLAG_OVERRIDEBEHAVIORFACTORY
-    if (IeAutoComplete)
-        flags |= 0x4000; // DOCHOSTUIFLAG_ENABLE_FORMS_AUTOCOMPLETE
+    for (const auto &[on, flag] : options)
+        if (on)
+            flags |= flag;
     return flags;
 }
 

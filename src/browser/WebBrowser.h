@@ -239,10 +239,10 @@ public:
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
 // they have a counterpart for.
 struct HostOptions {
-    bool enableAccelerator = true;   // false: Ctrl/Alt keys never reach the page
-    bool noContext = false;          // true: no context menu
-    uint32_t hostFlags = 0x4000;     // DOCHOSTUIFLAG_* bits
-    uint32_t downloadControl = 0x70; // DLCTL_* bits
+    bool enableAccelerator = true; // false: Ctrl/Alt keys never reach the page
+    bool noContext = false;        // true: no context menu
+    uint32_t hostFlags = DOCHOSTUIFLAG_ENABLE_FORMS_AUTOCOMPLETE;
+    uint32_t downloadControl = DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS;
 };
 
 // One engine control: IWebBrowser2 in the Windows design. It is also the
