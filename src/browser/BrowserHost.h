@@ -34,11 +34,29 @@ struct PageIndicators {
     QAction *mnuShow_Size = nullptr;
     QAction *mnuEdit_Find = nullptr;  // find in page, with the copy items
     QAction *mnuFile_Print = nullptr; // print, with save as
+
+    // The commands on a page (save as, print, copy, select all, find): on
+    // while a window is open.
+    void EnablePageCommands(bool enabled);
 };
 
 // Window state for new child windows, with the values "General"/"WinSize"
 // stores it as.
 enum class ChildState : int { Normal = 0, Maximized = 1, Minimized = 2 };
+
+// A window's state as the state of new windows, and back.
+inline ChildState ChildStateOf(Qt::WindowStates states)
+{
+    return states & Qt::WindowMinimized   ? ChildState::Minimized
+           : states & Qt::WindowMaximized ? ChildState::Maximized
+                                          : ChildState::Normal;
+}
+inline Qt::WindowState WindowStateOf(ChildState state)
+{
+    return state == ChildState::Maximized   ? Qt::WindowMaximized
+           : state == ChildState::Minimized ? Qt::WindowMinimized
+                                            : Qt::WindowNoState;
+}
 
 class BrowserHost {
 public:

@@ -58,6 +58,13 @@ private:
 
 } // namespace
 
+void PageIndicators::EnablePageCommands(bool enabled)
+{
+    for (QAction *item : {mnuFile_SaveAs, mnuFile_Print, mnuEdit_Copy, mnuEdit_slrAll, mnuEdit_Find})
+        if (item)
+            item->setEnabled(enabled);
+}
+
 TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(parent), host_(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -100,9 +107,7 @@ void TChildForm::ApplyChildWinState()
 {
     const ChildState state = host_.ChildWinState();
     if (!mdiArea()) {
-        setWindowState(state == ChildState::Maximized   ? Qt::WindowMaximized
-                       : state == ChildState::Minimized ? Qt::WindowMinimized
-                                                        : Qt::WindowNoState);
+        setWindowState(WindowStateOf(state));
         return;
     }
     switch (state) {
@@ -198,12 +203,7 @@ void TChildForm::FormActivate()
     ind.FrwrdCtrl->setEnabled(active->FrwrdState);
     ind.StopCtrl->setEnabled(active->StopState);
     ind.ReLoadCtrl->setEnabled(active->ReLoadState);
-    ind.mnuFile_SaveAs->setEnabled(true);
-    ind.mnuEdit_slrAll->setEnabled(true);
-    ind.mnuEdit_Copy->setEnabled(true);
-    for (QAction *item : {ind.mnuEdit_Find, ind.mnuFile_Print})
-        if (item)
-            item->setEnabled(true);
+    ind.EnablePageCommands(true);
     if (host_.AllClosing() == 0)
         host_.SelectTabOfWindow(Tag);
 }
@@ -214,13 +214,8 @@ void TChildForm::FormClose()
     LeaveFullScreen();
     IsOpen = false;
     SubChange(false);
-    ind.mnuFile_SaveAs->setEnabled(false);
-    ind.mnuEdit_slrAll->setEnabled(false);
-    ind.mnuEdit_Copy->setEnabled(false);
+    ind.EnablePageCommands(false);
     ind.mnuShow_Size->setEnabled(false);
-    for (QAction *item : {ind.mnuEdit_Find, ind.mnuFile_Print})
-        if (item)
-            item->setEnabled(false);
     PageServices::Session().ForgetWindow(Tag);
     host_.RemoveTab(Tag);
     host_.AddClosedURL(browser_ ? browser_->LocationURL() : QString());

@@ -36,14 +36,8 @@ void Tfrm_IE::FormResize()
 {
     // The engine control fills the window through the sub-window's layout;
     // what remains is to remember the state for the next window.
-    if (!RecordsWindowState())
-        return;
-    if (windowState() & Qt::WindowMinimized)
-        host_.ChildWinState() = ChildState::Minimized;
-    else if (windowState() & Qt::WindowMaximized)
-        host_.ChildWinState() = ChildState::Maximized;
-    else
-        host_.ChildWinState() = ChildState::Normal;
+    if (RecordsWindowState())
+        host_.ChildWinState() = ChildStateOf(windowState());
 }
 
 void Tfrm_IE::ActivateEngine()

@@ -27,12 +27,8 @@ Tfrm_MZ::~Tfrm_MZ()
 void Tfrm_MZ::FormResize()
 {
     // A minimised Gecko window leaves the state of new windows alone.
-    if (!RecordsWindowState())
-        return;
-    if (windowState() & Qt::WindowMinimized)
-        return;
-    host_.ChildWinState() =
-        (windowState() & Qt::WindowMaximized) ? ChildState::Maximized : ChildState::Normal;
+    if (RecordsWindowState() && !(windowState() & Qt::WindowMinimized))
+        host_.ChildWinState() = ChildStateOf(windowState());
 }
 
 void Tfrm_MZ::ActivateEngine()

@@ -11,11 +11,17 @@ namespace orvex {
 
 namespace {
 
+// The outline and the fill of the shapes drawn next.
+void Outline(QPainter &p, const QPen &pen, const QBrush &fill)
+{
+    p.setPen(pen);
+    p.setBrush(fill);
+}
+
 // A sheet of paper with a folded corner, moved by (dx, dy).
 void DrawPage(QPainter &p, int dx, int dy, const QColor &fill)
 {
-    p.setPen(QColor(60, 60, 60));
-    p.setBrush(fill);
+    Outline(p, QColor(60, 60, 60), fill);
     p.drawPolygon(QPolygon({QPoint(3 + dx, 1 + dy), QPoint(10 + dx, 1 + dy), QPoint(13 + dx, 4 + dy),
                             QPoint(13 + dx, 14 + dy), QPoint(3 + dx, 14 + dy)}));
 }
@@ -23,8 +29,7 @@ void DrawPage(QPainter &p, int dx, int dy, const QColor &fill)
 void DrawArrow(QPainter &p, bool left)
 {
     const QColor green(40, 150, 60);
-    p.setPen(green.darker(150));
-    p.setBrush(green);
+    Outline(p, green.darker(150), green);
     p.drawPolygon(left ? QPolygon({QPoint(1, 8), QPoint(8, 2), QPoint(8, 5), QPoint(14, 5), QPoint(14, 11),
                                    QPoint(8, 11), QPoint(8, 14)})
                        : QPolygon({QPoint(15, 8), QPoint(8, 2), QPoint(8, 5), QPoint(2, 5), QPoint(2, 11),
@@ -42,8 +47,7 @@ void Draw(QPainter &p, Picture picture)
         DrawArrow(p, picture == Picture::Back);
         break;
     case Picture::Stop:
-        p.setPen(QColor(120, 0, 0));
-        p.setBrush(QColor(210, 30, 30));
+        Outline(p, QColor(120, 0, 0), QColor(210, 30, 30));
         p.drawEllipse(QRect(1, 1, 14, 14));
         p.setPen(QPen(Qt::white, 2));
         p.drawLine(5, 5, 11, 11);
@@ -60,33 +64,28 @@ void Draw(QPainter &p, Picture picture)
         DrawPage(p, 1, 1, QColor(235, 240, 255));
         break;
     case Picture::SelectAll:
-        p.setPen(QPen(QColor(30, 90, 180), 1, Qt::DashLine));
-        p.setBrush(QColor(200, 220, 255));
+        Outline(p, QPen(QColor(30, 90, 180), 1, Qt::DashLine), QColor(200, 220, 255));
         p.drawRect(QRect(1, 1, 13, 13));
         break;
     case Picture::Save:
-        p.setPen(QColor(20, 20, 80));
-        p.setBrush(QColor(60, 80, 170));
+        Outline(p, QColor(20, 20, 80), QColor(60, 80, 170));
         p.drawRect(QRect(1, 1, 13, 13));
         p.setBrush(Qt::white);
         p.drawRect(QRect(4, 2, 7, 5));
         break;
     case Picture::Open:
-        p.setPen(QColor(120, 90, 10));
-        p.setBrush(QColor(240, 200, 80));
+        Outline(p, QColor(120, 90, 10), QColor(240, 200, 80));
         p.drawPolygon(QPolygon(
             {QPoint(1, 4), QPoint(6, 4), QPoint(7, 6), QPoint(14, 6), QPoint(14, 14), QPoint(1, 14)}));
         break;
     case Picture::Options:
-        p.setPen(QColor(60, 60, 60));
-        p.setBrush(QColor(170, 170, 170));
+        Outline(p, QColor(60, 60, 60), QColor(170, 170, 170));
         p.drawEllipse(QRect(2, 2, 12, 12));
         p.setBrush(Qt::white);
         p.drawEllipse(QRect(6, 6, 4, 4));
         break;
     case Picture::Help: {
-        p.setPen(QColor(20, 60, 140));
-        p.setBrush(QColor(60, 120, 220));
+        Outline(p, QColor(20, 60, 140), QColor(60, 120, 220));
         p.drawEllipse(QRect(1, 1, 14, 14));
         p.setPen(Qt::white);
         QFont font = p.font();
@@ -97,15 +96,13 @@ void Draw(QPainter &p, Picture picture)
         break;
     }
     case Picture::Folder:
-        p.setPen(QColor(130, 100, 10));
-        p.setBrush(QColor(250, 210, 90));
+        Outline(p, QColor(130, 100, 10), QColor(250, 210, 90));
         p.drawPolygon(QPolygon(
             {QPoint(1, 3), QPoint(6, 3), QPoint(8, 5), QPoint(15, 5), QPoint(15, 14), QPoint(1, 14)}));
         break;
     case Picture::WebPage:
         DrawPage(p, 0, 0, Qt::white);
-        p.setPen(QColor(30, 110, 200));
-        p.setBrush(QColor(120, 180, 240));
+        Outline(p, QColor(30, 110, 200), QColor(120, 180, 240));
         p.drawEllipse(QRect(5, 6, 7, 7));
         break;
     case Picture::Pages:

@@ -61,6 +61,16 @@ QLabel *PlainLabel(const QString &text, QWidget *parent)
     return label;
 }
 
+// OK and Cancel under the dialog's contents, at least `width` wide.
+void AddOkCancel(QDialog &dialog, QVBoxLayout *layout, int width)
+{
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(width);
+}
+
 PageMessageAnswer ShowPrompt(QWidget *parent, const PageMessage &message)
 {
     QDialog dialog(parent);
@@ -74,11 +84,7 @@ PageMessageAnswer ShowPrompt(QWidget *parent, const PageMessage &message)
         stop = new QCheckBox(Text(txt::StopPageDialogs), &dialog);
         layout->addWidget(stop);
     }
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog.setMinimumWidth(360);
+    AddOkCancel(dialog, layout, 360);
     edit->selectAll();
     edit->setFocus();
 
@@ -210,11 +216,7 @@ public:
         form->addRow(Text(txt::UserName), user);
         form->addRow(Text(txt::Password), password);
         layout->addLayout(form);
-        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-        layout->addWidget(buttons);
-        dialog.setMinimumWidth(380);
+        AddOkCancel(dialog, layout, 380);
         user->setFocus();
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;

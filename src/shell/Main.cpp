@@ -255,11 +255,7 @@ void TMainForm::FormCreate()
     BuildBookmarkBar();
     EnumFiles(AppDirPath + "WebList");
     ViewToolBar();
-    indicators.mnuFile_SaveAs->setEnabled(false);
-    indicators.mnuEdit_Copy->setEnabled(false);
-    indicators.mnuEdit_slrAll->setEnabled(false);
-    indicators.mnuEdit_Find->setEnabled(false);
-    indicators.mnuFile_Print->setEnabled(false);
+    indicators.EnablePageCommands(false);
     ReadMojiSize();
     indicators.mnuShow_Size->setEnabled(false);
 }
