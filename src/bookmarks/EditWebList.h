@@ -42,12 +42,6 @@ public:
     void btnSaveAsClick(); // "別名で保存"
     void btnCloseClick();  // "閉じる"
 
-    // The web list folder: program folder + "WebList", no trailing separator.
-    const QString &ListDir() const { return listDir_; }
-    // Full path that "上書き保存" writes to; empty until a file is loaded or
-    // saved under a name.
-    const QString &CurrentFile() const { return currentFile_; }
-
     // The memo's text as it goes to disk: lines joined by CR LF, none after
     // the last line.
     QString MemoTextForFile() const;
@@ -57,8 +51,8 @@ private:
     void SaveTo(const QString &path);
 
     WebListHost &host_;
-    QString listDir_;
-    QString currentFile_;
+    QString listDir_;     // the data folder + "WebList", no trailing separator
+    QString currentFile_; // what "上書き保存" writes to; empty until a file is loaded or saved
 };
 
 // The one web list editor, created by the program entry after the other forms.

@@ -337,7 +337,6 @@ void DownloadManager::Add(Download *raw, QWidget *parent)
     DownloadItem *item = items_.back().get();
     Window()->AddRow(item);
     Window()->ShowForm();
-    emit ItemAdded(item);
     try {
         item->Start();
     } catch (const std::exception &e) {

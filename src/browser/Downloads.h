@@ -49,7 +49,6 @@ public:
     State CurrentState() const { return state_; }
     bool Running() const { return state_ == State::Running; }
     QString FinalPath() const { return finalPath_; }
-    QString TempPath() const { return tempPath_; }
     QString Error() const { return error_; }
     qint64 Received() const { return received_; }
     qint64 Total() const { return total_; }
@@ -102,9 +101,6 @@ public:
     TDownloadsForm *Window();
     // The user's download folder, else the home folder.
     static QString DefaultFolder();
-
-signals:
-    void ItemAdded(DownloadItem *item);
 
 private:
     // Picks a temporary name beside `finalPath` that is free and not used

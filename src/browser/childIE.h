@@ -18,7 +18,6 @@ public:
     ~Tfrm_IE() override;
 
     EngineKind Kind() const override { return EngineKind::InternetExplorer; }
-    TUIWebBrowser *TWeb_IE() const { return web_.get(); }
 
     uint8_t PageMojiSize = 2;
 

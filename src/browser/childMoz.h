@@ -16,7 +16,6 @@ public:
     ~Tfrm_MZ() override;
 
     EngineKind Kind() const override { return EngineKind::Gecko; }
-    WebBrowser2 *TWeb_MZ() const { return web_.get(); }
 
     void FormResize() override;
 

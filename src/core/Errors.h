@@ -42,7 +42,6 @@ inline constexpr const char *ReasonNotWellFormed = "XML の書式が正しくあ
 inline constexpr const char *ReasonEncoding = "文字コードが宣言と合いません";
 inline constexpr const char *ReasonNoBookmarkRoot = "ルート要素が bookmark ではありません";
 inline constexpr const char *ReasonEntities = "実体の宣言は使えません";
-inline constexpr const char *ReasonNoPermission = "読み取りが許可されていません";
 // %0:s is the mask, %1:d the 1-based position of the offending character.
 inline constexpr const char *InvalidMask = "%1:d 番目の文字（'%0:s'）は正しくないマスク文字です";
 } // namespace msg

@@ -382,8 +382,6 @@ MaskList::MaskList(const std::vector<std::string> &masks)
 }
 
 MaskList::~MaskList() = default;
-MaskList::MaskList(MaskList &&) noexcept = default;
-MaskList &MaskList::operator=(MaskList &&) noexcept = default;
 
 bool MaskList::MatchesAny(const std::string &address) const
 {

@@ -29,8 +29,6 @@ class MaskList {
 public:
     explicit MaskList(const std::vector<std::string> &masks);
     ~MaskList();
-    MaskList(MaskList &&) noexcept;
-    MaskList &operator=(MaskList &&) noexcept;
 
     bool MatchesAny(const std::string &address) const;
 

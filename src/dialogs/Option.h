@@ -61,7 +61,6 @@ class UpDown : public QWidget {
     Q_OBJECT
 public:
     UpDown(QWidget *parent, QLineEdit *associate, int minimum, int maximum);
-    int Position() const { return position_; }
     void SetPosition(int position); // shown in the edit
     void Step(int delta);
 

@@ -16,11 +16,8 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
-#include "shell/MenuText.h"
 
 #include <QAction>
-#include <QActionGroup>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QHBoxLayout>
@@ -29,8 +26,6 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>

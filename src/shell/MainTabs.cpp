@@ -6,7 +6,6 @@
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
 #include "core/ColorText.h"
-#include "core/Errors.h"
 #include "core/LineList.h"
 #include "core/ProfileFile.h"
 #include "platform/UiServices.h"
