@@ -9,10 +9,13 @@
 #include "support/MainHarness.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QHash>
 #include <QImage>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPainter>
+#include <QPlatformSurfaceEvent>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -394,6 +397,49 @@ TEST(CoveredPages, PagesBehindAMaximisedWindowAreHiddenUntilItIsRestored)
     h.Pump();
     for (TChildForm *child : h.form->Children())
         EXPECT_TRUE(child->widget()->isVisibleTo(child)) << child->Tag;
+}
+
+// Shows per object, and native windows made for child windows, while it is
+// installed.
+class WindowEvents : public QObject {
+public:
+    WindowEvents() { qApp->installEventFilter(this); }
+    QHash<QObject *, int> shows;
+    int nativeChildWindows = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            ++shows[watched];
+        else if (event->type() == QEvent::PlatformSurface && qobject_cast<TChildForm *>(watched) &&
+                 static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() ==
+                     QPlatformSurfaceEvent::SurfaceCreated)
+            ++nativeChildWindows;
+        return false;
+    }
+};
+
+TEST(CoveredPages, PagesOpenedBehindAMaximisedWindowAreNeverShown)
+{
+    MainHarness h("[General]\r\nLastEngine=IE\r\nWinSize=1\r\n");
+    h.Start();
+    WindowEvents events;
+    for (int i = 0; i < 4; ++i)
+        h.form->FileNew1Execute();
+    h.Pump();
+    // While the area maximises and restores windows in turn, the pages
+    // opened behind the window in front are never shown, not for a moment.
+    ASSERT_EQ(h.form->ChildCount(), 4);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(events.shows.value(h.Child(i)->widget()), 0) << i;
+        EXPECT_FALSE(h.Child(i)->widget()->isVisibleTo(h.Child(i))) << i;
+    }
+    EXPECT_EQ(h.form->ActiveChild(), h.Child(0));
+    EXPECT_TRUE(h.Child(0)->isMaximized());
+    // A window goes straight into the area, never through a top-level window
+    // of its own.
+    EXPECT_EQ(events.nativeChildWindows, 0);
 }
 
 } // namespace

@@ -55,9 +55,13 @@ void TChildForm::ApplyChildWinState()
 {
     const ChildState state = host_.ChildWinState();
     if (!mdiArea()) {
-        setWindowState(state == ChildState::Maximized   ? Qt::WindowMaximized
-                       : state == ChildState::Minimized ? Qt::WindowMinimized
-                                                        : Qt::WindowNoState);
+        // Not in the area yet: the window only carries the state. Set
+        // through the window system, it would make a native top-level window
+        // for a moment (with the program's icons) that the area then throws
+        // away.
+        overrideWindowState(state == ChildState::Maximized   ? Qt::WindowMaximized
+                            : state == ChildState::Minimized ? Qt::WindowMinimized
+                                                             : Qt::WindowNoState);
         return;
     }
     switch (state) {

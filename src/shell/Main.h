@@ -242,6 +242,7 @@ private:
     bool jbarDragging_ = false;
     bool closing_ = false;
     int arranging_ = 0;
+    bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     friend class ArrangingScope;
 };
 

@@ -24,7 +24,8 @@ ArrangingScope::ArrangingScope(TMainForm &form) : form_(form)
 }
 ArrangingScope::~ArrangingScope()
 {
-    --form_.arranging_;
+    if (--form_.arranging_ == 0 && form_.coverPending_)
+        form_.UpdateCoveredPages();
 }
 
 void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
@@ -80,6 +81,12 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     ArrangingScope arranging(*this);
     children_.push_back(child);
     child->setWindowIcon(Image(12));
+    // A page opened behind a maximised window ends covered: kept hidden from
+    // the start, the engine neither sizes nor draws it for the moment it
+    // would be in front. The covering at the end of the placing decides.
+    if (remembered >= 0 && !settings.NonZero(keys::NewWindowActive) && childWinState == ChildState::Maximized)
+        if (QWidget *page = child->widget())
+            page->hide();
     child->Place(mdiArea, WinCount);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
     UpdateCoveredPages();
