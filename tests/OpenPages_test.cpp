@@ -399,12 +399,12 @@ TEST(CoveredPages, PagesBehindAMaximisedWindowAreHiddenUntilItIsRestored)
         EXPECT_TRUE(child->widget()->isVisibleTo(child)) << child->Tag;
 }
 
-// Shows per object, and native windows made for child windows, while it is
-// installed.
+// Shows, hides and resizes per object, and native windows made for child
+// windows, while it is installed.
 class WindowEvents : public QObject {
 public:
     WindowEvents() { qApp->installEventFilter(this); }
-    QHash<QObject *, int> shows;
+    QHash<QObject *, int> shows, hides, resizes;
     int nativeChildWindows = 0;
 
 protected:
@@ -412,6 +412,10 @@ protected:
     {
         if (event->type() == QEvent::Show)
             ++shows[watched];
+        else if (event->type() == QEvent::Hide)
+            ++hides[watched];
+        else if (event->type() == QEvent::Resize)
+            ++resizes[watched];
         else if (event->type() == QEvent::PlatformSurface && qobject_cast<TChildForm *>(watched) &&
                  static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() ==
                      QPlatformSurfaceEvent::SurfaceCreated)
@@ -420,16 +424,23 @@ protected:
     }
 };
 
-TEST(CoveredPages, PagesOpenedBehindAMaximisedWindowAreNeverShown)
+TEST(CoveredPages, OpeningBehindAMaximisedWindowLeavesItAndShowsNoNewPage)
 {
     MainHarness h("[General]\r\nLastEngine=IE\r\nWinSize=1\r\n");
     h.Start();
     WindowEvents events;
-    for (int i = 0; i < 4; ++i)
+    h.form->FileNew1Execute();
+    h.Pump();
+    QWidget *frontPage = h.Child(0)->widget();
+    events.hides.clear();
+    events.resizes.clear();
+    for (int i = 0; i < 3; ++i)
         h.form->FileNew1Execute();
     h.Pump();
-    // While the area maximises and restores windows in turn, the pages
-    // opened behind the window in front are never shown, not for a moment.
+    // The window in front stays as it is: its page is neither hidden nor
+    // resized. The pages opened behind it are never shown, not for a moment.
+    EXPECT_EQ(events.hides.value(frontPage), 0);
+    EXPECT_EQ(events.resizes.value(frontPage), 0);
     ASSERT_EQ(h.form->ChildCount(), 4);
     for (int i = 1; i < 4; ++i) {
         EXPECT_EQ(events.shows.value(h.Child(i)->widget()), 0) << i;

@@ -54,16 +54,12 @@ void TChildForm::Discard()
 void TChildForm::ApplyChildWinState()
 {
     const ChildState state = host_.ChildWinState();
-    if (!mdiArea()) {
-        // Not in the area yet: the window only carries the state. Set
-        // through the window system, it would make a native top-level window
-        // for a moment (with the program's icons) that the area then throws
-        // away.
-        overrideWindowState(state == ChildState::Maximized   ? Qt::WindowMaximized
-                            : state == ChildState::Minimized ? Qt::WindowMinimized
-                                                             : Qt::WindowNoState);
+    // The state takes effect only in the MDI area. Given to a window not in
+    // it yet, it would make a native top-level window for a moment (with the
+    // program's icons), which the area then throws away, leaving stale state
+    // behind; the window gets its state when the area takes it (Place).
+    if (!mdiArea())
         return;
-    }
     switch (state) {
     case ChildState::Maximized:
         showMaximized();
@@ -94,6 +90,9 @@ void TChildForm::Place(QMdiArea *area, int number)
 
 bool TChildForm::RecordsWindowState()
 {
+    // A window not yet in the area has no state of its own to record.
+    if (!placed_ && !mdiArea())
+        return false;
     if (host_.Arranging())
         return false;
     TChildForm *active = host_.ActiveChild();

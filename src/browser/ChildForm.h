@@ -34,9 +34,9 @@ public:
     void Discard();
 
     void SubChange(bool active);
-    // Gives the window the state new windows take. Called at creation and
-    // again once the window sits in the MDI area, where the state only then
-    // takes effect.
+    // Gives the window the state new windows take. Called at creation, where
+    // a window not yet in the MDI area is left as it is, and again once the
+    // window sits in the area, where the state takes effect.
     void ApplyChildWinState();
     // Puts the new window into the MDI area, shows it in the state new
     // windows take and makes it the active one.

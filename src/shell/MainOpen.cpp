@@ -48,6 +48,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     }
 
     const int remembered = TabControl1->currentIndex();
+    const bool newWindowActive = settings.NonZero(keys::NewWindowActive);
     ++WinCount;
     WinTags << QString::number(WinCount);
     {
@@ -81,13 +82,20 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     ArrangingScope arranging(*this);
     children_.push_back(child);
     child->setWindowIcon(Image(12));
-    // A page opened behind a maximised window ends covered: kept hidden from
-    // the start, the engine neither sizes nor draws it for the moment it
-    // would be in front. The covering at the end of the placing decides.
-    if (remembered >= 0 && !settings.NonZero(keys::NewWindowActive) && childWinState == ChildState::Maximized)
+    // A window opened behind a maximised window. The area would restore the
+    // front window when the new one is activated, and maximise it again when
+    // it comes back to the front, resizing and redrawing its page twice: it
+    // keeps the front window as it is while the new one is placed. The new
+    // page, covered at the end, stays hidden from the start, so the engine
+    // neither sizes nor draws it meanwhile.
+    TChildForm *front = ActiveChild();
+    const bool behindMaximised = remembered >= 0 && !newWindowActive && front && front->isMaximized();
+    if (behindMaximised)
         if (QWidget *page = child->widget())
             page->hide();
+    mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, behindMaximised);
     child->Place(mdiArea, WinCount);
+    mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
     UpdateCoveredPages();
     UpdateChildCommands();
@@ -103,7 +111,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     }
     child->Tag = WinCount;
 
-    if (settings.NonZero(keys::NewWindowActive)) {
+    if (newWindowActive) {
         TabControl1->SetTabIndexSilently(TabControl1->count() - 1);
     } else {
         if (remembered >= 0)
