@@ -73,7 +73,7 @@ void TChildForm::ApplyChildWinState()
     }
 }
 
-void TChildForm::Place(QMdiArea *area, int number)
+void TChildForm::Place(QMdiArea *area, int number, bool behind)
 {
     // The default place of a new window: cascaded from the top left, three
     // quarters of the area in size. Giving it here also spares the area its
@@ -83,7 +83,10 @@ void TChildForm::Place(QMdiArea *area, int number)
     const int step = 24 * (number % 8);
     setGeometry(step, step, size.width(), size.height());
     area->addSubWindow(this);
-    ApplyChildWinState(); // shows the window, already in its state
+    if (behind)
+        show();
+    else
+        ApplyChildWinState(); // shows the window, already in its state
     placed_ = true;
     area->setActiveSubWindow(this);
 }

@@ -39,8 +39,10 @@ public:
     // window sits in the area, where the state takes effect.
     void ApplyChildWinState();
     // Puts the new window into the MDI area, shows it in the state new
-    // windows take and makes it the active one.
-    void Place(QMdiArea *area, int number);
+    // windows take and makes it the active one. `behind`: the window goes
+    // behind a maximised window, which the area restores it from in the end
+    // whatever its state; it is shown normal from the start.
+    void Place(QMdiArea *area, int number, bool behind = false);
     virtual void FormActivate() = 0;
     virtual void FormResize() = 0;
 

@@ -86,15 +86,16 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // front window when the new one is activated, and maximise it again when
     // it comes back to the front, resizing and redrawing its page twice: it
     // keeps the front window as it is while the new one is placed. The new
-    // page, covered at the end, stays hidden from the start, so the engine
-    // neither sizes nor draws it meanwhile.
+    // window is shown in the normal state it ends in, and its page, covered
+    // at the end, stays hidden from the start, so the engine neither sizes
+    // nor draws it meanwhile.
     TChildForm *front = ActiveChild();
     const bool behindMaximised = remembered >= 0 && !newWindowActive && front && front->isMaximized();
     if (behindMaximised)
         if (QWidget *page = child->widget())
             page->hide();
     mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, behindMaximised);
-    child->Place(mdiArea, WinCount);
+    child->Place(mdiArea, WinCount, behindMaximised);
     mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
     UpdateCoveredPages();
