@@ -43,14 +43,23 @@ namespace {
 // kin) or is missing altogether.
 bool OnlySoftwareOpenGL()
 {
-    QOpenGLContext context;
+    // The context the application made for sharing tells the renderer;
+    // a context of its own would cost as much again (a software rasteriser
+    // sets up its buffers for every context).
+    QOpenGLContext own;
+    QOpenGLContext *context = QOpenGLContext::globalShareContext();
+    if (!context) {
+        if (!own.create())
+            return true;
+        context = &own;
+    }
     QOffscreenSurface surface;
     surface.create();
-    if (!context.create() || !context.makeCurrent(&surface))
+    if (!context->makeCurrent(&surface))
         return true;
-    const auto *renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const auto *renderer = reinterpret_cast<const char *>(context->functions()->glGetString(GL_RENDERER));
     const QString name = QString::fromLatin1(renderer ? renderer : "").toLower();
-    context.doneCurrent();
+    context->doneCurrent();
     return name.isEmpty() || name.contains(QLatin1String("llvmpipe")) ||
            name.contains(QLatin1String("softpipe")) || name.contains(QLatin1String("software")) ||
            name.contains(QLatin1String("swr"));
