@@ -8,6 +8,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
 #include "settings/Option.h"
+#include "shell/FramePacer.h"
 #include "shell/Main.h"
 #include "shell/SingleInstance.h"
 
@@ -175,6 +176,9 @@ int RunOrvex(int argc, char **argv)
     QApplication::setFont(font);
 
     auto *mainForm = new TMainForm(params);
+    // Pages loading together change captions, the address box and the
+    // progress many times a frame: the window is painted once a frame.
+    new FramePacer(mainForm);
     QObject::connect(&instance, &SingleInstance::AddressesReceived, mainForm,
                      [mainForm](const QStringList &addresses) { OpenHandedOver(*mainForm, addresses); });
     // Scheduled first, so a message box at start-up cannot hold the picture back.
