@@ -9,7 +9,8 @@
 #   REPS=5                  counted runs per program and round (one uncounted first)
 #   ROUNDS=1                rounds; with more, the programs take turns round by
 #                           round, and the table gives the spread of the ratios
-#   QUIET_WAIT=10           seconds each run waits at most for an idle machine
+#   QUIET_WAIT=20           seconds each run waits at most for an idle machine
+#   RESULTS=dir             keep the harness's logs and per-run data there
 #
 # Like is paired with like:
 # - the same rendering back end: Qt Quick's software back end
@@ -30,7 +31,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 shared=${ORVEX_SHARED_BENCH:-$root/../shared/bench}
 reps=${REPS:-5}
 rounds=${ROUNDS:-1}
-quiet=${QUIET_WAIT:-10}
+quiet=${QUIET_WAIT:-20}
 work=$(mktemp -d /tmp/orvex-bench.XXXXXX)
 # Unix socket paths must stay under 108 bytes: qutebrowser's IPC socket goes
 # in a runtime folder of its own under this short one.
@@ -117,4 +118,8 @@ for ((round = 1; round <= rounds; round++)); do
 done
 
 python3 "$root/bench/summarize.py" "$work"/*.json
+if [ -n "${RESULTS:-}" ]; then
+  mkdir -p "$RESULTS"
+  cp "$work"/*.json "$work"/*.log "$RESULTS/"
+fi
 check_load "at end"

@@ -2,7 +2,9 @@
 """Table of the page-load runs: min/median/max of time to all loaded and of
 unique memory per label (all rounds together), and the ratios of the medians
 to the floor on the same rendering back end. With several rounds, the ratio
-is also taken round by round, and its smallest and largest value shown."""
+is also taken round by round, and its smallest and largest value shown. The
+CPU time of the whole process tree until all pages were loaded is given
+too: other work on the machine stretches the times far more than it."""
 import collections, json, statistics, sys
 
 # (program, baseline): like with like, on the same back end.
@@ -36,13 +38,16 @@ for path in sys.argv[1:]:
     rows[d["label"]] += d["rows"]
     by_round[rnd][d["label"]] = d["rows"]
 
-table = {label: (stats(values(r, "all_s")), stats(values(r, "unique_kb", 1 / 1024))) for label, r in rows.items()}
-print(f"{'run':<20} {'n':>3} {'all loaded s (min/med/max)':<28} {'unique MiB (min/med/max)':<26}")
-for label, (t, m) in table.items():
+table = {label: (stats(values(r, "all_s")), stats(values(r, "unique_kb", 1 / 1024)), stats(values(r, "cpu_s")))
+         for label, r in rows.items()}
+print(f"{'run':<20} {'n':>3} {'all loaded s (min/med/max)':<28} {'unique MiB (min/med/max)':<26} "
+      f"{'CPU s (median)':>14}")
+for label, (t, m, c) in table.items():
     n = len(values(rows[label], "all_s"))
     ts = "/".join(f"{x:.3f}" for x in t) if t else "failed"
     ms = "/".join(f"{x:.0f}" for x in m) if m else "failed"
-    print(f"{label:<20} {n:>3} {ts:<28} {ms:<26}")
+    cs = f"{c[1]:.2f}" if c else ""
+    print(f"{label:<20} {n:>3} {ts:<28} {ms:<26} {cs:>14}")
 
 
 def ratio(a, b, key, scale=1.0, source=None):
@@ -59,14 +64,16 @@ def spread(a, b, key, scale=1.0):
 
 print()
 rounds = len(by_round)
-print(f"{'ratio of medians':<40} {'time':>6} {'memory':>7}" +
+print(f"{'ratio of medians':<40} {'time':>6} {'memory':>7} {'CPU':>6}" +
       (f"   per round ({rounds}): time, memory" if rounds > 1 else ""))
 for a, b in PAIRS + CHECKS:
     t = ratio(a, b, "all_s")
     if t is None:
         continue
     m = ratio(a, b, "unique_kb", 1 / 1024)
-    line = f"{a + ' / ' + b:<40} {t:>6.2f} {m if m is not None else float('nan'):>7.2f}"
+    c = ratio(a, b, "cpu_s")
+    line = (f"{a + ' / ' + b:<40} {t:>6.2f} {m if m is not None else float('nan'):>7.2f}"
+            f" {c if c is not None else float('nan'):>6.2f}")
     if rounds > 1:
         line += f"   {spread(a, b, 'all_s')}, {spread(a, b, 'unique_kb', 1 / 1024)}"
     if (a, b) in CHECKS:
