@@ -2,7 +2,7 @@
 # test.sh. Installs only what is missing.
 ORVEX_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qtbase5-dev qtwebengine5-dev libqt5webkit5-dev libxml2-dev
+  qtbase5-dev qtwebengine5-dev libqt5x11extras5-dev libwebkit2gtk-4.1-dev libxml2-dev
   libgtest-dev googletest
   xvfb xauth fonts-ipafont-gothic
 )
