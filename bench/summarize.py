@@ -6,7 +6,9 @@ import json, statistics, sys
 PAIRS = [("orvex_max_1", "floor_tabs_1"), ("orvex_max_20", "floor_tabs_20"),
          ("orvex_normal_20", "floor_mdi_20"), ("orvex_weblist_20", "floor_tabs_20"),
          ("orvex_max_20", "floor_tabs_20_sw"), ("orvex_max_20_gl", "floor_tabs_20"),
-         ("qutebrowser_20", "floor_tabs_20"), ("falkon_20", "floor_tabs_20")]
+         ("qutebrowser_20", "floor_tabs_20"), ("falkon_20", "floor_tabs_20"),
+         ("gecko_max_1", "gtkfloor_tabs_1"), ("gecko_max_20", "gtkfloor_tabs_20"),
+         ("gecko_normal_20", "gtkfloor_mdi_20"), ("gecko_max_20_gl", "gtkfloor_tabs_20_gl")]
 
 
 def stats(rows, key, scale=1.0):

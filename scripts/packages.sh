@@ -3,7 +3,7 @@
 ORVEX_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qtbase5-dev qtwebengine5-dev libqt5x11extras5-dev libwebkit2gtk-4.1-dev libxml2-dev
-  libgtest-dev googletest
+  libgtest-dev googletest libxtst-dev openssl
   xvfb xauth fonts-ipafont-gothic
 )
 

@@ -259,6 +259,13 @@ unsigned int KeyvalForQtKey(int key, const QString &text, bool shift)
 
 } // namespace
 
+void SetClipboardText(const QString &text)
+{
+    auto *data = new QMimeData;
+    data->setText(text);
+    ClaimForQt(QClipboard::Clipboard, data);
+}
+
 void EnsureGtk()
 {
     static bool started = false;
@@ -302,12 +309,14 @@ GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)
     gtk_window_resize(GTK_WINDOW(window_), sizeHint().width(), sizeHint().height());
     gtk_widget_realize(window_);
     xid_ = gdk_x11_window_get_xid(gtk_widget_get_window(window_));
-
     foreign_ = QWindow::fromWinId(WId(xid_));
     container_ = QWidget::createWindowContainer(foreign_, this);
     // Qt's focus stays on this widget; a focused container would ask X to
     // focus the GTK window with Qt's own, older time.
     container_->setFocusPolicy(Qt::NoFocus);
+    // A native container of its own: the GTK window sits at its origin and
+    // is clipped to it, wherever Qt places the widget.
+    container_->setAttribute(Qt::WA_NativeWindow);
     container_->setGeometry(rect());
 }
 

@@ -22,6 +22,10 @@ namespace orvex::webkit {
 // the clipboard bridge. Throws std::runtime_error without an X display.
 void EnsureGtk();
 
+// Puts text on the clipboard through Qt, which may hold an older X time
+// than GTK's last claim.
+void SetClipboardText(const QString &text);
+
 class GtkViewHost : public QWidget {
     Q_OBJECT
 public:

@@ -7,8 +7,8 @@
 
 namespace orvex::webkit::texts {
 
-// Context menu items by WebKitContextMenuAction value; an action missing
-// here is left out of the menu rather than shown in English.
+// Context menu items by WebKitContextMenuAction value: the actions the
+// module carries out. Any other item of the engine's menu is left out.
 struct MenuLabel {
     WebKitContextMenuAction action;
     const char *label;
@@ -20,9 +20,7 @@ inline constexpr MenuLabel kMenuLabels[] = {
     {WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD, "ショートカットのコピー(&T)"},
     {WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW, "画像を新しいウィンドウで開く(&I)"},
     {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK, "名前を付けて画像を保存(&S)..."},
-    {WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_TO_CLIPBOARD, "画像のコピー(&Y)"},
     {WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_URL_TO_CLIPBOARD, "画像のアドレスをコピー(&M)"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW, "フレームを新しいウィンドウで開く(&W)"},
     {WEBKIT_CONTEXT_MENU_ACTION_GO_BACK, "戻る(&B)"},
     {WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD, "進む(&O)"},
     {WEBKIT_CONTEXT_MENU_ACTION_STOP, "中止(&S)"},
@@ -36,17 +34,10 @@ inline constexpr MenuLabel kMenuLabels[] = {
     {WEBKIT_CONTEXT_MENU_ACTION_BOLD, "太字(&B)"},
     {WEBKIT_CONTEXT_MENU_ACTION_ITALIC, "斜体(&I)"},
     {WEBKIT_CONTEXT_MENU_ACTION_UNDERLINE, "下線(&U)"},
-    {WEBKIT_CONTEXT_MENU_ACTION_OUTLINE, "アウトライン(&O)"},
     {WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW, "ビデオを新しいウィンドウで開く"},
     {WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW, "オーディオを新しいウィンドウで開く"},
     {WEBKIT_CONTEXT_MENU_ACTION_COPY_VIDEO_LINK_TO_CLIPBOARD, "ビデオのアドレスをコピー"},
     {WEBKIT_CONTEXT_MENU_ACTION_COPY_AUDIO_LINK_TO_CLIPBOARD, "オーディオのアドレスをコピー"},
-    {WEBKIT_CONTEXT_MENU_ACTION_TOGGLE_MEDIA_CONTROLS, "コントロールを表示"},
-    {WEBKIT_CONTEXT_MENU_ACTION_TOGGLE_MEDIA_LOOP, "繰り返し再生"},
-    {WEBKIT_CONTEXT_MENU_ACTION_ENTER_VIDEO_FULLSCREEN, "全画面表示"},
-    {WEBKIT_CONTEXT_MENU_ACTION_MEDIA_PLAY, "再生"},
-    {WEBKIT_CONTEXT_MENU_ACTION_MEDIA_PAUSE, "一時停止"},
-    {WEBKIT_CONTEXT_MENU_ACTION_MEDIA_MUTE, "消音"},
     {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_VIDEO_TO_DISK, "名前を付けてビデオを保存..."},
     {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_AUDIO_TO_DISK, "名前を付けてオーディオを保存..."},
     {WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT, "テキストとして貼り付け"},

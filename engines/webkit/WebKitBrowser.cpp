@@ -24,6 +24,9 @@ namespace orvex::webkit {
 namespace {
 
 constexpr const char *kBrowserKey = "orvex-browser";
+// How long a requested load may take to start before the request no
+// longer counts as loading.
+constexpr int kRequestWaitMs = 1500;
 
 EngineEnvironment &Environment()
 {
@@ -184,8 +187,8 @@ const char *MenuLabel(WebKitContextMenuAction action)
     return nullptr;
 }
 
-// The engine's menu as a Qt menu, in Japanese; an item runs its engine
-// action when chosen.
+// The engine's menu as a Qt menu, in Japanese; each entry carries the
+// engine's action for it.
 void AddMenuItems(QMenu *target, WebKitContextMenu *menu)
 {
     for (GList *node = webkit_context_menu_get_items(menu); node; node = node->next) {
@@ -195,21 +198,21 @@ void AddMenuItems(QMenu *target, WebKitContextMenu *menu)
                 target->addSeparator();
             continue;
         }
-        const char *label = MenuLabel(webkit_context_menu_item_get_stock_action(item));
+        const WebKitContextMenuAction action = webkit_context_menu_item_get_stock_action(item);
+        const char *label = MenuLabel(action);
         if (!label)
             continue;
         if (WebKitContextMenu *submenu = webkit_context_menu_item_get_submenu(item)) {
-            AddMenuItems(target->addMenu(QString::fromUtf8(label)), submenu);
+            QMenu *sub = target->addMenu(QString::fromUtf8(label));
+            AddMenuItems(sub, submenu);
+            if (sub->isEmpty())
+                target->removeAction(sub->menuAction());
             continue;
         }
-        GAction *action = webkit_context_menu_item_get_gaction(item);
-        if (!action)
-            continue;
+        GAction *engineAction = webkit_context_menu_item_get_gaction(item);
         QAction *entry = target->addAction(QString::fromUtf8(label));
-        entry->setEnabled(g_action_get_enabled(action));
-        g_object_ref(action);
-        QObject::connect(entry, &QAction::triggered, [action] { g_action_activate(action, nullptr); });
-        QObject::connect(entry, &QObject::destroyed, [action] { g_object_unref(action); });
+        entry->setEnabled(!engineAction || g_action_get_enabled(engineAction));
+        entry->setData(int(action));
     }
     while (!target->isEmpty() && target->actions().constLast()->isSeparator())
         target->removeAction(target->actions().constLast());
@@ -259,18 +262,7 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     host_ = new GtkViewHost(parent);
     host_->setMouseTracking(true);
 
-    GtkWidget *view = nullptr;
-    if (g_opener) {
-        relatedTo_ = g_opener;
-        view = webkit_web_view_new_with_related_view(g_opener);
-    } else {
-        WebKitUserContentManager *content = webkit_user_content_manager_new();
-        view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
-                                       content, nullptr));
-        g_object_unref(content);
-    }
-    view_ = WEBKIT_WEB_VIEW(view);
-    // Settings of its own, also for a view related to another.
+    // Settings of its own, also for a view made for an opener.
     WebKitSettings *settings = webkit_settings_new();
     // Text sizes scale the text only, as the text-size command means.
     webkit_settings_set_zoom_text_only(settings, TRUE);
@@ -278,8 +270,25 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     // engine.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
-    webkit_web_view_set_settings(view_, settings);
+    // A page's full screen is refused: in a window no window manager
+    // manages, WebKitGTK 2.50 never completes leaving full screen, and a
+    // view destroyed in full screen ends the process.
+    webkit_settings_set_enable_fullscreen(settings, FALSE);
+    GtkWidget *view = nullptr;
+    if (g_opener) {
+        // A new window's view shares the opener's web process and content
+        // rules, as WebKit requires.
+        relatedTo_ = g_opener;
+        view = GTK_WIDGET(
+            g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", g_opener, "settings", settings, nullptr));
+    } else {
+        WebKitUserContentManager *content = webkit_user_content_manager_new();
+        view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
+                                       content, "settings", settings, nullptr));
+        g_object_unref(content);
+    }
     g_object_unref(settings);
+    view_ = WEBKIT_WEB_VIEW(view);
     g_object_set_data(G_OBJECT(view_), kBrowserKey, this);
 
     host_->SetView(view);
@@ -287,6 +296,8 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     QObject::connect(host_.data(), &GtkViewHost::ViewClosing, this, [this] { ForgetView(); });
     host_->installEventFilter(keyBlocker_);
     SetHostOptions(HostOptions());
+    requestTimer_.setSingleShot(true);
+    requestTimer_.setInterval(kRequestWaitMs);
 }
 
 WebKitBrowser::~WebKitBrowser()
@@ -313,6 +324,10 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "load-failed-with-tls-errors", G_CALLBACK(OnTlsErrors), this);
     g_signal_connect(view, "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view, "notify::title", G_CALLBACK(OnTitle), this);
+    // Going back or forward moves in the history without changing it (a
+    // page from the back-forward cache even loads without load events):
+    // the states are read whenever the address changes.
+    g_signal_connect(view, "notify::uri", G_CALLBACK(OnAddressChanged), this);
     g_signal_connect(view, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
@@ -320,8 +335,6 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "authenticate", G_CALLBACK(OnAuthenticate), this);
     g_signal_connect(view, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
     g_signal_connect(view, "permission-request", G_CALLBACK(OnPermission), this);
-    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnEnterFullScreen), this);
-    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnLeaveFullScreen), this);
     g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), this);
     g_signal_connect(view, "button-press-event", G_CALLBACK(OnButtonPress), this);
     g_signal_connect(view, "key-press-event", G_CALLBACK(OnKey), this);
@@ -356,26 +369,47 @@ QWidget *WebKitBrowser::Control()
 
 void WebKitBrowser::GoBack()
 {
-    if (view_)
+    if (view_ && webkit_web_view_can_go_back(view_)) {
+        LoadRequested();
         webkit_web_view_go_back(view_);
+    }
 }
 
 void WebKitBrowser::GoForward()
 {
-    if (view_)
+    if (view_ && webkit_web_view_can_go_forward(view_)) {
+        LoadRequested();
         webkit_web_view_go_forward(view_);
+    }
 }
 
 void WebKitBrowser::Refresh()
 {
-    if (view_)
+    if (view_) {
+        LoadRequested();
         webkit_web_view_reload(view_);
+    }
 }
 
 void WebKitBrowser::Stop()
 {
+    requestTimer_.stop();
     if (view_)
         webkit_web_view_stop_loading(view_);
+}
+
+bool WebKitBrowser::Busy() const
+{
+    return engine::BrowserBase::Busy() || requestTimer_.isActive();
+}
+
+void WebKitBrowser::LoadRequested()
+{
+    // The engine starts a load only after a round trip to the page (and
+    // tells the new address before that): the control is busy from the
+    // request on. A request that starts no load (an anchor in the same
+    // page, a refused navigation) stops counting after a moment.
+    requestTimer_.start();
 }
 
 QString WebKitBrowser::CurrentUri() const
@@ -399,8 +433,11 @@ QString WebKitBrowser::EngineName() const
 
 void WebKitBrowser::Load(const QUrl &url)
 {
-    if (view_)
-        webkit_web_view_load_uri(view_, url.toEncoded().constData());
+    if (!view_)
+        return;
+    if (url.scheme() != QLatin1String("javascript"))
+        LoadRequested();
+    webkit_web_view_load_uri(view_, url.toEncoded().constData());
 }
 
 void WebKitBrowser::ApplyZoom(qreal factor)
@@ -641,6 +678,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
     QPointer<WebKitBrowser> alive(browser);
     switch (event) {
     case WEBKIT_LOAD_STARTED:
+        browser->requestTimer_.stop();
         browser->progress_ = -1;
         browser->titleShown_.clear();
         browser->LoadBegan(webkit_web_view_can_go_back(view), webkit_web_view_can_go_forward(view));
@@ -718,6 +756,11 @@ void WebKitBrowser::OnHistoryChanged(GObject *, gpointer, gpointer, gpointer sel
                                      webkit_web_view_can_go_forward(browser->view_));
 }
 
+void WebKitBrowser::OnAddressChanged(GObject *, GParamSpec *, gpointer self)
+{
+    OnHistoryChanged(nullptr, nullptr, nullptr, self);
+}
+
 void WebKitBrowser::OnMouseTarget(WebKitWebView *, gpointer hitTest, guint, gpointer self)
 {
     auto *browser = static_cast<WebKitBrowser *>(self);
@@ -737,6 +780,7 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView *, gpointer decisionPointer
     auto *decision = WEBKIT_POLICY_DECISION(decisionPointer);
     switch (type) {
     case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
+        QPointer<WebKitBrowser> alive(browser);
         WebKitURIRequest *request =
             webkit_navigation_action_get_request(webkit_navigation_policy_decision_get_navigation_action(
                 WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
@@ -744,9 +788,11 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView *, gpointer decisionPointer
         // from here.
         const bool cancel =
             browser->RaiseBeforeNavigate(QString::fromUtf8(webkit_uri_request_get_uri(request)));
-        if (cancel)
+        if (cancel) {
             webkit_policy_decision_ignore(decision);
-        else
+            if (alive)
+                browser->requestTimer_.stop();
+        } else
             webkit_policy_decision_use(decision);
         return TRUE;
     }
@@ -904,41 +950,141 @@ gboolean WebKitBrowser::OnPermission(WebKitWebView *, gpointer requestPointer, g
     return TRUE;
 }
 
-gboolean WebKitBrowser::OnEnterFullScreen(WebKitWebView *, gpointer self)
-{
-    auto *browser = static_cast<WebKitBrowser *>(self);
-    QPointer<WebKitBrowser> alive(browser);
-    if (!browser->AskPermission(PageOrigin(browser->CurrentUri()), PagePermission::FullScreen) || !alive)
-        return TRUE; // refused
-    browser->ReportFullScreen(true);
-    return FALSE;
-}
-
-gboolean WebKitBrowser::OnLeaveFullScreen(WebKitWebView *, gpointer self)
-{
-    static_cast<WebKitBrowser *>(self)->ReportFullScreen(false);
-    return FALSE;
-}
-
-gboolean WebKitBrowser::OnContextMenu(WebKitWebView *, gpointer menuPointer, gpointer eventPointer, gpointer,
-                                      gpointer self)
+gboolean WebKitBrowser::OnContextMenu(WebKitWebView *, gpointer menuPointer, gpointer eventPointer,
+                                      gpointer hitTestPointer, gpointer self)
 {
     auto *browser = static_cast<WebKitBrowser *>(self);
     if (browser->options_.noContext || !browser->host_)
         return TRUE;
-    auto *menu = new QMenu(browser->host_);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    AddMenuItems(menu, WEBKIT_CONTEXT_MENU(menuPointer));
-    if (menu->isEmpty()) {
-        delete menu;
+    QMenu menu(browser->host_);
+    AddMenuItems(&menu, WEBKIT_CONTEXT_MENU(menuPointer));
+    if (menu.isEmpty())
         return TRUE;
-    }
+    auto *hitTest = WEBKIT_HIT_TEST_RESULT(hitTestPointer);
+    MenuTarget target;
+    target.link = QString::fromUtf8(webkit_hit_test_result_get_link_uri(hitTest));
+    target.image = QString::fromUtf8(webkit_hit_test_result_get_image_uri(hitTest));
+    target.media = QString::fromUtf8(webkit_hit_test_result_get_media_uri(hitTest));
     gdouble x = 0, y = 0;
     QPoint at = browser->host_->mapToGlobal(browser->host_->rect().center());
     if (eventPointer && gdk_event_get_root_coords(static_cast<GdkEvent *>(eventPointer), &x, &y))
         at = QPoint(int(x), int(y));
-    menu->popup(at);
+    QPointer<WebKitBrowser> alive(browser);
+    QAction *chosen = nullptr;
+    {
+        // The menu runs its own loop inside the engine's call: a control
+        // closed meanwhile keeps its view until the call has returned.
+        engine::DeliveryScope scope;
+        chosen = menu.exec(at);
+    }
+    if (chosen && alive && browser->view_) {
+        // Queued: the engine is still asking for its menu.
+        const auto action = WebKitContextMenuAction(chosen->data().toInt());
+        QTimer::singleShot(0, browser, [browser, action, target] { browser->RunMenuAction(action, target); });
+    }
     return TRUE;
+}
+
+void WebKitBrowser::RunMenuAction(int action, const MenuTarget &target)
+{
+    if (!view_)
+        return;
+    auto command = [this](const char *name) { webkit_web_view_execute_editing_command(view_, name); };
+    auto download = [this](const QString &uri) {
+        if (!uri.isEmpty())
+            webkit_web_view_download_uri(view_, uri.toUtf8().constData());
+    };
+    switch (action) {
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK:
+        webkit_web_view_load_uri(view_, target.link.toUtf8().constData());
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW:
+        OpenInNewWindow(target.link);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW:
+        OpenInNewWindow(target.image);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
+    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW:
+        OpenInNewWindow(target.media);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK:
+        download(target.link);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK:
+        download(target.image);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_VIDEO_TO_DISK:
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_AUDIO_TO_DISK:
+        download(target.media);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD:
+        SetClipboardText(target.link);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_URL_TO_CLIPBOARD:
+        SetClipboardText(target.image);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_COPY_VIDEO_LINK_TO_CLIPBOARD:
+    case WEBKIT_CONTEXT_MENU_ACTION_COPY_AUDIO_LINK_TO_CLIPBOARD:
+        SetClipboardText(target.media);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_GO_BACK:
+        GoBack();
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD:
+        GoForward();
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_STOP:
+        Stop();
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_RELOAD:
+        Refresh();
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_COPY:
+        command(WEBKIT_EDITING_COMMAND_COPY);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_CUT:
+        command(WEBKIT_EDITING_COMMAND_CUT);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_PASTE:
+        command(WEBKIT_EDITING_COMMAND_PASTE);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT:
+        command(WEBKIT_EDITING_COMMAND_PASTE_AS_PLAIN_TEXT);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_DELETE:
+        command("Delete");
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL:
+        command(WEBKIT_EDITING_COMMAND_SELECT_ALL);
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_BOLD:
+        command("Bold");
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_ITALIC:
+        command("Italic");
+        break;
+    case WEBKIT_CONTEXT_MENU_ACTION_UNDERLINE:
+        command("Underline");
+        break;
+    default:
+        break;
+    }
+}
+
+void WebKitBrowser::OpenInNewWindow(const QString &address)
+{
+    if (address.isEmpty())
+        return;
+    // As a page's request for a window: the host answers with a catcher,
+    // which learns the address.
+    if (WebBrowser2 *target = RequestNewWindow()) {
+        try {
+            target->Navigate(address);
+        } catch (const std::exception &) {
+            // An address the catcher cannot take opens nothing.
+        }
+    }
 }
 
 gboolean WebKitBrowser::OnButtonPress(GtkWidget *, gpointer eventPointer, gpointer self)

@@ -6,6 +6,7 @@
 #include "EngineBase.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <glib-object.h>
 
 typedef struct _GtkWidget GtkWidget;
@@ -17,6 +18,13 @@ typedef struct _WebKitFindController WebKitFindController;
 namespace orvex::webkit {
 
 class GtkViewHost;
+
+// What a context menu was opened on.
+struct MenuTarget {
+    QString link;
+    QString image;
+    QString media;
+};
 
 // The run's one web context; made by OrvexSetupEngine or, without it, at
 // the first control, with no profile on disk.
@@ -33,6 +41,7 @@ public:
     void Refresh() override;
     void Stop() override;
     QString LocationURL() const override;
+    bool Busy() const override;
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
@@ -57,6 +66,9 @@ private:
     void ReportTitle();
     void ShowErrorPage(const QString &address, const QString &reason);
     QString CurrentUri() const;
+    void LoadRequested();
+    void RunMenuAction(int action, const MenuTarget &target);
+    void OpenInNewWindow(const QString &address);
 
     // GTK signal handlers; `self` is the control.
     static void OnLoadChanged(WebKitWebView *, int event, gpointer self);
@@ -66,6 +78,7 @@ private:
     static void OnProgress(GObject *, GParamSpec *, gpointer self);
     static void OnTitle(GObject *, GParamSpec *, gpointer self);
     static void OnHistoryChanged(GObject *, gpointer, gpointer, gpointer self);
+    static void OnAddressChanged(GObject *, GParamSpec *, gpointer self);
     static void OnMouseTarget(WebKitWebView *, gpointer hitTest, guint modifiers, gpointer self);
     static gboolean OnDecidePolicy(WebKitWebView *, gpointer decision, int type, gpointer self);
     static gpointer OnCreate(WebKitWebView *, gpointer action, gpointer self);
@@ -73,8 +86,6 @@ private:
     static gboolean OnAuthenticate(WebKitWebView *, gpointer request, gpointer self);
     static gboolean OnFileChooser(WebKitWebView *, gpointer request, gpointer self);
     static gboolean OnPermission(WebKitWebView *, gpointer request, gpointer self);
-    static gboolean OnEnterFullScreen(WebKitWebView *, gpointer self);
-    static gboolean OnLeaveFullScreen(WebKitWebView *, gpointer self);
     static gboolean OnContextMenu(WebKitWebView *, gpointer menu, gpointer event, gpointer hitTest,
                                   gpointer self);
     static gboolean OnButtonPress(GtkWidget *, gpointer event, gpointer self);
@@ -92,6 +103,7 @@ private:
     QString status_;
     QString titleShown_;
     int progress_ = -1;
+    QTimer requestTimer_;
     QString findText_;
     unsigned findOptions_ = 0;
 };
