@@ -97,9 +97,10 @@ public:
         ++newWindows;
         ppDisp = catcher ? catcher() : nullptr;
     }
-    // A load beginning reports both history states anew: marked with
-    // command 0 between the states.
+    // A load beginning and ending reports both history states anew:
+    // marked with command 0 between the states.
     void OnDownloadBegin() override { commands.emplace_back(0, true); }
+    void OnDownloadComplete() override { commands.emplace_back(0, false); }
     void OnBeforeNavigate2(const QString &url, bool &cancel) override
     {
         ++total;
@@ -361,7 +362,7 @@ TEST_P(RenderedContract, BackAndForwardFollowHistory)
     ASSERT_TRUE(WaitFor([&] { return browser->LocationURL() == Page("two.html"); }));
     ASSERT_TRUE(WaitFor([&] { return events.LastState(CSC_NAVIGATEFORWARD) == 0; }));
 
-    // Between loads only real changes are reported: never the same state
+    // Within a load only real changes are reported: never the same state
     // twice in a row.
     std::map<int, int> last;
     for (const auto &[command, enable] : events.commands) {

@@ -695,6 +695,13 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         }
         if (alive)
             browser->LoadEnded();
+        // And both history states once more, after the bar has ended: the
+        // Gecko window saves its button states (the stop button's among
+        // them) only when a command state arrives, and puts them back when
+        // it is activated again.
+        if (alive)
+            browser->UpdateCommandStates(webkit_web_view_can_go_back(view),
+                                         webkit_web_view_can_go_forward(view), true);
         break;
     default:
         break;
