@@ -8,6 +8,9 @@
 #
 #   bench/page_load.sh            (REPS=5 by default; needs ./run.sh's build)
 #   ENGINES=gecko bench/page_load.sh   (only the Gecko pairs; =ie only the others)
+#   ROUNDS=3 REPS=2 bench/page_load.sh (every run three times in turn: on a
+#                                       shared machine, load that comes and
+#                                       goes then falls on both sides of a pair)
 #
 # Like is paired with like: Orvex with maximised windows ("WinSize" = 1)
 # against the floor in tabs, Orvex with normal windows against the floor in a
@@ -16,6 +19,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 shared=${ORVEX_SHARED_BENCH:-$root/../shared/bench}
 reps=${REPS:-5}
+rounds=${ROUNDS:-1}
 engines=${ENGINES:-ie,gecko}
 work=$(mktemp -d /tmp/orvex-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -52,45 +56,48 @@ gecko() { # folder
 }
 
 run() { # label n template
-  python3 "$work/harness/beacon_bench.py" -n "$2" -r "$reps" --label "$1" --json "$work/$1.json" -- "$3" \
-    > "$work/$1.log" 2>&1 || echo "$1: harness failed, see the log below" >&2
-  grep -E '^## ' "$work/$1.log" >&2 || tail -5 "$work/$1.log" >&2
+  local out="$work/$1.$round"
+  python3 "$work/harness/beacon_bench.py" -n "$2" -r "$reps" --label "$1" --json "$out.json" -- "$3" \
+    > "$out.log" 2>&1 || echo "$1: harness failed, see the log below" >&2
+  grep -E '^## ' "$out.log" >&2 || tail -5 "$out.log" >&2
 }
 
-if [[ $engines == *ie* ]]; then
-  run floor_tabs_1 1 "$floor --stay {urls}"
-  run orvex_max_1 1 "$work/orvex-max/orvex {urls}"
-  run floor_tabs_20 20 "$floor --stay {urls}"
-  run orvex_max_20 20 "$work/orvex-max/orvex {urls}"
-  run floor_mdi_20 20 "$floor --mdi --stay {urls}"
-  run orvex_normal_20 20 "$work/orvex-normal/orvex {urls}"
-  # The web list opens at start-up from a file written with this run's addresses.
-  run orvex_weblist_20 20 "sh -c 'printf \"%s\\r\\n\" \"\$@\" > $work/orvex-weblist/start.wlf; exec $work/orvex-weblist/orvex' sh {urls}"
-  # Rendering: Orvex picks Qt Quick's software back end when OpenGL is only a
-  # software renderer; the same pair with both on software OpenGL, and with
-  # both on the software back end, shows what that choice is worth.
-  run floor_tabs_20_sw 20 "env QT_QUICK_BACKEND=software $floor --stay {urls}"
-  run orvex_max_20_gl 20 "env ORVEX_RENDERING=opengl $work/orvex-max/orvex {urls}"
-fi
-# The Gecko engine against the WebKitGTK floor. Without a GPU Orvex draws
-# WebKitGTK pages without compositing, so the floor does too; the last pair
-# has both compositing on software OpenGL.
-if [[ $engines == *gecko* ]]; then
-  nocomp="env WEBKIT_DISABLE_COMPOSITING_MODE=1"
-  run gtkfloor_tabs_1 1 "$nocomp $gtkfloor --stay {urls}"
-  run gecko_max_1 1 "$(gecko gecko-max)"
-  run gtkfloor_tabs_20 20 "$nocomp $gtkfloor --stay {urls}"
-  run gecko_max_20 20 "$(gecko gecko-max)"
-  run gtkfloor_mdi_20 20 "$nocomp $gtkfloor --mdi --stay {urls}"
-  run gecko_normal_20 20 "$(gecko gecko-normal)"
-  run gtkfloor_tabs_20_gl 20 "$gtkfloor --stay {urls}"
-  run gecko_max_20_gl 20 "env ORVEX_RENDERING=opengl $(gecko gecko-max)"
-fi
-if [[ $engines == *ie* ]] && command -v qutebrowser >/dev/null; then
-  run qutebrowser_20 20 "qutebrowser --basedir {profile} {urls}"
-fi
-if [[ $engines == *ie* ]] && command -v falkon >/dev/null; then
-  run falkon_20 20 "$work/harness/peers/falkon-open.sh {urls}"
-fi
+for round in $(seq "$rounds"); do
+  if [[ $engines == *ie* ]]; then
+    run floor_tabs_1 1 "$floor --stay {urls}"
+    run orvex_max_1 1 "$work/orvex-max/orvex {urls}"
+    run floor_tabs_20 20 "$floor --stay {urls}"
+    run orvex_max_20 20 "$work/orvex-max/orvex {urls}"
+    run floor_mdi_20 20 "$floor --mdi --stay {urls}"
+    run orvex_normal_20 20 "$work/orvex-normal/orvex {urls}"
+    # The web list opens at start-up from a file written with this run's addresses.
+    run orvex_weblist_20 20 "sh -c 'printf \"%s\\r\\n\" \"\$@\" > $work/orvex-weblist/start.wlf; exec $work/orvex-weblist/orvex' sh {urls}"
+    # Rendering: Orvex picks Qt Quick's software back end when OpenGL is only a
+    # software renderer; the same pair with both on software OpenGL, and with
+    # both on the software back end, shows what that choice is worth.
+    run floor_tabs_20_sw 20 "env QT_QUICK_BACKEND=software $floor --stay {urls}"
+    run orvex_max_20_gl 20 "env ORVEX_RENDERING=opengl $work/orvex-max/orvex {urls}"
+  fi
+  # The Gecko engine against the WebKitGTK floor. Without a GPU Orvex draws
+  # WebKitGTK pages without compositing, so the floor does too; the last pair
+  # has both compositing on software OpenGL.
+  if [[ $engines == *gecko* ]]; then
+    nocomp="env WEBKIT_DISABLE_COMPOSITING_MODE=1"
+    run gtkfloor_tabs_1 1 "$nocomp $gtkfloor --stay {urls}"
+    run gecko_max_1 1 "$(gecko gecko-max)"
+    run gtkfloor_tabs_20 20 "$nocomp $gtkfloor --stay {urls}"
+    run gecko_max_20 20 "$(gecko gecko-max)"
+    run gtkfloor_mdi_20 20 "$nocomp $gtkfloor --mdi --stay {urls}"
+    run gecko_normal_20 20 "$(gecko gecko-normal)"
+    run gtkfloor_tabs_20_gl 20 "$gtkfloor --stay {urls}"
+    run gecko_max_20_gl 20 "env ORVEX_RENDERING=opengl $(gecko gecko-max)"
+  fi
+  if [[ $engines == *ie* ]] && command -v qutebrowser >/dev/null; then
+    run qutebrowser_20 20 "qutebrowser --basedir {profile} {urls}"
+  fi
+  if [[ $engines == *ie* ]] && command -v falkon >/dev/null; then
+    run falkon_20 20 "$work/harness/peers/falkon-open.sh {urls}"
+  fi
+done
 
 python3 "$root/bench/summarize.py" "$work"/*.json

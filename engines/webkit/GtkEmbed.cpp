@@ -276,10 +276,13 @@ void EnsureGtk()
     // GTK opens the display Qt uses, through X11 only.
     qputenv("GDK_BACKEND", "x11");
     qputenv("DISPLAY", DisplayString(QX11Info::display()));
-    // Qt has set the locale already.
-    gtk_disable_setlocale();
-    if (!gtk_init_check(nullptr, nullptr))
-        throw std::runtime_error(texts::kNoDisplay);
+    // Qt's GTK platform theme may have started GTK already; otherwise GTK
+    // starts here and leaves the locale Qt has set alone.
+    if (!gdk_display_get_default()) {
+        gtk_disable_setlocale();
+        if (!gtk_init_check(nullptr, nullptr))
+            throw std::runtime_error(texts::kNoDisplay);
+    }
 
     GdkDisplay *display = gdk_display_get_default();
     // GDK ends the program on any X error it did not expect. Windows it
