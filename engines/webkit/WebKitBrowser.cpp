@@ -2,15 +2,11 @@
 
 #include "GtkEmbed.h"
 #include "Texts.h"
-#include "WebKitDownload.h"
+#include "WebKitContext.h"
 
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QMenu>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
@@ -28,113 +24,10 @@ constexpr const char *kBrowserKey = "orvex-browser";
 // longer counts as loading.
 constexpr int kRequestWaitMs = 1500;
 
-EngineEnvironment &Environment()
-{
-    static EngineEnvironment environment;
-    return environment;
-}
-bool g_environmentGiven = false;
-WebKitWebContext *g_context = nullptr;
-
 // The opener whose request for a new window is being answered: a control
 // made meanwhile (the host's catcher) gets a view related to it, which
 // WebKit requires of a new window's view.
 WebKitWebView *g_opener = nullptr;
-
-// True when OpenGL is drawn by a software rasteriser or is missing.
-bool OnlySoftwareOpenGL()
-{
-    QOpenGLContext context;
-    QOffscreenSurface surface;
-    surface.create();
-    if (!context.create() || !context.makeCurrent(&surface))
-        return true;
-    const auto *renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
-    const QString name = QString::fromLatin1(renderer ? renderer : "").toLower();
-    context.doneCurrent();
-    return name.isEmpty() || name.contains(QLatin1String("llvmpipe")) ||
-           name.contains(QLatin1String("softpipe")) || name.contains(QLatin1String("software")) ||
-           name.contains(QLatin1String("swr"));
-}
-
-// Without a GPU, WebKit's compositing runs on software OpenGL and costs
-// more time and memory than drawing without it. ORVEX_RENDERING=opengl or
-// =software overrides the choice, as for the other engine; a
-// WEBKIT_DISABLE_COMPOSITING_MODE set by the user is left alone.
-void ChooseRendering()
-{
-    if (qEnvironmentVariableIsSet("WEBKIT_DISABLE_COMPOSITING_MODE"))
-        return;
-    const QByteArray wanted = qgetenv("ORVEX_RENDERING").toLower();
-    if (wanted == "opengl")
-        return;
-    if (wanted == "software" || OnlySoftwareOpenGL())
-        qputenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1");
-}
-
-gboolean OnDecideDestination(WebKitDownload *download, gchar *suggestedName, gpointer)
-{
-    WebKitWebView *view = webkit_download_get_web_view(download);
-    WebKitBrowser *browser = view ? WebKitBrowser::FromView(view) : nullptr;
-    auto *item = new DownloadItem(download, QString::fromUtf8(suggestedName));
-    if (browser) {
-        browser->HandOverDownload(item);
-    } else {
-        item->Cancel();
-        delete item;
-    }
-    // The host sets the destination, now or later; the engine never picks one.
-    return TRUE;
-}
-
-void OnDownloadStarted(WebKitWebContext *, WebKitDownload *download, gpointer)
-{
-    g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), nullptr);
-}
-
-QByteArray ProfilePath(const char *sub = "")
-{
-    return QFile::encodeName(Environment().dataFolder + QStringLiteral("mozctl-profile/") +
-                             QString::fromLatin1(sub));
-}
-
-WebKitWebContext *MakeContext()
-{
-    ChooseRendering();
-    const bool persistent = g_environmentGiven && !Environment().dataFolder.isEmpty();
-    WebKitWebsiteDataManager *manager =
-        persistent ? webkit_website_data_manager_new("base-data-directory", ProfilePath().constData(),
-                                                     "base-cache-directory",
-                                                     ProfilePath("cache/").constData(), nullptr)
-                   : webkit_website_data_manager_new_ephemeral();
-    if (persistent)
-        webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
-                                                     ProfilePath("cookies.sqlite").constData(),
-                                                     WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-    WebKitWebContext *context = webkit_web_context_new_with_website_data_manager(manager);
-    g_object_unref(manager);
-
-    // Web processes run in bubblewrap; this must come before the first view.
-    webkit_web_context_set_sandbox_enabled(context, TRUE);
-    webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_WEB_BROWSER);
-    // No dictionaries come with the program.
-    webkit_web_context_set_spell_checking_enabled(context, FALSE);
-
-    QList<QByteArray> languages;
-    for (const QString &entry : Environment().acceptLanguages.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString tag = entry.section(QLatin1Char(';'), 0, 0).trimmed();
-        if (!tag.isEmpty())
-            languages << tag.toUtf8();
-    }
-    std::vector<const char *> list;
-    for (const QByteArray &tag : languages)
-        list.push_back(tag.constData());
-    list.push_back(nullptr);
-    webkit_web_context_set_preferred_languages(context, list.data());
-
-    g_signal_connect(context, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
-    return context;
-}
 
 // The address a page may be shown with in a dialog or a permission.
 QUrl PageOrigin(const QString &uri)
@@ -179,45 +72,6 @@ QString CertificateDescription(GTlsCertificateFlags errors)
     return reasons.join(QStringLiteral("。")) + QStringLiteral("。");
 }
 
-const char *MenuLabel(WebKitContextMenuAction action)
-{
-    for (const auto &entry : texts::kMenuLabels)
-        if (entry.action == action)
-            return entry.label;
-    return nullptr;
-}
-
-// The engine's menu as a Qt menu, in Japanese; each entry carries the
-// engine's action for it.
-void AddMenuItems(QMenu *target, WebKitContextMenu *menu)
-{
-    for (GList *node = webkit_context_menu_get_items(menu); node; node = node->next) {
-        auto *item = WEBKIT_CONTEXT_MENU_ITEM(node->data);
-        if (webkit_context_menu_item_is_separator(item)) {
-            if (!target->isEmpty() && !target->actions().constLast()->isSeparator())
-                target->addSeparator();
-            continue;
-        }
-        const WebKitContextMenuAction action = webkit_context_menu_item_get_stock_action(item);
-        const char *label = MenuLabel(action);
-        if (!label)
-            continue;
-        if (WebKitContextMenu *submenu = webkit_context_menu_item_get_submenu(item)) {
-            QMenu *sub = target->addMenu(QString::fromUtf8(label));
-            AddMenuItems(sub, submenu);
-            if (sub->isEmpty())
-                target->removeAction(sub->menuAction());
-            continue;
-        }
-        GAction *engineAction = webkit_context_menu_item_get_gaction(item);
-        QAction *entry = target->addAction(QString::fromUtf8(label));
-        entry->setEnabled(!engineAction || g_action_get_enabled(engineAction));
-        entry->setData(int(action));
-    }
-    while (!target->isEmpty() && target->actions().constLast()->isSeparator())
-        target->removeAction(target->actions().constLast());
-}
-
 // Runs the loop until an asynchronous engine call has answered.
 struct PendingCall {
     QEventLoop loop;
@@ -242,13 +96,6 @@ struct PrintJob {
 };
 
 } // namespace
-
-WebKitWebContext *SharedContext()
-{
-    if (!g_context)
-        g_context = MakeContext();
-    return g_context;
-}
 
 WebKitBrowser *WebKitBrowser::FromView(WebKitWebView *view)
 {
@@ -957,143 +804,6 @@ gboolean WebKitBrowser::OnPermission(WebKitWebView *, gpointer requestPointer, g
     return TRUE;
 }
 
-gboolean WebKitBrowser::OnContextMenu(WebKitWebView *, gpointer menuPointer, gpointer eventPointer,
-                                      gpointer hitTestPointer, gpointer self)
-{
-    auto *browser = static_cast<WebKitBrowser *>(self);
-    if (browser->options_.noContext || !browser->host_)
-        return TRUE;
-    QMenu menu(browser->host_);
-    AddMenuItems(&menu, WEBKIT_CONTEXT_MENU(menuPointer));
-    if (menu.isEmpty())
-        return TRUE;
-    auto *hitTest = WEBKIT_HIT_TEST_RESULT(hitTestPointer);
-    MenuTarget target;
-    target.link = QString::fromUtf8(webkit_hit_test_result_get_link_uri(hitTest));
-    target.image = QString::fromUtf8(webkit_hit_test_result_get_image_uri(hitTest));
-    target.media = QString::fromUtf8(webkit_hit_test_result_get_media_uri(hitTest));
-    gdouble x = 0, y = 0;
-    QPoint at = browser->host_->mapToGlobal(browser->host_->rect().center());
-    if (eventPointer && gdk_event_get_root_coords(static_cast<GdkEvent *>(eventPointer), &x, &y))
-        at = QPoint(int(x), int(y));
-    QPointer<WebKitBrowser> alive(browser);
-    QAction *chosen = nullptr;
-    {
-        // The menu runs its own loop inside the engine's call: a control
-        // closed meanwhile keeps its view until the call has returned.
-        engine::DeliveryScope scope;
-        chosen = menu.exec(at);
-    }
-    if (chosen && alive && browser->view_) {
-        // Queued: the engine is still asking for its menu.
-        const auto action = WebKitContextMenuAction(chosen->data().toInt());
-        QTimer::singleShot(0, browser, [browser, action, target] { browser->RunMenuAction(action, target); });
-    }
-    return TRUE;
-}
-
-void WebKitBrowser::RunMenuAction(int action, const MenuTarget &target)
-{
-    if (!view_)
-        return;
-    auto command = [this](const char *name) { webkit_web_view_execute_editing_command(view_, name); };
-    auto download = [this](const QString &uri) {
-        if (!uri.isEmpty())
-            webkit_web_view_download_uri(view_, uri.toUtf8().constData());
-    };
-    switch (action) {
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK:
-        webkit_web_view_load_uri(view_, target.link.toUtf8().constData());
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW:
-        OpenInNewWindow(target.link);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW:
-        OpenInNewWindow(target.image);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
-    case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW:
-        OpenInNewWindow(target.media);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK:
-        download(target.link);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK:
-        download(target.image);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_VIDEO_TO_DISK:
-    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_AUDIO_TO_DISK:
-        download(target.media);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD:
-        SetClipboardText(target.link);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_URL_TO_CLIPBOARD:
-        SetClipboardText(target.image);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_COPY_VIDEO_LINK_TO_CLIPBOARD:
-    case WEBKIT_CONTEXT_MENU_ACTION_COPY_AUDIO_LINK_TO_CLIPBOARD:
-        SetClipboardText(target.media);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_GO_BACK:
-        GoBack();
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD:
-        GoForward();
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_STOP:
-        Stop();
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_RELOAD:
-        Refresh();
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_COPY:
-        command(WEBKIT_EDITING_COMMAND_COPY);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_CUT:
-        command(WEBKIT_EDITING_COMMAND_CUT);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_PASTE:
-        command(WEBKIT_EDITING_COMMAND_PASTE);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT:
-        command(WEBKIT_EDITING_COMMAND_PASTE_AS_PLAIN_TEXT);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_DELETE:
-        command("Delete");
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL:
-        command(WEBKIT_EDITING_COMMAND_SELECT_ALL);
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_BOLD:
-        command("Bold");
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_ITALIC:
-        command("Italic");
-        break;
-    case WEBKIT_CONTEXT_MENU_ACTION_UNDERLINE:
-        command("Underline");
-        break;
-    default:
-        break;
-    }
-}
-
-void WebKitBrowser::OpenInNewWindow(const QString &address)
-{
-    if (address.isEmpty())
-        return;
-    // As a page's request for a window: the host answers with a catcher,
-    // which learns the address.
-    if (WebBrowser2 *target = RequestNewWindow()) {
-        try {
-            target->Navigate(address);
-        } catch (const std::exception &) {
-            // An address the catcher cannot take opens nothing.
-        }
-    }
-}
-
 gboolean WebKitBrowser::OnButtonPress(GtkWidget *, gpointer eventPointer, gpointer self)
 {
     auto *browser = static_cast<WebKitBrowser *>(self);
@@ -1144,16 +854,6 @@ void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
 }
 
 } // namespace orvex::webkit
-
-extern "C" __attribute__((visibility("default"))) void
-OrvexSetupEngine(const orvex::EngineEnvironment *environment)
-{
-    // Only the first call counts, and only before the context exists.
-    if (!environment || orvex::webkit::g_environmentGiven || orvex::webkit::g_context)
-        return;
-    orvex::webkit::Environment() = *environment;
-    orvex::webkit::g_environmentGiven = true;
-}
 
 extern "C" __attribute__((visibility("default"))) orvex::WebBrowser2 *OrvexCreateWebBrowser(QWidget *parent)
 {

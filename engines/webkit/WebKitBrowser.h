@@ -26,10 +26,6 @@ struct MenuTarget {
     QString media;
 };
 
-// The run's one web context; made by OrvexSetupEngine or, without it, at
-// the first control, with no profile on disk.
-WebKitWebContext *SharedContext();
-
 class WebKitBrowser : public engine::BrowserBase {
 public:
     explicit WebKitBrowser(QWidget *parent);
