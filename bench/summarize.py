@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Table of the page-load runs: min/median/max of time to all loaded and of
-unique memory per label, and the Orvex/floor ratios of the medians."""
+unique memory per label, and the Orvex/floor ratios of the medians. Files of
+the same label (several rounds) are taken together."""
 import json, statistics, sys
 
 PAIRS = [("orvex_max_1", "floor_tabs_1"), ("orvex_max_20", "floor_tabs_20"),
          ("orvex_normal_20", "floor_mdi_20"), ("orvex_weblist_20", "floor_tabs_20"),
          ("orvex_max_20", "floor_tabs_20_sw"), ("orvex_max_20_gl", "floor_tabs_20"),
-         ("qutebrowser_20", "floor_tabs_20"), ("falkon_20", "floor_tabs_20")]
+         ("qutebrowser_20", "floor_tabs_20"), ("falkon_20", "floor_tabs_20"),
+         ("gecko_max_1", "gtkfloor_tabs_1"), ("gecko_max_20", "gtkfloor_tabs_20"),
+         ("gecko_normal_20", "gtkfloor_mdi_20"), ("gecko_max_20_gl", "gtkfloor_tabs_20_gl")]
 
 
 def stats(rows, key, scale=1.0):
@@ -14,11 +17,12 @@ def stats(rows, key, scale=1.0):
     return (min(v), statistics.median(v), max(v)) if v else None
 
 
-runs = {}
+rows = {}
 for path in sys.argv[1:]:
     with open(path) as f:
         d = json.load(f)
-    runs[d["label"]] = (stats(d["rows"], "all_s"), stats(d["rows"], "unique_kb", 1 / 1024))
+    rows.setdefault(d["label"], []).extend(d["rows"])
+runs = {label: (stats(r, "all_s"), stats(r, "unique_kb", 1 / 1024)) for label, r in rows.items()}
 
 print(f"{'run':<18} {'all loaded s (min/med/max)':<28} {'unique MiB (min/med/max)':<26}")
 for label, (t, m) in runs.items():
