@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Page load: Orvex against the bare engine (the "floor": plain QWebEngineView
-# windows) and, where installed, qutebrowser and Falkon, all timed by the
-# shared beacon harness in one run. Prints a table of min/median/max and the
-# ratios to the floor on the same rendering back end, for time to all loaded
-# and for unique memory.
+# Page load: Orvex against the bare engines (the "floors": plain
+# QWebEngineView windows for the "Internet Explorer" engine, a bare GTK
+# program with WebKitGTK views for the "Gecko" engine) and, where installed,
+# qutebrowser and Falkon, all timed by the shared beacon harness in one run.
+# Prints a table of min/median/max and the ratios to the floor on the same
+# rendering back end, for time to all loaded and for unique memory over all
+# processes (web processes included).
 #
 #   bench/page_load.sh      (needs ./run.sh's build)
+#   ENGINES=ie,gecko        =ie only the QtWebEngine runs and the peers,
+#                           =gecko only the Gecko pairs
 #   REPS=5                  counted runs per program and round (one uncounted first)
 #   ROUNDS=1                rounds; with more, the programs take turns round by
 #                           round, and the table gives the spread of the ratios
@@ -32,6 +36,7 @@ shared=${ORVEX_SHARED_BENCH:-$root/../shared/bench}
 reps=${REPS:-5}
 rounds=${ROUNDS:-1}
 quiet=${QUIET_WAIT:-20}
+engines=${ENGINES:-ie,gecko}
 work=$(mktemp -d /tmp/orvex-bench.XXXXXX)
 # Unix socket paths must stay under 108 bytes: qutebrowser's IPC socket goes
 # in a runtime folder of its own under this short one.
@@ -56,22 +61,27 @@ python3 "$work/harness/make_pages.py" 20 >/dev/null
 cmake -S "$work/harness/floor" -B "$work/floor-build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/floor-build" >/dev/null
 floor="$work/floor-build/floor"
+cmake -S "$root/bench/webkitgtk_floor" -B "$work/gtkfloor-build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/gtkfloor-build" >/dev/null
+gtkfloor="$work/gtkfloor-build/webkitgtk_floor"
 [ -x "$root/build/bin/orvex" ] || { echo "build Orvex first (./run.sh)" >&2; exit 1; }
 
 # One installed Orvex per layout, each with the config.ini its data folder
 # is seeded from.
-make_orvex() { # name WinSize StartUpType
+make_orvex() { # name WinSize StartUpType [engine]
   local d="$work/$1"
   mkdir -p "$d/WebList"
   cp "$root/build/bin/orvex" "$root/build/bin/iexplore.so" "$root/build/bin/mozctl.so" "$d/"
-  printf '[General]\r\nLastEngine=IE\r\nWinSize=%s\r\n[Option_StartUp]\r\nType=%s\r\nPath=%s\r\n' \
-    "$2" "$3" "$d/start.wlf" > "$d/config.ini"
+  printf '[General]\r\nLastEngine=%s\r\nWinSize=%s\r\n[Option_StartUp]\r\nType=%s\r\nPath=%s\r\n' \
+    "${4:-IE}" "$2" "$3" "$d/start.wlf" > "$d/config.ini"
   : > "$d/CloseURL.txt"
   : > "$d/installed"
 }
 make_orvex orvex-max 1 0
 make_orvex orvex-normal 0 0
 make_orvex orvex-weblist 1 2
+make_orvex gecko-max 1 0 Gecko
+make_orvex gecko-normal 0 0 Gecko
 
 sw="env QT_QUICK_BACKEND=software"
 gl="env ORVEX_RENDERING=opengl"
@@ -85,7 +95,8 @@ qb="sh -c '$qb_start' $short"
 falkon="$work/harness/peers/falkon-open.sh"
 
 # label n template
-runs=(
+runs=()
+[[ $engines == *ie* ]] && runs+=(
   "floor_sw_1|1|$sw $floor --stay {urls}"
   "orvex_1|1|$work/orvex-max/orvex {urls}"
   "floor_gl_1|1|$floor --stay {urls}"
@@ -99,10 +110,24 @@ runs=(
   # The web list opens at start-up from a file written with this run's addresses.
   "orvex_weblist_20|20|sh -c 'printf \"%s\\r\\n\" \"\$@\" > $work/orvex-weblist/start.wlf; exec $work/orvex-weblist/orvex' sh {urls}"
 )
-if command -v qutebrowser >/dev/null; then
+# The Gecko engine against the WebKitGTK floor. Without a GPU Orvex draws
+# WebKitGTK pages without compositing ("nc"), so the floor does too; the
+# last pair has both compositing on software OpenGL.
+nc="env WEBKIT_DISABLE_COMPOSITING_MODE=1"
+[[ $engines == *gecko* ]] && runs+=(
+  "gtkfloor_nc_1|1|$nc $gtkfloor --stay {urls}"
+  "gecko_1|1|$work/gecko-max/orvex {urls}"
+  "gtkfloor_nc_20|20|$nc $gtkfloor --stay {urls}"
+  "gecko_20|20|$work/gecko-max/orvex {urls}"
+  "gtkfloor_mdi_nc_20|20|$nc $gtkfloor --mdi --stay {urls}"
+  "gecko_normal_20|20|$work/gecko-normal/orvex {urls}"
+  "gtkfloor_gl_20|20|$gtkfloor --stay {urls}"
+  "gecko_gl_20|20|$gl $work/gecko-max/orvex {urls}"
+)
+if [[ $engines == *ie* ]] && command -v qutebrowser >/dev/null; then
   runs+=("qutebrowser_sw_20|20|$sw $qb {urls}" "qutebrowser_gl_20|20|$qb {urls}")
 fi
-if command -v falkon >/dev/null; then
+if [[ $engines == *ie* ]] && command -v falkon >/dev/null; then
   runs+=("falkon_sw_20|20|$sw $falkon {urls}" "falkon_gl_20|20|$falkon {urls}")
 fi
 

@@ -14,7 +14,9 @@ PAIRS = [("orvex_1", "floor_sw_1"), ("orvex_20", "floor_sw_20"),
          ("qutebrowser_sw_20", "floor_sw_20"), ("qutebrowser_gl_20", "floor_gl_20"),
          ("falkon_sw_20", "floor_sw_20"), ("falkon_gl_20", "floor_gl_20"),
          ("orvex_20", "qutebrowser_sw_20"), ("orvex_20", "falkon_sw_20"),
-         ("orvex_gl_20", "qutebrowser_gl_20"), ("orvex_gl_20", "falkon_gl_20")]
+         ("orvex_gl_20", "qutebrowser_gl_20"), ("orvex_gl_20", "falkon_gl_20"),
+         ("gecko_1", "gtkfloor_nc_1"), ("gecko_20", "gtkfloor_nc_20"),
+         ("gecko_normal_20", "gtkfloor_mdi_nc_20"), ("gecko_gl_20", "gtkfloor_gl_20")]
 # The floor on both back ends: on this machine software is far faster, so a
 # ratio near or above 1 says that other work disturbed the run.
 CHECKS = [("floor_sw_1", "floor_gl_1"), ("floor_sw_20", "floor_gl_20")]

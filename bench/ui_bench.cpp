@@ -43,7 +43,7 @@ void TabRepaint()
     for (int i = 0; i < 200; ++i)
         h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://page%1/").arg(i));
     QImage image(200 * 75, 28, QImage::Format_RGB32);
-    const int current = h.form->TabControl1->currentIndex();
+    const int current = h.form->Controls().TabControl1->currentIndex();
     auto repaint = [&](bool fromFile) {
         QPainter p(&image);
         uint32_t colors[4];
@@ -78,7 +78,7 @@ double PerWindowMs(int n, int how)
             while (h.form->ChildCount() > 0)
                 h.form->Children().front()->CloseWindow();
         } else if (how == 1) {
-            while (h.form->TabControl1->count() > 0)
+            while (h.form->Controls().TabControl1->count() > 0)
                 h.form->CloseTab(0);
         } else {
             h.form->mnu_AllCloseClick();

@@ -38,7 +38,8 @@ function(orvex_add_version_resource target fileVersion fileDescription)
     set(root "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/..")
     add_executable(orvex_versiongen
       "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/versiongen/VersionGen.cpp"
-      "${root}/src/dialogs/VersionResource.cpp")
+      "${root}/src/dialogs/VersionResource.cpp"
+      "${root}/src/platform/SystemErrors.cpp")
     target_include_directories(orvex_versiongen PRIVATE "${root}/src")
     set_target_properties(orvex_versiongen PROPERTIES
       RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tools"

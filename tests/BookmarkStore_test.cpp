@@ -241,14 +241,74 @@ TEST_F(BookmarkStoreTest, UnusableFilesReadAsEmpty)
         folder.Write("bookmark.xml", bytes);
         EXPECT_TRUE(ReadBookmarks().empty()) << bytes;
     }
-    // External entities are never fetched nor expanded into the tree.
+    // A file declaring entities is refused: external ones are never fetched,
+    // internal ones never expanded.
     folder.Write("secret.txt", "SECRET");
     folder.Write("bookmark.xml",
                  "<?xml version=\"1.0\"?><!DOCTYPE bookmark [<!ENTITY x SYSTEM \"secret.txt\">]>"
                  "<bookmark><file><name>&x;</name><url>u</url></file></bookmark>");
-    const BookmarkTree read = ReadBookmarks();
-    ASSERT_EQ(read.size(), 1u);
-    EXPECT_EQ(read[0].caption.find("SECRET"), std::string::npos);
+    EXPECT_TRUE(ReadBookmarks().empty());
+}
+
+// Characters whose CP932 round trip is not exact go as references, and
+// every other character as CP932; so the text reads back unchanged and a
+// second write gives the same bytes.
+TEST_F(BookmarkStoreTest, LookalikeCharactersSurviveAsReferences)
+{
+    const BookmarkTree tree = {Mark("¥980 セール〜50% ‖", "http://example.jp/¥/‾"),
+                               Folder("−—¢£¬ ～∥－―", {Mark("🙂 ﾃｽﾄ", "a&b<c>")})};
+    const std::string bytes = SerializeBookmarks(tree);
+    EXPECT_NE(bytes.find("&#165;980 \x83\x5A\x81\x5B\x83\x8B&#12316;50% &#8214;"), std::string::npos);
+    EXPECT_NE(bytes.find("http://example.jp/&#165;/&#8254;"), std::string::npos);
+    EXPECT_NE(bytes.find("&#128578; \xC3\xBD\xC4"), std::string::npos) << "emoji as reference, kana as CP932";
+    EXPECT_EQ(ParseBookmarks(bytes), tree);
+    EXPECT_EQ(SerializeBookmarks(ParseBookmarks(bytes)), bytes);
+}
+
+// A file that is valid XML in another encoding than it declares is read in
+// the one it has, when that is plain: UTF-8, with or without a mark.
+TEST_F(BookmarkStoreTest, Utf8DeclaringShiftJisIsReadAsUtf8)
+{
+    const std::string body =
+        "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark><file><name>日本語</name>"
+        "<url>http://例え.jp/</url></file></bookmark>";
+    const BookmarkTree expected = {Mark("日本語", "http://例え.jp/")};
+    EXPECT_EQ(ParseBookmarks(body), expected);
+    EXPECT_EQ(ParseBookmarks("\xEF\xBB\xBF" + body), expected);
+}
+
+// One internal entity referenced 5 000 times: refused at once, not
+// expanded into a 100 MB caption; the reader says why and where.
+TEST_F(BookmarkStoreTest, EntityAmplificationIsRefused)
+{
+    std::string file = "<?xml version=\"1.0\"?>\n<!DOCTYPE bookmark [<!ENTITY big \"" +
+                       std::string(20000, 'x') + "\">]>\n<bookmark><file><name>";
+    for (int i = 0; i < 5000; ++i) {
+        file += "&big;";
+    }
+    file += "</name><url>u</url></file></bookmark>";
+    BookmarkTree tree;
+    int line = 0;
+    std::string reason;
+    EXPECT_FALSE(ParseBookmarkFile(file, tree, line, reason));
+    EXPECT_TRUE(tree.empty());
+    EXPECT_EQ(line, 2);
+    EXPECT_EQ(reason, msg::ReasonEntities);
+
+    // Nested entities (the "billion laughs") stop inside the parser.
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE bookmark [<!ENTITY l0 \"lol\">";
+    for (int i = 1; i < 10; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string() + [&] {
+            std::string refs;
+            for (int k = 0; k < 10; ++k) {
+                refs += "&l" + std::to_string(i - 1) + ";";
+            }
+            return refs;
+        }() + "\">";
+    }
+    laughs += "]><bookmark><file><name>&l9;</name><url>u</url></file></bookmark>";
+    EXPECT_FALSE(ParseBookmarkFile(laughs, tree, line, reason));
+    EXPECT_TRUE(tree.empty());
 }
 
 } // namespace

@@ -22,7 +22,7 @@ namespace {
 
 struct ChildWindowTest : ::testing::Test {
     MainHarness h;
-    PageIndicators &ind() { return h.form->indicators; }
+    PageIndicators &ind() { return h.form->Indicators(); }
     void Open(const QString &address) { h.form->OpenNewWindow(QStringLiteral("c"), address); }
 };
 
@@ -47,19 +47,29 @@ TEST_F(ChildWindowTest, BackgroundWindowReportsStatusTitleAndAddressButNotProgre
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:一つ目"));
 }
 
-TEST_F(ChildWindowTest, BackgroundCommandStateMovesButtonsAndSavesThemIntoActiveWindow)
+TEST_F(ChildWindowTest, BackgroundCommandStateStaysWithItsOwnWindow)
 {
     Open("http://one/");
     Open("http://two/");
     TChildForm *active = h.Child(0);
     ASSERT_EQ(h.form->ActiveChild(), active);
     EXPECT_FALSE(ind().ReLoadCtrl->isEnabled()); // a fresh window: reload off until the engine reports
+    // A page loading behind the front one reports its history: the buttons
+    // keep showing the front page, and the window behind keeps its own.
     h.EngineOf(h.Child(1))->RaiseCommandState(CSC_NAVIGATEBACK, true);
+    EXPECT_FALSE(ind().BackCtrl->isEnabled());
+    EXPECT_FALSE(ind().ReLoadCtrl->isEnabled());
+    EXPECT_FALSE(active->BackState);
+    EXPECT_TRUE(h.Child(1)->BackState);
+    EXPECT_TRUE(h.Child(1)->ReLoadState);
+    // Brought to the front, it shows them.
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
     EXPECT_TRUE(ind().BackCtrl->isEnabled());
     EXPECT_TRUE(ind().ReLoadCtrl->isEnabled());
-    EXPECT_TRUE(active->BackState);
-    EXPECT_TRUE(active->ReLoadState);
-    EXPECT_FALSE(h.Child(1)->BackState);
+    // The front window's own report moves the buttons and is saved in it.
+    h.EngineOf(h.Child(1))->RaiseCommandState(CSC_NAVIGATEFORWARD, true);
+    EXPECT_TRUE(ind().FrwrdCtrl->isEnabled());
+    EXPECT_TRUE(h.Child(1)->FrwrdState);
 }
 
 TEST_F(ChildWindowTest, ProgressArithmeticOfTheIeWindow)
@@ -104,13 +114,13 @@ TEST_F(ChildWindowTest, ActivationRestoresTheWindowsOwnStates)
     h.EngineOf(h.Child(0))->RaiseCommandState(CSC_NAVIGATEBACK, true);
     h.EngineOf(h.Child(0))->RaiseProgress(30, 100);
 
-    h.form->mdiArea->setActiveSubWindow(h.Child(1));
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
     EXPECT_FALSE(ind().BackCtrl->isEnabled());
     EXPECT_EQ(ind().ProgressBar1->value(), 0);
     EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://two/"));
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading 1:loading*"));
 
-    h.form->mdiArea->setActiveSubWindow(h.Child(0));
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(0));
     EXPECT_TRUE(ind().BackCtrl->isEnabled());
     EXPECT_EQ(ind().ProgressBar1->value(), 30);
     EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://one/"));
@@ -139,8 +149,41 @@ TEST_F(ChildWindowTest, ClosingTheLastWindowClearsEveryIndicator)
         for (QAction *a : {ind().BackCtrl, ind().FrwrdCtrl, ind().StopCtrl, ind().ReLoadCtrl,
                            ind().mnuEdit_Copy, ind().mnuFile_SaveAs})
             EXPECT_FALSE(a->isEnabled()) << a->text().toStdString() << " gecko=" << gecko;
-        EXPECT_EQ(h.form->TabControl1->count(), 0);
-        EXPECT_TRUE(h.form->WinTags.isEmpty());
+        EXPECT_EQ(h.form->Controls().TabControl1->count(), 0);
+        EXPECT_TRUE(h.form->Windows().WinTags().isEmpty());
+    }
+}
+
+TEST_F(ChildWindowTest, StopFollowsLoadingOfTheWindowInFrontForEitherEngine)
+{
+    for (bool gecko : {false, true}) {
+        if (gecko)
+            h.form->Moz_ItemClick();
+        Open("http://front/");
+        Open("http://back/");
+        TChildForm *front = h.Child(0);
+        TChildForm *back = h.Child(1);
+        ASSERT_EQ(h.form->ActiveChild(), front);
+
+        back->OnDownloadBegin(); // a page loading behind leaves the button alone
+        EXPECT_FALSE(ind().StopCtrl->isEnabled());
+        EXPECT_TRUE(back->StopState);
+        front->OnDownloadBegin();
+        EXPECT_TRUE(ind().StopCtrl->isEnabled());
+        front->OnDownloadComplete();
+        EXPECT_FALSE(ind().StopCtrl->isEnabled());
+        EXPECT_FALSE(front->StopState);
+
+        h.form->Controls().mdiArea->setActiveSubWindow(back); // its own state comes with it
+        EXPECT_TRUE(ind().StopCtrl->isEnabled()) << "gecko=" << gecko;
+        front->OnDownloadBegin();
+        back->OnDownloadComplete();
+        EXPECT_FALSE(ind().StopCtrl->isEnabled());
+        h.form->Controls().mdiArea->setActiveSubWindow(front);
+        EXPECT_TRUE(ind().StopCtrl->isEnabled());
+        front->CloseWindow();
+        back->CloseWindow();
+        h.Pump();
     }
 }
 
@@ -151,7 +194,7 @@ TEST_F(ChildWindowTest, TheEleventhCloseDropsTheOldestAddress)
         h.Child(0)->CloseWindow();
         h.Pump();
     }
-    const auto &entries = h.form->closedList.Entries();
+    const auto &entries = h.form->RecentlyClosed().Entries();
     ASSERT_EQ(entries.size(), 10u);
     EXPECT_EQ(entries.front(), "http://page2/");
     EXPECT_EQ(entries.back(), "http://page11/");

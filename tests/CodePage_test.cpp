@@ -79,6 +79,8 @@ TEST(CodePage, ReadingTakesMarkThenUtf8ThenCp932)
     EXPECT_EQ(DecodeFileText("テスト"), "テスト");
     EXPECT_EQ(DecodeFileText("\x83\x65\x83\x58\x83\x67"), "テスト");
     EXPECT_EQ(DecodeFileText(kBom), "");
+    EXPECT_EQ(DecodeFileText(kBom + "a\x83\x65"), "a\xEF\xBF\xBD"
+                                                  "e"); // marked, yet not UTF-8
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 #include "platform/LineList.h"
 
 #include "platform/Errors.h"
+#include "platform/FileIO.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvex;
 using orvex::test::TempFolder;
@@ -84,6 +87,41 @@ TEST(LineList, SaveTextFileKeepsTheTextAsGiven)
     TempFolder folder;
     SaveTextFile(folder.File("memo.wlf"), "a\nb");
     EXPECT_EQ(folder.Read("memo.wlf"), "a\nb");
+}
+
+} // namespace
+
+namespace {
+
+// A list over the limit is refused with the file and the limit named, left
+// untouched, and kept as a backup before anything is saved over it. A list
+// that changes is read again at once.
+TEST(LineList, OverTheLimitIsRefusedAndKept)
+{
+    TempFolder folder;
+    const std::string path = folder.File("CloseURL.txt");
+    folder.Write("CloseURL.txt", "*a*\r\n");
+    EXPECT_EQ(LoadLineList(path), Lines{"*a*"});
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(kMaxListFileBytes) + 1), 0);
+    try {
+        LoadLineList(path);
+        ADD_FAILURE() << "read a list over the limit";
+    } catch (const Error &error) {
+        EXPECT_EQ(std::string(error.what()), "ファイル " + path + " は 32 MB を超えているため読み込みません");
+    }
+    SaveLineList(path, {"*b*"});
+    EXPECT_EQ(folder.Read("CloseURL.txt"), "*b*\r\n");
+    EXPECT_EQ(LoadLineList(path), Lines{"*b*"});
+    int backups = 0;
+    for (const std::string &name : folder.Names()) {
+        if (name.rfind("CloseURL.txt.", 0) == 0) {
+            struct stat st {};
+            ASSERT_EQ(stat(folder.File(name).c_str(), &st), 0);
+            EXPECT_EQ(st.st_size, static_cast<off_t>(kMaxListFileBytes) + 1);
+            ++backups;
+        }
+    }
+    EXPECT_EQ(backups, 1);
 }
 
 } // namespace

@@ -62,7 +62,7 @@ protected:
         form = h->form;
         form->BuildBookmarkMenu();
         form->BuildBookmarkBar();
-        form->TreeView1->expandAll();
+        form->Controls().TreeView1->expandAll();
         h->Start();
     }
     void TearDown() override
@@ -73,7 +73,7 @@ protected:
     }
     QAction *Item(const QString &path) // "&F/&G/&C"
     {
-        QList<QAction *> actions = form->mnuBookMark->actions();
+        QList<QAction *> actions = form->Controls().mnuBookMark->actions();
         QAction *found = nullptr;
         for (const QString &caption : path.split('/')) {
             found = nullptr;
@@ -91,7 +91,8 @@ protected:
     }
     QTreeWidgetItem *Node(const QString &caption)
     {
-        const auto found = form->TreeView1->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+        const auto found =
+            form->Controls().TreeView1->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.front();
     }
     // Every Navigate of every engine, oldest window first: "0:http://m/".
@@ -113,19 +114,31 @@ protected:
     void Key(int key)
     {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(form->TreeView1, &press);
+        QApplication::sendEvent(form->Controls().TreeView1, &press);
     }
 
     std::optional<MainHarness> h;
     TMainForm *form = nullptr;
 };
 
+TEST_F(MainBookmarksTest, AnAmpersandInANameIsShownAndTakesNoAccessKey)
+{
+    Make("0");
+    h->folder.Write("bookmark.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark>"
+                                    "<directory><name>R&amp;D</name>"
+                                    "<file><name>AT&amp;T</name><url>http://t/</url></file></directory>"
+                                    "</bookmark>");
+    form->BuildBookmarkMenu();
+    EXPECT_EQ(DescribeMenu(form->Controls().mnuBookMark->actions(), 2), "&R&&D>[&AT&&T|http://t/]");
+    EXPECT_EQ(QKeySequence::mnemonic(Item("&R&&D/&AT&&T")->text()), QKeySequence(Qt::ALT | Qt::Key_A));
+}
+
 TEST_F(MainBookmarksTest, MenuShowsTheFileAfterItsTwoFixedItems)
 {
     Make("0");
-    const QList<QAction *> actions = form->mnuBookMark->actions();
+    const QList<QAction *> actions = form->Controls().mnuBookMark->actions();
     ASSERT_GE(actions.size(), 2);
-    EXPECT_EQ(actions[0], form->mnuBMEdit);
+    EXPECT_EQ(actions[0], form->Controls().mnuBMEdit);
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_EQ(DescribeMenu(actions, 2), "&Mail|http://m/, &F>[&B|http://b/, &G>[&C|http://c/]], &E|, "
                                         "&Was|フォルダ, &Blank|, &D|http://d/");
@@ -138,14 +151,14 @@ TEST_F(MainBookmarksTest, MenuShowsTheFileAfterItsTwoFixedItems)
     // Rebuilding replaces the generated items, never the fixed ones.
     form->BuildBookmarkMenu();
     form->BuildBookmarkMenu();
-    EXPECT_EQ(form->mnuBookMark->actions().size(), actions.size());
-    EXPECT_EQ(form->mnuBookMark->actions()[0], form->mnuBMEdit);
+    EXPECT_EQ(form->Controls().mnuBookMark->actions().size(), actions.size());
+    EXPECT_EQ(form->Controls().mnuBookMark->actions()[0], form->Controls().mnuBMEdit);
 }
 
 TEST_F(MainBookmarksTest, SideBarShowsTheTreeWithFolderMarkers)
 {
     Make("0");
-    EXPECT_EQ(form->TreeView1->topLevelItemCount(), 6);
+    EXPECT_EQ(form->Controls().TreeView1->topLevelItemCount(), 6);
     EXPECT_EQ(Node("F")->data(0, Qt::UserRole).toString(), "フォルダ");
     EXPECT_EQ(Node("G")->parent(), Node("F"));
     EXPECT_EQ(Node("C")->data(0, Qt::UserRole).toString(), "http://c/");
@@ -161,7 +174,7 @@ TEST_F(MainBookmarksTest, MenuOpensInANewWindowWhenNoneIsOpenOrTheSettingSaysSo)
     EXPECT_EQ(form->ChildCount(), 1) << "no window open: a new one whatever the setting";
     Item("&Mail")->trigger();
     EXPECT_EQ(form->ChildCount(), 1) << "setting 0: the active window";
-    EXPECT_EQ(form->txtAddress->text(), "http://m/");
+    EXPECT_EQ(form->Controls().txtAddress->text(), "http://m/");
     EXPECT_EQ(Navigations(), (QStringList{"0:http://c/", "0:http://m/"}));
 
     // Only the lowest 8 bits count: 257 means new windows, 2 does not.
@@ -178,11 +191,11 @@ TEST_F(MainBookmarksTest, MenuOpensInANewWindowWhenNoneIsOpenOrTheSettingSaysSo)
 TEST_F(MainBookmarksTest, MenuItemsWithoutAddressOpenNothing)
 {
     Make("1");
-    form->txtAddress->setText("kept");
+    form->Controls().txtAddress->setText("kept");
     Item("&E")->trigger();     // empty folder
     Item("&Blank")->trigger(); // bookmark without address
     EXPECT_EQ(form->ChildCount(), 0);
-    EXPECT_EQ(form->txtAddress->text(), "kept");
+    EXPECT_EQ(form->Controls().txtAddress->text(), "kept");
 
     // The menu takes the folder marker as an address.
     Item("&Was")->trigger();
@@ -192,28 +205,28 @@ TEST_F(MainBookmarksTest, MenuItemsWithoutAddressOpenNothing)
 TEST_F(MainBookmarksTest, ArrowKeysInTheSideBarOpenEveryBookmarkPassedOver)
 {
     Make("0");
-    form->TreeView1->setFocus();
-    form->TreeView1->setCurrentItem(Node("Mail")); // opens the first window
+    form->Controls().TreeView1->setFocus();
+    form->Controls().TreeView1->setCurrentItem(Node("Mail")); // opens the first window
     for (int i = 0; i < 8; ++i) {
         Key(Qt::Key_Down); // F, B, G, C, E, Was, Blank, D
     }
     EXPECT_EQ(form->ChildCount(), 1);
     EXPECT_EQ(Navigations(), (QStringList{"0:http://m/", "0:http://b/", "0:http://c/", "0:", "0:http://d/"}))
         << "folders and the folder marker open nothing; an empty address is opened";
-    EXPECT_EQ(form->txtAddress->text(), "http://d/");
+    EXPECT_EQ(form->Controls().txtAddress->text(), "http://d/");
 
     Key(Qt::Key_Down); // already the last node: no change, nothing opens
-    form->TreeView1->setCurrentItem(Node("D"));
+    form->Controls().TreeView1->setCurrentItem(Node("D"));
     EXPECT_EQ(Navigations().size(), 5);
 }
 
 TEST_F(MainBookmarksTest, RebuildingOrTabbingIntoTheSideBarOpensNothing)
 {
     Make("0");
-    form->TreeView1->setCurrentItem(Node("D"));
+    form->Controls().TreeView1->setCurrentItem(Node("D"));
     form->BuildBookmarkBar();
     EXPECT_EQ(Navigations(), QStringList{"0:http://d/"});
-    EXPECT_EQ(form->TreeView1->topLevelItemCount(), 6) << "no duplicates";
+    EXPECT_EQ(form->Controls().TreeView1->topLevelItemCount(), 6) << "no duplicates";
     h->Child(0)->close();
     h->Pump();
 
@@ -221,29 +234,29 @@ TEST_F(MainBookmarksTest, RebuildingOrTabbingIntoTheSideBarOpensNothing)
     // current when it gets the keyboard focus.
     QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(form->TreeView1, &in);
-    QApplication::sendEvent(form->TreeView1, &out);
+    QApplication::sendEvent(form->Controls().TreeView1, &in);
+    QApplication::sendEvent(form->Controls().TreeView1, &out);
     form->mnuBMEditClick();
-    QApplication::sendEvent(form->TreeView1, &in);
+    QApplication::sendEvent(form->Controls().TreeView1, &in);
     EXPECT_EQ(form->ChildCount(), 0);
-    EXPECT_EQ(form->TreeView1->currentItem(), nullptr);
+    EXPECT_EQ(form->Controls().TreeView1->currentItem(), nullptr);
 }
 
 TEST_F(MainBookmarksTest, EditorIsFilledFromThePageAndTheSideBarUnselected)
 {
     Make("0");
-    form->TreeView1->setCurrentItem(Node("D"));
+    form->Controls().TreeView1->setCurrentItem(Node("D"));
     h->Child(0)->setWindowTitle("Page D");
-    form->txtAddress->setText("http://typed/");
-    form->mnuBMEdit->trigger();
+    form->Controls().txtAddress->setText("http://typed/");
+    form->Controls().mnuBMEdit->trigger();
     ASSERT_NE(frm_BMEdit, nullptr);
     EXPECT_TRUE(frm_BMEdit->isVisible());
     EXPECT_EQ(frm_BMEdit->txtURL->text(), "http://typed/");
     EXPECT_EQ(frm_BMEdit->txtName->text(), "Page D");
-    EXPECT_EQ(form->TreeView1->currentItem(), nullptr);
+    EXPECT_EQ(form->Controls().TreeView1->currentItem(), nullptr);
 
     // So one click opens the same bookmark again.
-    form->TreeView1->setCurrentItem(Node("D"));
+    form->Controls().TreeView1->setCurrentItem(Node("D"));
     EXPECT_EQ(Navigations().size(), 2);
 
     // Asked again while open: the boxes are refilled, the tree keeps its
@@ -252,7 +265,7 @@ TEST_F(MainBookmarksTest, EditorIsFilledFromThePageAndTheSideBarUnselected)
     frm_BMEdit->btnDelClick();
     h->Child(0)->close();
     h->Pump();
-    form->txtAddress->setText("http://other/");
+    form->Controls().txtAddress->setText("http://other/");
     form->popAddBookMarkClick();
     EXPECT_EQ(frm_BMEdit->txtURL->text(), "http://other/");
     EXPECT_EQ(frm_BMEdit->txtName->text(), "") << "no window open: no title";
@@ -273,10 +286,10 @@ TEST_F(MainBookmarksTest, EditorOkRebuildsMenuAndSideBarWithoutDuplicates)
     EXPECT_FALSE(frm_BMEdit->isVisible());
 
     // The empty folder and the empty address went through the file too.
-    EXPECT_EQ(DescribeMenu(form->mnuBookMark->actions(), 0),
+    EXPECT_EQ(DescribeMenu(form->Controls().mnuBookMark->actions(), 0),
               "ブックマークを編集(&E)|, |, &New|http://new/, &Mail|http://m/, "
               "&F>[&B|http://b/, &G>[&C|http://c/]], &E|フォルダ, &Was|フォルダ, &Blank|, &D|http://d/");
-    EXPECT_EQ(form->TreeView1->topLevelItemCount(), 7);
+    EXPECT_EQ(form->Controls().TreeView1->topLevelItemCount(), 7);
     EXPECT_EQ(Node("E")->data(0, Qt::UserRole).toString(), "フォルダ");
     EXPECT_EQ(Navigations().size(), 0) << "rebuilding opened nothing";
 }

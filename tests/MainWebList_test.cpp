@@ -22,7 +22,7 @@ namespace {
 QStringList WebListItems(TMainForm &form)
 {
     QStringList items;
-    const QList<QAction *> actions = form.mnuWebList->actions();
+    const QList<QAction *> actions = form.Controls().mnuWebList->actions();
     for (int i = 2; i < actions.size(); ++i)
         items << actions[i]->text() + "|" + actions[i]->statusTip();
     return items;
@@ -30,7 +30,7 @@ QStringList WebListItems(TMainForm &form)
 
 QAction *WebListItem(TMainForm &form, int index)
 {
-    return form.mnuWebList->actions().value(2 + index);
+    return form.Controls().mnuWebList->actions().value(2 + index);
 }
 
 class MainWebListTest : public ::testing::Test {
@@ -74,8 +74,8 @@ TEST_F(MainWebListTest, EveryFileGivesAnItemInNameOrderIgnoringCase)
 
     EXPECT_EQ(WebListItems(*h.form),
               (QStringList{"&.hidden|.hidden.wlf", "&memo|memo.txt", "&news|news.wlf", "&Zoo|Zoo.wlf"}));
-    const QList<QAction *> actions = h.form->mnuWebList->actions();
-    EXPECT_EQ(actions[0], h.form->mnuWebList_Edit);
+    const QList<QAction *> actions = h.form->Controls().mnuWebList->actions();
+    EXPECT_EQ(actions[0], h.form->Controls().mnuWebList_Edit);
     EXPECT_EQ(actions[0]->text(), QStringLiteral("Webリストを編集(&E)"));
     EXPECT_TRUE(actions[1]->isSeparator());
     for (int i = 2; i < actions.size(); ++i) {
@@ -106,7 +106,7 @@ TEST_F(MainWebListTest, RebuildReplacesTheGeneratedItemsOnly)
 
     h.form->EnumFiles(h.AppDir() + "NoSuchFolder/");
     EXPECT_TRUE(WebListItems(*h.form).isEmpty());
-    EXPECT_EQ(h.form->mnuWebList->actions().size(), 2);
+    EXPECT_EQ(h.form->Controls().mnuWebList->actions().size(), 2);
 }
 
 TEST_F(MainWebListTest, ListOpensOneWindowPerLineInOrder)
@@ -120,7 +120,7 @@ TEST_F(MainWebListTest, ListOpensOneWindowPerLineInOrder)
               (QStringList{"Navigate(http://a/)", "Navigate(http://b/)", "Navigate(http://c/)"}));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(h.Child(i)->windowTitle(), QStringLiteral("londing"));
-    EXPECT_EQ(h.form->WinTags, (QStringList{"0", "1", "2"}));
+    EXPECT_EQ(h.form->Windows().WinTags(), (QStringList{"0", "1", "2"}));
     EXPECT_TRUE(h.ui.messages.isEmpty());
 }
 
@@ -160,7 +160,7 @@ TEST_F(MainWebListTest, SavedListAppearsAfterCloseNotBefore)
 {
     Tfrm_WebList editor;
     frm_WebList = &editor;
-    h.form->mnuWebList_Edit->trigger();
+    h.form->Controls().mnuWebList_Edit->trigger();
     EXPECT_TRUE(editor.isVisible());
 
     editor.Memo1->setPlainText("http://x/\nhttp://y/");

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QThread>
 #include <climits>
@@ -106,10 +107,10 @@ protected:
     bool WaitForTabs(const QStringList &captions)
     {
         return WaitFor([&] {
-            if (form->TabControl1->count() != captions.size())
+            if (form->Controls().TabControl1->count() != captions.size())
                 return false;
             for (int i = 0; i < captions.size(); ++i)
-                if (form->TabControl1->tabText(i) != captions[i])
+                if (form->Controls().TabControl1->Caption(i) != captions[i])
                     return false;
             return true;
         });
@@ -141,8 +142,8 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
           {Page("p1.html"), Page("p2.html"), Page("p3.html")});
     ASSERT_TRUE(WaitForTabs({"ページ 1", "ページ 2", "ページ 3"})) << form->DescribeTabs().toStdString();
     EXPECT_EQ(form->Children()[0]->Kind(), EngineKind::Gecko);
-    EXPECT_TRUE(form->TabControl1->ButtonStyle());
-    EXPECT_EQ(form->TabControl1->tabRect(2).width(), 90);
+    EXPECT_TRUE(form->Controls().TabControl1->ButtonStyle());
+    EXPECT_EQ(form->Controls().TabControl1->tabRect(2).width(), 90);
     EXPECT_TRUE(form->ActiveChild()->isMaximized());
     EXPECT_EQ(form->ChildWinState(), ChildState::Maximized);
     Shot("orvex-tabs-top-buttons");
@@ -159,7 +160,7 @@ TEST_F(RealMain, TabOfAWindowOpenedBehindAMaximisedOneBringsItToTheFront)
         form->FileNew1Execute();
     Pump(100);
     TChildForm *third = form->Children()[2];
-    form->TabControl1->setCurrentIndex(2);
+    form->Controls().TabControl1->setCurrentIndex(2);
     Pump(100);
     EXPECT_EQ(form->ActiveChild(), third);
     EXPECT_TRUE(third->isMaximized());
@@ -193,6 +194,16 @@ TEST_F(RealMain, IeAndGeckoWindowsSideBySide)
     Shot("orvex-ie-and-gecko");
 }
 
+TEST_F(RealMain, BlankGeckoPagesCaptionTheirOwnTabs)
+{
+    Start("LastEngine=Gecko\r\n");
+    form->FileNew1Execute();
+    form->FileNew1Execute();
+    ASSERT_TRUE(WaitForTabs({"about:blank", "about:blank"})) << form->DescribeTabs().toStdString();
+    for (TChildForm *child : form->Children())
+        EXPECT_EQ(child->Caption(), QStringLiteral("about:blank"));
+}
+
 class RealPopups : public RealMain, public ::testing::WithParamInterface<EngineKind> {
 protected:
     void OpenOpener(const char *page)
@@ -220,11 +231,12 @@ TEST_P(RealPopups, LinksAndScriptsOpenNewTabsAndTheBlockListStopsAds)
 
     OpenOpener("open.html");
     ASSERT_TRUE(WaitFor([&] { return form->ChildCount() == 4; })) << form->DescribeTabs().toStdString();
-    ASSERT_TRUE(WaitFor([&] { return form->TabControl1->tabText(3) == QStringLiteral("ページ 3"); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return form->Controls().TabControl1->Caption(3) == QStringLiteral("ページ 3"); }));
 
     OpenOpener("ad.html");
-    ASSERT_TRUE(
-        WaitFor([&] { return form->ChildCount() == 5 && form->TabControl1->tabText(4) == "opener"; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return form->ChildCount() == 5 && form->Controls().TabControl1->Caption(4) == "opener"; }));
     Pump(1500);
     EXPECT_EQ(form->ChildCount(), 5) << "the blocked pop-up opened: " << form->DescribeTabs().toStdString();
     EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
@@ -238,6 +250,31 @@ TEST_P(RealPopups, AtTheTabLimitAPopUpOpensNothing)
     Pump(2500);
     EXPECT_EQ(form->ChildCount(), 1);
     EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+}
+
+TEST_P(RealPopups, APopUpOpeningBehindLeavesTheFocusInTheAddressBar)
+{
+    Start("LastEngine=IE\r\n");
+    pages.Write("late.html", "<html><head><title>opener</title></head><body><script>"
+                             "setTimeout(function(){window.open('p3.html');},1500);</script></body></html>");
+    OpenOpener("late.html");
+    // The pop-up opens in the same engine, so that both engines' new pages load behind.
+    if (GetParam() == EngineKind::Gecko)
+        form->Moz_ItemClick();
+    ASSERT_TRUE(WaitForTabs({"opener"})) << form->DescribeTabs().toStdString();
+    form->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return form->isActiveWindow(); }));
+    form->Controls().txtAddress->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return form->Controls().txtAddress->hasFocus(); }));
+    QStringList moves;
+    QObject::connect(qApp, &QApplication::focusChanged, form, [&](QWidget *, QWidget *now) {
+        moves << (now ? QString::fromLatin1(now->metaObject()->className()) : QStringLiteral("none"));
+    });
+    ASSERT_TRUE(WaitForTabs({"opener", "ページ 3"})) << form->DescribeTabs().toStdString();
+    Pump(1500); // the new page has loaded and shown itself
+    EXPECT_TRUE(moves.isEmpty()) << moves.join(' ').toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), form->Controls().txtAddress);
+    EXPECT_EQ(form->ActiveChild(), form->Children()[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RealPopups,

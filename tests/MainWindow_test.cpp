@@ -35,41 +35,43 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndStartStates)
     EXPECT_EQ(top, (QStringList{"ファイル(&F)", "編集(&E)", "表示(&V)", "ブックマーク(&B)", "Webリスト(&L)",
                                 "ツール(&T)", "ウィンドウ(&W)", "ヘルプ(&H)"}));
     EXPECT_EQ(h.form->windowTitle(), QStringLiteral("Orvex"));
-    EXPECT_FALSE(h.form->indicators.mnuFile_SaveAs->isEnabled());
-    EXPECT_FALSE(h.form->indicators.mnuEdit_Copy->isEnabled());
-    EXPECT_FALSE(h.form->indicators.mnuShow_Size->isEnabled());
-    EXPECT_FALSE(h.form->mnuFile_Close->isEnabled());
-    for (QAction *nav : {h.form->indicators.BackCtrl, h.form->indicators.FrwrdCtrl,
-                         h.form->indicators.StopCtrl, h.form->indicators.ReLoadCtrl})
+    EXPECT_FALSE(h.form->Indicators().mnuFile_SaveAs->isEnabled());
+    EXPECT_FALSE(h.form->Indicators().mnuEdit_Copy->isEnabled());
+    EXPECT_FALSE(h.form->Indicators().mnuShow_Size->isEnabled());
+    EXPECT_FALSE(h.form->Controls().mnuFile_Close->isEnabled());
+    for (QAction *nav : {h.form->Indicators().BackCtrl, h.form->Indicators().FrwrdCtrl,
+                         h.form->Indicators().StopCtrl, h.form->Indicators().ReLoadCtrl})
         EXPECT_FALSE(nav->isEnabled());
-    for (QAction *cmd : h.form->windowCommands)
+    for (QAction *cmd : h.form->Controls().windowCommands)
         EXPECT_FALSE(cmd->isEnabled());
     h.form->FileNew1Execute();
-    EXPECT_TRUE(h.form->mnuFile_Close->isEnabled());
-    EXPECT_TRUE(h.form->windowCommands.first()->isEnabled());
-    EXPECT_EQ(h.form->mnuBookMark->actions().first()->text(), QStringLiteral("ブックマークを編集(&E)"));
-    EXPECT_EQ(h.form->mnuSize_Min->text(), QStringLiteral("最小(A)"));
+    EXPECT_TRUE(h.form->Controls().mnuFile_Close->isEnabled());
+    EXPECT_TRUE(h.form->Controls().windowCommands.first()->isEnabled());
+    EXPECT_EQ(h.form->Controls().mnuBookMark->actions().first()->text(),
+              QStringLiteral("ブックマークを編集(&E)"));
+    EXPECT_EQ(h.form->Controls().mnuSize_Min->text(), QStringLiteral("最小(A)"));
 }
 
 TEST(MainWindow, FirstStartWithoutSettingsUsesEveryDefault)
 {
     MainHarness h("");
-    EXPECT_TRUE(h.form->IE_item->isChecked());
-    EXPECT_FALSE(h.form->Moz_Item->isChecked());
-    EXPECT_FALSE(h.form->Moz_Item->isEnabled());
-    EXPECT_EQ(h.form->TabControl1->FixedTabWidth(), 0);
-    EXPECT_FALSE(h.form->TabControl1->ButtonStyle());
+    EXPECT_TRUE(h.form->Controls().IE_item->isChecked());
+    EXPECT_FALSE(h.form->Controls().Moz_Item->isChecked());
+    EXPECT_FALSE(h.form->Controls().Moz_Item->isEnabled());
+    EXPECT_EQ(h.form->Controls().TabControl1->FixedTabWidth(), 0);
+    EXPECT_FALSE(h.form->Controls().TabControl1->ButtonStyle());
     EXPECT_EQ(h.form->ChildWinState(), ChildState::Normal);
     EXPECT_EQ(h.form->MojiSize(), 2);
-    EXPECT_TRUE(h.form->mnuSize_middle->isChecked());
-    for (QAction *view : {h.form->mnuShow_default, h.form->mnuShow_Address, h.form->mnuShow_Status,
-                          h.form->mnuShow_Tab, h.form->mnuShow_J})
+    EXPECT_TRUE(h.form->Controls().mnuSize_middle->isChecked());
+    for (QAction *view :
+         {h.form->Controls().mnuShow_default, h.form->Controls().mnuShow_Address,
+          h.form->Controls().mnuShow_Status, h.form->Controls().mnuShow_Tab, h.form->Controls().mnuShow_J})
         EXPECT_TRUE(view->isChecked());
     EXPECT_EQ(h.form->JBarWidth(), 153);
     EXPECT_EQ(VisibleOptionDialogs(), 0);
     h.Start();
     EXPECT_EQ(h.form->ChildCount(), 0);
-    EXPECT_FALSE(h.form->FirstResize);
+    EXPECT_FALSE(h.form->FirstResize());
     EXPECT_EQ(VisibleOptionDialogs(), 1); // opened by itself on the first start
 }
 
@@ -77,13 +79,13 @@ TEST(MainWindow, EngineChoiceFromTheSettings)
 {
     {
         MainHarness h("[General]\r\nLastEngine=ie\r\n");
-        EXPECT_TRUE(h.form->Moz_Item->isChecked());
-        EXPECT_FALSE(h.form->IE_item->isChecked());
+        EXPECT_TRUE(h.form->Controls().Moz_Item->isChecked());
+        EXPECT_FALSE(h.form->Controls().IE_item->isChecked());
     }
     {
         MainHarness h("[General]\r\nLastEngine=Gecko\r\n[Option_Main]\r\nMozilla=0\r\n");
-        EXPECT_TRUE(h.form->Moz_Item->isChecked());
-        EXPECT_FALSE(h.form->Moz_Item->isEnabled());
+        EXPECT_TRUE(h.form->Controls().Moz_Item->isChecked());
+        EXPECT_FALSE(h.form->Controls().Moz_Item->isEnabled());
         h.form->FileNew1Execute();
         EXPECT_EQ(h.Child(0)->Kind(), EngineKind::Gecko);
     }
@@ -93,14 +95,14 @@ TEST(MainWindow, WindowStateAndTabAppearanceFromTheSettings)
 {
     MainHarness h("[General]\r\nWinSize=3\r\n[Option_Tab]\r\nfix=1\r\nMaxSize=90\r\nTabType=5\r\n");
     EXPECT_EQ(h.form->ChildWinState(), ChildState::Normal);
-    EXPECT_EQ(h.form->TabControl1->FixedTabWidth(), 90);
-    EXPECT_TRUE(h.form->TabControl1->ButtonStyle());
+    EXPECT_EQ(h.form->Controls().TabControl1->FixedTabWidth(), 90);
+    EXPECT_TRUE(h.form->Controls().TabControl1->ButtonStyle());
     ASSERT_TRUE(h.form->FormClose());
     EXPECT_NE(h.folder.Read("config.ini").find("WinSize=0\r\n"), std::string::npos);
 
     MainHarness max("[General]\r\nWinSize=1\r\n[Option_Tab]\r\nfix=yes\r\n");
     EXPECT_EQ(max.form->ChildWinState(), ChildState::Maximized);
-    EXPECT_EQ(max.form->TabControl1->FixedTabWidth(), 0);
+    EXPECT_EQ(max.form->Controls().TabControl1->FixedTabWidth(), 0);
     max.form->FileNew1Execute();
     EXPECT_TRUE(max.Child(0)->isMaximized());
 }
@@ -111,7 +113,7 @@ TEST(MainWindow, CommandLineAddressesOpenInOrderAndSuppressTheStartUpRule)
                   {"http://a/", "http://b/", "http://c/"});
     h.Start();
     ASSERT_EQ(h.form->ChildCount(), 3);
-    EXPECT_TRUE(h.form->HasParams);
+    EXPECT_TRUE(h.form->HasParams());
     const char *expected[] = {"Navigate(http://a/)", "Navigate(http://b/)", "Navigate(http://c/)"};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(h.EngineOf(h.Child(i))->LastCall(), expected[i]);
@@ -147,17 +149,45 @@ TEST(MainWindow, StartUpTypesOneAndTwo)
     }
 }
 
+// Counts the paint events of one window and its controls.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *window) : window_(window) { qApp->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget *>(watched)->window() == window_)
+            ++paints;
+        return false;
+    }
+
+private:
+    QWidget *window_;
+};
+
 TEST(MainWindow, AFailedStartUpActionIsTriedAgainAtTheNextResize)
 {
     MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Main]\r\nMozilla=1\r\nMozPath=/no/such/folder\r\n",
                   {"http://a/"});
+    // The error box of a start-up action stands over a window already drawn.
+    PaintCounter counter(h.form);
+    int paintsBeforeMessage = -1;
+    h.ui.onMessage = [&](const QString &, const QString &) {
+        paintsBeforeMessage = counter.paints;
+        h.form->resize(h.form->width() + 10, h.form->height()); // while the box is open
+    };
     h.Start();
-    EXPECT_TRUE(h.form->FirstResize);
+    EXPECT_TRUE(h.form->FirstResize());
     EXPECT_EQ(h.ui.messages.size(), 1);
+    EXPECT_GT(paintsBeforeMessage, 0);
+    h.ui.onMessage = nullptr;
     h.folder.Write("config.ini", "[General]\r\nLastEngine=IE\r\n");
     h.form->resize(800, 500);
     h.Pump();
-    EXPECT_FALSE(h.form->FirstResize);
+    EXPECT_FALSE(h.form->FirstResize());
     EXPECT_EQ(h.form->ChildCount(), 1);
 }
 

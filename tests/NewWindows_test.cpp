@@ -160,22 +160,22 @@ TEST(RecentlyClosed, TwelveClosesShowTheLastTenNumberedOldestFirst)
     for (int i = 3; i <= 12; ++i)
         expected << QStringLiteral("&%1．http://p%2/").arg(i - 2).arg(i);
     expected << QString(); // the placeholder stays last
-    EXPECT_EQ(MenuCaptions(h.form->mnuLeastURL), expected);
-    EXPECT_EQ(h.form->mnuLeastURL->actions().last(), h.form->mnuLeastURL_Child);
+    EXPECT_EQ(MenuCaptions(h.form->Controls().mnuLeastURL), expected);
+    EXPECT_EQ(h.form->Controls().mnuLeastURL->actions().last(), h.form->Controls().mnuLeastURL_Child);
 
-    QAction *first = h.form->mnuLeastURL->actions().first();
+    QAction *first = h.form->Controls().mnuLeastURL->actions().first();
     EXPECT_EQ(first->statusTip(), QStringLiteral("http://p3/"));
     first->trigger();
     ASSERT_EQ(h.form->ChildCount(), 1);
     EXPECT_EQ(h.EngineOf(h.Child(0))->LastCall(), "Navigate(http://p3/)");
-    EXPECT_EQ(h.form->closedList.Entries().front(), "http://p3/"); // reopening keeps the entry
+    EXPECT_EQ(h.form->RecentlyClosed().Entries().front(), "http://p3/"); // reopening keeps the entry
 }
 
 TEST(RecentlyClosed, EmptyListShowsOnlyThePlaceholder)
 {
     MainHarness h;
     h.form->mnuLeastURLClick();
-    EXPECT_EQ(MenuCaptions(h.form->mnuLeastURL), QStringList{QString()});
+    EXPECT_EQ(MenuCaptions(h.form->Controls().mnuLeastURL), QStringList{QString()});
 }
 
 } // namespace

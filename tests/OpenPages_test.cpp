@@ -2,6 +2,7 @@
 // engines: tab limit, numbering, the address bar, tab commands, colours read
 // at every drawing, text sizes.
 #include "browser/ChildForm.h"
+#include "browser/FindBar.h"
 #include "browser/childIE.h"
 #include "browser/untTab.h"
 #include "settings/ColorText.h"
@@ -10,12 +11,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHash>
+#include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPlatformSurfaceEvent>
+#include <QTest>
+#include <QTextDocumentFragment>
+#include <QToolTip>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -38,7 +47,7 @@ TEST(OpenPages, TabLimitRefusesSilentlyAtExactlyMaxLen)
     h.form->CloseTab(0);
     h.form->FileNew1Execute();
     EXPECT_EQ(h.form->ChildCount(), 3);
-    EXPECT_EQ(h.form->WinTags, (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(h.form->Windows().WinTags(), (QStringList{"1", "2", "3"}));
 }
 
 TEST(OpenPages, MaxLenZeroAndMaxLenTwoFiftySixBothMeanNoTabs)
@@ -67,7 +76,7 @@ TEST(OpenPages, NumbersStartAtZeroAndAreNeverReused)
     h.Child(0)->CloseWindow();
     h.Pump();
     h.form->FileNew1Execute();
-    EXPECT_EQ(h.form->WinTags, (QStringList{"1", "2"}));
+    EXPECT_EQ(h.form->Windows().WinTags(), (QStringList{"1", "2"}));
     EXPECT_EQ(h.Child(1)->Tag, 2);
 }
 
@@ -88,7 +97,7 @@ TEST(OpenPages, BlankPageDependsOnTheCheckedEngine)
 TEST(OpenPages, AddressBarWithNoWindowOpensOneAndShowsTheAddressThere)
 {
     MainHarness h; // "AddressBar" is 0
-    h.form->txtAddress->setText(QStringLiteral("http://typed/"));
+    h.form->Controls().txtAddress->setText(QStringLiteral("http://typed/"));
     h.form->txtAddressKeyDown(13);
     ASSERT_EQ(h.form->ChildCount(), 1);
     EXPECT_EQ(h.Engine(0)->log.back(), "Navigate(http://typed/)");
@@ -98,7 +107,7 @@ TEST(OpenPages, AddressBarNewWindowModeLeavesTheBlankWindowBehind)
 {
     MainHarness h(Config("[Option_Window]\r\nAddressBar=1\r\nNewWindow_Active=0\r\n"));
     h.form->FileNew1Execute();
-    h.form->txtAddress->setText(QStringLiteral("http://typed/"));
+    h.form->Controls().txtAddress->setText(QStringLiteral("http://typed/"));
     h.form->btnMoveClick();
     ASSERT_EQ(h.form->ChildCount(), 2);
     EXPECT_EQ(h.EngineOf(h.Child(0))->LastCall(), "Navigate(http://typed/)");
@@ -122,7 +131,7 @@ TEST(OpenPages, EmptyAddressLeavesThePageUnchanged)
     h.form->Moz_ItemClick();
     h.form->FileNew1Execute();
     const size_t calls = h.Engine(0)->log.size();
-    h.form->txtAddress->clear();
+    h.form->Controls().txtAddress->clear();
     h.form->txtAddressKeyDown(13);
     EXPECT_EQ(h.Engine(0)->log.size(), calls);
     EXPECT_EQ(h.form->ChildCount(), 1);
@@ -150,12 +159,12 @@ TEST(OpenPages, NavigateErrorIsShownAndWindowsStayPaired)
     h.form->FileNew1Execute();
     h.form->FileNew1Execute();
     h.EngineOf(h.form->ActiveChild())->FailNextNavigate("navigation refused");
-    h.form->txtAddress->setText(QStringLiteral("http://x/"));
+    h.form->Controls().txtAddress->setText(QStringLiteral("http://x/"));
     EXPECT_FALSE(Guarded([&] { h.form->btnMoveClick(); }));
     EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("navigation refused."));
-    ASSERT_EQ(h.form->ChildCount(), h.form->TabControl1->count());
+    ASSERT_EQ(h.form->ChildCount(), h.form->Controls().TabControl1->count());
     for (int i = 0; i < h.form->ChildCount(); ++i)
-        EXPECT_EQ(h.form->WinTags[i].toInt(), h.Child(i)->Tag);
+        EXPECT_EQ(h.form->Windows().WinTags()[i].toInt(), h.Child(i)->Tag);
 }
 
 TEST(OpenPages, GeckoFolderBecomesTheWorkingFolderAndAFailureOpensNothing)
@@ -163,9 +172,13 @@ TEST(OpenPages, GeckoFolderBecomesTheWorkingFolderAndAFailureOpensNothing)
     MainHarness h(Config("[Option_Main]\r\nMozilla=1\r\nMozPath=/nonexistent/gecko\r\n"));
     EXPECT_FALSE(Guarded([&] { h.form->FileNew1Execute(); }));
     EXPECT_EQ(h.form->ChildCount(), 0);
-    EXPECT_EQ(h.form->WinCount, -1);
+    EXPECT_EQ(h.form->Windows().WinCount(), -1);
     ASSERT_EQ(h.ui.messages.size(), 1);
-    EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("/nonexistent/gecko")));
+    // The reason in Japanese, no system text in English.
+    EXPECT_EQ(
+        h.ui.messages[0],
+        QStringLiteral(
+            "Orvex|フォルダ /nonexistent/gecko に移動できません（指定されたファイルが見つかりません）."));
 
     TempFolder gecko;
     h.folder.Write("config.ini", Config("[Option_Main]\r\nMozilla=1\r\nMozPath=" + gecko.Path() + "\r\n"));
@@ -173,6 +186,79 @@ TEST(OpenPages, GeckoFolderBecomesTheWorkingFolderAndAFailureOpensNothing)
     char cwd[4096];
     ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
     EXPECT_EQ(std::string(cwd), gecko.Path());
+}
+
+TEST(OpenPages, NewWindowsCascadeInsideTheVisibleAreaAndWrapToTheTopLeft)
+{
+    MainHarness h;
+    h.Start();
+    h.form->resize(1280, 900);
+    h.Pump();
+    const QRect area = h.form->Controls().mdiArea->viewport()->rect();
+    for (int i = 0; i < 5; ++i)
+        h.form->FileNew1Execute();
+    h.Pump();
+    const QPoint first = h.Child(0)->pos();
+    EXPECT_EQ(first, QPoint(0, 0));
+    const int step = h.Child(1)->x() - first.x();
+    EXPECT_GT(step, 10); // a title bar's height
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(area.contains(h.Child(i)->geometry())) << i;
+        EXPECT_EQ(h.Child(i)->pos(), first + QPoint(step, step) * i) << i;
+    }
+    // The cascade starts again at the top left before a window would leave the area.
+    for (int i = 0; i < 30; ++i)
+        h.form->FileNew1Execute();
+    h.Pump();
+    int wrapped = 0;
+    for (TChildForm *child : h.form->Children()) {
+        EXPECT_TRUE(area.contains(child->geometry())) << child->Tag;
+        wrapped += child->pos() == QPoint(0, 0);
+    }
+    EXPECT_GE(wrapped, 2);
+}
+
+TEST(OpenPages, ATitleReportedDuringNavigateGoesToTheNewWindowsTab)
+{
+    // The Gecko engine reports the page's title while it navigates, before
+    // the open is complete.
+    MainHarness h("[General]\r\nLastEngine=Gecko\r\n");
+    DuringNavigate() = [](FakeEngine &engine, const QString &url) { engine.RaiseTitle(url); };
+    h.form->FileNew1Execute();
+    h.form->FileNew1Execute();
+    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://third/"));
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:about:blank* 1:about:blank 2:http://third/"));
+    EXPECT_EQ(h.Child(2)->windowTitle(), QStringLiteral("http://third/"));
+}
+
+TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
+{
+    for (const char *state : {"0", "1"}) { // normal and maximised windows
+        MainHarness h(Config(std::string("WinSize=") + state + "\r\n"));
+        h.Start();
+        h.form->OpenNewWindow(QStringLiteral("front"), QStringLiteral("http://front/"));
+        h.form->activateWindow();
+        h.Pump();
+        h.form->Controls().txtAddress->setFocus();
+        ASSERT_TRUE(h.form->Controls().txtAddress->hasFocus()) << state;
+        int focusMoves = 0;
+        QObject::connect(qApp, &QApplication::focusChanged, h.form, [&] { ++focusMoves; });
+        for (int i = 0; i < 3; ++i)
+            h.form->OpenNewWindow(QStringLiteral("behind"), QStringLiteral("http://behind/"));
+        h.Pump();
+        EXPECT_EQ(focusMoves, 0) << state;
+        EXPECT_EQ(QApplication::focusWidget(), h.form->Controls().txtAddress) << state;
+        EXPECT_EQ(h.form->ActiveChild(), h.Child(0)) << state;
+        EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading 2:loading 3:loading"))
+            << state;
+        // The front window stays first in the area's order of activation:
+        // closed, another window comes to the front with its tab.
+        h.Child(0)->CloseWindow();
+        h.Pump();
+        ASSERT_NE(h.form->ActiveChild(), nullptr) << state;
+        EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(h.form->ActiveChild()->Tag))
+            << state;
+    }
 }
 
 // ---- tab bar ----
@@ -189,37 +275,37 @@ struct TabBarTest : ::testing::Test {
 TEST_F(TabBarTest, ClosingTheFrontWindowSelectsTheNextWindowsTab)
 {
     OpenN(3);
-    h.form->mdiArea->setActiveSubWindow(h.Child(2));
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(2));
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading 1:loading 2:loading*"));
     h.Child(2)->CloseWindow();
     h.Pump();
     TChildForm *front = h.form->ActiveChild();
     ASSERT_NE(front, nullptr);
-    EXPECT_EQ(h.form->TabControl1->currentIndex(), h.form->FindTab(front->Tag));
-    EXPECT_EQ(h.form->TabControl1->count(), 2);
+    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(front->Tag));
+    EXPECT_EQ(h.form->Controls().TabControl1->count(), 2);
 }
 
 TEST_F(TabBarTest, ClickingATabBringsItsWindowToTheFront)
 {
     OpenN(3);
-    h.form->TabControl1->setCurrentIndex(1); // as a click does: raises the change handler
+    h.form->Controls().TabControl1->setCurrentIndex(1); // as a click does: raises the change handler
     EXPECT_EQ(h.form->ActiveChild(), h.Child(1));
 }
 
 TEST_F(TabBarTest, CloseAllButThisKeepsThePointedTabOrTheLastFor255)
 {
     OpenN(5);
-    h.form->PopupTab = 2;
+    h.form->SetPopupTab(2);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
-    EXPECT_EQ(h.form->WinTags, QStringList{"2"});
+    EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"2"});
     EXPECT_EQ(h.form->ChildCount(), 1);
 
     OpenN(3);
-    h.form->PopupTab = 255;
+    h.form->SetPopupTab(255);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
-    EXPECT_EQ(h.form->WinTags, QStringList{"7"});
+    EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"7"});
 }
 
 TEST_F(TabBarTest, CloseAllAddsOneClosedAddressPerWindowInTabOrder)
@@ -228,29 +314,29 @@ TEST_F(TabBarTest, CloseAllAddsOneClosedAddressPerWindowInTabOrder)
     h.form->mnu_AllCloseClick();
     h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 0);
-    EXPECT_EQ(h.form->TabControl1->count(), 0);
+    EXPECT_EQ(h.form->Controls().TabControl1->count(), 0);
     const std::vector<std::string> expected{"http://page0/", "http://page1/", "http://page2/",
                                             "http://page3/"};
-    EXPECT_EQ(h.form->closedList.Entries(), expected);
-    EXPECT_EQ(AllClosing, -1);
+    EXPECT_EQ(h.form->RecentlyClosed().Entries(), expected);
+    EXPECT_EQ(h.form->AllClosing(), -1);
     OpenN(1);
-    EXPECT_EQ(AllClosing, 0);
+    EXPECT_EQ(h.form->AllClosing(), 0);
 }
 
 TEST_F(TabBarTest, RightPressOnEmptyBarSetsPopupTab255)
 {
     OpenN(2);
     h.Start();
-    h.form->TabControl1MouseDown(Qt::MiddleButton, QPoint(h.form->TabControl1->width() - 2, 5));
-    EXPECT_EQ(h.form->PopupTab, 255);
-    h.form->TabControl1MouseDown(Qt::MiddleButton, h.form->TabControl1->tabRect(1).center());
-    EXPECT_EQ(h.form->PopupTab, 1);
+    h.form->TabControl1MouseDown(Qt::MiddleButton, QPoint(h.form->Controls().TabControl1->width() - 2, 5));
+    EXPECT_EQ(h.form->PopupTab(), 255);
+    h.form->TabControl1MouseDown(Qt::MiddleButton, h.form->Controls().TabControl1->tabRect(1).center());
+    EXPECT_EQ(h.form->PopupTab(), 1);
 }
 
 TEST_F(TabBarTest, AddCloseUrlAppendsTheAddressAndClosesOnlyWhenTheFileExists)
 {
     OpenN(2);
-    h.form->PopupTab = 1;
+    h.form->SetPopupTab(1);
     // No CloseURL.txt: the message, and the tab stays.
     EXPECT_FALSE(Guarded([&] { h.form->popAddCloseClick(); }));
     EXPECT_EQ(h.form->ChildCount(), 2);
@@ -260,7 +346,7 @@ TEST_F(TabBarTest, AddCloseUrlAppendsTheAddressAndClosesOnlyWhenTheFileExists)
     h.folder.Write("CloseURL.txt", "*ads*\r\n");
     h.form->popAddCloseClick();
     EXPECT_EQ(h.folder.Read("CloseURL.txt"), "*ads*\r\nhttp://page1/\r\n");
-    EXPECT_EQ(h.form->WinTags, QStringList{"0"});
+    EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"0"});
 }
 
 TEST_F(TabBarTest, ColoursAreReadFromTheFileAtEveryDrawing)
@@ -292,12 +378,104 @@ TEST_F(TabBarTest, TitleBecomesTheTabCaptionAndFixedWidthApplies)
 {
     OpenN(2);
     h.EngineOf(h.Child(1))->RaiseTitle(QStringLiteral("とても長いページのタイトルがここにあります"));
-    EXPECT_EQ(h.form->TabControl1->tabText(1), QStringLiteral("とても長いページのタイトルがここにあります"));
+    EXPECT_EQ(h.form->Controls().TabControl1->Caption(1),
+              QStringLiteral("とても長いページのタイトルがここにあります"));
     h.form->ApplyTabWidth(120);
-    EXPECT_EQ(h.form->TabControl1->tabRect(0).width(), 120);
-    EXPECT_EQ(h.form->TabControl1->tabRect(1).width(), 120);
+    EXPECT_EQ(h.form->Controls().TabControl1->tabRect(0).width(), 120);
+    EXPECT_EQ(h.form->Controls().TabControl1->tabRect(1).width(), 120);
     h.form->ApplyTabType(1);
-    EXPECT_TRUE(h.form->TabControl1->ButtonStyle());
+    EXPECT_TRUE(h.form->Controls().TabControl1->ButtonStyle());
+}
+
+TEST_F(TabBarTest, TitlesShowLiterallyInTabsCaptionsAndMenus)
+{
+    const QString title = QStringLiteral("AT&Tools [*] <b>&&</b>");
+    h.Start();
+    OpenN(2);
+    h.form->activateWindow();
+    h.Pump();
+    h.EngineOf(h.Child(1))->RaiseTitle(title);
+    EXPECT_EQ(h.form->Controls().TabControl1->Caption(1), title);
+    EXPECT_EQ(h.Child(1)->Caption(), title);
+    // The tab takes no access key: Alt+T opens the Tools menu and leaves the tabs alone.
+    QTest::keyClick(h.form, Qt::Key_T, Qt::AltModifier);
+    QAction *active = h.form->menuBar()->activeAction();
+    EXPECT_TRUE(active && active->text() == QStringLiteral("ツール(&T)"));
+    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), 0);
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
+    // The window list shows the caption, and the item keeps its number as access key.
+    emit h.form->Controls().mnuWindow->aboutToShow();
+    const QList<QAction *> items = h.form->Controls().mnuWindow->actions();
+    EXPECT_EQ(items.last()->text(), QStringLiteral("&2 AT&&Tools [*] <b>&&&&</b>"));
+    EXPECT_EQ(QKeySequence::mnemonic(items.last()->text()), QKeySequence(Qt::ALT | Qt::Key_2));
+    // Maximised, the page's caption shows in the main window's title as written.
+    h.Child(1)->showMaximized();
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
+    h.Pump();
+    EXPECT_TRUE(h.form->windowHandle()->title().contains(title))
+        << h.form->windowHandle()->title().toStdString();
+    // Recently closed: the address after the item's own access key.
+    h.EngineOf(h.Child(1))->SetLocationURL(QStringLiteral("http://x/?a=1&b=2"));
+    h.Child(1)->CloseWindow();
+    h.Pump();
+    emit h.form->Controls().mnuLeastURL->aboutToShow();
+    const QString closed = h.form->Controls().mnuLeastURL->actions().first()->text();
+    EXPECT_EQ(closed, QStringLiteral("&1．http://x/?a=1&&b=2"));
+    EXPECT_EQ(QKeySequence::mnemonic(closed), QKeySequence(Qt::ALT | Qt::Key_1));
+}
+
+TEST_F(TabBarTest, HoveringATabShowsItsWholeTitle)
+{
+    h.form->ApplyTabWidth(60);
+    h.Start();
+    OpenN(2);
+    const QString title = QStringLiteral("とても長い <b>ページ</b> & そのタイトル");
+    h.EngineOf(h.Child(1))->RaiseTitle(title);
+    TTabControl *tabs = h.form->Controls().TabControl1;
+    auto hover = [&](const QPoint &pos) {
+        QHelpEvent help(QEvent::ToolTip, pos, tabs->mapToGlobal(pos));
+        QApplication::sendEvent(tabs, &help);
+    };
+    hover(tabs->tabRect(1).center());
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), title);
+    hover(tabs->tabRect(0).center());
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), QStringLiteral("loading"));
+}
+
+// The image of one tab of the bar as drawn.
+QImage TabImage(TTabControl *tabs, int index)
+{
+    return tabs->grab(tabs->tabRect(index)).toImage();
+}
+
+TEST_F(TabBarTest, TheSelectedTabStandsOutInBothStylesWhateverTheColours)
+{
+    h.form->ApplyTabWidth(80);
+    h.Start();
+    OpenN(5);
+    TTabControl *tabs = h.form->Controls().TabControl1;
+    const std::string same = "[Option_Tab]\r\nActivateBGColor=$00C0FFFF\r\nDeActivateBGColor=$00C0FFFF\r\n";
+    for (const std::string &colours : {std::string(), same}) {
+        for (int type : {0, 1}) {
+            h.folder.Write("config.ini", Config(colours));
+            h.form->ApplyTabType(type);
+            h.Pump();
+            // Tabs 2 and 3 have the same caption, width and neighbours; only
+            // the selection tells them apart.
+            EXPECT_EQ(TabImage(tabs, 2), TabImage(tabs, 3)) << type << colours;
+            tabs->setCurrentIndex(2);
+            EXPECT_NE(TabImage(tabs, 2), TabImage(tabs, 3)) << type << colours;
+            // Inside its frame the tab still shows the colour of the drawing rule.
+            const QRect face = tabs->ContentsRect(2);
+            const uint32_t expected = colours.empty() ? ColorToRgb(0x8000000F) : 0xFFFFC0;
+            EXPECT_EQ(tabs->grab().toImage().pixelColor(face.left() + 2, face.center().y()),
+                      QColor(QRgb(expected)))
+                << type << colours;
+            tabs->setCurrentIndex(0);
+        }
+    }
 }
 
 TEST_F(TabBarTest, ThreeHundredWindowsKeepEveryTabOnItsWindow)
@@ -311,12 +489,12 @@ TEST_F(TabBarTest, ThreeHundredWindowsKeepEveryTabOnItsWindow)
         h.form->CloseTab(h.form->FindTab(number));
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 100);
-    ASSERT_EQ(h.form->TabControl1->count(), 100);
+    ASSERT_EQ(h.form->Controls().TabControl1->count(), 100);
     for (int i = 0; i < 100; ++i) {
-        const int number = h.form->WinTags[i].toInt();
+        const int number = h.form->Windows().WinTags()[i].toInt();
         EXPECT_EQ(number % 3, 2);
         ASSERT_NE(h.form->FindChild(number), nullptr);
-        h.form->TabControl1->setCurrentIndex(i);
+        h.form->Controls().TabControl1->setCurrentIndex(i);
         EXPECT_EQ(h.form->ActiveChild()->Tag, number);
     }
 }
@@ -349,32 +527,118 @@ TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)
     MainHarness h;
     h.form->FileNew1Execute();
     FakeEngine *e = h.Engine(0);
+    const int zoomsAtOpen = e->CountOf("ExecWB(19");
     e->SetBusy(true);
-    h.form->mnuSize_Max->trigger();
+    h.form->Controls().mnuSize_Max->trigger();
     EXPECT_EQ(h.form->MojiSize(), 2);
-    EXPECT_FALSE(h.form->mnuSize_Max->isChecked());
-    EXPECT_TRUE(h.form->mnuSize_middle->isChecked());
-    EXPECT_EQ(e->CountOf("ExecWB(19"), 0);
+    EXPECT_FALSE(h.form->Controls().mnuSize_Max->isChecked());
+    EXPECT_TRUE(h.form->Controls().mnuSize_middle->isChecked());
+    EXPECT_EQ(e->CountOf("ExecWB(19"), zoomsAtOpen);
 
     e->SetBusy(false);
     e->FailNextExecWB("zoom failed");
-    h.form->mnuSize_Small->trigger();
+    h.form->Controls().mnuSize_Small->trigger();
     EXPECT_TRUE(h.ui.messages.isEmpty());
     EXPECT_EQ(h.form->MojiSize(), 1);
     EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 1);
-    EXPECT_TRUE(h.form->mnuSize_Small->isChecked());
-    EXPECT_FALSE(h.form->mnuSize_middle->isChecked());
-    h.form->mnuSize_Max->trigger();
+    EXPECT_TRUE(h.form->Controls().mnuSize_Small->isChecked());
+    EXPECT_FALSE(h.form->Controls().mnuSize_middle->isChecked());
+    h.form->Controls().mnuSize_Max->trigger();
     EXPECT_EQ(e->LastCall(), "ExecWB(19,2,4)");
 }
 
-TEST(Commands, NewIeWindowRecordsTheSizeWithoutAZoomCommand)
+TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
 {
-    MainHarness h(Config("LastMojiSize=1\r\n"));
-    EXPECT_TRUE(h.form->mnuSize_Small->isChecked());
+    MainHarness h;
+    h.Start();
+    QApplication::setActiveWindow(h.form);
+    auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(h.form, k, m); };
+    // No window open: the keys do nothing.
+    for (Qt::Key k : {Qt::Key_F5, Qt::Key_Escape})
+        key(k);
+    key(Qt::Key_F, Qt::ControlModifier);
+    key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_FALSE(h.form->Controls().FindBar1->isVisible());
+    EXPECT_TRUE(h.ui.printDocuments.isEmpty());
+
+    h.form->OpenNewWindow(QStringLiteral("one"), QStringLiteral("http://one/"));
+    h.form->OpenNewWindow(QStringLiteral("two"), QStringLiteral("http://two/"));
+    FakeEngine *front = h.EngineOf(h.Child(0));
+    FakeEngine *back = h.EngineOf(h.Child(1));
+    ASSERT_EQ(h.form->ActiveChild(), h.Child(0));
+    front->RaiseCommandState(CSC_NAVIGATEBACK, true);
+    front->RaiseCommandState(CSC_NAVIGATEFORWARD, true);
+    h.Child(0)->OnDownloadBegin();
+    front->log.clear();
+    key(Qt::Key_F5);
+    key(Qt::Key_Escape);
+    key(Qt::Key_Left, Qt::AltModifier);
+    key(Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(front->log, (std::vector<std::string>{"Refresh()", "Stop()", "GoBack()", "GoForward()"}));
+    EXPECT_EQ(back->CountOf("Refresh") + back->CountOf("Stop") + back->CountOf("Go"), 0);
+
+    // The find bar searches as the text changes and shows the engine's count.
+    TFindBar *bar = h.form->Controls().FindBar1;
+    key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->Target(), h.Child(0));
+    front->log.clear();
+    QTest::keyClicks(bar->txtFind, QStringLiteral("ab"));
+    h.Child(0)->OnFindResult(QStringLiteral("ab"), 3);
+    h.Child(0)->OnFindResult(QStringLiteral("a"), 9); // late answer to an older text
+    EXPECT_EQ(bar->lblMatches->text(), QStringLiteral("3 件"));
+    QTest::keyClick(bar->txtFind, Qt::Key_Return, Qt::ShiftModifier);
+    bar->chkMatchCase->click();
+    EXPECT_EQ(front->log,
+              (std::vector<std::string>{"Find(a)", "Find(ab)", "Find(ab,back)", "Find(ab,case)"}));
+
+    // Another window in front: the highlighting moves with it; Esc in the bar
+    // closes it and clears, and does not stop the page.
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
+    EXPECT_EQ(front->LastCall(), "Find()");
+    EXPECT_EQ(back->LastCall(), "Find(ab,case)");
+    h.Child(1)->OnDownloadBegin();
+    QTest::keyClick(bar->txtFind, Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(back->LastCall(), "Find()");
+    EXPECT_EQ(back->CountOf("Stop"), 0);
+
+    // Print: the dialog's choice goes to the engine; not while the page loads.
+    PrintChoice pdf;
+    pdf.outputFile = QStringLiteral("/tmp/page.pdf");
+    h.ui.printAnswers = {pdf, pdf};
+    key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(back->LastCall(), "Print(,/tmp/page.pdf)");
+    EXPECT_EQ(h.ui.printDocuments, QStringList{"two"});
+    back->SetBusy(true);
+    key(Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(h.ui.printDocuments.size(), 1);
+    h.Child(1)->OnPrintFinished(false, QStringLiteral("用紙がありません"));
+    EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("印刷できません（用紙がありません）."));
+}
+
+TEST(Commands, NewIeWindowsShowTheCheckedSize)
+{
+    {
+        MainHarness h(Config("LastMojiSize=1\r\n"));
+        EXPECT_TRUE(h.form->Controls().mnuSize_Small->isChecked());
+        h.form->FileNew1Execute();
+        EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 1);
+        EXPECT_EQ(h.Engine(0)->zoom, 1);
+        // Sized before the page loads.
+        const std::vector<std::string> &log = h.Engine(0)->log;
+        const auto zoom = std::find(log.begin(), log.end(), "ExecWB(19,2,1)");
+        EXPECT_LT(zoom, std::find(log.begin(), log.end(), "Navigate()"));
+        // A Gecko window has no text size.
+        h.form->Moz_ItemClick();
+        h.form->FileNew1Execute();
+        EXPECT_EQ(h.Engine(1)->CountOf("ExecWB"), 0);
+    }
+    // A size no item stands for is not sent.
+    MainHarness h(Config("LastMojiSize=9\r\n"));
     h.form->FileNew1Execute();
-    EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 1);
-    EXPECT_EQ(h.Engine(0)->CountOf("ExecWB(19"), 0);
+    EXPECT_EQ(h.Engine(0)->CountOf("ExecWB"), 0);
+    EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 9);
 }
 
 } // namespace

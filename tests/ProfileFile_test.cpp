@@ -290,3 +290,61 @@ TEST_F(ProfileFileTest, ReadOnlyFolderRefusesTheWrite)
 }
 
 } // namespace
+
+namespace {
+
+// "[" and "]" can be the second byte of a CP932 character: a header is
+// found by characters, and a write that moves the file to UTF-8 changes
+// what no other key reads.
+TEST_F(ProfileFileTest, TrailBytesNeverMakeOrHideASection)
+{
+    Put("[General]\r\n[\x83]\r\nLastEngine=Gecko\r\n[\x83\x5B\x83]\r\nInside=1\r\n");
+    EXPECT_EQ(Get("General", "LastEngine"), "Gecko"); // "[\x83]" is "[" and one character
+    EXPECT_EQ(Get("General", "Inside"), "1");         // so is the header-looking line after it
+    ASSERT_TRUE(Set("Other", "Plain", "x"));          // stays CP932
+    EXPECT_EQ(Get("General", "LastEngine"), "Gecko");
+    ASSERT_TRUE(Set("Other", "Smile", "🙂")); // the whole file moves to UTF-8
+    EXPECT_EQ(Bytes().substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(Get("General", "LastEngine"), "Gecko");
+    EXPECT_EQ(Get("General", "Inside"), "1");
+    EXPECT_EQ(Get("Other", "Plain"), "x");
+}
+
+// A batch leaves exactly the bytes the same writes leave one by one, the
+// move to UTF-8 included, and reads in between see the batch.
+TEST_F(ProfileFileTest, BatchWritesTheBytesOfKeyByKeyWrites)
+{
+    const std::string start = "[Bar]\r\nJBar=0\r\n[General]\r\nLastEngine=IE";
+    const auto writeAll = [&] {
+        EXPECT_TRUE(Set("General", "LastEngine", "Gecko"));
+        EXPECT_TRUE(Set("General", "LastMojiSize", "3"));
+        EXPECT_TRUE(Set("Bar", "JBar", "1"));
+        EXPECT_EQ(Get("Bar", "JBar"), "1");
+        EXPECT_TRUE(Set("Bar", "Path", "ﾃｽﾄ🙂"));
+        EXPECT_TRUE(Set("New", "Key", "値"));
+        EXPECT_EQ(Get("General", "LastEngine"), "Gecko");
+        EXPECT_EQ(Get("Bar", "Path"), "ﾃｽﾄ🙂");
+    };
+    Put(start);
+    writeAll();
+    const std::string oneByOne = Bytes();
+
+    orvex::ClearProfileCache();
+    Put(start);
+    {
+        orvex::ProfileBatch batch(Ini());
+        writeAll();
+        EXPECT_EQ(Bytes(), start) << "nothing written before Commit";
+        ASSERT_TRUE(batch.Commit());
+    }
+    EXPECT_EQ(Bytes(), oneByOne);
+
+    { // dropped without Commit: nothing written
+        orvex::ProfileBatch batch(Ini());
+        EXPECT_TRUE(Set("General", "LastEngine", "Dropped"));
+    }
+    EXPECT_EQ(Bytes(), oneByOne);
+    EXPECT_EQ(Get("General", "LastEngine"), "Gecko");
+}
+
+} // namespace

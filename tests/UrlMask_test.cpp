@@ -107,3 +107,44 @@ TEST(UrlMask, HostileMaskStaysPolynomial)
 }
 
 } // namespace
+
+#include "support/MaskReference.h"
+
+#include <random>
+
+namespace {
+
+// The piecewise matcher gives the answer of plain backtracking on every
+// mask and address of a small alphabet (stars, sets, ranges, case, UTF-8).
+TEST(UrlMask, SameAnswersAsBacktracking)
+{
+    const std::vector<std::string> alphabet = {"a", "b", "A", "*", "?", "[", "]", "!", "-", "あ", "\xFF"};
+    std::mt19937 random(12345);
+    const auto make = [&](size_t maxLength) {
+        std::string text;
+        const size_t length = random() % (maxLength + 1);
+        for (size_t i = 0; i < length; ++i) {
+            text += alphabet[random() % alphabet.size()];
+        }
+        return text;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string mask = make(8);
+        const std::string address = make(10);
+        const std::vector<uint32_t> m = orvex::test::ReferenceDecode(mask);
+        bool thrown = false;
+        bool matched = false;
+        try {
+            matched = MatchesURLMask(address, mask);
+        } catch (const orvex::Error &) {
+            thrown = true;
+        }
+        ASSERT_EQ(thrown, !orvex::test::ReferenceMaskValid(m)) << mask;
+        if (!thrown) {
+            ASSERT_EQ(matched, orvex::test::ReferenceMatch(m, 0, orvex::test::ReferenceDecode(address), 0))
+                << mask << " on " << address;
+        }
+    }
+}
+
+} // namespace

@@ -1,5 +1,7 @@
 #include "EngineBase.h"
 
+#include "EngineTexts.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -42,6 +44,11 @@ QUrl AddressToUrl(const QString &address)
     return url;
 }
 
+QString HostWithPort(const QUrl &url)
+{
+    return url.port() < 0 ? url.host() : url.host() + QLatin1Char(':') + QString::number(url.port());
+}
+
 QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
                        const QString &filter)
 {
@@ -50,7 +57,8 @@ QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &sugge
     const QByteArray scripted = qgetenv("ORVEX_SAVEAS_PATH");
     if (!scripted.isEmpty())
         return QString::fromLocal8Bit(scripted);
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("名前を付けて保存"), suggestedName, filter);
+    return QFileDialog::getSaveFileName(parent, QString::fromUtf8(texts::kSaveAsTitle), suggestedName,
+                                        filter);
 }
 
 bool AcceleratorBlocker::eventFilter(QObject *watched, QEvent *event)
@@ -135,12 +143,12 @@ void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant
 // with a message rather than pretend to work.
 void BrowserBase::Find(const FindRequest &)
 {
-    throw std::runtime_error("このエンジンはページ内検索に対応していません");
+    throw std::runtime_error(texts::kFindUnsupported);
 }
 
 void BrowserBase::Print(const PrintRequest &)
 {
-    throw std::runtime_error("このエンジンは印刷に対応していません");
+    throw std::runtime_error(texts::kPrintUnsupported);
 }
 
 QString BrowserBase::SuggestedSaveName() const
@@ -150,7 +158,7 @@ QString BrowserBase::SuggestedSaveName() const
 
 QString BrowserBase::SaveFilter() const
 {
-    return QStringLiteral("Web ページ (*.html *.htm);;すべてのファイル (*)");
+    return QString::fromUtf8(texts::kSaveFilterHtml);
 }
 
 void BrowserBase::EmitStatus(const QString &text)

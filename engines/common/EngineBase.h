@@ -22,6 +22,9 @@ qreal ZoomFactorForLevel(int level);
 // comes out.
 QUrl AddressToUrl(const QString &address);
 
+// "host" or "host:port" of an address, as a question names the server.
+QString HostWithPort(const QUrl &url);
+
 // Where SAVEAS writes: the input when it is a file name, else the path in
 // ORVEX_SAVEAS_PATH when that is set (tests and scripted runs), else the
 // user's answer in a save dialog. "" means the user cancelled.

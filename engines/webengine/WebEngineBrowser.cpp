@@ -1,16 +1,76 @@
 #include "WebEngineBrowser.h"
 
+#include "EngineTexts.h"
+#include "WebEngineProfile.h"
+
 #include <QAction>
+#include <QAuthenticator>
 #include <QChildEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QTimer>
+#include <QWebEngineCertificateError>
+#include <QWebEngineDownloadItem>
+#include <QWebEngineFindTextResult>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <algorithm>
+#include <memory>
 #include <qtwebenginewidgetsversion.h>
 
 namespace orvex::webengine {
 
-WebEnginePage::WebEnginePage(WebEngineBrowser *owner, QObject *parent) : QWebEnginePage(parent), owner_(owner)
+namespace {
+
+// QtWebEngine asks "leave this page?" through javaScriptConfirm with this
+// text of its own, translated like every text of its classes.
+bool IsLeaveQuestion(const QString &message)
+{
+    return message ==
+           QCoreApplication::translate(
+               "QWebEnginePage",
+               "Are you sure you want to leave this page? Changes that you made may not be saved.");
+}
+
+QString CertificateReason(QWebEngineCertificateError::Error error)
+{
+    using E = QWebEngineCertificateError;
+    switch (error) {
+    case E::CertificateAuthorityInvalid:
+        return QString::fromUtf8(engine::texts::kCertificateUntrusted);
+    case E::CertificateCommonNameInvalid:
+    case E::CertificateNonUniqueName:
+    case E::CertificateNameConstraintViolation:
+        return QString::fromUtf8(engine::texts::kCertificateWrongHost);
+    case E::CertificateDateInvalid:
+    case E::CertificateValidityTooLong:
+        return QString::fromUtf8(engine::texts::kCertificateDate);
+    case E::CertificateRevoked:
+        return QString::fromUtf8(engine::texts::kCertificateRevoked);
+    case E::CertificateWeakSignatureAlgorithm:
+    case E::CertificateWeakKey:
+        return QString::fromUtf8(engine::texts::kCertificateWeak);
+    default:
+        return QString::fromUtf8(engine::texts::kCertificateInvalid);
+    }
+}
+
+QWebEngineDownloadItem::SavePageFormat SaveFormatFor(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return (suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml"))
+               ? QWebEngineDownloadItem::MimeHtmlSaveFormat
+               : QWebEngineDownloadItem::SingleHtmlSaveFormat;
+}
+
+} // namespace
+
+WebEnginePage::WebEnginePage(WebEngineBrowser *owner, QWebEngineProfile *profile, QObject *parent)
+    : QWebEnginePage(profile, parent), owner_(owner)
 {
 }
 
@@ -37,31 +97,188 @@ bool WebEnginePage::acceptNavigationRequest(const QUrl &url, NavigationType type
     return !owner->RaiseBeforeNavigate(url.toString());
 }
 
+// The page's questions go to the host, which may close the control while it
+// asks: after an answer only the answer is used.
+void WebEnginePage::javaScriptAlert(const QUrl &origin, const QString &message)
+{
+    if (WebEngineBrowser *owner = owner_)
+        owner->AskPageDialog({PageDialogKind::Alert, origin, message, QString()}, nullptr);
+}
+
+bool WebEnginePage::javaScriptConfirm(const QUrl &origin, const QString &message)
+{
+    WebEngineBrowser *owner = owner_;
+    if (!owner)
+        return false;
+    if (IsLeaveQuestion(message))
+        return owner->AskPageDialog({PageDialogKind::BeforeUnload, origin, QString(), QString()}, nullptr);
+    return owner->AskPageDialog({PageDialogKind::Confirm, origin, message, QString()}, nullptr);
+}
+
+bool WebEnginePage::javaScriptPrompt(const QUrl &origin, const QString &message, const QString &defaultValue,
+                                     QString *result)
+{
+    WebEngineBrowser *owner = owner_;
+    if (!owner)
+        return false;
+    QString text = defaultValue;
+    if (!owner->AskPageDialog({PageDialogKind::Prompt, origin, message, defaultValue}, &text))
+        return false;
+    if (result)
+        *result = text;
+    return true;
+}
+
+bool WebEnginePage::certificateError(const QWebEngineCertificateError &error)
+{
+    WebEngineBrowser *owner = owner_;
+    if (!owner || !error.isOverridable())
+        return false;
+    return owner->AskCertificateError(
+        {error.url(), engine::HostWithPort(error.url()), CertificateReason(error.error())});
+}
+
+QStringList WebEnginePage::chooseFiles(FileSelectionMode mode, const QStringList &,
+                                       const QStringList &acceptedMimeTypes)
+{
+    WebEngineBrowser *owner = owner_;
+    if (!owner)
+        return QStringList();
+    const bool multiple = mode == FileSelectOpenMultiple;
+    QStringList files = owner->AskFiles({url(), multiple, acceptedMimeTypes});
+    if (!multiple && files.size() > 1)
+        files = files.mid(0, 1);
+    return files;
+}
+
 WebEngineBrowser::WebEngineBrowser(QWidget *parent)
 {
     view_ = new QWebEngineView(parent);
-    page_ = new WebEnginePage(this, view_);
+    page_ = new WebEnginePage(this, ModuleProfile(), view_);
     view_->setPage(page_);
     view_->installEventFilter(this);
-
-    connect(page_, &QWebEnginePage::loadStarted, this, [this] { SetBusy(true); });
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
-        SetBusy(false);
-        // A finished load is reported as progress -1, as the Internet
-        // Explorer control does, so the host's bar empties again.
-        EmitProgress(-1);
-        // Chromium keeps zoom per site; the chosen text size stays with the
-        // control.
-        if (view_ && !qFuzzyCompare(view_->zoomFactor(), engine::ZoomFactorForLevel(zoomLevel_)))
-            view_->setZoomFactor(engine::ZoomFactorForLevel(zoomLevel_));
-    });
-    connect(page_, &QWebEnginePage::loadProgress, this, [this](int p) { EmitProgress(p); });
-    connect(page_, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
-    connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
-    for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward})
-        connect(page_->action(action), &QAction::changed, this, [this] { ReportCommandStates(); });
-
+    ConnectPage();
     SetHostOptions(HostOptions());
+}
+
+void WebEngineBrowser::ConnectPage()
+{
+    WebEnginePage *page = page_;
+    connect(page, &QWebEnginePage::loadStarted, this, [this] {
+        // As the IE control does: DownloadBegin, then the real back and
+        // forward states on every navigation.
+        LoadBegan(page_->action(QWebEnginePage::Back)->isEnabled(),
+                  page_->action(QWebEnginePage::Forward)->isEnabled());
+    });
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool) { OnLoadFinished(); });
+    connect(page, &QWebEnginePage::loadProgress, this, [this](int p) { EmitProgress(p); });
+    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
+    connect(page, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
+    for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward})
+        connect(page->action(action), &QAction::changed, this, [this] { ReportCommandStates(); });
+
+    connect(page, &QWebEnginePage::authenticationRequired, this,
+            [this](const QUrl &url, QAuthenticator *authenticator) {
+                Authenticate(url, authenticator, QString());
+            });
+    connect(page, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [this](const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost) {
+                Authenticate(url, authenticator, proxyHost);
+            });
+    connect(page, &QWebEnginePage::featurePermissionRequested, this, &WebEngineBrowser::AskFeature);
+    connect(page, &QWebEnginePage::fullScreenRequested, this, &WebEngineBrowser::OnFullScreenRequest);
+    connect(page, &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult &result) {
+        ReportFindResult(findText_, result.numberOfMatches());
+    });
+    connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &path, bool ok) {
+        printing_ = false;
+        ReportPrintFinished(ok, ok ? QString() : QString::fromUtf8(engine::texts::kPdfFailed).arg(path));
+    });
+}
+
+void WebEngineBrowser::OnLoadFinished()
+{
+    QPointer<WebEngineBrowser> self(this);
+    // A finished load is reported as progress -1, as the Internet Explorer
+    // control does, so the host's bar empties again.
+    EmitProgress(-1);
+    if (self)
+        LoadEnded();
+    // Chromium keeps zoom per site; the chosen text size stays with the
+    // control.
+    if (self && view_ && !qFuzzyCompare(view_->zoomFactor(), engine::ZoomFactorForLevel(zoomLevel_)))
+        view_->setZoomFactor(engine::ZoomFactorForLevel(zoomLevel_));
+}
+
+void WebEngineBrowser::Authenticate(const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost)
+{
+    AuthenticationRequest request;
+    request.url = url;
+    request.proxy = !proxyHost.isEmpty();
+    request.host = request.proxy ? proxyHost : engine::HostWithPort(url);
+    request.realm = authenticator->realm();
+    QString user, password;
+    if (AskAuthentication(request, user, password)) {
+        authenticator->setUser(user);
+        authenticator->setPassword(password);
+    } else {
+        // A null authenticator cancels: the server's own answer shows.
+        *authenticator = QAuthenticator();
+    }
+}
+
+void WebEngineBrowser::AskFeature(const QUrl &origin, QWebEnginePage::Feature feature)
+{
+    QPointer<WebEnginePage> page = page_;
+    bool granted = false;
+    switch (feature) {
+    case QWebEnginePage::Geolocation:
+        granted = AskPermission(origin, PagePermission::Geolocation);
+        break;
+    case QWebEnginePage::Notifications:
+        granted = AskPermission(origin, PagePermission::Notifications);
+        break;
+    case QWebEnginePage::MediaVideoCapture:
+        granted = AskPermission(origin, PagePermission::Camera);
+        break;
+    case QWebEnginePage::MediaAudioCapture:
+        granted = AskPermission(origin, PagePermission::Microphone);
+        break;
+    case QWebEnginePage::MediaAudioVideoCapture:
+        granted = AskPermission(origin, PagePermission::CameraAndMicrophone);
+        break;
+    default: // pointer lock and screen capture are never offered
+        break;
+    }
+    if (page)
+        page->setFeaturePermission(origin, feature,
+                                   granted ? QWebEnginePage::PermissionGrantedByUser
+                                           : QWebEnginePage::PermissionDeniedByUser);
+}
+
+void WebEngineBrowser::OnFullScreenRequest(QWebEngineFullScreenRequest request)
+{
+    if (request.toggleOn()) {
+        QPointer<WebEngineBrowser> self(this);
+        const bool allowed = AskPermission(request.origin(), PagePermission::FullScreen);
+        if (!self) {
+            request.reject();
+            return;
+        }
+        if (!allowed) {
+            // A rejected request stays pending in the page, which can then
+            // never ask again: grant it and leave at once, as an Esc would.
+            request.accept();
+            QPointer<WebEnginePage> page = page_;
+            QTimer::singleShot(0, page, [page] { page->triggerAction(QWebEnginePage::ExitFullScreen); });
+            return;
+        }
+    }
+    request.accept();
+    if (fullScreen_ != request.toggleOn()) {
+        fullScreen_ = request.toggleOn();
+        ReportFullScreen(fullScreen_);
+    }
 }
 
 WebEngineBrowser::~WebEngineBrowser()
@@ -70,6 +287,8 @@ WebEngineBrowser::~WebEngineBrowser()
     if (page_) {
         page_->Disown();
         disconnect(page_, nullptr, this, nullptr);
+        for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward})
+            disconnect(page_->action(action), nullptr, this, nullptr);
     }
     if (view_) {
         view_->removeEventFilter(this);
@@ -127,14 +346,84 @@ void WebEngineBrowser::ApplyZoom(qreal factor)
 
 void WebEngineBrowser::SaveTo(const QString &path)
 {
+    // Written asynchronously by the engine's own download of the page.
+    if (page_)
+        page_->save(path, SaveFormatFor(path));
+}
+
+void WebEngineBrowser::SavePageRequested(QWebEngineDownloadItem *item)
+{
+    QWidget *parent = view_ ? view_->window() : nullptr;
+    const QString path = engine::ChooseSavePath(parent, QVariant(), SuggestedSaveName(), SaveFilter());
+    if (path.isEmpty()) {
+        item->cancel();
+        return;
+    }
+    const QFileInfo target(path);
+    item->setDownloadDirectory(target.absolutePath());
+    item->setDownloadFileName(target.fileName());
+    item->setSavePageFormat(SaveFormatFor(path));
+    item->accept();
+}
+
+void WebEngineBrowser::Find(const FindRequest &request)
+{
     if (!page_)
         return;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const auto format = (suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml"))
-                            ? QWebEngineDownloadItem::MimeHtmlSaveFormat
-                            : QWebEngineDownloadItem::SingleHtmlSaveFormat;
-    // Written asynchronously by the engine's own download of the page.
-    page_->save(path, format);
+    // Another case rule for the same text starts a new search, so that the
+    // engine counts the matches again.
+    if (request.text.isEmpty() || request.matchCase != findMatchCase_)
+        page_->findText(QString());
+    findText_ = request.text;
+    findMatchCase_ = request.matchCase;
+    if (request.text.isEmpty()) {
+        ReportFindResult(QString(), 0);
+        return;
+    }
+    QWebEnginePage::FindFlags flags;
+    if (request.backward)
+        flags |= QWebEnginePage::FindBackward;
+    if (request.matchCase)
+        flags |= QWebEnginePage::FindCaseSensitively;
+    // The engine counts the matches itself: findTextFinished answers.
+    page_->findText(request.text, flags);
+}
+
+void WebEngineBrowser::Print(const PrintRequest &request)
+{
+    using namespace engine::texts;
+    if (!page_)
+        return;
+    if (printing_) {
+        ReportPrintFinished(false, QString::fromUtf8(kPrintBusy));
+        return;
+    }
+    const auto orientation = request.landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+    if (!request.outputFile.isEmpty()) {
+        printing_ = true;
+        page_->printToPdf(request.outputFile,
+                          QPageLayout(QPageSize(QPageSize::A4), orientation, QMarginsF(10, 10, 10, 10),
+                                      QPageLayout::Millimeter));
+        return;
+    }
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    if (!request.printerName.isEmpty())
+        printer->setPrinterName(request.printerName);
+    if (!printer->isValid()) {
+        ReportPrintFinished(false, QString::fromUtf8(kPrinterNotFound).arg(request.printerName));
+        return;
+    }
+    printer->setPageOrientation(orientation);
+    printer->setCopyCount(std::max(1, request.copies));
+    printing_ = true;
+    QPointer<WebEngineBrowser> self(this);
+    // The printer has to live until the engine is done with it.
+    page_->print(printer.get(), [self, printer](bool ok) {
+        if (!self)
+            return;
+        self->printing_ = false;
+        self->ReportPrintFinished(ok, ok ? QString() : QString::fromUtf8(kPrintFailed));
+    });
 }
 
 void WebEngineBrowser::Copy()
@@ -183,6 +472,8 @@ void WebEngineBrowser::ApplyHostOptions(const HostOptions &options)
     // DISABLE_SCRIPT_INACTIVE (0x10), OVERRIDEBEHAVIORFACTORY (0x400) and
     // ENABLE_FORMS_AUTOCOMPLETE (0x4000) have no counterpart in QtWebEngine.
     settings->setAttribute(QWebEngineSettings::ShowScrollBars, !(options.hostFlags & 0x8));
+    // A page may ask for full screen; the host answers (AskPermission).
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
 }
 
 QString WebEngineBrowser::SuggestedSaveName() const
@@ -195,7 +486,7 @@ QString WebEngineBrowser::SuggestedSaveName() const
 
 QString WebEngineBrowser::SaveFilter() const
 {
-    return QStringLiteral("Web ページ (*.html *.htm);;Web アーカイブ (*.mht *.mhtml);;すべてのファイル (*)");
+    return QString::fromUtf8(engine::texts::kSaveFilterHtmlAndArchive);
 }
 
 bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
@@ -209,6 +500,15 @@ bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
         QMetaObject::invokeMethod(
             this, [this] { AttachKeyBlocker(); }, Qt::QueuedConnection);
     }
+    // Esc leaves full screen, before any shortcut of the host sees it.
+    if (fullScreen_ && page_ &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            page_->triggerAction(QWebEnginePage::ExitFullScreen);
+        return true;
+    }
     return engine::BrowserBase::eventFilter(watched, event);
 }
 
@@ -217,8 +517,10 @@ void WebEngineBrowser::AttachKeyBlocker()
     if (!view_)
         return;
     view_->installEventFilter(keyBlocker_);
-    if (QWidget *proxy = view_->focusProxy())
+    if (QWidget *proxy = view_->focusProxy()) {
         proxy->installEventFilter(keyBlocker_);
+        proxy->installEventFilter(this);
+    }
 }
 
 void WebEngineBrowser::ReportCommandStates()

@@ -6,32 +6,36 @@
 #include <QPointer>
 #include <QWebEnginePage>
 
+class QWebEngineDownloadItem;
 class QWebEngineView;
 
 namespace orvex::webengine {
 
 class WebEngineBrowser;
 
-// The page of one control: it keeps dialogs and script errors away and
-// passes window and navigation requests to its control.
+// The page of one control: it passes window and navigation requests, page
+// dialogs, file choosers and certificate errors to its control and keeps
+// script errors away.
 class WebEnginePage : public QWebEnginePage {
 public:
-    WebEnginePage(WebEngineBrowser *owner, QObject *parent);
+    WebEnginePage(WebEngineBrowser *owner, QWebEngineProfile *profile, QObject *parent);
     void Disown() { owner_ = nullptr; }
+    WebEngineBrowser *Owner() const { return owner_; }
 
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
-    void javaScriptAlert(const QUrl &, const QString &) override {}
-    bool javaScriptConfirm(const QUrl &, const QString &) override { return false; }
-    bool javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *) override
-    {
-        return false;
-    }
+    void javaScriptAlert(const QUrl &origin, const QString &message) override;
+    bool javaScriptConfirm(const QUrl &origin, const QString &message) override;
+    bool javaScriptPrompt(const QUrl &origin, const QString &message, const QString &defaultValue,
+                          QString *result) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
                                   const QString &) override
     {
     }
+    bool certificateError(const QWebEngineCertificateError &error) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                            const QStringList &acceptedMimeTypes) override;
 
 private:
     WebEngineBrowser *owner_;
@@ -49,8 +53,12 @@ public:
     void Stop() override;
     QString LocationURL() const override;
     QString EngineName() const override;
+    void Find(const FindRequest &request) override;
+    void Print(const PrintRequest &request) override;
 
     WebEnginePage *Page() const { return page_; }
+    // "Save page" from the page's context menu: asks where, as SAVEAS does.
+    void SavePageRequested(QWebEngineDownloadItem *item);
 
 protected:
     void Load(const QUrl &url) override;
@@ -64,11 +72,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void ConnectPage();
+    void OnLoadFinished();
     void ReportCommandStates();
     void AttachKeyBlocker();
+    void Authenticate(const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost);
+    void AskFeature(const QUrl &origin, QWebEnginePage::Feature feature);
+    void OnFullScreenRequest(QWebEngineFullScreenRequest request);
 
     QPointer<QWebEngineView> view_;
     QPointer<WebEnginePage> page_;
+    QString findText_; // the text of the last Find, named in its answer
+    bool findMatchCase_ = false;
+    bool printing_ = false;
+    bool fullScreen_ = false;
 };
 
 } // namespace orvex::webengine

@@ -204,15 +204,19 @@ QTreeWidgetItem *Tfrm_BMEdit::NewNode(const QString &caption, const QString &url
 
 void Tfrm_BMEdit::AddNodes(QTreeWidgetItem *parent, const BookmarkTree &entries)
 {
+    // Built apart from the view, which then hears of them once.
+    QList<QTreeWidgetItem *> nodes;
+    nodes.reserve(static_cast<int>(entries.size()));
     for (const BookmarkNode &entry : entries) {
         QTreeWidgetItem *node =
             NewNode(ToQ(entry.caption), ToQ(entry.url), entry.folder ? kFolderPicture : kPagePicture);
-        if (parent != nullptr) {
-            parent->addChild(node);
-        } else {
-            TreeView1->addTopLevelItem(node);
-        }
         AddNodes(node, entry.children);
+        nodes.append(node);
+    }
+    if (parent != nullptr) {
+        parent->addChildren(nodes);
+    } else {
+        TreeView1->addTopLevelItems(nodes);
     }
 }
 
@@ -220,7 +224,7 @@ void Tfrm_BMEdit::FormCreate()
 {
     TreeView1->clear();
     CurNode = nullptr;
-    AddNodes(nullptr, ReadBookmarks());
+    AddNodes(nullptr, ReadBookmarkFile()->tree);
 }
 
 BookmarkTree Tfrm_BMEdit::Tree() const

@@ -1,15 +1,22 @@
 #include "bookmarks/BookmarkStore.h"
 
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/FileProblems.h"
+#include "platform/FileWatch.h"
 
 #include <libxml/encoding.h>
+#include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlreader.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
@@ -23,6 +30,8 @@ namespace {
 const char *const kInvalidIndex = "不正なインデックス";
 const char *const kDeclaredEncoding = "Shift_JIS";
 
+void IgnoreGenericError(void *, const char *, ...) {}
+
 // Files from Windows are CP932 though they declare Shift_JIS: "～" (0x8160)
 // means U+FF5E and the NEC rows ("①") exist only there. The strict
 // SHIFT_JIS of iconv rejects both, so every Shift_JIS spelling libxml2 may
@@ -32,6 +41,9 @@ void UseCp932ForShiftJis()
     static std::once_flag once;
     std::call_once(once, [] {
         xmlInitParser();
+        // Errors are taken from the parser and told in Japanese; libxml2's
+        // own lines on stderr (encoding errors come that way) say nothing more.
+        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
         xmlAddEncodingAlias("CP932", "SHIFT_JIS");
         xmlAddEncodingAlias("CP932", "SHIFT-JIS");
         xmlAddEncodingAlias("CP932", "SJIS");
@@ -42,56 +54,6 @@ struct DocDeleter {
     void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
 };
 using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
-
-bool NameIs(const xmlNode *node, const char *name)
-{
-    return node->name != nullptr && std::strcmp(reinterpret_cast<const char *>(node->name), name) == 0;
-}
-
-// Element children only: whitespace between elements (and comments) never
-// count, so a hand-made file without line breaks reads like a written one.
-std::vector<xmlNode *> ChildElements(xmlNode *node)
-{
-    std::vector<xmlNode *> elements;
-    for (xmlNode *child = node->children; child != nullptr; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE) {
-            elements.push_back(child);
-        }
-    }
-    return elements;
-}
-
-std::string TextOf(xmlNode *node)
-{
-    xmlChar *content = xmlNodeGetContent(node);
-    if (content == nullptr) {
-        return std::string();
-    }
-    std::string text(reinterpret_cast<const char *>(content));
-    xmlFree(content);
-    return text;
-}
-
-BookmarkNode ReadEntry(xmlNode *element)
-{
-    const std::vector<xmlNode *> parts = ChildElements(element);
-    BookmarkNode node;
-    if (!parts.empty()) {
-        node.caption = TextOf(parts.front());
-    }
-    if (NameIs(element, "directory")) {
-        node.folder = true;
-        node.url = kFolderMarker;
-        for (size_t i = 1; i < parts.size(); ++i) {
-            node.children.push_back(ReadEntry(parts[i]));
-        }
-    } else if (parts.size() >= 2) {
-        // The element after "name" is "url"; a "file" without it keeps an
-        // empty address.
-        node.url = TextOf(parts[1]);
-    }
-    return node;
-}
 
 // Text as XML 1.0 can carry it: invalid UTF-8 becomes U+FFFD and control
 // characters other than tab, line feed and carriage return are dropped.
@@ -218,15 +180,51 @@ bool Serialize(const BookmarkTree &tree, std::string &out)
     xmlChar *memory = nullptr;
     int size = 0;
     // format = 0: the whitespace is exactly the text nodes put in above.
-    xmlDocDumpFormatMemoryEnc(doc.get(), &memory, &size, kDeclaredEncoding, 0);
+    // Serialised as UTF-8 and encoded by the one encoder of the program, so
+    // that the exact round-trip rule holds here too.
+    xmlDocDumpFormatMemoryEnc(doc.get(), &memory, &size, "UTF-8", 0);
     if (memory == nullptr || size < 0) {
         if (memory != nullptr) {
             xmlFree(memory);
         }
         return false;
     }
-    out.assign(reinterpret_cast<const char *>(memory), static_cast<size_t>(size));
+    std::string utf8(reinterpret_cast<const char *>(memory), static_cast<size_t>(size));
     xmlFree(memory);
+    const std::string utf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    if (utf8.compare(0, utf8Declaration.size(), utf8Declaration) != 0) {
+        return false;
+    }
+    utf8.replace(0, utf8Declaration.size(),
+                 std::string("<?xml version=\"1.0\" encoding=\"") + kDeclaredEncoding + "\"?>");
+    // Outside the declaration every character beyond ASCII is element text,
+    // where a character reference stands for it.
+    if (!EncodeCp932(utf8, out, Unencodable::CharacterRef)) {
+        return false;
+    }
+    // CP932 bytes that happen to form UTF-8 would be read back as UTF-8:
+    // then every character beyond ASCII goes as a reference.
+    if (IsValidUtf8(out) && std::any_of(out.begin(), out.end(), [](char c) { return (c & 0x80) != 0; })) {
+        out.clear();
+        size_t i = 0;
+        while (i < utf8.size()) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+                ++i;
+                continue;
+            }
+            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            uint32_t cp = c & (c >= 0xF0 ? 0x07 : c >= 0xE0 ? 0x0F : 0x1F);
+            for (size_t k = 1; k < length; ++k) {
+                cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+            }
+            char reference[16];
+            std::snprintf(reference, sizeof reference, "&#%u;", static_cast<unsigned>(cp));
+            out += reference;
+            i += length;
+        }
+    }
     return true;
 }
 
@@ -240,6 +238,54 @@ std::string CurrentFolder()
         buffer.resize(buffer.size() * 2);
     }
     return buffer.data();
+}
+
+bool DeclaresEntities(xmlDtd *dtd)
+{
+    return dtd != nullptr &&
+           ((dtd->entities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->entities)) > 0) ||
+            (dtd->pentities != nullptr && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->pentities)) > 0));
+}
+
+// The encoding the declaration names, or "" when there is none.
+std::string DeclaredEncoding(std::string_view bytes)
+{
+    if (bytes.substr(0, 5) != "<?xml") {
+        return std::string();
+    }
+    const std::string_view head = bytes.substr(0, bytes.find("?>"));
+    const size_t at = head.find("encoding");
+    if (at == std::string_view::npos) {
+        return std::string();
+    }
+    size_t i = head.find_first_of("\"'", at);
+    if (i == std::string_view::npos) {
+        return std::string();
+    }
+    const size_t end = head.find(head[i], i + 1);
+    std::string name(head.substr(i + 1, end == std::string_view::npos ? 0 : end - i - 1));
+    for (char &c : name) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return name;
+}
+
+// A file that declares Shift_JIS (or nothing) but is UTF-8 beyond doubt: a
+// byte-order mark, or characters beyond ASCII that all form valid UTF-8,
+// which Shift_JIS text practically never does (and which the writer never
+// leaves).
+bool ReallyUtf8(std::string_view bytes)
+{
+    const std::string declared = DeclaredEncoding(bytes.substr(bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0));
+    if (!declared.empty() && declared != "SHIFT_JIS" && declared != "SHIFT-JIS" && declared != "SJIS" &&
+        declared != "CP932" && declared != "WINDOWS-31J" && declared != "UTF-8") {
+        return false;
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        return true;
+    }
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }) &&
+           IsValidUtf8(bytes);
 }
 
 bool EqualsIgnoringCase(const std::string &a, const char *b)
@@ -294,26 +340,176 @@ std::string BookmarkFilePath(const std::string &folder)
 BookmarkTree ParseBookmarks(std::string_view bytes)
 {
     BookmarkTree tree;
-    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) {
-        return tree;
-    }
-    UseCp932ForShiftJis();
-    // No network, no external entities, no messages on stderr: the file is
-    // data, and a broken one just reads as empty.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    DocPtr doc(
-        xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName, nullptr, options));
-    if (!doc) {
-        return tree;
-    }
-    xmlNode *root = xmlDocGetRootElement(doc.get());
-    if (root == nullptr || !NameIs(root, "bookmark")) {
-        return tree;
-    }
-    for (xmlNode *entry : ChildElements(root)) {
-        tree.push_back(ReadEntry(entry));
+    int line = 0;
+    std::string reason;
+    if (!ParseBookmarkFile(bytes, tree, line, reason)) {
+        tree.clear();
     }
     return tree;
+}
+
+bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, std::string &reason)
+{
+    tree.clear();
+    line = 0;
+    reason.clear();
+    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) {
+        reason = msg::ReasonNotWellFormed;
+        return false;
+    }
+    UseCp932ForShiftJis();
+    // Read as a stream, so that the document never stands whole in memory
+    // beside the tree. No network, no external entities, no entity
+    // substitution, no size beyond libxml2's safe limits, no messages on
+    // stderr: the file is data.
+    bool utf8 = ReallyUtf8(bytes);
+    // A Shift_JIS file is decoded here, by the program's own table, which is
+    // faster than libxml2's conversion; a file with an undefined character
+    // goes to libxml2 as it is, which then tells where it is.
+    std::string decoded;
+    const std::string declared = DeclaredEncoding(bytes);
+    if (!utf8 &&
+        (declared == "SHIFT_JIS" || declared == "SHIFT-JIS" || declared == "SJIS" || declared == "CP932" ||
+         declared == "WINDOWS-31J") &&
+        Cp932ToUtf8Exact(bytes, decoded)) {
+        bytes = decoded;
+        utf8 = true;
+    }
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
+                        (utf8 ? XML_PARSE_IGNORE_ENC : 0);
+    std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
+        xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()), kBookmarkReadName,
+                           utf8 ? "UTF-8" : nullptr, options),
+        xmlFreeTextReader);
+    if (!reader) {
+        reason = msg::ReasonNotWellFormed;
+        return false;
+    }
+    struct FirstError {
+        int code = 0;
+        int line = 0;
+    } first;
+    xmlTextReaderSetStructuredErrorHandler(
+        reader.get(),
+        [](void *data, xmlErrorPtr error) {
+            auto *seen = static_cast<FirstError *>(data);
+            if (seen->code == 0 && error != nullptr && error->level >= XML_ERR_ERROR) {
+                seen->code = error->code;
+                seen->line = error->line;
+            }
+        },
+        &first);
+
+    // What each open element is to the tree.
+    enum class Role { Root, Entry, Text, Skipped };
+    struct Open {
+        Role role;
+        BookmarkNode *node; // Entry: its node
+        bool folder;
+        int elements; // Entry: child elements met so far
+    };
+    std::vector<Open> open;
+    std::string *text = nullptr; // the caption or address being read
+    bool rootSeen = false;
+    size_t textDepth = 0;
+    int result = 0;
+    while ((result = xmlTextReaderRead(reader.get())) == 1) {
+        const int type = xmlTextReaderNodeType(reader.get());
+        if (type == XML_READER_TYPE_DOCUMENT_TYPE) {
+            // An entity referenced many times would be copied into every
+            // text that refers to it: a few kilobytes could become
+            // gigabytes. A file declaring entities is refused.
+            // (The node, not the document: taking the document would keep it
+            // whole and hand it over to us.)
+            xmlNode *node = xmlTextReaderCurrentNode(reader.get());
+            if (node != nullptr && node->type == XML_DTD_NODE &&
+                DeclaresEntities(reinterpret_cast<xmlDtd *>(node))) {
+                const size_t at = bytes.find("<!ENTITY");
+                line = 1 + static_cast<int>(std::count(
+                               bytes.begin(), bytes.begin() + (at == std::string_view::npos ? 0 : at), '\n'));
+                reason = msg::ReasonEntities;
+                tree.clear();
+                return false;
+            }
+        } else if (type == XML_READER_TYPE_ELEMENT) {
+            const bool empty = xmlTextReaderIsEmptyElement(reader.get()) == 1;
+            const char *name = reinterpret_cast<const char *>(xmlTextReaderConstLocalName(reader.get()));
+            Open element{Role::Skipped, nullptr, false, 0};
+            if (open.empty()) {
+                if (name == nullptr || std::strcmp(name, "bookmark") != 0) {
+                    line = xmlTextReaderGetParserLineNumber(reader.get());
+                    reason = msg::ReasonNoBookmarkRoot;
+                    return false;
+                }
+                element.role = Role::Root;
+                rootSeen = true;
+            } else if (text == nullptr) {
+                Open &parent = open.back();
+                BookmarkNode *entry = nullptr;
+                if (parent.role == Role::Root) {
+                    tree.emplace_back();
+                    entry = &tree.back();
+                } else if (parent.role == Role::Entry) {
+                    const int index = parent.elements++;
+                    if (index == 0) {
+                        element.role = Role::Text; // "name"
+                        text = &parent.node->caption;
+                    } else if (parent.folder) {
+                        parent.node->children.emplace_back();
+                        entry = &parent.node->children.back();
+                    } else if (index == 1) {
+                        element.role = Role::Text; // "url"
+                        text = &parent.node->url;
+                    }
+                }
+                if (entry != nullptr) {
+                    element =
+                        Open{Role::Entry, entry, name != nullptr && std::strcmp(name, "directory") == 0, 0};
+                    if (element.folder) {
+                        entry->folder = true;
+                        entry->url = kFolderMarker;
+                    }
+                }
+                if (element.role == Role::Text) {
+                    textDepth = open.size();
+                }
+            }
+            if (!empty) {
+                open.push_back(element);
+            } else if (element.role == Role::Text) {
+                text = nullptr;
+            }
+        } else if (type == XML_READER_TYPE_END_ELEMENT) {
+            if (!open.empty()) {
+                open.pop_back();
+            }
+            if (text != nullptr && open.size() == textDepth) {
+                text = nullptr;
+            }
+        } else if (text != nullptr &&
+                   (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+                    type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)) {
+            if (const xmlChar *value = xmlTextReaderConstValue(reader.get())) {
+                *text += reinterpret_cast<const char *>(value);
+            }
+        }
+    }
+    if (result != 0 || first.code != 0) {
+        tree.clear();
+        line = first.line != 0 ? first.line : xmlTextReaderGetParserLineNumber(reader.get());
+        const int code = first.code;
+        reason = code == XML_ERR_INVALID_CHAR || code == XML_ERR_INVALID_ENCODING ||
+                         code == XML_ERR_UNSUPPORTED_ENCODING || code == XML_I18N_CONV_FAILED
+                     ? msg::ReasonEncoding
+                 : code == XML_ERR_ENTITY_LOOP ? msg::ReasonEntities
+                                               : msg::ReasonNotWellFormed;
+        return false;
+    }
+    if (!rootSeen) {
+        reason = msg::ReasonNotWellFormed;
+        return false;
+    }
+    return true;
 }
 
 std::string SerializeBookmarks(const BookmarkTree &tree)
@@ -328,13 +524,50 @@ std::string SerializeBookmarks(const BookmarkTree &tree)
     return bytes;
 }
 
+std::shared_ptr<const BookmarkFile> ReadBookmarkFile()
+{
+    static FileCache<BookmarkFile> cache;
+    const std::shared_ptr<const BookmarkFile> file = cache.Get(
+        BookmarkFilePath(), kMaxListFileBytes,
+        [](const std::string &path, FileRead state, std::string bytes) {
+            BookmarkFile read;
+            int line = 0;
+            std::string reason;
+            switch (state) {
+            case FileRead::Missing:
+                break;
+            case FileRead::Unreadable:
+                read.unreadable = true;
+                read.problem = FormatMessage(msg::CannotOpenFile, path);
+                break;
+            case FileRead::TooLarge:
+                read.unreadable = true;
+                read.problem = FormatMessage(FormatMessage(msg::FileTooLarge, path),
+                                             std::to_string(kMaxListFileBytes >> 20));
+                break;
+            case FileRead::Read:
+                // An empty file is no bookmark file, yet nothing is lost over it.
+                if (!bytes.empty() && !ParseBookmarkFile(bytes, read.tree, line, reason)) {
+                    read.unreadable = true;
+                    read.problem = FormatMessage(
+                        FormatMessage(FormatMessage(msg::UnreadableFile, path), std::to_string(line)),
+                        reason);
+                }
+                break;
+            }
+            return read;
+        });
+    // Told once per change of the file, outside the cache's lock.
+    if (file->unreadable && !file->told) {
+        file->told = true;
+        ReportFileProblem(file->problem);
+    }
+    return file;
+}
+
 BookmarkTree ReadBookmarks()
 {
-    std::string bytes;
-    if (!ReadFileBytes(BookmarkFilePath(), bytes)) {
-        return BookmarkTree();
-    }
-    return ParseBookmarks(bytes);
+    return ReadBookmarkFile()->tree;
 }
 
 void WriteBookmarks(const BookmarkTree &tree)
@@ -344,7 +577,17 @@ void WriteBookmarks(const BookmarkTree &tree)
     }
     const std::string path = BookmarkFilePath();
     std::string bytes;
-    if (!Serialize(tree, bytes) || !WriteFileAtomic(path, bytes)) {
+    if (!Serialize(tree, bytes)) {
+        throw Error(FormatMessage(msg::CannotCreateFile, path));
+    }
+    if (ReadBookmarkFile()->unreadable) {
+        const std::string backup = KeepDatedBackup(path);
+        if (backup.empty()) {
+            throw Error(FormatMessage(msg::CannotKeepBackup, path));
+        }
+        ReportFileProblem(FormatMessage(msg::BackupKept, backup));
+    }
+    if (!WriteFileAtomic(path, bytes)) {
         throw Error(FormatMessage(msg::CannotCreateFile, path));
     }
 }

@@ -4,6 +4,7 @@
 // reading rule; the editor's tree goes back to the file by the one writer.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,18 +46,38 @@ std::string BookmarkFilePath(const std::string &folder = std::string());
 // file (empty, malformed, no "bookmark" root) gives an empty tree.
 BookmarkTree ParseBookmarks(std::string_view bytes);
 
+// The same, telling why a file is not a bookmark file: the line (1-based,
+// 0 when none applies) and the reason, in Japanese. A file declaring
+// Shift_JIS that is UTF-8 (with or without a byte-order mark) is read as
+// UTF-8. A file declaring entities is refused, so that a small file can
+// never expand into a huge tree.
+bool ParseBookmarkFile(std::string_view bytes, BookmarkTree &tree, int &line, std::string &reason);
+
+// The bookmark file as the stamp rule keeps it: read once per change of the
+// file. A file that cannot be read gives an empty tree, and the user is told
+// once (file, line, reason); the file is left as it is.
+struct BookmarkFile {
+    BookmarkTree tree;
+    bool unreadable = false; // there, but not read: kept as a backup before any save
+    std::string problem;     // the message telling so
+    mutable bool told = false;
+};
+std::shared_ptr<const BookmarkFile> ReadBookmarkFile();
+
 // The writing rule: the whole file, declaration included, in Shift_JIS.
 // Throws orvex::Error("不正なインデックス") for an empty tree.
 std::string SerializeBookmarks(const BookmarkTree &tree);
 
-// Reads the bookmark file of the working directory; a missing or unreadable
-// file gives an empty tree.
+// Reads the bookmark file of the working directory (ReadBookmarkFile's tree).
 BookmarkTree ReadBookmarks();
 
 // Replaces the bookmark file of the working directory through a temporary
-// file. Throws orvex::Error: "不正なインデックス" for an empty tree (nothing
-// written), "ファイル <path> を作成できません" when the file cannot be
-// written (the old file is left as it was).
+// file. A file there that could not be read is first kept as a dated backup
+// beside it, and the user is told where. Throws orvex::Error:
+// "不正なインデックス" for an empty tree (nothing written);
+// "ファイル <path> を作成できません" when the file cannot be written (the old
+// file is left as it was); the backup message when no backup can be made
+// (nothing written).
 void WriteBookmarks(const BookmarkTree &tree);
 
 } // namespace orvex

@@ -12,6 +12,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QWidget;
 
 namespace orvex {
 
@@ -31,13 +32,12 @@ struct PageIndicators {
     QAction *mnuEdit_slrAll = nullptr;
     QAction *mnuEdit_Copy = nullptr;
     QAction *mnuShow_Size = nullptr;
+    QAction *mnuEdit_Find = nullptr;  // find in page, with the copy items
+    QAction *mnuFile_Print = nullptr; // print, with save as
 };
 
 // Window state for new child windows: normal (0), minimized (1), maximized (2).
 enum class ChildState : int { Normal = 0, Minimized = 1, Maximized = 2 };
-
-// Nonzero while "全て閉じる(&L)" closes every window.
-extern int AllClosing;
 
 class BrowserHost {
 public:
@@ -50,6 +50,12 @@ public:
     virtual bool Arranging() const = 0;
     virtual uint8_t MojiSize() const = 0;
     virtual void CheckMojiSize(int size) = 0;
+    // Nonzero while "全て閉じる(&L)" closes every window; a new window's
+    // creation sets it back to 0.
+    virtual int AllClosing() const = 0;
+    virtual void SetAllClosing(int value) = 0;
+    // The owner of the dialogs a page asks for.
+    virtual QWidget *Window() = 0;
     virtual void SelectTabOfWindow(int32_t number) = 0; // tab index := FindTab(number)
     virtual void SetTabCaptionOfWindow(int32_t number, const QString &caption) = 0;
     virtual void RemoveTab(int32_t number) = 0;

@@ -1,18 +1,62 @@
 #include "browser/ChildForm.h"
 
+#include "browser/Downloads.h"
+#include "browser/PageServices.h"
 #include "platform/UiServices.h"
+#include "platform/UiTexts.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QProgressBar>
+#include <QScreen>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
 namespace orvex {
 
-int AllClosing = 0;
+namespace {
+
+// The window an engine control is shown full screen in. Esc puts it back
+// when the page does not take the key itself.
+class FullScreenHolder : public QWidget {
+public:
+    explicit FullScreenHolder(std::function<void()> leave) : leave_(std::move(leave))
+    {
+        setAttribute(Qt::WA_QuitOnClose, false);
+        setAttribute(Qt::WA_DeleteOnClose);
+        QPalette dark = palette();
+        dark.setColor(QPalette::Window, Qt::black);
+        setPalette(dark);
+        setAutoFillBackground(true);
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Escape && leave_)
+            leave_();
+        else
+            QWidget::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (leave_)
+            leave_();
+        QWidget::closeEvent(event);
+    }
+
+private:
+    std::function<void()> leave_;
+};
+
+} // namespace
 
 TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(parent), host_(host)
 {
@@ -30,7 +74,7 @@ void TChildForm::AttachBrowser(WebBrowser2 *browser)
 
 void TChildForm::FormCreate()
 {
-    AllClosing = 0;
+    host_.SetAllClosing(0);
     ApplyChildWinState();
     PageIndicators &ind = host_.Indicators();
     BackState = ind.BackCtrl->isEnabled();
@@ -43,6 +87,7 @@ void TChildForm::FormCreate()
 
 void TChildForm::Discard()
 {
+    LeaveFullScreen();
     discarding_ = true;
     IsOpen = false;
     if (browser_)
@@ -73,16 +118,12 @@ void TChildForm::ApplyChildWinState()
     }
 }
 
-void TChildForm::Place(QMdiArea *area, int number, bool behind)
+void TChildForm::Place(QMdiArea *area, const QRect &normal, bool behind)
 {
-    // The default place of a new window: cascaded from the top left, three
-    // quarters of the area in size. Giving it here also spares the area its
-    // search for a free spot, which grows with every window already open.
-    const QSize client = area->viewport()->size();
-    const QSize size(std::max(320, client.width() * 3 / 4), std::max(240, client.height() * 3 / 4));
-    const int step = 24 * (number % 8);
-    setGeometry(step, step, size.width(), size.height());
     area->addSubWindow(this);
+    // The area puts a new window where it finds room; the place asked for
+    // is given after it.
+    setGeometry(normal);
     if (behind)
         show();
     else
@@ -100,6 +141,19 @@ bool TChildForm::RecordsWindowState()
         return false;
     TChildForm *active = host_.ActiveChild();
     return !mdiArea() || !active || active == this;
+}
+
+void TChildForm::SetCaption(const QString &caption)
+{
+    // Qt shows "[*][*]" as "[*]".
+    QString escaped = caption;
+    setWindowTitle(escaped.replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
+}
+
+QString TChildForm::Caption() const
+{
+    QString caption = windowTitle();
+    return caption.replace(QLatin1String("[*][*]"), QLatin1String("[*]"));
 }
 
 void TChildForm::SubChange(bool active)
@@ -137,17 +191,25 @@ void TChildForm::ActivateIndicators()
     ind.mnuFile_SaveAs->setEnabled(true);
     ind.mnuEdit_slrAll->setEnabled(true);
     ind.mnuEdit_Copy->setEnabled(true);
+    for (QAction *item : {ind.mnuEdit_Find, ind.mnuFile_Print})
+        if (item)
+            item->setEnabled(true);
 }
 
 void TChildForm::FormClose()
 {
     PageIndicators &ind = host_.Indicators();
+    LeaveFullScreen();
     IsOpen = false;
     SubChange(false);
     ind.mnuFile_SaveAs->setEnabled(false);
     ind.mnuEdit_slrAll->setEnabled(false);
     ind.mnuEdit_Copy->setEnabled(false);
     ind.mnuShow_Size->setEnabled(false);
+    for (QAction *item : {ind.mnuEdit_Find, ind.mnuFile_Print})
+        if (item)
+            item->setEnabled(false);
+    PageServices::Session().ForgetWindow(Tag);
     host_.RemoveTab(Tag);
     host_.AddClosedURL(browser_ ? browser_->LocationURL() : QString());
     ind.txtAddress->clear();
@@ -189,7 +251,7 @@ void TChildForm::OnStatusTextChange(const QString &text)
 void TChildForm::OnTitleChange(const QString &text)
 {
     Guarded([&] {
-        setWindowTitle(text);
+        SetCaption(text);
         host_.SetTabCaptionOfWindow(Tag, text);
         host_.Indicators().txtAddress->setText(browser_->LocationURL());
     });
@@ -198,6 +260,18 @@ void TChildForm::OnTitleChange(const QString &text)
 void TChildForm::OnCommandStateChange(int command, bool enable)
 {
     Guarded([&] {
+        // The engines report their history after every navigation, also for
+        // pages loading behind the front one: a window behind keeps its own
+        // states, which come back when it is activated, and leaves the
+        // buttons to the front page.
+        if (IsOpen && host_.ActiveChild() != this) {
+            if (command == CSC_NAVIGATEFORWARD)
+                FrwrdState = enable;
+            else if (command == CSC_NAVIGATEBACK)
+                BackState = enable;
+            ReLoadState = true;
+            return;
+        }
         PageIndicators &ind = host_.Indicators();
         if (command == CSC_NAVIGATEFORWARD)
             ind.FrwrdCtrl->setEnabled(enable);
@@ -216,6 +290,170 @@ void TChildForm::OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel)
 void TChildForm::OnBeforeNavigate2(const QString &, bool &)
 {
     // Child windows let every navigation go ahead; only the catcher looks.
+}
+
+void TChildForm::OnDownloadBegin()
+{
+    Guarded([this] {
+        StopState = true;
+        if (host_.ActiveChild() == this)
+            host_.Indicators().StopCtrl->setEnabled(true);
+    });
+}
+
+void TChildForm::OnDownloadComplete()
+{
+    Guarded([this] {
+        StopState = false;
+        if (host_.ActiveChild() == this)
+            host_.Indicators().StopCtrl->setEnabled(false);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// The page's questions.
+
+QWidget *TChildForm::DialogParent()
+{
+    if (QWidget *owner = host_.Window())
+        return owner;
+    return window();
+}
+
+void TChildForm::BringToFront()
+{
+    if (IsOpen && mdiArea() && host_.ActiveChild() != this)
+        mdiArea()->setActiveSubWindow(this);
+}
+
+bool TChildForm::OnPageDialog(const PageDialogRequest &request, QString *text)
+{
+    bool answer = false;
+    Guarded([&] {
+        answer = PageServices::Session().PageDialog(DialogParent(), Tag, request, text,
+                                                    [this] { BringToFront(); });
+    });
+    return answer;
+}
+
+bool TChildForm::OnAuthenticate(const AuthenticationRequest &request, QString &user, QString &password)
+{
+    bool answer = false;
+    Guarded([&] {
+        BringToFront();
+        answer = PageServices::Session().Authenticate(DialogParent(), request, user, password);
+    });
+    return answer;
+}
+
+bool TChildForm::OnCertificateError(const CertificateErrorInfo &error)
+{
+    bool answer = false;
+    Guarded([&] {
+        answer = PageServices::Session().CertificateError(DialogParent(), error, [this] { BringToFront(); });
+    });
+    return answer;
+}
+
+QStringList TChildForm::OnChooseFiles(const FileChooserRequest &request)
+{
+    QStringList files;
+    Guarded([&] { files = PageServices::Session().ChooseFiles(DialogParent(), request); });
+    return files;
+}
+
+bool TChildForm::OnPermissionRequest(const QUrl &origin, PagePermission permission)
+{
+    bool answer = false;
+    Guarded([&] {
+        answer = PageServices::Session().Permission(DialogParent(), origin, permission,
+                                                    [this] { BringToFront(); });
+    });
+    return answer;
+}
+
+void TChildForm::OnFileDownload(Download *download)
+{
+    // The manager owns the transfer from here, also when it refuses it.
+    Guarded([&] { Downloads().Add(download, DialogParent()); });
+}
+
+void TChildForm::OnFindResult(const QString &text, int matches)
+{
+    emit FindResult(text, matches);
+}
+
+void TChildForm::PrintPage()
+{
+    const std::optional<PrintChoice> choice = Ui().ChoosePrinter(DialogParent(), windowTitle());
+    if (!choice)
+        return;
+    PrintRequest request;
+    request.printerName = choice->printerName;
+    request.outputFile = choice->outputFile;
+    request.landscape = choice->landscape;
+    request.copies = choice->copies;
+    browser_->Print(request);
+}
+
+void TChildForm::OnPrintFinished(bool ok, const QString &error)
+{
+    if (ok)
+        return;
+    const QString reason = error.isEmpty() ? QString::fromUtf8(txt::DownloadUnknownError) : error;
+    ShowErrorBox(QString::fromUtf8(txt::PrintFailed).arg(reason));
+}
+
+// ---------------------------------------------------------------------------
+// Full screen: the engine control leaves the window for a full-screen window
+// of its own and comes back to the same place.
+
+void TChildForm::OnFullScreenChange(bool fullScreen)
+{
+    Guarded([&] {
+        if (fullScreen)
+            EnterFullScreen();
+        else
+            LeaveFullScreen();
+    });
+}
+
+void TChildForm::EnterFullScreen()
+{
+    if (fullScreen_ || !browser_ || !IsOpen)
+        return;
+    QWidget *control = browser_->Control();
+    if (!control || widget() != control)
+        return;
+    auto *holder = new FullScreenHolder([this] { LeaveFullScreen(); });
+    setWidget(nullptr); // takes the control out without deleting it
+    holder->layout()->addWidget(control);
+    control->show();
+    fullScreen_ = holder;
+    // The screen's size given first: without a window manager nobody else
+    // sizes a full-screen window.
+    holder->setGeometry(window()->screen()->geometry());
+    holder->showFullScreen();
+    holder->activateWindow();
+    control->setFocus();
+}
+
+void TChildForm::LeaveFullScreen()
+{
+    if (!fullScreen_)
+        return;
+    QPointer<QWidget> holder = fullScreen_;
+    fullScreen_ = nullptr;
+    if (browser_)
+        if (QWidget *control = browser_->Control()) {
+            setWidget(control);
+            control->show();
+        }
+    holder->hide();
+    holder->deleteLater();
+    if (QWidget *top = window()) {
+        top->activateWindow();
+    }
 }
 
 } // namespace orvex

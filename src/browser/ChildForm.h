@@ -8,6 +8,7 @@
 #include "browser/WebBrowser.h"
 
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <cstdint>
 
 namespace orvex {
@@ -17,7 +18,7 @@ class TChildForm : public QMdiSubWindow, public WebBrowserEvents {
 public:
     ~TChildForm() override;
 
-    int32_t Tag = 0; // the window number, key of the window's tab
+    int32_t Tag = -1; // the window number, key of the window's tab; -1 until it has one
     bool BackState = false;
     bool FrwrdState = false;
     bool StopState = false;
@@ -38,11 +39,17 @@ public:
     // a window not yet in the MDI area is left as it is, and again once the
     // window sits in the area, where the state takes effect.
     void ApplyChildWinState();
-    // Puts the new window into the MDI area, shows it in the state new
-    // windows take and makes it the active one. `behind`: the window goes
-    // behind a maximised window, which the area restores it from in the end
-    // whatever its state; it is shown normal from the start.
-    void Place(QMdiArea *area, int number, bool behind = false);
+    // The window caption, shown as it is: a page title holding "[*]" does
+    // not turn into the window's modified mark.
+    void SetCaption(const QString &caption);
+    QString Caption() const;
+
+    // Puts the new window into the MDI area at `normal` (its place when
+    // neither maximised nor minimised), shows it in the state new windows
+    // take and makes it the active one. `behind`: the window goes behind a
+    // maximised window, which the area restores it from in the end whatever
+    // its state; it is shown normal from the start.
+    void Place(QMdiArea *area, const QRect &normal, bool behind = false);
     virtual void FormActivate() = 0;
     virtual void FormResize() = 0;
 
@@ -52,6 +59,30 @@ public:
     void OnCommandStateChange(int command, bool enable) override;
     void OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel) override;
     void OnBeforeNavigate2(const QString &url, bool &cancel) override;
+    // The page starts and ends loading: the window's stop state follows,
+    // and the stop button too while the window is the active one.
+    void OnDownloadBegin() override;
+    void OnDownloadComplete() override;
+
+    // The page's questions, answered through the page services.
+    bool OnPageDialog(const PageDialogRequest &request, QString *text) override;
+    bool OnAuthenticate(const AuthenticationRequest &request, QString &user, QString &password) override;
+    bool OnCertificateError(const CertificateErrorInfo &error) override;
+    QStringList OnChooseFiles(const FileChooserRequest &request) override;
+    bool OnPermissionRequest(const QUrl &origin, PagePermission permission) override;
+    void OnFullScreenChange(bool fullScreen) override;
+    void OnFileDownload(Download *download) override;
+    void OnFindResult(const QString &text, int matches) override;
+    void OnPrintFinished(bool ok, const QString &error) override;
+
+    // The print dialog, then the engine prints to the chosen printer or file.
+    void PrintPage();
+    // The engine control's full-screen window while the page is full screen.
+    QWidget *FullScreenWindow() const { return fullScreen_; }
+
+signals:
+    // The engine's answer to Find.
+    void FindResult(const QString &text, int matches);
 
 protected:
     TChildForm(BrowserHost &host, QWidget *parent);
@@ -72,8 +103,18 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
+    // The owner of the dialogs a page asks for: the main window.
+    QWidget *DialogParent();
+    // A page that asks the user something is brought to the front first, so
+    // the user sees who asks (not when the answer is known without asking).
+    void BringToFront();
+    void EnterFullScreen();
+    // Puts the engine control back into the window.
+    void LeaveFullScreen();
+
     BrowserHost &host_;
     WebBrowser2 *browser_ = nullptr;
+    QPointer<QWidget> fullScreen_;
     bool discarding_ = false;
     bool placed_ = false; // the area's own resizes while placing are not the user's
 };

@@ -3,6 +3,8 @@
 #include "platform/Errors.h"
 
 #include <cstdint>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -93,11 +95,25 @@ struct Token {
     size_t set = 0;       // index into the mask's sets, for Set
 };
 
+} // namespace
+
+// The mask as star-free pieces, each matching a fixed number of characters.
 struct CompiledMask {
     std::vector<Token> tokens;
     std::vector<CharSet> sets;
 
-    // Every token but a star takes exactly one character.
+    struct Piece {
+        size_t first = 0; // tokens[first, first + length)
+        size_t length = 0;
+        bool plain = true;           // literals only: found by failure links
+        std::vector<size_t> failure; // plain: longest border of each prefix
+        size_t words = 0;            // otherwise: bit-parallel automaton
+        std::vector<uint64_t> ascii; // 128 x words: tokens each ASCII character fits
+        mutable std::unordered_map<uint32_t, std::vector<uint64_t>> other; // the same, met so far
+    };
+    bool hasStar = false;
+    std::vector<Piece> pieces; // with a star: the piece before the first star, the middle ones, the last
+
     bool MatchesOne(const Token &token, uint32_t c) const
     {
         switch (token.kind) {
@@ -112,7 +128,156 @@ struct CompiledMask {
         }
         return false;
     }
+
+    template <class Text> bool MatchesAt(const Piece &piece, const Text &text, size_t at) const
+    {
+        for (size_t k = 0; k < piece.length; ++k) {
+            if (!MatchesOne(tokens[piece.first + k], text[at + k])) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void Prepare(Piece &piece) const
+    {
+        for (size_t k = 0; k < piece.length; ++k) {
+            piece.plain = piece.plain && tokens[piece.first + k].kind == Token::Literal;
+        }
+        if (piece.plain) {
+            piece.failure.assign(piece.length + 1, 0);
+            size_t border = 0;
+            for (size_t k = 1; k < piece.length; ++k) {
+                while (border > 0 &&
+                       tokens[piece.first + k].literal != tokens[piece.first + border].literal) {
+                    border = piece.failure[border];
+                }
+                if (tokens[piece.first + k].literal == tokens[piece.first + border].literal) {
+                    ++border;
+                }
+                piece.failure[k + 1] = border;
+            }
+            return;
+        }
+        piece.words = (piece.length + 63) / 64;
+        piece.ascii.assign(128 * piece.words, 0);
+        for (size_t k = 0; k < piece.length; ++k) {
+            const Token &token = tokens[piece.first + k];
+            if (token.kind == Token::Literal) {
+                if (token.literal < 128) {
+                    piece.ascii[token.literal * piece.words + k / 64] |= uint64_t{1} << (k % 64);
+                    if (UpperAscii(token.literal) != token.literal) {
+                        piece.ascii[UpperAscii(token.literal) * piece.words + k / 64] |= uint64_t{1}
+                                                                                         << (k % 64);
+                    }
+                }
+                continue;
+            }
+            for (uint32_t c = 0; c < 128; ++c) {
+                if (MatchesOne(token, c)) {
+                    piece.ascii[c * piece.words + k / 64] |= uint64_t{1} << (k % 64);
+                }
+            }
+        }
+    }
+
+    // The bits of the tokens of `piece` that character c fits.
+    const uint64_t *Bits(const Piece &piece, uint32_t c, std::vector<uint64_t> &scratch) const
+    {
+        if (c < 128) {
+            return &piece.ascii[c * piece.words];
+        }
+        const auto found = piece.other.find(c);
+        if (found != piece.other.end()) {
+            return found->second.data();
+        }
+        scratch.assign(piece.words, 0);
+        for (size_t k = 0; k < piece.length; ++k) {
+            if (MatchesOne(tokens[piece.first + k], c)) {
+                scratch[k / 64] |= uint64_t{1} << (k % 64);
+            }
+        }
+        // Kept for the next time up to a bounded size.
+        if (piece.other.size() * piece.words < (1u << 20)) {
+            return piece.other.emplace(c, scratch).first->second.data();
+        }
+        return scratch.data();
+    }
+
+    // The leftmost place in [from, end) where `piece` matches whole, or SIZE_MAX.
+    template <class Text> size_t Find(const Piece &piece, const Text &text, size_t from, size_t end) const
+    {
+        if (end < from || end - from < piece.length) {
+            return SIZE_MAX;
+        }
+        if (piece.plain) {
+            size_t matched = 0;
+            for (size_t i = from; i < end; ++i) {
+                const uint32_t c = LowerAscii(text[i]);
+                while (matched > 0 && tokens[piece.first + matched].literal != c) {
+                    matched = piece.failure[matched];
+                }
+                if (tokens[piece.first + matched].literal == c) {
+                    ++matched;
+                }
+                if (matched == piece.length) {
+                    return i + 1 - piece.length;
+                }
+            }
+            return SIZE_MAX;
+        }
+        // The state lives on the stack when it fits (pieces up to 4096
+        // characters), away from the heap rows it is combined with.
+        uint64_t local[64] = {};
+        std::vector<uint64_t> stateWords(piece.words > 64 ? piece.words : 0, 0);
+        std::vector<uint64_t> scratch;
+        uint64_t *__restrict state = piece.words > 64 ? stateWords.data() : local;
+        const size_t words = piece.words;
+        const size_t last = piece.length - 1;
+        const uint64_t lastBit = uint64_t{1} << (last % 64);
+        for (size_t i = from; i < end; ++i) {
+            const uint64_t *__restrict bits = Bits(piece, text[i], scratch);
+            uint64_t carry = 1; // a match may start at every character
+            for (size_t w = 0; w < words; ++w) {
+                const uint64_t word = state[w];
+                state[w] = ((word << 1) | carry) & bits[w];
+                carry = word >> 63;
+            }
+            if (state[last / 64] & lastBit) {
+                return i + 1 - piece.length;
+            }
+        }
+        return SIZE_MAX;
+    }
+
+    template <class Text> bool Matches(const Text &text) const
+    {
+        const size_t n = text.size();
+        if (!hasStar) {
+            return n == tokens.size() && (pieces.empty() || MatchesAt(pieces.front(), text, 0));
+        }
+        const Piece &head = pieces.front();
+        const Piece &tail = pieces.back();
+        if (head.length + tail.length > n || !MatchesAt(head, text, 0) ||
+            !MatchesAt(tail, text, n - tail.length)) {
+            return false;
+        }
+        // Each middle piece leftmost after the one before: a later match of
+        // a piece never leaves more room for the rest.
+        size_t at = head.length;
+        const size_t end = n - tail.length;
+        for (size_t p = 1; p + 1 < pieces.size(); ++p) {
+            const size_t found = Find(pieces[p], text, at, end);
+            if (found == SIZE_MAX) {
+                return false;
+            }
+            at = found + pieces[p].length;
+        }
+        return true;
+    }
 };
+
+namespace {
 
 [[noreturn]] void ThrowInvalidMask(const std::string &mask, size_t position)
 {
@@ -183,43 +348,88 @@ CompiledMask Compile(const std::string &mask)
             ++i;
         }
     }
+    // Pieces: with a star, the (possibly empty) piece before the first star,
+    // one per stretch between stars, and the (possibly empty) last one.
+    CompiledMask::Piece piece;
+    for (size_t k = 0; k <= compiled.tokens.size(); ++k) {
+        if (k == compiled.tokens.size() || compiled.tokens[k].kind == Token::Star) {
+            piece.length = k - piece.first;
+            compiled.pieces.push_back(std::move(piece));
+            piece = CompiledMask::Piece();
+            piece.first = k + 1;
+            compiled.hasStar = compiled.hasStar || k < compiled.tokens.size();
+        }
+    }
+    for (CompiledMask::Piece &each : compiled.pieces) {
+        compiled.Prepare(each);
+    }
     return compiled;
+}
+
+} // namespace
+
+namespace {
+
+// An address of ASCII only is matched on its bytes, with no decoding.
+struct AsciiText {
+    std::string_view bytes;
+    size_t size() const { return bytes.size(); }
+    uint32_t operator[](size_t i) const { return static_cast<unsigned char>(bytes[i]); }
+};
+
+bool IsAscii(const std::string &text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Matches(const CompiledMask &mask, const std::string &address)
+{
+    return IsAscii(address) ? mask.Matches(AsciiText{address}) : mask.Matches(DecodeUtf8(address));
 }
 
 } // namespace
 
 bool MatchesURLMask(const std::string &address, const std::string &mask)
 {
-    const CompiledMask compiled = Compile(mask);
-    const std::vector<uint32_t> text = DecodeUtf8(address);
-    const std::vector<Token> &tokens = compiled.tokens;
+    return Matches(Compile(mask), address);
+}
 
-    // Greedy matching that remembers only the last star: when a later part
-    // fails, that star takes one more character and the part is tried again.
-    // Earlier stars never need revisiting, because every other token takes
-    // exactly one character; so the work is at most characters x tokens.
-    size_t t = 0;
-    size_t p = 0;
-    size_t afterStar = SIZE_MAX;
-    size_t starText = 0;
-    while (t < text.size()) {
-        if (p < tokens.size() && tokens[p].kind == Token::Star) {
-            afterStar = ++p;
-            starText = t;
-        } else if (p < tokens.size() && compiled.MatchesOne(tokens[p], text[t])) {
-            ++p;
-            ++t;
-        } else if (afterStar != SIZE_MAX) {
-            p = afterStar;
-            t = ++starText;
-        } else {
-            return false;
+MaskList::MaskList(const std::vector<std::string> &masks)
+{
+    masks_.reserve(masks.size());
+    for (const std::string &mask : masks) {
+        try {
+            masks_.push_back(std::make_unique<CompiledMask>(Compile(mask)));
+        } catch (const Error &error) {
+            error_ = error.what();
+            masks_.clear();
+            return;
         }
     }
-    while (p < tokens.size() && tokens[p].kind == Token::Star) {
-        ++p;
+}
+
+MaskList::~MaskList() = default;
+MaskList::MaskList(MaskList &&) noexcept = default;
+MaskList &MaskList::operator=(MaskList &&) noexcept = default;
+
+bool MaskList::MatchesAny(const std::string &address) const
+{
+    if (!error_.empty()) {
+        throw Error(error_);
     }
-    return p == tokens.size();
+    const bool ascii = IsAscii(address);
+    const std::vector<uint32_t> text = ascii ? std::vector<uint32_t>() : DecodeUtf8(address);
+    for (const std::unique_ptr<CompiledMask> &mask : masks_) {
+        if (ascii ? mask->Matches(AsciiText{address}) : mask->Matches(text)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace orvex

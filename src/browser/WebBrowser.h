@@ -127,8 +127,9 @@ public:
     virtual qint64 ReceivedBytes() const = 0;
     virtual void SetEvents(DownloadEvents *events) = 0;
     // Writes the transfer to `path` (a full file name the host chose; the
-    // host renames it when it is complete). The engine never writes
-    // anywhere else.
+    // host renames it when it is complete). Besides `path` the engine may
+    // use a temporary file beside it ("<path>.download") that it renames or
+    // removes itself.
     virtual void Start(const QString &path) = 0;
     // Stops the transfer and removes what was written to the path.
     virtual void Cancel() = 0;
@@ -221,8 +222,9 @@ public:
     // full screen: the host shows the control full screen or puts it back.
     virtual void OnFullScreenChange(bool fullScreen) { (void)fullScreen; }
     // A response to save instead of show (a download link, a type the engine
-    // cannot show, "save link as"). The host owns `download`; the default
-    // refuses it.
+    // cannot show, "save link as"). The host owns `download` and decides
+    // before it returns: Start (after a modal save dialog, say) or Cancel; a
+    // transfer left undecided is refused. The default refuses it.
     virtual void OnFileDownload(Download *download)
     {
         download->Cancel();

@@ -13,13 +13,23 @@ Tfrm_IE::Tfrm_IE(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
     AttachBrowser(web_->Browser());
     setWindowTitle(QStringLiteral("Internet Explorer"));
 
-    // Creation: the page's text size first, then the shared steps.
+    // Creation: the page's text size first, then the shared steps. The IE
+    // control's text size is one setting for all its windows, so a new page
+    // shows the size that is checked; an engine that cannot zoom keeps its own.
     PageMojiSize = host_.MojiSize();
+    if (PageMojiSize <= 4) {
+        try {
+            browser_->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(int(PageMojiSize)),
+                             nullptr);
+        } catch (...) {
+        }
+    }
     FormCreate();
 }
 
 Tfrm_IE::~Tfrm_IE()
 {
+    LeaveFullScreen(); // the control goes with this window, not with its full-screen one
     if (browser_)
         browser_->SetEvents(nullptr);
 }
@@ -46,7 +56,7 @@ void Tfrm_IE::FormActivate()
     ActivateIndicators();
     host_.CheckMojiSize(PageMojiSize);
     ind.mnuShow_Size->setEnabled(true);
-    if (AllClosing == 0)
+    if (host_.AllClosing() == 0)
         host_.SelectTabOfWindow(Tag);
 }
 

@@ -21,6 +21,7 @@ Tfrm_MZ::Tfrm_MZ(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
 
 Tfrm_MZ::~Tfrm_MZ()
 {
+    LeaveFullScreen(); // the control goes with this window, not with its full-screen one
     if (browser_)
         browser_->SetEvents(nullptr);
 }
@@ -44,7 +45,7 @@ void Tfrm_MZ::FormActivate()
     FormResize();
     ActivateIndicators();
     ind.mnuShow_Size->setEnabled(false);
-    if (AllClosing == 0)
+    if (host_.AllClosing() == 0)
         host_.SelectTabOfWindow(Tag);
 }
 

@@ -1,5 +1,6 @@
 #include "browser/tmpWeb.h"
 
+#include "browser/Downloads.h"
 #include "platform/UiServices.h"
 
 #include <QPointer>
@@ -23,7 +24,8 @@ Tfrm_tmpWeb::Tfrm_tmpWeb()
     setAttribute(Qt::WA_DontShowOnScreen);
 }
 
-Tfrm_tmpWeb::Tfrm_tmpWeb(EngineKind kind, AddressHandler handler) : handler_(std::move(handler))
+Tfrm_tmpWeb::Tfrm_tmpWeb(EngineKind kind, AddressHandler handler, QWidget *dialogOwner)
+    : handler_(std::move(handler)), dialogOwner_(dialogOwner)
 {
     setAttribute(Qt::WA_DontShowOnScreen);
     web_ = CreateWebBrowser(kind, this);
@@ -37,6 +39,11 @@ Tfrm_tmpWeb::~Tfrm_tmpWeb()
         web_->SetEvents(nullptr);
         --liveCatchers;
     }
+}
+
+void Tfrm_tmpWeb::OnFileDownload(Download *download)
+{
+    Guarded([&] { Downloads().Add(download, dialogOwner_); });
 }
 
 void Tfrm_tmpWeb::WebBrowser1BeforeNavigate2(const QString &url, bool &cancel)

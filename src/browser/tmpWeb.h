@@ -6,6 +6,7 @@
 #include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -21,8 +22,9 @@ public:
     // catching.
     Tfrm_tmpWeb();
     // A catcher with a control of the requesting window's engine. `handler`
-    // gets the first address the control is asked to show.
-    Tfrm_tmpWeb(EngineKind kind, AddressHandler handler);
+    // gets the first address the control is asked to show; `dialogOwner`
+    // owns the dialog of a download the catcher turns out to carry.
+    Tfrm_tmpWeb(EngineKind kind, AddressHandler handler, QWidget *dialogOwner = nullptr);
     ~Tfrm_tmpWeb() override;
 
     WebBrowser2 *WebBrowser1() const { return web_.get(); }
@@ -40,6 +42,9 @@ public:
     {
         WebBrowser1BeforeNavigate2(url, cancel);
     }
+    // A pop-up that turns out to be a download (window.open of a file) is
+    // saved like any other; every other question of a catcher is refused.
+    void OnFileDownload(Download *download) override;
 
     // Catchers alive right now (tests check that none survives its work).
     static int LiveCount();
@@ -47,6 +52,7 @@ public:
 private:
     std::unique_ptr<WebBrowser2> web_;
     AddressHandler handler_;
+    QPointer<QWidget> dialogOwner_;
     bool handled_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "dialogs/VersionResource.h"
 #include "platform/Errors.h"
+#include "platform/SystemErrors.h"
 
 #include <algorithm>
 #include <cerrno>

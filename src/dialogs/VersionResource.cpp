@@ -1,5 +1,7 @@
 #include "dialogs/VersionResource.h"
 
+#include "platform/SystemErrors.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -498,25 +500,6 @@ std::string VersionLoadErrorText(VersionLoadError error)
 std::string VersionValueNotFoundText()
 {
     return "指定されたリソース名がイメージ ファイルに見つかりません";
-}
-
-std::string SystemErrorText(int errorNumber)
-{
-    switch (errorNumber) {
-    case ENOENT:
-        return "指定されたファイルが見つかりません";
-    case ENOTDIR:
-        return "指定されたパスが見つかりません";
-    case EACCES:
-    case EPERM:
-        return "アクセスが拒否されました";
-    case ENAMETOOLONG:
-        return "ファイル名または拡張子が長すぎます";
-    case EINVAL:
-        return "ファイル名、ディレクトリ名、またはボリューム ラベルの構文が間違っています";
-    default:
-        return std::strerror(errorNumber);
-    }
 }
 
 std::optional<std::string> FindVersionBlock(std::string_view fileBytes, VersionLoadError *why)

@@ -53,10 +53,6 @@ std::string VersionLoadErrorText(VersionLoadError error);
 // The message for a query path that names no value in the block.
 std::string VersionValueNotFoundText();
 
-// The system's message for an errno value, in the program's language for the
-// common cases and strerror's text otherwise.
-std::string SystemErrorText(int errorNumber);
-
 // A value found by QueryVersionValue: the raw bytes and whether the node
 // holds text (UTF-16LE) or binary data.
 struct VersionValue {

@@ -9,15 +9,37 @@ namespace orvex {
 
 bool IsValidUtf8(std::string_view bytes);
 
-// CP932 bytes to UTF-8; a byte sequence CP932 does not define becomes U+FFFD.
+// CP932 is read character by character: a lead byte (0x81-0x9F, 0xE0-0xFC)
+// followed by a trail byte (0x40-0x7E, 0x80-0xFC) is one character, even
+// when the trail byte is "[", "]" or a backslash. Returns the byte length (1 or 2)
+// of the character starting at `at`.
+size_t Cp932CharLength(std::string_view bytes, size_t at);
+
+// CP932 bytes to UTF-8; a character CP932 does not define becomes one U+FFFD.
 std::string Cp932ToUtf8(std::string_view bytes);
 
-// UTF-8 to CP932. Returns false (and leaves out undefined) when a character
-// has no CP932 form.
+// The same, but false (out unspecified) when a character is undefined.
+bool Cp932ToUtf8Exact(std::string_view bytes, std::string &out);
+
+// What the encoder does with a character whose CP932 round trip is not
+// exact: CP932 maps some characters one way onto lookalikes ("¥" to a backslash,
+// "〜" to "～", "−" to "－"), so only a character that reads back as itself
+// has a CP932 form.
+enum class Unencodable {
+    Fail,        // the whole conversion fails
+    CharacterRef // written as an XML character reference "&#NNNN;" (decimal, as libxml2 writes it)
+};
+
+// UTF-8 to CP932 by the exact round-trip rule. False (out unspecified) when
+// `utf8` is not valid UTF-8, or a character has no form and `fallback` is Fail.
+bool EncodeCp932(std::string_view utf8, std::string &out, Unencodable fallback);
+
+// EncodeCp932 with Unencodable::Fail.
 bool Utf8ToCp932(std::string_view utf8, std::string &out);
 
 // Reading a text file: a UTF-8 byte-order mark means UTF-8 (the mark is
-// dropped); otherwise valid UTF-8 is taken as UTF-8; anything else as CP932.
+// dropped, a byte that is not UTF-8 after it becomes U+FFFD); otherwise
+// valid UTF-8 is taken as UTF-8; anything else as CP932.
 std::string DecodeFileText(std::string_view bytes);
 
 // Writing a text file: CP932 when every character has a CP932 form, else the

@@ -29,6 +29,20 @@ inline constexpr const char *CannotWriteSettings = "%s に書き込めません"
 // nothing.
 inline constexpr const char *RunningCopyNotAnswering = "%s を使う Orvex が起動していますが、応答しません";
 inline constexpr const char *NotAnInteger = "'%s' は整数ではありません";
+inline constexpr const char *FileTooLarge = "ファイル %s は %s MB を超えているため読み込みません";
+// File, line, reason.
+inline constexpr const char *UnreadableFile =
+    "ファイル %s を読み込めません（%s 行目: %s）。ファイルはそのまま残します";
+inline constexpr const char *BackupKept = "読み込めなかった元のファイルを %s に残しました";
+inline constexpr const char *CannotKeepBackup =
+    "読み込めなかったファイル %s の控えを作れないため、上書きしません";
+inline constexpr const char *QuitWithoutSaving = "保存せずに終了しますか？";
+// Reasons a file could not be read.
+inline constexpr const char *ReasonNotWellFormed = "XML の書式が正しくありません";
+inline constexpr const char *ReasonEncoding = "文字コードが宣言と合いません";
+inline constexpr const char *ReasonNoBookmarkRoot = "ルート要素が bookmark ではありません";
+inline constexpr const char *ReasonEntities = "実体の宣言は使えません";
+inline constexpr const char *ReasonNoPermission = "読み取りが許可されていません";
 // %0:s is the mask, %1:d the 1-based position of the offending character.
 inline constexpr const char *InvalidMask = "%1:d 番目の文字（'%0:s'）は正しくないマスク文字です";
 } // namespace msg

@@ -1,8 +1,12 @@
 #include "platform/FileIO.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +56,48 @@ std::string ResolveTarget(const std::string &path)
     return path;
 }
 
+constexpr char kTempMarker[] = ".orvex-XXXXXX";
+
+// The file is rewritten where it stands: what the Windows service does when
+// the folder refuses new files. Not atomic, but flushed before it counts.
+bool WriteInPlace(const std::string &target, std::string_view bytes)
+{
+    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written =
+        WriteAll(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+    return close(fd) == 0 && written;
+}
+
+bool IsTempSuffix(std::string_view s)
+{
+    if (s.size() != 6) {
+        return false;
+    }
+    for (const char c : s) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EqualsFolded(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool FileExists(const std::string &path)
@@ -68,15 +114,40 @@ bool DirectoryExists(const std::string &path)
 
 bool ReadFileBytes(const std::string &path, std::string &out)
 {
+    return ReadFileLimited(path, SIZE_MAX, out) == FileRead::Read;
+}
+
+FileRead ProbeFile(const std::string &path, size_t limit)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
+    }
+    struct stat st {};
+    const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    close(fd);
+    if (!ok) {
+        return FileRead::Unreadable;
+    }
+    return st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit ? FileRead::TooLarge
+                                                                                 : FileRead::Read;
+}
+
+FileRead ReadFileLimited(const std::string &path, size_t limit, std::string &out)
+{
     out.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
     }
     struct stat st {};
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fd);
-        return false;
+        return FileRead::Unreadable;
+    }
+    if (st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit) {
+        close(fd);
+        return FileRead::TooLarge;
     }
     if (st.st_size > 0) {
         out.reserve(static_cast<size_t>(st.st_size));
@@ -90,15 +161,20 @@ bool ReadFileBytes(const std::string &path, std::string &out)
             }
             close(fd);
             out.clear();
-            return false;
+            return FileRead::Unreadable;
         }
         if (n == 0) {
             break;
         }
         out.append(buffer, static_cast<size_t>(n));
+        if (out.size() > limit) { // grew while being read
+            close(fd);
+            out.clear();
+            return FileRead::TooLarge;
+        }
     }
     close(fd);
-    return true;
+    return FileRead::Read;
 }
 
 bool WriteFileAtomic(const std::string &path, std::string_view bytes)
@@ -125,12 +201,13 @@ bool WriteFileAtomic(const std::string &path, std::string_view bytes)
         mode = old.st_mode & 07777;
     }
 
-    std::string tempName = (slash == std::string::npos ? std::string() : folder) + "." + name + ".XXXXXX";
+    std::string tempName = (slash == std::string::npos ? std::string() : folder) + "." + name + kTempMarker;
     std::vector<char> temp(tempName.begin(), tempName.end());
     temp.push_back('\0');
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        const bool folderReadOnly = errno == EACCES || errno == EROFS || errno == EPERM;
+        return folderReadOnly && (old.st_mode & S_IFMT) == S_IFREG && WriteInPlace(target, bytes);
     }
     const bool written = WriteAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     const bool closed = close(fd) == 0;
@@ -145,6 +222,77 @@ bool WriteFileAtomic(const std::string &path, std::string_view bytes)
         close(dirFd);
     }
     return true;
+}
+
+} // namespace orvex
+
+namespace orvex {
+
+std::string KeepDatedBackup(const std::string &path)
+{
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) {
+        return std::string();
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    for (int n = 1; n < 100; ++n) {
+        const std::string backup =
+            path + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bak";
+        const int fd = open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return std::string();
+        }
+        const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+        if (close(fd) != 0 || !written) {
+            unlink(backup.c_str());
+            return std::string();
+        }
+        return backup;
+    }
+    return std::string();
+}
+
+int RemoveStaleTemporaryFiles(const std::string &folder, const std::vector<std::string> &oldStyleNames)
+{
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    DIR *listing = opendir(prefix.empty() ? "." : prefix.c_str());
+    if (listing == nullptr) {
+        return 0;
+    }
+    const std::string_view marker(kTempMarker, sizeof kTempMarker - 1 - 6); // ".orvex-"
+    std::vector<std::string> stale;
+    while (const dirent *entry = readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() < 8 || name.front() != '.' || !IsTempSuffix(name.substr(name.size() - 6))) {
+            continue;
+        }
+        const std::string_view head = name.substr(0, name.size() - 6);
+        bool ours = head.size() > marker.size() + 1 && head.substr(head.size() - marker.size()) == marker;
+        for (size_t i = 0; !ours && i < oldStyleNames.size(); ++i) {
+            ours = head.size() == oldStyleNames[i].size() + 2 && head.back() == '.' &&
+                   EqualsFolded(head.substr(1, head.size() - 2), oldStyleNames[i]);
+        }
+        if (ours) {
+            stale.emplace_back(name);
+        }
+    }
+    closedir(listing);
+    int removed = 0;
+    for (const std::string &name : stale) {
+        struct stat st {};
+        const std::string path = prefix + name;
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(path.c_str()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 } // namespace orvex

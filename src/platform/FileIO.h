@@ -1,10 +1,13 @@
 // Whole-file reads and writes. Every write that replaces a file goes to a
 // temporary file in the same folder and is renamed over the old one, so a
-// crash or a full disk never leaves a half-written file.
+// crash or a full disk never leaves a half-written file. Where the folder is
+// read-only but the file is writable, the file is written in place (then
+// flushed), as the Windows service does.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvex {
 
@@ -14,8 +17,32 @@ bool DirectoryExists(const std::string &path);
 // False when the file cannot be opened or read.
 bool ReadFileBytes(const std::string &path, std::string &out);
 
-// Temporary file + fsync + rename. False on any failure (the old file, if
-// any, is left as it was and no temporary file stays behind).
+enum class FileRead { Read, Missing, Unreadable, TooLarge };
+
+// Reads a file of at most `limit` bytes; a larger one is not read at all.
+FileRead ReadFileLimited(const std::string &path, size_t limit, std::string &out);
+
+// What ReadFileLimited would find, without reading the content.
+FileRead ProbeFile(const std::string &path, size_t limit);
+
+// The limit of the files Orvex reads whole (block list, web lists, bookmark
+// file): past it the file is refused with a message and left untouched.
+inline constexpr size_t kMaxListFileBytes = 32u << 20;
+
+// Temporary file + fsync + rename; in place when only that is allowed. False
+// on any failure (the old file, if any, is left as it was and no temporary
+// file stays behind).
 bool WriteFileAtomic(const std::string &path, std::string_view bytes);
+
+// Copies a file that could not be read to a dated name beside it
+// ("bookmark.xml.20240131-093000.bak"), leaving the original as it is.
+// Returns the backup's path, or "" when no copy could be made.
+std::string KeepDatedBackup(const std::string &path);
+
+// The temporary files of WriteFileAtomic are ".<name>.orvex-XXXXXX"; earlier
+// versions named them ".<name>.XXXXXX". Removes those of `folder` left behind
+// by a crash: every ".*.orvex-XXXXXX", and ".<name>.XXXXXX" for the names
+// given (letter case ignored). Returns how many were removed.
+int RemoveStaleTemporaryFiles(const std::string &folder, const std::vector<std::string> &oldStyleNames);
 
 } // namespace orvex

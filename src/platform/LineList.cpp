@@ -3,6 +3,8 @@
 #include "platform/CodePage.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/FileProblems.h"
+#include "platform/FileWatch.h"
 
 namespace orvex {
 
@@ -36,24 +38,60 @@ std::string JoinLines(const std::vector<std::string> &lines)
     return text;
 }
 
+namespace {
+
+struct LineListFile {
+    FileRead state;
+    std::shared_ptr<const std::vector<std::string>> lines;
+};
+
+FileCache<LineListFile> &LineListCache()
+{
+    static FileCache<LineListFile> cache;
+    return cache;
+}
+
+std::shared_ptr<const LineListFile> ReadCached(const std::string &path)
+{
+    return LineListCache().Get(path, kMaxListFileBytes,
+                               [](const std::string &, FileRead state, std::string bytes) {
+                                   auto lines = std::make_shared<std::vector<std::string>>();
+                                   if (state == FileRead::Read) {
+                                       *lines = SplitLines(DecodeFileText(bytes));
+                                   }
+                                   return LineListFile{state, std::move(lines)};
+                               });
+}
+
+} // namespace
+
 bool ReadLineList(const std::string &path, std::vector<std::string> &lines)
 {
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    const std::shared_ptr<const LineListFile> file = ReadCached(path);
+    if (file->state != FileRead::Read) {
         lines.clear();
         return false;
     }
-    lines = SplitLines(DecodeFileText(bytes));
+    lines = *file->lines;
     return true;
+}
+
+std::shared_ptr<const std::vector<std::string>> LoadLineListShared(const std::string &path)
+{
+    const std::shared_ptr<const LineListFile> file = ReadCached(path);
+    if (file->state == FileRead::TooLarge) {
+        throw Error(
+            FormatMessage(FormatMessage(msg::FileTooLarge, path), std::to_string(kMaxListFileBytes >> 20)));
+    }
+    if (file->state != FileRead::Read) {
+        throw Error(FormatMessage(msg::CannotOpenFile, path));
+    }
+    return file->lines;
 }
 
 std::vector<std::string> LoadLineList(const std::string &path)
 {
-    std::vector<std::string> lines;
-    if (!ReadLineList(path, lines)) {
-        throw Error(FormatMessage(msg::CannotOpenFile, path));
-    }
-    return lines;
+    return *LoadLineListShared(path);
 }
 
 void SaveLineList(const std::string &path, const std::vector<std::string> &lines)
@@ -61,8 +99,22 @@ void SaveLineList(const std::string &path, const std::vector<std::string> &lines
     SaveTextFile(path, JoinLines(lines));
 }
 
+void KeepUnreadableBeforeSaving(const std::string &path)
+{
+    const FileRead state = ProbeFile(path, kMaxListFileBytes);
+    if (state != FileRead::Unreadable && state != FileRead::TooLarge) {
+        return;
+    }
+    const std::string backup = KeepDatedBackup(path);
+    if (backup.empty()) {
+        throw Error(FormatMessage(msg::CannotKeepBackup, path));
+    }
+    ReportFileProblem(FormatMessage(msg::BackupKept, backup));
+}
+
 void SaveTextFile(const std::string &path, std::string_view utf8)
 {
+    KeepUnreadableBeforeSaving(path);
     if (!WriteFileAtomic(path, EncodeFileText(utf8))) {
         throw Error(FormatMessage(msg::CannotCreateFile, path));
     }

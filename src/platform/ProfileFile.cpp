@@ -1,12 +1,16 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/FileProblems.h"
+#include "platform/FileWatch.h"
 
 #include <algorithm>
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
@@ -145,6 +149,22 @@ std::string Unquote(std::string_view value)
     return std::string(value);
 }
 
+// The last "]" of a line that is a character of its own, not the second
+// byte of a CP932 character.
+size_t LastCloseBracket(std::string_view line, Encoding encoding)
+{
+    if (encoding != Encoding::Cp932) {
+        return line.rfind(']');
+    }
+    size_t found = std::string_view::npos;
+    for (size_t i = 0; i < line.size(); i += Cp932CharLength(line, i)) {
+        if (line[i] == ']') {
+            found = i;
+        }
+    }
+    return found;
+}
+
 std::shared_ptr<ParsedFile> Parse(std::string raw)
 {
     auto file = std::make_shared<ParsedFile>();
@@ -154,8 +174,9 @@ std::shared_ptr<ParsedFile> Parse(std::string raw)
     const size_t n = text.size();
     size_t pos = file->encoding == Encoding::Utf8Bom ? kBom.size() : 0;
 
-    // "[", "]", "=", ";", CR and LF never occur inside a CP932 double-byte
-    // character, so the raw bytes can be split and scanned directly.
+    // "=", ";", CR and LF never occur inside a CP932 double-byte character,
+    // but "[" and "]" can be its second byte: the closing bracket is looked
+    // for character by character.
     Section *current = nullptr;
     while (pos < n) {
         size_t end = pos;
@@ -173,8 +194,9 @@ std::shared_ptr<ParsedFile> Parse(std::string raw)
             ++start;
         }
         const std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.front() == '[' && line.find(']') != std::string_view::npos) {
-            const size_t close = line.rfind(']');
+        const size_t close = line.empty() || line.front() != '[' ? std::string_view::npos
+                                                                 : LastCloseBracket(line, file->encoding);
+        if (close != std::string_view::npos) {
             const std::string name = Fold(ToUtf8(Trim(line.substr(1, close - 1)), file->encoding));
             const auto inserted = file->sections.try_emplace(name);
             // Only the first section of a name counts; later ones are ignored.
@@ -209,56 +231,6 @@ std::shared_ptr<ParsedFile> Parse(std::string raw)
 
 // --- The cache -------------------------------------------------------------
 
-struct FileStamp {
-    dev_t dev;
-    ino_t ino;
-    off_t size;
-    timespec mtime;
-    timespec ctime;
-};
-
-FileStamp StampOf(const struct stat &st)
-{
-    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-}
-
-bool operator==(const timespec &a, const timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool SameStamp(const FileStamp &a, const FileStamp &b)
-{
-    return a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime == b.mtime && a.ctime == b.ctime;
-}
-
-timespec Now()
-{
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return now;
-}
-
-// File times are coarse: a change made just after a read can leave every
-// field of the stamp unchanged. A stamp is trusted only when the content was
-// last seen well after the file's last change; before that the content is
-// compared. File systems with sub-second stamps move in clock ticks, so a
-// tenth of a second is enough there; whole-second stamps (or two-second ones
-// on some file systems) need three seconds.
-bool StampTrusted(const FileStamp &stamp, const timespec &verifiedAt)
-{
-    const timespec &changed =
-        (stamp.mtime.tv_sec > stamp.ctime.tv_sec ||
-         (stamp.mtime.tv_sec == stamp.ctime.tv_sec && stamp.mtime.tv_nsec > stamp.ctime.tv_nsec))
-            ? stamp.mtime
-            : stamp.ctime;
-    const long long sinceNs = (static_cast<long long>(verifiedAt.tv_sec) - changed.tv_sec) * 1000000000LL +
-                              (verifiedAt.tv_nsec - changed.tv_nsec);
-    const bool fineStamps = stamp.mtime.tv_nsec != 0 || stamp.ctime.tv_nsec != 0;
-    const long long marginNs = fineStamps ? 100000000LL : 3000000000LL;
-    return sinceNs > marginNs;
-}
-
 struct CacheEntry {
     FileStamp stamp;
     timespec verifiedAt; // when the content was last read and found current
@@ -275,6 +247,26 @@ std::unordered_map<std::string, CacheEntry> &Cache()
 {
     static std::unordered_map<std::string, CacheEntry> cache;
     return cache;
+}
+
+// A settings file that is there but cannot be read: the user is told once
+// (until it reads again), after the cache's lock is let go, since the
+// message box lets other readers run meanwhile.
+std::set<std::string> &ToldUnreadable()
+{
+    static std::set<std::string> told;
+    return told;
+}
+
+thread_local std::string pendingProblem;
+
+void TellPending()
+{
+    if (!pendingProblem.empty()) {
+        const std::string message = std::move(pendingProblem);
+        pendingProblem.clear();
+        ReportFileProblem(message);
+    }
 }
 
 // The parsed file as it is now, or nullptr when it does not exist or cannot
@@ -294,12 +286,16 @@ std::shared_ptr<const ParsedFile> Load(const std::string &path)
         return it->second.file;
     }
 
-    const timespec readAt = Now();
+    const timespec readAt = NowRealtime();
     std::string raw;
     if (!ReadFileBytes(path, raw)) {
         cache.erase(path);
+        if (ToldUnreadable().insert(path).second) {
+            pendingProblem = FormatMessage(msg::CannotOpenFile, path);
+        }
         return nullptr;
     }
+    ToldUnreadable().erase(path);
     if (it != cache.end() && SameStamp(it->second.stamp, stamp) && it->second.file->raw == raw) {
         it->second.verifiedAt = readAt;
         return it->second.file;
@@ -376,13 +372,167 @@ bool Splice(const ParsedFile &file, const std::string &section, const std::strin
     return true;
 }
 
+// The files with an open batch: their writes are gathered here.
+struct OpenBatch {
+    std::shared_ptr<ParsedFile> file; // the batch's own copy, changed in place
+    bool written = false;
+};
+
+// Moves every offset at or after `from` by `delta`.
+void ShiftOffsets(ParsedFile &file, size_t from, ptrdiff_t delta)
+{
+    const auto shift = [&](size_t &offset) {
+        if (offset >= from) {
+            offset = static_cast<size_t>(static_cast<ptrdiff_t>(offset) + delta);
+        }
+    };
+    for (auto &section : file.sections) {
+        shift(section.second.insertAt);
+        for (auto &key : section.second.keys) {
+            shift(key.second.valueStart);
+            shift(key.second.lineEnd);
+        }
+    }
+}
+
+// The common writes of a batch, made in place so that a large file is not
+// parsed again at every key: a key's value replaced, or a key added to its
+// section. False when the write needs the general way (a new section, a
+// change of encoding); then `file` is unchanged.
+bool WriteInPlace(ParsedFile &file, const std::string &section, const std::string &key,
+                  const std::string &stored)
+{
+    const auto sectionIt = file.sections.find(Fold(section));
+    if (sectionIt == file.sections.end()) {
+        return false;
+    }
+    Section &found = sectionIt->second;
+    const std::string folded = Fold(key);
+    const auto keyIt = found.keys.find(folded);
+    std::string encoded;
+    const std::string line = keyIt != found.keys.end() ? stored : key + "=" + stored + "\r\n";
+    if (!FromUtf8(line, file.encoding, encoded)) {
+        return false;
+    }
+    size_t at = 0;
+    size_t removed = 0;
+    KeyEntry entry{};
+    if (keyIt != found.keys.end()) {
+        at = keyIt->second.valueStart;
+        removed = keyIt->second.lineEnd - at;
+    } else {
+        at = found.insertAt;
+        if (found.insertNeedsBreak) {
+            encoded.insert(0, "\r\n");
+        }
+    }
+    // Text put between ASCII delimiters in place of ASCII text cannot make a
+    // CP932 file read as UTF-8; anything else is checked on the result.
+    const auto ascii = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+    };
+    std::string &raw = file.raw;
+    const size_t oldSize = raw.size();
+    if (file.encoding == Encoding::Cp932 &&
+        !(ascii(encoded) && ascii(std::string_view(raw).substr(at, removed)))) {
+        std::string candidate = raw;
+        candidate.replace(at, removed, encoded);
+        if (DetectEncoding(candidate) == Encoding::Utf8) {
+            return false;
+        }
+        raw = std::move(candidate);
+    } else {
+        raw.replace(at, removed, encoded);
+    }
+    if (keyIt != found.keys.end()) {
+        entry = KeyEntry{std::string(), at, at + encoded.size()};
+    } else {
+        const size_t lineStart = at + (found.insertNeedsBreak ? 2 : 0);
+        entry = KeyEntry{std::string(), raw.find('=', lineStart) + 1, at + encoded.size() - 2};
+    }
+    entry.value =
+        Unquote(ToUtf8(Trim(std::string_view(raw).substr(entry.valueStart, entry.lineEnd - entry.valueStart)),
+                       file.encoding));
+    CapValue(entry.value);
+    const ptrdiff_t delta = static_cast<ptrdiff_t>(raw.size()) - static_cast<ptrdiff_t>(oldSize);
+    if (keyIt != found.keys.end()) {
+        const size_t oldEnd = keyIt->second.lineEnd;
+        keyIt->second = entry;
+        // Offsets past the old value move; this key's own are set already.
+        const KeyEntry kept = keyIt->second;
+        ShiftOffsets(file, oldEnd, delta);
+        keyIt->second = kept;
+    } else {
+        ShiftOffsets(file, at + 1, delta);
+        found.insertAt = at + encoded.size();
+        found.insertNeedsBreak = false;
+        found.keys.emplace(folded, entry);
+    }
+    return true;
+}
+
+std::unordered_map<std::string, OpenBatch> &Batches()
+{
+    static std::unordered_map<std::string, OpenBatch> batches;
+    return batches;
+}
+
+// The file's bytes after one write. False when the write cannot be made.
+bool ApplyWrite(std::shared_ptr<const ParsedFile> file, const std::string &section, const std::string &key,
+                const std::string &stored, std::string &bytes)
+{
+    if (!Splice(*file, section, key, stored, bytes)) {
+        // The new text has no CP932 form: the whole file moves to UTF-8.
+        std::string utf8(kBom);
+        utf8 += Cp932ToUtf8(file->raw);
+        file = Parse(std::move(utf8));
+        if (!Splice(*file, section, key, stored, bytes)) {
+            return false;
+        }
+    }
+    if (file->encoding == Encoding::Cp932 && DetectEncoding(bytes) == Encoding::Utf8) {
+        // CP932 bytes that happen to form valid UTF-8 (half-width katakana
+        // can) would be read back as UTF-8: mark the file as UTF-8 instead.
+        std::string utf8(kBom);
+        utf8 += Cp932ToUtf8(bytes);
+        bytes = std::move(utf8);
+    }
+    return true;
+}
+
+// Writes the bytes and keeps them as the cached content. Caller holds the
+// cache mutex.
+bool Store(const std::string &path, std::string bytes)
+{
+    if (!WriteFileAtomic(path, bytes)) {
+        return false;
+    }
+    Cache().erase(path);
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        Cache()[path] = CacheEntry{StampOf(st), NowRealtime(), Parse(std::move(bytes))};
+    }
+    return true;
+}
+
+// What readers see: the open batch's content, else the file's.
+std::shared_ptr<const ParsedFile> Current(const std::string &path)
+{
+    const auto batch = Batches().find(path);
+    return batch != Batches().end() ? batch->second.file : Load(path);
+}
+
 } // namespace
 
 std::optional<std::string> ReadProfileValue(const std::string &path, const std::string &section,
                                             const std::string &key)
 {
-    std::lock_guard<std::mutex> lock(CacheMutex());
-    const std::shared_ptr<const ParsedFile> file = Load(path);
+    std::shared_ptr<const ParsedFile> file;
+    {
+        std::lock_guard<std::mutex> lock(CacheMutex());
+        file = Current(path);
+    }
+    TellPending();
     if (!file) {
         return std::nullopt;
     }
@@ -401,8 +551,12 @@ std::vector<std::optional<std::string>> ReadProfileValues(const std::string &pat
                                                           const std::vector<std::string> &keys)
 {
     std::vector<std::optional<std::string>> values(keys.size());
-    std::lock_guard<std::mutex> lock(CacheMutex());
-    const std::shared_ptr<const ParsedFile> file = Load(path);
+    std::shared_ptr<const ParsedFile> file;
+    {
+        std::lock_guard<std::mutex> lock(CacheMutex());
+        file = Current(path);
+    }
+    TellPending();
     if (!file) {
         return values;
     }
@@ -426,6 +580,11 @@ std::string GetPrivateProfileString(const std::string &section, const std::strin
     return value ? std::move(*value) : defaultValue;
 }
 
+namespace {
+bool WriteLocked(const std::string &path, const std::string &sectionName, const std::string &keyName,
+                 const std::string &stored);
+} // namespace
+
 bool WritePrivateProfileString(const std::string &section, const std::string &key, const std::string &value,
                                const std::string &path)
 {
@@ -436,50 +595,87 @@ bool WritePrivateProfileString(const std::string &section, const std::string &ke
         !IsValidUtf8(sectionName) || !IsValidUtf8(keyName) || !IsValidUtf8(value)) {
         return false;
     }
-    const std::string stored = StoredValue(value);
+    const bool written = WriteLocked(path, sectionName, keyName, StoredValue(value));
+    TellPending();
+    return written;
+}
 
+namespace {
+
+bool WriteLocked(const std::string &path, const std::string &sectionName, const std::string &keyName,
+                 const std::string &stored)
+{
     std::lock_guard<std::mutex> lock(CacheMutex());
-    std::shared_ptr<const ParsedFile> file = Load(path);
-    struct stat st {};
-    if (!file && stat(path.c_str(), &st) == 0) {
-        return false; // there, but not a readable file: never overwrite it blind
+    const auto batch = Batches().find(path);
+    std::shared_ptr<const ParsedFile> file;
+    if (batch != Batches().end()) {
+        file = batch->second.file;
+    } else {
+        file = Load(path);
+        struct stat st {};
+        if (!file && stat(path.c_str(), &st) == 0) {
+            return false; // there, but not a readable file: never overwrite it blind
+        }
     }
     if (!file) {
         file = Parse(std::string());
     }
 
+    if (batch != Batches().end() && WriteInPlace(*batch->second.file, sectionName, keyName, stored)) {
+        batch->second.written = true;
+        return true;
+    }
     std::string bytes;
-    if (!Splice(*file, sectionName, keyName, stored, bytes)) {
-        // The new text has no CP932 form: the whole file moves to UTF-8.
-        std::string utf8(kBom);
-        utf8 += Cp932ToUtf8(file->raw);
-        file = Parse(std::move(utf8));
-        if (!Splice(*file, sectionName, keyName, stored, bytes)) {
-            return false;
-        }
-    }
-    if (file->encoding == Encoding::Cp932 && DetectEncoding(bytes) == Encoding::Utf8) {
-        // CP932 bytes that happen to form valid UTF-8 (half-width katakana
-        // can) would be read back as UTF-8: mark the file as UTF-8 instead.
-        std::string utf8(kBom);
-        utf8 += Cp932ToUtf8(bytes);
-        bytes = std::move(utf8);
-    }
-
-    if (!WriteFileAtomic(path, bytes)) {
+    if (!ApplyWrite(file, sectionName, keyName, stored, bytes)) {
         return false;
     }
-    Cache().erase(path);
-    if (stat(path.c_str(), &st) == 0) {
-        Cache()[path] = CacheEntry{StampOf(st), Now(), Parse(std::move(bytes))};
+    if (batch != Batches().end()) {
+        batch->second = OpenBatch{Parse(std::move(bytes)), true};
+        return true;
     }
-    return true;
+    return Store(path, std::move(bytes));
+}
+
+} // namespace
+
+ProfileBatch::ProfileBatch(std::string path) : path_(std::move(path))
+{
+    std::lock_guard<std::mutex> lock(CacheMutex());
+    std::shared_ptr<const ParsedFile> file = Load(path_);
+    struct stat st {};
+    if (!file && stat(path_.c_str(), &st) == 0) {
+        return; // not readable: the writes go to the file one by one and fail there
+    }
+    Batches()[path_] = OpenBatch{file ? std::make_shared<ParsedFile>(*file) : Parse(std::string()), false};
+    open_ = true;
+}
+
+ProfileBatch::~ProfileBatch()
+{
+    if (open_) {
+        std::lock_guard<std::mutex> lock(CacheMutex());
+        Batches().erase(path_);
+    }
+}
+
+bool ProfileBatch::Commit()
+{
+    if (!open_) {
+        return true;
+    }
+    std::lock_guard<std::mutex> lock(CacheMutex());
+    const auto batch = Batches().find(path_);
+    const OpenBatch gathered = batch->second;
+    Batches().erase(batch);
+    open_ = false;
+    return !gathered.written || Store(path_, gathered.file->raw);
 }
 
 void ClearProfileCache()
 {
     std::lock_guard<std::mutex> lock(CacheMutex());
     Cache().clear();
+    ToldUnreadable().clear();
 }
 
 } // namespace orvex

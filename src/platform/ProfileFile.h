@@ -37,6 +37,25 @@ std::string GetPrivateProfileString(const std::string &section, const std::strin
 bool WritePrivateProfileString(const std::string &section, const std::string &key, const std::string &value,
                                const std::string &path);
 
+// Gathers the writes to one file made while it is open and writes the file
+// once, at Commit: the bytes are those the writes would leave one by one,
+// and reads of the file in between see them. Dropped without Commit, nothing
+// is written. One batch per file at a time.
+class ProfileBatch {
+public:
+    explicit ProfileBatch(std::string path);
+    ~ProfileBatch();
+    ProfileBatch(const ProfileBatch &) = delete;
+    ProfileBatch &operator=(const ProfileBatch &) = delete;
+
+    // False when the file cannot be written (then nothing of the batch is).
+    bool Commit();
+
+private:
+    std::string path_;
+    bool open_ = false;
+};
+
 // Drops every cached file (tests, benchmarks).
 void ClearProfileCache();
 

@@ -1,13 +1,26 @@
 #include "platform/UiServices.h"
 
 #include "platform/Errors.h"
+#include "platform/UiTexts.h"
+#include "platform/FileProblems.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
 
 namespace orvex {
 
@@ -33,6 +46,49 @@ QString QtFilter(const QString &designFilter)
 }
 
 namespace {
+
+QString Text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// A label for text that comes from a page or a server: never rich text.
+QLabel *PlainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+PageMessageAnswer ShowPrompt(QWidget *parent, const PageMessage &message)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(message.title);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(PlainLabel(message.text, &dialog));
+    auto *edit = new QLineEdit(message.defaultText, &dialog);
+    layout->addWidget(edit);
+    QCheckBox *stop = nullptr;
+    if (message.offerStop) {
+        stop = new QCheckBox(Text(txt::StopPageDialogs), &dialog);
+        layout->addWidget(stop);
+    }
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(360);
+    edit->selectAll();
+    edit->setFocus();
+
+    PageMessageAnswer answer;
+    answer.accepted = dialog.exec() == QDialog::Accepted;
+    if (answer.accepted)
+        answer.text = edit->text();
+    answer.stopFurther = stop && stop->isChecked();
+    return answer;
+}
 
 // The real services: Qt's own dialogs and the system clipboard.
 class WidgetUiServices : public UiServices {
@@ -91,10 +147,136 @@ public:
     QString ClipboardText() override { return QApplication::clipboard()->text(); }
 
     void Beep() override { QApplication::beep(); }
+
+    PageMessageAnswer ShowPageMessage(QWidget *parent, const PageMessage &message) override
+    {
+        if (message.kind == PageMessageKind::Prompt)
+            return ShowPrompt(parent, message);
+        QMessageBox box(parent);
+        box.setWindowTitle(message.title);
+        box.setTextFormat(Qt::PlainText);
+        QAbstractButton *accept = nullptr;
+        switch (message.kind) {
+        case PageMessageKind::Alert:
+            box.setIcon(QMessageBox::Information);
+            box.setText(message.text);
+            accept = box.addButton(QMessageBox::Ok);
+            box.setEscapeButton(accept);
+            break;
+        case PageMessageKind::Confirm:
+            box.setIcon(QMessageBox::Question);
+            box.setText(message.text);
+            accept = box.addButton(QMessageBox::Ok);
+            box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+            box.setDefaultButton(static_cast<QPushButton *>(accept));
+            break;
+        case PageMessageKind::Prompt: // shown above
+            break;
+        case PageMessageKind::LeavePage: {
+            box.setIcon(QMessageBox::Question);
+            box.setText(message.text.isEmpty() ? Text(txt::LeavePageText) : message.text);
+            accept = box.addButton(Text(txt::LeavePage), QMessageBox::AcceptRole);
+            QPushButton *stay = box.addButton(Text(txt::StayOnPage), QMessageBox::RejectRole);
+            box.setDefaultButton(stay);
+            box.setEscapeButton(stay);
+            break;
+        }
+        }
+        QCheckBox *stop = nullptr;
+        if (message.offerStop) {
+            stop = new QCheckBox(Text(txt::StopPageDialogs), &box);
+            box.setCheckBox(stop);
+        }
+        box.exec();
+        PageMessageAnswer answer;
+        answer.accepted = box.clickedButton() == accept;
+        answer.stopFurther = stop && stop->isChecked();
+        return answer;
+    }
+
+    std::optional<Credentials> SignIn(QWidget *parent, const SignInRequest &request) override
+    {
+        QDialog dialog(parent);
+        dialog.setWindowTitle(Text(txt::SignInTitle));
+        auto *layout = new QVBoxLayout(&dialog);
+        layout->addWidget(PlainLabel(
+            Text(request.proxy ? txt::SignInProxy : txt::SignInServer).arg(request.host), &dialog));
+        if (!request.realm.isEmpty())
+            layout->addWidget(PlainLabel(Text(txt::SignInRealm).arg(request.realm), &dialog));
+        auto *form = new QFormLayout;
+        auto *user = new QLineEdit(&dialog);
+        auto *password = new QLineEdit(&dialog);
+        password->setEchoMode(QLineEdit::Password);
+        form->addRow(Text(txt::UserName), user);
+        form->addRow(Text(txt::Password), password);
+        layout->addLayout(form);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        layout->addWidget(buttons);
+        dialog.setMinimumWidth(380);
+        user->setFocus();
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return Credentials{user->text(), password->text()};
+    }
+
+    bool Ask(QWidget *parent, const Question &question) override
+    {
+        QMessageBox box(parent);
+        box.setIcon(question.icon == MessageIcon::Stop          ? QMessageBox::Critical
+                    : question.icon == MessageIcon::Information ? QMessageBox::Question
+                                                                : QMessageBox::Warning);
+        box.setWindowTitle(question.title);
+        box.setTextFormat(Qt::PlainText);
+        box.setText(question.text);
+        box.setInformativeText(question.detail);
+        QPushButton *accept = box.addButton(question.acceptCaption, QMessageBox::AcceptRole);
+        QPushButton *refuse = box.addButton(question.refuseCaption, QMessageBox::RejectRole);
+        box.setDefaultButton(refuse);
+        box.setEscapeButton(refuse);
+        box.exec();
+        return box.clickedButton() == accept;
+    }
+
+    QStringList OpenFiles(QWidget *parent, const FileDialogRequest &request) override
+    {
+        return QFileDialog::getOpenFileNames(parent, request.title, request.initialDir,
+                                             QtFilter(request.filter));
+    }
+
+    std::optional<PrintChoice> ChoosePrinter(QWidget *parent, const QString &documentName) override
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setDocName(documentName);
+        QPrintDialog dialog(&printer, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        PrintChoice choice;
+        if (printer.outputFormat() == QPrinter::PdfFormat || !printer.outputFileName().isEmpty())
+            choice.outputFile = printer.outputFileName();
+        else
+            choice.printerName = printer.printerName();
+        choice.landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
+        choice.copies = printer.copyCount();
+        return choice;
+    }
+
+    void OpenFolder(const QString &path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 };
 
 WidgetUiServices realServices;
 UiServices *current = &realServices;
+
+// Problems with the program's files are shown as they are found, through
+// the services in use.
+[[maybe_unused]] const bool kFileProblemsShown = [] {
+    SetFileProblemSink([](const std::string &message) {
+        Ui().ShowMessage(QApplication::activeWindow(), QStringLiteral("Orvex"), ToQ(ErrorBoxText(message)),
+                         MessageIcon::Warning);
+    });
+    return true;
+}();
 
 } // namespace
 

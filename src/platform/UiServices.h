@@ -1,7 +1,9 @@
 // The user-facing services the forms reach through small interfaces, so that
 // tests answer them without showing anything: message boxes, the input box,
-// the file and colour dialogs, the clipboard and the beep. The standard error
-// box and the guard every handler runs inside live here too.
+// the file, colour and print dialogs, the questions a page asks (its message
+// boxes, sign-in, yes/no questions), the clipboard, the beep and opening a
+// folder in the file manager. The standard error box and the guard every
+// handler runs inside live here too.
 #pragma once
 
 #include <QString>
@@ -24,6 +26,54 @@ struct FileDialogRequest {
     QString fileName; // initial file name
 };
 
+// A page's message box: alert, confirm, prompt or "leave this page?".
+enum class PageMessageKind { Alert, Confirm, Prompt, LeavePage };
+
+struct PageMessage {
+    PageMessageKind kind = PageMessageKind::Alert;
+    QString title; // the page's host
+    QString text;
+    QString defaultText;    // Prompt only
+    bool offerStop = false; // offer to show no more dialogs from the page
+};
+
+struct PageMessageAnswer {
+    bool accepted = false; // OK, or leave the page
+    QString text;          // Prompt: the text entered
+    bool stopFurther = false;
+};
+
+// A server or proxy asks who the user is.
+struct SignInRequest {
+    QString host;
+    QString realm;
+    bool proxy = false;
+};
+
+struct Credentials {
+    QString user;
+    QString password;
+};
+
+// A question with an accepting and a refusing answer; refusing is the
+// default button and the answer of Esc.
+struct Question {
+    QString title;
+    QString text;
+    QString detail;
+    QString acceptCaption;
+    QString refuseCaption;
+    MessageIcon icon = MessageIcon::Warning;
+};
+
+// Where the print dialog sends the page: a printer by name, or a PDF file.
+struct PrintChoice {
+    QString printerName;
+    QString outputFile;
+    bool landscape = false;
+    int copies = 1;
+};
+
 class UiServices {
 public:
     virtual ~UiServices() = default;
@@ -38,6 +88,18 @@ public:
     virtual std::optional<uint32_t> ChooseColor(QWidget *parent, uint32_t initial) = 0;
     virtual QString ClipboardText() = 0;
     virtual void Beep() = 0;
+
+    virtual PageMessageAnswer ShowPageMessage(QWidget *parent, const PageMessage &message) = 0;
+    // The user name and password, or nothing on Cancel.
+    virtual std::optional<Credentials> SignIn(QWidget *parent, const SignInRequest &request) = 0;
+    // True when the user chose the accepting answer.
+    virtual bool Ask(QWidget *parent, const Question &question) = 0;
+    // Several files may be chosen; empty when cancelled.
+    virtual QStringList OpenFiles(QWidget *parent, const FileDialogRequest &request) = 0;
+    // The print dialog for a document of that name; nothing when cancelled.
+    virtual std::optional<PrintChoice> ChoosePrinter(QWidget *parent, const QString &documentName) = 0;
+    // Shows a folder in the desktop's file manager.
+    virtual void OpenFolder(const QString &path) = 0;
 };
 
 // The services in use: the real widgets unless a test installed its own.

@@ -310,14 +310,27 @@ void Tfrm_Option::FormCreate()
     AppDir = Main() ? Main()->AppDir() : DataFolder();
     Guarded([this] {
         Loading();
-        const std::vector<std::string> lines = LoadLineList(AppDir + "CloseURL.txt");
-        QStringList text;
-        for (const std::string &line : lines)
-            text << ToQ(line);
-        PopList->setPlainText(text.join('\n'));
+        popLines_ = LoadLineListShared(AppDir + "CloseURL.txt");
+        popListPending_ = true;
+        if (isVisible())
+            showEvent(nullptr);
         TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
         TreeView1->topLevelItem(1)->setExpanded(true);
     });
+}
+
+void Tfrm_Option::showEvent(QShowEvent *event)
+{
+    if (popListPending_) {
+        popListPending_ = false;
+        QStringList text;
+        text.reserve(static_cast<int>(popLines_->size()));
+        for (const std::string &line : *popLines_)
+            text << ToQ(line);
+        PopList->setPlainText(text.join('\n'));
+    }
+    if (event != nullptr)
+        QWidget::showEvent(event);
 }
 
 void Tfrm_Option::Loading()
@@ -508,7 +521,9 @@ void Tfrm_Option::Button1Click()
         main->ApplyTabType(settings.Read(keys::TabType));
     }
 
-    std::vector<std::string> lines = SplitLines(FromQ(PopList->toPlainText()));
+    // A list never shown is written as it was read.
+    const std::vector<std::string> lines =
+        popListPending_ ? *popLines_ : SplitLines(FromQ(PopList->toPlainText()));
     SaveLineList(AppDir + "CloseURL.txt", lines);
     close();
 }

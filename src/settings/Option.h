@@ -7,7 +7,9 @@
 #include <QFrame>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -130,6 +132,12 @@ private:
     void Loading();
     void UpdatePreviews();
     void SetFieldEnabled(QLineEdit *edit, bool enabled);
+    void showEvent(QShowEvent *event) override;
+
+    // The block list as read at creation; it goes into PopList only when the
+    // dialog is shown (the hidden dialog of the start never fills it).
+    std::shared_ptr<const std::vector<std::string>> popLines_;
+    bool popListPending_ = false;
 
     uint32_t lastChosenColor_ = 0; // the colour dialog starts here (black first)
 };

@@ -2,6 +2,7 @@
 
 #include "bookmarks/BookMark.h"
 #include "bookmarks/EditWebList.h"
+#include "browser/Downloads.h"
 #include "browser/tmpWeb.h"
 #include "dialogs/About.h"
 #include "platform/Errors.h"
@@ -17,10 +18,13 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QTimer>
+#include <QTranslator>
 #include <unistd.h>
 
 namespace orvex {
@@ -81,6 +85,22 @@ void ChooseQuickBackend()
         return;
     if (wanted == "software" || OnlySoftwareOpenGL())
         qputenv("QT_QUICK_BACKEND", "software");
+}
+
+QStringList LoadJapaneseTranslations()
+{
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    QStringList loaded;
+    for (const QString &name : {QStringLiteral("qtbase_ja"), QStringLiteral("qtwebengine_ja")}) {
+        auto *translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(name, folder) && QCoreApplication::installTranslator(translator)) {
+            loaded << name;
+        } else {
+            delete translator;
+        }
+    }
+    return loaded;
 }
 
 namespace {
@@ -145,6 +165,7 @@ int RunOrvex(int argc, char **argv)
     PrepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvex"));
+    LoadJapaneseTranslations();
     QApplication::setDesktopFileName(QStringLiteral("orvex"));
     QApplication::setWindowIcon(ProgramIcon());
 
@@ -188,13 +209,15 @@ int RunOrvex(int argc, char **argv)
     hiddenOptions->hide();
     frm_BMEdit = new Tfrm_BMEdit();
     auto *about = new TAboutBox();
-    mainForm->AboutBoxDialog = about;
+    mainForm->SetAboutBox(about);
     frm_tmpWeb = new Tfrm_tmpWeb();
     frm_WebList = new Tfrm_WebList();
 
     mainForm->show();
     const int result = app.exec();
 
+    // Transfers still running end before the engines' windows go.
+    ShutdownDownloads();
     delete mainForm;
     delete frm_WebList;
     frm_WebList = nullptr;

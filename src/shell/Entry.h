@@ -30,4 +30,10 @@ QStringList CommandLineAddresses(const QStringList &arguments, const QString &wo
 // in a new window in their order; then the main window comes to the front.
 void OpenHandedOver(TMainForm &form, const QStringList &addresses);
 
+// Japanese throughout: Japanese is the default locale (the engines take it
+// from there), and Qt's own Japanese texts (qtbase_ja, and qtwebengine_ja
+// where installed) are loaded, so the standard dialogs speak Japanese.
+// Returns the translation files loaded.
+QStringList LoadJapaneseTranslations();
+
 } // namespace orvex

@@ -2,14 +2,20 @@
 
 #include "bookmarks/EditWebList.h"
 #include "browser/ChildForm.h"
+#include "browser/Downloads.h"
+#include "browser/FindBar.h"
 #include "browser/untTab.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/FolderClaim.h"
 #include "platform/LineList.h"
+#include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UiServices.h"
+#include "platform/UiTexts.h"
 #include "settings/ColorText.h"
 #include "settings/Option.h"
+#include "shell/MenuText.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -29,25 +35,18 @@
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace orvex {
 
-namespace {
-TMainForm *theMainForm = nullptr;
-}
-
-TMainForm *MainForm()
-{
-    return theMainForm;
-}
-
 TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(parent), params_(params)
 {
-    theMainForm = this;
     SetMainLink(this);
     setWindowTitle(QStringLiteral("Orvex"));
     // The bars are shown and hidden from the View menu only.
@@ -61,11 +60,7 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(p
 TMainForm::~TMainForm()
 {
     closing_ = true; // the windows going with it report nothing back
-    for (TChildForm *child : children_)
-        child->Discard();
-    children_.clear();
-    if (theMainForm == this)
-        theMainForm = nullptr;
+    DiscardWindows();
     if (Main() == this)
         SetMainLink(nullptr);
 }
@@ -187,7 +182,7 @@ void TMainForm::BuildImages()
 void TMainForm::BuildBars()
 {
     // The band bar: two movable bars in the top area, each starting a row.
-    ToolBar2 = new QToolBar(QStringLiteral("標準"), this);
+    ToolBar2 = new TBand(QStringLiteral("標準"), this);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setIconSize(QSize(16, 16));
     ToolBar2->setMinimumHeight(24);
@@ -198,13 +193,26 @@ void TMainForm::BuildBars()
     indicators.FrwrdCtrl = ToolBar2->addAction(Image(2), QStringLiteral("進む"));
     indicators.StopCtrl = ToolBar2->addAction(Image(3), QStringLiteral("中止"));
     indicators.ReLoadCtrl = ToolBar2->addAction(Image(4), QStringLiteral("更新"));
-    const std::pair<QAction *, void (TMainForm::*)()> nav[] = {
-        {indicators.BackCtrl, &TMainForm::BackCtrlClick},
-        {indicators.FrwrdCtrl, &TMainForm::FrwrdCtrlClick},
-        {indicators.StopCtrl, &TMainForm::StopCtrlClick},
-        {indicators.ReLoadCtrl, &TMainForm::ReLoadCtrlClick},
+    // The buttons double as the View menu's items: caption there, keys, and
+    // the button's own name as its tip. A key works while its button is
+    // enabled, so it acts on the active window as the button does.
+    struct NavItem {
+        QAction *action;
+        void (TMainForm::*handler)();
+        const char *caption;
+        QKeySequence key;
     };
-    for (const auto &[action, handler] : nav) {
+    const NavItem nav[] = {
+        {indicators.BackCtrl, &TMainForm::BackCtrlClick, "戻る(&B)", QKeySequence(Qt::ALT | Qt::Key_Left)},
+        {indicators.FrwrdCtrl, &TMainForm::FrwrdCtrlClick, "進む(&F)", QKeySequence(Qt::ALT | Qt::Key_Right)},
+        {indicators.StopCtrl, &TMainForm::StopCtrlClick, "中止(&P)", QKeySequence(Qt::Key_Escape)},
+        {indicators.ReLoadCtrl, &TMainForm::ReLoadCtrlClick, "最新の情報に更新(&R)",
+         QKeySequence(Qt::Key_F5)},
+    };
+    for (const auto &[action, handler, caption, key] : nav) {
+        action->setToolTip(action->text());
+        action->setText(QString::fromUtf8(caption));
+        action->setShortcut(key);
         action->setEnabled(false);
         connect(action, &QAction::triggered, this,
                 [this, h = handler] { Guarded([this, h] { (this->*h)(); }); });
@@ -212,7 +220,7 @@ void TMainForm::BuildBars()
     addToolBar(Qt::TopToolBarArea, ToolBar2);
     addToolBarBreak(Qt::TopToolBarArea);
 
-    ToolBar3 = new QToolBar(QStringLiteral("アドレスバー"), this);
+    ToolBar3 = new TBand(QStringLiteral("アドレスバー"), this);
     ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
     ToolBar3->setMinimumHeight(24);
     Label1 = new QLabel(QStringLiteral("アドレス"), ToolBar3);
@@ -260,6 +268,8 @@ void TMainForm::BuildBars()
             [this](QTreeWidgetItem *node) { Guarded([this, node] { TreeView1Change(node); }); });
     JBar->installEventFilter(this);
 
+    FindBar1 = new TFindBar;
+
     mdiArea = new QMdiArea;
     mdiArea->setObjectName(QStringLiteral("MDIClient"));
     const uint32_t inactiveCaption = ColorToRgb(0x80000003);
@@ -275,8 +285,7 @@ void TMainForm::BuildBars()
     TabControl1->SetDrawTab([this](QPainter &p, int index, const QRect &rect, bool active) {
         Guarded([&] { TabControl1DrawTab(p, index, rect, active); });
     });
-    connect(TabControl1, &QTabBar::currentChanged, this,
-            [this] { Guarded([this] { TabControl1Change(); }); });
+    ConnectTabBar();
     connect(TabControl1, &TTabControl::MouseDown, this,
             [this](Qt::MouseButton b, const QPoint &pos) { Guarded([&] { TabControl1MouseDown(b, pos); }); });
     TabBar->installEventFilter(this);
@@ -309,6 +318,7 @@ void TMainForm::BuildBars()
     middle->addWidget(JBar);
     middle->addWidget(mdiArea, 1);
     vbox->addLayout(middle, 1);
+    vbox->addWidget(FindBar1);
     vbox->addWidget(TabBar);
     vbox->addWidget(ToolBar1);
     setCentralWidget(central);
@@ -351,6 +361,8 @@ void TMainForm::BuildMenus()
     mnuFile_Close->setEnabled(false);
     indicators.mnuFile_SaveAs =
         AddItem(mnuFile, QStringLiteral("名前をつけて保存(&A)..."), &TMainForm::mnuFile_SaveAsClick, {}, 7);
+    indicators.mnuFile_Print = AddItem(mnuFile, QStringLiteral("印刷(&P)..."), &TMainForm::mnuFile_PrintClick,
+                                       QKeySequence(Qt::CTRL | Qt::Key_P));
     mnuFile->addSeparator();
     mnuLeastURL = mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
     mnuLeastURL_Child = mnuLeastURL->addAction(QString());
@@ -366,6 +378,9 @@ void TMainForm::BuildMenus()
     indicators.mnuEdit_slrAll =
         AddItem(mnuEdit, QStringLiteral("全て選択(&A)"), &TMainForm::mnuEdit_slrAllClick,
                 QKeySequence(Qt::CTRL | Qt::Key_A), 6);
+    mnuEdit->addSeparator();
+    indicators.mnuEdit_Find = AddItem(mnuEdit, QStringLiteral("このページの検索(&F)..."),
+                                      &TMainForm::mnuEdit_FindClick, QKeySequence(Qt::CTRL | Qt::Key_F));
 
     mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
     QMenu *mnuToolBars = mnuShow->addMenu(QStringLiteral("ツールバー(&T)"));
@@ -385,6 +400,12 @@ void TMainForm::BuildMenus()
                 [this, action, target] { Guarded([=] { ToggleBar(action, target); }); });
         *item = action;
     }
+    mnuShow->addSeparator();
+    QMenu *mnuGo = mnuShow->addMenu(QStringLiteral("移動(&O)"));
+    mnuGo->addAction(indicators.BackCtrl);
+    mnuGo->addAction(indicators.FrwrdCtrl);
+    mnuShow->addAction(indicators.StopCtrl);
+    mnuShow->addAction(indicators.ReLoadCtrl);
     mnuShow->addSeparator();
     mnuSize = mnuShow->addMenu(QStringLiteral("文字サイズ"));
     indicators.mnuShow_Size = mnuSize->menuAction();
@@ -426,7 +447,7 @@ void TMainForm::BuildMenus()
     windowCommands << mnuWindow->addAction(QStringLiteral("垂直に並べて表示(&V)"), this,
                                            [this] { TileWindows(false); });
     windowCommands << mnuWindow->addAction(QStringLiteral("すべてを最小化(&M)"), this, [this] {
-        for (TChildForm *child : children_)
+        for (TChildForm *child : Children())
             child->showMinimized();
     });
     windowCommands << mnuWindow->addAction(QStringLiteral("アイコンの整列(&A)"), this,
@@ -452,7 +473,7 @@ void TMainForm::BuildMenus()
 
 void TMainForm::UpdateChildCommands()
 {
-    const bool any = !children_.empty();
+    const bool any = ChildCount() > 0;
     mnuFile_Close->setEnabled(any);
     for (QAction *action : windowCommands)
         action->setEnabled(any);
@@ -464,17 +485,19 @@ void TMainForm::RebuildWindowList()
     for (QAction *action : mnuWindow->actions())
         if (!windowCommands.contains(action))
             mnuWindow->removeAction(action), action->deleteLater();
-    if (children_.empty())
+    const std::vector<TChildForm *> children = Children();
+    if (children.empty())
         return;
     mnuWindow->addSeparator();
     int n = 1;
     TChildForm *active = ActiveChild();
-    for (TChildForm *child : children_) {
-        QAction *item = mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(child->windowTitle()));
+    for (TChildForm *child : children) {
+        QAction *item =
+            mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(MenuLiteral(child->Caption())));
         item->setCheckable(true);
         item->setChecked(child == active);
         connect(item, &QAction::triggered, this, [this, child] {
-            if (std::find(children_.begin(), children_.end(), child) != children_.end())
+            if (windows_.IndexOfChild(child) >= 0)
                 mdiArea->setActiveSubWindow(child);
         });
     }
@@ -484,7 +507,7 @@ void TMainForm::TileWindows(bool horizontal)
 {
     // Tile in rows (horizontal) or columns (vertical), as the window system does.
     std::vector<TChildForm *> visible;
-    for (TChildForm *child : children_)
+    for (TChildForm *child : Children())
         if (!child->isMinimized())
             visible.push_back(child);
     if (visible.empty())
@@ -505,7 +528,7 @@ void TMainForm::ArrangeIcons()
 {
     int x = 0;
     const int bottom = mdiArea->viewport()->height();
-    for (TChildForm *child : children_) {
+    for (TChildForm *child : Children()) {
         if (!child->isMinimized())
             continue;
         child->move(x, bottom - child->height());
@@ -518,12 +541,11 @@ void TMainForm::ArrangeIcons()
 
 void TMainForm::FormCreate()
 {
-    FirstResize = true;
+    firstResize_ = true;
     // The program's files live in the data folder: the program folder of a
     // portable copy, the user's folder of an installed one.
     AppDirPath = DataFolder();
-    WinCount = -1;
-    WinTags.clear();
+    ClaimFolder(AppDirPath); // and clear what a crash left there, when no other Orvex uses it
     BandPositionRead();
     BuildBookmarkMenu();
 
@@ -554,6 +576,8 @@ void TMainForm::FormCreate()
     indicators.mnuFile_SaveAs->setEnabled(false);
     indicators.mnuEdit_Copy->setEnabled(false);
     indicators.mnuEdit_slrAll->setEnabled(false);
+    indicators.mnuEdit_Find->setEnabled(false);
+    indicators.mnuFile_Print->setEnabled(false);
     ReadMojiSize();
     indicators.mnuShow_Size->setEnabled(false);
 }
@@ -570,33 +594,39 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 void TMainForm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    // Qt delivers the first resize just before the window (and its MDI
-    // area) is shown; the start-up actions wait for the shown window, so the
-    // area does not rearrange the windows they open.
-    if (FirstResize)
-        Guarded([this] { FormResize(); });
+    // Qt delivers the first resize before the window is shown, let alone
+    // drawn. The start-up actions wait until the window is on the screen
+    // and painted, so that an error box at start-up stands over a drawn
+    // window and the MDI area does not rearrange the windows they open.
+    if (firstResize_ && !drawn_ && windowHandle())
+        windowHandle()->installEventFilter(this);
 }
 
 void TMainForm::FormResize()
 {
     LayoutRules();
-    if (!FirstResize || !isVisible())
+    if (!firstResize_ || !drawn_ || startingUp_)
         return;
-    // An error here leaves FirstResize set, so the next resize tries again.
-    OpenParams();
-    if (!HasParams)
-        OpenStartUp();
-    if (!FileExists(AppDirPath + "config.ini"))
-        mnuOptionClick();
-    FirstResize = false;
+    // A failed action is shown here and leaves FirstResize set, so the next
+    // resize tries again; not one while the error box is still open, which
+    // would stack a second box on it.
+    const QScopedValueRollback<bool> running(startingUp_, true);
+    Guarded([this] {
+        OpenParams();
+        if (!hasParams_)
+            OpenStartUp();
+        if (!FileExists(AppDirPath + "config.ini"))
+            mnuOptionClick();
+        firstResize_ = false;
+    });
 }
 
 void TMainForm::OpenParams()
 {
-    HasParams = false;
+    hasParams_ = false;
     if (params_.isEmpty())
         return;
-    HasParams = true;
+    hasParams_ = true;
     for (const QString &address : params_)
         OpenNewWindow(QStringLiteral("londing"), address);
 }
@@ -641,26 +671,54 @@ void TMainForm::mnuWebList_EditClick()
 bool TMainForm::FormClose()
 {
     const SettingsFile settings = Settings();
-    settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
-    settings.Write(keys::LastMojiSize, mojiSize);
-    settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized   ? 1
-                                                   : childWinState == ChildState::Minimized ? 2
-                                                                                            : 0));
-    BandPositionWrite();
+    {
+        // config.ini is written once, with every key in its order.
+        ProfileBatch batch(settings.Path());
+        settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
+        settings.Write(keys::LastMojiSize, mojiSize);
+        settings.Write(keys::WinSize, static_cast<int>(childWinState == ChildState::Maximized   ? 1
+                                                       : childWinState == ChildState::Minimized ? 2
+                                                                                                : 0));
+        BandPositionWrite();
+        if (!batch.Commit())
+            throw Error(FormatMessage(msg::CannotWriteSettings, settings.Path()));
+    }
     closedList.Save(AppDirPath + "Close.txt");
     return true;
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    if (Downloads().RunningCount() > 0) {
+        Question question;
+        question.title = QString::fromUtf8(txt::DownloadsRunningTitle);
+        question.text = QString::fromUtf8(txt::DownloadsRunningText);
+        question.acceptCaption = QString::fromUtf8(txt::DownloadsQuit);
+        question.refuseCaption = QString::fromUtf8(txt::DownloadsKeep);
+        if (!Ui().Ask(this, question)) {
+            event->ignore();
+            return;
+        }
+    }
     if (!Guarded([this] { FormClose(); })) {
-        event->ignore();
-        return;
+        // The error is shown; quitting stays possible, without saving.
+        Question quit;
+        quit.title = QStringLiteral("Orvex");
+        quit.text = QString::fromUtf8(msg::QuitWithoutSaving);
+        quit.acceptCaption = QStringLiteral("はい");
+        quit.refuseCaption = QStringLiteral("いいえ");
+        if (!Ui().Ask(this, quit)) {
+            event->ignore();
+            return;
+        }
+        try {
+            closedList.Save(AppDirPath + "Close.txt");
+        } catch (const std::exception &) {
+            // Leaving anyway: what could not be saved is lost by the user's choice.
+        }
     }
     // The windows still open go without their own close handling.
-    for (TChildForm *child : children_)
-        child->Discard();
-    children_.clear();
+    DiscardWindows();
     closing_ = true;
     event->accept();
 }
@@ -670,7 +728,17 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == JBar) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        // The window paints itself on this event; the start-up actions run
+        // right after it.
+        if (!drawn_ && windowHandle()->isExposed()) {
+            windowHandle()->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                drawn_ = true;
+                Guarded([this] { FormResize(); });
+            });
+        }
+    } else if (watched == JBar) {
         if (event->type() == QEvent::MouseButtonPress) {
             jbarDragging_ = true;
         } else if (event->type() == QEvent::MouseButtonRelease && jbarDragging_) {
@@ -680,8 +748,27 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         } else if (event->type() == QEvent::Resize) {
             Guarded([this] { JBarResize(); });
         }
-    } else if ((watched == ToolBar2 || watched == ToolBar3) && event->type() == QEvent::MouseButtonRelease) {
-        Guarded([this] { CoolBar1MouseUp(); });
+    } else if ((watched == ToolBar2 || watched == ToolBar3) &&
+               (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        auto *band = static_cast<TBand *>(watched);
+        if (event->type() == QEvent::MouseButtonPress) {
+            if (mouse->button() == Qt::LeftButton && band->HandleRect().contains(mouse->pos())) {
+                bandPressed_ = band;
+                bandPressPos_ = mouse->globalPos();
+                bandWidthsAtPress_ = {ToolBar2->width(), ToolBar3->width()};
+            }
+        } else {
+            Guarded([this] { CoolBar1MouseUp(); });
+            if (bandPressed_ == watched && mouse->button() == Qt::LeftButton) {
+                // After the bar has ended its own move of the band.
+                const QPoint from = bandPressPos_, to = mouse->globalPos();
+                QTimer::singleShot(0, this, [this, bar = bandPressed_, from, to] {
+                    Guarded([this, bar, from, to] { ReorderBandsAfterDrag(bar, from, to); });
+                });
+            }
+            bandPressed_ = nullptr;
+        }
     } else if (watched == TabBar && event->type() == QEvent::Resize) {
         TabControl1->setGeometry(0, 0, TabBar->width(), TabBar->height());
     } else if (watched == ToolBar1 && event->type() == QEvent::Resize) {
@@ -714,7 +801,7 @@ void TMainForm::ApplyTabType(int tabType)
 TChildForm *TMainForm::ActiveChild()
 {
     auto *window = qobject_cast<TChildForm *>(mdiArea->currentSubWindow());
-    if (!window || std::find(children_.begin(), children_.end(), window) == children_.end())
+    if (windows_.IndexOfChild(window) < 0)
         return nullptr;
     return window;
 }
@@ -725,19 +812,13 @@ WebBrowser2 *TMainForm::ActiveBrowser()
     return child ? child->Browser() : nullptr;
 }
 
-TChildForm *TMainForm::FindChild(int32_t number) const
-{
-    for (TChildForm *child : children_)
-        if (child->Tag == number)
-            return child;
-    return nullptr;
-}
-
 void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
 {
     auto *child = qobject_cast<TChildForm *>(window);
     if (child && child->IsOpen)
         Guarded([child] { child->FormActivate(); });
+    if (FindBar1->isVisible() && child)
+        Guarded([this, child] { FindBar1->SetTarget(child); });
     UpdateCoveredPages();
 }
 
@@ -758,7 +839,7 @@ void TMainForm::UpdateCoveredPages()
     coverPending_ = false;
     TChildForm *front = ActiveChild();
     const bool covered = front && front->isMaximized();
-    for (TChildForm *child : children_)
+    for (TChildForm *child : Children())
         if (QWidget *page = child->widget())
             page->setVisible(!covered || child == front);
 }
@@ -777,9 +858,18 @@ void TMainForm::AddClosedURL(const QString &address)
     closedList.Append(FromQ(address));
 }
 
+void TMainForm::DiscardWindows()
+{
+    for (TChildForm *child : Children())
+        child->Discard();
+    windows_.Clear();
+}
+
 void TMainForm::ChildClosed(TChildForm *child)
 {
-    children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+    windows_.Detach(child);
+    if (ChildCount() == 0)
+        FindBar1->CloseBar();
     UpdateChildCommands();
 }
 

@@ -1,6 +1,7 @@
 // The main window: the MDI frame that holds the browser child windows, the
 // menus, the two top bars, the side bar, the tab bar and the status strip,
-// and the state the other windows share. Its handlers are spread over
+// and the state the other windows share; the open windows themselves are
+// kept by its WindowRegistry. Its handlers are spread over
 // several files by concern: Main.cpp (construction, start-up, shutdown),
 // MainOpen.cpp (opening pages), MainTabs.cpp (tab bar), MainCommands.cpp
 // (commands on the active page), MainLayout.cpp (bars and view toggles),
@@ -12,12 +13,16 @@
 #include "browser/ClosedList.h"
 #include "platform/MainLink.h"
 #include "settings/Settings.h"
+#include "shell/Band.h"
+#include "shell/WindowRegistry.h"
 
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -38,35 +43,16 @@ class QTreeWidgetItem;
 namespace orvex {
 
 class TChildForm;
+class TFindBar;
 class TTabControl;
 
-class TMainForm : public QMainWindow, public MainLink, public BrowserHost {
-    Q_OBJECT
-public:
-    // Runs the construction steps; opens no page. `params` are the
-    // command-line addresses.
-    explicit TMainForm(const QStringList &params, QWidget *parent = nullptr);
-    ~TMainForm() override;
-
-    // ---- shared state ----
-    bool FirstResize = true;
-    bool HasParams = false;
-    int PopupTab = 0; // tab last hit by a right or middle press; 255 when none
-    int32_t WinCount = -1;
-    QStringList WinTags;
-    bool TabClosing = false;
-    ClosedList closedList;
-    std::string AppDirPath; // the data folder (DataFolder), with its trailing "/"
-    ChildState childWinState = ChildState::Normal;
-    uint8_t mojiSize = 2;
-
-    SettingsFile Settings() const { return SettingsFile(AppDirPath + "config.ini"); }
-    QIcon Image(int index) const;
-
-    // ---- controls ----
+// The main window's controls and menus, under the design's names. The main
+// window's own code uses them directly; tests and other units reach them
+// through Controls(), which lets them use a control but not replace it.
+struct MainControls {
     QMdiArea *mdiArea = nullptr;
-    QToolBar *ToolBar2 = nullptr; // band 0: the "標準" bar
-    QToolBar *ToolBar3 = nullptr; // band 1: the address bar
+    TBand *ToolBar2 = nullptr; // band 0: the "標準" bar
+    TBand *ToolBar3 = nullptr; // band 1: the address bar
     QAction *ToolButton1 = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *txtAddress = nullptr;
@@ -74,17 +60,14 @@ public:
     QWidget *JBar = nullptr;
     QTreeWidget *TreeView1 = nullptr;
     QToolButton *btnBar = nullptr;
-    int btnBarTag = 0; // remembered side bar width; 0 while expanded
+    TFindBar *FindBar1 = nullptr; // above the tab bar while finding in the page
     QWidget *TabBar = nullptr;
-    TTabControl *TabControl1 = nullptr;
+    TTabControl *TabControl1 = nullptr; // follows the window list
     QMenu *TabPopup = nullptr;
     QWidget *ToolBar1 = nullptr; // the status strip
     QLabel *StatusBar1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
-    PageIndicators indicators;
-    QDialog *AboutBoxDialog = nullptr; // the About box made at start-up
 
-    // ---- menus ----
     QMenu *mnuFile = nullptr;
     QMenu *mnuLeastURL = nullptr;
     QAction *mnuLeastURL_Child = nullptr;
@@ -104,6 +87,30 @@ public:
     QAction *Moz_Item = nullptr;
     QMenu *mnuWindow = nullptr;
     QList<QAction *> windowCommands; // cascade, tile, minimize all, arrange
+};
+
+class TMainForm : public QMainWindow, public MainLink, public BrowserHost, private MainControls {
+    Q_OBJECT
+public:
+    // Runs the construction steps; opens no page. `params` are the
+    // command-line addresses.
+    explicit TMainForm(const QStringList &params, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // ---- state others read ----
+    const MainControls &Controls() const { return *this; }
+    // The open windows in tab order, their numbers and tab texts.
+    const WindowRegistry &Windows() const { return windows_; }
+    bool FirstResize() const { return firstResize_; }
+    bool HasParams() const { return hasParams_; }
+    int PopupTab() const { return popupTab_; }
+    void SetPopupTab(int index) { popupTab_ = index; } // as a press on the tab bar sets it
+    const ClosedList &RecentlyClosed() const { return closedList; }
+    int BtnBarTag() const { return btnBarTag; }
+    void SetAboutBox(QDialog *box) { AboutBoxDialog = box; }
+
+    SettingsFile Settings() const { return SettingsFile(AppDirPath + "config.ini"); }
+    QIcon Image(int index) const;
 
     // ---- start-up and shutdown ----
     void FormCreate();
@@ -128,6 +135,8 @@ public:
     void WebListItemClick(QAction *item);
     void LeastURLItemClick(QAction *item);
     void OpenLines(const std::vector<std::string> &lines, const QString &caption);
+    // Where the next new window goes in the MDI area (its normal geometry).
+    QRect NextWindowPlace(const QWidget &window);
 
     // ---- tab bar ----
     int FindTab(int32_t number) const;
@@ -156,6 +165,8 @@ public:
     void mnuEdit_CopyClick();
     void mnuEdit_slrAllClick();
     void mnuFile_SaveAsClick();
+    void mnuEdit_FindClick();
+    void mnuFile_PrintClick();
     void SetTextSize(int size);
     void ReadMojiSize();
 
@@ -168,6 +179,10 @@ public:
     void JBarMouseUp(int x);
     void JBarResize();
     void CoolBar1MouseUp();
+    // A band dragged by its handle from `from` and let go at `to` (global
+    // coordinates): let go past the middle of the other band on its row, the
+    // two change places.
+    void ReorderBandsAfterDrag(QToolBar *dragged, const QPoint &from, const QPoint &to);
     void LayoutRules();
     int JBarWidth() const;
     void SetJBarWidth(int width);
@@ -187,7 +202,7 @@ public:
     // ---- web lists (MainWebList.cpp) ----
     void EnumFiles(const std::string &folder) override;
 
-    // ---- MainLink ----
+    // ---- MainLink (and BrowserHost's Window) ----
     std::string AppDir() const override { return AppDirPath; }
     QWidget *Window() override { return this; }
     void SetGeckoItemEnabled(bool enabled) override;
@@ -201,6 +216,8 @@ public:
     bool Arranging() const override { return arranging_ > 0; }
     uint8_t MojiSize() const override { return mojiSize; }
     void CheckMojiSize(int size) override;
+    int AllClosing() const override { return windows_.AllClosing(); }
+    void SetAllClosing(int value) override { windows_.SetAllClosing(value); }
     void SelectTabOfWindow(int32_t number) override;
     void SetTabCaptionOfWindow(int32_t number, const QString &caption) override;
     void AddClosedURL(const QString &address) override;
@@ -212,12 +229,13 @@ public:
     void ArrangeIcons();
 
     // ---- helpers ----
-    const std::vector<TChildForm *> &Children() const { return children_; }
-    TChildForm *FindChild(int32_t number) const;
-    int ChildCount() const { return static_cast<int>(children_.size()); }
+    // The live child windows in tab order.
+    std::vector<TChildForm *> Children() const { return windows_.Children(); }
+    TChildForm *FindChild(int32_t number) const { return windows_.Child(number); }
+    int ChildCount() const { return windows_.ChildCount(); }
     WebBrowser2 *ActiveBrowser();
     // "0:loading* 1:Example": tabs with their window numbers, '*' on the selected one.
-    QString DescribeTabs() const;
+    QString DescribeTabs() const { return windows_.Describe(); }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -236,11 +254,33 @@ private:
     QAction *AddItem(QMenu *menu, const QString &caption, void (TMainForm::*handler)(),
                      const QKeySequence &shortcut = QKeySequence(), int image = -1);
 
+    void ConnectTabBar();
+    // The windows go without their own close handling (shutdown).
+    void DiscardWindows();
+
+    // ---- shared state ----
+    bool firstResize_ = true;
+    bool hasParams_ = false;
+    int popupTab_ = 0; // tab last hit by a right or middle press; 255 when none
+    WindowRegistry windows_;
+    ClosedList closedList;
+    std::string AppDirPath; // the data folder (DataFolder), with its trailing "/"
+    ChildState childWinState = ChildState::Normal;
+    uint8_t mojiSize = 2;
+    PageIndicators indicators;
+    int btnBarTag = 0;                 // remembered side bar width; 0 while expanded
+    QDialog *AboutBoxDialog = nullptr; // the About box made at start-up
+
     QStringList params_;
     QVector<QIcon> images_;
-    std::vector<TChildForm *> children_;
+    std::optional<QPoint> lastPlace_; // where the last new window was put
     bool jbarDragging_ = false;
+    QToolBar *bandPressed_ = nullptr;        // the band whose handle the mouse holds
+    QPoint bandPressPos_;                    // where it was pressed, in global coordinates
+    std::array<int, 2> bandWidthsAtPress_{}; // of ToolBar2 and ToolBar3 then
     bool closing_ = false;
+    bool drawn_ = false;      // the window has been shown and painted once
+    bool startingUp_ = false; // the start-up actions are running
     int arranging_ = 0;
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     friend class ArrangingScope;
@@ -255,8 +295,5 @@ public:
 private:
     TMainForm &form_;
 };
-
-// The one main window, reachable from every window.
-TMainForm *MainForm();
 
 } // namespace orvex

@@ -7,6 +7,7 @@
 #include "bookmarks/BookmarkStore.h"
 #include "browser/ChildForm.h"
 #include "platform/UiServices.h"
+#include "shell/MenuText.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -18,69 +19,87 @@ namespace orvex {
 
 namespace {
 
-// Mnemonic-carrying caption of a generated item: "&" and the entry's name,
-// so the name's first character is the access key.
+// Caption of a generated item: "&" and the entry's name, so the name's first
+// character is the access key; the name itself is shown as written.
 QString ItemCaption(const BookmarkNode &entry)
 {
-    return QStringLiteral("&") + ToQ(entry.caption);
+    return QStringLiteral("&") + MenuLiteral(ToQ(entry.caption));
 }
 
 constexpr int kFixedBookmarkItems = 2; // "ブックマークを編集(&E)" and the separator
 constexpr int kFolderImage = 11;
 constexpr int kPageImage = 12;
 
-// The item of one entry, inserted into `menu` at `position`. A folder with
-// entries is a sub-menu; an empty folder is a plain item with an empty hint,
-// which opens nothing.
-void AddBookmarkItem(TMainForm *form, QMenu *menu, int position, const BookmarkNode &entry)
+// A menu holds at most this many generated items (the design counts them in
+// 8 bits); the rest follow in a sub-menu at its end, and so on. Every menu
+// stays short, so each insertion costs the same and building is linear.
+constexpr size_t kItemsPerMenu = 255;
+const char *const kMoreItems = "続き(&N)";
+
+void AddBookmarkItems(TMainForm *form, QMenu *menu, const BookmarkTree &entries);
+
+// The item of one entry, appended to `menu`. A folder with entries is a
+// sub-menu; an empty folder is a plain item with an empty hint, which opens
+// nothing.
+void AddBookmarkItem(TMainForm *form, QMenu *menu, const BookmarkNode &entry)
 {
-    QAction *before = position < menu->actions().size() ? menu->actions().at(position) : nullptr;
     if (entry.folder && !entry.children.empty()) {
         auto *sub = new QMenu(ItemCaption(entry), menu);
-        menu->insertMenu(before, sub);
+        menu->addMenu(sub);
         sub->setIcon(form->Image(kFolderImage));
-        for (size_t i = 0; i < entry.children.size(); ++i) {
-            AddBookmarkItem(form, sub, static_cast<int>(i), entry.children[i]);
-        }
+        AddBookmarkItems(form, sub, entry.children);
         return;
     }
     auto *item = new QAction(ItemCaption(entry), menu);
-    menu->insertAction(before, item);
+    menu->addAction(item);
     item->setIcon(form->Image(entry.folder ? kFolderImage : kPageImage));
     item->setStatusTip(entry.folder ? QString() : ToQ(entry.url));
     QObject::connect(item, &QAction::triggered, form,
                      [form, item] { Guarded([form, item] { form->iventMenuClick(item); }); });
 }
 
-void AddBookmarkNodes(TMainForm *form, QTreeWidgetItem *parent, const BookmarkTree &entries)
+void AddBookmarkItems(TMainForm *form, QMenu *menu, const BookmarkTree &entries)
 {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && i % kItemsPerMenu == 0) {
+            auto *more = new QMenu(QString::fromUtf8(kMoreItems), menu);
+            menu->addMenu(more);
+            menu = more;
+        }
+        AddBookmarkItem(form, menu, entries[i]);
+    }
+}
+
+// The nodes of `entries`, built apart from the view so that the view hears
+// of them once, not once per node.
+QList<QTreeWidgetItem *> BookmarkNodes(TMainForm *form, const BookmarkTree &entries)
+{
+    QList<QTreeWidgetItem *> nodes;
+    nodes.reserve(static_cast<int>(entries.size()));
     for (const BookmarkNode &entry : entries) {
         auto *node = new QTreeWidgetItem(QStringList(ToQ(entry.caption)));
         node->setIcon(0, form->Image(entry.folder ? kFolderImage : kPageImage));
         node->setData(0, Qt::UserRole, ToQ(entry.folder ? std::string(kFolderMarker) : entry.url));
-        if (parent != nullptr) {
-            parent->addChild(node);
-        } else {
-            form->TreeView1->addTopLevelItem(node);
-        }
-        AddBookmarkNodes(form, node, entry.children);
+        node->addChildren(BookmarkNodes(form, entry.children));
+        nodes.append(node);
     }
+    return nodes;
 }
 
 // Puts the address into the address box and opens it: in a new window when
 // the setting asks for it or when no window is open, else in the active one.
 void OpenBookmark(TMainForm *form, const QString &address)
 {
-    form->txtAddress->setText(address);
+    form->Controls().txtAddress->setText(address);
     bool newWindow = form->Settings().LowByteOne(keys::BookMark);
     WebBrowser2 *active = form->ChildCount() > 0 ? form->ActiveBrowser() : nullptr;
     if (active == nullptr) {
         newWindow = true;
     }
     if (newWindow) {
-        form->OpenNewWindow(QString(), form->txtAddress->text());
+        form->OpenNewWindow(QString(), form->Controls().txtAddress->text());
     } else {
-        active->Navigate(form->txtAddress->text());
+        active->Navigate(form->Controls().txtAddress->text());
     }
 }
 
@@ -97,10 +116,8 @@ void TMainForm::BuildBookmarkMenu()
             delete old[i];
         }
     }
-    const BookmarkTree tree = ReadBookmarks();
-    for (size_t i = 0; i < tree.size(); ++i) {
-        AddBookmarkItem(this, mnuBookMark, kFixedBookmarkItems + static_cast<int>(i), tree[i]);
-    }
+    const std::shared_ptr<const BookmarkFile> file = ReadBookmarkFile();
+    AddBookmarkItems(this, mnuBookMark, file->tree);
 }
 
 void TMainForm::BuildBookmarkBar()
@@ -108,7 +125,8 @@ void TMainForm::BuildBookmarkBar()
     // Emptying the tree moves its selection; that must not open anything.
     const QSignalBlocker quiet(TreeView1);
     TreeView1->clear();
-    AddBookmarkNodes(this, nullptr, ReadBookmarks());
+    const std::shared_ptr<const BookmarkFile> file = ReadBookmarkFile();
+    TreeView1->addTopLevelItems(BookmarkNodes(this, file->tree));
     // An item view without a current item that has ever been set makes its
     // first node current when it gets the keyboard focus, which would open
     // that bookmark. Setting "none" explicitly stops it.
@@ -148,7 +166,7 @@ void TMainForm::mnuBMEditClick()
     frm_BMEdit->activateWindow();
     frm_BMEdit->txtURL->setText(txtAddress->text());
     TChildForm *child = ActiveChild();
-    frm_BMEdit->txtName->setText(child != nullptr ? child->windowTitle() : QString());
+    frm_BMEdit->txtName->setText(child != nullptr ? child->Caption() : QString());
 }
 
 void TMainForm::popAddBookMarkClick()

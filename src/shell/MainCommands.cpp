@@ -1,7 +1,8 @@
-// Commands on the active page: navigation, copy, select all, save as and
-// the text size.
+// Commands on the active page: navigation, copy, select all, save as, find,
+// print and the text size.
 #include "shell/Main.h"
 
+#include "browser/FindBar.h"
 #include "browser/childIE.h"
 
 #include <QAction>
@@ -48,6 +49,21 @@ void TMainForm::mnuFile_SaveAsClick()
 {
     if (WebBrowser2 *browser = ActiveBrowser())
         browser->ExecWB(OLECMDID_SAVEAS, OLECMDEXECOPT_DODEFAULT);
+}
+
+void TMainForm::mnuEdit_FindClick()
+{
+    if (TChildForm *child = ActiveChild())
+        FindBar1->OpenFor(child);
+}
+
+void TMainForm::mnuFile_PrintClick()
+{
+    // Like the text size, printing waits until the page has loaded.
+    TChildForm *child = ActiveChild();
+    if (!child || child->Browser()->Busy())
+        return;
+    child->PrintPage();
 }
 
 void TMainForm::SetTextSize(int size)

@@ -10,17 +10,21 @@
 #include "browser/untTab.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionToolBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <string>
 
 namespace orvex {
@@ -29,10 +33,6 @@ namespace {
 
 constexpr int kBandCount = 2;
 constexpr int kDefaultBandWidth = 200;
-// A stored band width becomes the bar's minimum width. The last bar of a row
-// stretches to the row's end and is saved at that width, so the minimum is
-// capped: a wide window must not force the next window to be as wide.
-constexpr int kMaxBandMinimum = 400;
 
 constexpr int kCollapsedJBarWidth = 11;
 // A hand-edited "JBarSize" must not make the window wider than any screen.
@@ -62,16 +62,47 @@ struct BandSlot {
 // ---------------------------------------------------------------------------
 // Bands.
 
+void TBand::SetPreferredWidth(int width)
+{
+    preferredWidth_ = width;
+    updateGeometry();
+}
+
+QRect TBand::HandleRect() const
+{
+    QStyleOptionToolBar option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_ToolBarHandle, &option, this);
+}
+
+QSize TBand::sizeHint() const
+{
+    const QSize controls = QToolBar::sizeHint();
+    if (preferredWidth_ <= 0 || orientation() != Qt::Horizontal)
+        return controls;
+    return QSize(std::max(preferredWidth_, minimumSizeHint().width()), controls.height());
+}
+
+QSize TBand::minimumSizeHint() const
+{
+    // A tool bar narrower than its controls hides the last of them behind
+    // an extension button; a band never gets that narrow.
+    const QSize controls = QToolBar::sizeHint();
+    if (orientation() != Qt::Horizontal)
+        return QToolBar::minimumSizeHint();
+    return QSize(controls.width(), QToolBar::minimumSizeHint().height());
+}
+
 namespace {
 
-QToolBar *BandWithId(TMainForm &form, int id)
+TBand *BandWithId(TMainForm &form, int id)
 {
-    return id == 0 ? form.ToolBar2 : id == 1 ? form.ToolBar3 : nullptr;
+    return id == 0 ? form.Controls().ToolBar2 : id == 1 ? form.Controls().ToolBar3 : nullptr;
 }
 
 int IdOfBand(const TMainForm &form, const QToolBar *bar)
 {
-    return bar == form.ToolBar2 ? 0 : 1;
+    return bar == form.Controls().ToolBar2 ? 0 : 1;
 }
 
 // The two bands in position order. A bar that follows a break lies on the
@@ -80,8 +111,8 @@ int IdOfBand(const TMainForm &form, const QToolBar *bar)
 // bars were shown are remembered on the bars and used then.
 std::array<QToolBar *, kBandCount> BandsInOrder(TMainForm &form)
 {
-    QToolBar *a = form.ToolBar2;
-    QToolBar *b = form.ToolBar3;
+    QToolBar *a = form.Controls().ToolBar2;
+    QToolBar *b = form.Controls().ToolBar3;
     for (QToolBar *bar : {a, b}) {
         if (bar->isVisible())
             bar->setProperty(kBandWidthProperty, bar->width());
@@ -110,10 +141,10 @@ int BandWidth(const QToolBar *bar)
     return bar->isVisible() || !remembered.isValid() ? bar->width() : remembered.toInt();
 }
 
-void SetBandWidth(QToolBar *bar, int width)
+void SetBandWidth(TBand *bar, int width)
 {
     bar->setProperty(kBandWidthProperty, width);
-    bar->setMinimumWidth(std::clamp(width, 0, kMaxBandMinimum));
+    bar->SetPreferredWidth(width);
 }
 
 // A table read from a hand-edited file may name a band twice or one that
@@ -156,7 +187,7 @@ void TMainForm::BandPositionRead()
     removeToolBar(ToolBar2);
     removeToolBar(ToolBar3);
     for (int n = 0; n < kBandCount; ++n) {
-        QToolBar *bar = BandWithId(*this, bands[n].id);
+        TBand *bar = BandWithId(*this, bands[n].id);
         // The first band always starts the first row; only a later band's
         // break makes a new row.
         if (n > 0 && bands[n].rowBreak)
@@ -202,6 +233,42 @@ void TMainForm::CoolBar1MouseUp()
     }
     if (QLayout *layout = ToolBar3->layout())
         layout->activate();
+}
+
+void TMainForm::ReorderBandsAfterDrag(QToolBar *dragged, const QPoint &from, const QPoint &to)
+{
+    // Dragged along its row, a band only moves within the room it has; the
+    // bar cannot pass the other band. Let go past the other band's middle,
+    // the two change places, as the bands of a band bar do.
+    QToolBar *other = dragged == ToolBar2 ? static_cast<QToolBar *>(ToolBar3) : ToolBar2;
+    if (!dragged->isVisible() || !other->isVisible() || dragged->y() != other->y())
+        return;
+    if (std::abs(to.x() - from.x()) < QApplication::startDragDistance())
+        return;
+    const QRect row = QRect(other->mapToGlobal(QPoint(0, 0)), other->size());
+    if (to.y() < row.top() || to.y() > row.bottom())
+        return; // let go off the row: the bar's own docking has handled it
+    const bool draggedFirst = dragged->x() < other->x();
+    const int middle = row.center().x();
+    if (draggedFirst ? to.x() <= middle : to.x() >= middle)
+        return;
+    // Each keeps the width it had before the drag, which the bar's own move
+    // of the band has changed; both are laid out anew in their new order.
+    ToolBar2->SetPreferredWidth(bandWidthsAtPress_[0]);
+    ToolBar3->SetPreferredWidth(bandWidthsAtPress_[1]);
+    QToolBar *first = draggedFirst ? other : dragged;
+    QToolBar *second = draggedFirst ? dragged : other;
+    const bool updates = updatesEnabled();
+    setUpdatesEnabled(false);
+    removeToolBar(first);
+    removeToolBar(second);
+    addToolBar(Qt::TopToolBarArea, first);
+    addToolBar(Qt::TopToolBarArea, second);
+    first->show();
+    second->show();
+    setUpdatesEnabled(updates);
+    BandsInOrder(*this);
+    CoolBar1MouseUp();
 }
 
 // ---------------------------------------------------------------------------

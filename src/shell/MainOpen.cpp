@@ -6,17 +6,73 @@
 #include "browser/childMoz.h"
 #include "browser/untTab.h"
 #include "platform/Errors.h"
+#include "platform/SystemErrors.h"
 #include "platform/UiServices.h"
+#include "platform/UiTexts.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 namespace orvex {
+
+namespace {
+
+// A window opened behind the one in front is activated, and then the front
+// window again, as the MDI area keeps its order of activation. An activated
+// window takes the keyboard focus unless it has it already: lent the focused
+// control as focus proxy, each window has it, and the focus stays with the
+// control. Focus inside a page cannot be lent so: the page's window lets go
+// of it when the new window is activated, and it is given back afterwards.
+class FocusShield {
+public:
+    FocusShield(QWidget *typing, const std::vector<TChildForm *> &windows) : typing_(typing)
+    {
+        if (!typing_)
+            return;
+        // Only a control outside the pages is lent.
+        for (TChildForm *window : windows)
+            if (window->isAncestorOf(typing_))
+                return;
+        for (TChildForm *window : windows) {
+            if (window->focusProxy())
+                continue;
+            window->setFocusProxy(typing_);
+            lent_.push_back(window);
+        }
+    }
+    ~FocusShield() { Lift(); }
+    FocusShield(const FocusShield &) = delete;
+    FocusShield &operator=(const FocusShield &) = delete;
+
+    void Restore()
+    {
+        Lift();
+        if (typing_ && !typing_->hasFocus() && typing_->isVisible())
+            typing_->setFocus(Qt::OtherFocusReason);
+    }
+
+private:
+    void Lift()
+    {
+        for (const QPointer<QWidget> &window : lent_)
+            if (window && window->focusProxy() == typing_)
+                window->setFocusProxy(nullptr);
+        lent_.clear();
+    }
+
+    QPointer<QWidget> typing_;
+    std::vector<QPointer<QWidget>> lent_;
+};
+
+} // namespace
 
 ArrangingScope::ArrangingScope(TMainForm &form) : form_(form)
 {
@@ -37,50 +93,46 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     const uint8_t maxLen = static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
 
     // The tab limit refuses silently.
-    if (limited && TabControl1->count() == maxLen)
+    if (limited && windows_.Count() == maxLen)
         return;
 
     // The Gecko folder becomes the working folder, whichever engine is checked.
     if (mozilla && ::chdir(mozPath.c_str()) != 0) {
-        const int code = errno;
-        throw Error(FormatMessage("フォルダ %s に移動できません", mozPath) + " (I/O error " +
-                    std::to_string(code) + ": " + std::strerror(code) + ")");
+        const QString reason = ToQ(SystemErrorText(errno));
+        throw Error(FromQ(QString::fromUtf8(txt::CannotChangeFolder).arg(ToQ(mozPath), reason)));
     }
 
-    const int remembered = TabControl1->currentIndex();
+    const int remembered = windows_.Selected();
     const bool newWindowActive = settings.NonZero(keys::NewWindowActive);
-    ++WinCount;
-    WinTags << QString::number(WinCount);
-    {
-        const int selected = TabControl1->currentIndex();
-        TabControl1->blockSignals(true);
-        TabControl1->addTab(QStringLiteral("loading"));
-        // A tab added to an empty bar becomes the selected one, as the
-        // platform's tab control does; otherwise the selection stays.
-        if (selected >= 0)
-            TabControl1->setCurrentIndex(selected);
-        TabControl1->blockSignals(false);
-    }
+    // With a tab selected that keeps its selection, the new window opens
+    // behind the window in front of it.
+    const bool background = remembered >= 0 && !newWindowActive;
+    const EngineKind kind = IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
     try {
-        if (IE_item->isChecked())
+        if (kind == EngineKind::InternetExplorer)
             child = new Tfrm_IE(*this, nullptr);
         else
             child = new Tfrm_MZ(*this, nullptr);
     } catch (...) {
         // Windows and tabs stay paired: the tab of a window that could not
-        // be made is taken back.
-        TabControl1->blockSignals(true);
-        TabControl1->removeTab(TabControl1->count() - 1);
-        if (remembered >= 0)
-            TabControl1->setCurrentIndex(remembered);
-        TabControl1->blockSignals(false);
-        WinTags.removeLast();
+        // be made is taken back; its number stays used.
+        windows_.Remove(windows_.IndexOf(number));
+        windows_.Select(remembered);
         throw;
     }
+    // The window has its number before it is shown or navigated: what its
+    // engine reports from then on (a title during Navigate, for one) goes to
+    // its own tab.
+    child->Tag = number;
     ArrangingScope arranging(*this);
-    children_.push_back(child);
+    const QRect place = NextWindowPlace(*child);
+    windows_.Attach(number, child);
+    const std::vector<TChildForm *> children = Children();
+    // Whatever has the keyboard focus keeps it while a window opens behind.
+    FocusShield shield(background ? focusWidget() : nullptr, children);
     child->setWindowIcon(Image(12));
     // A window opened behind a maximised window. The area would restore the
     // front window when the new one is activated, and maximise it again when
@@ -90,18 +142,18 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // at the end, stays hidden from the start, so the engine neither sizes
     // nor draws it meanwhile.
     TChildForm *front = ActiveChild();
-    const bool behindMaximised = remembered >= 0 && !newWindowActive && front && front->isMaximized();
+    const bool behindMaximised = background && front && front->isMaximized();
     if (behindMaximised)
         if (QWidget *page = child->widget())
             page->hide();
     mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, behindMaximised);
-    child->Place(mdiArea, WinCount, behindMaximised);
+    child->Place(mdiArea, place, behindMaximised);
     mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
     UpdateCoveredPages();
     UpdateChildCommands();
 
-    child->setWindowTitle(caption);
+    child->SetCaption(caption);
     // An engine error on Navigate still completes the open, so the window
     // keeps its number and its tab; the error is reported afterwards.
     std::exception_ptr navigateError;
@@ -110,17 +162,37 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     } catch (...) {
         navigateError = std::current_exception();
     }
-    child->Tag = WinCount;
 
     if (newWindowActive) {
-        TabControl1->SetTabIndexSilently(TabControl1->count() - 1);
+        windows_.Select(windows_.Count() - 1);
     } else {
-        if (remembered >= 0)
-            TabControl1->SetTabIndexSilently(remembered);
+        windows_.Select(remembered);
         TabControl1Change();
     }
+    shield.Restore();
     if (navigateError)
         std::rethrow_exception(navigateError);
+}
+
+QRect TMainForm::NextWindowPlace(const QWidget &window)
+{
+    // Three quarters of the area in size, never larger than the area; each
+    // new window a title bar's height down and right of the one before,
+    // back at the top left when the next place would leave the area.
+    const QRect area = mdiArea->viewport()->rect();
+    const QSize size(std::min(std::max(320, area.width() * 3 / 4), area.width()),
+                     std::min(std::max(240, area.height() * 3 / 4), area.height()));
+    QStyleOptionTitleBar titleBar;
+    titleBar.initFrom(&window);
+    titleBar.titleBarFlags = Qt::SubWindow;
+    const int step = std::max(1, window.style()->pixelMetric(QStyle::PM_TitleBarHeight, &titleBar, &window));
+    QPoint topLeft(0, 0);
+    if (ChildCount() > 0 && lastPlace_)
+        topLeft = *lastPlace_ + QPoint(step, step);
+    if (!area.contains(QRect(topLeft, size)))
+        topLeft = QPoint(0, 0);
+    lastPlace_ = topLeft;
+    return QRect(topLeft, size);
 }
 
 void TMainForm::OpenLines(const std::vector<std::string> &lines, const QString &caption)

@@ -6,6 +6,7 @@
 #include "browser/tmpWeb.h"
 #include "platform/LineList.h"
 #include "platform/UiServices.h"
+#include "shell/MenuText.h"
 
 #include <QAction>
 #include <QMenu>
@@ -16,12 +17,16 @@ void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, b
 {
     // The catcher's engine is the requester's (an engine can only hand its
     // page to its own kind); the new window takes the Tools menu's engine.
-    auto *catcher = new Tfrm_tmpWeb(requester, [this](const QString &address) {
-        if (IsPopupURL(address))
-            return;
-        OpenNewWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer") : QStringLiteral("Gecko"),
-                      address);
-    });
+    auto *catcher = new Tfrm_tmpWeb(
+        requester,
+        [this](const QString &address) {
+            if (IsPopupURL(address))
+                return;
+            OpenNewWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer")
+                                               : QStringLiteral("Gecko"),
+                          address);
+        },
+        this);
     ppDisp = catcher->WebBrowser1();
     cancel = false;
 }
@@ -30,13 +35,17 @@ bool TMainForm::IsPopupURL(const QString &address)
 {
     if (!Settings().NonZero(keys::CloseURL))
         return false;
-    const std::vector<std::string> masks = LoadLineList(AppDirPath + "CloseURL.txt");
-    const std::string text = FromQ(address);
-    bool blocked = false;
-    // Every line is tried, so a malformed mask anywhere is reported.
-    for (const std::string &mask : masks)
-        blocked = MatchesURLMask(text, mask) || blocked;
-    return blocked;
+    // Read and compiled once per change of the file, not at every request.
+    static std::shared_ptr<const std::vector<std::string>> lines;
+    static std::shared_ptr<const MaskList> masks;
+    const std::shared_ptr<const std::vector<std::string>> current =
+        LoadLineListShared(AppDirPath + "CloseURL.txt");
+    if (current != lines) {
+        masks = std::make_shared<const MaskList>(*current);
+        lines = current;
+    }
+    // Every line counts, so a malformed mask anywhere is reported.
+    return masks->MatchesAny(FromQ(address));
 }
 
 void TMainForm::mnuLeastURLClick()
@@ -50,7 +59,8 @@ void TMainForm::mnuLeastURLClick()
     }
     const std::vector<std::string> &entries = closedList.Entries();
     for (size_t i = 0; i < entries.size(); ++i) {
-        auto *item = new QAction(ToQ(ClosedList::Caption(i, entries[i])), this);
+        const std::string shown = FromQ(MenuLiteral(ToQ(entries[i])));
+        auto *item = new QAction(ToQ(ClosedList::Caption(i, shown)), this);
         item->setStatusTip(ToQ(entries[i]));
         connect(item, &QAction::triggered, this, [this, item] { Guarded([=] { LeastURLItemClick(item); }); });
         mnuLeastURL->insertAction(mnuLeastURL_Child, item);

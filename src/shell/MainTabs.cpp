@@ -1,6 +1,6 @@
-// The tab bar: one tab per child window, tied to it by the window number.
-// Numbers are compared at full width, so the bookkeeping stays exact however
-// many windows a run opens.
+// The tab bar: one tab per child window, tied to it by the window number,
+// both kept in the window list. Numbers are compared at full width, so the
+// bookkeeping stays exact however many windows a run opens.
 #include "shell/Main.h"
 
 #include "browser/ChildForm.h"
@@ -21,73 +21,77 @@ namespace {
 constexpr int NoTab = 255;
 }
 
+// The tab bar shows the window list: it follows every change of it, and a
+// tab the user picks goes to the list, whose choice brings the window forward.
+void TMainForm::ConnectTabBar()
+{
+    connect(&windows_, &WindowRegistry::inserted, TabControl1, [this](int index) {
+        TabControl1->InsertTab(index, windows_.At(index).text, windows_.Selected());
+    });
+    connect(&windows_, &WindowRegistry::removed, TabControl1,
+            [this](int index) { TabControl1->RemoveTab(index, windows_.Selected()); });
+    connect(&windows_, &WindowRegistry::renamed, TabControl1,
+            [this](int index) { TabControl1->SetCaption(index, windows_.At(index).text); });
+    connect(&windows_, &WindowRegistry::selected, TabControl1, &TTabControl::FollowSelection);
+    connect(TabControl1, &TTabControl::TabChosen, &windows_, &WindowRegistry::Choose);
+    connect(&windows_, &WindowRegistry::chosen, this, [this] { Guarded([this] { TabControl1Change(); }); });
+}
+
 int TMainForm::FindTab(int32_t number) const
 {
-    const QString text = QString::number(number);
-    int found = 0;
-    for (int i = 0; i < WinTags.size(); ++i)
-        if (WinTags[i] == text)
-            found = i;
-    return found;
+    return windows_.FindTab(number);
 }
 
 void TMainForm::RemoveTab(int32_t number)
 {
-    if (TabClosing)
+    if (windows_.TabClosing())
         return;
     // Only the window's own tab goes; a window without one removes nothing.
-    if (!WinTags.contains(QString::number(number)))
+    const int index = windows_.IndexOf(number);
+    if (index < 0)
         return;
-    const int remembered = TabControl1->currentIndex();
-    const int index = FindTab(number);
-    TabControl1->blockSignals(true);
-    TabControl1->removeTab(index);
-    WinTags.removeAt(index);
-    if (remembered >= 0 && remembered < TabControl1->count())
-        TabControl1->setCurrentIndex(remembered);
-    TabControl1->blockSignals(false);
+    const int remembered = windows_.Selected();
+    windows_.Remove(index);
+    windows_.Select(remembered);
 }
 
 void TMainForm::HitTestTab(const QPoint &pos)
 {
     const int index = TabControl1->tabAt(pos);
-    PopupTab = index < 0 ? NoTab : index;
+    popupTab_ = index < 0 ? NoTab : index;
 }
 
 void TMainForm::CloseTab(int index)
 {
-    if (index < 0 || index >= WinTags.size())
+    if (index < 0 || index >= windows_.Count())
         return; // the press named no tab
-    const int32_t number = WinTags[index].toInt();
-    if (TChildForm *child = FindChild(number)) {
-        TabClosing = true;
+    const int32_t number = windows_.At(index).number;
+    if (TChildForm *child = windows_.At(index).child) {
+        windows_.SetTabClosing(true);
         child->CloseWindow();
-        TabClosing = false;
+        windows_.SetTabClosing(false);
     }
-    TabControl1->blockSignals(true);
-    WinTags.removeAt(index);
-    TabControl1->removeTab(index);
-    TabControl1->blockSignals(false);
+    windows_.Remove(windows_.IndexOf(number));
 }
 
 void TMainForm::AddCloseURL(int index)
 {
-    if (index < 0 || index >= WinTags.size())
+    if (index < 0 || index >= windows_.Count())
         return;
     const std::string path = AppDirPath + "CloseURL.txt";
     std::vector<std::string> lines = LoadLineList(path);
-    if (TChildForm *child = FindChild(WinTags[index].toInt()))
+    if (TChildForm *child = windows_.At(index).child)
         lines.push_back(FromQ(child->Browser()->LocationURL()));
     SaveLineList(path, lines);
 }
 
 void TMainForm::ShowTab(int index)
 {
-    if (index < 0 || index >= WinTags.size())
+    if (index < 0 || index >= windows_.Count())
         return;
-    const int32_t number = WinTags[index].toInt();
+    const int32_t number = windows_.At(index).number;
     ArrangingScope arranging(*this);
-    for (TChildForm *child : children_) {
+    for (TChildForm *child : Children()) {
         if (child->Tag != number)
             continue;
         child->show();
@@ -118,7 +122,7 @@ void TMainForm::ReadTabColors(uint32_t colors[4]) const
 
 void TMainForm::TabControl1Change()
 {
-    ShowTab(TabControl1->currentIndex());
+    ShowTab(windows_.Selected());
 }
 
 void TMainForm::TabControl1MouseDown(Qt::MouseButton button, const QPoint &pos)
@@ -140,7 +144,7 @@ void TMainForm::TabControl1DrawTab(QPainter &painter, int index, const QRect &re
 void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool active,
                          const uint32_t colors[4])
 {
-    const QString text = TabControl1->tabText(index);
+    const QString text = index >= 0 && index < windows_.Count() ? windows_.At(index).text : QString();
     const QColor brush(QRgb(ColorToRgb(active ? colors[1] : colors[3])));
     const QColor pen(QRgb(ColorToRgb(active ? colors[0] : colors[2])));
     painter.fillRect(rect, brush);
@@ -152,18 +156,18 @@ void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool a
 
 void TMainForm::popTabCloseClick()
 {
-    CloseTab(PopupTab);
+    CloseTab(popupTab_);
 }
 
 void TMainForm::popAddCloseClick()
 {
-    AddCloseURL(PopupTab);
-    CloseTab(PopupTab);
+    AddCloseURL(popupTab_);
+    CloseTab(popupTab_);
 }
 
 void TMainForm::mnu_AllCloseClick()
 {
-    AllClosing = -1;
+    windows_.SetAllClosing(-1);
     const int n = ChildCount();
     for (int i = 0; i < n; ++i)
         CloseTab(0);
@@ -177,35 +181,22 @@ void TMainForm::mnu_AllCloseNotMeClick()
     // The tabs before the kept one go from the front, then those after it.
     int k = 0;
     for (int i = 0; i <= n - 2; ++i) {
-        if (i == PopupTab)
+        if (i == popupTab_)
             k = 1;
         CloseTab(k);
     }
 }
 
+// A window reaches only its own tab: one whose number has no tab yet (a
+// window being made) changes no other window's tab.
 void TMainForm::SelectTabOfWindow(int32_t number)
 {
-    if (TabControl1->count() > 0)
-        TabControl1->SetTabIndexSilently(FindTab(number));
+    windows_.Select(windows_.IndexOf(number));
 }
 
 void TMainForm::SetTabCaptionOfWindow(int32_t number, const QString &caption)
 {
-    if (TabControl1->count() > 0)
-        TabControl1->setTabText(FindTab(number), caption);
-}
-
-QString TMainForm::DescribeTabs() const
-{
-    QStringList parts;
-    for (int i = 0; i < TabControl1->count(); ++i) {
-        QString part =
-            (i < WinTags.size() ? WinTags[i] : QStringLiteral("?")) + ':' + TabControl1->tabText(i);
-        if (i == TabControl1->currentIndex())
-            part += '*';
-        parts << part;
-    }
-    return parts.join(' ');
+    windows_.SetText(windows_.IndexOf(number), caption);
 }
 
 } // namespace orvex

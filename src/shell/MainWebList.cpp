@@ -4,6 +4,7 @@
 
 #include "platform/LineList.h"
 #include "platform/UiServices.h"
+#include "shell/MenuText.h"
 
 #include <QAction>
 #include <QDir>
@@ -25,7 +26,7 @@ QString ListCaption(const QString &fileName)
 {
     QVector<uint> chars = fileName.toUcs4();
     chars.resize(std::max(0, chars.size() - 4));
-    return QStringLiteral("&") + QString::fromUcs4(chars.constData(), chars.size());
+    return QStringLiteral("&") + MenuLiteral(QString::fromUcs4(chars.constData(), chars.size()));
 }
 
 // The files of a folder in the order the Windows file system lists them:

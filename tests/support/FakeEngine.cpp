@@ -2,8 +2,11 @@
 
 #include "platform/Errors.h"
 
+#include <QFile>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <stdexcept>
 
 namespace orvex::test {
@@ -29,6 +32,87 @@ std::string Hex(uint32_t value)
     std::snprintf(buffer, sizeof buffer, "0x%x", value);
     return buffer;
 }
+
+// A transfer of bytes held in memory, written to the host's path.
+class FakeDownload : public QObject, public Download {
+public:
+    FakeDownload(const QUrl &url, const QString &fileName, const QByteArray &content, bool holdHalfway)
+        : url_(url), fileName_(fileName), content_(content), hold_(holdHalfway)
+    {
+    }
+    ~FakeDownload() override
+    {
+        events_ = nullptr;
+        if (running_)
+            QFile::remove(path_);
+    }
+    QUrl Url() const override { return url_; }
+    QString SuggestedFileName() const override { return fileName_; }
+    QString MimeType() const override { return QStringLiteral("application/octet-stream"); }
+    qint64 TotalBytes() const override { return content_.size(); }
+    qint64 ReceivedBytes() const override { return received_; }
+    void SetEvents(DownloadEvents *events) override { events_ = events; }
+    void Start(const QString &path) override
+    {
+        if (running_ || finished_)
+            return;
+        path_ = path;
+        file_.setFileName(path);
+        if (!file_.open(QIODevice::WriteOnly)) {
+            Finish(false, QStringLiteral("cannot write ") + path);
+            return;
+        }
+        running_ = true;
+        Write(content_.size() / 2);
+        if (!hold_)
+            QTimer::singleShot(0, this, [this] {
+                if (!running_)
+                    return;
+                Write(content_.size() - received_);
+                file_.close();
+                running_ = false;
+                Finish(true, QString());
+            });
+    }
+    void Cancel() override
+    {
+        if (finished_)
+            return;
+        if (running_) {
+            file_.close();
+            QFile::remove(path_);
+            running_ = false;
+        }
+        Finish(false, QStringLiteral("cancelled"));
+    }
+
+private:
+    void Write(qint64 n)
+    {
+        file_.write(content_.constData() + received_, n);
+        file_.flush();
+        received_ += n;
+        if (events_)
+            events_->OnDownloadProgress(received_, content_.size());
+    }
+    void Finish(bool ok, const QString &error)
+    {
+        finished_ = true;
+        if (DownloadEvents *events = events_)
+            events->OnDownloadFinished(ok, error);
+    }
+
+    QUrl url_;
+    QString fileName_;
+    QByteArray content_;
+    bool hold_;
+    DownloadEvents *events_ = nullptr;
+    QString path_;
+    QFile file_;
+    qint64 received_ = 0;
+    bool running_ = false;
+    bool finished_ = false;
+};
 
 } // namespace
 
@@ -70,19 +154,65 @@ void FakeEngine::Navigate(const QString &url)
     }
     if (navigateSetsLocation)
         location_ = url.isEmpty() ? QStringLiteral("about:blank") : url;
+    if (DuringNavigate())
+        DuringNavigate()(*this, url);
+    if (simulateLoads) {
+        history_.resize(size_t(historyIndex_ + 1));
+        history_.push_back(location_);
+        historyIndex_ = int(history_.size()) - 1;
+        SimulateLoad();
+    }
 }
 
 void FakeEngine::GoBack()
 {
     log.push_back("GoBack()");
+    if (simulateLoads && historyIndex_ > 0) {
+        location_ = history_[size_t(--historyIndex_)];
+        SimulateLoad();
+    }
 }
 void FakeEngine::GoForward()
 {
     log.push_back("GoForward()");
+    if (simulateLoads && historyIndex_ + 1 < int(history_.size())) {
+        location_ = history_[size_t(++historyIndex_)];
+        SimulateLoad();
+    }
 }
 void FakeEngine::Refresh()
 {
     log.push_back("Refresh()");
+    if (simulateLoads && historyIndex_ >= 0)
+        SimulateLoad();
+}
+
+void FakeEngine::SimulateLoad()
+{
+    busy_ = true;
+    QPointer<QWidget> alive = widget_;
+    if (!alive)
+        return;
+    QTimer::singleShot(0, widget_, [this, alive] {
+        // The host may destroy the control in any of its handlers.
+        auto step = [&](const std::function<void()> &raise) {
+            if (alive)
+                raise();
+        };
+        step([&] { RaiseDownloadBegin(); });
+        step([&] { RaiseCommandState(CSC_NAVIGATEBACK, historyIndex_ > 0); });
+        step([&] { RaiseCommandState(CSC_NAVIGATEFORWARD, historyIndex_ + 1 < int(history_.size())); });
+        step([&] { RaiseProgress(0); });
+        step([&] {
+            auto title = pageTitles.find(location_);
+            RaiseTitle(title != pageTitles.end() ? title->second : location_);
+        });
+        step([&] { RaiseProgress(100); });
+        step([&] {
+            busy_ = false;
+            RaiseDownloadComplete();
+        });
+    });
 }
 void FakeEngine::Stop()
 {
@@ -130,11 +260,36 @@ void FakeEngine::Find(const FindRequest &request)
 {
     log.push_back("Find(" + request.text.toStdString() + (request.backward ? ",back" : "") +
                   (request.matchCase ? ",case" : "") + ")");
+    const Qt::CaseSensitivity cs = request.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    int matches = 0;
+    if (!request.text.isEmpty())
+        for (int at = pageText.indexOf(request.text, 0, cs); at >= 0;
+             at = pageText.indexOf(request.text, at + request.text.size(), cs))
+            ++matches;
+    const QString text = request.text;
+    if (widget_) // the answer comes later, as from a real engine
+        QTimer::singleShot(0, widget_, [this, text, matches] {
+            if (sink_)
+                sink_->OnFindResult(text, matches);
+        });
 }
 
 void FakeEngine::Print(const PrintRequest &request)
 {
-    log.push_back("Print(" + request.printerName.toStdString() + "," + request.outputFile.toStdString() + ")");
+    log.push_back("Print(" + request.printerName.toStdString() + "," + request.outputFile.toStdString() +
+                  ")");
+    bool ok = false;
+    QString error = QStringLiteral("no printer");
+    if (!request.outputFile.isEmpty()) {
+        QFile pdf(request.outputFile);
+        ok = pdf.open(QIODevice::WriteOnly) && pdf.write("%PDF-1.4\n%fake\n") > 0;
+        error = ok ? QString() : QStringLiteral("cannot write ") + request.outputFile;
+    }
+    if (widget_)
+        QTimer::singleShot(0, widget_, [this, ok, error] {
+            if (sink_)
+                sink_->OnPrintFinished(ok, error);
+        });
 }
 
 bool FakeEngine::Called(const std::string &entry) const
@@ -190,6 +345,67 @@ bool FakeEngine::RaiseBeforeNavigate(const QString &url)
     return cancel;
 }
 
+std::function<void(FakeEngine &, const QString &url)> &DuringNavigate()
+{
+    static std::function<void(FakeEngine &, const QString &)> hook;
+    return hook;
+}
+
+void FakeEngine::RaiseDownloadBegin()
+{
+    if (sink_)
+        sink_->OnDownloadBegin();
+}
+
+void FakeEngine::RaiseDownloadComplete()
+{
+    if (sink_)
+        sink_->OnDownloadComplete();
+}
+
+bool FakeEngine::RaisePageDialog(const PageDialogRequest &request, QString *text)
+{
+    return sink_ && sink_->OnPageDialog(request, text);
+}
+
+bool FakeEngine::RaiseAuthenticate(const AuthenticationRequest &request, QString &user, QString &password)
+{
+    return sink_ && sink_->OnAuthenticate(request, user, password);
+}
+
+bool FakeEngine::RaiseCertificateError(const CertificateErrorInfo &error)
+{
+    return sink_ && sink_->OnCertificateError(error);
+}
+
+QStringList FakeEngine::RaiseChooseFiles(const FileChooserRequest &request)
+{
+    return sink_ ? sink_->OnChooseFiles(request) : QStringList();
+}
+
+bool FakeEngine::RaisePermission(const QUrl &origin, PagePermission permission)
+{
+    return sink_ && sink_->OnPermissionRequest(origin, permission);
+}
+
+void FakeEngine::RaiseFullScreen(bool fullScreen)
+{
+    if (sink_)
+        sink_->OnFullScreenChange(fullScreen);
+}
+
+void FakeEngine::RaiseFileDownload(const QUrl &url, const QString &fileName, const QByteArray &content,
+                                   bool holdHalfway)
+{
+    auto *download = new FakeDownload(url, fileName, content, holdHalfway);
+    if (sink_) {
+        sink_->OnFileDownload(download);
+    } else {
+        download->Cancel();
+        delete download;
+    }
+}
+
 std::vector<CreatedFake> &CreatedFakes()
 {
     return Registry();
@@ -199,6 +415,7 @@ std::vector<CreatedFake> &InstallFakeEngines()
 {
     Registry().clear();
     failCreate[0] = failCreate[1] = false;
+    DuringNavigate() = nullptr;
     SetEngineFactoryForTesting([](EngineKind kind, QWidget *parent) -> WebBrowser2 * {
         if (failCreate[KindIndex(kind)]) {
             failCreate[KindIndex(kind)] = false;

@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,15 @@ public:
     // When true (the default), Navigate sets LocationURL to the address it
     // was given, as a real engine does once the page has loaded.
     bool navigateSetsLocation = true;
+    // When true, the control keeps a history and reports loads as a real
+    // engine does, on the next turn of the event loop: Navigate, GoBack,
+    // GoForward and Refresh raise DownloadBegin, the back and forward
+    // states, progress 0 and 100, the title (pageTitles, else the address)
+    // and DownloadComplete. Off by default: host tests script every event.
+    bool simulateLoads = false;
+    std::map<QString, QString> pageTitles;
+    // The text Find searches; Find answers with the number of matches.
+    QString pageText;
 
     // The next Navigate / ExecWB throws std::runtime_error with this message
     // (once; empty message = no failure).
@@ -71,8 +82,27 @@ public:
     // Returns cancel; ppDisp receives what the host handed back.
     bool RaiseNewWindow(WebBrowser2 *&ppDisp);
     bool RaiseBeforeNavigate(const QString &url); // returns cancel
+    void RaiseDownloadBegin();
+    void RaiseDownloadComplete();
+
+    // Questions to the host. Each returns the host's answer, or the refusing
+    // default when no sink is set.
+    bool RaisePageDialog(const PageDialogRequest &request, QString *text = nullptr);
+    bool RaiseAuthenticate(const AuthenticationRequest &request, QString &user, QString &password);
+    bool RaiseCertificateError(const CertificateErrorInfo &error);
+    QStringList RaiseChooseFiles(const FileChooserRequest &request);
+    bool RaisePermission(const QUrl &origin, PagePermission permission);
+    void RaiseFullScreen(bool fullScreen);
+    // Offers the host a transfer of `content`. Once started it writes the
+    // first half at once and the rest on the next turn of the event loop,
+    // or, with holdHalfway, waits there for Cancel. Without a sink it is
+    // refused.
+    void RaiseFileDownload(const QUrl &url, const QString &fileName, const QByteArray &content,
+                           bool holdHalfway = false);
 
 private:
+    void SimulateLoad();
+
     EngineKind kind_;
     QPointer<QWidget> widget_;
     WebBrowserEvents *sink_ = nullptr;
@@ -80,6 +110,8 @@ private:
     bool busy_ = false;
     std::string failNavigate_;
     std::string failExecWB_;
+    std::vector<QString> history_;
+    int historyIndex_ = -1;
 };
 
 // A fake made by the installed factory, with the engine it stands for. The
@@ -98,6 +130,10 @@ void RemoveFakeEngines();
 std::vector<CreatedFake> &CreatedFakes();
 // The live fakes of one engine, oldest first.
 std::vector<FakeEngine *> LiveFakes(EngineKind kind);
+// Run by every fake at each Navigate, after logging it and before returning:
+// the events an engine raises while it navigates (a title, for one). Cleared
+// by InstallFakeEngines().
+std::function<void(FakeEngine &, const QString &url)> &DuringNavigate();
 // While set, the installed factory fails the next creation of that engine
 // with orvex::Error naming the module, as a missing module does.
 void FailNextCreate(EngineKind kind, bool fail = true);

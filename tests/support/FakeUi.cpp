@@ -11,6 +11,15 @@ template <typename T> std::optional<T> TakeAnswer(std::deque<std::optional<T>> &
     queue.pop_front();
     return answer;
 }
+
+template <typename T> T TakePlain(std::deque<T> &queue)
+{
+    if (queue.empty())
+        return T();
+    T answer = queue.front();
+    queue.pop_front();
+    return answer;
+}
 } // namespace
 
 FakeUi::FakeUi()
@@ -73,6 +82,44 @@ QString FakeUi::ClipboardText()
 void FakeUi::Beep()
 {
     ++beeps;
+}
+
+PageMessageAnswer FakeUi::ShowPageMessage(QWidget *, const PageMessage &message)
+{
+    pageMessages.push_back(message);
+    PageMessageAnswer answer = TakePlain(pageAnswers);
+    if (onPageMessage)
+        onPageMessage(message, answer);
+    return answer;
+}
+
+std::optional<Credentials> FakeUi::SignIn(QWidget *, const SignInRequest &request)
+{
+    signInRequests.push_back(request);
+    return TakeAnswer(signInAnswers);
+}
+
+bool FakeUi::Ask(QWidget *, const Question &question)
+{
+    questions.push_back(question);
+    return TakePlain(askAnswers);
+}
+
+QStringList FakeUi::OpenFiles(QWidget *, const FileDialogRequest &request)
+{
+    openFilesRequests.push_back(request);
+    return TakePlain(openFilesAnswers);
+}
+
+std::optional<PrintChoice> FakeUi::ChoosePrinter(QWidget *, const QString &documentName)
+{
+    printDocuments << documentName;
+    return TakeAnswer(printAnswers);
+}
+
+void FakeUi::OpenFolder(const QString &path)
+{
+    openedFolders << path;
 }
 
 } // namespace orvex::test

@@ -1,0 +1,37 @@
+// The Japanese texts the engine modules show or hand to the host, written
+// once. Texts an engine itself translates through Qt (its context menu) are in
+// that module's translation table.
+#pragma once
+
+namespace orvex::engine::texts {
+
+// The save dialog of ExecWB SAVEAS and "save page".
+inline constexpr const char *kSaveAsTitle = "名前を付けて保存";
+inline constexpr const char *kSaveFilterHtml = "Web ページ (*.html *.htm);;すべてのファイル (*)";
+inline constexpr const char *kSaveFilterHtmlAndArchive =
+    "Web ページ (*.html *.htm);;Web アーカイブ (*.mht *.mhtml);;すべてのファイル (*)";
+
+// Services an engine module does not have.
+inline constexpr const char *kFindUnsupported = "このエンジンはページ内検索に対応していません";
+inline constexpr const char *kPrintUnsupported = "このエンジンは印刷に対応していません";
+
+// Why a server's certificate is not trusted (CertificateErrorInfo::description).
+inline constexpr const char *kCertificateUntrusted = "証明書の発行元が信頼されていません";
+inline constexpr const char *kCertificateWrongHost = "証明書がこのサーバーのものではありません";
+inline constexpr const char *kCertificateDate = "証明書の有効期間が過ぎているか、まだ始まっていません";
+inline constexpr const char *kCertificateRevoked = "証明書は失効しています";
+inline constexpr const char *kCertificateWeak = "証明書の暗号が弱すぎます";
+inline constexpr const char *kCertificateInvalid = "証明書が正しくありません";
+
+// The end of a transfer that did not complete (DownloadEvents::OnDownloadFinished).
+inline constexpr const char *kDownloadCancelled = "ダウンロードは取り消されました";
+inline constexpr const char *kDownloadFailed = "ダウンロードできませんでした";
+inline constexpr const char *kDownloadCannotSave = "フォルダー %1 に保存できません";
+
+// Printing (WebBrowserEvents::OnPrintFinished); %1 is the printer or the file.
+inline constexpr const char *kPrinterNotFound = "プリンター「%1」が見つかりません";
+inline constexpr const char *kPrintFailed = "印刷できませんでした";
+inline constexpr const char *kPdfFailed = "PDF ファイル %1 を書き込めません";
+inline constexpr const char *kPrintBusy = "前の印刷がまだ終わっていません";
+
+} // namespace orvex::engine::texts
