@@ -249,10 +249,6 @@ int main(int argc, char **argv)
         QWidget probe;
         std::unique_ptr<WebBrowser2> browser(create(&probe));
         std::printf("engine %s (%s)\n", qPrintable(engine), qPrintable(browser->EngineName()));
-        if (browser->EngineName().startsWith("QtWebKit")) {
-            std::printf("the QtWebKit module has no downloads: nothing to measure\n");
-            return 0;
-        }
     }
 
     qint64 serving = 0;

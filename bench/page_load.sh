@@ -1,20 +1,58 @@
 #!/usr/bin/env bash
-# Page load: Orvex against the bare engine (the "floor": plain QWebEngineView
-# windows) and, where installed, qutebrowser and Falkon, all timed by the
-# shared beacon harness in one run. Prints a table of min/median/max and the
-# Orvex/floor ratios for time to all loaded and for unique memory.
+# Page load: Orvex against the bare engines (the "floors": plain
+# QWebEngineView windows for the "Internet Explorer" engine, a bare GTK
+# program with WebKitGTK views for the "Gecko" engine) and, where installed,
+# qutebrowser and Falkon, all timed by the shared beacon harness in one run.
+# Prints a table of min/median/max and the ratios to the floor on the same
+# rendering back end, for time to all loaded and for unique memory over all
+# processes (web processes included).
 #
-#   bench/page_load.sh            (REPS=5 by default; needs ./run.sh's build)
+#   bench/page_load.sh      (needs ./run.sh's build)
+#   ENGINES=ie,gecko        =ie only the QtWebEngine runs and the peers,
+#                           =gecko only the Gecko pairs
+#   REPS=5                  counted runs per program and round (one uncounted first)
+#   ROUNDS=1                rounds; with more, the programs take turns round by
+#                           round, and the table gives the spread of the ratios
+#   QUIET_WAIT=20           seconds each run waits at most for an idle machine
+#   RESULTS=dir             keep the harness's logs and per-run data there
 #
-# Like is paired with like: Orvex with maximised windows ("WinSize" = 1)
-# against the floor in tabs, Orvex with normal windows against the floor in a
-# tiled MDI area.
+# Like is paired with like:
+# - the same rendering back end: Qt Quick's software back end
+#   (QT_QUICK_BACKEND=software) or the default one (OpenGL, here drawn by
+#   llvmpipe). Orvex picks the software back end by itself when OpenGL is only
+#   a software rasteriser, as here; ORVEX_RENDERING=opengl makes it keep the
+#   default. The floor on software against the floor on the default back end
+#   shows whether the run was disturbed: on this machine software is the
+#   faster one by far.
+# - a fresh engine profile in every run: the floor's and the peers' profiles
+#   live in the run's own HOME, and Orvex runs as an installed program, so
+#   that its data folder (and the engine profile in it) is made anew in the
+#   run's HOME from its program folder, as at a user's first start.
+# - Orvex with maximised windows ("WinSize" = 1) against the floor in tabs,
+#   Orvex with normal windows against the floor in a tiled MDI area.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 shared=${ORVEX_SHARED_BENCH:-$root/../shared/bench}
 reps=${REPS:-5}
+rounds=${ROUNDS:-1}
+quiet=${QUIET_WAIT:-20}
+engines=${ENGINES:-ie,gecko}
 work=$(mktemp -d /tmp/orvex-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# Unix socket paths must stay under 108 bytes: qutebrowser's IPC socket goes
+# in a runtime folder of its own under this short one.
+short=$(mktemp -d /tmp/ob.XXXXXX)
+trap 'rm -rf "$work" "$short"' EXIT
+
+loadavg() { cut -d' ' -f1-3 /proc/loadavg; }
+check_load() { # when
+  local one
+  one=$(cut -d' ' -f1 /proc/loadavg)
+  echo "load average $1: $(loadavg)"
+  if awk -v l="$one" 'BEGIN { exit !(l > 0.5) }'; then
+    echo "WARNING: load average $one is above 0.5: other work disturbs the timings" >&2
+  fi
+}
+check_load "at start"
 
 # The harness writes its pages beside itself: work on a copy.
 cp -r "$shared" "$work/harness"
@@ -23,45 +61,90 @@ python3 "$work/harness/make_pages.py" 20 >/dev/null
 cmake -S "$work/harness/floor" -B "$work/floor-build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/floor-build" >/dev/null
 floor="$work/floor-build/floor"
+cmake -S "$root/bench/webkitgtk_floor" -B "$work/gtkfloor-build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/gtkfloor-build" >/dev/null
+gtkfloor="$work/gtkfloor-build/webkitgtk_floor"
 [ -x "$root/build/bin/orvex" ] || { echo "build Orvex first (./run.sh)" >&2; exit 1; }
 
-# One portable Orvex folder per layout, each with its own config.ini.
-make_orvex() { # name WinSize StartUpType
+# One installed Orvex per layout, each with the config.ini its data folder
+# is seeded from.
+make_orvex() { # name WinSize StartUpType [engine]
   local d="$work/$1"
   mkdir -p "$d/WebList"
   cp "$root/build/bin/orvex" "$root/build/bin/iexplore.so" "$root/build/bin/mozctl.so" "$d/"
-  printf '[General]\r\nLastEngine=IE\r\nWinSize=%s\r\n[Option_StartUp]\r\nType=%s\r\nPath=%s\r\n' \
-    "$2" "$3" "$d/start.wlf" > "$d/config.ini"
+  printf '[General]\r\nLastEngine=%s\r\nWinSize=%s\r\n[Option_StartUp]\r\nType=%s\r\nPath=%s\r\n' \
+    "${4:-IE}" "$2" "$3" "$d/start.wlf" > "$d/config.ini"
   : > "$d/CloseURL.txt"
+  : > "$d/installed"
 }
 make_orvex orvex-max 1 0
 make_orvex orvex-normal 0 0
 make_orvex orvex-weblist 1 2
+make_orvex gecko-max 1 0 Gecko
+make_orvex gecko-normal 0 0 Gecko
 
-run() { # label n template
-  python3 "$work/harness/beacon_bench.py" -n "$2" -r "$reps" --label "$1" --json "$work/$1.json" -- "$3" \
-    > "$work/$1.log" 2>&1 || echo "$1: harness failed, see the log below" >&2
-  grep -E '^## ' "$work/$1.log" >&2 || tail -5 "$work/$1.log" >&2
-}
+sw="env QT_QUICK_BACKEND=software"
+gl="env ORVEX_RENDERING=opengl"
+# qutebrowser with a runtime folder of its own (short path), its quick-start
+# page marked as seen, as for a returning user; Falkon through its
+# single-instance call (peers/falkon-open.sh).
+qb_start='mkdir -m 700 "$0/$$" && mkdir -p "$XDG_DATA_HOME/qutebrowser" &&'
+qb_start+=' printf "[general]\nquickstart-done = 1\n" > "$XDG_DATA_HOME/qutebrowser/state" &&'
+qb_start+=' XDG_RUNTIME_DIR="$0/$$" exec qutebrowser "$@"'
+qb="sh -c '$qb_start' $short"
+falkon="$work/harness/peers/falkon-open.sh"
 
-run floor_tabs_1 1 "$floor --stay {urls}"
-run orvex_max_1 1 "$work/orvex-max/orvex {urls}"
-run floor_tabs_20 20 "$floor --stay {urls}"
-run orvex_max_20 20 "$work/orvex-max/orvex {urls}"
-run floor_mdi_20 20 "$floor --mdi --stay {urls}"
-run orvex_normal_20 20 "$work/orvex-normal/orvex {urls}"
-# The web list opens at start-up from a file written with this run's addresses.
-run orvex_weblist_20 20 "sh -c 'printf \"%s\\r\\n\" \"\$@\" > $work/orvex-weblist/start.wlf; exec $work/orvex-weblist/orvex' sh {urls}"
-# Rendering: Orvex picks Qt Quick's software back end when OpenGL is only a
-# software renderer; the same pair with both on software OpenGL, and with
-# both on the software back end, shows what that choice is worth.
-run floor_tabs_20_sw 20 "env QT_QUICK_BACKEND=software $floor --stay {urls}"
-run orvex_max_20_gl 20 "env ORVEX_RENDERING=opengl $work/orvex-max/orvex {urls}"
-if command -v qutebrowser >/dev/null; then
-  run qutebrowser_20 20 "qutebrowser --basedir {profile} {urls}"
+# label n template
+runs=()
+[[ $engines == *ie* ]] && runs+=(
+  "floor_sw_1|1|$sw $floor --stay {urls}"
+  "orvex_1|1|$work/orvex-max/orvex {urls}"
+  "floor_gl_1|1|$floor --stay {urls}"
+  "orvex_gl_1|1|$gl $work/orvex-max/orvex {urls}"
+  "floor_sw_20|20|$sw $floor --stay {urls}"
+  "orvex_20|20|$work/orvex-max/orvex {urls}"
+  "floor_gl_20|20|$floor --stay {urls}"
+  "orvex_gl_20|20|$gl $work/orvex-max/orvex {urls}"
+  "floor_mdi_sw_20|20|$sw $floor --mdi --stay {urls}"
+  "orvex_normal_20|20|$work/orvex-normal/orvex {urls}"
+  # The web list opens at start-up from a file written with this run's addresses.
+  "orvex_weblist_20|20|sh -c 'printf \"%s\\r\\n\" \"\$@\" > $work/orvex-weblist/start.wlf; exec $work/orvex-weblist/orvex' sh {urls}"
+)
+# The Gecko engine against the WebKitGTK floor. Without a GPU Orvex draws
+# WebKitGTK pages without compositing ("nc"), so the floor does too; the
+# last pair has both compositing on software OpenGL.
+nc="env WEBKIT_DISABLE_COMPOSITING_MODE=1"
+[[ $engines == *gecko* ]] && runs+=(
+  "gtkfloor_nc_1|1|$nc $gtkfloor --stay {urls}"
+  "gecko_1|1|$work/gecko-max/orvex {urls}"
+  "gtkfloor_nc_20|20|$nc $gtkfloor --stay {urls}"
+  "gecko_20|20|$work/gecko-max/orvex {urls}"
+  "gtkfloor_mdi_nc_20|20|$nc $gtkfloor --mdi --stay {urls}"
+  "gecko_normal_20|20|$work/gecko-normal/orvex {urls}"
+  "gtkfloor_gl_20|20|$gtkfloor --stay {urls}"
+  "gecko_gl_20|20|$gl $work/gecko-max/orvex {urls}"
+)
+if [[ $engines == *ie* ]] && command -v qutebrowser >/dev/null; then
+  runs+=("qutebrowser_sw_20|20|$sw $qb {urls}" "qutebrowser_gl_20|20|$qb {urls}")
 fi
-if command -v falkon >/dev/null; then
-  run falkon_20 20 "$work/harness/peers/falkon-open.sh {urls}"
+if [[ $engines == *ie* ]] && command -v falkon >/dev/null; then
+  runs+=("falkon_sw_20|20|$sw $falkon {urls}" "falkon_gl_20|20|$falkon {urls}")
 fi
+
+for ((round = 1; round <= rounds; round++)); do
+  warmup=$((round == 1 ? 1 : 0))
+  for spec in "${runs[@]}"; do
+    IFS='|' read -r label n template <<< "$spec"
+    python3 "$work/harness/beacon_bench.py" -n "$n" -r "$reps" --warmup "$warmup" --quiet-wait "$quiet" \
+      --label "$label" --json "$work/$label.$round.json" -- "$template" \
+      > "$work/$label.$round.log" 2>&1 || echo "$label: harness failed, see the log below" >&2
+    grep -E '^## ' "$work/$label.$round.log" >&2 || tail -5 "$work/$label.$round.log" >&2
+  done
+done
 
 python3 "$root/bench/summarize.py" "$work"/*.json
+if [ -n "${RESULTS:-}" ]; then
+  mkdir -p "$RESULTS"
+  cp "$work"/*.json "$work"/*.log "$RESULTS/"
+fi
+check_load "at end"

@@ -149,6 +149,25 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
     Shot("orvex-tabs-top-buttons");
 }
 
+// Windows opened behind a maximised window: the tab of one brings it to the
+// front, maximised with its page shown (under X a window that had been a
+// top-level window of its own for a moment kept a stale active state and
+// stayed behind).
+TEST_F(RealMain, TabOfAWindowOpenedBehindAMaximisedOneBringsItToTheFront)
+{
+    Start("LastEngine=IE\r\nWinSize=1\r\n");
+    for (int i = 0; i < 4; ++i)
+        form->FileNew1Execute();
+    Pump(100);
+    TChildForm *third = form->Children()[2];
+    form->Controls().TabControl1->setCurrentIndex(2);
+    Pump(100);
+    EXPECT_EQ(form->ActiveChild(), third);
+    EXPECT_TRUE(third->isMaximized());
+    EXPECT_TRUE(third->widget()->isVisible());
+    EXPECT_FALSE(form->Children()[0]->widget()->isVisible());
+}
+
 TEST_F(RealMain, StartUpWebListOpensEveryLine)
 {
     pages.Write("start.wlf", FromQ(Page("p2.html")) + "\r\n" + FromQ(Page("p3.html")) + "\r\n");

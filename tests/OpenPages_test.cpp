@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHash>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPlatformSurfaceEvent>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QToolTip>
@@ -659,6 +661,60 @@ TEST(CoveredPages, PagesBehindAMaximisedWindowAreHiddenUntilItIsRestored)
     h.Pump();
     for (TChildForm *child : h.form->Children())
         EXPECT_TRUE(child->widget()->isVisibleTo(child)) << child->Tag;
+}
+
+// Shows, hides and resizes per object, and native windows made for child
+// windows, while it is installed.
+class WindowEvents : public QObject {
+public:
+    WindowEvents() { qApp->installEventFilter(this); }
+    QHash<QObject *, int> shows, hides, resizes;
+    int nativeChildWindows = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            ++shows[watched];
+        else if (event->type() == QEvent::Hide)
+            ++hides[watched];
+        else if (event->type() == QEvent::Resize)
+            ++resizes[watched];
+        else if (event->type() == QEvent::PlatformSurface && qobject_cast<TChildForm *>(watched) &&
+                 static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() ==
+                     QPlatformSurfaceEvent::SurfaceCreated)
+            ++nativeChildWindows;
+        return false;
+    }
+};
+
+TEST(CoveredPages, OpeningBehindAMaximisedWindowLeavesItAndShowsNoNewPage)
+{
+    MainHarness h("[General]\r\nLastEngine=IE\r\nWinSize=1\r\n");
+    h.Start();
+    WindowEvents events;
+    h.form->FileNew1Execute();
+    h.Pump();
+    QWidget *frontPage = h.Child(0)->widget();
+    events.hides.clear();
+    events.resizes.clear();
+    for (int i = 0; i < 3; ++i)
+        h.form->FileNew1Execute();
+    h.Pump();
+    // The window in front stays as it is: its page is neither hidden nor
+    // resized. The pages opened behind it are never shown, not for a moment.
+    EXPECT_EQ(events.hides.value(frontPage), 0);
+    EXPECT_EQ(events.resizes.value(frontPage), 0);
+    ASSERT_EQ(h.form->ChildCount(), 4);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(events.shows.value(h.Child(i)->widget()), 0) << i;
+        EXPECT_FALSE(h.Child(i)->widget()->isVisibleTo(h.Child(i))) << i;
+    }
+    EXPECT_EQ(h.form->ActiveChild(), h.Child(0));
+    EXPECT_TRUE(h.Child(0)->isMaximized());
+    // A window goes straight into the area, never through a top-level window
+    // of its own.
+    EXPECT_EQ(events.nativeChildWindows, 0);
 }
 
 } // namespace

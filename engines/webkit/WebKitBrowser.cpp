@@ -1,234 +1,871 @@
 #include "WebKitBrowser.h"
 
-#include <QAction>
-#include <QRegularExpression>
+#include "GtkEmbed.h"
+#include "Texts.h"
+#include "WebKitContext.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
-#include <QWebFrame>
-#include <QWebSettings>
-#include <QWebView>
-#include <qtwebkitwidgetsversion.h>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
+
+#include <webkit2/webkit2.h>
 
 namespace orvex::webkit {
 
-WebKitPage::WebKitPage(WebKitBrowser *owner, QObject *parent) : QWebPage(parent), owner_(owner) {}
+namespace {
 
-QWebPage *WebKitPage::createWindow(WebWindowType)
+constexpr const char *kBrowserKey = "orvex-browser";
+// How long a requested load may take to start before the request no
+// longer counts as loading.
+constexpr int kRequestWaitMs = 1500;
+
+// The opener whose request for a new window is being answered: a control
+// made meanwhile (the host's catcher) gets a view related to it, which
+// WebKit requires of a new window's view.
+WebKitWebView *g_opener = nullptr;
+
+// The address a page may be shown with in a dialog or a permission.
+QUrl PageOrigin(const QString &uri)
 {
-    WebKitBrowser *owner = owner_;
-    if (!owner)
-        return nullptr;
-    // The host may hand back only a control of this engine: the engine
-    // loads the new window's page into a page of its own kind.
-    auto *catcher = dynamic_cast<WebKitBrowser *>(owner->RequestNewWindow());
-    if (!catcher || !catcher->Page())
-        return nullptr;
-    catcher->BeginCatch();
-    return catcher->Page();
+    return QUrl(uri).adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                              QUrl::RemoveUserInfo);
 }
 
-bool WebKitPage::acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest &request,
-                                         NavigationType type)
+QString ErrorReason(const GError *error)
 {
-    WebKitBrowser *owner = owner_;
-    // frame == nullptr is a request for a new window, which createWindow
-    // answers; sub-frames are not the control's own navigation.
-    if (!owner || !frame || frame != mainFrame())
-        return QWebPage::acceptNavigationRequest(frame, request, type);
-    // The host may destroy the control in its handler; only locals from here.
-    return !owner->RaiseBeforeNavigate(request.url().toString());
+    const QString domain = QString::fromLatin1(g_quark_to_string(error->domain));
+    const char *reason = texts::kErrorGeneric;
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FILE_DOES_NOT_EXIST) ||
+        g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
+        reason = texts::kErrorNoFile;
+    else if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL))
+        reason = texts::kErrorScheme;
+    else if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT))
+        reason = texts::kErrorPort;
+    else if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_SHOW_MIME_TYPE))
+        reason = texts::kErrorCannotShow;
+    else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CONNECTION_REFUSED))
+        reason = texts::kErrorRefused;
+    else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
+        reason = texts::kErrorTimedOut;
+    else if (error->domain == G_RESOLVER_ERROR ||
+             g_error_matches(error, G_IO_ERROR, G_IO_ERROR_HOST_NOT_FOUND))
+        reason = texts::kErrorHostNotFound;
+    else if (error->domain == G_TLS_ERROR || domain.contains(QLatin1String("tls"), Qt::CaseInsensitive))
+        reason = texts::kErrorCertificate;
+    return QString::fromUtf8(reason);
+}
+
+QString CertificateDescription(GTlsCertificateFlags errors)
+{
+    QStringList reasons;
+    for (const auto &entry : texts::kCertificateReasons)
+        if (errors & entry.flag)
+            reasons << QString::fromUtf8(entry.text);
+    if (reasons.isEmpty())
+        reasons << QString::fromUtf8(texts::kErrorCertificate);
+    return reasons.join(QStringLiteral("。")) + QStringLiteral("。");
+}
+
+// Runs the loop until an asynchronous engine call has answered.
+struct PendingCall {
+    QEventLoop loop;
+    bool done = false;
+    GError *error = nullptr;
+    QByteArray data;
+    void Finish()
+    {
+        done = true;
+        loop.quit();
+    }
+    void Wait()
+    {
+        if (!done)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+};
+
+struct PrintJob {
+    QPointer<WebKitBrowser> browser;
+    QString error;
+};
+
+} // namespace
+
+WebKitBrowser *WebKitBrowser::FromView(WebKitWebView *view)
+{
+    return static_cast<WebKitBrowser *>(g_object_get_data(G_OBJECT(view), kBrowserKey));
 }
 
 WebKitBrowser::WebKitBrowser(QWidget *parent)
 {
-    view_ = new QWebView(parent);
-    page_ = new WebKitPage(this, view_);
-    view_->setPage(page_);
+    EnsureGtk();
+    WebKitWebContext *context = SharedContext();
+    host_ = new GtkViewHost(parent);
+    host_->setMouseTracking(true);
 
-    QWebSettings *settings = page_->settings();
+    // Settings of its own, also for a view made for an opener.
+    WebKitSettings *settings = webkit_settings_new();
     // Text sizes scale the text only, as the text-size command means.
-    settings->setAttribute(QWebSettings::ZoomTextOnly, true);
+    webkit_settings_set_zoom_text_only(settings, TRUE);
     // Pop-ups are the host's decision (its block list), as in the other
-    // engine; without this window.open needs a user gesture.
-    settings->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
+    // engine.
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    webkit_settings_set_enable_developer_extras(settings, FALSE);
+    // A page's full screen is refused: in a window no window manager
+    // manages, WebKitGTK 2.50 never completes leaving full screen, and a
+    // view destroyed in full screen ends the process.
+    webkit_settings_set_enable_fullscreen(settings, FALSE);
+    GtkWidget *view = nullptr;
+    if (g_opener) {
+        // A new window's view shares the opener's web process and content
+        // rules, as WebKit requires.
+        relatedTo_ = g_opener;
+        view = GTK_WIDGET(
+            g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", g_opener, "settings", settings, nullptr));
+    } else {
+        WebKitUserContentManager *content = webkit_user_content_manager_new();
+        view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
+                                       content, "settings", settings, nullptr));
+        g_object_unref(content);
+    }
+    g_object_unref(settings);
+    view_ = WEBKIT_WEB_VIEW(view);
+    g_object_set_data(G_OBJECT(view_), kBrowserKey, this);
 
-    connect(page_, &QWebPage::loadStarted, this, [this] { SetBusy(true); });
-    connect(page_, &QWebPage::loadFinished, this, [this](bool) { SetBusy(false); });
-    connect(page_, &QWebPage::loadProgress, this, [this](int p) { EmitProgress(p); });
-    connect(page_->mainFrame(), &QWebFrame::titleChanged, this, [this](const QString &t) { ReportTitle(t); });
-    connect(page_, &QWebPage::linkHovered, this,
-            [this](const QString &link, const QString &, const QString &) { EmitStatus(link); });
-    connect(page_, &QWebPage::statusBarMessage, this, [this](const QString &t) { EmitStatus(t); });
-    for (auto action : {QWebPage::Back, QWebPage::Forward})
-        connect(page_->action(action), &QAction::changed, this, [this] { ReportCommandStates(); });
-
-    // QtWebKit takes the keys in the view itself.
-    view_->installEventFilter(keyBlocker_);
+    host_->SetView(view);
+    ConnectView();
+    QObject::connect(host_.data(), &GtkViewHost::ViewClosing, this, [this] { ForgetView(); });
+    host_->installEventFilter(keyBlocker_);
     SetHostOptions(HostOptions());
+    requestTimer_.setSingleShot(true);
+    requestTimer_.setInterval(kRequestWaitMs);
 }
 
 WebKitBrowser::~WebKitBrowser()
 {
     Detach();
-    if (page_) {
-        page_->Disown();
-        disconnect(page_, nullptr, this, nullptr);
-        disconnect(page_->mainFrame(), nullptr, this, nullptr);
+    ForgetView();
+    if (GtkViewHost *host = host_.data()) {
+        // From inside one of the page's own events the view is still in
+        // use by the engine: it goes once control is back in the loop.
+        if (engine::DeliveryScope::Active()) {
+            host->hide();
+            QTimer::singleShot(0, host, [host] { delete host; });
+        } else {
+            delete host;
+        }
     }
-    if (view_) {
-        ReleaseView(view_);
-    }
+}
+
+void WebKitBrowser::ConnectView()
+{
+    GObject *view = G_OBJECT(view_);
+    g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect(view, "load-failed-with-tls-errors", G_CALLBACK(OnTlsErrors), this);
+    g_signal_connect(view, "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
+    g_signal_connect(view, "notify::title", G_CALLBACK(OnTitle), this);
+    // Going back or forward moves in the history without changing it (a
+    // page from the back-forward cache even loads without load events):
+    // the states are read whenever the address changes.
+    g_signal_connect(view, "notify::uri", G_CALLBACK(OnAddressChanged), this);
+    g_signal_connect(view, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
+    g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+    g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
+    g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), this);
+    g_signal_connect(view, "authenticate", G_CALLBACK(OnAuthenticate), this);
+    g_signal_connect(view, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
+    g_signal_connect(view, "permission-request", G_CALLBACK(OnPermission), this);
+    g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), this);
+    g_signal_connect(view, "button-press-event", G_CALLBACK(OnButtonPress), this);
+    g_signal_connect(view, "key-press-event", G_CALLBACK(OnKey), this);
+    g_signal_connect(view, "key-release-event", G_CALLBACK(OnKey), this);
+    g_signal_connect(view, "print", G_CALLBACK(OnPrintRequest), this);
+    g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessGone), this);
+    g_signal_connect(webkit_web_view_get_back_forward_list(view_), "changed", G_CALLBACK(OnHistoryChanged),
+                     this);
+    g_signal_connect(webkit_web_view_get_find_controller(view_), "counted-matches", G_CALLBACK(OnFindCount),
+                     this);
+    // Keys the page leaves alone come back to the GTK window.
+    g_signal_connect_after(gtk_widget_get_toplevel(GTK_WIDGET(view_)), "key-press-event",
+                           G_CALLBACK(OnWindowKey), this);
+}
+
+void WebKitBrowser::ForgetView()
+{
+    if (!view_)
+        return;
+    g_signal_handlers_disconnect_by_data(view_, this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(view_), this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
+    g_signal_handlers_disconnect_by_data(gtk_widget_get_toplevel(GTK_WIDGET(view_)), this);
+    g_object_set_data(G_OBJECT(view_), kBrowserKey, nullptr);
+    view_ = nullptr;
 }
 
 QWidget *WebKitBrowser::Control()
 {
-    return view_;
+    return host_;
 }
 
 void WebKitBrowser::GoBack()
 {
-    Trigger(page_.data(), QWebPage::Back);
+    if (view_ && webkit_web_view_can_go_back(view_)) {
+        LoadRequested();
+        webkit_web_view_go_back(view_);
+    }
 }
 
 void WebKitBrowser::GoForward()
 {
-    Trigger(page_.data(), QWebPage::Forward);
+    if (view_ && webkit_web_view_can_go_forward(view_)) {
+        LoadRequested();
+        webkit_web_view_go_forward(view_);
+    }
 }
 
 void WebKitBrowser::Refresh()
 {
-    Trigger(page_.data(), QWebPage::Reload);
+    if (view_) {
+        LoadRequested();
+        webkit_web_view_reload(view_);
+    }
 }
 
 void WebKitBrowser::Stop()
 {
-    Trigger(page_.data(), QWebPage::Stop);
+    requestTimer_.stop();
+    if (view_)
+        webkit_web_view_stop_loading(view_);
+}
+
+bool WebKitBrowser::Busy() const
+{
+    return engine::BrowserBase::Busy() || requestTimer_.isActive();
+}
+
+void WebKitBrowser::LoadRequested()
+{
+    // The engine starts a load only after a round trip to the page (and
+    // tells the new address before that): the control is busy from the
+    // request on. A request that starts no load (an anchor in the same
+    // page, a refused navigation) stops counting after a moment.
+    requestTimer_.start();
+}
+
+QString WebKitBrowser::CurrentUri() const
+{
+    const char *uri = view_ ? webkit_web_view_get_uri(view_) : nullptr;
+    return uri ? QString::fromUtf8(uri) : QString();
 }
 
 QString WebKitBrowser::LocationURL() const
 {
-    return page_ ? page_->mainFrame()->url().toString() : QString();
+    return shownAddress_;
 }
 
 QString WebKitBrowser::EngineName() const
 {
-    return QStringLiteral("QtWebKit " QTWEBKITWIDGETS_VERSION_STR);
+    return QStringLiteral("WebKitGTK %1.%2.%3")
+        .arg(webkit_get_major_version())
+        .arg(webkit_get_minor_version())
+        .arg(webkit_get_micro_version());
 }
 
 void WebKitBrowser::Load(const QUrl &url)
 {
-    if (page_)
-        page_->mainFrame()->load(url);
+    if (!view_)
+        return;
+    if (url.scheme() != QLatin1String("javascript")) {
+        LoadRequested();
+        awaitingCommit_ = true;
+    }
+    webkit_web_view_load_uri(view_, url.toEncoded().constData());
 }
 
 void WebKitBrowser::ApplyZoom(qreal factor)
 {
-    if (page_)
-        page_->mainFrame()->setZoomFactor(factor);
-}
-
-QByteArray HtmlForSaving(const QString &html)
-{
-    QString text = html;
-    // The declaration the page came with names the encoding it was read in;
-    // the saved copy is UTF-8 and must say so, or it reads back garbled.
-    static const QRegularExpression declared(
-        QStringLiteral("(<meta[^>]*charset\\s*=\\s*[\"']?)([A-Za-z0-9_.:-]+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto match = declared.match(text);
-    if (match.hasMatch()) {
-        text.replace(match.capturedStart(2), match.capturedLength(2), QStringLiteral("utf-8"));
-    } else {
-        static const QRegularExpression head(QStringLiteral("<head[^>]*>"),
-                                             QRegularExpression::CaseInsensitiveOption);
-        const auto headTag = head.match(text);
-        const QString meta = QStringLiteral("<meta charset=\"utf-8\">");
-        if (headTag.hasMatch())
-            text.insert(headTag.capturedEnd(), meta);
-        else
-            text.prepend(meta);
-    }
-    return text.toUtf8();
+    if (view_)
+        webkit_web_view_set_zoom_level(view_, factor);
 }
 
 void WebKitBrowser::SaveTo(const QString &path)
 {
-    if (!page_)
+    if (!view_)
         return;
-    // QtWebKit has no save of its own: write the document as it stands.
+    QPointer<WebKitBrowser> alive(this);
+    PendingCall call;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const bool archive = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
+    if (archive) {
+        // The page with its images and style sheets, in one file.
+        GFile *file = g_file_new_for_path(QFile::encodeName(path).constData());
+        webkit_web_view_save_to_file(
+            view_, file, WEBKIT_SAVE_MODE_MHTML, nullptr,
+            [](GObject *view, GAsyncResult *result, gpointer data) {
+                auto *pending = static_cast<PendingCall *>(data);
+                webkit_web_view_save_to_file_finish(WEBKIT_WEB_VIEW(view), result, &pending->error);
+                pending->Finish();
+            },
+            &call);
+        g_object_unref(file);
+    } else {
+        // The page's HTML as the server sent it, in its own encoding.
+        WebKitWebResource *page = webkit_web_view_get_main_resource(view_);
+        if (!page)
+            throw std::runtime_error(texts::kSaveFailed);
+        webkit_web_resource_get_data(
+            page, nullptr,
+            [](GObject *resource, GAsyncResult *result, gpointer data) {
+                auto *pending = static_cast<PendingCall *>(data);
+                gsize length = 0;
+                guchar *bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(resource), result,
+                                                                    &length, &pending->error);
+                if (bytes)
+                    pending->data = QByteArray(reinterpret_cast<const char *>(bytes), int(length));
+                g_free(bytes);
+                pending->Finish();
+            },
+            &call);
+    }
+    call.Wait();
+    const QString reason = call.error ? QString::fromUtf8(call.error->message) : QString();
+    g_clear_error(&call.error);
+    if (!reason.isEmpty())
+        throw std::runtime_error(std::string(texts::kSaveFailed) + ": " + reason.toStdString());
+    if (archive || !alive)
+        return;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error("cannot create " + path.toStdString() + ": " +
-                                 file.errorString().toStdString());
-    file.write(HtmlForSaving(page_->mainFrame()->toHtml()));
-    if (!file.commit())
-        throw std::runtime_error("cannot write " + path.toStdString() + ": " +
+    if (!file.open(QIODevice::WriteOnly) || file.write(call.data) != call.data.size() || !file.commit())
+        throw std::runtime_error(std::string(texts::kSaveFailed) + ": " + path.toStdString() + ": " +
                                  file.errorString().toStdString());
 }
 
 void WebKitBrowser::Copy()
 {
-    if (page_)
-        page_->triggerAction(QWebPage::Copy);
+    if (view_)
+        webkit_web_view_execute_editing_command(view_, WEBKIT_EDITING_COMMAND_COPY);
 }
 
 void WebKitBrowser::SelectAll()
 {
-    if (page_)
-        page_->triggerAction(QWebPage::SelectAll);
+    if (view_)
+        webkit_web_view_execute_editing_command(view_, WEBKIT_EDITING_COMMAND_SELECT_ALL);
 }
 
 void WebKitBrowser::ApplyHostOptions(const HostOptions &options)
 {
-    if (!view_ || !page_)
+    if (!view_)
         return;
-    view_->setContextMenuPolicy(options.noContext ? Qt::PreventContextMenu : Qt::DefaultContextMenu);
-
     const uint32_t dl = options.downloadControl;
-    QWebSettings *settings = page_->settings();
-    settings->setAttribute(QWebSettings::AutoLoadImages, dl & 0x10);       // DLCTL_DLIMAGES
-    settings->setAttribute(QWebSettings::MediaEnabled, dl & 0x20);         // DLCTL_VIDEOS
-    settings->setAttribute(QWebSettings::WebAudioEnabled, dl & 0x40);      // DLCTL_BGSOUNDS
-    settings->setAttribute(QWebSettings::JavascriptEnabled, !(dl & 0x80)); // DLCTL_NO_SCRIPTS
-    settings->setAttribute(QWebSettings::JavaEnabled, !(dl & 0x100));      // DLCTL_NO_JAVA
-    settings->setAttribute(QWebSettings::PluginsEnabled, !(dl & 0x200));   // DLCTL_NO_RUNACTIVEXCTLS
+    WebKitSettings *settings = webkit_web_view_get_settings(view_);
+    webkit_settings_set_auto_load_images(settings, (dl & DLCTL_DLIMAGES) != 0);
+    webkit_settings_set_enable_media(settings, (dl & DLCTL_VIDEOS) != 0);
+    webkit_settings_set_enable_webaudio(settings, (dl & DLCTL_BGSOUNDS) != 0);
+    // Page scripts only: the engine's own scripts (find) keep working.
+    webkit_settings_set_enable_javascript_markup(settings, (dl & DLCTL_NO_SCRIPTS) == 0);
+    // Java and ActiveX do not exist here; the download-only, cache, frame,
+    // offline, client-pull and silent flags have no counterpart.
 
-    // DOCHOSTUIFLAG_SCROLL_NO (0x8) hides the scroll bars; the other host
-    // flags (borders, inactive scripts, behaviors, autocomplete) have no
-    // counterpart in QtWebKit.
-    const auto policy = (options.hostFlags & 0x8) ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
-    page_->mainFrame()->setScrollBarPolicy(Qt::Vertical, policy);
-    page_->mainFrame()->setScrollBarPolicy(Qt::Horizontal, policy);
+    // DOCHOSTUIFLAG_SCROLL_NO hides the scroll bars. A view made for an
+    // opener shares the opener's content rules and leaves them alone. The
+    // other host flags have no counterpart; the context menu and the
+    // accelerators are answered where they arise.
+    if (!relatedTo_) {
+        WebKitUserContentManager *content = webkit_web_view_get_user_content_manager(view_);
+        webkit_user_content_manager_remove_all_style_sheets(content);
+        if (options.hostFlags & DOCHOSTUIFLAG_SCROLL_NO) {
+            WebKitUserStyleSheet *sheet = webkit_user_style_sheet_new(
+                "html, body { overflow: hidden !important; }", WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+            webkit_user_content_manager_add_style_sheet(content, sheet);
+            webkit_user_style_sheet_unref(sheet);
+        }
+    }
 }
 
 QString WebKitBrowser::SuggestedSaveName() const
 {
-    const QString title = page_ ? page_->mainFrame()->title() : QString();
-    QString name = title.isEmpty() ? QStringLiteral("page") : title;
+    const char *title = view_ ? webkit_web_view_get_title(view_) : nullptr;
+    QString name = title && *title ? QString::fromUtf8(title) : QStringLiteral("page");
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     return name + QStringLiteral(".html");
 }
 
-void WebKitBrowser::ReportTitle(const QString &title)
+QString WebKitBrowser::SaveFilter() const
 {
-    // QtWebKit reports "" when a page commits and keeps it for a page with
-    // no <title>; the host would show an empty caption. Report the address
-    // instead, as the other engine does.
-    if (title.isEmpty() && page_) {
-        const QUrl url = page_->mainFrame()->url();
-        if (!url.isEmpty())
-            EmitTitle(url.toString());
-        return;
-    }
-    EmitTitle(title);
+    return QString::fromUtf8(texts::kSaveFilter);
 }
 
-void WebKitBrowser::ReportCommandStates()
+void WebKitBrowser::ReportTitle()
 {
-    if (!page_)
+    // A page without a <title> is shown by its address, as in the other
+    // engine.
+    const char *title = view_ ? webkit_web_view_get_title(view_) : nullptr;
+    const QString text = title && *title ? QString::fromUtf8(title) : CurrentUri();
+    if (text.isEmpty() || text == titleShown_)
         return;
-    UpdateCommandStates(page_->action(QWebPage::Back)->isEnabled(),
-                        page_->action(QWebPage::Forward)->isEnabled());
+    titleShown_ = text;
+    EmitTitle(text);
+}
+
+void WebKitBrowser::ShowErrorPage(const QString &address, const QString &reason)
+{
+    if (!view_)
+        return;
+    const QString html =
+        QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
+                       "body{font-family:sans-serif;margin:3em;color:#333}h1{font-size:1.4em}"
+                       ".address{color:#666;word-break:break-all}</style></head><body>"
+                       "<h1>%1</h1><p>%2</p><p class=\"address\">%3</p><p>%4</p></body></html>")
+            .arg(QString::fromUtf8(texts::kErrorHeading), reason.toHtmlEscaped(), address.toHtmlEscaped(),
+                 QString::fromUtf8(texts::kErrorHint));
+    webkit_web_view_load_alternate_html(view_, html.toUtf8().constData(), address.toUtf8().constData(),
+                                        nullptr);
+}
+
+void WebKitBrowser::Find(const FindRequest &request)
+{
+    if (!view_)
+        return;
+    WebKitFindController *finder = webkit_web_view_get_find_controller(view_);
+    if (request.text.isEmpty()) {
+        webkit_find_controller_search_finish(finder);
+        findText_.clear();
+        ReportFindResult(QString(), 0);
+        return;
+    }
+    unsigned options = WEBKIT_FIND_OPTIONS_WRAP_AROUND;
+    if (!request.matchCase)
+        options |= WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE;
+    const QByteArray text = request.text.toUtf8();
+    // The same search again moves to the next (or previous) match.
+    if (request.text == findText_ && options == findOptions_) {
+        if (request.backward)
+            webkit_find_controller_search_previous(finder);
+        else
+            webkit_find_controller_search_next(finder);
+    } else {
+        findText_ = request.text;
+        findOptions_ = options;
+        const unsigned first = options | (request.backward ? WEBKIT_FIND_OPTIONS_BACKWARDS : 0);
+        webkit_find_controller_search(finder, text.constData(), first, G_MAXUINT);
+    }
+    webkit_find_controller_count_matches(finder, text.constData(), options, G_MAXUINT);
+}
+
+void WebKitBrowser::OnFindCount(WebKitFindController *, guint count, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    browser->ReportFindResult(browser->findText_, count == G_MAXUINT ? 0 : int(count));
+}
+
+void WebKitBrowser::Print(const PrintRequest &request)
+{
+    if (!view_)
+        return;
+    if (request.printerName.isEmpty() && request.outputFile.isEmpty()) {
+        ReportPrintFinished(false, QString::fromUtf8(texts::kPrintNoPrinter));
+        return;
+    }
+    GtkPrintSettings *settings = gtk_print_settings_new();
+    if (!request.outputFile.isEmpty()) {
+        // GTK's own file printer writes the pages as PDF.
+        gtk_print_settings_set_printer(settings, "Print to File");
+        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+        gchar *uri =
+            g_filename_to_uri(QFile::encodeName(QFileInfo(request.outputFile).absoluteFilePath()).constData(),
+                              nullptr, nullptr);
+        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
+        g_free(uri);
+    } else {
+        gtk_print_settings_set_printer(settings, request.printerName.toUtf8().constData());
+    }
+    gtk_print_settings_set_n_copies(settings, std::max(1, request.copies));
+    const GtkPageOrientation orientation =
+        request.landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT;
+    gtk_print_settings_set_orientation(settings, orientation);
+    GtkPageSetup *page = gtk_page_setup_new();
+    gtk_page_setup_set_orientation(page, orientation);
+
+    WebKitPrintOperation *operation = webkit_print_operation_new(view_);
+    webkit_print_operation_set_print_settings(operation, settings);
+    webkit_print_operation_set_page_setup(operation, page);
+    g_object_unref(settings);
+    g_object_unref(page);
+
+    auto *job = new PrintJob{this, QString()};
+    g_signal_connect(operation, "failed",
+                     G_CALLBACK(+[](WebKitPrintOperation *, GError *error, gpointer data) {
+                         auto *job = static_cast<PrintJob *>(data);
+                         job->error = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(texts::kPrintFailed),
+                                                                    QString::fromUtf8(error->message));
+                     }),
+                     job);
+    g_signal_connect(operation, "finished", G_CALLBACK(+[](WebKitPrintOperation *operation, gpointer data) {
+                         std::unique_ptr<PrintJob> job(static_cast<PrintJob *>(data));
+                         g_signal_handlers_disconnect_by_data(operation, data);
+                         g_object_unref(operation);
+                         if (job->browser)
+                             job->browser->ReportPrintFinished(job->error.isEmpty(), job->error);
+                     }),
+                     job);
+    webkit_print_operation_print(operation);
+}
+
+// ---- engine events ----
+
+void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    QPointer<WebKitBrowser> alive(browser);
+    switch (event) {
+    case WEBKIT_LOAD_STARTED:
+        browser->awaitingCommit_ = true;
+        browser->requestTimer_.stop();
+        browser->progress_ = -1;
+        browser->titleShown_.clear();
+        browser->LoadBegan(webkit_web_view_can_go_back(view), webkit_web_view_can_go_forward(view));
+        break;
+    case WEBKIT_LOAD_COMMITTED:
+        browser->awaitingCommit_ = false;
+        browser->shownAddress_ = browser->CurrentUri();
+        browser->ReportTitle();
+        break;
+    case WEBKIT_LOAD_FINISHED:
+        browser->awaitingCommit_ = false;
+        // Finished, failed or stopped: the bar ends at 100, which the
+        // Gecko window takes for the end of loading.
+        if (browser->progress_ != 100) {
+            browser->progress_ = 100;
+            browser->EmitProgress(100);
+        }
+        if (alive)
+            browser->LoadEnded();
+        // And both history states once more, after the bar has ended: the
+        // Gecko window saves its button states (the stop button's among
+        // them) only when a command state arrives, and puts them back when
+        // it is activated again.
+        if (alive)
+            browser->UpdateCommandStates(webkit_web_view_can_go_back(view),
+                                         webkit_web_view_can_go_forward(view), true);
+        break;
+    default:
+        break;
+    }
+}
+
+gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *, int, const char *uri, GError *error, gpointer self)
+{
+    // Stopped loads, cancelled navigations and downloads show no page.
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+        g_error_matches(error, WEBKIT_POLICY_ERROR,
+                        WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
+        return FALSE;
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    browser->ShowErrorPage(QString::fromUtf8(uri), ErrorReason(error));
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnTlsErrors(WebKitWebView *view, const char *uri, GTlsCertificate *certificate,
+                                    int errors, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    const QUrl url(QString::fromUtf8(uri));
+    CertificateErrorInfo info;
+    info.url = url;
+    info.host = engine::HostWithPort(url);
+    info.description = CertificateDescription(GTlsCertificateFlags(errors));
+    // Refused: the load fails and the error page shows.
+    if (!browser->AskCertificateError(info))
+        return FALSE;
+    // Trusted for this host for the rest of the run only, then loaded.
+    webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate,
+                                                      url.host().toUtf8().constData());
+    webkit_web_view_load_uri(view, uri);
+    return TRUE;
+}
+
+void WebKitBrowser::OnProgress(GObject *view, GParamSpec *, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    const int progress =
+        std::clamp(qRound(webkit_web_view_get_estimated_load_progress(WEBKIT_WEB_VIEW(view)) * 100), 0, 100);
+    if (progress == browser->progress_ || !browser->Busy())
+        return;
+    browser->progress_ = progress;
+    browser->EmitProgress(progress);
+}
+
+void WebKitBrowser::OnTitle(GObject *, GParamSpec *, gpointer self)
+{
+    static_cast<WebKitBrowser *>(self)->ReportTitle();
+}
+
+void WebKitBrowser::OnHistoryChanged(GObject *, gpointer, gpointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    if (browser->view_)
+        browser->UpdateCommandStates(webkit_web_view_can_go_back(browser->view_),
+                                     webkit_web_view_can_go_forward(browser->view_));
+}
+
+void WebKitBrowser::OnAddressChanged(GObject *, GParamSpec *, gpointer self)
+{
+    // Outside a load the address changes within the page (fragments,
+    // pushState) or with a page from the back-forward cache.
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    if (!browser->awaitingCommit_)
+        browser->shownAddress_ = browser->CurrentUri();
+    OnHistoryChanged(nullptr, nullptr, nullptr, self);
+}
+
+void WebKitBrowser::OnMouseTarget(WebKitWebView *, gpointer hitTest, guint, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *result = WEBKIT_HIT_TEST_RESULT(hitTest);
+    const QString link = webkit_hit_test_result_context_is_link(result)
+                             ? QString::fromUtf8(webkit_hit_test_result_get_link_uri(result))
+                             : QString();
+    if (link == browser->status_)
+        return;
+    browser->status_ = link;
+    browser->EmitStatus(link);
+}
+
+gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView *, gpointer decisionPointer, int type, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *decision = WEBKIT_POLICY_DECISION(decisionPointer);
+    switch (type) {
+    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
+        QPointer<WebKitBrowser> alive(browser);
+        WebKitURIRequest *request =
+            webkit_navigation_action_get_request(webkit_navigation_policy_decision_get_navigation_action(
+                WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
+        // The host may destroy the control in its handler: only locals
+        // from here.
+        const bool cancel =
+            browser->RaiseBeforeNavigate(QString::fromUtf8(webkit_uri_request_get_uri(request)));
+        if (cancel) {
+            webkit_policy_decision_ignore(decision);
+            if (alive)
+                browser->requestTimer_.stop();
+        } else
+            webkit_policy_decision_use(decision);
+        return TRUE;
+    }
+    case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
+        auto *response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        SoupMessageHeaders *headers =
+            webkit_uri_response_get_http_headers(webkit_response_policy_decision_get_response(response));
+        const char *disposition =
+            headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+        const bool attachment = disposition && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
+        // What the engine cannot show, or the server says to save, is saved.
+        if (attachment || !webkit_response_policy_decision_is_mime_type_supported(response))
+            webkit_policy_decision_download(decision);
+        else
+            webkit_policy_decision_use(decision);
+        return TRUE;
+    }
+    default:
+        // A new-window action goes on to `create`.
+        webkit_policy_decision_use(decision);
+        return TRUE;
+    }
+}
+
+gpointer WebKitBrowser::OnCreate(WebKitWebView *view, gpointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    QPointer<WebKitBrowser> alive(browser);
+    WebKitWebView *previous = g_opener;
+    g_opener = view;
+    WebBrowser2 *target = browser->RequestNewWindow();
+    g_opener = previous;
+    if (!alive)
+        return nullptr;
+    // Only a control of this engine, made for this request, can take the
+    // new page.
+    auto *catcher = dynamic_cast<WebKitBrowser *>(target);
+    if (!catcher || !catcher->view_ || catcher->relatedTo_ != view)
+        return nullptr;
+    catcher->BeginCatch();
+    return catcher->view_;
+}
+
+gboolean WebKitBrowser::OnScriptDialog(WebKitWebView *, gpointer dialogPointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *dialog = static_cast<WebKitScriptDialog *>(dialogPointer);
+    PageDialogRequest request;
+    request.origin = PageOrigin(browser->CurrentUri());
+    request.message = QString::fromUtf8(webkit_script_dialog_get_message(dialog));
+    const auto type = webkit_script_dialog_get_dialog_type(dialog);
+    switch (type) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+        request.kind = PageDialogKind::Confirm;
+        break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+        request.kind = PageDialogKind::Prompt;
+        request.defaultText = QString::fromUtf8(webkit_script_dialog_prompt_get_default_text(dialog));
+        break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+        request.kind = PageDialogKind::BeforeUnload;
+        break;
+    default:
+        request.kind = PageDialogKind::Alert;
+        break;
+    }
+    QString text = request.defaultText;
+    QPointer<WebKitBrowser> alive(browser);
+    const bool accepted = browser->AskPageDialog(request, &text);
+    if (type == WEBKIT_SCRIPT_DIALOG_CONFIRM || type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
+        webkit_script_dialog_confirm_set_confirmed(dialog, accepted);
+    // Staying on the page: the requested load never begins.
+    if (alive && type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM && !accepted)
+        browser->awaitingCommit_ = false;
+    else if (type == WEBKIT_SCRIPT_DIALOG_PROMPT && accepted)
+        webkit_script_dialog_prompt_set_text(dialog, text.toUtf8().constData());
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnAuthenticate(WebKitWebView *, gpointer requestPointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *challenge = WEBKIT_AUTHENTICATION_REQUEST(requestPointer);
+    AuthenticationRequest request;
+    request.url = QUrl(browser->CurrentUri());
+    request.host = QString::fromUtf8(webkit_authentication_request_get_host(challenge));
+    const guint port = webkit_authentication_request_get_port(challenge);
+    if (port && port != 80 && port != 443)
+        request.host += QStringLiteral(":%1").arg(port);
+    request.realm = QString::fromUtf8(webkit_authentication_request_get_realm(challenge));
+    request.proxy = webkit_authentication_request_is_for_proxy(challenge);
+    QString user, password;
+    if (browser->AskAuthentication(request, user, password)) {
+        WebKitCredential *credential =
+            webkit_credential_new(user.toUtf8().constData(), password.toUtf8().constData(),
+                                  WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
+        webkit_authentication_request_authenticate(challenge, credential);
+        webkit_credential_free(credential);
+    } else {
+        // Going on without credentials shows the server's own answer.
+        webkit_authentication_request_authenticate(challenge, nullptr);
+    }
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnFileChooser(WebKitWebView *, gpointer requestPointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *chooser = WEBKIT_FILE_CHOOSER_REQUEST(requestPointer);
+    FileChooserRequest request;
+    request.origin = PageOrigin(browser->CurrentUri());
+    request.multiple = webkit_file_chooser_request_get_select_multiple(chooser);
+    if (const gchar *const *types = webkit_file_chooser_request_get_mime_types(chooser))
+        for (; *types; ++types)
+            request.acceptedTypes << QString::fromUtf8(*types);
+    const QStringList files = browser->AskFiles(request);
+    if (files.isEmpty()) {
+        webkit_file_chooser_request_cancel(chooser);
+        return TRUE;
+    }
+    QList<QByteArray> names;
+    for (const QString &file : files)
+        names << QFile::encodeName(file);
+    std::vector<const char *> list;
+    for (const QByteArray &name : names)
+        list.push_back(name.constData());
+    list.push_back(nullptr);
+    webkit_file_chooser_request_select_files(chooser, list.data());
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnPermission(WebKitWebView *, gpointer requestPointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *request = WEBKIT_PERMISSION_REQUEST(requestPointer);
+    PagePermission permission;
+    if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(request)) {
+        permission = PagePermission::Geolocation;
+    } else if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request)) {
+        permission = PagePermission::Notifications;
+    } else if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request) &&
+               !webkit_user_media_permission_is_for_display_device(
+                   WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request))) {
+        auto *media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
+        const bool audio = webkit_user_media_permission_is_for_audio_device(media);
+        const bool video = webkit_user_media_permission_is_for_video_device(media);
+        permission = audio && video ? PagePermission::CameraAndMicrophone
+                     : video        ? PagePermission::Camera
+                                    : PagePermission::Microphone;
+    } else {
+        // Anything the contract does not name is refused.
+        webkit_permission_request_deny(request);
+        return TRUE;
+    }
+    if (browser->AskPermission(PageOrigin(browser->CurrentUri()), permission))
+        webkit_permission_request_allow(request);
+    else
+        webkit_permission_request_deny(request);
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnButtonPress(GtkWidget *, gpointer eventPointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *event = static_cast<GdkEventButton *>(eventPointer);
+    if (browser->host_ && !event->send_event)
+        browser->host_->TakeFocusFromClick(event->time);
+    return FALSE;
+}
+
+gboolean WebKitBrowser::OnKey(GtkWidget *, gpointer eventPointer, gpointer self)
+{
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    auto *event = static_cast<GdkEventKey *>(eventPointer);
+    // With accelerators off, Ctrl and Alt keys never reach the page; the
+    // host still gets them.
+    if (browser->options_.enableAccelerator || !(event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)))
+        return FALSE;
+    if (browser->host_)
+        browser->host_->PassKeyToHost(event);
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnWindowKey(GtkWidget *, gpointer eventPointer, gpointer self)
+{
+    // The page did not use the key (F5, Ctrl+L...): the host's shortcuts
+    // get it.
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    if (browser->host_)
+        browser->host_->PassKeyToHost(static_cast<GdkEventKey *>(eventPointer));
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnPrintRequest(WebKitWebView *, gpointer, gpointer)
+{
+    // window.print(): printing is the host's command, with its own dialog.
+    return TRUE;
+}
+
+void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
+{
+    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+        return;
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    QPointer<WebKitBrowser> alive(browser);
+    browser->LoadEnded();
+    if (alive)
+        browser->ShowErrorPage(browser->CurrentUri(), QString::fromUtf8(texts::kErrorCrashed));
 }
 
 } // namespace orvex::webkit

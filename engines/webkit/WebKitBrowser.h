@@ -1,35 +1,29 @@
-// The "Gecko" engine module (mozctl.so) on QtWebKit.
+// The "Gecko" engine module (mozctl.so) on WebKitGTK, embedded in the Qt
+// window (see GtkEmbed.h). All controls of a run share one web context,
+// whose cookies, cache and local storage live in the data folder.
 #pragma once
 
 #include "EngineBase.h"
 
 #include <QPointer>
-#include <QWebPage>
+#include <QTimer>
+#include <glib-object.h>
 
-class QWebView;
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GTlsCertificate GTlsCertificate;
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitFindController WebKitFindController;
 
 namespace orvex::webkit {
 
-class WebKitBrowser;
+class GtkViewHost;
 
-// The page of one control: it keeps dialogs and script errors away and
-// passes window and navigation requests to its control.
-class WebKitPage : public QWebPage {
-public:
-    WebKitPage(WebKitBrowser *owner, QObject *parent);
-    void Disown() { owner_ = nullptr; }
-
-protected:
-    QWebPage *createWindow(WebWindowType type) override;
-    bool acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest &request,
-                                 NavigationType type) override;
-    void javaScriptAlert(QWebFrame *, const QString &) override {}
-    bool javaScriptConfirm(QWebFrame *, const QString &) override { return false; }
-    bool javaScriptPrompt(QWebFrame *, const QString &, const QString &, QString *) override { return false; }
-    void javaScriptConsoleMessage(const QString &, int, const QString &) override {}
-
-private:
-    WebKitBrowser *owner_;
+// What a context menu was opened on.
+struct MenuTarget {
+    QString link;
+    QString image;
+    QString media;
 };
 
 class WebKitBrowser : public engine::BrowserBase {
@@ -43,9 +37,14 @@ public:
     void Refresh() override;
     void Stop() override;
     QString LocationURL() const override;
+    bool Busy() const override;
     QString EngineName() const override;
+    void Find(const FindRequest &request) override;
+    void Print(const PrintRequest &request) override;
 
-    WebKitPage *Page() const { return page_; }
+    WebKitWebView *View() const { return view_; }
+    // The control a view of this module belongs to, if any.
+    static WebKitBrowser *FromView(WebKitWebView *view);
 
 protected:
     void Load(const QUrl &url) override;
@@ -55,17 +54,60 @@ protected:
     void SelectAll() override;
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;
+    QString SaveFilter() const override;
 
 private:
-    void ReportCommandStates();
-    void ReportTitle(const QString &title);
+    void ConnectView();
+    void ForgetView();
+    void ReportTitle();
+    void ShowErrorPage(const QString &address, const QString &reason);
+    QString CurrentUri() const;
+    void LoadRequested();
+    void RunMenuAction(int action, const MenuTarget &target);
+    void OpenInNewWindow(const QString &address);
 
-    QPointer<QWebView> view_;
-    QPointer<WebKitPage> page_;
+    // GTK signal handlers; `self` is the control.
+    static void OnLoadChanged(WebKitWebView *, int event, gpointer self);
+    static gboolean OnLoadFailed(WebKitWebView *, int event, const char *uri, GError *error, gpointer self);
+    static gboolean OnTlsErrors(WebKitWebView *, const char *uri, GTlsCertificate *certificate, int errors,
+                                gpointer self);
+    static void OnProgress(GObject *, GParamSpec *, gpointer self);
+    static void OnTitle(GObject *, GParamSpec *, gpointer self);
+    static void OnHistoryChanged(GObject *, gpointer, gpointer, gpointer self);
+    static void OnAddressChanged(GObject *, GParamSpec *, gpointer self);
+    static void OnMouseTarget(WebKitWebView *, gpointer hitTest, guint modifiers, gpointer self);
+    static gboolean OnDecidePolicy(WebKitWebView *, gpointer decision, int type, gpointer self);
+    static gpointer OnCreate(WebKitWebView *, gpointer action, gpointer self);
+    static gboolean OnScriptDialog(WebKitWebView *, gpointer dialog, gpointer self);
+    static gboolean OnAuthenticate(WebKitWebView *, gpointer request, gpointer self);
+    static gboolean OnFileChooser(WebKitWebView *, gpointer request, gpointer self);
+    static gboolean OnPermission(WebKitWebView *, gpointer request, gpointer self);
+    static gboolean OnContextMenu(WebKitWebView *, gpointer menu, gpointer event, gpointer hitTest,
+                                  gpointer self);
+    static gboolean OnButtonPress(GtkWidget *, gpointer event, gpointer self);
+    static gboolean OnKey(GtkWidget *, gpointer event, gpointer self);
+    static gboolean OnWindowKey(GtkWidget *, gpointer event, gpointer self);
+    static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
+    static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
+    static void OnFindCount(WebKitFindController *, guint count, gpointer self);
+
+    QPointer<GtkViewHost> host_;
+    WebKitWebView *view_ = nullptr;
+    // The opener this view was made for (a catcher), which it shares its
+    // web process and content rules with.
+    WebKitWebView *relatedTo_ = nullptr;
+    QString status_;
+    QString titleShown_;
+    // The address of the page shown. WebKit's own address moves to a
+    // requested one before its load commits and stays there when the page
+    // keeps it (the user stays on a "leave this page?"), so the shown one
+    // is kept apart until the next page commits.
+    QString shownAddress_;
+    bool awaitingCommit_ = false;
+    int progress_ = -1;
+    QTimer requestTimer_;
+    QString findText_;
+    unsigned findOptions_ = 0;
 };
-
-// The page as HTML text to save: the document as the engine holds it now,
-// with its character set declared as UTF-8, the encoding it is written in.
-QByteArray HtmlForSaving(const QString &html);
 
 } // namespace orvex::webkit

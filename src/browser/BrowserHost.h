@@ -51,12 +51,6 @@ inline ChildState ChildStateOf(Qt::WindowStates states)
            : states & Qt::WindowMaximized ? ChildState::Maximized
                                           : ChildState::Normal;
 }
-inline Qt::WindowState WindowStateOf(ChildState state)
-{
-    return state == ChildState::Maximized   ? Qt::WindowMaximized
-           : state == ChildState::Minimized ? Qt::WindowMinimized
-                                            : Qt::WindowNoState;
-}
 
 class BrowserHost {
 public:

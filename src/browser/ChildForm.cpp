@@ -106,10 +106,12 @@ void TChildForm::Discard()
 void TChildForm::ApplyChildWinState()
 {
     const ChildState state = host_.ChildWinState();
-    if (!mdiArea()) {
-        setWindowState(WindowStateOf(state));
+    // The state takes effect only in the MDI area. Given to a window not in
+    // it yet, it would make a native top-level window for a moment (with the
+    // program's icons), which the area then throws away, leaving stale state
+    // behind; the window gets its state when the area takes it (Place).
+    if (!mdiArea())
         return;
-    }
     switch (state) {
     case ChildState::Maximized:
         showMaximized();
@@ -123,19 +125,25 @@ void TChildForm::ApplyChildWinState()
     }
 }
 
-void TChildForm::Place(QMdiArea *area, const QRect &normal)
+void TChildForm::Place(QMdiArea *area, const QRect &normal, bool behind)
 {
     area->addSubWindow(this);
     // The area puts a new window where it finds room; the place asked for
     // is given after it.
     setGeometry(normal);
-    ApplyChildWinState(); // shows the window, already in its state
+    if (behind)
+        show();
+    else
+        ApplyChildWinState(); // shows the window, already in its state
     placed_ = true;
     area->setActiveSubWindow(this);
 }
 
 bool TChildForm::RecordsWindowState()
 {
+    // A window not yet in the area has no state of its own to record.
+    if (!placed_ && !mdiArea())
+        return false;
     if (host_.Arranging())
         return false;
     TChildForm *active = host_.ActiveChild();

@@ -35,9 +35,9 @@ public:
     void Discard();
 
     void SubChange(bool active);
-    // Gives the window the state new windows take. Called at creation and
-    // again once the window sits in the MDI area, where the state only then
-    // takes effect.
+    // Gives the window the state new windows take. Called at creation, where
+    // a window not yet in the MDI area is left as it is, and again once the
+    // window sits in the area, where the state takes effect.
     void ApplyChildWinState();
     // The window caption, shown as it is: a page title holding "[*]" does
     // not turn into the window's modified mark.
@@ -46,8 +46,10 @@ public:
 
     // Puts the new window into the MDI area at `normal` (its place when
     // neither maximised nor minimised), shows it in the state new windows
-    // take and makes it the active one.
-    void Place(QMdiArea *area, const QRect &normal);
+    // take and makes it the active one. `behind`: the window goes behind a
+    // maximised window, which the area restores it from in the end whatever
+    // its state; it is shown normal from the start.
+    void Place(QMdiArea *area, const QRect &normal, bool behind = false);
     // The window comes to the front: the indicators show its page.
     void FormActivate();
     virtual void FormResize() = 0;

@@ -9,6 +9,7 @@
 #include "dialogs/About.h"
 #include "dialogs/Option.h"
 #include "platform/UiServices.h"
+#include "shell/FramePacer.h"
 #include "shell/Main.h"
 #include "shell/SingleInstance.h"
 
@@ -47,14 +48,23 @@ namespace {
 // kin) or is missing altogether.
 bool OnlySoftwareOpenGL()
 {
-    QOpenGLContext context;
+    // The context the application made for sharing tells the renderer;
+    // a context of its own would cost as much again (a software rasteriser
+    // sets up its buffers for every context).
+    QOpenGLContext own;
+    QOpenGLContext *context = QOpenGLContext::globalShareContext();
+    if (!context) {
+        if (!own.create())
+            return true;
+        context = &own;
+    }
     QOffscreenSurface surface;
     surface.create();
-    if (!context.create() || !context.makeCurrent(&surface))
+    if (!context->makeCurrent(&surface))
         return true;
-    const auto *renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const auto *renderer = reinterpret_cast<const char *>(context->functions()->glGetString(GL_RENDERER));
     const QString name = QString::fromLatin1(renderer ? renderer : "").toLower();
-    context.doneCurrent();
+    context->doneCurrent();
     return name.isEmpty() || name.contains(QLatin1String("llvmpipe")) ||
            name.contains(QLatin1String("softpipe")) || name.contains(QLatin1String("software")) ||
            name.contains(QLatin1String("swr"));
@@ -187,6 +197,9 @@ int RunOrvex(int argc, char **argv)
     QApplication::setFont(font);
 
     auto *mainForm = new TMainForm(params);
+    // Pages loading together change captions, the address box and the
+    // progress many times a frame: the window is painted once a frame.
+    new FramePacer(mainForm);
     QObject::connect(&instance, &SingleInstance::AddressesReceived, mainForm,
                      [mainForm](const QStringList &addresses) { OpenHandedOver(*mainForm, addresses); });
     // Scheduled first, so a message box at start-up cannot hold the picture back.

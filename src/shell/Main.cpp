@@ -500,6 +500,14 @@ void TMainForm::UpdateCoveredPages()
     // a tab widget does with the pages of its other tabs.
     if (closing_)
         return;
+    // While the main window places windows, the area activates, maximises
+    // and restores several of them in turn; each page is shown or hidden
+    // once, when the placing is over, not at every step.
+    if (arranging_ > 0) {
+        coverPending_ = true;
+        return;
+    }
+    coverPending_ = false;
     TChildForm *front = ActiveChild();
     const bool covered = front && front->isMaximized();
     for (TChildForm *child : Children())

@@ -291,6 +291,7 @@ private:
     bool drawn_ = false;      // the window has been shown and painted once
     bool startingUp_ = false; // the start-up actions are running
     int arranging_ = 0;
+    bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     friend class ArrangingScope;
 };
 

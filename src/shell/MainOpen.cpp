@@ -80,7 +80,8 @@ ArrangingScope::ArrangingScope(TMainForm &form) : form_(form)
 }
 ArrangingScope::~ArrangingScope()
 {
-    --form_.arranging_;
+    if (--form_.arranging_ == 0 && form_.coverPending_)
+        form_.UpdateCoveredPages();
 }
 
 void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
@@ -133,7 +134,21 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // Whatever has the keyboard focus keeps it while a window opens behind.
     FocusShield shield(background ? focusWidget() : nullptr, children);
     child->setWindowIcon(Image(12));
-    child->Place(mdiArea, place);
+    // A window opened behind a maximised window. The area would restore the
+    // front window when the new one is activated, and maximise it again when
+    // it comes back to the front, resizing and redrawing its page twice: it
+    // keeps the front window as it is while the new one is placed. The new
+    // window is shown in the normal state it ends in, and its page, covered
+    // at the end, stays hidden from the start, so the engine neither sizes
+    // nor draws it meanwhile.
+    TChildForm *front = ActiveChild();
+    const bool behindMaximised = background && front && front->isMaximized();
+    if (behindMaximised)
+        if (QWidget *page = child->widget())
+            page->hide();
+    mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, behindMaximised);
+    child->Place(mdiArea, place, behindMaximised);
+    mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
     UpdateCoveredPages();
     UpdateChildCommands();

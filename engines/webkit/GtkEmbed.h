@@ -1,0 +1,85 @@
+// WebKitGTK views inside the Qt window, in one process on X11.
+//
+// Qt and GDK each talk to the X server over a connection of their own; the
+// GTK sources run on Qt's GLib event loop. A GtkWindow of type POPUP (no
+// window manager takes it) holds the view; its X window is wrapped by
+// QWindow::fromWinId and a window container inside GtkViewHost, the widget
+// the host places in its window. What the two toolkits do not do for each
+// other is done here: X input focus between the page and Qt's widgets, keys
+// that X delivers to the wrong toolkit, the clipboard, and a teardown that
+// never leaves GDK drawing on a window Qt has destroyed.
+#pragma once
+
+#include <QWidget>
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GdkEventKey GdkEventKey;
+class QWindow;
+
+namespace orvex::webkit {
+
+// Starts GTK on Qt's X display, once, with the focus and key filters and
+// the clipboard bridge. Throws std::runtime_error without an X display.
+void EnsureGtk();
+
+// Puts text on the clipboard through Qt, which may hold an older X time
+// than GTK's last claim.
+void SetClipboardText(const QString &text);
+
+class GtkViewHost : public QWidget {
+    Q_OBJECT
+public:
+    explicit GtkViewHost(QWidget *parent);
+    ~GtkViewHost() override;
+
+    // Places the engine's view in the GTK window; the GTK window owns it.
+    void SetView(GtkWidget *view);
+    GtkWidget *View() const { return view_; }
+
+    QSize sizeHint() const override { return QSize(800, 600); }
+
+    // The page was clicked: Qt's focus comes to this widget and X focus to
+    // the page, with the click's time.
+    void TakeFocusFromClick(unsigned int time);
+
+    // A key the page did not use, or one the host keeps from the page:
+    // delivered to Qt as X would have, so the host's shortcuts see it.
+    void PassKeyToHost(const GdkEventKey *event);
+
+    // True for a key event GTK built from one Qt delivered to this widget.
+    static bool CameFromQt(const GdkEventKey *event);
+
+Q_SIGNALS:
+    // The view is about to be destroyed: nothing may touch it afterwards.
+    void ViewClosing();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    // Input Qt hands to this widget (tests, or keys that reach Qt's window
+    // while the page has Qt's focus) goes on to the page.
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void SyncSize();
+    void GiveXFocusToPage(unsigned int time);
+    void ForwardKey(QKeyEvent *event, bool press);
+    void ForwardMouse(QMouseEvent *event);
+
+    GtkWidget *window_ = nullptr;
+    GtkWidget *view_ = nullptr;
+    unsigned long xid_ = 0;
+    QWindow *foreign_ = nullptr;
+    QWidget *container_ = nullptr;
+    bool shown_ = false;
+};
+
+} // namespace orvex::webkit

@@ -1,0 +1,88 @@
+// Every text of the Gecko module that a user reads, in one place: the
+// context menu, the error page, certificate reasons and the messages of
+// transfers, printing and start-up.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+namespace orvex::webkit::texts {
+
+// Context menu items by WebKitContextMenuAction value: the actions the
+// module carries out. Any other item of the engine's menu is left out.
+struct MenuLabel {
+    WebKitContextMenuAction action;
+    const char *label;
+};
+inline constexpr MenuLabel kMenuLabels[] = {
+    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK, "リンクを開く(&O)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW, "新しいウィンドウで開く(&N)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK, "対象をファイルに保存(&A)..."},
+    {WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD, "ショートカットのコピー(&T)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW, "画像を新しいウィンドウで開く(&I)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK, "名前を付けて画像を保存(&S)..."},
+    {WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_URL_TO_CLIPBOARD, "画像のアドレスをコピー(&M)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_GO_BACK, "戻る(&B)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD, "進む(&O)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_STOP, "中止(&S)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_RELOAD, "最新の情報に更新(&F)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_COPY, "コピー(&C)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_CUT, "切り取り(&T)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_PASTE, "貼り付け(&P)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_DELETE, "削除(&D)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL, "すべて選択(&A)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_FONT_MENU, "フォント(&F)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_BOLD, "太字(&B)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_ITALIC, "斜体(&I)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_UNDERLINE, "下線(&U)"},
+    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW, "ビデオを新しいウィンドウで開く"},
+    {WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW, "オーディオを新しいウィンドウで開く"},
+    {WEBKIT_CONTEXT_MENU_ACTION_COPY_VIDEO_LINK_TO_CLIPBOARD, "ビデオのアドレスをコピー"},
+    {WEBKIT_CONTEXT_MENU_ACTION_COPY_AUDIO_LINK_TO_CLIPBOARD, "オーディオのアドレスをコピー"},
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_VIDEO_TO_DISK, "名前を付けてビデオを保存..."},
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_AUDIO_TO_DISK, "名前を付けてオーディオを保存..."},
+    {WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT, "テキストとして貼り付け"},
+};
+
+// The page shown when a page cannot be loaded.
+inline constexpr const char *kErrorHeading = "ページを表示できません";
+inline constexpr const char *kErrorHint = "アドレスを確かめて、もう一度お試しください。";
+inline constexpr const char *kErrorGeneric = "ページの読み込みに失敗しました";
+inline constexpr const char *kErrorNoFile = "ファイルが見つかりません";
+inline constexpr const char *kErrorHostNotFound = "サーバーが見つかりません";
+inline constexpr const char *kErrorRefused = "サーバーに接続できません";
+inline constexpr const char *kErrorTimedOut = "サーバーから応答がありません";
+inline constexpr const char *kErrorScheme = "この種類のアドレスは開けません";
+inline constexpr const char *kErrorPort = "このポートには接続できません";
+inline constexpr const char *kErrorCannotShow = "この種類のファイルは表示できません";
+inline constexpr const char *kErrorCertificate = "このサイトのセキュリティ証明書は信頼できません";
+inline constexpr const char *kErrorCrashed = "ページを表示するプロセスが終了しました";
+
+// Why a server certificate is not trusted.
+struct CertificateReason {
+    GTlsCertificateFlags flag;
+    const char *text;
+};
+inline constexpr CertificateReason kCertificateReasons[] = {
+    {G_TLS_CERTIFICATE_UNKNOWN_CA, "発行元を信頼できません"},
+    {G_TLS_CERTIFICATE_BAD_IDENTITY, "証明書の名前がサイトと一致しません"},
+    {G_TLS_CERTIFICATE_NOT_ACTIVATED, "証明書はまだ有効になっていません"},
+    {G_TLS_CERTIFICATE_EXPIRED, "証明書の有効期限が切れています"},
+    {G_TLS_CERTIFICATE_REVOKED, "証明書は失効しています"},
+    {G_TLS_CERTIFICATE_INSECURE, "証明書の署名は安全ではありません"},
+    {G_TLS_CERTIFICATE_GENERIC_ERROR, "証明書にエラーがあります"},
+};
+
+inline constexpr const char *kDownloadCancelled = "ダウンロードは取り消されました";
+inline constexpr const char *kDownloadFailed = "ダウンロードに失敗しました";
+inline constexpr const char *kDownloadCannotWrite = "ファイルに書き込めません";
+
+inline constexpr const char *kPrintFailed = "印刷に失敗しました";
+inline constexpr const char *kPrintNoPrinter = "プリンターが指定されていません";
+
+inline constexpr const char *kSaveFailed = "ページを保存できません";
+inline constexpr const char *kSaveFilter =
+    "Web ページ (*.html *.htm);;Web アーカイブ (*.mht *.mhtml);;すべてのファイル (*)";
+inline constexpr const char *kNoDisplay =
+    "Gecko エンジンには X11 のディスプレイが必要です (GTK を初期化できません)";
+
+} // namespace orvex::webkit::texts

@@ -1,0 +1,140 @@
+#include "WebKitContext.h"
+
+#include "WebKitBrowser.h"
+#include "WebKitDownload.h"
+
+#include <QFile>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <vector>
+
+#include <webkit2/webkit2.h>
+
+namespace orvex::webkit {
+
+namespace {
+
+EngineEnvironment &Environment()
+{
+    static EngineEnvironment environment;
+    return environment;
+}
+bool g_environmentGiven = false;
+WebKitWebContext *g_context = nullptr;
+
+// True when OpenGL is drawn by a software rasteriser or is missing.
+bool OnlySoftwareOpenGL()
+{
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (!context.create() || !context.makeCurrent(&surface))
+        return true;
+    const auto *renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const QString name = QString::fromLatin1(renderer ? renderer : "").toLower();
+    context.doneCurrent();
+    return name.isEmpty() || name.contains(QLatin1String("llvmpipe")) ||
+           name.contains(QLatin1String("softpipe")) || name.contains(QLatin1String("software")) ||
+           name.contains(QLatin1String("swr"));
+}
+
+// Without a GPU, WebKit's compositing runs on software OpenGL and costs
+// more time and memory than drawing without it. ORVEX_RENDERING=opengl or
+// =software overrides the choice, as for the other engine; a
+// WEBKIT_DISABLE_COMPOSITING_MODE set by the user is left alone.
+void ChooseRendering()
+{
+    if (qEnvironmentVariableIsSet("WEBKIT_DISABLE_COMPOSITING_MODE"))
+        return;
+    const QByteArray wanted = qgetenv("ORVEX_RENDERING").toLower();
+    if (wanted == "opengl")
+        return;
+    if (wanted == "software" || OnlySoftwareOpenGL())
+        qputenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1");
+}
+
+gboolean OnDecideDestination(WebKitDownload *download, gchar *suggestedName, gpointer)
+{
+    WebKitWebView *view = webkit_download_get_web_view(download);
+    WebKitBrowser *browser = view ? WebKitBrowser::FromView(view) : nullptr;
+    auto *item = new DownloadItem(download, QString::fromUtf8(suggestedName));
+    if (browser) {
+        browser->HandOverDownload(item);
+    } else {
+        item->Cancel();
+        delete item;
+    }
+    // The host sets the destination, now or later; the engine never picks one.
+    return TRUE;
+}
+
+void OnDownloadStarted(WebKitWebContext *, WebKitDownload *download, gpointer)
+{
+    g_signal_connect(download, "decide-destination", G_CALLBACK(OnDecideDestination), nullptr);
+}
+
+QByteArray ProfilePath(const char *sub = "")
+{
+    return QFile::encodeName(Environment().dataFolder + QStringLiteral("mozctl-profile/") +
+                             QString::fromLatin1(sub));
+}
+
+WebKitWebContext *MakeContext()
+{
+    ChooseRendering();
+    const bool persistent = g_environmentGiven && !Environment().dataFolder.isEmpty();
+    WebKitWebsiteDataManager *manager =
+        persistent ? webkit_website_data_manager_new("base-data-directory", ProfilePath().constData(),
+                                                     "base-cache-directory",
+                                                     ProfilePath("cache/").constData(), nullptr)
+                   : webkit_website_data_manager_new_ephemeral();
+    if (persistent)
+        webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
+                                                     ProfilePath("cookies.sqlite").constData(),
+                                                     WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    WebKitWebContext *context = webkit_web_context_new_with_website_data_manager(manager);
+    g_object_unref(manager);
+
+    // Web processes run in bubblewrap; this must come before the first view.
+    webkit_web_context_set_sandbox_enabled(context, TRUE);
+    webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_WEB_BROWSER);
+    // No dictionaries come with the program.
+    webkit_web_context_set_spell_checking_enabled(context, FALSE);
+
+    QList<QByteArray> languages;
+    for (const QString &entry : Environment().acceptLanguages.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString tag = entry.section(QLatin1Char(';'), 0, 0).trimmed();
+        if (!tag.isEmpty())
+            languages << tag.toUtf8();
+    }
+    std::vector<const char *> list;
+    for (const QByteArray &tag : languages)
+        list.push_back(tag.constData());
+    list.push_back(nullptr);
+    webkit_web_context_set_preferred_languages(context, list.data());
+
+    g_signal_connect(context, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
+    return context;
+}
+
+} // namespace
+
+WebKitWebContext *SharedContext()
+{
+    if (!g_context)
+        g_context = MakeContext();
+    return g_context;
+}
+
+} // namespace orvex::webkit
+
+extern "C" __attribute__((visibility("default"))) void
+OrvexSetupEngine(const orvex::EngineEnvironment *environment)
+{
+    // Only the first call counts, and only before the context exists.
+    if (!environment || orvex::webkit::g_environmentGiven || orvex::webkit::g_context)
+        return;
+    orvex::webkit::Environment() = *environment;
+    orvex::webkit::g_environmentGiven = true;
+}

@@ -1,0 +1,802 @@
+// The Gecko module (mozctl.so, WebKitGTK inside the Qt window) beyond the
+// shared contract suite: real X input and the focus between the page and
+// Qt's widgets, keys the page leaves to the host, the clipboard across the
+// two X connections, many windows opened and closed, teardown in any order,
+// and the engine's services (transfers, page dialogs, sign-in, certificates,
+// upload, permissions, find, print) on local pages. Runs under xvfb-run
+// without a window manager.
+#include "browser/EngineLoader.h"
+#include "browser/WebBrowser.h"
+#include "core/ProgramFolder.h"
+#include "support/Wait.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QX11Info>
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <netinet/in.h>
+#include <set>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+// After Qt: X11's macros collide with Qt's names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+using namespace orvex;
+using orvex::test::Pump;
+using orvex::test::WaitFor;
+
+namespace {
+
+// ---- real input through the X server ----
+
+void Flush()
+{
+    XFlush(QX11Info::display());
+    Pump(30);
+}
+
+void ClickAt(const QPoint &global, unsigned int button = 1)
+{
+    Display *display = QX11Info::display();
+    XTestFakeMotionEvent(display, -1, global.x(), global.y(), CurrentTime);
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
+    Flush();
+}
+
+void MovePointer(const QPoint &global)
+{
+    XTestFakeMotionEvent(QX11Info::display(), -1, global.x(), global.y(), CurrentTime);
+    Flush();
+}
+
+void Key(KeySym symbol, bool control = false)
+{
+    Display *display = QX11Info::display();
+    const KeyCode ctrl = XKeysymToKeycode(display, XK_Control_L);
+    if (control)
+        XTestFakeKeyEvent(display, ctrl, True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), False, CurrentTime);
+    if (control)
+        XTestFakeKeyEvent(display, ctrl, False, CurrentTime);
+    Flush();
+}
+
+// Lower-case letters, digits and spaces.
+void Type(const char *text)
+{
+    for (const char *c = text; *c; ++c)
+        Key(*c == ' ' ? XK_space : KeySym(*c));
+}
+
+// ---- counting what a run leaves behind ----
+
+int CountXWindows(xcb_window_t window)
+{
+    xcb_connection_t *connection = QX11Info::connection();
+    xcb_query_tree_reply_t *tree =
+        xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
+    if (!tree)
+        return 0;
+    int count = 1;
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+        count += CountXWindows(children[i]);
+    free(tree);
+    return count;
+}
+
+int CountWebProcesses()
+{
+    int count = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("WebKitWebProces"))
+            ++count;
+    }
+    return count;
+}
+
+// Open descriptors but those WebKit keeps for itself whatever the pages do:
+// the event counters of its threads and the files of its memory monitor.
+int CountDescriptors()
+{
+    int count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd : fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
+        const QString target = QFile::symLinkTarget(fds.filePath(fd));
+        if (!target.contains(QLatin1String("eventfd")) && !target.startsWith(QLatin1String("/proc/")) &&
+            !target.startsWith(QLatin1String("/sys/")))
+            ++count;
+    }
+    return count;
+}
+
+// ---- a local HTTP server answering from a handler ----
+
+struct Reply {
+    QByteArray data;
+    bool keepOpen = false; // a transfer that never ends
+};
+
+class HttpServer : public QObject {
+public:
+    explicit HttpServer(std::function<Reply(const QByteArray &request)> handler)
+        : handler_(std::move(handler))
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(listener_, 16);
+        ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        auto *notifier = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] { Accept(); });
+    }
+    ~HttpServer() override
+    {
+        for (int fd : open_)
+            ::close(fd);
+        ::close(listener_);
+    }
+    QString Url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path);
+    }
+
+    static QByteArray Page(const QByteArray &status, const QByteArray &headers, const QByteArray &body)
+    {
+        return "HTTP/1.0 " + status + "\r\n" + headers +
+               "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    }
+
+private:
+    void Accept()
+    {
+        const int fd = ::accept(listener_, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        open_.insert(fd);
+        auto *reader = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(reader, &QSocketNotifier::activated, this, [this, fd, reader] {
+            char buffer[8192];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            reader->setEnabled(false);
+            reader->deleteLater();
+            const Reply reply = handler_(QByteArray(buffer, n > 0 ? int(n) : 0));
+            (void)!::write(fd, reply.data.constData(), reply.data.size());
+            if (!reply.keepOpen) {
+                open_.erase(fd);
+                ::close(fd);
+            }
+        });
+    }
+    std::function<Reply(const QByteArray &)> handler_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::set<int> open_;
+};
+
+// ---- the host side ----
+
+class Host : public WebBrowserEvents {
+public:
+    QStringList titles;
+    QString status;
+    std::function<bool(const PageDialogRequest &, QString *)> dialog;
+    std::function<bool(const AuthenticationRequest &, QString &, QString &)> authenticate;
+    std::function<bool(const CertificateErrorInfo &)> certificate;
+    std::function<QStringList(const FileChooserRequest &)> files;
+    std::vector<PagePermission> asked;
+    bool allow = false;
+    std::vector<bool> fullScreen;
+    std::function<void(Download *)> download;
+    std::vector<std::pair<QString, int>> found;
+    std::vector<std::pair<bool, QString>> printed;
+
+    void OnStatusTextChange(const QString &text) override { status = text; }
+    void OnProgressChange(int, int) override {}
+    void OnCommandStateChange(int, bool) override {}
+    void OnTitleChange(const QString &text) override { titles << text; }
+    void OnNewWindow2(WebBrowser2 *&, bool &) override {}
+    void OnBeforeNavigate2(const QString &, bool &) override {}
+    bool OnPageDialog(const PageDialogRequest &request, QString *text) override
+    {
+        return dialog ? dialog(request, text) : false;
+    }
+    bool OnAuthenticate(const AuthenticationRequest &request, QString &user, QString &password) override
+    {
+        return authenticate ? authenticate(request, user, password) : false;
+    }
+    bool OnCertificateError(const CertificateErrorInfo &info) override
+    {
+        return certificate ? certificate(info) : false;
+    }
+    QStringList OnChooseFiles(const FileChooserRequest &request) override
+    {
+        return files ? files(request) : QStringList();
+    }
+    bool OnPermissionRequest(const QUrl &, PagePermission permission) override
+    {
+        asked.push_back(permission);
+        return allow;
+    }
+    void OnFullScreenChange(bool on) override { fullScreen.push_back(on); }
+    void OnFileDownload(Download *item) override
+    {
+        if (download)
+            download(item);
+        else
+            WebBrowserEvents::OnFileDownload(item);
+    }
+    void OnFindResult(const QString &text, int matches) override { found.emplace_back(text, matches); }
+    void OnPrintFinished(bool ok, const QString &error) override { printed.emplace_back(ok, error); }
+};
+
+class Transfer : public DownloadEvents {
+public:
+    int progress = 0;
+    int finished = 0;
+    bool ok = false;
+    QString error;
+    void OnDownloadProgress(qint64, qint64) override { ++progress; }
+    void OnDownloadFinished(bool success, const QString &why) override
+    {
+        ++finished;
+        ok = success;
+        error = why;
+    }
+};
+
+QTemporaryDir *g_profile = nullptr;
+
+class Gecko : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        pages = new QTemporaryDir;
+        Write("form.html",
+              "<html><head><title>form</title></head><body style='margin:0'>"
+              "<input id='f' style='position:absolute;left:10px;top:10px;width:300px;height:30px'>"
+              "<textarea id='t' style='position:absolute;left:10px;top:60px;width:300px;height:60px'>"
+              "</textarea><script>"
+              "f.oninput=function(){document.title='typed '+f.value;};"
+              "t.oninput=function(){document.title='pasted '+t.value;};"
+              "document.addEventListener('keydown',function(e){"
+              "if(e.ctrlKey&&e.key=='j'){e.preventDefault();document.title='kept j';}});"
+              "</script></body></html>");
+        Write("text.html", "<html><head><meta charset='utf-8'><title>text</title></head><body><p>Copied from "
+                           "the page 日本語</p>"
+                           "<p>apple Apple APPLE pear</p></body></html>");
+        Write("dialogs.html", "<html><head><title>dialogs</title></head><body><script>"
+                              "setTimeout(function(){alert('hello');"
+                              "var c=confirm('sure?');var p=prompt('name?','taro');"
+                              "document.title='answers '+c+' '+p;},50);</script></body></html>");
+        Write(
+            "services.html",
+            "<html><head><title>services</title></head><body style='margin:0'>"
+            "<input type='file' id='file' multiple accept='image/png' "
+            "style='position:absolute;left:10px;top:10px;width:200px;height:40px'>"
+            "<button id='full' "
+            "style='position:absolute;left:10px;top:80px;width:200px;height:40px'>full</button>"
+            "<script>file.onchange=function(){document.title='files '+file.files.length+' "
+            "'+file.files[0].name;};"
+            "full.onclick=function(){var refused=function(){document.title='full refused';};"
+            "try{document.documentElement.requestFullscreen().then(function(){document.title='full on';},"
+            "refused);}catch(e){refused();}};"
+            "function ask(){Notification.requestPermission().then(function(r){document.title='notify '+r;});}"
+            "</script></body></html>");
+    }
+    static void TearDownTestSuite()
+    {
+        delete pages;
+        pages = nullptr;
+    }
+    static void Write(const QString &name, const QByteArray &html)
+    {
+        QFile file(pages->filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(html);
+    }
+    static QString Page(const QString &name) { return QUrl::fromLocalFile(pages->filePath(name)).toString(); }
+
+    void SetUp() override
+    {
+        window = std::make_unique<QWidget>();
+        window->setGeometry(0, 0, 800, 600);
+        auto *layout = new QVBoxLayout(window.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        address = new QLineEdit(window.get());
+        layout->addWidget(address);
+        browser = CreateWebBrowser(EngineKind::Gecko, window.get());
+        layout->addWidget(browser->Control());
+        browser->SetEvents(&host);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(WaitFor([&] { return window->isActiveWindow(); }, 5000));
+    }
+    void TearDown() override
+    {
+        browser.reset();
+        window.reset();
+        Pump(50);
+    }
+
+    bool Load(const QString &url, const QString &title)
+    {
+        browser->Navigate(url);
+        return WaitFor([&] { return !browser->Busy() && host.titles.contains(title); });
+    }
+    QPoint PagePoint(int x, int y) const { return browser->Control()->mapToGlobal(QPoint(x, y)); }
+    // Runs a script of the page by address (the contract has no script call).
+    void Run(const QString &script) { browser->Navigate(QStringLiteral("javascript:") + script); }
+
+    static QTemporaryDir *pages;
+    std::unique_ptr<QWidget> window;
+    QLineEdit *address = nullptr;
+    Host host;
+    std::unique_ptr<WebBrowser2> browser;
+};
+
+QTemporaryDir *Gecko::pages = nullptr;
+
+TEST_F(Gecko, TypingFollowsTheFocusBetweenPageAndQtWidgets)
+{
+    ASSERT_TRUE(Load(Page("form.html"), "form"));
+    // A click gives the page X focus; typed keys reach it.
+    ClickAt(PagePoint(50, 25));
+    Type("abc");
+    ASSERT_TRUE(WaitFor([&] { return host.titles.contains("typed abc"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+
+    // Back in a Qt widget, keys go there, also while the pointer rests on
+    // the page (X would hand them to the page's window).
+    ClickAt(address->mapToGlobal(QPoint(20, 10)));
+    ASSERT_TRUE(WaitFor([&] { return address->hasFocus(); }, 3000));
+    MovePointer(PagePoint(200, 300));
+    Type("xyz");
+    EXPECT_TRUE(WaitFor([&] { return address->text() == "xyz"; }, 3000)) << address->text().toStdString();
+    EXPECT_FALSE(host.titles.contains("typed abcx"));
+
+    // And back to the page.
+    ClickAt(PagePoint(50, 25));
+    Key(XK_End);
+    Type("d");
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("typed abcd"); }, 5000));
+    EXPECT_EQ(address->text(), "xyz");
+}
+
+TEST_F(Gecko, KeysThePageLeavesReachTheHostsShortcuts)
+{
+    int hostK = 0, hostJ = 0;
+    auto *k = new QAction(window.get());
+    k->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    QObject::connect(k, &QAction::triggered, [&] { ++hostK; });
+    auto *j = new QAction(window.get());
+    j->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    QObject::connect(j, &QAction::triggered, [&] { ++hostJ; });
+    window->addActions({k, j});
+
+    ASSERT_TRUE(Load(Page("form.html"), "form"));
+    ClickAt(PagePoint(50, 25));
+    Type("a");
+    ASSERT_TRUE(WaitFor([&] { return host.titles.contains("typed a"); }, 5000));
+    Key(XK_k, true);
+    EXPECT_TRUE(WaitFor([&] { return hostK == 1; }, 3000)) << "an unused key goes on to the host";
+    // A page that takes the key keeps it.
+    Key(XK_j, true);
+    ASSERT_TRUE(WaitFor([&] { return host.titles.contains("kept j"); }, 3000));
+    Pump(300);
+    EXPECT_EQ(hostJ, 0);
+    // The page still has the focus.
+    Type("b");
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("typed ab"); }, 3000));
+
+    // With accelerators off, Ctrl keys never reach the page but still the host.
+    HostOptions options;
+    options.enableAccelerator = false;
+    browser->SetHostOptions(options);
+    host.titles.clear();
+    Key(XK_j, true);
+    EXPECT_TRUE(WaitFor([&] { return hostJ == 1; }, 3000));
+    EXPECT_FALSE(host.titles.contains("kept j"));
+}
+
+TEST_F(Gecko, ClipboardWorksBothWaysWithoutStalls)
+{
+    ASSERT_TRUE(Load(Page("text.html"), "text"));
+    QApplication::clipboard()->setText("before");
+    browser->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT);
+    browser->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_DODEFAULT);
+    // Every read answers at once, while GTK takes the selection and after.
+    qint64 slowest = 0;
+    const bool copied = WaitFor(
+        [&] {
+            QElapsedTimer timer;
+            timer.start();
+            const QString text = QApplication::clipboard()->text();
+            slowest = std::max(slowest, timer.elapsed());
+            return text.contains(QStringLiteral("Copied from the page 日本語"));
+        },
+        5000);
+    EXPECT_TRUE(copied) << QApplication::clipboard()->text().toStdString();
+    EXPECT_LT(slowest, 1000) << "a clipboard read waited for the other toolkit";
+
+    // Qt to the page.
+    ASSERT_TRUE(Load(Page("form.html"), "form"));
+    QApplication::clipboard()->setText("from qt");
+    ClickAt(PagePoint(50, 80));
+    Key(XK_v, true);
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("pasted from qt"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+}
+
+TEST_F(Gecko, ManyWindowsLeaveNoWindowsDescriptorsOrProcesses)
+{
+    ASSERT_TRUE(Load(Page("text.html"), "text"));
+    browser.reset();
+    ASSERT_TRUE(WaitFor([] { return CountWebProcesses() == 0; }, 10000));
+    Pump(300);
+    const xcb_window_t root = QX11Info::appRootWindow();
+    const int windows = CountXWindows(root);
+
+    auto cycles = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            auto parent = std::make_unique<QWidget>();
+            parent->resize(400, 300);
+            auto *layout = new QVBoxLayout(parent.get());
+            std::unique_ptr<WebBrowser2> control = CreateWebBrowser(EngineKind::Gecko, parent.get());
+            layout->addWidget(control->Control());
+            Host events;
+            control->SetEvents(&events);
+            parent->show();
+            control->Navigate(Page("text.html"));
+            ASSERT_TRUE(WaitFor([&] { return events.titles.contains("text"); }));
+            // Either may go first.
+            if (i % 2) {
+                parent.reset();
+                control.reset();
+            } else {
+                control.reset();
+                parent.reset();
+            }
+            Pump(20);
+        }
+        EXPECT_TRUE(WaitFor([] { return CountWebProcesses() == 0; }, 15000)) << CountWebProcesses();
+        EXPECT_TRUE(WaitFor([&] { return CountXWindows(root) <= windows; }, 10000))
+            << CountXWindows(root) << " > " << windows;
+    };
+    cycles(10);
+    Pump(300);
+    const int descriptors = CountDescriptors();
+    cycles(12);
+    EXPECT_TRUE(WaitFor([&] { return CountDescriptors() <= descriptors; }, 10000))
+        << CountDescriptors() << " > " << descriptors;
+}
+
+TEST_F(Gecko, HostMayDestroyTheControlInsideAnyQuestion)
+{
+    // The page waits in its alert while the host closes it.
+    host.dialog = [&](const PageDialogRequest &, QString *) {
+        browser.reset();
+        return true;
+    };
+    browser->Navigate(Page("dialogs.html"));
+    ASSERT_TRUE(WaitFor([&] { return !browser; }, 10000));
+    Pump(500);
+    // The engine goes on working.
+    browser = CreateWebBrowser(EngineKind::Gecko, window.get());
+    window->layout()->addWidget(browser->Control());
+    browser->SetEvents(&host);
+    host.dialog = nullptr;
+    EXPECT_TRUE(Load(Page("text.html"), "text"));
+}
+
+TEST_F(Gecko, PageDialogsAnswerThePage)
+{
+    std::vector<PageDialogKind> kinds;
+    host.dialog = [&](const PageDialogRequest &request, QString *text) {
+        kinds.push_back(request.kind);
+        if (request.kind == PageDialogKind::Prompt) {
+            EXPECT_EQ(request.defaultText, "taro");
+            *text = QStringLiteral("hanako");
+        }
+        EXPECT_EQ(request.origin.scheme(), "file");
+        return true;
+    };
+    ASSERT_TRUE(Load(Page("dialogs.html"), "answers true hanako")) << host.titles.join(" | ").toStdString();
+    EXPECT_EQ(kinds, (std::vector<PageDialogKind>{PageDialogKind::Alert, PageDialogKind::Confirm,
+                                                  PageDialogKind::Prompt}));
+    // Refused: confirm is false and prompt returns null.
+    host.dialog = nullptr;
+    ASSERT_TRUE(Load(Page("dialogs.html"), "answers false null")) << host.titles.join(" | ").toStdString();
+}
+
+TEST_F(Gecko, SignInTriesTheCredentialsOrShowsTheServersAnswer)
+{
+    // "/other" belongs to another realm that never lets anyone in.
+    HttpServer server([](const QByteArray &request) {
+        const bool other = request.startsWith("GET /other");
+        if (!other && request.contains("Authorization: Basic dXNlcjpzZWNyZXQ=")) // user:secret
+            return Reply{HttpServer::Page("200 OK", "Content-Type: text/html\r\n",
+                                          "<html><head><title>signed in</title></head></html>")};
+        const QByteArray realm = other ? "closed" : "orvex test";
+        return Reply{
+            HttpServer::Page("401 Unauthorized",
+                             "Content-Type: text/html\r\nWWW-Authenticate: Basic realm=\"" + realm + "\"\r\n",
+                             "<html><head><title>no entry</title></head></html>")};
+    });
+    AuthenticationRequest asked;
+    host.authenticate = [&](const AuthenticationRequest &request, QString &user, QString &password) {
+        asked = request;
+        user = "user";
+        password = "secret";
+        return true;
+    };
+    ASSERT_TRUE(Load(server.Url("/private"), "signed in"));
+    EXPECT_EQ(asked.realm, "orvex test");
+    EXPECT_TRUE(asked.host.startsWith("127.0.0.1:")) << asked.host.toStdString();
+    EXPECT_FALSE(asked.proxy);
+
+    // Cancelled: the server's own page shows.
+    host.authenticate = [&](const AuthenticationRequest &request, QString &, QString &) {
+        asked = request;
+        return false;
+    };
+    EXPECT_TRUE(Load(server.Url("/other"), "no entry"));
+    EXPECT_EQ(asked.realm, "closed");
+}
+
+TEST_F(Gecko, UntrustedCertificatesLoadOnlyWhenTheHostAllows)
+{
+    QTemporaryDir tls;
+    QProcess openssl;
+    openssl.setWorkingDirectory(tls.path());
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem", "-out",
+                              "cert.pem", "-days", "1", "-subj", "/CN=localhost"});
+    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0) << "openssl is needed";
+    QFile index(tls.filePath("index.html"));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("<html><head><title>secure page</title></head></html>");
+    index.close();
+    const int port = 20000 + int(::getpid() % 20000);
+    // openssl's test server answers one connection at a time: a fresh one
+    // for each part, so a connection the engine keeps cannot hold it up.
+    QProcess server;
+    server.setWorkingDirectory(tls.path());
+    auto serve = [&] {
+        server.kill();
+        server.waitForFinished();
+        server.start("openssl", {"s_server", "-quiet", "-key", "key.pem", "-cert", "cert.pem", "-accept",
+                                 QString::number(port), "-WWW"});
+        ASSERT_TRUE(server.waitForStarted());
+        Pump(1000);
+    };
+    serve();
+    const QString url = QStringLiteral("https://127.0.0.1:%1/index.html").arg(port);
+
+    std::vector<CertificateErrorInfo> errors;
+    host.certificate = [&](const CertificateErrorInfo &info) {
+        errors.push_back(info);
+        return false;
+    };
+    browser->Navigate(url);
+    ASSERT_TRUE(WaitFor([&] { return !errors.empty() && !browser->Busy(); }));
+    Pump(500);
+    EXPECT_FALSE(host.titles.contains("secure page"));
+    EXPECT_EQ(errors.front().host, QStringLiteral("127.0.0.1:%1").arg(port));
+    EXPECT_FALSE(errors.front().description.isEmpty());
+
+    host.certificate = [&](const CertificateErrorInfo &info) {
+        errors.push_back(info);
+        return true;
+    };
+    serve();
+    EXPECT_TRUE(Load(url, "secure page"));
+    server.kill();
+    server.waitForFinished();
+}
+
+TEST_F(Gecko, TransfersGoWhereTheHostSaysAndCancelCleanly)
+{
+    const QByteArray body(200000, 'x');
+    HttpServer server([&](const QByteArray &request) {
+        const QByteArray headers = "Content-Type: application/octet-stream\r\n"
+                                   "Content-Disposition: attachment; filename=\"data.bin\"\r\n";
+        if (request.startsWith("GET /page"))
+            return Reply{HttpServer::Page("200 OK", "Content-Type: text/html\r\n",
+                                          "<html><head><title>links</title></head><body style='margin:0'>"
+                                          "<a href='/linked' style='display:block;width:300px;height:100px'>"
+                                          "save me</a></body></html>")};
+        if (request.startsWith("GET /endless"))
+            // Announces more than it sends: the transfer never completes.
+            return Reply{"HTTP/1.0 200 OK\r\n" + headers + "Content-Length: 10000000\r\n\r\n" + body, true};
+        return Reply{HttpServer::Page("200 OK", headers, body)};
+    });
+    QTemporaryDir out;
+    Transfer events;
+    std::unique_ptr<Download> item;
+    host.download = [&](Download *download) {
+        item.reset(download);
+        download->SetEvents(&events);
+    };
+    browser->Navigate(server.Url("/file"));
+    ASSERT_TRUE(WaitFor([&] { return item != nullptr; }));
+    EXPECT_EQ(item->SuggestedFileName(), "data.bin");
+    EXPECT_EQ(item->Url().toString(), server.Url("/file"));
+    EXPECT_EQ(item->TotalBytes(), body.size());
+    // The host may choose the place a moment later (its dialog).
+    Pump(300);
+    item->Start(out.filePath("saved.bin"));
+    ASSERT_TRUE(WaitFor([&] { return events.finished == 1; }));
+    EXPECT_TRUE(events.ok) << events.error.toStdString();
+    QFile saved(out.filePath("saved.bin"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), body);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"saved.bin"}) << "nothing else written";
+
+    // Cancelled halfway: nothing stays behind.
+    events = Transfer();
+    item.reset();
+    browser->Navigate(server.Url("/endless"));
+    ASSERT_TRUE(WaitFor([&] { return item != nullptr; }));
+    item->Start(out.filePath("partial.bin"));
+    ASSERT_TRUE(WaitFor([&] { return item->ReceivedBytes() > 0; }));
+    item->Cancel();
+    ASSERT_TRUE(WaitFor([&] { return events.finished == 1; }));
+    EXPECT_FALSE(events.ok);
+    EXPECT_FALSE(events.error.isEmpty());
+    Pump(500);
+    EXPECT_FALSE(QFile::exists(out.filePath("partial.bin")));
+    // "Save target as" from the page's menu hands over a transfer too.
+    item.reset();
+    ASSERT_TRUE(Load(server.Url("/page"), "links"));
+    // The menu runs its own loop: the choice is made from a timer, by its
+    // accelerator key, as a user would.
+    QString offered;
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            chooser.stop();
+            for (QAction *action : menu->actions())
+                offered += action->text() + "|";
+            Key(XK_a);
+        }
+    });
+    chooser.start(50);
+    ClickAt(PagePoint(50, 50), 3);
+    ASSERT_TRUE(WaitFor([&] { return item != nullptr; })) << offered.toStdString();
+    EXPECT_TRUE(offered.contains(QStringLiteral("対象をファイルに保存(&A)...")));
+    EXPECT_EQ(item->Url().toString(), server.Url("/linked"));
+    // The page that started them is still usable.
+    EXPECT_TRUE(Load(Page("text.html"), "text"));
+}
+
+TEST_F(Gecko, UploadAndPermissionsAskTheHost)
+{
+    QTemporaryDir upload;
+    QFile picture(upload.filePath("photo.png"));
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.write("not really a picture");
+    picture.close();
+    FileChooserRequest chooser;
+    host.files = [&](const FileChooserRequest &request) {
+        chooser = request;
+        return QStringList{picture.fileName()};
+    };
+    ASSERT_TRUE(Load(Page("services.html"), "services"));
+    ClickAt(PagePoint(60, 30));
+    ASSERT_TRUE(WaitFor([&] { return host.titles.contains("files 1 photo.png"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+    EXPECT_TRUE(chooser.multiple);
+    EXPECT_EQ(chooser.acceptedTypes, QStringList{"image/png"});
+
+    // Permissions are refused unless the host allows them.
+    Run("ask()");
+    ASSERT_TRUE(WaitFor([&] { return host.titles.contains("notify denied"); }, 5000));
+    EXPECT_EQ(host.asked, std::vector<PagePermission>{PagePermission::Notifications});
+
+    // A page's full screen is refused without a question (see the module).
+    host.allow = true;
+    ClickAt(PagePoint(60, 100));
+    ASSERT_TRUE(WaitFor([&] { return host.titles.contains("full refused"); }, 5000));
+    EXPECT_EQ(host.asked.size(), 1u);
+    EXPECT_TRUE(host.fullScreen.empty());
+}
+
+TEST_F(Gecko, FindCountsMatchesAndPrintWritesAPdf)
+{
+    ASSERT_TRUE(Load(Page("text.html"), "text"));
+    browser->Find({"apple", false, false});
+    ASSERT_TRUE(WaitFor([&] { return !host.found.empty(); }, 5000));
+    EXPECT_EQ(host.found.back(), std::make_pair(QString("apple"), 3));
+    browser->Find({"Apple", true, true});
+    ASSERT_TRUE(WaitFor([&] { return host.found.size() == 2; }, 5000));
+    EXPECT_EQ(host.found.back(), std::make_pair(QString("Apple"), 1));
+    browser->Find({"banana", false, false});
+    ASSERT_TRUE(WaitFor([&] { return host.found.size() == 3; }, 5000));
+    EXPECT_EQ(host.found.back().second, 0);
+
+    QTemporaryDir out;
+    PrintRequest request;
+    request.outputFile = out.filePath("page.pdf");
+    browser->Print(request);
+    ASSERT_TRUE(WaitFor([&] { return !host.printed.empty(); }, 20000));
+    EXPECT_TRUE(host.printed.back().first) << host.printed.back().second.toStdString();
+    QFile pdf(request.outputFile);
+    ASSERT_TRUE(WaitFor([&] { return pdf.size() > 0; }, 5000));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+
+    // No printer named: a failure, reported.
+    browser->Print(PrintRequest());
+    ASSERT_TRUE(WaitFor([&] { return host.printed.size() == 2; }, 5000));
+    EXPECT_FALSE(host.printed.back().first);
+    EXPECT_FALSE(host.printed.back().second.isEmpty());
+}
+
+TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
+{
+    ASSERT_TRUE(Load(Page("text.html"), "text"));
+    HttpServer server([](const QByteArray &) {
+        return Reply{HttpServer::Page("200 OK",
+                                      "Content-Type: text/html\r\nSet-Cookie: visit=1; Max-Age=3600\r\n",
+                                      "<html><head><title>cookie</title></head></html>")};
+    });
+    ASSERT_TRUE(Load(server.Url("/"), "cookie"));
+    EXPECT_TRUE(
+        WaitFor([] { return QFile::exists(g_profile->filePath("mozctl-profile/cookies.sqlite")); }, 5000));
+    EXPECT_TRUE(browser->EngineName().startsWith("WebKitGTK 2.")) << browser->EngineName().toStdString();
+    // Xvfb has no GPU: the cheaper path without compositing is taken.
+    EXPECT_EQ(qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE"), "1");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QByteArray bin = qgetenv("ORVEX_BIN_DIR");
+    if (!bin.isEmpty())
+        SetProgramFolderOverride(bin.toStdString() + "/");
+    // The module gets its data folder before the loader's set-up, which it
+    // then ignores: the profile goes to a folder of the test's own.
+    g_profile = new QTemporaryDir;
+    const std::string module = FindEngineModule(EngineKind::Gecko);
+    if (void *handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        if (auto setup = reinterpret_cast<SetupEngineFn>(::dlsym(handle, SetupEngineSymbol))) {
+            EngineEnvironment environment;
+            environment.dataFolder = g_profile->path() + "/";
+            setup(&environment);
+        }
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    delete g_profile;
+    return result;
+}
