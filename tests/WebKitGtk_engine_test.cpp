@@ -2,9 +2,10 @@
 // shared contract suite: real X input and the focus between the page and
 // Qt's widgets, keys the page leaves to the host, the clipboard across the
 // two X connections, many windows opened and closed, teardown in any order,
-// and the engine's services (transfers, page dialogs, sign-in, certificates,
-// upload, permissions, find, print) on local pages. Runs under xvfb-run
-// without a window manager.
+// and what the module does apart from the other engine (its own context menu
+// handing over "save target as", the refused full screen, accepted upload
+// types, the profile and the rendering path). The services both engines share
+// are in the contract suite. Runs under xvfb-run without a window manager.
 #include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
 #include "core/ProgramFolder.h"
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
-#include <QProcess>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -209,15 +209,11 @@ public:
     QStringList titles;
     QString status;
     std::function<bool(const PageDialogRequest &, QString *)> dialog;
-    std::function<bool(const AuthenticationRequest &, QString &, QString &)> authenticate;
-    std::function<bool(const CertificateErrorInfo &)> certificate;
     std::function<QStringList(const FileChooserRequest &)> files;
     std::vector<PagePermission> asked;
     bool allow = false;
     std::vector<bool> fullScreen;
     std::function<void(Download *)> download;
-    std::vector<std::pair<QString, int>> found;
-    std::vector<std::pair<bool, QString>> printed;
 
     void OnStatusTextChange(const QString &text) override { status = text; }
     void OnProgressChange(int, int) override {}
@@ -228,14 +224,6 @@ public:
     bool OnPageDialog(const PageDialogRequest &request, QString *text) override
     {
         return dialog ? dialog(request, text) : false;
-    }
-    bool OnAuthenticate(const AuthenticationRequest &request, QString &user, QString &password) override
-    {
-        return authenticate ? authenticate(request, user, password) : false;
-    }
-    bool OnCertificateError(const CertificateErrorInfo &info) override
-    {
-        return certificate ? certificate(info) : false;
     }
     QStringList OnChooseFiles(const FileChooserRequest &request) override
     {
@@ -254,8 +242,6 @@ public:
         else
             WebBrowserEvents::OnFileDownload(item);
     }
-    void OnFindResult(const QString &text, int matches) override { found.emplace_back(text, matches); }
-    void OnPrintFinished(bool ok, const QString &error) override { printed.emplace_back(ok, error); }
 };
 
 class Transfer : public DownloadEvents {
@@ -517,111 +503,6 @@ TEST_F(Gecko, HostMayDestroyTheControlInsideAnyQuestion)
     EXPECT_TRUE(Load(Page("text.html"), "text"));
 }
 
-TEST_F(Gecko, PageDialogsAnswerThePage)
-{
-    std::vector<PageDialogKind> kinds;
-    host.dialog = [&](const PageDialogRequest &request, QString *text) {
-        kinds.push_back(request.kind);
-        if (request.kind == PageDialogKind::Prompt) {
-            EXPECT_EQ(request.defaultText, "taro");
-            *text = QStringLiteral("hanako");
-        }
-        EXPECT_EQ(request.origin.scheme(), "file");
-        return true;
-    };
-    ASSERT_TRUE(Load(Page("dialogs.html"), "answers true hanako")) << host.titles.join(" | ").toStdString();
-    EXPECT_EQ(kinds, (std::vector<PageDialogKind>{PageDialogKind::Alert, PageDialogKind::Confirm,
-                                                  PageDialogKind::Prompt}));
-    // Refused: confirm is false and prompt returns null.
-    host.dialog = nullptr;
-    ASSERT_TRUE(Load(Page("dialogs.html"), "answers false null")) << host.titles.join(" | ").toStdString();
-}
-
-TEST_F(Gecko, SignInTriesTheCredentialsOrShowsTheServersAnswer)
-{
-    // "/other" belongs to another realm that never lets anyone in.
-    HttpServer server([](const QByteArray &request) {
-        const bool other = request.startsWith("GET /other");
-        if (!other && request.contains("Authorization: Basic dXNlcjpzZWNyZXQ=")) // user:secret
-            return Reply{HttpServer::Page("200 OK", "Content-Type: text/html\r\n",
-                                          "<html><head><title>signed in</title></head></html>")};
-        const QByteArray realm = other ? "closed" : "orvex test";
-        return Reply{
-            HttpServer::Page("401 Unauthorized",
-                             "Content-Type: text/html\r\nWWW-Authenticate: Basic realm=\"" + realm + "\"\r\n",
-                             "<html><head><title>no entry</title></head></html>")};
-    });
-    AuthenticationRequest asked;
-    host.authenticate = [&](const AuthenticationRequest &request, QString &user, QString &password) {
-        asked = request;
-        user = "user";
-        password = "secret";
-        return true;
-    };
-    ASSERT_TRUE(Load(server.Url("/private"), "signed in"));
-    EXPECT_EQ(asked.realm, "orvex test");
-    EXPECT_TRUE(asked.host.startsWith("127.0.0.1:")) << asked.host.toStdString();
-    EXPECT_FALSE(asked.proxy);
-
-    // Cancelled: the server's own page shows.
-    host.authenticate = [&](const AuthenticationRequest &request, QString &, QString &) {
-        asked = request;
-        return false;
-    };
-    EXPECT_TRUE(Load(server.Url("/other"), "no entry"));
-    EXPECT_EQ(asked.realm, "closed");
-}
-
-TEST_F(Gecko, UntrustedCertificatesLoadOnlyWhenTheHostAllows)
-{
-    QTemporaryDir tls;
-    QProcess openssl;
-    openssl.setWorkingDirectory(tls.path());
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem", "-out",
-                              "cert.pem", "-days", "1", "-subj", "/CN=localhost"});
-    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0) << "openssl is needed";
-    QFile index(tls.filePath("index.html"));
-    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
-    index.write("<html><head><title>secure page</title></head></html>");
-    index.close();
-    const int port = 20000 + int(::getpid() % 20000);
-    // openssl's test server answers one connection at a time: a fresh one
-    // for each part, so a connection the engine keeps cannot hold it up.
-    QProcess server;
-    server.setWorkingDirectory(tls.path());
-    auto serve = [&] {
-        server.kill();
-        server.waitForFinished();
-        server.start("openssl", {"s_server", "-quiet", "-key", "key.pem", "-cert", "cert.pem", "-accept",
-                                 QString::number(port), "-WWW"});
-        ASSERT_TRUE(server.waitForStarted());
-        Pump(1000);
-    };
-    serve();
-    const QString url = QStringLiteral("https://127.0.0.1:%1/index.html").arg(port);
-
-    std::vector<CertificateErrorInfo> errors;
-    host.certificate = [&](const CertificateErrorInfo &info) {
-        errors.push_back(info);
-        return false;
-    };
-    browser->Navigate(url);
-    ASSERT_TRUE(WaitFor([&] { return !errors.empty() && !browser->Busy(); }));
-    Pump(500);
-    EXPECT_FALSE(host.titles.contains("secure page"));
-    EXPECT_EQ(errors.front().host, QStringLiteral("127.0.0.1:%1").arg(port));
-    EXPECT_FALSE(errors.front().description.isEmpty());
-
-    host.certificate = [&](const CertificateErrorInfo &info) {
-        errors.push_back(info);
-        return true;
-    };
-    serve();
-    EXPECT_TRUE(Load(url, "secure page"));
-    server.kill();
-    server.waitForFinished();
-}
-
 TEST_F(Gecko, TransfersGoWhereTheHostSaysAndCancelCleanly)
 {
     const QByteArray body(200000, 'x');
@@ -727,37 +608,6 @@ TEST_F(Gecko, UploadAndPermissionsAskTheHost)
     ASSERT_TRUE(WaitFor([&] { return host.titles.contains("full refused"); }, 5000));
     EXPECT_EQ(host.asked.size(), 1u);
     EXPECT_TRUE(host.fullScreen.empty());
-}
-
-TEST_F(Gecko, FindCountsMatchesAndPrintWritesAPdf)
-{
-    ASSERT_TRUE(Load(Page("text.html"), "text"));
-    browser->Find({"apple", false, false});
-    ASSERT_TRUE(WaitFor([&] { return !host.found.empty(); }, 5000));
-    EXPECT_EQ(host.found.back(), std::make_pair(QString("apple"), 3));
-    browser->Find({"Apple", true, true});
-    ASSERT_TRUE(WaitFor([&] { return host.found.size() == 2; }, 5000));
-    EXPECT_EQ(host.found.back(), std::make_pair(QString("Apple"), 1));
-    browser->Find({"banana", false, false});
-    ASSERT_TRUE(WaitFor([&] { return host.found.size() == 3; }, 5000));
-    EXPECT_EQ(host.found.back().second, 0);
-
-    QTemporaryDir out;
-    PrintRequest request;
-    request.outputFile = out.filePath("page.pdf");
-    browser->Print(request);
-    ASSERT_TRUE(WaitFor([&] { return !host.printed.empty(); }, 20000));
-    EXPECT_TRUE(host.printed.back().first) << host.printed.back().second.toStdString();
-    QFile pdf(request.outputFile);
-    ASSERT_TRUE(WaitFor([&] { return pdf.size() > 0; }, 5000));
-    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(pdf.read(5) == "%PDF-");
-
-    // No printer named: a failure, reported.
-    browser->Print(PrintRequest());
-    ASSERT_TRUE(WaitFor([&] { return host.printed.size() == 2; }, 5000));
-    EXPECT_FALSE(host.printed.back().first);
-    EXPECT_FALSE(host.printed.back().second.isEmpty());
 }
 
 TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
