@@ -172,16 +172,22 @@ TEST(MainWindow, AFailedStartUpActionIsTriedAgainAtTheNextResize)
 {
     MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Main]\r\nMozilla=1\r\nMozPath=/no/such/folder\r\n",
                   {"http://a/"});
-    // The error box of a start-up action stands over a window already drawn.
+    // The error box of a start-up action stands over a window already drawn,
+    // after the errors held back while the forms were made.
+    HoldErrorBoxes();
+    ShowErrorBox(QStringLiteral("フォームのエラー"));
+    EXPECT_TRUE(h.ui.messages.isEmpty());
     PaintCounter counter(h.form);
     int paintsBeforeMessage = -1;
     h.ui.onMessage = [&](const QString &, const QString &) {
-        paintsBeforeMessage = counter.paints;
+        if (paintsBeforeMessage < 0)
+            paintsBeforeMessage = counter.paints;
         h.form->resize(h.form->width() + 10, h.form->height()); // while the box is open
     };
     h.Start();
     EXPECT_TRUE(h.form->FirstResize());
-    EXPECT_EQ(h.ui.messages.size(), 1);
+    ASSERT_EQ(h.ui.messages.size(), 2);
+    EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("フォームのエラー")));
     EXPECT_GT(paintsBeforeMessage, 0);
     h.ui.onMessage = nullptr;
     h.folder.Write("config.ini", "[General]\r\nLastEngine=IE\r\n");

@@ -5,6 +5,7 @@
 #include "platform/UiTexts.h"
 
 #include <QApplication>
+#include <utility>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
@@ -292,8 +293,34 @@ void SetUiServices(UiServices *services)
     current = services ? services : &realServices;
 }
 
+namespace {
+bool g_holdingErrors = false;
+QStringList &HeldErrors()
+{
+    static QStringList held;
+    return held;
+}
+} // namespace
+
+void HoldErrorBoxes()
+{
+    g_holdingErrors = true;
+}
+
+void ReleaseErrorBoxes()
+{
+    g_holdingErrors = false;
+    const QStringList held = std::exchange(HeldErrors(), {});
+    for (const QString &message : held)
+        ShowErrorBox(message);
+}
+
 void ShowErrorBox(const QString &message)
 {
+    if (g_holdingErrors) {
+        HeldErrors() << message;
+        return;
+    }
     QWidget *parent = QApplication::activeWindow();
     Ui().ShowMessage(parent, QStringLiteral("Orvex"), ToQ(ErrorBoxText(FromQ(message))), MessageIcon::Stop);
 }

@@ -113,6 +113,13 @@ void SetUiServices(UiServices *services); // nullptr restores the real ones
 void ShowErrorBox(const QString &message);
 void ShowErrorBox(const std::exception &error);
 
+// Error boxes raised while the program starts, before its main window is on
+// the screen, wait for it: a box over nothing tells the user nothing of where
+// it comes from. From HoldErrorBoxes on they are kept; ReleaseErrorBoxes
+// shows the kept ones in their order and ends the holding.
+void HoldErrorBoxes();
+void ReleaseErrorBoxes();
+
 // The guard every user command, window handler and engine event runs
 // inside: any exception ends the handler and is shown in the standard error
 // box, so no exception crosses Qt's own code. Returns false when it failed.

@@ -196,6 +196,8 @@ int RunOrvex(int argc, char **argv)
     QFont font(uiFont, 9);
     QApplication::setFont(font);
 
+    // The forms' errors while they are made wait for the main window.
+    HoldErrorBoxes();
     auto *mainForm = new TMainForm(params);
     // Pages loading together change captions, the address box and the
     // progress many times a frame: the window is painted once a frame.

@@ -284,6 +284,8 @@ void TMainForm::FormResize()
     // resize tries again; not one while the error box is still open, which
     // would stack a second box on it.
     const QScopedValueRollback<bool> running(startingUp_, true);
+    // What went wrong while the forms were made shows first.
+    ReleaseErrorBoxes();
     Guarded([this] {
         OpenParams();
         if (!hasParams_)
