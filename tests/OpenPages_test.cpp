@@ -216,6 +216,11 @@ TEST(OpenPages, NewWindowsCascadeInsideTheVisibleAreaAndWrapToTheTopLeft)
         wrapped += child->pos() == QPoint(0, 0);
     }
     EXPECT_GE(wrapped, 2);
+    // The area's own cascade gives every window the same default size,
+    // whatever its engine's view would ask for.
+    h.form->Controls().mdiArea->cascadeSubWindows();
+    for (TChildForm *child : h.form->Children())
+        EXPECT_EQ(child->size(), DefaultWindowSize(area.size())) << child->Tag;
 }
 
 TEST(OpenPages, ATitleReportedDuringNavigateGoesToTheNewWindowsTab)

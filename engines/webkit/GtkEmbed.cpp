@@ -309,7 +309,10 @@ GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     window_ = gtk_window_new(GTK_WINDOW_POPUP);
-    gtk_window_resize(GTK_WINDOW(window_), sizeHint().width(), sizeHint().height());
+    // A first size only: the window follows this widget once it is shown.
+    // The widget itself gives no size hint, as the other engine's view, so
+    // the MDI area's cascade sizes Gecko windows as it sizes the others.
+    gtk_window_resize(GTK_WINDOW(window_), 800, 600);
     gtk_widget_realize(window_);
     xid_ = gdk_x11_window_get_xid(gtk_widget_get_window(window_));
     foreign_ = QWindow::fromWinId(WId(xid_));

@@ -36,8 +36,6 @@ public:
     void SetView(GtkWidget *view);
     GtkWidget *View() const { return view_; }
 
-    QSize sizeHint() const override { return QSize(800, 600); }
-
     // The page was clicked: Qt's focus comes to this widget and X focus to
     // the page, with the click's time.
     void TakeFocusFromClick(unsigned int time);

@@ -125,6 +125,19 @@ void TChildForm::ApplyChildWinState()
     }
 }
 
+QSize DefaultWindowSize(const QSize &area)
+{
+    return QSize(std::min(std::max(320, area.width() * 3 / 4), area.width()),
+                 std::min(std::max(240, area.height() * 3 / 4), area.height()));
+}
+
+QSize TChildForm::sizeHint() const
+{
+    if (QMdiArea *area = mdiArea())
+        return DefaultWindowSize(area->viewport()->size());
+    return QMdiSubWindow::sizeHint();
+}
+
 void TChildForm::Place(QMdiArea *area, const QRect &normal, bool behind)
 {
     area->addSubWindow(this);

@@ -13,6 +13,10 @@
 
 namespace orvex {
 
+// The size of a window in an MDI area of `area` (its viewport): three
+// quarters of it, never smaller than 320 by 240 nor larger than the area.
+QSize DefaultWindowSize(const QSize &area);
+
 class TChildForm : public QMdiSubWindow, public WebBrowserEvents {
     Q_OBJECT
 public:
@@ -50,6 +54,9 @@ public:
     // maximised window, which the area restores it from in the end whatever
     // its state; it is shown normal from the start.
     void Place(QMdiArea *area, const QRect &normal, bool behind = false);
+    // The MDI area's cascade gives each window its size hint: the default
+    // size, whichever engine the window shows.
+    QSize sizeHint() const override;
     // The window comes to the front: the indicators show its page.
     void FormActivate();
     virtual void FormResize() = 0;

@@ -180,8 +180,7 @@ QRect TMainForm::NextWindowPlace(const QWidget &window)
     // new window a title bar's height down and right of the one before,
     // back at the top left when the next place would leave the area.
     const QRect area = mdiArea->viewport()->rect();
-    const QSize size(std::min(std::max(320, area.width() * 3 / 4), area.width()),
-                     std::min(std::max(240, area.height() * 3 / 4), area.height()));
+    const QSize size = DefaultWindowSize(area.size());
     QStyleOptionTitleBar titleBar;
     titleBar.initFrom(&window);
     titleBar.titleBarFlags = Qt::SubWindow;
