@@ -1,8 +1,10 @@
 // Large downloads through an engine module, against curl in the same run.
 // A local server (threads of this process) sends a generated file; the
 // engine's control takes it as a download the host starts, exactly as the
-// program does, and curl fetches the same file. For each size it prints:
-//  - throughput engine / curl (target at least 0.8);
+// program does; curl and the bare engine (a small program of the engine
+// alone: download_floor/) fetch the same file. For each size it prints:
+//  - throughput engine / curl (target at least 0.8) and engine / bare engine,
+//    which shows what the module adds to the engine's own transfer;
 //  - the memory this process and its engine processes grew by during the
 //    transfer, which must not grow with the size (compare the sizes);
 //  - the longest gap of a 10 ms timer on the main event loop during the
@@ -213,6 +215,24 @@ Run ThroughCurl(const QString &url, const QString &folder, qint64 size)
     return run;
 }
 
+// The bare engine's program; it prints the seconds of its transfer, which
+// leave out its start-up.
+Run ThroughFloor(const QString &engine, const QString &url, const QString &folder, qint64 size)
+{
+    Run run;
+    const QString file = folder + "/floor.bin";
+    const QString program = QCoreApplication::applicationDirPath() +
+                            (engine == "mozctl" ? "/webkitgtk_download_floor" : "/qtwebengine_download_floor");
+    QProcess floor;
+    floor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    floor.start(program, {url, file});
+    floor.waitForFinished(-1);
+    run.seconds = floor.readAllStandardOutput().trimmed().toDouble();
+    run.ok = floor.exitCode() == 0 && run.seconds > 0 && QFileInfo(file).size() == size;
+    QFile::remove(file);
+    return run;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -274,14 +294,18 @@ int main(int argc, char **argv)
     for (qint64 size : sizes) {
         serving = size;
         const Run curl = ThroughCurl(url, folder.path(), size);
+        const Run floor = ThroughFloor(engine, url, folder.path(), size);
         const Run run = ThroughEngine(create, url, folder.path(), size);
-        allOk = allOk && curl.ok && run.ok;
+        allOk = allOk && curl.ok && floor.ok && run.ok;
         growth[size] = run.growthKb;
         const double mb = size / 1e6;
         std::printf("%5lld MiB: curl %.2f s (%.0f MB/s)%s, engine %.2f s (%.0f MB/s)%s\n", size / kMiB,
                     curl.seconds, mb / curl.seconds, curl.ok ? "" : " FAILED", run.seconds, mb / run.seconds,
                     run.ok ? "" : qPrintable(" FAILED: " + run.error));
-        std::printf("           throughput engine/curl %.2f (target >= 0.8)\n", curl.seconds / run.seconds);
+        std::printf("           bare engine %.2f s (%.0f MB/s)%s\n", floor.seconds, mb / floor.seconds,
+                    floor.ok ? "" : " FAILED");
+        std::printf("           throughput engine/curl %.2f (target >= 0.8), engine/bare engine %.2f\n",
+                    curl.seconds / run.seconds, floor.seconds / run.seconds);
         std::printf("           memory growth during the transfer %.1f MiB\n", run.growthKb / 1024.0);
         std::printf("           longest 10 ms timer gap %.0f ms (target <= 50), at %lld MiB\n",
                     run.longestGapMs, run.gapAtBytes / kMiB);
