@@ -347,8 +347,17 @@ void GtkViewHost::SetView(GtkWidget *view)
 {
     view_ = view;
     gtk_container_add(GTK_CONTAINER(window_), view);
-    if (shown_)
+    if (shown_ && revealed_)
         gtk_widget_show(view);
+}
+
+void GtkViewHost::RevealView()
+{
+    if (revealed_)
+        return;
+    revealed_ = true;
+    if (shown_ && view_)
+        gtk_widget_show(view_);
 }
 
 void GtkViewHost::showEvent(QShowEvent *event)
@@ -358,7 +367,9 @@ void GtkViewHost::showEvent(QShowEvent *event)
     // Only now has Qt taken the window in and mapped it.
     if (!shown_) {
         shown_ = true;
-        gtk_widget_show_all(window_);
+        gtk_widget_show(window_);
+        if (revealed_ && view_)
+            gtk_widget_show(view_);
     }
 }
 

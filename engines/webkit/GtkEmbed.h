@@ -35,6 +35,12 @@ public:
     // Places the engine's view in the GTK window; the GTK window owns it.
     void SetView(GtkWidget *view);
     GtkWidget *View() const { return view_; }
+    // The page has something to show (its first load committed or ended):
+    // the view is shown from now on. Drawn before that, WebKit's
+    // non-compositing path waits for the web process's first picture on
+    // the main thread, which while many web processes start at once adds
+    // up to seconds.
+    void RevealView();
 
     // The page was clicked: Qt's focus comes to this widget and X focus to
     // the page, with the click's time.
@@ -78,6 +84,7 @@ private:
     QWindow *foreign_ = nullptr;
     QWidget *container_ = nullptr;
     bool shown_ = false;
+    bool revealed_ = false;
 };
 
 } // namespace orvex::webkit

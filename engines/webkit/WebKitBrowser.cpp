@@ -534,11 +534,16 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         browser->LoadBegan(webkit_web_view_can_go_back(view), webkit_web_view_can_go_forward(view));
         break;
     case WEBKIT_LOAD_COMMITTED:
+        // The page has something to show.
+        if (browser->host_)
+            browser->host_->RevealView();
         browser->awaitingCommit_ = false;
         browser->shownAddress_ = browser->CurrentUri();
         browser->ReportTitle();
         break;
     case WEBKIT_LOAD_FINISHED:
+        if (browser->host_)
+            browser->host_->RevealView();
         browser->awaitingCommit_ = false;
         // Finished, failed or stopped: the bar ends at 100, which the
         // Gecko window takes for the end of loading.
