@@ -146,6 +146,10 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
     EXPECT_EQ(form->Controls().TabControl1->tabRect(2).width(), 90);
     EXPECT_TRUE(form->ActiveChild()->isMaximized());
     EXPECT_EQ(form->ChildWinState(), ChildState::Maximized);
+    // Xvfb has no GPU: both engines are told the software choice the
+    // program made, and the Gecko module draws without compositing.
+    EXPECT_EQ(qgetenv("ORVEX_RENDERING"), "software");
+    EXPECT_EQ(qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE"), "1");
     Shot("orvex-tabs-top-buttons");
 }
 

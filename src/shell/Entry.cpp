@@ -83,8 +83,13 @@ void ChooseQuickBackend()
     const QByteArray wanted = qgetenv("ORVEX_RENDERING").toLower();
     if (wanted == "opengl")
         return;
-    if (wanted == "software" || OnlySoftwareOpenGL())
+    const bool software = wanted == "software" || OnlySoftwareOpenGL();
+    if (software)
         qputenv("QT_QUICK_BACKEND", "software");
+    // The Gecko module makes the same choice for WebKitGTK: told the
+    // answer, it does not probe OpenGL a second time.
+    if (wanted.isEmpty())
+        qputenv("ORVEX_RENDERING", software ? "software" : "opengl");
 }
 
 QStringList LoadJapaneseTranslations()
