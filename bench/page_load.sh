@@ -133,8 +133,8 @@ fi
 
 for ((round = 1; round <= rounds; round++)); do
   warmup=$((round == 1 ? 1 : 0))
-  for spec in "${runs[@]}"; do
-    IFS='|' read -r label n template <<< "$spec"
+  for run in "${runs[@]}"; do
+    IFS='|' read -r label n template <<< "$run"
     python3 "$work/harness/beacon_bench.py" -n "$n" -r "$reps" --warmup "$warmup" --quiet-wait "$quiet" \
       --label "$label" --json "$work/$label.$round.json" -- "$template" \
       > "$work/$label.$round.log" 2>&1 || echo "$label: harness failed, see the log below" >&2
