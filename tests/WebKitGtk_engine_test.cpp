@@ -9,6 +9,7 @@
 #include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
 #include "core/ProgramFolder.h"
+#include "support/HttpServer.h"
 #include "support/Wait.h"
 
 #include <QAction>
@@ -20,21 +21,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
-#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QX11Info>
 
-#include <arpa/inet.h>
 #include <dlfcn.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <netinet/in.h>
-#include <set>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 // After Qt: X11's macros collide with Qt's names.
@@ -43,6 +38,9 @@
 #include <X11/keysym.h>
 
 using namespace orvex;
+using orvex::test::HttpReply;
+using orvex::test::HttpRequest;
+using orvex::test::HttpServer;
 using orvex::test::Pump;
 using orvex::test::WaitFor;
 
@@ -133,74 +131,6 @@ int CountDescriptors()
     }
     return count;
 }
-
-// ---- a local HTTP server answering from a handler ----
-
-struct Reply {
-    QByteArray data;
-    bool keepOpen = false; // a transfer that never ends
-};
-
-class HttpServer : public QObject {
-public:
-    explicit HttpServer(std::function<Reply(const QByteArray &request)> handler)
-        : handler_(std::move(handler))
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::listen(listener_, 16);
-        ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        auto *notifier = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [this] { Accept(); });
-    }
-    ~HttpServer() override
-    {
-        for (int fd : open_)
-            ::close(fd);
-        ::close(listener_);
-    }
-    QString Url(const QString &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path);
-    }
-
-    static QByteArray Page(const QByteArray &status, const QByteArray &headers, const QByteArray &body)
-    {
-        return "HTTP/1.0 " + status + "\r\n" + headers +
-               "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-    }
-
-private:
-    void Accept()
-    {
-        const int fd = ::accept(listener_, nullptr, nullptr);
-        if (fd < 0)
-            return;
-        open_.insert(fd);
-        auto *reader = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(reader, &QSocketNotifier::activated, this, [this, fd, reader] {
-            char buffer[8192];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            reader->setEnabled(false);
-            reader->deleteLater();
-            const Reply reply = handler_(QByteArray(buffer, n > 0 ? int(n) : 0));
-            (void)!::write(fd, reply.data.constData(), reply.data.size());
-            if (!reply.keepOpen) {
-                open_.erase(fd);
-                ::close(fd);
-            }
-        });
-    }
-    std::function<Reply(const QByteArray &)> handler_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::set<int> open_;
-};
 
 // ---- the host side ----
 
@@ -506,18 +436,20 @@ TEST_F(Gecko, HostMayDestroyTheControlInsideAnyQuestion)
 TEST_F(Gecko, TransfersGoWhereTheHostSaysAndCancelCleanly)
 {
     const QByteArray body(200000, 'x');
-    HttpServer server([&](const QByteArray &request) {
-        const QByteArray headers = "Content-Type: application/octet-stream\r\n"
-                                   "Content-Disposition: attachment; filename=\"data.bin\"\r\n";
-        if (request.startsWith("GET /page"))
-            return Reply{HttpServer::Page("200 OK", "Content-Type: text/html\r\n",
-                                          "<html><head><title>links</title></head><body style='margin:0'>"
-                                          "<a href='/linked' style='display:block;width:300px;height:100px'>"
-                                          "save me</a></body></html>")};
-        if (request.startsWith("GET /endless"))
+    HttpServer server([&](const HttpRequest &request) {
+        if (request.path == "/page")
+            return HttpReply::Page("links", "<a href='/linked' style='display:block;width:300px;height:100px'>"
+                                            "save me</a>");
+        HttpReply reply;
+        reply.contentType = "application/octet-stream";
+        reply.headers << "Content-Disposition: attachment; filename=\"data.bin\"";
+        reply.body = body;
+        if (request.path == "/endless") {
             // Announces more than it sends: the transfer never completes.
-            return Reply{"HTTP/1.0 200 OK\r\n" + headers + "Content-Length: 10000000\r\n\r\n" + body, true};
-        return Reply{HttpServer::Page("200 OK", headers, body)};
+            reply.generatedSize = 10000000;
+            reply.stallAfter = body.size();
+        }
+        return reply;
     });
     QTemporaryDir out;
     Transfer events;
@@ -613,10 +545,10 @@ TEST_F(Gecko, UploadAndPermissionsAskTheHost)
 TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
 {
     ASSERT_TRUE(Load(Page("text.html"), "text"));
-    HttpServer server([](const QByteArray &) {
-        return Reply{HttpServer::Page("200 OK",
-                                      "Content-Type: text/html\r\nSet-Cookie: visit=1; Max-Age=3600\r\n",
-                                      "<html><head><title>cookie</title></head></html>")};
+    HttpServer server([](const HttpRequest &) {
+        HttpReply reply = HttpReply::Page("cookie");
+        reply.headers << "Set-Cookie: visit=1; Max-Age=3600";
+        return reply;
     });
     ASSERT_TRUE(Load(server.Url("/"), "cookie"));
     EXPECT_TRUE(
