@@ -713,6 +713,21 @@ QWidget *InputTarget(QWidget *control)
     return control->focusProxy() ? control->focusProxy() : control;
 }
 
+// A right click at `at` of the control, with the context-menu event that
+// follows it.
+void RightClick(QWidget *control, QPoint at)
+{
+    QWidget *target = InputTarget(control);
+    const QPoint global = target->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, global);
+    QApplication::sendEvent(target, &menu);
+}
+
 TEST_P(RenderedContract, HoveredLinksShowInTheStatus)
 {
     ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
@@ -771,20 +786,7 @@ TEST_P(RenderedContract, AcceleratorOptionKeepsCtrlKeysFromThePage)
 TEST_P(RenderedContract, NoContextOptionSuppressesTheMenu)
 {
     ASSERT_TRUE(Load(Page("two.html"), "Page two"));
-    auto rightClick = [&] {
-        QWidget *target =
-            browser->Control()->focusProxy() ? browser->Control()->focusProxy() : browser->Control();
-        const QPoint at(100, 100);
-        const QPoint global = target->mapToGlobal(at);
-        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton,
-                          Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton,
-                            Qt::NoModifier);
-        QApplication::sendEvent(target, &press);
-        QApplication::sendEvent(target, &release);
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, global);
-        QApplication::sendEvent(target, &menu);
-    };
+    auto rightClick = [&] { RightClick(browser->Control(), QPoint(100, 100)); };
     // A menu may run modally (the Gecko module shows a Qt menu with exec): a
     // timer notes and closes any menu.
     bool menuShown = false;
@@ -1149,16 +1151,7 @@ TEST(IexploreServices, JapaneseContextMenuSavesTheLink)
     // Opens the menu at a point and returns its texts; choose triggers one.
     QMenu *menu = nullptr;
     auto openMenu = [&](QPoint at) {
-        QWidget *target = browser->Control()->focusProxy();
-        const QPoint global = target->mapToGlobal(at);
-        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton,
-                          Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton,
-                            Qt::NoModifier);
-        QApplication::sendEvent(target, &press);
-        QApplication::sendEvent(target, &release);
-        QContextMenuEvent context(QContextMenuEvent::Mouse, at, global);
-        QApplication::sendEvent(target, &context);
+        RightClick(browser->Control(), at);
         QStringList texts;
         if (WaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 5000))
             for (QAction *action : menu->actions())
