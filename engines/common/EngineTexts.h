@@ -27,6 +27,8 @@ inline constexpr const char *kCertificateInvalid = "証明書が正しくあり�
 inline constexpr const char *kDownloadCancelled = "ダウンロードは取り消されました";
 inline constexpr const char *kDownloadFailed = "ダウンロードできませんでした";
 inline constexpr const char *kDownloadCannotSave = "フォルダー %1 に保存できません";
+inline constexpr const char *kDownloadCannotWrite = "ファイルに書き込めません";
+inline constexpr const char *kDownloadNetwork = "ネットワークのエラーでダウンロードが中断しました";
 
 // Printing (WebBrowserEvents::OnPrintFinished); %1 is the printer or the file.
 inline constexpr const char *kPrinterNotFound = "プリンター「%1」が見つかりません";

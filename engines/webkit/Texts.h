@@ -1,7 +1,10 @@
-// Every text of the Gecko module that a user reads, in one place: the
-// context menu, the error page, certificate reasons and the messages of
-// transfers, printing and start-up.
+// The texts of the Gecko module that a user reads and the other engine has
+// not: the context menu, the error page and the messages of printing and
+// start-up. Transfers, printing results, certificate reasons and the save
+// dialog use the texts both modules share (EngineTexts.h).
 #pragma once
+
+#include "EngineTexts.h"
 
 #include <webkit2/webkit2.h>
 
@@ -57,31 +60,24 @@ inline constexpr const char *kErrorCannotShow = "この種類のファイルは�
 inline constexpr const char *kErrorCertificate = "このサイトのセキュリティ証明書は信頼できません";
 inline constexpr const char *kErrorCrashed = "ページを表示するプロセスが終了しました";
 
-// Why a server certificate is not trusted.
+// Why a server certificate is not trusted: the texts both engines use.
 struct CertificateReason {
     GTlsCertificateFlags flag;
     const char *text;
 };
 inline constexpr CertificateReason kCertificateReasons[] = {
-    {G_TLS_CERTIFICATE_UNKNOWN_CA, "発行元を信頼できません"},
-    {G_TLS_CERTIFICATE_BAD_IDENTITY, "証明書の名前がサイトと一致しません"},
-    {G_TLS_CERTIFICATE_NOT_ACTIVATED, "証明書はまだ有効になっていません"},
-    {G_TLS_CERTIFICATE_EXPIRED, "証明書の有効期限が切れています"},
-    {G_TLS_CERTIFICATE_REVOKED, "証明書は失効しています"},
-    {G_TLS_CERTIFICATE_INSECURE, "証明書の署名は安全ではありません"},
-    {G_TLS_CERTIFICATE_GENERIC_ERROR, "証明書にエラーがあります"},
+    {G_TLS_CERTIFICATE_UNKNOWN_CA, engine::texts::kCertificateUntrusted},
+    {G_TLS_CERTIFICATE_BAD_IDENTITY, engine::texts::kCertificateWrongHost},
+    {G_TLS_CERTIFICATE_NOT_ACTIVATED, engine::texts::kCertificateDate},
+    {G_TLS_CERTIFICATE_EXPIRED, engine::texts::kCertificateDate},
+    {G_TLS_CERTIFICATE_REVOKED, engine::texts::kCertificateRevoked},
+    {G_TLS_CERTIFICATE_INSECURE, engine::texts::kCertificateWeak},
+    {G_TLS_CERTIFICATE_GENERIC_ERROR, engine::texts::kCertificateInvalid},
 };
 
-inline constexpr const char *kDownloadCancelled = "ダウンロードは取り消されました";
-inline constexpr const char *kDownloadFailed = "ダウンロードに失敗しました";
-inline constexpr const char *kDownloadCannotWrite = "ファイルに書き込めません";
-
-inline constexpr const char *kPrintFailed = "印刷に失敗しました";
 inline constexpr const char *kPrintNoPrinter = "プリンターが指定されていません";
 
 inline constexpr const char *kSaveFailed = "ページを保存できません";
-inline constexpr const char *kSaveFilter =
-    "Web ページ (*.html *.htm);;Web アーカイブ (*.mht *.mhtml);;すべてのファイル (*)";
 inline constexpr const char *kNoDisplay =
     "Gecko エンジンには X11 のディスプレイが必要です (GTK を初期化できません)";
 

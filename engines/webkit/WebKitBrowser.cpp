@@ -92,6 +92,7 @@ struct PendingCall {
 
 struct PrintJob {
     QPointer<WebKitBrowser> browser;
+    QString outputFile; // empty when printing to a printer
     QString error;
 };
 
@@ -400,7 +401,7 @@ QString WebKitBrowser::SuggestedSaveName() const
 
 QString WebKitBrowser::SaveFilter() const
 {
-    return QString::fromUtf8(texts::kSaveFilter);
+    return QString::fromUtf8(engine::texts::kSaveFilterHtmlAndArchive);
 }
 
 void WebKitBrowser::ReportTitle()
@@ -500,12 +501,14 @@ void WebKitBrowser::Print(const PrintRequest &request)
     g_object_unref(settings);
     g_object_unref(page);
 
-    auto *job = new PrintJob{this, QString()};
+    auto *job = new PrintJob{this, request.outputFile, QString()};
     g_signal_connect(operation, "failed",
-                     G_CALLBACK(+[](WebKitPrintOperation *, GError *error, gpointer data) {
+                     G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
                          auto *job = static_cast<PrintJob *>(data);
-                         job->error = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(texts::kPrintFailed),
-                                                                    QString::fromUtf8(error->message));
+                         // GTK's message is in English: the module's own text says it.
+                         job->error = job->outputFile.isEmpty()
+                                          ? QString::fromUtf8(engine::texts::kPrintFailed)
+                                          : QString::fromUtf8(engine::texts::kPdfFailed).arg(job->outputFile);
                      }),
                      job);
     g_signal_connect(operation, "finished", G_CALLBACK(+[](WebKitPrintOperation *operation, gpointer data) {

@@ -94,12 +94,13 @@ void DownloadItem::OnFailed(WebKitDownload *, GError *error, gpointer self)
 {
     auto *item = static_cast<DownloadItem *>(self);
     if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER))
-        item->error_ = QString::fromUtf8(texts::kDownloadCancelled);
+        item->error_ = QString::fromUtf8(engine::texts::kDownloadCancelled);
     else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION))
-        item->error_ = QString::fromUtf8(texts::kDownloadCannotWrite);
-    else
-        item->error_ = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(texts::kDownloadFailed),
-                                                     QString::fromUtf8(error->message));
+        item->error_ = QString::fromUtf8(engine::texts::kDownloadCannotWrite);
+    else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_NETWORK))
+        item->error_ = QString::fromUtf8(engine::texts::kDownloadNetwork);
+    else // the engine's own message is in English
+        item->error_ = QString::fromUtf8(engine::texts::kDownloadFailed);
 }
 
 void DownloadItem::OnFinished(WebKitDownload *, gpointer self)
@@ -112,7 +113,7 @@ void DownloadItem::OnFinished(WebKitDownload *, gpointer self)
         // stopped: nothing of it stays behind.
         item->RemovePartialFile();
         if (item->error_.isEmpty())
-            item->error_ = QString::fromUtf8(texts::kDownloadCancelled);
+            item->error_ = QString::fromUtf8(engine::texts::kDownloadCancelled);
     }
     // The host may delete the transfer in its handler.
     if (DownloadEvents *events = item->events_)
