@@ -336,16 +336,16 @@ void WebKitBrowser::SaveTo(const QString &path)
             &call);
     }
     call.Wait();
-    const QString reason = call.error ? QString::fromUtf8(call.error->message) : QString();
+    // The engine's message is in English: the module's own text says it.
+    const bool failed = call.error != nullptr;
     g_clear_error(&call.error);
-    if (!reason.isEmpty())
-        throw std::runtime_error(std::string(texts::kSaveFailed) + ": " + reason.toStdString());
+    if (failed)
+        throw std::runtime_error(texts::kSaveFailed);
     if (archive || !alive)
         return;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(call.data) != call.data.size() || !file.commit())
-        throw std::runtime_error(std::string(texts::kSaveFailed) + ": " + path.toStdString() + ": " +
-                                 file.errorString().toStdString());
+        throw std::runtime_error(std::string(texts::kSaveFailed) + ": " + path.toStdString());
 }
 
 void WebKitBrowser::Copy()
