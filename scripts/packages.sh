@@ -7,6 +7,7 @@ ORVEX_PACKAGES=(
   xvfb xauth fonts-ipafont-gothic openssl curl
   desktop-file-utils
   qttranslations5-l10n
+  libqt5sql5-sqlite
 )
 
 ensure_packages() {

@@ -223,11 +223,18 @@ void BrowserBase::LoadBegan(bool backEnabled, bool forwardEnabled)
         UpdateCommandStates(backEnabled, forwardEnabled, true);
 }
 
-void BrowserBase::LoadEnded()
+void BrowserBase::LoadEnded(bool ok)
 {
     if (!busy_)
         return;
     busy_ = false;
+    QPointer<BrowserBase> self(this);
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnDocumentComplete(LocationURL(), ok);
+    }
+    if (!self)
+        return;
     if (WebBrowserEvents *sink = sink_) {
         DeliveryScope scope;
         sink->OnDownloadComplete();

@@ -86,7 +86,8 @@ public:
     // real back and forward states; End raises DownloadComplete once per
     // Begin. Both keep Busy.
     void LoadBegan(bool backEnabled, bool forwardEnabled);
-    void LoadEnded();
+    // ok: the page loaded (false when it failed or was stopped).
+    void LoadEnded(bool ok = true);
 
     // The host services (see WebBrowser.h). Without a sink each refuses.
     bool AskPageDialog(const PageDialogRequest &request, QString *text);

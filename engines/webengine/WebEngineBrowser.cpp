@@ -170,7 +170,7 @@ void WebEngineBrowser::ConnectPage()
         LoadBegan(page_->action(QWebEnginePage::Back)->isEnabled(),
                   page_->action(QWebEnginePage::Forward)->isEnabled());
     });
-    connect(page, &QWebEnginePage::loadFinished, this, [this](bool) { OnLoadFinished(); });
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) { OnLoadFinished(ok); });
     connect(page, &QWebEnginePage::loadProgress, this, [this](int p) { EmitProgress(p); });
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
@@ -196,14 +196,14 @@ void WebEngineBrowser::ConnectPage()
     });
 }
 
-void WebEngineBrowser::OnLoadFinished()
+void WebEngineBrowser::OnLoadFinished(bool ok)
 {
     QPointer<WebEngineBrowser> self(this);
     // A finished load is reported as progress -1, as the Internet Explorer
     // control does, so the host's bar empties again.
     EmitProgress(-1);
     if (self)
-        LoadEnded();
+        LoadEnded(ok);
     // Chromium keeps zoom per site; the chosen text size stays with the
     // control.
     if (self && view_ && !qFuzzyCompare(view_->zoomFactor(), engine::ZoomFactorForLevel(zoomLevel_)))

@@ -73,7 +73,7 @@ protected:
 
 private:
     void ConnectPage();
-    void OnLoadFinished();
+    void OnLoadFinished(bool ok);
     void ReportCommandStates();
     void AttachKeyBlocker();
     void Authenticate(const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost);

@@ -420,6 +420,7 @@ void WebKitBrowser::ShowErrorPage(const QString &address, const QString &reason)
 {
     if (!view_)
         return;
+    errorPage_ = ErrorPage::Pending;
     const QString html =
         QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
                        "body{font-family:sans-serif;margin:3em;color:#333}h1{font-size:1.4em}"
@@ -531,6 +532,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
     switch (event) {
     case WEBKIT_LOAD_STARTED:
         browser->awaitingCommit_ = true;
+        browser->loadFailed_ = false;
+        browser->errorPage_ = browser->errorPage_ == ErrorPage::Pending ? ErrorPage::Showing : ErrorPage::None;
         browser->requestTimer_.stop();
         browser->progress_ = -1;
         browser->titleShown_.clear();
@@ -555,7 +558,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
             browser->EmitProgress(100);
         }
         if (alive)
-            browser->LoadEnded();
+            browser->LoadEnded(!browser->loadFailed_ && browser->errorPage_ == ErrorPage::None);
         // And both history states once more, after the bar has ended: the
         // Gecko window saves its button states (the stop button's among
         // them) only when a command state arrives, and puts them back when
@@ -571,6 +574,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
 
 gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *, int, const char *uri, GError *error, gpointer self)
 {
+    static_cast<WebKitBrowser *>(self)->loadFailed_ = true;
     // Stopped loads, cancelled navigations and downloads show no page.
     if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
         g_error_matches(error, WEBKIT_POLICY_ERROR,
@@ -871,7 +875,7 @@ void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
         return;
     auto *browser = static_cast<WebKitBrowser *>(self);
     QPointer<WebKitBrowser> alive(browser);
-    browser->LoadEnded();
+    browser->LoadEnded(false);
     if (alive)
         browser->ShowErrorPage(browser->CurrentUri(), QString::fromUtf8(texts::kErrorCrashed));
 }

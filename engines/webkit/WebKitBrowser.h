@@ -104,6 +104,10 @@ private:
     // is kept apart until the next page commits.
     QString shownAddress_;
     bool awaitingCommit_ = false;
+    // The load in progress failed, or shows our error page (the page
+    // loaded in place of a failed one): either way no page was visited.
+    bool loadFailed_ = false;
+    enum class ErrorPage { None, Pending, Showing } errorPage_ = ErrorPage::None;
     int progress_ = -1;
     QTimer requestTimer_;
     QString findText_;

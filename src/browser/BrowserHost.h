@@ -77,6 +77,18 @@ public:
     // A page asks for a new window: the host answers with a catcher of the
     // same engine (or refuses).
     virtual void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel) = 0;
+    // A page a window showed (its load succeeded), for the history; a title
+    // arriving later comes as PageTitled.
+    virtual void PageVisited(const QString &url, const QString &title)
+    {
+        (void)url;
+        (void)title;
+    }
+    virtual void PageTitled(const QString &url, const QString &title)
+    {
+        (void)url;
+        (void)title;
+    }
 };
 
 } // namespace orvex

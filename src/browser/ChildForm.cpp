@@ -288,6 +288,8 @@ void TChildForm::OnTitleChange(const QString &text)
 {
     Guarded([&] {
         SetCaption(text);
+        pageTitle_ = text;
+        host_.PageTitled(browser_->LocationURL(), text);
         host_.SetTabCaptionOfWindow(Tag, text);
         host_.Indicators().txtAddress->setText(browser_->LocationURL());
     });
@@ -331,9 +333,18 @@ void TChildForm::OnBeforeNavigate2(const QString &, bool &)
 void TChildForm::OnDownloadBegin()
 {
     Guarded([this] {
+        pageTitle_.clear();
         StopState = true;
         if (host_.ActiveChild() == this)
             host_.Indicators().StopCtrl->setEnabled(true);
+    });
+}
+
+void TChildForm::OnDocumentComplete(const QString &url, bool ok)
+{
+    Guarded([&] {
+        if (ok)
+            host_.PageVisited(url, pageTitle_);
     });
 }
 

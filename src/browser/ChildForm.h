@@ -73,6 +73,8 @@ public:
     // and the stop button too while the window is the active one.
     void OnDownloadBegin() override;
     void OnDownloadComplete() override;
+    // A page shown goes to the history with its title.
+    void OnDocumentComplete(const QString &url, bool ok) override;
 
     // The page's questions, answered through the page services.
     bool OnPageDialog(const PageDialogRequest &request, QString *text) override;
@@ -135,6 +137,7 @@ protected:
     QPointer<QWidget> fullScreen_;
     bool discarding_ = false;
     bool placed_ = false; // the area's own resizes while placing are not the user's
+    QString pageTitle_;   // the title of the page loading or shown, for the history
 };
 
 } // namespace orvex

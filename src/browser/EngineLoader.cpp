@@ -40,6 +40,19 @@ std::map<std::string, CreateWebBrowserFn> &LoadedModules()
     return modules;
 }
 
+// The handles of the modules loaded so far, by full path.
+std::map<std::string, void *> &ModuleHandles()
+{
+    static std::map<std::string, void *> handles;
+    return handles;
+}
+
+EngineClearer &TestClearer()
+{
+    static EngineClearer clearer;
+    return clearer;
+}
+
 CreateWebBrowserFn LoadFactory(EngineKind kind)
 {
     const std::string path = FindEngineModule(kind);
@@ -81,6 +94,7 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
         setup(&environment);
     }
     LoadedModules()[path] = factory;
+    ModuleHandles()[path] = handle;
     return factory;
 }
 
@@ -117,6 +131,29 @@ std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent)
         throw Error(std::string("エンジン モジュール ") + ModuleFileName(kind) +
                     " でコントロールを作成できません");
     return std::unique_ptr<WebBrowser2>(browser);
+}
+
+bool ClearEngineData(EngineKind kind, const ClearDataRequest &request)
+{
+    if (TestFactory()) {
+        if (TestClearer())
+            TestClearer()(kind, request);
+        return bool(TestClearer());
+    }
+    if (FindEngineModule(kind).empty())
+        return false;
+    LoadFactory(kind);
+    void *handle = ModuleHandles()[FindEngineModule(kind)];
+    auto clear = reinterpret_cast<ClearBrowsingDataFn>(::dlsym(handle, ClearBrowsingDataSymbol));
+    if (!clear)
+        return false;
+    clear(&request);
+    return true;
+}
+
+void SetEngineClearerForTesting(EngineClearer clearer)
+{
+    TestClearer() = std::move(clearer);
 }
 
 void SetEngineFactoryForTesting(EngineFactory factory)

@@ -26,8 +26,16 @@ std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent);
 // The file the loader would use for an engine ("" when none is found).
 std::string FindEngineModule(EngineKind kind);
 
+// Clears browsing data from an engine's profile, loading its module when it
+// is there (the data stays on disk between runs). False when there is no
+// module or it cannot clear; throws as CreateWebBrowser when it cannot load.
+bool ClearEngineData(EngineKind kind, const ClearDataRequest &request);
+
 // Tests replace the modules with a factory of their own (nullptr restores).
 using EngineFactory = std::function<WebBrowser2 *(EngineKind, QWidget *)>;
 void SetEngineFactoryForTesting(EngineFactory factory);
+// With a test factory installed, ClearEngineData calls this instead.
+using EngineClearer = std::function<void(EngineKind, const ClearDataRequest &)>;
+void SetEngineClearerForTesting(EngineClearer clearer);
 
 } // namespace orvex

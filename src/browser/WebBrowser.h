@@ -180,6 +180,13 @@ public:
     // Every Begin is followed by one Complete.
     virtual void OnDownloadBegin() {}
     virtual void OnDownloadComplete() {}
+    // DocumentComplete (259): a page's load ended with `url` shown; ok is
+    // false when it failed or was stopped (the engine's error page shows).
+    virtual void OnDocumentComplete(const QString &url, bool ok)
+    {
+        (void)url;
+        (void)ok;
+    }
 
     // ---- host services; the defaults refuse ----
 
@@ -299,5 +306,21 @@ typedef WebBrowser2 *(*CreateWebBrowserFn)(QWidget *parent);
 inline constexpr const char *ContractVersionSymbol = "OrvexContractVersion";
 inline constexpr const char *SetupEngineSymbol = "OrvexSetupEngine";
 inline constexpr const char *CreateWebBrowserSymbol = "OrvexCreateWebBrowser";
+
+// What a module clears of its profile when the user clears browsing data.
+enum ClearDataKind : uint32_t {
+    CLEARDATA_COOKIES = 1, // cookies and site data (local storage, databases)
+    CLEARDATA_CACHE = 2,
+};
+struct ClearDataRequest {
+    uint32_t kinds = 0;
+    qint64 since = 0; // milliseconds since the epoch; 0: everything
+};
+// Optional: a module without it keeps its data. The clearing may finish
+// after the call returns.
+extern "C" {
+typedef void (*ClearBrowsingDataFn)(const ClearDataRequest *request);
+}
+inline constexpr const char *ClearBrowsingDataSymbol = "OrvexClearBrowsingData";
 
 } // namespace orvex

@@ -44,6 +44,10 @@ inline constexpr const char *ReasonNoBookmarkRoot = "ルート要素が bookmark
 inline constexpr const char *ReasonEntities = "実体の宣言は使えません";
 // %0:s is the mask, %1:d the 1-based position of the offending character.
 inline constexpr const char *InvalidMask = "%1:d 番目の文字（'%0:s'）は正しくないマスク文字です";
+// The history database could not be read and was kept aside.
+inline constexpr const char *HistoryKeptAside =
+    "履歴のデータベースを読み込めません。元のファイルを %s に残し、新しい履歴を始めます";
+inline constexpr const char *CannotWriteHistory = "履歴を %s に書き込めません";
 } // namespace msg
 
 } // namespace orvex

@@ -108,6 +108,13 @@ inline constexpr IntKey BarTabBar{"Bar", "TabBar", 1};
 inline constexpr IntKey BarJBar{"Bar", "JBar", 1};
 inline constexpr IntKey BarJBarSize{"Bar", "JBarSize", 153};
 inline constexpr IntKey BarJBarMax{"Bar", "JBarMax", 0};
+
+// Section "Option_Ext": the program's additions; a key is written only when
+// the user changes it.
+// 0: pages shown are not recorded in the history.
+inline constexpr IntKey ExtHistory{"Option_Ext", "History", 1};
+// 1: the history panel stands beside the side bar.
+inline constexpr IntKey ExtHistoryPanel{"Option_Ext", "HistoryPanel", 0};
 } // namespace keys
 
 } // namespace orvex

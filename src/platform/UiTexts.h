@@ -87,4 +87,29 @@ inline constexpr const char *PrintFailed = "印刷できません（%1）";
 // reason from SystemErrorText.
 inline constexpr const char *CannotChangeFolder = "フォルダ %1 に移動できません（%2）";
 
+// History, address completion and the clearing of browsing data.
+inline constexpr const char *HistoryTitle = "履歴";
+inline constexpr const char *HistorySearch = "履歴を検索";
+inline constexpr const char *HistoryToday = "今日";
+inline constexpr const char *HistoryYesterday = "昨日";
+inline constexpr const char *HistoryDayFormat = "yyyy/MM/dd (ddd)";
+inline constexpr const char *HistoryOpen = "開く(&O)";
+inline constexpr const char *HistoryOpenNew = "新しいウィンドウで開く(&N)";
+inline constexpr const char *HistoryDelete = "削除(&D)";
+inline constexpr const char *HistoryDeleteDay = "この日の履歴を削除(&D)";
+inline constexpr const char *HistoryBookmarkMark = "★";
+inline constexpr const char *ClearDataTitle = "閲覧データの消去";
+inline constexpr const char *ClearDataRange = "期間(&R):";
+inline constexpr const char *ClearDataHour = "過去 1 時間";
+inline constexpr const char *ClearDataDay = "過去 24 時間";
+inline constexpr const char *ClearDataWeek = "過去 7 日間";
+inline constexpr const char *ClearDataAll = "すべての期間";
+inline constexpr const char *ClearDataHistory = "閲覧履歴(&H)";
+inline constexpr const char *ClearDataCookies = "Cookie とサイトのデータ(&C)";
+inline constexpr const char *ClearDataCache = "キャッシュされた画像とファイル(&A)";
+inline constexpr const char *ClearDataNote =
+    "ブックマーク、Web リスト、設定、最近閉じたページは消去されません。";
+inline constexpr const char *ClearDataOk = "消去";
+inline constexpr const char *ClearDataCancel = "キャンセル";
+
 } // namespace orvex::txt

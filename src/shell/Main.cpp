@@ -13,6 +13,9 @@
 #include "core/ProfileFile.h"
 #include "core/ProgramFolder.h"
 #include "dialogs/Option.h"
+#include "history/AddressCompleter.h"
+#include "history/HistoryPanel.h"
+#include "history/HistoryStore.h"
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
@@ -49,12 +52,18 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(p
     BuildBars();
     BuildMenus();
     FormCreate();
+    BuildHistory();
 }
 
 TMainForm::~TMainForm()
 {
     closing_ = true; // the windows going with it report nothing back
     DiscardWindows();
+    // The completion list and the panel read the store: they go first.
+    completer_.reset();
+    delete historyPanel_;
+    historyPanel_ = nullptr;
+    history_.reset();
 }
 
 // ---------------------------------------------------------------------------

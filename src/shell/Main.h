@@ -19,11 +19,13 @@
 #include "shell/WindowRegistry.h"
 
 #include <QIcon>
+#include <QPointer>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,9 +46,14 @@ class QTreeWidgetItem;
 
 namespace orvex {
 
+class HistoryStore;
+class TAddressCompleter;
+class THistoryPanel;
 class TChildForm;
 class TFindBar;
 class TTabControl;
+struct ClearDataChoice;
+struct CompletionBookmark;
 
 // The main window's controls and menus, under the design's names. The main
 // window's own code uses them directly; tests and other units reach them
@@ -206,6 +213,18 @@ public:
     void mnuBMEditClick();
     void popAddBookMarkClick();
 
+    // ---- history (MainHistory.cpp) ----
+    HistoryStore *History() const { return history_.get(); }
+    THistoryPanel *HistoryPanel() const { return historyPanel_; }
+    TAddressCompleter *Completer() const { return completer_.get(); }
+    void mnuHistoryClick();   // 表示 > 履歴: the history panel, shown or hidden
+    void mnuClearDataClick(); // ツール > 閲覧データの消去
+    // Clears what the choice names, in the history and in both engines'
+    // profiles.
+    void ClearBrowsingData(const ClearDataChoice &choice);
+    void PageVisited(const QString &url, const QString &title) override;
+    void PageTitled(const QString &url, const QString &title) override;
+
     // ---- web lists (MainWebList.cpp) ----
     void EnumFiles(const std::string &folder) override;
 
@@ -264,6 +283,8 @@ private:
     void RebuildWindowList();
 
     void ConnectTabBar();
+    void BuildHistory();
+    const std::vector<CompletionBookmark> &CompletionBookmarks();
     // The windows go without their own close handling (shutdown).
     void DiscardWindows();
 
@@ -292,6 +313,15 @@ private:
     bool startingUp_ = false; // the start-up actions are running
     int arranging_ = 0;
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
+    // The history: its store, the panel beside the side bar and the address
+    // box's completion; the bookmarks completion offers, with the file they
+    // were read from.
+    std::unique_ptr<HistoryStore> history_;
+    THistoryPanel *historyPanel_ = nullptr;
+    std::unique_ptr<TAddressCompleter> completer_;
+    QAction *mnuShow_History = nullptr;
+    std::shared_ptr<const void> completionSource_;
+    std::unique_ptr<std::vector<CompletionBookmark>> completionBookmarks_;
     friend class ArrangingScope;
 };
 

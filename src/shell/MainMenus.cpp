@@ -148,6 +148,11 @@ void TMainForm::BuildMenus()
                  {"小(&S)", textSize(1), kNoKey, -1, &mnuSize_Small, true},
                  {"最小(A)", textSize(0), kNoKey, -1, &mnuSize_Min, true},
              });
+    AddItems(*this, mnuShow,
+             {
+                 kSeparator,
+                 {"履歴(&H)", &TMainForm::mnuHistoryClick, Qt::CTRL | Qt::Key_H, -1, &mnuShow_History, true},
+             });
 
     mnuBookMark = bar->addMenu(QStringLiteral("ブックマーク(&B)"));
     AddItems(*this, mnuBookMark,
@@ -171,6 +176,8 @@ void TMainForm::BuildMenus()
              });
     AddItems(*this, mnuTool,
              {
+                 {"閲覧データの消去(&D)...", &TMainForm::mnuClearDataClick,
+                  Qt::CTRL | Qt::SHIFT | Qt::Key_Delete},
                  {"オプション", &TMainForm::mnuOptionClick, Qt::Key_F12, Pic(Picture::Options)},
              });
 

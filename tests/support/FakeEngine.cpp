@@ -210,8 +210,9 @@ void FakeEngine::SimulateLoad()
         step([&] { RaiseProgress(100); });
         step([&] {
             busy_ = false;
-            RaiseDownloadComplete();
+            RaiseDocumentComplete(location_, failingPages.count(location_) == 0);
         });
+        step([&] { RaiseDownloadComplete(); });
     });
 }
 void FakeEngine::Stop()
@@ -355,6 +356,12 @@ void FakeEngine::RaiseDownloadBegin()
 {
     if (sink_)
         sink_->OnDownloadBegin();
+}
+
+void FakeEngine::RaiseDocumentComplete(const QString &url, bool ok)
+{
+    if (sink_)
+        sink_->OnDocumentComplete(url, ok);
 }
 
 void FakeEngine::RaiseDownloadComplete()

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,8 @@ public:
     // and DownloadComplete. Off by default: host tests script every event.
     bool simulateLoads = false;
     std::map<QString, QString> pageTitles;
+    // Addresses whose simulated load fails (DocumentComplete with ok false).
+    std::set<QString> failingPages;
     // The text Find searches; Find answers with the number of matches.
     QString pageText;
 
@@ -84,6 +87,7 @@ public:
     bool RaiseBeforeNavigate(const QString &url); // returns cancel
     void RaiseDownloadBegin();
     void RaiseDownloadComplete();
+    void RaiseDocumentComplete(const QString &url, bool ok);
 
     // Questions to the host. Each returns the host's answer, or the refusing
     // default when no sink is set.
