@@ -72,7 +72,7 @@ void TAddressCompleter::Update()
     queryTimer_.stop();
     current_ = -1;
     matches_.clear();
-    if (!typed_.trimmed().isEmpty() && box_.hasFocus()) {
+    if (!typed_.trimmed().isEmpty()) {
         matches_ = store_.Index().Complete(typed_.toStdString(), kShown, QDateTime::currentMSecsSinceEpoch(),
                                            bookmarks_ ? bookmarks_() : std::vector<CompletionBookmark>());
     }
