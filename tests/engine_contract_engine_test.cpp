@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -139,8 +140,10 @@ public:
     };
     std::vector<std::unique_ptr<Transfer>> transfers;
 
+    std::vector<std::pair<QString, bool>> documents; // DocumentComplete: address, ok
     void OnDownloadBegin() override { ++downloadBegins; }
     void OnDownloadComplete() override { ++downloadCompletes; }
+    void OnDocumentComplete(const QString &url, bool ok) override { documents.emplace_back(url, ok); }
     bool OnPageDialog(const PageDialogRequest &request, QString *text) override
     {
         dialogs.push_back(request);
@@ -227,6 +230,11 @@ test::HttpReply Serve(const test::HttpRequest &request)
             reply.status = 401;
             reply.headers << "WWW-Authenticate: Basic realm=\"Orvex test\"";
         }
+    } else if (path == "/setcookie") {
+        reply = HttpReply::Page("cookie set");
+        reply.headers << "Set-Cookie: orvex=kept; Max-Age=3600; Path=/";
+    } else if (path.startsWith("/cookie")) {
+        reply = HttpReply::Page("cookie [" + request.Header("Cookie") + "]");
     } else if (path == "/language") {
         reply = HttpReply::Page("language " + request.Header("Accept-Language"));
     } else if (path == "/links.html") {
@@ -1051,6 +1059,41 @@ TEST_P(EngineContract, RequestsAskForJapanese)
     ASSERT_TRUE(WaitFor([&] { return !events.titles.filter(QRegularExpression("^language ")).isEmpty(); }));
     EXPECT_TRUE(events.titles.filter(QRegularExpression("^language ")).first().startsWith("language ja,en"))
         << events.titles.join(" | ").toStdString();
+}
+
+TEST_P(EngineContract, LoadsTellWhetherThePageShowedAndClearingRemovesCookies)
+{
+    if (!Real())
+        GTEST_SKIP() << "the fake reports what a test scripts";
+    ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+    const std::pair<QString, bool> shown(Page("two.html"), true);
+    EXPECT_NE(std::find(events.documents.begin(), events.documents.end(), shown), events.documents.end());
+    // Nothing listens on a port just given back: the error page is no visit.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(probe.serverPort());
+    probe.close();
+    events.documents.clear();
+    browser->Navigate(refused);
+    ASSERT_TRUE(WaitFor([&] { return !events.documents.empty() && !browser->Busy(); }, 15000));
+    Pump(500);
+    for (const auto &document : events.documents)
+        EXPECT_FALSE(document.second) << document.first.toStdString();
+
+    const EngineKind kind = GetParam() == Engine::IE ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    ASSERT_TRUE(Load(server->Url("/setcookie"), "cookie set"));
+    ASSERT_TRUE(Load(server->Url("/cookie1"), "cookie [orvex=kept]")) << events.titles.join(" | ").toStdString();
+    ClearDataRequest request;
+    request.kinds = CLEARDATA_COOKIES | CLEARDATA_CACHE;
+    ASSERT_TRUE(ClearEngineData(kind, request));
+    // The engines clear in the background: ask until the cookie is gone.
+    int round = 2;
+    EXPECT_TRUE(WaitFor([&] {
+        if (!browser->Busy())
+            browser->Navigate(server->Url(QStringLiteral("/cookie%1").arg(round++)));
+        Pump(300);
+        return events.titles.contains("cookie []");
+    }, 15000)) << events.titles.join(" | ").toStdString();
 }
 
 TEST_P(EngineContract, CommandStatesComeAfterEveryNavigation)
