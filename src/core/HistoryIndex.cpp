@@ -56,7 +56,12 @@ bool HostStartsWith(std::string_view url, const std::string &foldedWord)
     const std::string_view host = HostStart(url);
     if (host.size() < foldedWord.size())
         return false;
-    return FoldForMatching(host.substr(0, foldedWord.size())) == foldedWord;
+    for (size_t i = 0; i < foldedWord.size(); ++i) {
+        const char c = host[i] >= 'A' && host[i] <= 'Z' ? char(host[i] - 'A' + 'a') : host[i];
+        if (c != foldedWord[i])
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -93,6 +98,8 @@ const HistoryEntry &HistoryIndex::AddVisit(std::string_view url, std::string_vie
         if (!title.empty() && title != slot.entry.title) {
             slot.entry.title = std::string(title);
             WriteText(found->second);
+        } else {
+            UpdateRegion(found->second);
         }
         return slot.entry;
     }
@@ -177,38 +184,87 @@ const HistoryEntry *HistoryIndex::Find(std::string_view url) const
     return found == byUrl_.end() ? nullptr : &slots_[found->second].entry;
 }
 
+std::vector<std::pair<int64_t, uint32_t>> HistoryIndex::SlotsByLastVisit() const
+{
+    std::vector<std::pair<int64_t, uint32_t>> order;
+    order.reserve(byUrl_.size());
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].alive)
+            order.emplace_back(slots_[i].entry.lastVisit, static_cast<uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end(), [this](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first > b.first
+                                  : slots_[a.second].entry.url < slots_[b.second].entry.url;
+    });
+    return order;
+}
+
 std::vector<HistoryEntry> HistoryIndex::EntriesByLastVisit() const
 {
     std::vector<HistoryEntry> entries;
-    entries.reserve(byUrl_.size());
-    for (const Slot &slot : slots_) {
-        if (slot.alive)
-            entries.push_back(slot.entry);
-    }
-    std::sort(entries.begin(), entries.end(), [](const HistoryEntry &a, const HistoryEntry &b) {
-        return a.lastVisit != b.lastVisit ? a.lastVisit > b.lastVisit : a.url < b.url;
-    });
+    for (const auto &item : SlotsByLastVisit())
+        entries.push_back(slots_[item.second].entry);
     return entries;
+}
+
+const HistoryEntry *HistoryIndex::EntryAt(uint32_t slot) const
+{
+    return slot < slots_.size() && slots_[slot].alive ? &slots_[slot].entry : nullptr;
+}
+
+bool HistoryIndex::EntryHolds(uint32_t slot, const std::vector<std::string> &foldedWords) const
+{
+    if (!EntryAt(slot))
+        return false;
+    const Region &region = regions_[slots_[slot].region];
+    for (const std::string &word : foldedWords) {
+        if (!Contains(text_.data() + region.begin, region.end - region.begin, word))
+            return false;
+    }
+    return true;
 }
 
 void HistoryIndex::WriteText(size_t index)
 {
     Slot &slot = slots_[index];
-    garbage_ += slot.textEnd - slot.textBegin;
-    slot.textBegin = static_cast<uint32_t>(text_.size());
+    if (slot.region != kNoRegion) {
+        Region &old = regions_[slot.region];
+        old.dead = true;
+        garbage_ += old.end - old.begin;
+    }
+    Region region{};
+    region.begin = static_cast<uint32_t>(text_.size());
     text_ += FoldForMatching(slot.entry.url);
     text_ += '\n';
     text_ += FoldForMatching(slot.entry.title);
     text_ += '\n';
-    slot.textEnd = static_cast<uint32_t>(text_.size());
-    regions_.push_back({slot.textBegin, static_cast<uint32_t>(index)});
+    region.end = static_cast<uint32_t>(text_.size());
+    region.slot = static_cast<uint32_t>(index);
+    const std::string host = FoldForMatching(HostStart(slot.entry.url).substr(0, sizeof region.hostStart));
+    region.hostLength = static_cast<uint8_t>(host.size());
+    std::copy(host.begin(), host.end(), region.hostStart);
+    slot.region = static_cast<uint32_t>(regions_.size());
+    regions_.push_back(region);
+    UpdateRegion(index);
     CompactIfWasteful();
+}
+
+void HistoryIndex::UpdateRegion(size_t index)
+{
+    const Slot &slot = slots_[index];
+    Region &region = regions_[slot.region];
+    region.visits = slot.entry.visitCount;
+    region.lastVisit = slot.entry.lastVisit;
 }
 
 void HistoryIndex::Kill(size_t index)
 {
     Slot &slot = slots_[index];
-    garbage_ += slot.textEnd - slot.textBegin;
+    if (slot.region != kNoRegion) {
+        Region &old = regions_[slot.region];
+        old.dead = true;
+        garbage_ += old.end - old.begin;
+    }
     slot = Slot();
     freeSlots_.push_back(index);
 }
@@ -222,32 +278,19 @@ void HistoryIndex::CompactIfWasteful()
     std::vector<Region> regions;
     regions.reserve(byUrl_.size());
     // Keep the texts in their buffer order, so the regions stay sorted.
-    for (const Region &region : regions_) {
-        Slot &slot = slots_[region.slot];
-        if (!slot.alive || slot.textBegin != region.begin)
+    for (const Region &old : regions_) {
+        if (old.dead)
             continue;
-        const uint32_t begin = static_cast<uint32_t>(text.size());
-        text.append(text_, slot.textBegin, slot.textEnd - slot.textBegin);
-        slot.textBegin = begin;
-        slot.textEnd = static_cast<uint32_t>(text.size());
-        regions.push_back({begin, region.slot});
+        Region region = old;
+        region.begin = static_cast<uint32_t>(text.size());
+        text.append(text_, old.begin, old.end - old.begin);
+        region.end = static_cast<uint32_t>(text.size());
+        slots_[region.slot].region = static_cast<uint32_t>(regions.size());
+        regions.push_back(region);
     }
     text_ = std::move(text);
     regions_ = std::move(regions);
     garbage_ = 0;
-}
-
-long HistoryIndex::SlotAt(size_t pos) const
-{
-    auto after = std::upper_bound(regions_.begin(), regions_.end(), pos,
-                                  [](size_t p, const Region &region) { return p < region.begin; });
-    if (after == regions_.begin())
-        return -1;
-    const Region &region = *(after - 1);
-    const Slot &slot = slots_[region.slot];
-    if (!slot.alive || slot.textBegin != region.begin || pos >= slot.textEnd)
-        return -1;
-    return static_cast<long>(region.slot);
 }
 
 std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size_t limit, int64_t now,
@@ -271,38 +314,51 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
         }
         return true;
     };
-    std::unordered_set<std::string_view> bookmarked;
-    for (const CompletionBookmark &bookmark : bookmarks)
-        bookmarked.insert(bookmark.url);
+    // The history entries that are bookmarks, by slot: the scan below may
+    // pass every entry, so it looks up a flag, not an address.
+    std::vector<char> bookmarked(bookmarks.empty() ? 0 : slots_.size(), 0);
+    for (const CompletionBookmark &bookmark : bookmarks) {
+        const auto found = byUrl_.find(bookmark.url);
+        if (found != byUrl_.end())
+            bookmarked[found->second] = 1;
+    }
 
     struct Candidate {
         double score;
-        long slot;          // -1 for a bookmark outside the history
-        size_t bookmark;    // index in `bookmarks` when slot is -1
+        long slot;       // -1 for a bookmark outside the history
+        size_t bookmark; // index in `bookmarks` when slot is -1
     };
     std::vector<Candidate> candidates;
     const char *text = text_.data();
+    const std::string &first = words.front();
+    auto hostStartsWithFirst = [&](const Region &region) {
+        if (first.size() > sizeof region.hostStart)
+            return HostStartsWith(slots_[region.slot].entry.url, first);
+        return first.size() <= region.hostLength && std::equal(first.begin(), first.end(), region.hostStart);
+    };
+    // Hits come in buffer order, and so do the regions: one cursor finds the
+    // region of each hit.
+    size_t cursor = 0;
     size_t pos = 0;
     while (pos < text_.size()) {
         const void *hit = memmem(text + pos, text_.size() - pos, needle.data(), needle.size());
         if (!hit)
             break;
         const size_t at = static_cast<const char *>(hit) - text;
-        const long slot = SlotAt(at);
-        if (slot < 0) {
-            pos = at + 1;
+        while (cursor + 1 < regions_.size() && regions_[cursor + 1].begin <= at)
+            ++cursor;
+        const Region &region = regions_[cursor];
+        pos = region.end;
+        if (region.dead || at >= region.end)
+            continue; // an old text, given up
+        if (!allWords(text + region.begin, region.end - region.begin))
             continue;
-        }
-        const Slot &s = slots_[slot];
-        pos = s.textEnd;
-        if (!allWords(text + s.textBegin, s.textEnd - s.textBegin))
-            continue;
-        double score = FrecencyScore(s.entry.visitCount, s.entry.lastVisit, now);
-        if (HostStartsWith(s.entry.url, words.front()))
+        double score = FrecencyScore(region.visits, region.lastVisit, now);
+        if (hostStartsWithFirst(region))
             score *= 3;
-        if (bookmarked.count(s.entry.url))
+        if (!bookmarked.empty() && bookmarked[region.slot])
             score *= 1.5;
-        candidates.push_back({score, slot, 0});
+        candidates.push_back({score, long(region.slot), 0});
     }
     // A bookmark may stand more than once in the bookmark file: it is
     // offered once.
@@ -342,7 +398,7 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
         match.url = urlOf(c);
         match.title = c.slot >= 0 ? slots_[c.slot].entry.title : bookmarks[c.bookmark].title;
         match.inHistory = c.slot >= 0;
-        match.bookmark = c.slot < 0 || bookmarked.count(match.url) > 0;
+        match.bookmark = c.slot < 0 || (!bookmarked.empty() && bookmarked[c.slot]);
         match.score = c.score;
         matches.push_back(std::move(match));
     }

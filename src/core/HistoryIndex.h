@@ -63,6 +63,12 @@ public:
     size_t Size() const { return byUrl_.size(); }
     // Every entry, most recently visited first.
     std::vector<HistoryEntry> EntriesByLastVisit() const;
+    // The same without copying: (last visit, slot) pairs. A slot names its
+    // entry until the next change (EntryAt: nullptr once it is gone).
+    std::vector<std::pair<int64_t, uint32_t>> SlotsByLastVisit() const;
+    const HistoryEntry *EntryAt(uint32_t slot) const;
+    // Whether the entry's address or title holds every word (folded).
+    bool EntryHolds(uint32_t slot, const std::vector<std::string> &foldedWords) const;
 
     // The best `limit` matches of `typed` among the history and `bookmarks`,
     // best first: visited often and lately ranks high, an address whose host
@@ -77,27 +83,35 @@ public:
 private:
     struct Slot {
         HistoryEntry entry;
-        uint32_t textBegin = 0; // the entry's folded "url\ntitle\n" in text_
-        uint32_t textEnd = 0;
+        uint32_t region = kNoRegion; // its text's record in regions_
         bool alive = false;
     };
+    // One written text: where it stands in text_, and what ranking needs of
+    // its entry, so that a scan that passes every entry reads these records
+    // one after another and never the entries themselves.
     struct Region {
-        uint32_t begin;
+        uint32_t begin, end;
         uint32_t slot;
+        bool dead;
+        uint8_t hostLength; // of hostStart, at most 8
+        char hostStart[8];  // the folded start of the host (no scheme, no "www.")
+        int32_t visits;
+        int64_t lastVisit;
     };
+    static constexpr uint32_t kNoRegion = UINT32_MAX;
 
     void WriteText(size_t slot);
     void Kill(size_t slot);
     void CompactIfWasteful();
-    // The slot whose current text holds byte `pos` of text_, or -1.
-    long SlotAt(size_t pos) const;
+    // After the entry's visits changed: its region's copy follows.
+    void UpdateRegion(size_t slot);
 
     std::vector<Slot> slots_;
     std::vector<size_t> freeSlots_;
     std::unordered_map<std::string, size_t> byUrl_;
-    std::string text_;             // folded texts, one after another
-    std::vector<Region> regions_;  // where each written text begins, in order
-    size_t garbage_ = 0;           // bytes of text_ no live entry owns
+    std::string text_;            // folded texts, one after another
+    std::vector<Region> regions_; // the written texts, in their order in text_
+    size_t garbage_ = 0;          // bytes of text_ no live entry owns
 };
 
 // How an entry ranks: visit count weighted by how lately it was visited.

@@ -39,14 +39,14 @@ TAddressCompleter::TAddressCompleter(QLineEdit &box, HistoryStore &store, Bookma
         queryTimer_.start();
     });
     connect(popup_, &QTreeWidget::itemClicked, this, Guard([this](QTreeWidgetItem *item) {
-        const int row = popup_->indexOfTopLevelItem(item);
-        if (row < 0 || row >= int(matches_.size()))
-            return;
-        const QString url = QString::fromStdString(matches_[row].url);
-        box_.setText(url);
-        Hide();
-        emit Chosen(url);
-    }));
+                const int row = popup_->indexOfTopLevelItem(item);
+                if (row < 0 || row >= int(matches_.size()))
+                    return;
+                const QString url = QString::fromStdString(matches_[row].url);
+                box_.setText(url);
+                Hide();
+                emit Chosen(url);
+            }));
     box_.installEventFilter(this);
 }
 
@@ -85,7 +85,8 @@ void TAddressCompleter::Update()
     for (const CompletionMatch &match : matches_) {
         const QString title = QString::fromStdString(match.title);
         auto *item = new QTreeWidgetItem(popup_);
-        item->setText(0, (match.bookmark ? mark : QString()) + (title.isEmpty() ? QString::fromStdString(match.url) : title));
+        item->setText(0, (match.bookmark ? mark : QString()) +
+                             (title.isEmpty() ? QString::fromStdString(match.url) : title));
         item->setText(1, QString::fromStdString(match.url));
         item->setToolTip(1, QString::fromStdString(match.url));
     }

@@ -28,7 +28,8 @@ public:
     using BookmarkSource = std::function<std::vector<CompletionBookmark>()>;
     static constexpr size_t kShown = 8;
 
-    TAddressCompleter(QLineEdit &box, HistoryStore &store, BookmarkSource bookmarks, QObject *parent = nullptr);
+    TAddressCompleter(QLineEdit &box, HistoryStore &store, BookmarkSource bookmarks,
+                      QObject *parent = nullptr);
     ~TAddressCompleter() override;
 
     // Runs the query for what was typed now (the timer does it otherwise).

@@ -29,8 +29,8 @@ qint64 ClearDataChoice::Since(qint64 now) const
 }
 
 TClearDataDialog::TClearDataDialog(QWidget *parent)
-    : QDialog(parent), period_(new QComboBox(this)), history_(new QCheckBox(this)), cookies_(new QCheckBox(this)),
-      cache_(new QCheckBox(this))
+    : QDialog(parent), period_(new QComboBox(this)), history_(new QCheckBox(this)),
+      cookies_(new QCheckBox(this)), cache_(new QCheckBox(this))
 {
     setWindowTitle(QString::fromUtf8(txt::ClearDataTitle));
     auto *layout = new QVBoxLayout(this);

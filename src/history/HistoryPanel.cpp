@@ -14,6 +14,8 @@
 #include <QMouseEvent>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
 
 namespace orvex {
 
@@ -26,31 +28,30 @@ QDate LocalDay(int64_t msecs)
 }
 } // namespace
 
-void HistoryModel::Reset(std::vector<HistoryEntry> entries, const QString &filter, const QDate &today)
+void HistoryModel::Reset(const HistoryIndex &index, const QString &filter, const QDate &today)
 {
     beginResetModel();
+    history_ = &index;
     today_ = today;
-    entries_.clear();
     days_.clear();
     std::vector<std::string> words;
     for (const QString &word : filter.split(QRegExp(QStringLiteral("[\\s\\x3000]+")), Qt::SkipEmptyParts))
         words.push_back(FoldForMatching(word.toStdString()));
-    if (words.empty()) {
-        entries_ = std::move(entries);
-    } else {
-        for (HistoryEntry &entry : entries) {
-            const std::string text = FoldForMatching(entry.url) + '\n' + FoldForMatching(entry.title);
-            bool all = true;
-            for (const std::string &word : words)
-                all = all && text.find(word) != std::string::npos;
-            if (all)
-                entries_.push_back(std::move(entry));
-        }
+    rows_ = index.SlotsByLastVisit();
+    if (!words.empty()) {
+        rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
+                                   [&](const auto &row) { return !index.EntryHolds(row.second, words); }),
+                    rows_.end());
     }
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        const QDate day = LocalDay(entries_[i].lastVisit);
-        if (days_.empty() || days_.back().date != day)
+    // Newest first: the local date is worked out once per day, not per
+    // entry (the conversion to local time is slow).
+    qint64 dayStart = std::numeric_limits<qint64>::max();
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].first < dayStart || days_.empty()) {
+            const QDate day = LocalDay(rows_[i].first);
+            dayStart = QDateTime(day, QTime(0, 0)).toMSecsSinceEpoch();
             days_.push_back({day, i, i});
+        }
         days_.back().end = i + 1;
     }
     endResetModel();
@@ -58,10 +59,13 @@ void HistoryModel::Reset(std::vector<HistoryEntry> entries, const QString &filte
 
 const HistoryEntry *HistoryModel::Entry(const QModelIndex &index) const
 {
-    if (!index.isValid() || index.internalId() == kDayRow)
+    if (!index.isValid() || index.internalId() == kDayRow || !history_)
         return nullptr;
     const DayRows &day = days_[index.internalId() - 1];
-    return &entries_[day.begin + index.row()];
+    const auto &row = rows_[day.begin + index.row()];
+    const HistoryEntry *entry = history_->EntryAt(row.second);
+    // A slot given to another entry since: not this row's any more.
+    return entry && entry->lastVisit == row.first ? entry : nullptr;
 }
 
 QDate HistoryModel::Day(const QModelIndex &index) const
@@ -79,7 +83,8 @@ QString HistoryModel::DayLabel(int day) const
         return QString::fromUtf8(txt::HistoryToday);
     if (date == today_.addDays(-1))
         return QString::fromUtf8(txt::HistoryYesterday);
-    return QLocale(QLocale::Japanese, QLocale::Japan).toString(date, QString::fromUtf8(txt::HistoryDayFormat));
+    return QLocale(QLocale::Japanese, QLocale::Japan)
+        .toString(date, QString::fromUtf8(txt::HistoryDayFormat));
 }
 
 QModelIndex HistoryModel::index(int row, int column, const QModelIndex &parent) const
@@ -121,11 +126,14 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     if (!index.isValid())
         return QVariant();
     const HistoryEntry *entry = Entry(index);
-    if (!entry)
+    if (index.internalId() == kDayRow)
         return role == Qt::DisplayRole ? QVariant(DayLabel(index.row())) : QVariant();
+    if (!entry)
+        return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return entry->title.empty() ? QString::fromStdString(entry->url) : QString::fromStdString(entry->title);
+        return entry->title.empty() ? QString::fromStdString(entry->url)
+                                    : QString::fromStdString(entry->title);
     case Qt::ToolTipRole:
         return QString::fromStdString(entry->url);
     case Qt::UserRole:
@@ -163,8 +171,8 @@ THistoryPanel::THistoryPanel(HistoryStore &store, QWidget *parent)
     });
     connect(search_, &QLineEdit::textChanged, this, [this] { refreshTimer_.start(); });
     connect(tree_, &QTreeView::activated, this, Guard([this](const QModelIndex &index) {
-        Open(index, QApplication::keyboardModifiers() & Qt::ControlModifier);
-    }));
+                Open(index, QApplication::keyboardModifiers() & Qt::ControlModifier);
+            }));
     connect(tree_, &QTreeView::customContextMenuRequested, this,
             Guard([this](const QPoint &pos) { ShowMenu(pos); }));
 }
@@ -173,7 +181,7 @@ void THistoryPanel::Refresh()
 {
     refreshTimer_.stop();
     const QDate today = QDate::currentDate();
-    model_.Reset(store_.Index().EntriesByLastVisit(), search_->text(), today);
+    model_.Reset(store_.Index(), search_->text(), today);
     // Today's pages (or, while searching, every day found) stand open.
     const bool searching = !search_->text().trimmed().isEmpty();
     for (int day = 0; day < model_.rowCount(); ++day) {
@@ -210,8 +218,10 @@ void THistoryPanel::DeleteAt(const QModelIndex &index)
         } else {
             // While searching, a day holds only the entries found: only they go.
             std::vector<QString> urls;
-            for (int row = 0; row < model_.rowCount(index); ++row)
-                urls.push_back(QString::fromStdString(model_.Entry(model_.index(row, 0, index))->url));
+            for (int row = 0; row < model_.rowCount(index); ++row) {
+                if (const HistoryEntry *entry = model_.Entry(model_.index(row, 0, index)))
+                    urls.push_back(QString::fromStdString(entry->url));
+            }
             for (const QString &url : urls)
                 store_.Remove(url);
         }

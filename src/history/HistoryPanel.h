@@ -25,11 +25,13 @@ class HistoryModel : public QAbstractItemModel {
 public:
     explicit HistoryModel(QObject *parent = nullptr) : QAbstractItemModel(parent) {}
 
-    // Takes the entries (newest first) that hold every word of `filter`;
-    // `today` names the days 今日 and 昨日.
-    void Reset(std::vector<HistoryEntry> entries, const QString &filter, const QDate &today);
+    // Takes the index's entries (newest first) that hold every word of
+    // `filter`; `today` names the days 今日 and 昨日. The rows refer to the
+    // index's entries until the next Reset.
+    void Reset(const HistoryIndex &index, const QString &filter, const QDate &today);
 
-    // The entry of a child row; nullptr for a day or an invalid index.
+    // The entry of a child row; nullptr for a day, an invalid index or an
+    // entry the index has dropped since the last Reset.
     const HistoryEntry *Entry(const QModelIndex &index) const;
     // The day of a top row, or of a child's parent.
     QDate Day(const QModelIndex &index) const;
@@ -47,8 +49,9 @@ private:
         QDate date;
         size_t begin, end; // entries_[begin, end)
     };
-    std::vector<HistoryEntry> entries_;
-    std::vector<DayRows> days_;
+    const HistoryIndex *history_ = nullptr;
+    std::vector<std::pair<int64_t, uint32_t>> rows_; // (last visit, slot), newest first
+    std::vector<DayRows> days_;                      // over rows_
     QDate today_;
 };
 

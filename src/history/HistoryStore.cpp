@@ -25,7 +25,10 @@ struct HistoryOp {
 // comes as a queued functor, so the connection is used by that thread alone.
 class HistoryWriter {
 public:
-    HistoryWriter(QString path, QString connection) : path_(std::move(path)), connection_(std::move(connection)) {}
+    HistoryWriter(QString path, QString connection)
+        : path_(std::move(path)), connection_(std::move(connection))
+    {
+    }
 
     // The stored entries; `backup` is set when a damaged file was kept aside.
     std::shared_ptr<std::vector<HistoryEntry>> Open(QString &backup)
@@ -53,10 +56,11 @@ public:
         if (!db.transaction())
             return false;
         QSqlQuery upsert(db), remove(db), removeBetween(db);
-        bool ok = upsert.prepare("INSERT OR REPLACE INTO history(url, title, first_visit, last_visit, visit_count) "
-                                 "VALUES(?, ?, ?, ?, ?)") &&
-                  remove.prepare("DELETE FROM history WHERE url = ?") &&
-                  removeBetween.prepare("DELETE FROM history WHERE last_visit >= ? AND last_visit < ?");
+        bool ok =
+            upsert.prepare("INSERT OR REPLACE INTO history(url, title, first_visit, last_visit, visit_count) "
+                           "VALUES(?, ?, ?, ?, ?)") &&
+            remove.prepare("DELETE FROM history WHERE url = ?") &&
+            removeBetween.prepare("DELETE FROM history WHERE last_visit >= ? AND last_visit < ?");
         for (size_t i = 0; ok && i < ops.size(); ++i) {
             const HistoryOp &op = ops[i];
             switch (op.kind) {
@@ -172,15 +176,21 @@ HistoryStore::HistoryStore(const QString &path, QObject *parent)
     batchTimer_.setInterval(500);
     connect(&batchTimer_, &QTimer::timeout, this, [this] { SendBatch(); });
     HistoryWriter *writer = writer_;
-    QMetaObject::invokeMethod(context_, [this, writer] {
-        QString backup;
-        auto entries = writer->Open(backup);
-        QMetaObject::invokeMethod(this, [this, entries, backup] {
-            if (!backup.isEmpty())
-                emit Damaged(backup);
-            OnLoaded(entries);
-        }, Qt::QueuedConnection);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context_,
+        [this, writer] {
+            QString backup;
+            auto entries = writer->Open(backup);
+            QMetaObject::invokeMethod(
+                this,
+                [this, entries, backup] {
+                    if (!backup.isEmpty())
+                        emit Damaged(backup);
+                    OnLoaded(entries);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
 }
 
 HistoryStore::~HistoryStore()
@@ -189,7 +199,8 @@ HistoryStore::~HistoryStore()
         WaitLoaded();
     Flush();
     HistoryWriter *writer = writer_;
-    QMetaObject::invokeMethod(context_, [writer] { writer->CloseDatabase(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [writer] { writer->CloseDatabase(); }, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
     delete writer_;
@@ -285,23 +296,30 @@ void HistoryStore::SendBatch()
     batch_ = std::make_shared<std::vector<HistoryOp>>();
     HistoryWriter *writer = writer_;
     const QString path = path_;
-    QMetaObject::invokeMethod(context_, [this, writer, batch, path] {
-        if (!writer->Apply(*batch)) {
-            // Told once a run: the history goes on in memory.
-            QMetaObject::invokeMethod(this, [this, path] {
-                if (!writeFailureTold_) {
-                    writeFailureTold_ = true;
-                    ReportFileProblem(FormatMessage(msg::CannotWriteHistory, path.toStdString()));
-                }
-            }, Qt::QueuedConnection);
-        }
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context_,
+        [this, writer, batch, path] {
+            if (!writer->Apply(*batch)) {
+                // Told once a run: the history goes on in memory.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, path] {
+                        if (!writeFailureTold_) {
+                            writeFailureTold_ = true;
+                            ReportFileProblem(FormatMessage(msg::CannotWriteHistory, path.toStdString()));
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void HistoryStore::Flush()
 {
     SendBatch();
-    QMetaObject::invokeMethod(context_, [] {}, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [] {}, Qt::BlockingQueuedConnection);
 }
 
 void HistoryStore::WaitLoaded()
@@ -310,7 +328,8 @@ void HistoryStore::WaitLoaded()
         return;
     // Open was queued first: once the thread has run this, the entries are
     // posted to us.
-    QMetaObject::invokeMethod(context_, [] {}, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [] {}, Qt::BlockingQueuedConnection);
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 

@@ -68,8 +68,8 @@ void TMainForm::BuildHistory()
         mnuShow_History->setChecked(true);
     }
 
-    completer_ = std::make_unique<TAddressCompleter>(*txtAddress, *history_,
-                                                     [this] { return CompletionBookmarks(); });
+    completer_ =
+        std::make_unique<TAddressCompleter>(*txtAddress, *history_, [this] { return CompletionBookmarks(); });
     connect(completer_.get(), &TAddressCompleter::Chosen, this, Guard([this] { btnMoveClick(); }));
 }
 
@@ -113,7 +113,8 @@ void TMainForm::ClearBrowsingData(const ClearDataChoice &choice)
         history_->Flush();
     }
     ClearDataRequest request;
-    request.kinds = (choice.cookies ? uint32_t(CLEARDATA_COOKIES) : 0u) | (choice.cache ? uint32_t(CLEARDATA_CACHE) : 0u);
+    request.kinds =
+        (choice.cookies ? uint32_t(CLEARDATA_COOKIES) : 0u) | (choice.cache ? uint32_t(CLEARDATA_CACHE) : 0u);
     request.since = since;
     if (request.kinds == 0)
         return;
