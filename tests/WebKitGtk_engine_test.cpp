@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QScreen>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -79,6 +81,25 @@ void Key(KeySym symbol, bool control = false)
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), False, CurrentTime);
     if (control)
         XTestFakeKeyEvent(display, ctrl, False, CurrentTime);
+    Flush();
+}
+
+// Presses at one point, moves to another in steps, releases: as a hand
+// drags, with the motion events X makes of it.
+void DragFromTo(const QPoint &from, const QPoint &to, int steps = 12)
+{
+    Display *display = QX11Info::display();
+    XTestFakeMotionEvent(display, -1, from.x(), from.y(), CurrentTime);
+    Flush();
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    Flush();
+    for (int i = 1; i <= steps; ++i) {
+        const QPoint at = from + (to - from) * i / steps;
+        XTestFakeMotionEvent(display, -1, at.x(), at.y(), CurrentTime);
+        Flush();
+    }
+    Pump(100);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
     Flush();
 }
 
@@ -370,6 +391,91 @@ TEST_F(Gecko, ClipboardWorksBothWaysWithoutStalls)
     Key(XK_v, true);
     EXPECT_TRUE(WaitFor([&] { return host.titles.contains("pasted from qt"); }, 5000))
         << host.titles.join(" | ").toStdString();
+}
+
+TEST_F(Gecko, DragsSelectTextAndEndCleanly)
+{
+    Write("drag.html",
+          "<html><head><title>drag</title></head><body style='margin:0;font:24px monospace'>"
+          "<p id='p' style='position:absolute;left:10px;top:10px;margin:0'>drag select this line</p>"
+          "<a id='a' href='#gone' style='position:absolute;left:10px;top:100px'>a link to drag</a>"
+          "<button id='b' style='position:absolute;left:10px;top:200px;width:200px;height:40px' "
+          "onclick='document.title=\"clicked\"'>b</button><script>"
+          "document.onmouseup=function(){document.title='selected '+getSelection().toString();};"
+          "document.ondragend=function(){document.title='drag ended';};"
+          "</script></body></html>");
+    ASSERT_TRUE(Load(Page("drag.html"), "drag"));
+    DragFromTo(PagePoint(12, 25), PagePoint(200, 25));
+    ASSERT_TRUE(WaitFor([&] { return host.titles.filter("selected drag sel").size() > 0; }, 5000))
+        << host.titles.join(" | ").toStdString();
+    QApplication::clipboard()->setText("before");
+    Key(XK_c, true);
+    EXPECT_TRUE(WaitFor([&] { return QApplication::clipboard()->text().startsWith("drag sel"); }, 5000))
+        << QApplication::clipboard()->text().toStdString();
+    // A middle click pastes the page's selection into a Qt widget, at once.
+    QElapsedTimer timer;
+    timer.start();
+    ClickAt(address->mapToGlobal(QPoint(20, 10)), 2);
+    EXPECT_TRUE(WaitFor([&] { return address->text().startsWith("drag sel"); }, 5000))
+        << address->text().toStdString();
+    EXPECT_LT(timer.elapsed(), 2000);
+
+    // A link dragged off the page and dropped on an empty spot.
+    DragFromTo(PagePoint(30, 112), PagePoint(400, 400), 20);
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("drag ended"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+    ClickAt(PagePoint(100, 220));
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("clicked"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+}
+
+// True when the screen shows the pixel at a point changing, as a page's
+// animation there draws it: the view is painted on screen, not only run.
+bool ScreenChangesAt(const QPoint &global)
+{
+    QSet<QRgb> seen;
+    for (int i = 0; i < 20 && seen.size() < 3; ++i) {
+        seen.insert(QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage().pixel(0, 0));
+        Pump(80);
+    }
+    return seen.size() >= 3;
+}
+
+TEST_F(Gecko, ViewKeepsPaintingAfterEveryContextMenu)
+{
+    Write("anim.html",
+          "<html><head><title>anim</title></head><body style='margin:0'>"
+          "<input id='f' value='some text' style='position:absolute;left:10px;top:10px;width:300px;height:30px'>"
+          "<div id='box' style='position:absolute;left:10px;top:100px;width:100px;height:100px'></div><script>"
+          "function step(t){box.style.background='hsl('+Math.floor(t/3)%360+',100%,50%)';"
+          "requestAnimationFrame(step);}requestAnimationFrame(step);</script></body></html>");
+    ASSERT_TRUE(Load(Page("anim.html"), "anim"));
+    const QPoint box = PagePoint(60, 150);
+    ASSERT_TRUE(ScreenChangesAt(box));
+    struct Way {
+        const char *name;
+        std::function<void()> close;
+    };
+    const Way ways[] = {
+        {"Esc", [] { Key(XK_Escape); }},
+        {"a chosen item", [] { Key(XK_a); }},
+        {"a click elsewhere", [&] { ClickAt(PagePoint(400, 400)); }},
+    };
+    for (const Way &way : ways) {
+        bool closed = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                closer.stop();
+                way.close();
+                closed = true;
+            }
+        });
+        closer.start(50);
+        ClickAt(PagePoint(50, 25), 3);
+        ASSERT_TRUE(WaitFor([&] { return closed && !QApplication::activePopupWidget(); }, 5000)) << way.name;
+        EXPECT_TRUE(ScreenChangesAt(box)) << "frozen after closing the menu by " << way.name;
+    }
 }
 
 TEST_F(Gecko, ManyWindowsLeaveNoWindowsDescriptorsOrProcesses)

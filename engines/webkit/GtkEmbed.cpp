@@ -20,6 +20,7 @@
 
 // X11 headers last: their macros (KeyPress, FocusIn, None...) collide with
 // Qt's names.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <gdk/gdkx.h>
@@ -128,7 +129,7 @@ public:
 
 // Two connections on one thread: a read of the clipboard through Qt while
 // GTK owns it waits for an answer GTK cannot give until Qt returns. When a
-// page puts something on a selection, Qt takes it over at once.
+// page puts something on the clipboard, Qt takes it over at once.
 void ClaimForQt(QClipboard::Mode mode, QMimeData *data)
 {
     // Qt claims the selection with its own last X time, older than GTK's
@@ -169,6 +170,27 @@ void OnOwnerChange(GtkClipboard *clipboard, GdkEvent *event, gpointer mode)
         return; // another program, or Qt, owns it
     gtk_clipboard_request_text(clipboard, OnText, mode);
 }
+
+// The page's selection is the X primary selection while it lasts; WebKit
+// collapses it as soon as another window takes the primary selection, so
+// Qt cannot take it over on every change (a drag would select nothing).
+// Qt reads it when a middle click pastes into one of its widgets: only
+// then does Qt take over the page's text, before the button comes up.
+class PrimaryBridge : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton && watched->isWidgetType() &&
+            !qobject_cast<GtkViewHost *>(watched) && IsGtkWindow(XGetSelectionOwner(GdkXDisplay(), XA_PRIMARY)))
+            gtk_clipboard_request_text(gtk_clipboard_get(GDK_SELECTION_PRIMARY), OnText,
+                                       GINT_TO_POINTER(int(QClipboard::Selection)));
+        return false;
+    }
+};
 
 // Keys GTK built from Qt events and keys handed back to Qt, recognised
 // when Qt delivers them to the host widget so they are not sent round again.
@@ -299,8 +321,7 @@ void EnsureGtk()
 
     g_signal_connect(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "owner-change", G_CALLBACK(OnOwnerChange),
                      GINT_TO_POINTER(int(QClipboard::Clipboard)));
-    g_signal_connect(gtk_clipboard_get(GDK_SELECTION_PRIMARY), "owner-change", G_CALLBACK(OnOwnerChange),
-                     GINT_TO_POINTER(int(QClipboard::Selection)));
+    qApp->installEventFilter(new PrimaryBridge(qApp));
     started = true;
 }
 
