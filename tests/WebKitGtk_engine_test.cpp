@@ -28,7 +28,11 @@
 #include <QVBoxLayout>
 #include <QX11Info>
 
+#include <clocale>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <libintl.h>
+#include <locale.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -206,6 +210,8 @@ public:
         return allow;
     }
     void OnFullScreenChange(bool on) override { fullScreen.push_back(on); }
+    std::vector<std::pair<bool, QString>> printed;
+    void OnPrintFinished(bool ok, const QString &error) override { printed.emplace_back(ok, error); }
     void OnFileDownload(Download *item) override
     {
         if (download)
@@ -671,6 +677,23 @@ TEST_F(Gecko, UploadAndPermissionsAskTheHost)
     EXPECT_TRUE(host.fullScreen.empty());
 }
 
+TEST_F(Gecko, PrintsToPdfUnderTheJapaneseLocale)
+{
+    // The suite runs in Japanese (see main), where GTK names its file
+    // printer in Japanese.
+    ASSERT_STREQ(setlocale(LC_MESSAGES, nullptr), "ja_JP.UTF-8");
+    ASSERT_STRNE(dgettext("gtk30", "Print to File"), "Print to File");
+    ASSERT_TRUE(Load(Page("text.html"), "text"));
+    QTemporaryDir out;
+    const QString pdf = out.filePath("ページ.pdf");
+    browser->Print({QString(), pdf, false, 1});
+    ASSERT_TRUE(WaitFor([&] { return !host.printed.empty(); }, 30000));
+    EXPECT_TRUE(host.printed[0].first) << host.printed[0].second.toStdString();
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("%PDF"));
+}
+
 TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
 {
     ASSERT_TRUE(Load(Page("text.html"), "text"));
@@ -689,8 +712,27 @@ TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
 
 } // namespace
 
+// Runs the suite under the Japanese locale, as the program's users have it;
+// a machine without it gets the locale generated into a folder of the run.
+void UseJapaneseLocale(const QTemporaryDir &folder)
+{
+    if (locale_t japanese = newlocale(LC_ALL_MASK, "ja_JP.UTF-8", nullptr)) {
+        freelocale(japanese);
+    } else {
+        const QByteArray target = QFile::encodeName(folder.filePath("ja_JP.UTF-8"));
+        const std::string command = "localedef -i ja_JP -f UTF-8 '" + target.toStdString() + "' 2>/dev/null";
+        if (std::system(command.c_str()) == 0)
+            qputenv("LOCPATH", QFile::encodeName(folder.path()));
+    }
+    qunsetenv("LC_ALL");
+    qunsetenv("LANGUAGE");
+    qputenv("LANG", "ja_JP.UTF-8");
+}
+
 int main(int argc, char **argv)
 {
+    QTemporaryDir locales;
+    UseJapaneseLocale(locales);
     QApplication app(argc, argv);
     const QByteArray bin = qgetenv("ORVEX_BIN_DIR");
     if (!bin.isEmpty())

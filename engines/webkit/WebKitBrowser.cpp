@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include <gtk/gtkunixprint.h>
 #include <webkit2/webkit2.h>
 
 namespace orvex::webkit {
@@ -467,6 +468,18 @@ void WebKitBrowser::OnFindCount(WebKitFindController *, guint count, gpointer se
     browser->ReportFindResult(browser->findText_, count == G_MAXUINT ? 0 : int(count));
 }
 
+namespace {
+
+// GTK's own file printer, found by its kind: its name is translated
+// ("Print to File" is another text under a Japanese locale).
+bool IsFilePrinter(GtkPrinter *printer)
+{
+    GtkPrintBackend *backend = gtk_printer_get_backend(printer);
+    return backend && g_strcmp0(G_OBJECT_TYPE_NAME(backend), "GtkPrintBackendFile") == 0;
+}
+
+} // namespace
+
 void WebKitBrowser::Print(const PrintRequest &request)
 {
     if (!view_)
@@ -476,32 +489,65 @@ void WebKitBrowser::Print(const PrintRequest &request)
         return;
     }
     GtkPrintSettings *settings = gtk_print_settings_new();
-    if (!request.outputFile.isEmpty()) {
-        // GTK's own file printer writes the pages as PDF.
-        gtk_print_settings_set_printer(settings, "Print to File");
-        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
-        gchar *uri =
-            g_filename_to_uri(QFile::encodeName(QFileInfo(request.outputFile).absoluteFilePath()).constData(),
-                              nullptr, nullptr);
-        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
-        g_free(uri);
-    } else {
-        gtk_print_settings_set_printer(settings, request.printerName.toUtf8().constData());
-    }
     gtk_print_settings_set_n_copies(settings, std::max(1, request.copies));
     const GtkPageOrientation orientation =
         request.landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT;
     gtk_print_settings_set_orientation(settings, orientation);
-    GtkPageSetup *page = gtk_page_setup_new();
-    gtk_page_setup_set_orientation(page, orientation);
+    if (request.outputFile.isEmpty()) {
+        gtk_print_settings_set_printer(settings, request.printerName.toUtf8().constData());
+        StartPrint(settings, orientation, QString());
+        return;
+    }
+    // GTK's file printer writes the pages as PDF. The printers are listed
+    // in the background; the job starts once the file printer is found.
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+    gchar *uri = g_filename_to_uri(
+        QFile::encodeName(QFileInfo(request.outputFile).absoluteFilePath()).constData(), nullptr, nullptr);
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
+    g_free(uri);
+    struct Search {
+        QPointer<WebKitBrowser> browser;
+        GtkPrintSettings *settings;
+        GtkPageOrientation orientation;
+        QString outputFile;
+        bool found;
+    };
+    gtk_enumerate_printers(
+        [](GtkPrinter *printer, gpointer data) -> gboolean {
+            auto *search = static_cast<Search *>(data);
+            if (!IsFilePrinter(printer))
+                return FALSE;
+            gtk_print_settings_set_printer(search->settings, gtk_printer_get_name(printer));
+            search->found = true;
+            return TRUE;
+        },
+        new Search{this, settings, orientation, request.outputFile, false},
+        [](gpointer data) {
+            std::unique_ptr<Search> search(static_cast<Search *>(data));
+            // Called from within GTK's listing: the job starts from the loop.
+            QTimer::singleShot(0, [search = search.release()] {
+                std::unique_ptr<Search> owned(search);
+                if (owned->browser && owned->found && owned->browser->view_)
+                    owned->browser->StartPrint(owned->settings, owned->orientation, owned->outputFile);
+                else if (owned->browser)
+                    owned->browser->ReportPrintFinished(
+                        false, QString::fromUtf8(engine::texts::kPdfFailed).arg(owned->outputFile));
+                g_object_unref(owned->settings);
+            });
+        },
+        FALSE);
+}
 
+void WebKitBrowser::StartPrint(GtkPrintSettings *settings, int orientation, const QString &outputFile)
+{
+    GtkPageSetup *page = gtk_page_setup_new();
+    gtk_page_setup_set_orientation(page, GtkPageOrientation(orientation));
     WebKitPrintOperation *operation = webkit_print_operation_new(view_);
     webkit_print_operation_set_print_settings(operation, settings);
     webkit_print_operation_set_page_setup(operation, page);
-    g_object_unref(settings);
     g_object_unref(page);
 
-    auto *job = new PrintJob{this, request.outputFile, QString()};
+    auto *job = new PrintJob{this, outputFile, QString()};
     g_signal_connect(operation, "failed",
                      G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
                          auto *job = static_cast<PrintJob *>(data);

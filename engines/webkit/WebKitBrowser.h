@@ -14,6 +14,7 @@ typedef struct _GTlsCertificate GTlsCertificate;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
 typedef struct _WebKitFindController WebKitFindController;
+typedef struct _GtkPrintSettings GtkPrintSettings;
 
 namespace orvex::webkit {
 
@@ -65,6 +66,9 @@ private:
     void LoadRequested();
     void RunMenuAction(int action, const MenuTarget &target);
     void OpenInNewWindow(const QString &address);
+    // Prints with settings that name the printer; `outputFile` is the PDF
+    // file, empty for a printer.
+    void StartPrint(GtkPrintSettings *settings, int orientation, const QString &outputFile);
 
     // GTK signal handlers; `self` is the control.
     static void OnLoadChanged(WebKitWebView *, int event, gpointer self);
