@@ -428,7 +428,7 @@ TEST_F(Gecko, DragsSelectTextAndEndCleanly)
           "<button id='b' style='position:absolute;left:10px;top:200px;width:200px;height:40px' "
           "onclick='document.title=\"clicked\"'>b</button><script>"
           "document.onmouseup=function(){document.title='selected '+getSelection().toString();};"
-          "document.ondragend=function(){document.title='drag ended';};"
+          "var drags=0;document.ondragend=function(){document.title='drag ended '+(++drags);};"
           "</script></body></html>");
     ASSERT_TRUE(Load(Page("drag.html"), "drag"));
     DragFromTo(PagePoint(12, 25), PagePoint(200, 25));
@@ -438,20 +438,23 @@ TEST_F(Gecko, DragsSelectTextAndEndCleanly)
     Key(XK_c, true);
     EXPECT_TRUE(WaitFor([&] { return QApplication::clipboard()->text().startsWith("drag sel"); }, 5000))
         << QApplication::clipboard()->text().toStdString();
-    // A middle click pastes the page's selection into a Qt widget, at once.
-    QElapsedTimer timer;
-    timer.start();
+    // A middle click pastes the page's selection into a Qt widget (Qt's
+    // own read would wait for GTK and give up empty).
     ClickAt(address->mapToGlobal(QPoint(20, 10)), 2);
     EXPECT_TRUE(WaitFor([&] { return address->text().startsWith("drag sel"); }, 5000))
         << address->text().toStdString();
-    EXPECT_LT(timer.elapsed(), 2000);
 
-    // A link dragged off the page and dropped on an empty spot.
-    DragFromTo(PagePoint(30, 112), address->mapToGlobal(QPoint(200, 10)), 20);
-    fprintf(stderr, "DBG after drag %lld\n", (long long)timer.elapsed());
-    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("drag ended"); }, 5000))
+    // A link dragged off the page, dropped on a Qt widget that takes it,
+    // then where nothing takes it: each drag ends at once and the next
+    // click reaches its target.
+    address->clear();
+    DragFromTo(PagePoint(30, 112), address->mapToGlobal(QPoint(100, 10)), 20);
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("drag ended 1"); }, 5000))
         << host.titles.join(" | ").toStdString();
-    fprintf(stderr, "DBG ended %lld address=%s\n", (long long)timer.elapsed(), qPrintable(address->text()));
+    EXPECT_EQ(address->text(), Page("drag.html") + "#gone");
+    DragFromTo(PagePoint(30, 112), QPoint(1000, 800), 20);
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("drag ended 2"); }, 5000))
+        << host.titles.join(" | ").toStdString();
     ClickAt(PagePoint(100, 220));
     EXPECT_TRUE(WaitFor([&] { return host.titles.contains("clicked"); }, 5000))
         << host.titles.join(" | ").toStdString();
