@@ -420,6 +420,27 @@ unsigned int KeyvalForQtKey(int key, const QString &text, bool shift)
     return 0;
 }
 
+// GTK's XIM input method (its choice under Japanese, Chinese and Korean
+// locales when none is named) gives the page's widget an X window of its
+// own, which stays unpainted inside Qt's window: at the first text field
+// the page froze on screen. The input method named by GTK_IM_MODULE, or by
+// XMODIFIERS for IBus and Fcitx, is kept; XIM gives way to GTK's own input.
+void AvoidXim()
+{
+    QList<QByteArray> modules = qgetenv("GTK_IM_MODULE").split(':');
+    modules.removeAll(QByteArray());
+    modules.removeAll(QByteArray("xim"));
+    if (modules.isEmpty()) {
+        const QByteArray server = qgetenv("XMODIFIERS").toLower();
+        if (server.contains("@im=ibus"))
+            modules << "ibus";
+        else if (server.contains("@im=fcitx"))
+            modules << "fcitx";
+    }
+    modules << "gtk-im-context-simple";
+    qputenv("GTK_IM_MODULE", modules.join(':'));
+}
+
 } // namespace
 
 void SetClipboardText(const QString &text)
@@ -427,6 +448,13 @@ void SetClipboardText(const QString &text)
     auto *data = new QMimeData;
     data->setText(text);
     ClaimForQt(QClipboard::Clipboard, data);
+}
+
+void ReleasePointerGrab()
+{
+    Display *display = GdkXDisplay();
+    XUngrabPointer(display, CurrentTime);
+    XFlush(display);
 }
 
 void EnsureGtk()
@@ -446,6 +474,8 @@ void EnsureGtk()
         if (!gtk_init_check(nullptr, nullptr))
             throw std::runtime_error(texts::kNoDisplay);
     }
+
+    AvoidXim();
 
     GdkDisplay *display = gdk_display_get_default();
     // GDK ends the program on any X error it did not expect. Windows it
