@@ -675,12 +675,25 @@ TEST_F(Gecko, UploadAndPermissionsAskTheHost)
     ASSERT_TRUE(WaitFor([&] { return host.titles.contains("notify denied"); }, 5000));
     EXPECT_EQ(host.asked, std::vector<PagePermission>{PagePermission::Notifications});
 
-    // A page's full screen is refused without a question (see the module).
+    // A page's full screen is refused without a question (see the module),
+    // and the status bar says so.
     host.allow = true;
     ClickAt(PagePoint(60, 100));
     ASSERT_TRUE(WaitFor([&] { return host.titles.contains("full refused"); }, 5000));
     EXPECT_EQ(host.asked.size(), 1u);
     EXPECT_TRUE(host.fullScreen.empty());
+    EXPECT_EQ(host.status, QStringLiteral("このウィンドウでは全画面表示を使えません"));
+}
+
+TEST_F(Gecko, FindShowsTheFirstMatchAtOnce)
+{
+    Write("find.html", "<html><head><title>find</title></head><body><p>apple pear apple pear</p><script>"
+                       "document.onselectionchange=function(){document.title='sel '+getSelection();};"
+                       "</script></body></html>");
+    ASSERT_TRUE(Load(Page("find.html"), "find"));
+    browser->Find({"pear", false, false});
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("sel pear"); }, 5000))
+        << host.titles.join(" | ").toStdString();
 }
 
 TEST_F(Gecko, PrintsToPdfUnderTheJapaneseLocale)

@@ -25,6 +25,18 @@ constexpr const char *kBrowserKey = "orvex-browser";
 // longer counts as loading.
 constexpr int kRequestWaitMs = 1500;
 
+// With full screen off, WebKit leaves a page's request for it undefined.
+// This answers it as refused, as the page expects, and tells the module.
+constexpr const char *kFullScreenMessage = "orvexFullScreen";
+constexpr const char *kRefuseFullScreen =
+    "(function(){function refuse(){"
+    "window.webkit.messageHandlers.orvexFullScreen.postMessage('');"
+    "var d=this.ownerDocument||document;"
+    "setTimeout(function(){d.dispatchEvent(new Event('fullscreenerror',{bubbles:true}));},0);"
+    "return Promise.reject(new TypeError('Full screen is not available'));}"
+    "Element.prototype.requestFullscreen=refuse;Element.prototype.webkitRequestFullscreen=refuse;"
+    "Element.prototype.webkitRequestFullScreen=refuse;})();";
+
 // The opener whose request for a new window is being answered: a control
 // made meanwhile (the host's catcher) gets a view related to it, which
 // WebKit requires of a new window's view.
@@ -121,7 +133,8 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     // A page's full screen is refused: in a window no window manager
     // manages, WebKitGTK 2.50 never completes leaving full screen, and a
-    // view destroyed in full screen ends the process.
+    // view destroyed in full screen ends the process. A request gets a
+    // word in the status bar (see kRefuseFullScreen).
     webkit_settings_set_enable_fullscreen(settings, FALSE);
     GtkWidget *view = nullptr;
     if (g_opener) {
@@ -132,6 +145,14 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
             g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", g_opener, "settings", settings, nullptr));
     } else {
         WebKitUserContentManager *content = webkit_user_content_manager_new();
+        WebKitUserScript *refuse = webkit_user_script_new(kRefuseFullScreen, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr,
+                                                          nullptr);
+        webkit_user_content_manager_add_script(content, refuse);
+        webkit_user_script_unref(refuse);
+        webkit_user_content_manager_register_script_message_handler(content, kFullScreenMessage);
+        g_signal_connect(content, "script-message-received::orvexFullScreen", G_CALLBACK(OnFullScreenRequest),
+                         this);
         view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
                                        content, "settings", settings, nullptr));
         g_object_unref(content);
@@ -206,6 +227,7 @@ void WebKitBrowser::ForgetView()
     g_signal_handlers_disconnect_by_data(view_, this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(view_), this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(view_), this);
     g_signal_handlers_disconnect_by_data(gtk_widget_get_toplevel(GTK_WIDGET(view_)), this);
     g_object_set_data(G_OBJECT(view_), kBrowserKey, nullptr);
     view_ = nullptr;
@@ -909,6 +931,14 @@ gboolean WebKitBrowser::OnPrintRequest(WebKitWebView *, gpointer, gpointer)
 {
     // window.print(): printing is the host's command, with its own dialog.
     return TRUE;
+}
+
+void WebKitBrowser::OnFullScreenRequest(WebKitUserContentManager *, gpointer, gpointer self)
+{
+    // The page heard a refusal; the user reads why.
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    browser->status_ = QString::fromUtf8(texts::kFullScreenRefused);
+    browser->EmitStatus(browser->status_);
 }
 
 void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)

@@ -13,6 +13,7 @@ typedef struct _GtkWidget GtkWidget;
 typedef struct _GTlsCertificate GTlsCertificate;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitFindController WebKitFindController;
 typedef struct _GtkPrintSettings GtkPrintSettings;
 
@@ -92,6 +93,7 @@ private:
     static gboolean OnKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnWindowKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
+    static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
     static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
     static void OnFindCount(WebKitFindController *, guint count, gpointer self);
 
