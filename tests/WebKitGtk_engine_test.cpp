@@ -31,10 +31,10 @@
 #include <clocale>
 #include <cstdlib>
 #include <dlfcn.h>
-#include <libintl.h>
-#include <locale.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <libintl.h>
+#include <locale.h>
 #include <memory>
 #include <xcb/xcb.h>
 
@@ -466,7 +466,10 @@ bool ScreenChangesAt(const QPoint &global)
 {
     QSet<QRgb> seen;
     for (int i = 0; i < 20 && seen.size() < 3; ++i) {
-        seen.insert(QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), 1, 1).toImage().pixel(0, 0));
+        seen.insert(QGuiApplication::primaryScreen()
+                        ->grabWindow(0, global.x(), global.y(), 1, 1)
+                        .toImage()
+                        .pixel(0, 0));
         Pump(80);
     }
     return seen.size() >= 3;
@@ -474,13 +477,16 @@ bool ScreenChangesAt(const QPoint &global)
 
 TEST_F(Gecko, ViewKeepsPaintingAfterEveryContextMenu)
 {
-    Write("anim.html",
-          "<html><head><title>anim</title></head><body style='margin:0'>"
-          "<input id='f' value='some text' style='position:absolute;left:10px;top:10px;width:300px;height:30px'>"
-          "<div id='box' style='position:absolute;left:10px;top:100px;width:100px;height:100px'></div><script>"
-          "f.onselect=function(){document.title='selected '+f.value.substring(f.selectionStart,f.selectionEnd);};"
-          "function step(t){box.style.background='hsl('+Math.floor(t/3)%360+',100%,50%)';"
-          "requestAnimationFrame(step);}requestAnimationFrame(step);</script></body></html>");
+    Write(
+        "anim.html",
+        "<html><head><title>anim</title></head><body style='margin:0'>"
+        "<input id='f' value='some text' "
+        "style='position:absolute;left:10px;top:10px;width:300px;height:30px'>"
+        "<div id='box' style='position:absolute;left:10px;top:100px;width:100px;height:100px'></div><script>"
+        "f.onselect=function(){document.title='selected "
+        "'+f.value.substring(f.selectionStart,f.selectionEnd);};"
+        "function step(t){box.style.background='hsl('+Math.floor(t/3)%360+',100%,50%)';"
+        "requestAnimationFrame(step);}requestAnimationFrame(step);</script></body></html>");
     ASSERT_TRUE(Load(Page("anim.html"), "anim"));
     const QPoint box = PagePoint(60, 150);
     ASSERT_TRUE(ScreenChangesAt(box));
@@ -579,8 +585,9 @@ TEST_F(Gecko, TransfersGoWhereTheHostSaysAndCancelCleanly)
     const QByteArray body(200000, 'x');
     HttpServer server([&](const HttpRequest &request) {
         if (request.path == "/page")
-            return HttpReply::Page("links", "<a href='/linked' style='display:block;width:300px;height:100px'>"
-                                            "save me</a>");
+            return HttpReply::Page("links",
+                                   "<a href='/linked' style='display:block;width:300px;height:100px'>"
+                                   "save me</a>");
         HttpReply reply;
         reply.contentType = "application/octet-stream";
         reply.headers << "Content-Disposition: attachment; filename=\"data.bin\"";

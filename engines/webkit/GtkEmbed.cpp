@@ -11,10 +11,10 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QUrl>
-#include <QPainter>
 #include <QWindow>
 #include <QX11Info>
 #include <cstring>
@@ -192,7 +192,8 @@ protected:
             qobject_cast<GtkViewHost *>(watched))
             return false;
         auto *release = static_cast<QMouseEvent *>(event);
-        if (release->button() != Qt::MiddleButton || !IsGtkWindow(XGetSelectionOwner(GdkXDisplay(), XA_PRIMARY)))
+        if (release->button() != Qt::MiddleButton ||
+            !IsGtkWindow(XGetSelectionOwner(GdkXDisplay(), XA_PRIMARY)))
             return false;
         auto *pending = new Pending{QPointer<QWidget>(static_cast<QWidget *>(watched)),
                                     QMouseEvent(release->type(), release->localPos(), release->windowPos(),
@@ -223,8 +224,8 @@ private:
 xcb_atom_t QtAtom(const char *name)
 {
     xcb_connection_t *connection = QX11Info::connection();
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     free(reply);
     return atom;

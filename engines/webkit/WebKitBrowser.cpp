@@ -145,9 +145,9 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
             g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", g_opener, "settings", settings, nullptr));
     } else {
         WebKitUserContentManager *content = webkit_user_content_manager_new();
-        WebKitUserScript *refuse = webkit_user_script_new(kRefuseFullScreen, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr,
-                                                          nullptr);
+        WebKitUserScript *refuse =
+            webkit_user_script_new(kRefuseFullScreen, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                   WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
         webkit_user_content_manager_add_script(content, refuse);
         webkit_user_script_unref(refuse);
         webkit_user_content_manager_register_script_message_handler(content, kFullScreenMessage);
@@ -570,8 +570,7 @@ void WebKitBrowser::StartPrint(GtkPrintSettings *settings, int orientation, cons
     g_object_unref(page);
 
     auto *job = new PrintJob{this, outputFile, QString()};
-    g_signal_connect(operation, "failed",
-                     G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
+    g_signal_connect(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
                          auto *job = static_cast<PrintJob *>(data);
                          // GTK's message is in English: the module's own text says it.
                          job->error = job->outputFile.isEmpty()
