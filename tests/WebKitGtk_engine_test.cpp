@@ -738,17 +738,24 @@ TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
 
 } // namespace
 
-// Runs the suite under the Japanese locale, as the program's users have it;
-// a machine without it gets the locale generated into a folder of the run.
-void UseJapaneseLocale(const QTemporaryDir &folder)
+// Runs the suite under the Japanese locale, as the program's users have it.
+// A machine without it gets the locale generated once into the temporary
+// folder, where later runs (one process per test) find it.
+void UseJapaneseLocale()
 {
     if (locale_t japanese = newlocale(LC_ALL_MASK, "ja_JP.UTF-8", nullptr)) {
         freelocale(japanese);
     } else {
-        const QByteArray target = QFile::encodeName(folder.filePath("ja_JP.UTF-8"));
-        const std::string command = "localedef -i ja_JP -f UTF-8 '" + target.toStdString() + "' 2>/dev/null";
-        if (std::system(command.c_str()) == 0)
-            qputenv("LOCPATH", QFile::encodeName(folder.path()));
+        const QString folder = QDir::temp().filePath(QStringLiteral("orvex-test-locales"));
+        if (!QFile::exists(folder + "/ja_JP.UTF-8/LC_CTYPE")) {
+            // Made aside and moved in whole: another run may be at it too.
+            QTemporaryDir staging(folder + "-XXXXXX");
+            const std::string made = staging.filePath("ja_JP.UTF-8").toStdString();
+            if (std::system(("localedef -i ja_JP -f UTF-8 '" + made + "' 2>/dev/null").c_str()) == 0 &&
+                QDir().mkpath(folder))
+                QDir().rename(QString::fromStdString(made), folder + "/ja_JP.UTF-8");
+        }
+        qputenv("LOCPATH", QFile::encodeName(folder));
     }
     qunsetenv("LC_ALL");
     qunsetenv("LANGUAGE");
@@ -757,8 +764,7 @@ void UseJapaneseLocale(const QTemporaryDir &folder)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir locales;
-    UseJapaneseLocale(locales);
+    UseJapaneseLocale();
     QApplication app(argc, argv);
     const QByteArray bin = qgetenv("ORVEX_BIN_DIR");
     if (!bin.isEmpty())
