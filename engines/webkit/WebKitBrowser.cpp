@@ -26,11 +26,12 @@ constexpr const char *kBrowserKey = "orvex-browser";
 constexpr int kRequestWaitMs = 1500;
 
 // With full screen off, WebKit leaves a page's request for it undefined.
-// This answers it as refused, as the page expects, and tells the module.
+// This answers it as refused, as the page expects, and tells the module
+// (a pop-up shares its opener's content rules: the opener's status bar).
 constexpr const char *kFullScreenMessage = "orvexFullScreen";
 constexpr const char *kRefuseFullScreen =
     "(function(){function refuse(){"
-    "window.webkit.messageHandlers.orvexFullScreen.postMessage('');"
+    "try{window.webkit.messageHandlers.orvexFullScreen.postMessage('');}catch(e){}"
     "var d=this.ownerDocument||document;"
     "setTimeout(function(){d.dispatchEvent(new Event('fullscreenerror',{bubbles:true}));},0);"
     "return Promise.reject(new TypeError('Full screen is not available'));}"
