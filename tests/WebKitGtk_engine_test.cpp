@@ -1,10 +1,12 @@
 // The Gecko module (mozctl.so, WebKitGTK inside the Qt window) beyond the
 // shared contract suite, under the Japanese locale: real X input (drags,
-// the context menu) and the focus between the page and Qt's widgets, keys the page leaves to the host, the
-// clipboard across the two X connections, many windows opened and closed, teardown in any order, and what the
-// module does apart from the other engine (its own context menu handing over "save target as", the refused
-// full screen, accepted upload types, the profile and the rendering path). The services both engines share
-// are in the contract suite. Runs under xvfb-run without a window manager.
+// the context menu) and the focus between the page and Qt's widgets, keys
+// the page leaves to the host, the clipboard across the two X connections,
+// many windows opened and closed, teardown in any order, and what the module
+// does apart from the other engine (its own context menu handing over "save
+// target as", the refused full screen, accepted upload types, printing, the
+// profile and the rendering path). The services both engines share are in
+// the contract suite. Runs under xvfb-run without a window manager.
 #include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
 #include "core/ProgramFolder.h"
