@@ -32,9 +32,18 @@
 #include <QWidget>
 #include <functional>
 
+#include <QLabel>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <atomic>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <set>
+#include <unistd.h>
 
 using namespace orvex;
 using orvex::test::Pump;
@@ -182,6 +191,11 @@ public:
     }
     void OnFindResult(const QString &text, int matches) override { findResults.emplace_back(text, matches); }
     void OnPrintFinished(bool ok, const QString &error) override { printResults.emplace_back(ok, error); }
+    std::vector<std::pair<ConnectionSecurity, QString>> connections;
+    void OnConnectionChange(ConnectionSecurity security, const QString &host) override
+    {
+        connections.emplace_back(security, host);
+    }
 
     // The last state reported for a command, or -1 when none was.
     int LastState(int command) const
@@ -197,6 +211,10 @@ public:
 // download; a page behind basic authentication; anything else at once a
 // small page titled "served <path>".
 constexpr qint64 kFileSize = 3 * 1024 * 1024 + 7;
+// The memory a page may use in this run (main sets it for both modules).
+constexpr int kMemoryLimitMb = 512;
+// Requests that must never arrive: what a local page read.
+std::atomic<int> g_leaks{0};
 
 test::HttpReply Serve(const test::HttpRequest &request)
 {
@@ -210,7 +228,14 @@ test::HttpReply Serve(const test::HttpRequest &request)
             reply.headers << "Content-Disposition: " + disposition;
         reply.generatedSize = size;
     };
-    if (path == "/slow") {
+    if (path.startsWith("/leak")) {
+        ++g_leaks;
+    } else if (path == "/runaway") {
+        // Takes 16 MB more every 50 ms and keeps it, without end.
+        reply = HttpReply::Page("runaway", "<script>var kept=[];setInterval(function(){"
+                                           "var a=new Uint8Array(16<<20);a.fill(7);kept.push(a);"
+                                           "document.title='runaway '+kept.length*16;},50);</script>");
+    } else if (path == "/slow") {
         reply.delayMs = 3000;
     } else if (path == "/file.bin") {
         download("attachment; filename=\"data.bin\"", kFileSize);
@@ -293,6 +318,108 @@ private:
     QProcess process_;
     QByteArray output_;
     int port_ = 0;
+};
+
+// The processes of this test's own tree (its children, theirs...) whose
+// command line holds `marker`, leaves of that set only (not a sandbox
+// launcher that names the process it starts), newest first. `forked`: only
+// those whose parent holds the marker too (forked from a zygote, whose
+// command line they keep).
+std::vector<pid_t> OwnProcesses(const QByteArray &marker, bool forked)
+{
+    struct Process {
+        pid_t parent;
+        qulonglong started;
+        bool marked;
+    };
+    std::map<pid_t, Process> all;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = entry.toInt(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat("/proc/" + entry + "/stat"), cmdline("/proc/" + entry + "/cmdline");
+        if (!stat.open(QIODevice::ReadOnly) || !cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // After the name in parentheses: state, parent, ... start time (22nd field).
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 20)
+            continue;
+        all[pid] = {pid_t(fields[1].toInt()), fields[19].toULongLong(), cmdline.readAll().contains(marker)};
+    }
+    auto ownedByUs = [&](pid_t pid) {
+        for (int depth = 0; pid > 1 && depth < 64; ++depth) {
+            auto it = all.find(pid);
+            if (it == all.end())
+                return false;
+            pid = it->second.parent;
+            if (pid == getpid())
+                return true;
+        }
+        return false;
+    };
+    std::vector<pid_t> found;
+    for (const auto &[pid, process] : all) {
+        if (!process.marked || !ownedByUs(pid))
+            continue;
+        if (forked && !(all.count(process.parent) && all[process.parent].marked))
+            continue;
+        const bool launcher = std::any_of(all.begin(), all.end(), [&, p = pid](const auto &other) {
+            return other.second.parent == p && other.second.marked;
+        });
+        if (!launcher)
+            found.push_back(pid);
+    }
+    std::sort(found.begin(), found.end(), [&](pid_t a, pid_t b) { return all[a].started > all[b].started; });
+    return found;
+}
+
+// The anonymous resident memory of a process, in MB (0 when it is gone).
+qint64 AnonymousMb(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).simplified().split(' ').value(0).toLongLong() / 1024;
+    return 0;
+}
+
+// A listener on this machine's first address outside the loopback network
+// (engines count loopback addresses as secure), counting plain-http
+// requests for "/mixed.png".
+class OutsideListener {
+public:
+    OutsideListener()
+    {
+        for (const QHostAddress &address : QNetworkInterface::allAddresses())
+            if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback() &&
+                server_.listen(address))
+                break;
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = server_.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().startsWith("GET /mixed.png"))
+                        ++requests;
+                    socket->close();
+                });
+            }
+        });
+    }
+    bool Listening() const { return server_.isListening(); }
+    QString Url(const QString &path) const
+    {
+        return QStringLiteral("http://%1:%2%3")
+            .arg(server_.serverAddress().toString())
+            .arg(server_.serverPort())
+            .arg(path);
+    }
+    int requests = 0;
+
+private:
+    QTcpServer server_;
 };
 
 class EngineContract : public ::testing::TestWithParam<Engine> {
@@ -424,6 +551,32 @@ protected:
         catchers.push_back(Create(&catcherParent));
         catchers.back()->SetEvents(&sink);
         return catchers.back().get();
+    }
+
+    // The page processes of this test, newest first.
+    std::vector<pid_t> PageProcesses() const
+    {
+        // QtWebEngine's renderers are forked from its zygote.
+        return GetParam() == Engine::IE ? OwnProcesses("--type=zygote", true)
+                                        : OwnProcesses("WebKitWebProcess", false);
+    }
+    // The crash page over the control, when it shows.
+    QWidget *CrashPageShown() const
+    {
+        auto *page = browser->Control()->findChild<QWidget *>("CrashPage");
+        return page && page->isVisible() ? page : nullptr;
+    }
+    static QString Texts(QWidget *widget)
+    {
+        QStringList texts;
+        for (QLabel *label : widget->findChildren<QLabel *>())
+            texts << label->text();
+        return texts.join('\n');
+    }
+    QString Shot(const QString &what) const
+    {
+        return QStringLiteral("/tmp/orvex-%1-%2.png")
+            .arg(GetParam() == Engine::IE ? "iexplore" : "mozctl", what);
     }
 
     // Bounding box of the dark pixels of the control's picture.
@@ -993,6 +1146,151 @@ TEST_P(EngineContract, SelfSignedPagesAreRefusedUnlessAllowed)
     ASSERT_TRUE(Load(tls.Url("secure.html"), "secure")) << events.titles.join(" | ").toStdString();
 }
 
+TEST_P(RenderedContract, LocalPagesShowTheirOwnFilesButReadNoOthers)
+{
+    g_leaks = 0;
+    QImage pixel(3, 2, QImage::Format_RGB32);
+    pixel.fill(Qt::red);
+    ASSERT_TRUE(pixel.save(pages->filePath("pixel.png")));
+    Write("own.css", "body{background:rgb(1, 2, 3)}");
+    // Each attempt reports whether it read the file, and sends what it read
+    // to the test server.
+    Write(
+        "private.html",
+        "<html><head><link rel='stylesheet' href='own.css'><title>private</title></head><body>"
+        "<img id='i' src='pixel.png'><script>"
+        "var seen={},leak='" +
+            server->Url("/leak?").toUtf8() +
+            "';function done(way,text){if(way in seen)return;seen[way]=text?'read':'blocked';"
+            "if(text){new Image().src=leak+encodeURIComponent(text);"
+            "fetch(leak+encodeURIComponent(text),{mode:'no-cors'}).catch(function(){});}"
+            "if(Object.keys(seen).length==3)document.title='done fetch='+seen.fetch+' frame='+seen.frame+"
+            "' xhr='+seen.xhr+' img='+document.getElementById('i').naturalWidth+' css='+"
+            "getComputedStyle(document.body).backgroundColor;}"
+            "onload=function(){"
+            "try{var x=new XMLHttpRequest();x.open('GET','file:///etc/hostname');"
+            "x.onload=function(){done('xhr',x.responseText)};x.onerror=function(){done('xhr','')};x.send();}"
+            "catch(e){done('xhr','')}"
+            "fetch('file:///etc/hostname').then(function(r){return r.text()}).then("
+            "function(t){done('fetch',t)},function(){done('fetch','')});"
+            "var f=document.createElement('iframe');f.src='file:///etc/hostname';f.onload=function(){"
+            "var t='';try{t=f.contentDocument.body.textContent}catch(e){}done('frame',t)};"
+            "document.body.appendChild(f);setTimeout(function(){done('frame','')},3000);};"
+            "</script></body></html>");
+    browser->Navigate(Page("private.html"));
+    ASSERT_TRUE(WaitFor([&] { return !events.titles.filter(QRegularExpression("^done")).isEmpty(); }))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_EQ(events.titles.filter(QRegularExpression("^done")).first(),
+              "done fetch=blocked frame=blocked xhr=blocked img=3 css=rgb(1, 2, 3)");
+    Pump(500);
+    EXPECT_EQ(g_leaks, 0) << "nothing read reaches a server";
+}
+
+TEST_P(RenderedContract, KilledPageShowsTheCrashPageAndReloadsWithoutAHistoryEntry)
+{
+    ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
+    ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+    const std::vector<pid_t> processes = PageProcesses();
+    ASSERT_FALSE(processes.empty());
+    ASSERT_EQ(::kill(processes.front(), SIGKILL), 0);
+    ASSERT_TRUE(WaitFor([&] { return CrashPageShown() != nullptr; }))
+        << events.titles.join(" | ").toStdString();
+    QWidget *crash = CrashPageShown();
+    EXPECT_EQ(events.titles.last(), QStringLiteral("ページが停止しました")) << "the caption says so";
+    EXPECT_TRUE(Texts(crash).contains(Page("two.html"))) << Texts(crash).toStdString();
+    EXPECT_EQ(browser->LocationURL(), Page("two.html"));
+    EXPECT_FALSE(browser->Busy());
+    Pump(300);
+    window.grab().save(Shot("crash"));
+
+    auto *reload = crash->findChild<QPushButton *>();
+    ASSERT_TRUE(reload);
+    EXPECT_EQ(reload->text(), QStringLiteral("再読み込み"));
+    const int before = events.titles.size();
+    reload->click();
+    ASSERT_TRUE(WaitFor([&] {
+        return !browser->Busy() && !CrashPageShown() && events.titles.mid(before).contains("Page two");
+    })) << events.titles.join(" | ").toStdString();
+    // The crash page took no place in the history: one step back is the
+    // first page, the first of all.
+    browser->GoBack();
+    ASSERT_TRUE(WaitFor([&] { return browser->LocationURL() == Page("one.html") && !browser->Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return events.LastState(CSC_NAVIGATEBACK) == 0; }));
+}
+
+TEST_P(RenderedContract, RunawayPageIsStoppedAtTheMemoryLimitWhileOthersGoOn)
+{
+    QWidget otherWindow;
+    new QVBoxLayout(&otherWindow);
+    Recorder otherEvents;
+    std::unique_ptr<WebBrowser2> other = Create(&otherWindow);
+    otherWindow.layout()->addWidget(other->Control());
+    other->SetEvents(&otherEvents);
+    otherWindow.resize(400, 300);
+    otherWindow.show();
+    other->Navigate(Page("one.html"));
+    ASSERT_TRUE(WaitFor(
+        [&] { return !other->Busy() && otherEvents.titles.contains(QStringLiteral("日本語のタイトル")); }));
+
+    browser->Navigate(server->Url("/runaway"));
+    qint64 peakMb = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (pid_t pid : PageProcesses())
+                peakMb = std::max(peakMb, AnonymousMb(pid));
+            return CrashPageShown() != nullptr;
+        },
+        60000))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_TRUE(Texts(CrashPageShown()).contains(QStringLiteral("メモリが足りなくなったため")))
+        << Texts(CrashPageShown()).toStdString();
+    EXPECT_GT(peakMb, kMemoryLimitMb / 2) << "the page did grow";
+    EXPECT_LT(peakMb, kMemoryLimitMb * 3 / 2) << "and was stopped near the limit";
+    Pump(300);
+    window.grab().save(Shot("memory"));
+
+    // The other window was not touched.
+    other->Navigate(Page("two.html"));
+    EXPECT_TRUE(WaitFor([&] { return !other->Busy() && otherEvents.titles.contains("Page two"); }));
+}
+
+TEST_P(EngineContract, ConnectionStateFollowsThePageShown)
+{
+    if (!Real())
+        return; // the fake reports only what a test raises
+    using CS = ConnectionSecurity;
+    auto last = [&] {
+        return events.connections.empty() ? std::make_pair(CS::None, QStringLiteral("-"))
+                                          : events.connections.back();
+    };
+    ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
+    EXPECT_EQ(last(), std::make_pair(CS::None, QString())) << "a local file came over no connection";
+    ASSERT_TRUE(Load(server->Url("/plain"), "served /plain"));
+    EXPECT_EQ(last(), std::make_pair(CS::Insecure, QStringLiteral("127.0.0.1")));
+
+    // An https page whose certificate the user accepted, with an image over
+    // plain http that must not load.
+    OutsideListener plain;
+    ASSERT_TRUE(plain.Listening()) << "no address outside the loopback network";
+    TlsServer tls;
+    ASSERT_TRUE(tls.Running()) << "openssl s_server did not start";
+    tls.Write("mixed.html", "<html><head><title>mixed</title></head><body><img id='i' src='" +
+                                plain.Url("/mixed.png").toUtf8() +
+                                "' onload=\"document.title='mixed loaded'\"></body></html>");
+    browser->Navigate(tls.Url("mixed.html"));
+    ASSERT_TRUE(WaitFor([&] { return !events.certificateErrors.empty() && last().first == CS::None; }))
+        << "the refused page is the engine's error page";
+    events.allowCertificate = true;
+    ASSERT_TRUE(Load(tls.Url("mixed.html"), "mixed")) << events.titles.join(" | ").toStdString();
+    EXPECT_EQ(last(), std::make_pair(CS::CertificateException, QStringLiteral("127.0.0.1")));
+    Pump(1000);
+    EXPECT_FALSE(events.titles.contains("mixed loaded"));
+    EXPECT_EQ(plain.requests, 0) << "an https page loads nothing over plain http";
+
+    ASSERT_TRUE(Load(server->Url("/again"), "served /again"));
+    EXPECT_EQ(last(), std::make_pair(CS::Insecure, QStringLiteral("127.0.0.1")));
+}
+
 TEST_P(EngineContract, PermissionsAndUploadsAskTheHost)
 {
     QTemporaryDir folder;
@@ -1295,6 +1593,8 @@ int main(int argc, char **argv)
     const QByteArray bin = qgetenv("ORVEX_BIN_DIR");
     if (!bin.isEmpty())
         SetProgramFolderOverride(bin.toStdString() + "/");
+    // A small memory limit per page, so a runaway page reaches it soon.
+    qputenv("ORVEX_PAGE_MEMORY_LIMIT_MB", QByteArray::number(kMemoryLimitMb));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

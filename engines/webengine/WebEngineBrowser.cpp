@@ -7,10 +7,12 @@
 #include <QAuthenticator>
 #include <QChildEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QSet>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadItem>
@@ -19,8 +21,10 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
+#include <csignal>
 #include <memory>
 #include <qtwebenginewidgetsversion.h>
+#include <sys/types.h>
 
 namespace orvex::webengine {
 
@@ -57,6 +61,39 @@ QString CertificateReason(QWebEngineCertificateError::Error error)
     default:
         return QString::fromUtf8(engine::texts::kCertificateInvalid);
     }
+}
+
+// How often a page's memory is looked at: a page that allocates in a loop
+// gains a few hundred MB a second.
+constexpr int kMemoryCheckMs = 500;
+
+// Hosts whose certificate the user accepted in this run; the engine goes on
+// trusting them for the profile's whole session.
+QSet<QString> &AcceptedHosts()
+{
+    static QSet<QString> hosts;
+    return hosts;
+}
+
+// Page processes this module ended for their memory. Several pages may
+// share one process, and each learns why it ended from here.
+QSet<qint64> &EndedForMemory()
+{
+    static QSet<qint64> pids;
+    return pids;
+}
+
+// The anonymous resident memory of a process in MB: what the page's own
+// data takes; -1 when it cannot be read.
+qint64 AnonymousMemoryMb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).simplified().split(' ').value(0).toLongLong() / 1024;
+    return -1;
 }
 
 QWebEngineDownloadItem::SavePageFormat SaveFormatFor(const QString &path)
@@ -134,8 +171,11 @@ bool WebEnginePage::certificateError(const QWebEngineCertificateError &error)
     WebEngineBrowser *owner = owner_;
     if (!owner || !error.isOverridable())
         return false;
-    return owner->AskCertificateError(
-        {error.url(), engine::HostWithPort(error.url()), CertificateReason(error.error())});
+    if (!owner->AskCertificateError(
+            {error.url(), engine::HostWithPort(error.url()), CertificateReason(error.error())}))
+        return false;
+    AcceptedHosts().insert(error.url().host().toLower());
+    return true;
 }
 
 QStringList WebEnginePage::chooseFiles(FileSelectionMode mode, const QStringList &,
@@ -157,8 +197,17 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     page_ = new WebEnginePage(this, ModuleProfile(), view_);
     view_->setPage(page_);
     view_->installEventFilter(this);
+    // A page opened from disk shows its own images and style sheets, but
+    // may neither read other local files nor send what it read anywhere.
+    QWebEngineSettings *settings = page_->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
     ConnectPage();
     SetHostOptions(HostOptions());
+    memoryTimer_.setInterval(kMemoryCheckMs);
+    connect(&memoryTimer_, &QTimer::timeout, this, [this] { CheckMemory(); });
+    memoryTimer_.start();
 }
 
 void WebEngineBrowser::ConnectPage()
@@ -167,12 +216,43 @@ void WebEngineBrowser::ConnectPage()
     connect(page, &QWebEnginePage::loadStarted, this, [this] {
         // As the IE control does: DownloadBegin, then the real back and
         // forward states on every navigation.
+        QPointer<WebEngineBrowser> self(this);
         LoadBegan(page_->action(QWebEnginePage::Back)->isEnabled(),
                   page_->action(QWebEnginePage::Forward)->isEnabled());
+        // The engine keeps its title when the page comes back after a crash
+        // and tells no change: the caption gets it back here.
+        if (self && titleStale_ && page_) {
+            titleStale_ = false;
+            EmitTitle(page_->title());
+        }
     });
-    connect(page, &QWebEnginePage::loadFinished, this, [this](bool) { OnLoadFinished(); });
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        QPointer<WebEngineBrowser> self(this);
+        // A failed load shows the engine's error page, which came over no
+        // connection.
+        if (page_)
+            ReportConnection(ok ? page_->url() : QUrl(),
+                             AcceptedHosts().contains(page_->url().host().toLower()));
+        if (self)
+            OnLoadFinished();
+    });
+    // Within a page (fragments, pushState) the address changes without a load.
+    connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
+        if (!Busy())
+            ReportConnection(url, AcceptedHosts().contains(url.host().toLower()));
+    });
     connect(page, &QWebEnginePage::loadProgress, this, [this](int p) { EmitProgress(p); });
-    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
+    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) {
+        titleStale_ = false;
+        EmitTitle(t);
+    });
+    connect(page, &QWebEnginePage::renderProcessPidChanged, this, [this](qint64 pid) {
+        if (pid > 0)
+            renderPid_ = pid;
+    });
+    connect(
+        page, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { OnRenderProcessEnded(status); });
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
     for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward})
         connect(page->action(action), &QAction::changed, this, [this] { ReportCommandStates(); });
@@ -194,6 +274,32 @@ void WebEngineBrowser::ConnectPage()
         printing_ = false;
         ReportPrintFinished(ok, ok ? QString() : QString::fromUtf8(engine::texts::kPdfFailed).arg(path));
     });
+}
+
+void WebEngineBrowser::OnRenderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status)
+{
+    if (status == QWebEnginePage::NormalTerminationStatus)
+        return;
+    const engine::PageEnd why = EndedForMemory().contains(renderPid_) ? engine::PageEnd::OutOfMemory
+                                : status == QWebEnginePage::KilledTerminationStatus
+                                    ? engine::PageEnd::Killed
+                                    : engine::PageEnd::Crashed;
+    titleStale_ = true;
+    PageProcessEnded(why);
+}
+
+void WebEngineBrowser::CheckMemory()
+{
+    const qint64 pid = page_ ? page_->renderProcessPid() : 0;
+    if (pid <= 0)
+        return;
+    renderPid_ = pid;
+    if (AnonymousMemoryMb(pid) < engine::PageMemoryLimitMb())
+        return;
+    // The page's process is ended as the other engine ends one over its
+    // limit; the crash page then says why.
+    EndedForMemory().insert(pid);
+    ::kill(pid_t(pid), SIGKILL);
 }
 
 void WebEngineBrowser::OnLoadFinished()
@@ -284,6 +390,7 @@ void WebEngineBrowser::OnFullScreenRequest(QWebEngineFullScreenRequest request)
 WebEngineBrowser::~WebEngineBrowser()
 {
     Detach();
+    memoryTimer_.stop();
     if (page_) {
         page_->Disown();
         disconnect(page_, nullptr, this, nullptr);

@@ -4,6 +4,7 @@
 #include "EngineBase.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWebEnginePage>
 
 class QWebEngineDownloadItem;
@@ -79,6 +80,9 @@ private:
     void Authenticate(const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost);
     void AskFeature(const QUrl &origin, QWebEnginePage::Feature feature);
     void OnFullScreenRequest(QWebEngineFullScreenRequest request);
+    void OnRenderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status);
+    // Ends the page's process when it holds more memory than a page may.
+    void CheckMemory();
 
     QPointer<QWebEngineView> view_;
     QPointer<WebEnginePage> page_;
@@ -86,6 +90,9 @@ private:
     bool findMatchCase_ = false;
     bool printing_ = false;
     bool fullScreen_ = false;
+    qint64 renderPid_ = 0;    // the page's process, also after it ended
+    bool titleStale_ = false; // the caption shows the crash page's title
+    QTimer memoryTimer_;
 };
 
 } // namespace orvex::webengine

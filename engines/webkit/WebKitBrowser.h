@@ -61,6 +61,7 @@ private:
     void ForgetView();
     void ReportTitle();
     void ShowErrorPage(const QString &address, const QString &reason);
+    void ReportConnectionOfPage();
     QString CurrentUri() const;
     void LoadRequested();
     void RunMenuAction(int action, const MenuTarget &target);
@@ -104,6 +105,7 @@ private:
     // is kept apart until the next page commits.
     QString shownAddress_;
     bool awaitingCommit_ = false;
+    bool showingErrorPage_ = false; // the next commit is the module's error page
     int progress_ = -1;
     QTimer requestTimer_;
     QString findText_;

@@ -24,6 +24,7 @@ struct PageIndicators {
     QLineEdit *txtAddress = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *StatusPanel = nullptr; // first panel of StatusBar1
+    QLabel *Connection = nullptr;  // the connection indicator at the address box
     QAction *BackCtrl = nullptr;
     QAction *FrwrdCtrl = nullptr;
     QAction *StopCtrl = nullptr;

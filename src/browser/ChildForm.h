@@ -11,11 +11,17 @@
 #include <QPointer>
 #include <cstdint>
 
+class QLabel;
+
 namespace orvex {
 
 // The size of a window in an MDI area of `area` (its viewport): three
 // quarters of it, never smaller than 320 by 240 nor larger than the area.
 QSize DefaultWindowSize(const QSize &area);
+
+// Shows a page's connection in the indicator at the address box: hidden
+// for a page that came over no connection.
+void ShowConnection(QLabel *indicator, ConnectionSecurity security, const QString &host);
 
 class TChildForm : public QMdiSubWindow, public WebBrowserEvents {
     Q_OBJECT
@@ -29,6 +35,10 @@ public:
     bool ReLoadState = false;
     bool IsOpen = false;
     int ProgressPos = 0;
+    // The connection of the page shown, for the indicator while the window
+    // is in front.
+    ConnectionSecurity Connection = ConnectionSecurity::None;
+    QString ConnectionHost;
 
     virtual EngineKind Kind() const = 0;
     WebBrowser2 *Browser() const { return browser_; }
@@ -84,6 +94,7 @@ public:
     void OnFileDownload(Download *download) override;
     void OnFindResult(const QString &text, int matches) override;
     void OnPrintFinished(bool ok, const QString &error) override;
+    void OnConnectionChange(ConnectionSecurity security, const QString &host) override;
 
     // The print dialog, then the engine prints to the chosen printer or file.
     void PrintPage();

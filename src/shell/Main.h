@@ -58,6 +58,7 @@ struct MainControls {
     QAction *ToolButton1 = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *txtAddress = nullptr;
+    QLabel *lblConnection = nullptr; // the connection of the page in front
     QPushButton *btnMove = nullptr;
     QWidget *JBar = nullptr;
     QTreeWidget *TreeView1 = nullptr;
