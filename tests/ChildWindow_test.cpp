@@ -145,8 +145,11 @@ TEST_F(ChildWindowTest, ConnectionIndicatorShowsTheFrontPagesConnection)
 
     h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
     EXPECT_EQ(indicator->text(), QStringLiteral("保護されていない通信"));
-    EXPECT_TRUE(indicator->toolTip().contains(QStringLiteral("plain.example との通信は暗号化されていません")));
-    h.EngineOf(h.Child(1))->Sink()->OnConnectionChange(ConnectionSecurity::CertificateException, "self.example");
+    EXPECT_TRUE(
+        indicator->toolTip().contains(QStringLiteral("plain.example との通信は暗号化されていません")));
+    h.EngineOf(h.Child(1))
+        ->Sink()
+        ->OnConnectionChange(ConnectionSecurity::CertificateException, "self.example");
     EXPECT_EQ(indicator->text(), QStringLiteral("証明書エラー self.example"));
     EXPECT_TRUE(indicator->toolTip().contains(QStringLiteral("「続行」")));
     h.EngineOf(h.Child(1))->Sink()->OnConnectionChange(ConnectionSecurity::None, QString());

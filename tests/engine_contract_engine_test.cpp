@@ -268,16 +268,29 @@ test::HttpReply Serve(const test::HttpRequest &request)
 
 // An HTTPS server with a self-signed certificate made for this run:
 // `openssl s_server` serving the files of its own folder.
+// A self-signed certificate for 127.0.0.1 in `folder` (key.pem, cert.pem).
+bool MakeCertificate(const QString &folder)
+{
+    return QProcess::execute("openssl",
+                             {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                              "-nodes", "-keyout", folder + "/key.pem", "-out", folder + "/cert.pem", "-days",
+                              "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"}) == 0;
+}
+
+// A certificate the IE module trusts in this run, made in main before the
+// engine starts: Chromium takes certificates with the listed public key as
+// valid. WebKitGTK trusts only the system's authorities.
+QTemporaryDir *g_trusted = nullptr;
+
 class TlsServer {
 public:
-    TlsServer()
+    // `trusted`: serve with the run's trusted certificate, else a new one.
+    explicit TlsServer(bool trusted = false)
     {
-        const QString key = folder_.filePath("key.pem"), cert = folder_.filePath("cert.pem");
-        if (QProcess::execute("openssl",
-                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                               "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1",
-                               "-addext", "subjectAltName=IP:127.0.0.1"}) != 0)
+        const QString from = trusted ? g_trusted->path() : folder_.path();
+        if (!trusted && !MakeCertificate(from))
             return;
+        const QString key = from + "/key.pem", cert = from + "/cert.pem";
         process_.setWorkingDirectory(folder_.path());
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start("openssl", {"s_server", "-accept", "0", "-cert", cert, "-key", key, "-WWW"});
@@ -1267,6 +1280,14 @@ TEST_P(EngineContract, ConnectionStateFollowsThePageShown)
     EXPECT_EQ(last(), std::make_pair(CS::None, QString())) << "a local file came over no connection";
     ASSERT_TRUE(Load(server->Url("/plain"), "served /plain"));
     EXPECT_EQ(last(), std::make_pair(CS::Insecure, QStringLiteral("127.0.0.1")));
+    if (GetParam() == Engine::IE) {
+        TlsServer trusted(true);
+        ASSERT_TRUE(trusted.Running());
+        trusted.Write("secure.html", "<html><head><title>secure</title></head><body>secure</body></html>");
+        ASSERT_TRUE(Load(trusted.Url("secure.html"), "secure"));
+        EXPECT_EQ(last(), std::make_pair(CS::Secure, QStringLiteral("127.0.0.1")));
+        EXPECT_TRUE(events.certificateErrors.empty());
+    }
 
     // An https page whose certificate the user accepted, with an image over
     // plain http that must not load.
@@ -1593,6 +1614,17 @@ int main(int argc, char **argv)
     const QByteArray bin = qgetenv("ORVEX_BIN_DIR");
     if (!bin.isEmpty())
         SetProgramFolderOverride(bin.toStdString() + "/");
+    g_trusted = new QTemporaryDir;
+    if (MakeCertificate(g_trusted->path())) {
+        QProcess hash;
+        hash.setWorkingDirectory(g_trusted->path());
+        hash.start("sh", {"-c", "openssl x509 -in cert.pem -pubkey -noout | openssl pkey -pubin -outform der"
+                                " | openssl dgst -sha256 -binary | base64"});
+        hash.waitForFinished();
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += " --ignore-certificate-errors-spki-list=" + hash.readAllStandardOutput().trimmed();
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    }
     // A small memory limit per page, so a runaway page reaches it soon.
     qputenv("ORVEX_PAGE_MEMORY_LIMIT_MB", QByteArray::number(kMemoryLimitMb));
     ::testing::InitGoogleTest(&argc, argv);
