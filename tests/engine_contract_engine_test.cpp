@@ -335,14 +335,16 @@ private:
 
 // The processes of this test's own tree (its children, theirs...) whose
 // command line holds `marker`, leaves of that set only (not a sandbox
-// launcher that names the process it starts), newest first. `forked`: only
-// those whose parent holds the marker too (forked from a zygote, whose
-// command line they keep).
-std::vector<pid_t> OwnProcesses(const QByteArray &marker, bool forked)
+// launcher that names the process it starts), newest first. `parentIs`, when
+// given, must hold for the parent's command line (processes forked from a
+// zygote keep its command line).
+std::vector<pid_t> OwnProcesses(const QByteArray &marker,
+                                const std::function<bool(const QByteArray &)> &parentIs = {})
 {
     struct Process {
         pid_t parent;
         qulonglong started;
+        QByteArray command;
         bool marked;
     };
     std::map<pid_t, Process> all;
@@ -359,7 +361,8 @@ std::vector<pid_t> OwnProcesses(const QByteArray &marker, bool forked)
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
         if (fields.size() < 20)
             continue;
-        all[pid] = {pid_t(fields[1].toInt()), fields[19].toULongLong(), cmdline.readAll().contains(marker)};
+        const QByteArray command = cmdline.readAll();
+        all[pid] = {pid_t(fields[1].toInt()), fields[19].toULongLong(), command, command.contains(marker)};
     }
     auto ownedByUs = [&](pid_t pid) {
         for (int depth = 0; pid > 1 && depth < 64; ++depth) {
@@ -376,7 +379,7 @@ std::vector<pid_t> OwnProcesses(const QByteArray &marker, bool forked)
     for (const auto &[pid, process] : all) {
         if (!process.marked || !ownedByUs(pid))
             continue;
-        if (forked && !(all.count(process.parent) && all[process.parent].marked))
+        if (parentIs && !(all.count(process.parent) && parentIs(all[process.parent].command)))
             continue;
         const bool launcher = std::any_of(all.begin(), all.end(), [&, p = pid](const auto &other) {
             return other.second.parent == p && other.second.marked;
@@ -569,9 +572,13 @@ protected:
     // The page processes of this test, newest first.
     std::vector<pid_t> PageProcesses() const
     {
-        // QtWebEngine's renderers are forked from its zygote.
-        return GetParam() == Engine::IE ? OwnProcesses("--type=zygote", true)
-                                        : OwnProcesses("WebKitWebProcess", false);
+        // QtWebEngine's renderers are forked from its sandboxed zygote (the
+        // other one starts utility processes).
+        if (GetParam() == Engine::IE)
+            return OwnProcesses("--type=zygote", [](const QByteArray &parent) {
+                return parent.contains("--type=zygote") && !parent.contains("--no-zygote-sandbox");
+            });
+        return OwnProcesses("WebKitWebProcess");
     }
     // The crash page over the control, when it shows.
     QWidget *CrashPageShown() const
