@@ -59,7 +59,7 @@ int PageMemoryLimitMb()
         return wanted;
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
     const qint64 physicalMb = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / (1024 * 1024) : 4096;
-    return int(std::clamp<qint64>(physicalMb / 4, 1024, 4096));
+    return int(std::clamp<qint64>(physicalMb / 4, 1024, 2048));
 }
 
 ConnectionSecurity SecurityOf(const QUrl &url, bool accepted)

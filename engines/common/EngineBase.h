@@ -34,7 +34,9 @@ QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &sugge
                        const QString &filter);
 
 // The memory a page's process may use, in MB: a quarter of the machine's,
-// within 1 to 4 GB. ORVEX_PAGE_MEMORY_LIMIT_MB sets another (tests).
+// within 1 to 2 GB: below the 2.5 to 4 GB at which Chromium's script engine
+// ends a page by itself, without saying why. ORVEX_PAGE_MEMORY_LIMIT_MB sets
+// another (tests).
 int PageMemoryLimitMb();
 
 // What the address box's indicator shows for a page at `url`; `accepted`:
