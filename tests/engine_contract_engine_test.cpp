@@ -274,7 +274,8 @@ bool MakeCertificate(const QString &folder)
     return QProcess::execute("openssl",
                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                               "-nodes", "-keyout", folder + "/key.pem", "-out", folder + "/cert.pem", "-days",
-                              "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"}) == 0;
+                              "2", "-subj", "/CN=127.0.0.1", "-addext",
+                              "subjectAltName=IP:127.0.0.1,DNS:localhost"}) == 0;
 }
 
 // A certificate the IE module trusts in this run, made in main before the
@@ -315,9 +316,9 @@ public:
     }
     bool Running() const { return port_ > 0; }
     int Port() const { return port_; }
-    QString Url(const QString &file) const
+    QString Url(const QString &file, const QString &host = QStringLiteral("127.0.0.1")) const
     {
-        return QStringLiteral("https://127.0.0.1:%1/%2").arg(port_).arg(file);
+        return QStringLiteral("https://%1:%2/%3").arg(host).arg(port_).arg(file);
     }
     void Write(const QString &name, const QByteArray &content)
     {
@@ -1291,8 +1292,10 @@ TEST_P(EngineContract, ConnectionStateFollowsThePageShown)
         TlsServer trusted(true);
         ASSERT_TRUE(trusted.Running());
         trusted.Write("secure.html", "<html><head><title>secure</title></head><body>secure</body></html>");
-        ASSERT_TRUE(Load(trusted.Url("secure.html"), "secure"));
-        EXPECT_EQ(last(), std::make_pair(CS::Secure, QStringLiteral("127.0.0.1")));
+        // By name: the module keeps showing an address whose certificate
+        // the user once accepted (an earlier case may have) as an exception.
+        ASSERT_TRUE(Load(trusted.Url("secure.html", "localhost"), "secure"));
+        EXPECT_EQ(last(), std::make_pair(CS::Secure, QStringLiteral("localhost")));
         EXPECT_TRUE(events.certificateErrors.empty());
     }
 
