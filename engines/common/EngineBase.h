@@ -100,6 +100,8 @@ public:
     void HandOverDownload(Download *download);
     void ReportFindResult(const QString &text, int matches);
     void ReportPrintFinished(bool ok, const QString &error);
+    // window.close() on this control's page, by the page or its opener.
+    void ReportWindowClosing();
 
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher

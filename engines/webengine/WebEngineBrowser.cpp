@@ -187,6 +187,8 @@ void WebEngineBrowser::ConnectPage()
             });
     connect(page, &QWebEnginePage::featurePermissionRequested, this, &WebEngineBrowser::AskFeature);
     connect(page, &QWebEnginePage::fullScreenRequested, this, &WebEngineBrowser::OnFullScreenRequest);
+    // The host closes the window; the engine only asks.
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { ReportWindowClosing(); });
     connect(page, &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult &result) {
         ReportFindResult(findText_, result.numberOfMatches());
     });

@@ -234,6 +234,10 @@ public:
     virtual void OnFindResult(const QString &text, int matches) { (void)text, (void)matches; }
     // The answer to Print.
     virtual void OnPrintFinished(bool ok, const QString &error) { (void)ok, (void)error; }
+    // WindowClosing of the IE control: a script closes this window (the
+    // page itself, or the opener of a window it opened). The host closes
+    // the window; the default leaves it open.
+    virtual void OnWindowClosing() {}
 };
 
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
@@ -288,7 +292,7 @@ struct EngineEnvironment {
 
 // The version of this contract. A module exports the version it was built
 // for; the loader refuses a module of another version.
-inline constexpr int EngineContractVersion = 2;
+inline constexpr int EngineContractVersion = 3;
 
 // The functions each engine module exports.
 extern "C" {
