@@ -10,6 +10,7 @@
 #include "shell/Entry.h"
 #include "shell/Main.h"
 #include "support/FakeUi.h"
+#include "support/HttpServer.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
@@ -279,6 +280,37 @@ TEST_P(RealPopups, APopUpOpeningBehindLeavesTheFocusInTheAddressBar)
     EXPECT_TRUE(moves.isEmpty()) << moves.join(' ').toStdString();
     EXPECT_EQ(QApplication::focusWidget(), form->Controls().txtAddress);
     EXPECT_EQ(form->ActiveChild(), form->Children()[0]);
+}
+
+// A pop-up opened in its opener's engine keeps its page: it talks with its
+// opener, and the opener's close() takes its window and tab away.
+TEST_P(RealPopups, AnAdoptedPopUpTalksWithItsOpenerAndClosesWithIt)
+{
+    HttpServer server([](const HttpRequest &request) {
+        if (request.path == "/opener.html")
+            return HttpReply::Page("opener",
+                                   "<script>var w;window.onmessage=function(e){"
+                                   "document.title='got '+e.data+' closed='+w.closed;"
+                                   "e.source.postMessage('オープナーからのメッセージです','*');"
+                                   "setTimeout(function(){w.close();},4000);};"
+                                   "setTimeout(function(){w=window.open('/popchild.html');},100);</script>");
+        return HttpReply::Page("popchild", "<h1 id='m'>…</h1><script>window.onmessage=function(e){"
+                                           "document.getElementById('m').textContent=e.data;"
+                                           "document.title='child got '+e.data;};"
+                                           "window.opener.postMessage('hello','*');</script>");
+    });
+    Start("LastEngine=IE\r\n");
+    if (GetParam() == EngineKind::Gecko)
+        form->Moz_ItemClick();
+    form->OpenNewWindow(QStringLiteral("opener"), server.Url("/opener.html"));
+    ASSERT_TRUE(WaitForTabs({"got hello closed=false", "child got オープナーからのメッセージです"}))
+        << form->DescribeTabs().toStdString();
+    EXPECT_EQ(form->Children()[1]->Kind(), GetParam());
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    form->TileWindows(false);
+    Shot(GetParam() == EngineKind::Gecko ? "orvex-adopted-popup-gecko" : "orvex-adopted-popup-ie");
+    ASSERT_TRUE(WaitForTabs({"got hello closed=false"})) << form->DescribeTabs().toStdString();
+    EXPECT_EQ(form->ChildCount(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RealPopups,
