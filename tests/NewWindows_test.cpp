@@ -179,6 +179,14 @@ TEST(NewWindows, TheNewWindowTakesTheToolsMenusEngineNotTheRequesters)
     EXPECT_EQ(h.Child(1)->Kind(), EngineKind::InternetExplorer);
     EXPECT_EQ(h.EngineOf(h.Child(1))->LastCall(), "Navigate(http://from-gecko/)");
     EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+
+    // A page's source view has no address to load anew: it stays in its engine.
+    bool cancel = true;
+    FakeEngine *source = RequestPopup(h, 0, QStringLiteral("view-source:http://page/"), &cancel);
+    EXPECT_FALSE(cancel);
+    ASSERT_EQ(h.form->ChildCount(), 3);
+    EXPECT_EQ(h.EngineOf(h.Child(2)), source);
+    EXPECT_EQ(h.Child(2)->Caption(), QStringLiteral("Gecko"));
     EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("Internet Explorer"));
 }
 

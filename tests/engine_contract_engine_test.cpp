@@ -254,6 +254,11 @@ test::HttpReply Serve(const test::HttpRequest &request)
     }
     if (const QByteArray script = PopupPage(path); !script.isEmpty())
         return HttpReply::Page(path.mid(1), "<script>" + script + "</script>");
+    if (path == "/source.html") {
+        HttpReply page = HttpReply::Page("source", "<p>ソース</p><script>fetch('/ran');</script>");
+        page.headers << "Cache-Control: no-store";
+        return page;
+    }
     if (path == "/posted")
         return HttpReply::Page("posted " + request.method + " " + request.body);
     HttpReply reply = HttpReply::Page("served " + path, "served");
@@ -1312,6 +1317,64 @@ TEST(IexploreServices, JapaneseContextMenuSavesTheLink)
     ASSERT_TRUE(WaitFor([&] { return !browser->Busy(); }));
     Pump(800);
     window.grab().save("/tmp/orvex-iexplore-error.png");
+}
+
+// The page's source shows without the page being fetched or run again.
+TEST(IexploreServices, ViewSourceShowsThePageWithoutLoadingItAgain)
+{
+    test::HttpServer server(Serve);
+    QWidget window;
+    window.resize(800, 600);
+    new QVBoxLayout(&window);
+    window.layout()->setContentsMargins(0, 0, 0, 0);
+    auto browser = CreateWebBrowser(EngineKind::InternetExplorer, &window);
+    Recorder events, source;
+    QWidget catcherParent;
+    std::unique_ptr<WebBrowser2> catcher;
+    events.catcher = [&] {
+        catcher = CreateWebBrowser(EngineKind::InternetExplorer, &catcherParent);
+        catcher->SetEvents(&source);
+        return catcher.get();
+    };
+    browser->SetEvents(&events);
+    window.layout()->addWidget(browser->Control());
+    window.show();
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog.clear();
+    }
+    browser->Navigate(server.Url("/source.html"));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && RequestsFor("/ran").size() == 1; }));
+    Pump(300);
+    RightClick(browser->Control(), {400, 400});
+    QMenu *menu = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 5000));
+    for (QAction *action : menu->actions())
+        if (action->text() == QStringLiteral("ページのソースを表示"))
+            action->trigger();
+    menu->close();
+    const QString address = "view-source:" + server.Url("/source.html");
+    ASSERT_TRUE(WaitFor([&] { return !source.titles.isEmpty() && !catcher->Busy(); }));
+    EXPECT_EQ(source.beforeNavigate.value(0), address);
+    // The window shows the page's markup, script and all, as text.
+    QWidget shown;
+    shown.resize(600, 400);
+    (new QVBoxLayout(&shown))->addWidget(catcher->Control());
+    shown.show();
+    QApplication::clipboard()->setText("before");
+    const QString markup = QStringLiteral("<p>ソース</p><script>fetch('/ran');</script>");
+    bool copied = false;
+    for (int attempt = 0; attempt < 5 && !copied; ++attempt) {
+        catcher->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT);
+        Pump(300 + 300 * attempt);
+        catcher->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_DODEFAULT);
+        copied = WaitFor([&] { return QApplication::clipboard()->text().contains(markup); }, 2000);
+    }
+    EXPECT_TRUE(copied) << QApplication::clipboard()->text().toStdString();
+    shown.grab().save("/tmp/orvex-iexplore-source.png");
+    EXPECT_EQ(RequestsFor("/source.html").size(), 1);
+    EXPECT_EQ(RequestsFor("/ran").size(), 1);
 }
 
 TEST(EngineNames, NameTheEngineAndItsVersion)

@@ -38,7 +38,9 @@ void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, b
     Tfrm_tmpWeb::Handlers handlers;
     handlers.decide = [this, requester](const QString &address) {
         using Fate = Tfrm_tmpWeb::Fate;
-        const bool adopt = ToolsEngine() == requester;
+        // A page's source view has no address to load anew: it stays in its
+        // engine whatever the Tools menu says.
+        const bool adopt = ToolsEngine() == requester || address.startsWith(QLatin1String("view-source:"));
         // An about:blank pop-up is checked at the address it goes on to.
         const bool blank = adopt && address == QLatin1String("about:blank");
         if (!blank && IsPopupURL(address))
