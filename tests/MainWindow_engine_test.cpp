@@ -313,6 +313,27 @@ TEST_P(RealPopups, AnAdoptedPopUpTalksWithItsOpenerAndClosesWithIt)
     EXPECT_EQ(form->ChildCount(), 1);
 }
 
+// An empty pop-up the opener writes into stays; one it then sends to a
+// blocked address goes, whichever moment the engine tells the address at.
+TEST_P(RealPopups, BlankPopUpsAreKeptUntilTheyGoToABlockedAddress)
+{
+    Start("LastEngine=IE\r\n[Option_advertisemen]\r\nCloseURL=1\r\n");
+    folder.Write("CloseURL.txt", "*doubleclick*\r\n");
+    pages.Write("writer.html", "<html><head><title>opener</title></head><body><script>"
+                               "setTimeout(function(){var w=window.open('');"
+                               "w.document.write('<title>written</title>');w.document.close();"
+                               "var a=window.open('');setTimeout(function(){"
+                               "a.location='http://ad.doubleclick.invalid/';},1000);},100);"
+                               "</script></body></html>");
+    if (GetParam() == EngineKind::Gecko)
+        form->Moz_ItemClick();
+    form->OpenNewWindow(QStringLiteral("opener"), Page("writer.html"));
+    ASSERT_TRUE(WaitFor([&] { return form->ChildCount() == 3; })) << form->DescribeTabs().toStdString();
+    Pump(2500);
+    EXPECT_EQ(form->DescribeTabs(), QStringLiteral("0:opener* 1:written"));
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('\n').toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, RealPopups,
                          ::testing::Values(EngineKind::InternetExplorer, EngineKind::Gecko),
                          [](const ::testing::TestParamInfo<EngineKind> &info) {
