@@ -504,7 +504,8 @@ void WebKitBrowser::Print(const PrintRequest &request)
     g_object_unref(page);
 
     auto *job = new PrintJob{this, request.outputFile, QString()};
-    g_signal_connect(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
+    g_signal_connect(operation, "failed",
+                     G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
                          auto *job = static_cast<PrintJob *>(data);
                          // GTK's message is in English: the module's own text says it.
                          job->error = job->outputFile.isEmpty()

@@ -114,9 +114,7 @@ TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &addr
     // behind the window in front of it.
     const bool background = remembered >= 0 && !newWindowActive;
     // An adopted page stays in the engine that made it.
-    const EngineKind kind = caught                 ? caught->kind
-                            : IE_item->isChecked() ? EngineKind::InternetExplorer
-                                                   : EngineKind::Gecko;
+    const EngineKind kind = caught ? caught->kind : ToolsEngine();
     const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
@@ -258,6 +256,11 @@ void TMainForm::FileOpen1Execute()
     request.filter = QStringLiteral("すべてのファイル(*.*)|*.*");
     if (std::optional<QString> path = Ui().OpenFile(this, request))
         OpenNewWindow(QString(), *path);
+}
+
+EngineKind TMainForm::ToolsEngine() const
+{
+    return IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
 }
 
 void TMainForm::IE_ItemClick()

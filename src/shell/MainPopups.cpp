@@ -23,11 +23,6 @@ QString EngineCaption(EngineKind kind)
 
 } // namespace
 
-EngineKind TMainForm::ToolsEngine() const
-{
-    return IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
-}
-
 void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel)
 {
     // The catcher's engine is the requester's (an engine can only hand its
