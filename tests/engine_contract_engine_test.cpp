@@ -42,6 +42,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <unistd.h>
 
@@ -74,6 +75,7 @@ public:
     std::vector<int> progressMax;
     std::vector<std::pair<int, bool>> commands;
     int newWindows = 0;
+    int windowClosings = 0;
     int total = 0;
     // The answer to OnNewWindow2 (nullptr refuses) and to OnBeforeNavigate2.
     std::function<WebBrowser2 *()> catcher;
@@ -196,6 +198,7 @@ public:
     {
         connections.emplace_back(security, host);
     }
+    void OnWindowClosing() override { ++windowClosings; }
 
     // The last state reported for a command, or -1 when none was.
     int LastState(int command) const
@@ -216,10 +219,66 @@ constexpr int kMemoryLimitMb = 512;
 // Requests that must never arrive: what a local page read.
 std::atomic<int> g_leaks{0};
 
+// Every request the server got, as "METHOD path body", for the pop-up cases.
+std::mutex requestLogMutex;
+QByteArrayList requestLog;
+
+QByteArrayList RequestsFor(const QByteArray &path)
+{
+    std::lock_guard<std::mutex> lock(requestLogMutex);
+    QByteArrayList found;
+    for (const QByteArray &entry : requestLog)
+        if (entry.split(' ').value(1) == path)
+            found << entry;
+    return found;
+}
+
+// Pages that open windows: a pop-up that talks with its opener, a form
+// posted into a new window, a written empty window, a blocked one, and one
+// the opener closes again.
+QByteArray PopupPage(const QByteArray &path)
+{
+    if (path == "/opener.html")
+        return "var w;window.onmessage=function(e){"
+               "document.title='got '+e.data+' closed='+w.closed;e.source.postMessage('こんにちは','*');};"
+               "setTimeout(function(){w=window.open('/popchild.html');},50);";
+    if (path == "/popchild.html")
+        return "window.onmessage=function(e){document.title='child got '+e.data;"
+               "document.body.textContent='オープナーから: '+e.data;};"
+               "window.opener.postMessage('hello','*');";
+    if (path == "/postform.html")
+        return "document.write(\"<form id=f method=post action='/posted' target=_blank>"
+               "<input name=a value='x y'><input name=b value=42></form>\");"
+               "setTimeout(function(){document.getElementById('f').submit();},50);";
+    if (path == "/writer.html")
+        return "setTimeout(function(){var w=window.open('');w.document.write("
+               "\"<title>written</title><body style='margin:0'><div style='background:#000;"
+               "width:300px;height:200px'></div>\");w.document.close();},50);";
+    if (path == "/blocked.html")
+        return "setTimeout(function(){window.open('/ad');},50);";
+    if (path == "/closer.html")
+        return "setTimeout(function(){var w=window.open('/popchild.html');"
+               "setTimeout(function(){document.title='closing '+w.closed;w.close();},1500);},50);";
+    return QByteArray();
+}
+
 test::HttpReply Serve(const test::HttpRequest &request)
 {
     using test::HttpReply;
     const QByteArray &path = request.path;
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog << request.method + ' ' + path + ' ' + request.body;
+    }
+    if (const QByteArray script = PopupPage(path); !script.isEmpty())
+        return HttpReply::Page(path.mid(1), "<script>" + script + "</script>");
+    if (path == "/source.html") {
+        HttpReply page = HttpReply::Page("source", "<p>ソース</p><script>fetch('/ran');</script>");
+        page.headers << "Cache-Control: no-store";
+        return page;
+    }
+    if (path == "/posted")
+        return HttpReply::Page("posted " + request.method + " " + request.body);
     HttpReply reply = HttpReply::Page("served " + path, "served");
     auto download = [&](const QByteArray &disposition, qint64 size) {
         reply = HttpReply();
@@ -863,6 +922,72 @@ TEST_P(RenderedContract, HostMayCloseTheCatcherInsideItsEvent)
     EXPECT_TRUE(WaitFor([&] { return catcherWidget.isNull(); }, 3000));
     // The opener goes on working.
     ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+}
+
+// A catcher that lets its page load keeps it as the engine made it: the
+// pop-up talks with its opener, a form's POST arrives with its fields, and
+// what the opener writes into an empty window shows.
+TEST_P(RenderedContract, CaughtPagesKeepTheirOpenerPostAndWrittenContent)
+{
+    Recorder caught;
+    events.catcher = [&] { return NewCatcher(caught); };
+
+    ASSERT_TRUE(Load(server->Url("/opener.html"), "got hello closed=false"))
+        << events.titles.join(" | ").toStdString();
+    ASSERT_EQ(caught.beforeNavigate.value(0), server->Url("/popchild.html"));
+    EXPECT_TRUE(WaitFor([&] { return caught.titles.contains(QStringLiteral("child got こんにちは")); }))
+        << caught.titles.join(" | ").toStdString();
+
+    Recorder posted;
+    events.catcher = [&] { return NewCatcher(posted); };
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog.clear();
+    }
+    browser->Navigate(server->Url("/postform.html"));
+    EXPECT_TRUE(WaitFor([&] { return posted.titles.contains("posted POST a=x+y&b=42"); }))
+        << posted.titles.join(" | ").toStdString();
+    EXPECT_EQ(RequestsFor("/posted"), QByteArrayList{"POST /posted a=x+y&b=42"});
+
+    Recorder written;
+    events.catcher = [&] { return NewCatcher(written); };
+    browser->Navigate(server->Url("/writer.html"));
+    ASSERT_TRUE(WaitFor([&] { return written.titles.contains("written"); }))
+        << written.titles.join(" | ").toStdString();
+    ASSERT_TRUE(WaitFor([&] { return !written.beforeNavigate.isEmpty(); }));
+    EXPECT_EQ(written.beforeNavigate, QStringList{"about:blank"});
+    // Shown in a window of its own, the written page draws.
+    QWidget shown;
+    shown.resize(400, 300);
+    auto *layout = new QVBoxLayout(&shown);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(catchers.back()->Control());
+    shown.show();
+    EXPECT_TRUE(WaitFor([&] {
+        const QImage image = catchers.back()->Control()->grab().toImage();
+        return !image.isNull() && qGray(image.pixel(100, 100)) < 64;
+    }));
+    catchers.clear();
+}
+
+// A catcher that cancels its first navigation sends no request at all; a
+// script's close() of a window reaches the catcher's host.
+TEST_P(RenderedContract, BlockedPopupsSendNothingAndCloseReachesTheHost)
+{
+    Recorder caught;
+    caught.cancelNavigation = true;
+    events.catcher = [&] { return NewCatcher(caught); };
+    ASSERT_TRUE(Load(server->Url("/blocked.html"), "blocked.html"));
+    ASSERT_TRUE(WaitFor([&] { return !caught.beforeNavigate.isEmpty(); }));
+    Pump(1000);
+    EXPECT_TRUE(RequestsFor("/ad").isEmpty());
+    EXPECT_TRUE(caught.titles.isEmpty());
+
+    Recorder popup;
+    events.catcher = [&] { return NewCatcher(popup); };
+    ASSERT_TRUE(Load(server->Url("/closer.html"), "closing false"));
+    EXPECT_TRUE(WaitFor([&] { return popup.windowClosings == 1; }));
+    EXPECT_EQ(events.windowClosings, 0);
 }
 
 TEST_P(RenderedContract, NoScriptsOptionStopsScripts)
@@ -1521,6 +1646,64 @@ TEST(IexploreServices, JapaneseContextMenuSavesTheLink)
     ASSERT_TRUE(WaitFor([&] { return !browser->Busy(); }));
     Pump(800);
     window.grab().save("/tmp/orvex-iexplore-error.png");
+}
+
+// The page's source shows without the page being fetched or run again.
+TEST(IexploreServices, ViewSourceShowsThePageWithoutLoadingItAgain)
+{
+    test::HttpServer server(Serve);
+    QWidget window;
+    window.resize(800, 600);
+    new QVBoxLayout(&window);
+    window.layout()->setContentsMargins(0, 0, 0, 0);
+    auto browser = CreateWebBrowser(EngineKind::InternetExplorer, &window);
+    Recorder events, source;
+    QWidget catcherParent;
+    std::unique_ptr<WebBrowser2> catcher;
+    events.catcher = [&] {
+        catcher = CreateWebBrowser(EngineKind::InternetExplorer, &catcherParent);
+        catcher->SetEvents(&source);
+        return catcher.get();
+    };
+    browser->SetEvents(&events);
+    window.layout()->addWidget(browser->Control());
+    window.show();
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog.clear();
+    }
+    browser->Navigate(server.Url("/source.html"));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && RequestsFor("/ran").size() == 1; }));
+    Pump(300);
+    RightClick(browser->Control(), {400, 400});
+    QMenu *menu = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 5000));
+    for (QAction *action : menu->actions())
+        if (action->text() == QStringLiteral("ページのソースを表示"))
+            action->trigger();
+    menu->close();
+    const QString address = "view-source:" + server.Url("/source.html");
+    ASSERT_TRUE(WaitFor([&] { return !source.titles.isEmpty() && !catcher->Busy(); }));
+    EXPECT_EQ(source.beforeNavigate.value(0), address);
+    // The window shows the page's markup, script and all, as text.
+    QWidget shown;
+    shown.resize(600, 400);
+    (new QVBoxLayout(&shown))->addWidget(catcher->Control());
+    shown.show();
+    QApplication::clipboard()->setText("before");
+    const QString markup = QStringLiteral("<p>ソース</p><script>fetch('/ran');</script>");
+    bool copied = false;
+    for (int attempt = 0; attempt < 5 && !copied; ++attempt) {
+        catcher->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT);
+        Pump(300 + 300 * attempt);
+        catcher->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_DODEFAULT);
+        copied = WaitFor([&] { return QApplication::clipboard()->text().contains(markup); }, 2000);
+    }
+    EXPECT_TRUE(copied) << QApplication::clipboard()->text().toStdString();
+    shown.grab().save("/tmp/orvex-iexplore-source.png");
+    EXPECT_EQ(RequestsFor("/source.html").size(), 1);
+    EXPECT_EQ(RequestsFor("/ran").size(), 1);
 }
 
 TEST(EngineNames, NameTheEngineAndItsVersion)

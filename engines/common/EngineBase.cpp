@@ -372,6 +372,14 @@ void BrowserBase::ReportPrintFinished(bool ok, const QString &error)
     }
 }
 
+void BrowserBase::ReportWindowClosing()
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnWindowClosing();
+    }
+}
+
 WebBrowser2 *BrowserBase::RequestNewWindow()
 {
     WebBrowserEvents *sink = sink_;

@@ -120,6 +120,8 @@ public:
     // Refresh loads the page again, and the next load takes the crash page
     // away.
     void PageProcessEnded(PageEnd why);
+    // window.close() on this control's page, by the page or its opener.
+    void ReportWindowClosing();
 
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher

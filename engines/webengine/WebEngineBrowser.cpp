@@ -125,6 +125,16 @@ QWebEnginePage *WebEnginePage::createWindow(WebWindowType)
     return catcher->Page();
 }
 
+void WebEnginePage::triggerAction(WebAction action, bool checked)
+{
+    // The engine's own source view would fetch the address again.
+    if (action == ViewSource && owner_) {
+        owner_->ShowSource();
+        return;
+    }
+    QWebEnginePage::triggerAction(action, checked);
+}
+
 bool WebEnginePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     WebEngineBrowser *owner = owner_;
@@ -267,6 +277,8 @@ void WebEngineBrowser::ConnectPage()
             });
     connect(page, &QWebEnginePage::featurePermissionRequested, this, &WebEngineBrowser::AskFeature);
     connect(page, &QWebEnginePage::fullScreenRequested, this, &WebEngineBrowser::OnFullScreenRequest);
+    // The host closes the window; the engine only asks.
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { ReportWindowClosing(); });
     connect(page, &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult &result) {
         ReportFindResult(findText_, result.numberOfMatches());
     });
@@ -471,6 +483,31 @@ void WebEngineBrowser::SavePageRequested(QWebEngineDownloadItem *item)
     item->setDownloadFileName(target.fileName());
     item->setSavePageFormat(SaveFormatFor(path));
     item->accept();
+}
+
+void WebEngineBrowser::ShowSource()
+{
+    if (!page_)
+        return;
+    QPointer<WebEngineBrowser> self(this);
+    const QUrl url = page_->url();
+    page_->toHtml([self, url](const QString &html) {
+        if (!self)
+            return;
+        // A new window as a page asks for one, so the host's rules apply.
+        auto *target = dynamic_cast<WebEngineBrowser *>(self->RequestNewWindow());
+        if (!target || !target->page_)
+            return;
+        // The host learns the window's address as the source's name, not
+        // as the text that shows it.
+        const QString address = QStringLiteral("view-source:") + url.toString();
+        QPointer<WebEnginePage> page = target->page_;
+        if (target->RaiseBeforeNavigate(address) || !page)
+            return;
+        // Under a view-source address the engine shows the HTML as its
+        // marked-up text, as its own source view does, and runs nothing.
+        page->setHtml(html, QUrl(address));
+    });
 }
 
 void WebEngineBrowser::Find(const FindRequest &request)

@@ -23,6 +23,10 @@ public:
     void Disown() { owner_ = nullptr; }
     WebEngineBrowser *Owner() const { return owner_; }
 
+    // "View page source" shows the page's HTML as it stands instead of
+    // loading the address again.
+    void triggerAction(WebAction action, bool checked = false) override;
+
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
@@ -60,6 +64,8 @@ public:
     WebEnginePage *Page() const { return page_; }
     // "Save page" from the page's context menu: asks where, as SAVEAS does.
     void SavePageRequested(QWebEngineDownloadItem *item);
+    // The page's HTML, as text, in a new window the host gives.
+    void ShowSource();
 
 protected:
     void Load(const QUrl &url) override;

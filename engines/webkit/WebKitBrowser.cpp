@@ -207,6 +207,8 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
+    // window.close(): the host closes the window; the view stays until then.
+    g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(view, "authenticate", G_CALLBACK(OnAuthenticate), this);
     g_signal_connect(view, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
@@ -800,6 +802,11 @@ gpointer WebKitBrowser::OnCreate(WebKitWebView *view, gpointer, gpointer self)
         return nullptr;
     catcher->BeginCatch();
     return catcher->view_;
+}
+
+void WebKitBrowser::OnClose(WebKitWebView *, gpointer self)
+{
+    static_cast<WebKitBrowser *>(self)->ReportWindowClosing();
 }
 
 gboolean WebKitBrowser::OnScriptDialog(WebKitWebView *, gpointer dialogPointer, gpointer self)

@@ -84,6 +84,7 @@ private:
     static void OnMouseTarget(WebKitWebView *, gpointer hitTest, guint modifiers, gpointer self);
     static gboolean OnDecidePolicy(WebKitWebView *, gpointer decision, int type, gpointer self);
     static gpointer OnCreate(WebKitWebView *, gpointer action, gpointer self);
+    static void OnClose(WebKitWebView *, gpointer self);
     static gboolean OnScriptDialog(WebKitWebView *, gpointer dialog, gpointer self);
     static gboolean OnAuthenticate(WebKitWebView *, gpointer request, gpointer self);
     static gboolean OnFileChooser(WebKitWebView *, gpointer request, gpointer self);

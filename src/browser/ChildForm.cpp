@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QProgressBar>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -352,9 +353,27 @@ void TChildForm::OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel)
     Guarded([&] { host_.NewWindowRequested(Kind(), ppDisp, cancel); });
 }
 
-void TChildForm::OnBeforeNavigate2(const QString &, bool &)
+void TChildForm::OnBeforeNavigate2(const QString &url, bool &cancel)
 {
-    // Child windows let every navigation go ahead; only the catcher looks.
+    // Child windows let every navigation go ahead, but for the first one of
+    // a pop-up adopted on about:blank, which the block list may stop.
+    if (!CheckNextAddress)
+        return;
+    CheckNextAddress = false;
+    Guarded([&] {
+        if (!host_.IsPopupURL(url))
+            return;
+        cancel = true;
+        OnWindowClosing();
+    });
+}
+
+void TChildForm::OnWindowClosing()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (IsOpen)
+            CloseWindow();
+    });
 }
 
 void TChildForm::OnDownloadBegin()

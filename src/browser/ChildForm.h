@@ -39,6 +39,9 @@ public:
     // is in front.
     ConnectionSecurity Connection = ConnectionSecurity::None;
     QString ConnectionHost;
+    // A page adopted from a catcher on about:blank: the block list looks at
+    // the first address it goes on to, and a blocked one closes the window.
+    bool CheckNextAddress = false;
 
     virtual EngineKind Kind() const = 0;
     WebBrowser2 *Browser() const { return browser_; }
@@ -83,6 +86,9 @@ public:
     // and the stop button too while the window is the active one.
     void OnDownloadBegin() override;
     void OnDownloadComplete() override;
+    // A script closes the page's window: the window closes as by its close
+    // box, once the engine's call has returned.
+    void OnWindowClosing() override;
 
     // The page's questions, answered through the page services.
     bool OnPageDialog(const PageDialogRequest &request, QString *text) override;

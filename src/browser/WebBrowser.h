@@ -176,7 +176,9 @@ public:
     virtual void OnTitleChange(const QString &text) = 0;
     // A page asks for a new window. The host may set ppDisp to the automation
     // object of a control of the same engine (a catcher); the engine then
-    // loads the requested page there. Leaving it null, or Cancel = true,
+    // loads the requested page there, as the opener's own new window (its
+    // opener, a form's POST, what the opener writes), and the host may show
+    // that control as the new window. Leaving it null, or Cancel = true,
     // refuses the window.
     virtual void OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel) = 0;
     // A navigation is about to begin in this control. Cancel = true stops it
@@ -248,6 +250,10 @@ public:
     {
         (void)security, (void)host;
     }
+    // WindowClosing of the IE control: a script closes this window (the
+    // page itself, or the opener of a window it opened). The host closes
+    // the window; the default leaves it open.
+    virtual void OnWindowClosing() {}
 };
 
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
