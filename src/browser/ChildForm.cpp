@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QProgressBar>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -68,6 +69,13 @@ void PageIndicators::EnablePageCommands(bool enabled)
 TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(parent), host_(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The main window's Ctrl+W closes the active window wherever the focus
+    // is; the system menu's own close key (Ctrl+W here) would make it
+    // ambiguous.
+    if (QMenu *menu = systemMenu())
+        for (QAction *action : menu->actions())
+            if (action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_W)))
+                action->setShortcuts(QKeySequence::UnknownKey);
 }
 
 TChildForm::~TChildForm() = default;

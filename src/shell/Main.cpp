@@ -182,6 +182,8 @@ void TMainForm::BuildBars()
     ConnectTabBar();
     connect(TabControl1, &TTabControl::MouseDown, this,
             Guard([this](Qt::MouseButton b, const QPoint &pos) { TabControl1MouseDown(b, pos); }));
+    connect(TabControl1, &TTabControl::DoubleClicked, this,
+            Guard([this](const QPoint &pos) { TabControl1DblClick(pos); }));
     TabBar->installEventFilter(this);
 
     // Status strip: status text and progress.

@@ -133,6 +133,10 @@ public:
     void OpenNewWindow(const QString &caption, const QString &address);
     void txtAddressKeyDown(int key);
     void btnMoveClick();
+    // Typed text in a window: an address as it stands, words through the
+    // search address of the settings (core/AddressText.h).
+    void NavigateTyped(TChildForm *child, const QString &text);
+    QString SearchAddressFor(const QString &words) const;
     void FileNew1Execute();
     void ToolButton1Click() { FileNew1Execute(); }
     void mnuNew_CilpClick();
@@ -163,6 +167,14 @@ public:
     void popAddCloseClick();
     void mnu_AllCloseClick();
     void mnu_AllCloseNotMeClick();
+    // Keys of the tab bar: the tab `steps` away in tab order (wrapping), the
+    // tab at an index (-1: the last), the most recently closed address again
+    // (each press one further back), and the address box to type in.
+    void SelectTabBy(int steps);
+    void SelectTabAt(int index);
+    void ReopenClosed();
+    void FocusAddress();
+    void TabControl1DblClick(const QPoint &pos);
 
     // ---- commands on the active page ----
     void BackCtrlClick();
@@ -257,6 +269,7 @@ protected:
 private:
     void BuildImages();
     void BuildMenus();
+    void AddKeyCommands();
     void BuildBars();
     void OnSubWindowActivated(QMdiSubWindow *window);
     void UpdateChildCommands();
@@ -282,11 +295,14 @@ private:
 
     QStringList params_;
     QVector<QIcon> images_;
-    std::optional<QPoint> lastPlace_; // where the last new window was put
+    std::vector<QAction *> keyCommands_; // the key-only commands (AddKeyCommands)
+    std::optional<QPoint> lastPlace_;    // where the last new window was put
     bool jbarDragging_ = false;
     QToolBar *bandPressed_ = nullptr;        // the band whose handle the mouse holds
     QPoint bandPressPos_;                    // where it was pressed, in global coordinates
     std::array<int, 2> bandWidthsAtPress_{}; // of ToolBar2 and ToolBar3 then
+    size_t reopened_ = 0;                    // closed addresses reopened by ReopenClosed in a row
+    std::vector<std::string> reopenedFrom_;  // the closed list they were taken from
     bool closing_ = false;
     bool drawn_ = false;      // the window has been shown and painted once
     bool startingUp_ = false; // the start-up actions are running

@@ -1,0 +1,147 @@
+// The conveniences beyond the design, through the main window with fake
+// engines: searching from the address box, the tab keys, page zoom, adding a
+// bookmark, dropped links, the session, the question before quitting, and
+// config.ini left as the design writes it while none of their settings is
+// touched.
+#include "browser/ChildForm.h"
+#include "browser/untTab.h"
+#include "shell/Main.h"
+#include "support/MainHarness.h"
+#include "support/Wait.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHostInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+const std::string kSearchConfig =
+    "[General]\r\nLastEngine=IE\r\n[Option_Ext]\r\nSearchURL=http://127.0.0.1:9/find?q=%s\r\n";
+
+void Type(MainHarness &h, const QString &text)
+{
+    h.form->Controls().txtAddress->setText(text);
+    h.form->btnMoveClick();
+}
+
+TEST(Conveniences, AddressBoxSearchesWordsAndLeavesAddressesAlone)
+{
+    MainHarness h(kSearchConfig);
+    h.form->FileNew1Execute();
+    FakeEngine *e = h.Engine(0);
+    Type(h, QStringLiteral("example.com/a?b"));
+    EXPECT_EQ(e->LastCall(), "Navigate(example.com/a?b)");
+    Type(h, QStringLiteral("orvex  ブラウザ"));
+    EXPECT_EQ(e->LastCall(),
+              "Navigate(http://127.0.0.1:9/find?q=orvex++%E3%83%96%E3%83%A9%E3%82%A6%E3%82%B6)");
+    // A single word: an address when it names a host (this machine's name
+    // resolves), else words to search for.
+    Type(h, QStringLiteral("orvex-no-such-host-x7q"));
+    ASSERT_TRUE(WaitFor([&] {
+        return e->LastCall() !=
+               "Navigate(http://127.0.0.1:9/find?q=orvex++%E3%83%96%E3%83%A9%E3%82%A6%E3%82%B6)";
+    }));
+    EXPECT_EQ(e->LastCall(), "Navigate(http://127.0.0.1:9/find?q=orvex-no-such-host-x7q)");
+    const QString self = QHostInfo::localHostName();
+    if (!QHostInfo::fromName(self).addresses().isEmpty() && !self.contains('.')) {
+        Type(h, self);
+        ASSERT_TRUE(WaitFor(
+            [&] { return e->LastCall() != "Navigate(http://127.0.0.1:9/find?q=orvex-no-such-host-x7q)"; }));
+        EXPECT_EQ(e->LastCall(), "Navigate(" + self.toStdString() + ")");
+    }
+    // A window closed before the answer is left alone.
+    Type(h, QStringLiteral("orvex-no-such-host-y8r"));
+    h.Child(0)->CloseWindow();
+    h.Pump();
+    QHostInfo::fromName(QStringLiteral("orvex-no-such-host-y8r"));
+    Pump(200);
+    EXPECT_EQ(h.form->ChildCount(), 0);
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+}
+
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget *target =
+        QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+    QTest::keyClick(target, key, modifiers);
+}
+
+TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
+{
+    MainHarness h;
+    h.Start();
+    QApplication::setActiveWindow(h.form);
+    for (const char *address : {"http://a/", "http://b/", "http://c/"})
+        h.form->OpenNewWindow(QString::fromUtf8(address), QString::fromUtf8(address));
+    // Activated 2, then 0: activation history would go back to 2.
+    h.form->Controls().TabControl1->setCurrentIndex(2);
+    h.form->Controls().TabControl1->setCurrentIndex(0);
+    ASSERT_EQ(h.form->DescribeTabs(), "0:loading* 1:loading 2:loading");
+    const auto selected = [&] { return h.form->Windows().Selected(); };
+    const std::pair<std::pair<Qt::Key, Qt::KeyboardModifiers>, int> steps[] = {
+        {{Qt::Key_Tab, Qt::ControlModifier}, 1},
+        {{Qt::Key_PageDown, Qt::ControlModifier}, 2},
+        {{Qt::Key_Tab, Qt::ControlModifier}, 0},
+        {{Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier}, 2},
+        {{Qt::Key_PageUp, Qt::ControlModifier}, 1},
+        {{Qt::Key_1, Qt::AltModifier}, 0},
+        {{Qt::Key_9, Qt::AltModifier}, 2},
+        {{Qt::Key_5, Qt::AltModifier}, 2},
+        {{Qt::Key_2, Qt::AltModifier}, 1},
+    };
+    for (const auto &[key, expected] : steps) {
+        Key(key.first, key.second);
+        EXPECT_EQ(selected(), expected) << key.first;
+        EXPECT_EQ(h.form->ActiveChild(), h.Child(expected)) << key.first;
+    }
+
+    for (const auto &[key, modifiers] :
+         {std::pair{Qt::Key_L, Qt::ControlModifier}, std::pair{Qt::Key_D, Qt::AltModifier},
+          std::pair{Qt::Key_F6, Qt::NoModifier}}) {
+        h.form->Controls().txtAddress->setText(QStringLiteral("typed"));
+        h.Child(1)->widget()->setFocus();
+        Key(key, modifiers);
+        EXPECT_TRUE(h.form->Controls().txtAddress->hasFocus()) << key;
+        EXPECT_EQ(h.form->Controls().txtAddress->selectedText(), QStringLiteral("typed")) << key;
+    }
+
+    // Ctrl+W closes the active window, Ctrl+Shift+T brings the closed ones
+    // back newest first, Ctrl+T opens a blank one.
+    h.EngineOf(h.Child(0))->SetLocationURL(QStringLiteral("http://a/"));
+    h.EngineOf(h.Child(1))->SetLocationURL(QStringLiteral("http://b/"));
+    Key(Qt::Key_W, Qt::ControlModifier);
+    h.Pump();
+    ASSERT_EQ(h.form->ChildCount(), 2);
+    h.form->SelectTabAt(0);
+    Key(Qt::Key_W, Qt::ControlModifier);
+    h.Pump();
+    ASSERT_EQ(h.form->ChildCount(), 1);
+    for (const char *expected : {"Navigate(http://a/)", "Navigate(http://b/)"}) {
+        Key(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(h.Engine(h.LiveEngines() - 1)->log.back(), expected);
+    }
+    Key(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(h.form->ChildCount(), 3) << "nothing more to reopen";
+    Key(Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(h.form->ChildCount(), 4);
+
+    // The mouse: the middle button closes the tab it hits; a double click
+    // beside the tabs opens a blank window, on a tab it does nothing new.
+    TTabControl *bar = h.form->Controls().TabControl1;
+    QTest::mouseClick(bar, Qt::MiddleButton, {}, bar->tabRect(1).center());
+    h.Pump();
+    EXPECT_EQ(h.form->ChildCount(), 3);
+    QTest::mouseDClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(h.form->ChildCount(), 3);
+    QTest::mouseDClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, bar->height() / 2));
+    EXPECT_EQ(h.form->ChildCount(), 4);
+}
+
+} // namespace
