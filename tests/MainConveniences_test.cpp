@@ -145,3 +145,45 @@ TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
+{
+    MainHarness h;
+    h.Start();
+    QApplication::setActiveWindow(h.form);
+    h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
+    h.form->OpenNewWindow(QStringLiteral("b"), QStringLiteral("http://b/"));
+    FakeEngine *a = h.EngineOf(h.Child(0));
+    FakeEngine *b = h.EngineOf(h.Child(1));
+    QLabel *panel = h.form->Controls().ZoomPanel;
+    EXPECT_FALSE(panel->isVisible());
+    Key(Qt::Key_Plus, Qt::ControlModifier);
+    Key(Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(a->LastCall(), "SetZoomFactor(1.25)");
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 125%"));
+    // The other window keeps its own zoom; coming back shows this one's again.
+    h.form->SelectTabAt(1);
+    EXPECT_FALSE(panel->isVisible());
+    Key(Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(b->LastCall(), "SetZoomFactor(0.9)");
+    EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 90%"));
+    h.form->SelectTabAt(0);
+    EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 125%"));
+    // Ctrl+wheel over the page, to the ends of the steps and no further.
+    a->RaiseZoomWheel(30);
+    EXPECT_EQ(a->LastCall(), "SetZoomFactor(5)");
+    a->RaiseZoomWheel(-2);
+    EXPECT_EQ(a->LastCall(), "SetZoomFactor(3)");
+    Key(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(a->LastCall(), "SetZoomFactor(1)");
+    EXPECT_FALSE(panel->isVisible());
+    // The text size stays a command of its own.
+    h.form->SetTextSize(4);
+    EXPECT_EQ(a->LastCall(), "ExecWB(19,2,4)");
+    EXPECT_EQ(a->ZoomFactor(), 1.0);
+}
+
+} // namespace

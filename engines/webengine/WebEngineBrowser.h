@@ -62,7 +62,7 @@ public:
 
 protected:
     void Load(const QUrl &url) override;
-    void ApplyZoom(qreal factor) override;
+    void ApplyZoom(qreal textFactor, qreal pageFactor) override;
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
@@ -86,6 +86,7 @@ private:
     bool findMatchCase_ = false;
     bool printing_ = false;
     bool fullScreen_ = false;
+    int wheelRest_ = 0; // Ctrl+wheel turning short of a notch
 };
 
 } // namespace orvex::webengine

@@ -24,6 +24,7 @@ struct PageIndicators {
     QLineEdit *txtAddress = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *StatusPanel = nullptr; // first panel of StatusBar1
+    QLabel *ZoomPanel = nullptr;   // page zoom of the active window, at the status panel's right
     QAction *BackCtrl = nullptr;
     QAction *FrwrdCtrl = nullptr;
     QAction *StopCtrl = nullptr;

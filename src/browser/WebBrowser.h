@@ -234,6 +234,10 @@ public:
     virtual void OnFindResult(const QString &text, int matches) { (void)text, (void)matches; }
     // The answer to Print.
     virtual void OnPrintFinished(bool ok, const QString &error) { (void)ok, (void)error; }
+    // The wheel turned over the page with Ctrl held, `steps` notches away
+    // from the user (negative: towards). The engine zooms nothing itself;
+    // the host decides through SetZoomFactor.
+    virtual void OnZoomWheel(int steps) { (void)steps; }
 };
 
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
@@ -273,6 +277,12 @@ public:
     virtual void Find(const FindRequest &request) = 0;
     // Print the page; the answer comes as OnPrintFinished.
     virtual void Print(const PrintRequest &request) = 0;
+
+    // Page zoom: the whole page scales by `factor` (1 = 100 %), its layout
+    // width in CSS pixels shrinking as it grows; it stays for the control's
+    // later pages. The text size (ExecWB OLECMDID_ZOOM) works beside it.
+    virtual void SetZoomFactor(double factor) = 0;
+    virtual double ZoomFactor() const = 0;
 };
 
 // Given to a module once, before its first control: where it keeps its
@@ -288,7 +298,7 @@ struct EngineEnvironment {
 
 // The version of this contract. A module exports the version it was built
 // for; the loader refuses a module of another version.
-inline constexpr int EngineContractVersion = 2;
+inline constexpr int EngineContractVersion = 3;
 
 // The functions each engine module exports.
 extern "C" {

@@ -201,6 +201,15 @@ void TMainForm::BuildBars()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setFixedWidth(130);
+    // The page zoom, at the right end of the status panel while it is not 100 %.
+    auto *zoomLayout = new QHBoxLayout(StatusBar1);
+    zoomLayout->setContentsMargins(0, 0, 4, 0);
+    zoomLayout->addStretch(1);
+    ZoomPanel = new QLabel(StatusBar1);
+    ZoomPanel->setObjectName(QStringLiteral("ZoomPanel"));
+    ZoomPanel->setAutoFillBackground(true);
+    ZoomPanel->hide();
+    zoomLayout->addWidget(ZoomPanel);
     statusLayout->addWidget(StatusBar1, 1);
     statusLayout->addWidget(ProgressBar1);
     ToolBar1->installEventFilter(this);
@@ -222,6 +231,7 @@ void TMainForm::BuildBars()
     indicators.txtAddress = txtAddress;
     indicators.ProgressBar1 = ProgressBar1;
     indicators.StatusPanel = StatusBar1;
+    indicators.ZoomPanel = ZoomPanel;
 }
 
 // ---------------------------------------------------------------------------

@@ -68,6 +68,7 @@ struct MainControls {
     QMenu *TabPopup = nullptr;
     QWidget *ToolBar1 = nullptr; // the status strip
     QLabel *StatusBar1 = nullptr;
+    QLabel *ZoomPanel = nullptr; // inside StatusBar1
     QProgressBar *ProgressBar1 = nullptr;
 
     QMenu *mnuFile = nullptr;
@@ -187,6 +188,8 @@ public:
     void mnuEdit_FindClick();
     void mnuFile_PrintClick();
     void SetTextSize(int size);
+    // Page zoom of the active window: steps along, 0 back to 100 %.
+    void ZoomPage(int steps);
     void ReadMojiSize();
 
     // ---- bars ----

@@ -224,6 +224,7 @@ void TMainForm::AddKeyCommands()
 {
     const auto tabAt = [](int index) { return [index](TMainForm &form) { form.SelectTabAt(index); }; };
     const auto step = [](int steps) { return [steps](TMainForm &form) { form.SelectTabBy(steps); }; };
+    const auto zoom = [](int steps) { return [steps](TMainForm &form) { form.ZoomPage(steps); }; };
     const std::pair<std::function<void(TMainForm &)>, QList<QKeySequence>> keys[] = {
         {&TMainForm::FileNew1Execute, {Qt::CTRL | Qt::Key_T}},
         {&TMainForm::mnuFile_CloseClick, {Qt::CTRL | Qt::Key_W}},
@@ -242,6 +243,12 @@ void TMainForm::AddKeyCommands()
         {tabAt(7), {Qt::ALT | Qt::Key_8}},
         {tabAt(-1), {Qt::ALT | Qt::Key_9}},
         {&TMainForm::FocusAddress, {Qt::CTRL | Qt::Key_L, Qt::ALT | Qt::Key_D, Qt::Key_F6}},
+        // "+" takes Shift on most keyboards, ";" is its key on Japanese ones.
+        {zoom(1),
+         {Qt::CTRL | Qt::Key_Plus, Qt::CTRL | Qt::SHIFT | Qt::Key_Plus, Qt::CTRL | Qt::Key_Equal,
+          Qt::CTRL | Qt::Key_Semicolon}},
+        {zoom(-1), {Qt::CTRL | Qt::Key_Minus}},
+        {zoom(0), {Qt::CTRL | Qt::Key_0}},
     };
     for (const auto &[command, sequences] : keys) {
         auto *action = new QAction(this);
