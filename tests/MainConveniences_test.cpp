@@ -14,6 +14,8 @@
 #include <QHostInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMimeData>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -184,6 +186,53 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
     h.form->SetTextSize(4);
     EXPECT_EQ(a->LastCall(), "ExecWB(19,2,4)");
     EXPECT_EQ(a->ZoomFactor(), 1.0);
+}
+
+} // namespace
+
+namespace {
+
+void Drop(QWidget *target, QMimeData *data)
+{
+    // As a drag does: entering makes the widget the target of the drop.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    delete data;
+}
+
+TEST(Conveniences, DroppedLinksOpenWindowsOrNavigateFromTheAddressBox)
+{
+    MainHarness h(kSearchConfig);
+    h.Start();
+    auto links = [](std::initializer_list<const char *> urls) {
+        auto *data = new QMimeData;
+        QList<QUrl> list;
+        for (const char *url : urls)
+            list << QUrl(QString::fromUtf8(url));
+        data->setUrls(list);
+        return data;
+    };
+    Drop(h.form->Controls().TabControl1, links({"http://one/", "http://two/"}));
+    Drop(h.form->Controls().mdiArea->viewport(), links({"http://three/img.png"}));
+    auto *words = new QMimeData;
+    words->setText(QStringLiteral("two words\nsecond line"));
+    Drop(h.form->Controls().mdiArea->viewport(), words);
+    ASSERT_EQ(h.form->ChildCount(), 4);
+    EXPECT_EQ(h.Engine(0)->LastCall(), "Navigate(http://one/)");
+    EXPECT_EQ(h.Engine(1)->LastCall(), "Navigate(http://two/)");
+    EXPECT_EQ(h.Engine(2)->LastCall(), "Navigate(http://three/img.png)");
+    EXPECT_EQ(h.Engine(3)->LastCall(), "Navigate(http://127.0.0.1:9/find?q=two+words)");
+
+    // On the address box: the link replaces the text, not pasted into it,
+    // and the active window goes there.
+    h.form->Controls().txtAddress->setText(QStringLiteral("old"));
+    Drop(h.form->Controls().txtAddress, links({"http://four/"}));
+    EXPECT_EQ(h.form->Controls().txtAddress->text(), QStringLiteral("http://four/"));
+    EXPECT_EQ(h.form->ChildCount(), 4);
+    EXPECT_EQ(h.EngineOf(h.form->ActiveChild())->LastCall(), "Navigate(http://four/)");
 }
 
 } // namespace

@@ -232,6 +232,7 @@ void TMainForm::BuildBars()
     indicators.ProgressBar1 = ProgressBar1;
     indicators.StatusPanel = StatusBar1;
     indicators.ZoomPanel = ZoomPanel;
+    AcceptDrops();
 }
 
 // ---------------------------------------------------------------------------
@@ -413,6 +414,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (DropFilter(watched, event))
+        return true;
     if (watched == windowHandle() && event->type() == QEvent::Expose) {
         // The window paints itself on this event; the start-up actions run
         // right after it.

@@ -34,6 +34,7 @@ class QLabel;
 class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
+class QMimeData;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -280,6 +281,10 @@ private:
     void RebuildWindowList();
 
     void ConnectTabBar();
+    // Dropped links (MainDrops.cpp).
+    void AcceptDrops();
+    bool DropFilter(QObject *watched, QEvent *event);
+    QStringList DroppedAddresses(const QMimeData *data) const;
     // The windows go without their own close handling (shutdown).
     void DiscardWindows();
 
