@@ -5,18 +5,23 @@
 // touched.
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
+#include "core/FileIO.h"
+#include "dialogs/Option.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 #include "support/Wait.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHostInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QStackedWidget>
 #include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -233,6 +238,162 @@ TEST(Conveniences, DroppedLinksOpenWindowsOrNavigateFromTheAddressBox)
     EXPECT_EQ(h.form->Controls().txtAddress->text(), QStringLiteral("http://four/"));
     EXPECT_EQ(h.form->ChildCount(), 4);
     EXPECT_EQ(h.EngineOf(h.form->ActiveChild())->LastCall(), "Navigate(http://four/)");
+}
+
+} // namespace
+
+namespace {
+
+std::string SessionOf(MainHarness &h)
+{
+    return ReadFileBytes(h.folder.File("session.txt")).value_or(std::string());
+}
+
+TEST(Conveniences, SessionIsOfferedBackAfterACrashAndReopenedByTheOption)
+{
+    std::string crashed;
+    {
+        MainHarness h;
+        h.Start();
+        h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
+        h.form->OpenNewWindow(QStringLiteral("b"), QStringLiteral("http://b/日本"));
+        // Written aside, within about a second of the change.
+        ASSERT_TRUE(
+            WaitFor([&] { return SessionOf(h) == "ended=0\r\nhttp://a/\r\nhttp://b/日本\r\n"; }, 10000))
+            << SessionOf(h);
+        crashed = SessionOf(h);
+        // The harness ends without the program's shutdown, as a crash does.
+    }
+    for (bool answer : {false, true}) {
+        MainHarness h;
+        h.folder.Write("session.txt", crashed);
+        h.ui.askAnswers = {answer};
+        h.Start();
+        ASSERT_EQ(h.ui.questions.size(), 1u);
+        EXPECT_EQ(h.ui.questions[0].text, QStringLiteral("前回のウィンドウを開き直しますか?"));
+        ASSERT_EQ(h.form->ChildCount(), answer ? 2 : 0);
+        if (answer) {
+            EXPECT_EQ(h.Engine(1)->LastCall(), "Navigate(http://b/日本)");
+        }
+        // An orderly end says so, with the windows still open.
+        ASSERT_TRUE(h.form->FormClose());
+        EXPECT_EQ(SessionOf(h), answer ? "ended=1\r\nhttp://a/\r\nhttp://b/日本\r\n" : "ended=1\r\n");
+    }
+    // After an orderly end the windows come back only with the option, and
+    // then in place of the start-up page.
+    const std::string ended = "ended=1\r\nhttp://a/\r\n";
+    for (const char *option : {"0", "1"}) {
+        MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_StartUp]\r\nType=1\r\nPath=http://start/\r\n"
+                      "[Option_Ext]\r\nRestoreSession=" +
+                      std::string(option) + "\r\n");
+        h.folder.Write("session.txt", ended);
+        h.Start();
+        EXPECT_TRUE(h.ui.questions.empty());
+        ASSERT_EQ(h.form->ChildCount(), 1);
+        EXPECT_EQ(h.Engine(0)->LastCall(),
+                  *option == '1' ? "Navigate(http://a/)" : "Navigate(http://start/)");
+    }
+}
+
+TEST(Conveniences, QuitAsksWithSeveralWindowsOnlyWhenTheOptionIsOn)
+{
+    MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Ext]\r\nConfirmQuit=1\r\n");
+    h.Start();
+    h.form->FileNew1Execute();
+    h.form->close();
+    EXPECT_TRUE(h.ui.questions.empty()) << "one window: no question";
+    EXPECT_FALSE(h.form->isVisible());
+    h.form->show();
+    h.form->FileNew1Execute();
+    h.form->FileNew1Execute();
+    h.ui.askAnswers = {false, true};
+    h.ui.askChecks = {false, true};
+    h.form->close();
+    ASSERT_EQ(h.ui.questions.size(), 1u);
+    EXPECT_EQ(h.ui.questions[0].text, QStringLiteral("2 個のウィンドウが開いています。終了しますか?"));
+    EXPECT_EQ(h.ui.questions[0].checkCaption, QStringLiteral("次回から確認しない"));
+    EXPECT_TRUE(h.form->isVisible()) << "いいえ keeps it running";
+    h.form->close();
+    EXPECT_FALSE(h.form->isVisible());
+    EXPECT_NE(h.folder.Read("config.ini").find("ConfirmQuit=0"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// A config.ini as the design writes it, with every section it knows.
+const std::string kDesignConfig = "[General]\r\nLastEngine=IE\r\nLastMojiSize=2\r\nWinSize=0\r\n"
+                                  "[Option_Main]\r\nMozPath=\r\nMozilla=0\r\n"
+                                  "[Option_Window]\r\nBookMark=0\r\nAddressBar=0\r\nNewWindow_Active=0\r\n"
+                                  "[Option_StartUp]\r\nType=0\r\nPath=\r\n";
+
+// A run that opens a page, OKs the options dialog and quits; `use` does more
+// in between. Returns config.ini as the run left it.
+std::string RunWith(const std::function<void(MainHarness &, Tfrm_Option &)> &use)
+{
+    MainHarness h(kDesignConfig);
+    h.Start();
+    h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
+    Tfrm_Option options(*h.form, h.AppDir());
+    use(h, options);
+    options.Button1Click();
+    EXPECT_TRUE(h.form->FormClose());
+    return h.folder.Read("config.ini");
+}
+
+TEST(Conveniences, DesignConfigStaysByteForByteUntilAnOptionOfTheirsChanges)
+{
+    const std::string plain = RunWith([](MainHarness &, Tfrm_Option &) {});
+    ASSERT_EQ(plain.find("Option_Ext"), std::string::npos);
+    // Searching, zooming, the tab keys and the options dialog's own page
+    // left as it is write nothing of their own.
+    const std::string used = RunWith([](MainHarness &h, Tfrm_Option &options) {
+        QApplication::setActiveWindow(h.form);
+        Type(h, QStringLiteral("two words"));
+        h.form->ZoomPage(2);
+        h.form->SelectTabBy(1);
+        h.form->FileNew1Execute();
+        options.TreeView1->setCurrentItem(options.TreeView1->topLevelItem(4));
+        EXPECT_EQ(options.PageCTL->currentWidget(), options.TabSheet6);
+    });
+    EXPECT_EQ(used, plain);
+    // Changed, only what changed is written, in a section of its own.
+    const std::string changed = RunWith([](MainHarness &, Tfrm_Option &options) {
+        options.txtSearchURL->setText(QStringLiteral("http://s/?q=%s"));
+        options.chkConfirmQuit->setChecked(true);
+    });
+    const std::string section = "[Option_Ext]\r\nSearchURL=http://s/?q=%s\r\nConfirmQuit=1\r\n";
+    const size_t at = changed.find(section);
+    ASSERT_NE(at, std::string::npos) << changed;
+    EXPECT_EQ(std::string(changed).erase(at, section.size()), plain);
+}
+
+TEST(Conveniences, MainWindowPlaceAndDownloadFolderAreRemembered)
+{
+    MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Ext]\r\nMainWindow=30,40,700,500,0\r\n");
+    EXPECT_EQ(h.form->geometry(), QRect(30, 40, 700, 500));
+    h.form->show();
+    h.Pump();
+    h.form->resize(760, 520);
+    ASSERT_TRUE(h.form->FormClose());
+    EXPECT_NE(h.folder.Read("config.ini").find("MainWindow=30,40,760,520,0"), std::string::npos)
+        << h.folder.Read("config.ini");
+
+    // The save dialog starts where the last file went.
+    TempFolder elsewhere;
+    h.form->FileNew1Execute();
+    FakeEngine *e = h.Engine(0);
+    h.ui.saveAnswers = {QString::fromStdString(elsewhere.File("one.bin")),
+                        QString::fromStdString(elsewhere.File("two.bin"))};
+    e->RaiseFileDownload(QUrl(QStringLiteral("http://a/one.bin")), QStringLiteral("one.bin"), "1");
+    e->RaiseFileDownload(QUrl(QStringLiteral("http://a/two.bin")), QStringLiteral("two.bin"), "2");
+    ASSERT_EQ(h.ui.saveRequests.size(), 2u);
+    EXPECT_NE(h.ui.saveRequests[0].initialDir, QString::fromStdString(elsewhere.Path()));
+    EXPECT_EQ(h.ui.saveRequests[1].initialDir, QString::fromStdString(elsewhere.Path()));
+    EXPECT_NE(h.folder.Read("config.ini").find("DownloadFolder=" + elsewhere.Path() + "\r\n"),
+              std::string::npos);
+    h.Pump();
 }
 
 } // namespace

@@ -245,6 +245,14 @@ void TMainForm::FormCreate()
     // portable copy, the user's folder of an installed one.
     AppDirPath = DataFolder();
     ClaimFolder(AppDirPath); // and clear what a crash left there, when no other Orvex uses it
+    Downloads().SetSettingsPath(AppDirPath + "config.ini");
+    session_ =
+        std::make_unique<SessionWriter>(AppDirPath + kSessionFileName, [this] { return CurrentSession(); });
+    for (auto signal : {&WindowRegistry::inserted, &WindowRegistry::removed, &WindowRegistry::renamed})
+        connect(&windows_, signal, this, [this] {
+            if (!closing_)
+                session_->Changed();
+        });
     BandPositionRead();
     BuildBookmarkMenu();
 
@@ -266,6 +274,7 @@ void TMainForm::FormCreate()
     indicators.EnablePageCommands(false);
     ReadMojiSize();
     indicators.mnuShow_Size->setEnabled(false);
+    RestorePlace();
 }
 
 // ---------------------------------------------------------------------------
@@ -300,9 +309,11 @@ void TMainForm::FormResize()
     // What went wrong while the forms were made shows first.
     ReleaseErrorBoxes();
     Guarded([this] {
+        const bool restored = OfferSession();
         OpenParams();
-        if (!hasParams_)
+        if (!hasParams_ && !restored)
             OpenStartUp();
+        session_->Changed(); // this run is under way
         if (!FileExists(AppDirPath + "config.ini"))
             mnuOptionClick();
         firstResize_ = false;
@@ -359,6 +370,10 @@ void TMainForm::mnuWebList_EditClick()
 bool TMainForm::FormClose()
 {
     const SettingsFile settings = Settings();
+    // The run ends in order: its windows for the next start.
+    Session last = CurrentSession();
+    last.ended = true;
+    session_->Finish(last);
     {
         // config.ini is written once, with every key in its order.
         ProfileBatch batch(settings.Path());
@@ -366,6 +381,9 @@ bool TMainForm::FormClose()
         settings.Write(keys::LastMojiSize, mojiSize);
         settings.Write(keys::WinSize, static_cast<int>(childWinState));
         BandPositionWrite();
+        // The main window's place only once the user moved or sized it.
+        if (drawn_ && PlaceText() != placeAtStart_)
+            settings.Write(keys::MainPlace, FromQ(PlaceText()));
         if (!batch.Commit())
             throw Error(FormatMessage(msg::CannotWriteSettings, settings.Path()));
     }
@@ -375,6 +393,12 @@ bool TMainForm::FormClose()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    bool quit = true;
+    Guarded([&] { quit = ConfirmQuit(); });
+    if (!quit) {
+        event->ignore();
+        return;
+    }
     if (Downloads().RunningCount() > 0) {
         Question question;
         question.title = QString::fromUtf8(txt::DownloadsRunningTitle);
@@ -423,6 +447,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
             windowHandle()->removeEventFilter(this);
             QTimer::singleShot(0, this, [this] {
                 drawn_ = true;
+                placeAtStart_ = PlaceText();
                 Guarded([this] { FormResize(); });
             });
         }

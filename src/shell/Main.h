@@ -16,6 +16,7 @@
 #include "core/Settings.h"
 #include "dialogs/Option.h"
 #include "shell/Band.h"
+#include "shell/SessionWriter.h"
 #include "shell/WindowRegistry.h"
 
 #include <QIcon>
@@ -24,6 +25,7 @@
 #include <QVector>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -210,6 +212,18 @@ public:
     int JBarWidth() const;
     void SetJBarWidth(int width);
 
+    // ---- remembered place of the main window (MainSession.cpp) ----
+    // "left,top,width,height,maximised", as Option_Ext keeps it.
+    QString PlaceText() const;
+    void RestorePlace();
+    // The windows of the last run, at start: offered back after a crash,
+    // opened again when the settings say so. True when they were opened.
+    bool OfferSession();
+    Session CurrentSession() const;
+    // Before quitting with several windows, when the settings say so; false
+    // keeps the program running.
+    bool ConfirmQuit();
+
     // ---- new windows and recently closed ----
     bool IsPopupURL(const QString &address);
     void mnuLeastURLClick();
@@ -311,6 +325,9 @@ private:
     std::array<int, 2> bandWidthsAtPress_{}; // of ToolBar2 and ToolBar3 then
     size_t reopened_ = 0;                    // closed addresses reopened by ReopenClosed in a row
     std::vector<std::string> reopenedFrom_;  // the closed list they were taken from
+    QString placeAtStart_;                   // the main window's place once first drawn
+    std::unique_ptr<SessionWriter> session_;
+    bool sessionOffered_ = false;
     bool closing_ = false;
     bool drawn_ = false;      // the window has been shown and painted once
     bool startingUp_ = false; // the start-up actions are running
