@@ -847,6 +847,15 @@ gboolean WebKitBrowser::OnKey(GtkWidget *, gpointer eventPointer, gpointer self)
 {
     auto *browser = static_cast<WebKitBrowser *>(self);
     auto *event = static_cast<GdkEventKey *>(eventPointer);
+    // Ctrl+Tab goes through the tabs of the host, as in every browser; GTK
+    // would take it to move the focus, and the host would never see it.
+    const bool tabKey = event->keyval == GDK_KEY_Tab || event->keyval == GDK_KEY_ISO_Left_Tab ||
+                        event->keyval == GDK_KEY_KP_Tab;
+    if (tabKey && (event->state & GDK_CONTROL_MASK)) {
+        if (browser->host_)
+            browser->host_->PassKeyToHost(event);
+        return TRUE;
+    }
     // With accelerators off, Ctrl and Alt keys never reach the page; the
     // host still gets them.
     if (browser->options_.enableAccelerator || !(event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)))
