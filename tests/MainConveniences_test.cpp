@@ -55,13 +55,16 @@ TEST(Conveniences, AddressBoxSearchesWordsAndLeavesAddressesAlone)
         return e->LastCall() !=
                "Navigate(http://127.0.0.1:9/find?q=orvex++%E3%83%96%E3%83%A9%E3%82%A6%E3%82%B6)";
     }));
-    EXPECT_EQ(e->LastCall(), "Navigate(http://127.0.0.1:9/find?q=orvex-no-such-host-x7q)");
+    // (A name server that answers every name makes it an address too.)
+    const bool answersAll =
+        !QHostInfo::fromName(QStringLiteral("orvex-no-such-host-x7q")).addresses().isEmpty();
+    EXPECT_EQ(e->LastCall(), answersAll ? "Navigate(orvex-no-such-host-x7q)"
+                                        : "Navigate(http://127.0.0.1:9/find?q=orvex-no-such-host-x7q)");
     const QString self = QHostInfo::localHostName();
     if (!QHostInfo::fromName(self).addresses().isEmpty() && !self.contains('.')) {
         Type(h, self);
-        ASSERT_TRUE(WaitFor(
-            [&] { return e->LastCall() != "Navigate(http://127.0.0.1:9/find?q=orvex-no-such-host-x7q)"; }));
-        EXPECT_EQ(e->LastCall(), "Navigate(" + self.toStdString() + ")");
+        const std::string expected = "Navigate(" + self.toStdString() + ")";
+        EXPECT_TRUE(WaitFor([&] { return e->LastCall() == expected; })) << e->LastCall();
     }
     // A window closed before the answer is left alone.
     Type(h, QStringLiteral("orvex-no-such-host-y8r"));
