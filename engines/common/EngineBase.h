@@ -5,9 +5,11 @@
 // its own copy; nothing here is exported.
 #pragma once
 
+#include "CrashPage.h"
 #include "browser/WebBrowser.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -30,6 +32,16 @@ QString HostWithPort(const QUrl &url);
 // user's answer in a save dialog. "" means the user cancelled.
 QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
                        const QString &filter);
+
+// The memory a page's process may use, in MB: a quarter of the machine's,
+// within 1 to 2 GB: below the 2.5 to 4 GB at which Chromium's script engine
+// ends a page by itself, without saying why. ORVEX_PAGE_MEMORY_LIMIT_MB sets
+// another (tests).
+int PageMemoryLimitMb();
+
+// What the address box's indicator shows for a page at `url`; `accepted`:
+// the user accepted the certificate of its https server.
+ConnectionSecurity SecurityOf(const QUrl &url, bool accepted);
 
 // Eats key events with Ctrl or Alt held while blocking is on, so that the page
 // never sees accelerators and the host's shortcuts still work.
@@ -70,6 +82,8 @@ public:
     bool Busy() const override { return busy_; }
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override { return pageZoom_; }
 
     // Called by the engine's page. None of them touches the control after
     // the sink returns, so the host may destroy the control in its handler.
@@ -101,6 +115,17 @@ public:
     void HandOverDownload(Download *download);
     void ReportFindResult(const QString &text, int matches);
     void ReportPrintFinished(bool ok, const QString &error);
+    // The connection of the page shown; reported when it changed.
+    void ReportConnection(const QUrl &url, bool certificateAccepted);
+
+    // The page's process ended: the crash page covers the control, the
+    // caption says so and loading ends. Nothing is added to the history;
+    // Refresh loads the page again, and the next load takes the crash page
+    // away.
+    void PageProcessEnded(PageEnd why);
+    // window.close() on this control's page, by the page or its opener.
+    void ReportWindowClosing();
+    void ReportZoomWheel(int steps);
 
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher
@@ -110,7 +135,9 @@ public:
 protected:
     // Engine specifics behind the shared operations.
     virtual void Load(const QUrl &url) = 0;
-    virtual void ApplyZoom(qreal factor) = 0;
+    // The text size's factor and the page zoom; engines without a separate
+    // text zoom scale the page by their product.
+    virtual void ApplyZoom(qreal textFactor, qreal pageFactor) = 0;
     virtual void SaveTo(const QString &path) = 0;
     virtual void Copy() = 0;
     virtual void SelectAll() = 0;
@@ -140,6 +167,7 @@ protected:
     }
 
     int zoomLevel_ = 2;
+    qreal pageZoom_ = 1.0;
     HostOptions options_;
     AcceleratorBlocker *keyBlocker_;
 
@@ -151,6 +179,10 @@ private:
     bool backEnabled_ = false;
     bool forwardEnabled_ = false;
     QTimer catchTimer_;
+    QPointer<CrashPage> crashPage_;
+    bool connectionReported_ = false;
+    ConnectionSecurity connection_ = ConnectionSecurity::None;
+    QString connectionHost_;
 };
 
 } // namespace orvex::engine

@@ -39,6 +39,8 @@ public:
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override { return zoomFactor_; }
 
     // What the control was asked to do, one entry per call, e.g.
     // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
@@ -85,9 +87,11 @@ public:
     // Returns cancel; ppDisp receives what the host handed back.
     bool RaiseNewWindow(WebBrowser2 *&ppDisp);
     bool RaiseBeforeNavigate(const QString &url); // returns cancel
+    void RaiseWindowClosing();
     void RaiseDownloadBegin();
     void RaiseDownloadComplete();
     void RaiseDocumentComplete(const QString &url, bool ok);
+    void RaiseZoomWheel(int steps);
 
     // Questions to the host. Each returns the host's answer, or the refusing
     // default when no sink is set.
@@ -111,6 +115,7 @@ private:
     QPointer<QWidget> widget_;
     WebBrowserEvents *sink_ = nullptr;
     QString location_;
+    double zoomFactor_ = 1.0;
     bool busy_ = false;
     std::string failNavigate_;
     std::string failExecWB_;
