@@ -36,6 +36,10 @@ inline constexpr const char *UnreadableFile =
 inline constexpr const char *BackupKept = "読み込めなかった元のファイルを %s に残しました";
 inline constexpr const char *CannotKeepBackup =
     "読み込めなかったファイル %s の控えを作れないため、上書きしません";
+// A file rewritten in place (its folder refuses new files) failed half way.
+inline constexpr const char *InPlaceRestored = "ファイル %s を書き換えられなかったため、元の内容に戻しました";
+inline constexpr const char *InPlaceNotRestored =
+    "ファイル %s を書き換えられず、元の内容にも戻せませんでした";
 inline constexpr const char *QuitWithoutSaving = "保存せずに終了しますか？";
 // Reasons a file could not be read.
 inline constexpr const char *ReasonNotWellFormed = "XML の書式が正しくありません";

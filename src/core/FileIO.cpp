@@ -1,5 +1,8 @@
 #include "core/FileIO.h"
 
+#include "core/Errors.h"
+#include "core/FileProblems.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -58,16 +61,58 @@ std::string ResolveTarget(const std::string &path)
 
 constexpr char kTempMarker[] = ".orvex-XXXXXX";
 
+bool ReadAllAt(int fd, std::string &out)
+{
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = pread(fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        out.append(buffer, static_cast<size_t>(n));
+        at += n;
+    }
+}
+
+bool WriteAllAt(int fd, std::string_view bytes)
+{
+    return lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, bytes) &&
+           ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+}
+
 // The file is rewritten where it stands: what the Windows service does when
-// the folder refuses new files. Not atomic, but flushed before it counts.
+// the folder refuses new files. Never leaves less than the old file: the
+// space for the new bytes is reserved before anything is written, and on a
+// failure after that the old bytes are put back.
 bool WriteInPlace(const std::string &target, std::string_view bytes)
 {
-    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = open(target.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    const bool written =
-        WriteAll(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+    std::string old;
+    bool written = ReadAllAt(fd, old);
+    if (written && bytes.size() > old.size()) {
+        const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+        if (reserved != 0) {
+            // The reservation may have grown the file before it failed.
+            if (ftruncate(fd, static_cast<off_t>(old.size())) != 0) {
+                WriteAllAt(fd, old);
+            }
+            written = false;
+        }
+    }
+    if (written && !WriteAllAt(fd, bytes)) {
+        written = false;
+        const bool restored = WriteAllAt(fd, old);
+        ReportFileProblem(FormatMessage(restored ? msg::InPlaceRestored : msg::InPlaceNotRestored, target));
+    }
     return close(fd) == 0 && written;
 }
 
