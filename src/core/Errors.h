@@ -36,10 +36,13 @@ inline constexpr const char *UnreadableFile =
 inline constexpr const char *BackupKept = "読み込めなかった元のファイルを %s に残しました";
 inline constexpr const char *CannotKeepBackup =
     "読み込めなかったファイル %s の控えを作れないため、上書きしません";
-// A file rewritten in place (its folder refuses new files) failed half way.
-inline constexpr const char *InPlaceRestored = "ファイル %s を書き換えられなかったため、元の内容に戻しました";
-inline constexpr const char *InPlaceNotRestored =
-    "ファイル %s を書き換えられず、元の内容にも戻せませんでした";
+// Added to a failed save's message when the file had to be rewritten in
+// place (its folder refuses new files).
+inline constexpr const char *InPlaceOldKept = "。ファイルは元の内容のまま残しました";
+inline constexpr const char *InPlaceOldLost = "。ファイルを元の内容に戻せませんでした";
+// A file whose bytes do not all read as characters, kept before it is saved.
+inline constexpr const char *LossyBackupKept =
+    "ファイル %s には文字として読めないバイトがあるため、元のファイルを %s に残しました";
 inline constexpr const char *QuitWithoutSaving = "保存せずに終了しますか？";
 // Reasons a file could not be read.
 inline constexpr const char *ReasonNotWellFormed = "XML の書式が正しくありません";

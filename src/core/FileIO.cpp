@@ -1,8 +1,5 @@
 #include "core/FileIO.h"
 
-#include "core/Errors.h"
-#include "core/FileProblems.h"
-
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -61,6 +58,8 @@ std::string ResolveTarget(const std::string &path)
 
 constexpr char kTempMarker[] = ".orvex-XXXXXX";
 
+thread_local WriteFailure lastFailure = WriteFailure::None;
+
 bool ReadAllAt(int fd, std::string &out)
 {
     char buffer[65536];
@@ -96,6 +95,7 @@ bool WriteInPlace(const std::string &target, std::string_view bytes)
     if (fd < 0) {
         return false;
     }
+    lastFailure = WriteFailure::OldKept;
     std::string old;
     bool written = ReadAllAt(fd, old);
     if (written && bytes.size() > old.size()) {
@@ -110,8 +110,7 @@ bool WriteInPlace(const std::string &target, std::string_view bytes)
     }
     if (written && !WriteAllAt(fd, bytes)) {
         written = false;
-        const bool restored = WriteAllAt(fd, old);
-        ReportFileProblem(FormatMessage(restored ? msg::InPlaceRestored : msg::InPlaceNotRestored, target));
+        lastFailure = WriteAllAt(fd, old) ? WriteFailure::OldKept : WriteFailure::OldLost;
     }
     return close(fd) == 0 && written;
 }
@@ -238,8 +237,14 @@ FileContent ReadFileLimited(const std::string &path, size_t limit)
     return content;
 }
 
+WriteFailure LastWriteFailure()
+{
+    return lastFailure;
+}
+
 bool WriteFileAtomic(const std::string &path, std::string_view bytes)
 {
+    lastFailure = WriteFailure::None;
     const std::string target = ResolveTarget(path);
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);

@@ -7,6 +7,7 @@
 #include "browser/untTab.h"
 #include "core/ColorText.h"
 #include "core/Errors.h"
+#include "core/FileProblems.h"
 #include "core/FileIO.h"
 #include "core/FolderClaim.h"
 #include "core/LineList.h"
@@ -354,7 +355,7 @@ bool TMainForm::FormClose()
         settings.Write(keys::WinSize, static_cast<int>(childWinState));
         BandPositionWrite();
         if (!batch.Commit())
-            throw Error(FormatMessage(msg::CannotWriteSettings, settings.Path()));
+            throw Error(SaveFailedText(msg::CannotWriteSettings, settings.Path()));
     }
     closedList.Save(AppDirPath + "Close.txt");
     return true;
