@@ -7,8 +7,8 @@
 #include "browser/untTab.h"
 #include "core/ColorText.h"
 #include "core/Errors.h"
-#include "core/FileProblems.h"
 #include "core/FileIO.h"
+#include "core/FileProblems.h"
 #include "core/FolderClaim.h"
 #include "core/LineList.h"
 #include "core/ProfileFile.h"
@@ -56,6 +56,11 @@ TMainForm::~TMainForm()
 {
     closing_ = true; // the windows going with it report nothing back
     DiscardWindows();
+    // The child widgets outlive this body (Qt deletes them in ~QWidget) and
+    // still signal while they go, the MDI area its activations above all:
+    // none of that may reach the form, which is no TMainForm by then.
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 // ---------------------------------------------------------------------------
