@@ -259,6 +259,7 @@ void TMainForm::FormCreate()
     indicators.EnablePageCommands(false);
     ReadMojiSize();
     indicators.mnuShow_Size->setEnabled(false);
+    PreparePopupCheck();
 }
 
 // ---------------------------------------------------------------------------
