@@ -6,6 +6,7 @@
 #include "shell/Entry.h"
 #include "shell/Main.h"
 #include "shell/SingleInstance.h"
+#include "support/FakeUi.h"
 #include "support/MainHarness.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -88,7 +89,9 @@ TEST_F(SingleInstanceTest, AfterTheFirstEndsOrIsKilledTheNextStartRuns)
         SingleInstance first(data.Path() + "/", Runtime());
         ASSERT_EQ(first.Start({}), Role::First);
         server = first.ServerPath();
+        ASSERT_TRUE(QFile::exists(first.LockPath()));
     }
+    EXPECT_FALSE(QFile::exists(server + ".lock")) << "the lock file goes with its Orvex";
     EXPECT_EQ(StartLater(data.Path() + "/", Runtime(), {"x"}, 300), Role::First);
 
     // A killed Orvex leaves its lock file and a socket file nobody listens on.
@@ -115,6 +118,51 @@ TEST_F(SingleInstanceTest, RunningCopyThatNeverAnswersIsReported)
     ASSERT_EQ(hung.Start({}), Role::First);
     SingleInstance later(data.Path() + "/", Runtime());
     EXPECT_EQ(later.Start({"http://a/"}, 400), Role::NoAnswer);
+}
+
+// Other programs of the user get so many connections, each for so long, and
+// so many addresses per hand-off; a later start still gets through.
+TEST_F(SingleInstanceTest, IdleConnectionsAndLongHandOffsAreLimited)
+{
+    TempFolder data;
+    FakeUi ui;
+    SingleInstance first(data.Path() + "/", Runtime());
+    Received received(first);
+    ASSERT_EQ(first.Start({}), Role::First);
+    sockaddr_un address{AF_UNIX, {}};
+    qstrncpy(address.sun_path, QFile::encodeName(first.ServerPath()).constData(), sizeof address.sun_path);
+    std::vector<int> idle;
+    for (int i = 0; i < 40; ++i) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        idle.push_back(fd);
+    }
+    // Those past the limit are closed at once.
+    const auto closed = [&] {
+        int count = 0;
+        for (const int fd : idle) {
+            char byte = 0;
+            count += recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+        }
+        return count;
+    };
+    for (int i = 0; i < 500 && closed() < 24; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(closed(), 24);
+    // The silent ones go in time, and a later start gets through.
+    QStringList many;
+    for (int i = 0; i < 150; ++i)
+        many << QStringLiteral("http://a/%1").arg(i);
+    EXPECT_EQ(StartLater(data.Path() + "/", Runtime(), many, 30000), Role::HandedOver);
+    EXPECT_EQ(closed(), 40);
+    for (const int fd : idle)
+        close(fd);
+    ASSERT_EQ(received.lists.size(), 1u);
+    EXPECT_EQ(received.lists[0], many.mid(0, 100));
+    for (int i = 0; i < 250 && ui.messages.isEmpty(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(ui.messages,
+              QStringList{"Orvex|一度に開けるアドレスは 100 件までです。残りの 50 件は開きませんでした."});
 }
 
 TEST(SingleInstance, RuntimeFolderIsPrivateAndShortEnoughForASocketName)

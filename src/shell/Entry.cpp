@@ -5,6 +5,7 @@
 #include "browser/Downloads.h"
 #include "browser/tmpWeb.h"
 #include "core/Errors.h"
+#include "core/FolderClaim.h"
 #include "core/ProgramFolder.h"
 #include "dialogs/About.h"
 #include "dialogs/Option.h"
@@ -181,6 +182,12 @@ int RunOrvex(int argc, char **argv)
     SingleInstance instance(dataFolder);
     switch (instance.Start(params)) {
     case SingleInstance::Role::First:
+        // Without a private place to meet, the data folder's own lock tells
+        // whether another Orvex runs on it.
+        if (instance.ServerPath().isEmpty() && FolderInUse(dataFolder)) {
+            ShowErrorBox(ToQ(FormatMessage(msg::DataFolderInUse, dataFolder)));
+            return 1;
+        }
         break;
     case SingleInstance::Role::HandedOver:
         return 0;

@@ -1,5 +1,6 @@
 #include "shell/SingleInstance.h"
 
+#include "core/Errors.h"
 #include "platform/UiServices.h"
 
 #include <QCryptographicHash>
@@ -8,6 +9,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 #include <cerrno>
 #include <cstdio>
@@ -27,6 +29,13 @@ namespace {
 const QByteArray kMagic = QByteArrayLiteral("ORVX");
 constexpr char kAnswer = 'K';
 constexpr quint32 kMaxPayload = 1 << 20;
+
+// What one running Orvex takes from later starts and other programs of the
+// user: so many connections at once (more are closed at once), so long for
+// a connection to deliver its request, so many addresses per request.
+constexpr int kMaxConnections = 16;
+constexpr int kRequestTimeoutMs = 5000;
+constexpr int kMaxAddresses = 100;
 
 // Room for "/orvex-" + 16 hexadecimal digits + ".lock" in a socket address,
 // which holds 107 bytes.
@@ -117,8 +126,12 @@ SingleInstance::~SingleInstance()
 {
     if (server_)
         server_->close(); // removes the socket file
-    if (lockFd_ >= 0)
+    if (lockFd_ >= 0) {
+        // Removed while still held: a start that opened it meanwhile finds
+        // it gone after locking and tries again (TryLock).
+        ::unlink(QFile::encodeName(LockPath()).constData());
         ::close(lockFd_);
+    }
 }
 
 SingleInstance::Role SingleInstance::Start(const QStringList &addresses, int timeoutMs)
@@ -161,6 +174,15 @@ bool SingleInstance::TryLock()
         ::close(fd);
         return false;
     }
+    // The file may have been removed by the Orvex that held it, as it ended,
+    // between our open and our lock: then a new one is locked.
+    struct stat held {
+    }, named{};
+    if (::fstat(fd, &held) != 0 || ::stat(path.constData(), &named) != 0 || held.st_ino != named.st_ino ||
+        held.st_dev != named.st_dev) {
+        ::close(fd);
+        return TryLock();
+    }
     lockFd_ = fd;
     return true;
 }
@@ -178,6 +200,18 @@ void SingleInstance::Listen()
     }
     connect(server_, &QLocalServer::newConnection, this, Guard([this] {
                 while (QLocalSocket *socket = server_->nextPendingConnection()) {
+                    if (connections_ >= kMaxConnections) {
+                        socket->abort();
+                        socket->deleteLater();
+                        continue;
+                    }
+                    ++connections_;
+                    connect(socket, &QObject::destroyed, this, [this] { --connections_; });
+                    // A connection that does not deliver its request in time goes.
+                    QTimer::singleShot(kRequestTimeoutMs, socket, [socket] {
+                        socket->abort();
+                        socket->deleteLater();
+                    });
                     connect(socket, &QLocalSocket::readyRead, this,
                             Guard([this, socket] { ReadRequest(socket); }));
                     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -207,6 +241,17 @@ void SingleInstance::ReadRequest(QLocalSocket *socket)
     socket->write(&kAnswer, 1);
     socket->flush();
     socket->disconnectFromServer();
+    if (addresses->size() > kMaxAddresses) {
+        const int refused = addresses->size() - kMaxAddresses;
+        emit AddressesReceived(addresses->mid(0, kMaxAddresses));
+        // Told once the windows are open, outside the socket's handler.
+        QTimer::singleShot(0, this, [refused] {
+            ShowErrorBox(
+                ToQ(FormatMessage(FormatMessage(msg::TooManyAddresses, std::to_string(kMaxAddresses)),
+                                  std::to_string(refused))));
+        });
+        return;
+    }
     emit AddressesReceived(*addresses);
 }
 

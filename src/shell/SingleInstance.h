@@ -2,7 +2,9 @@
 // listens on a local socket, both named after its data folder, in the
 // user's runtime folder; a later start with the same data folder hands its
 // command-line addresses to the first one and ends, so two processes never
-// share one set of files and engine profiles.
+// share one set of files and engine profiles. The lock file goes with the
+// first one's end. Where the runtime folder is not a private folder of the
+// user, there is no meeting place (ServerPath() is empty).
 #pragma once
 
 #include <QObject>
@@ -56,6 +58,7 @@ private:
     QString serverPath_;
     int lockFd_ = -1;
     QLocalServer *server_ = nullptr;
+    int connections_ = 0; // open connections of the server
 };
 
 } // namespace orvex
