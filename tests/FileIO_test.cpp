@@ -2,6 +2,7 @@
 
 #include "support/TempFolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -115,6 +116,22 @@ TEST(FileIO, ReadOnlyFolderWritableFileIsWrittenInPlace)
     EXPECT_TRUE(saved);
     EXPECT_EQ(folder.Read("config.ini"), "short"); // the old tail cut off
     EXPECT_EQ(folder.Names(), Names{"config.ini"});
+}
+
+// A save sweeps the temporary files of earlier saves of the same file that a
+// crash left, wherever the file lives, once no save can still be writing them.
+TEST(FileIO, SavingSweepsOldTemporaryFilesOfTheSameFile)
+{
+    TempFolder folder;
+    for (const char *name : {".a.txt.orvex-Ab12Cd", ".a.txt.orvex-Zz99Yy", ".b.txt.orvex-Ab12Cd"})
+        folder.Write(name, "left");
+    const timespec old[2] = {{0, UTIME_OMIT}, {time(nullptr) - 3600, 0}};
+    for (const char *name : {".a.txt.orvex-Ab12Cd", ".b.txt.orvex-Ab12Cd"})
+        ASSERT_EQ(utimensat(AT_FDCWD, folder.File(name).c_str(), old, 0), 0);
+    ASSERT_TRUE(WriteFileAtomic(folder.File("a.txt"), "new"));
+    Names names = folder.Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{".a.txt.orvex-Zz99Yy", ".b.txt.orvex-Ab12Cd", "a.txt"}));
 }
 
 TEST(FileIO, SizeLimitAndDatedBackup)

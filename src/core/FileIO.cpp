@@ -142,6 +142,38 @@ bool EqualsFolded(std::string_view a, std::string_view b)
     return true;
 }
 
+// A temporary file of an earlier save of `name` that a crash left in
+// `folder` (with its trailing "/", or "."): removed once it is old enough
+// that no save can still be writing it. The data folder's are also swept at
+// the start; this covers a file of ours anywhere else.
+void RemoveOldTemporariesOf(const std::string &folder, const std::string &name)
+{
+    constexpr time_t kOldSeconds = 600;
+    DIR *listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const std::string head = "." + name + std::string(kTempMarker, sizeof kTempMarker - 1 - 6);
+    const time_t now = time(nullptr);
+    std::vector<std::string> old;
+    while (const dirent *entry = readdir(listing)) {
+        const std::string_view each = entry->d_name;
+        if (each.size() != head.size() + 6 || each.substr(0, head.size()) != head ||
+            !IsTempSuffix(each.substr(head.size()))) {
+            continue;
+        }
+        const std::string path = (folder == "." ? std::string() : folder) + std::string(each);
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < now - kOldSeconds) {
+            old.push_back(path);
+        }
+    }
+    closedir(listing);
+    for (const std::string &path : old) {
+        unlink(path.c_str());
+    }
+}
+
 } // namespace
 
 bool FileExists(const std::string &path)
@@ -287,6 +319,7 @@ bool WriteFileAtomic(const std::string &path, std::string_view bytes)
         fsync(dirFd);
         close(dirFd);
     }
+    RemoveOldTemporariesOf(folder, name);
     return true;
 }
 
