@@ -12,7 +12,9 @@
 #include "support/TempFolder.h"
 
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
@@ -25,14 +27,20 @@ using Role = SingleInstance::Role;
 
 namespace {
 
+// The tests meet on their own runtime folders and buses only: never on the
+// session bus of the desktop they may run on.
+const bool kNoSessionBus = [] { return qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"); }();
+
 // A later start with its own SingleInstance, run on another thread while this
 // one keeps the event loop going, as the running Orvex does.
 Role StartLater(const std::string &data, const std::string &runtime, const QStringList &addresses,
-                int timeoutMs = 5000)
+                int timeoutMs = 5000, const QString &busAddress = QString())
 {
     Role role = Role::NoAnswer;
     std::unique_ptr<QThread> later(QThread::create([&] {
         SingleInstance instance(data, runtime);
+        if (!busAddress.isEmpty())
+            instance.UseBus(QDBusConnection::connectToBus(busAddress, QStringLiteral("later")));
         role = instance.Start(addresses, timeoutMs);
     }));
     later->start();
@@ -163,6 +171,41 @@ TEST_F(SingleInstanceTest, IdleConnectionsAndLongHandOffsAreLimited)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(ui.messages,
               QStringList{"Orvex|一度に開けるアドレスは 100 件までです。残りの 50 件は開きませんでした."});
+}
+
+// On a session bus the later start finds the first by its name and hands the
+// addresses over through org.freedesktop.Application, even where no runtime
+// folder is shared; the name goes with the first.
+TEST_F(SingleInstanceTest, OnASessionBusTheHandOffGoesThroughTheApplicationInterface)
+{
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(10000))
+        GTEST_SKIP() << "no dbus-daemon here; not tested";
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("first"));
+    ASSERT_TRUE(bus.isConnected());
+    TempFolder data, otherRuntime;
+    {
+        SingleInstance first(data.Path() + "/", Runtime());
+        first.UseBus(bus);
+        Received received(first);
+        ASSERT_EQ(first.Start({}), Role::First);
+        EXPECT_TRUE(bus.interface()->isServiceRegistered(first.BusName()));
+        EXPECT_EQ(
+            StartLater(data.Path() + "/", otherRuntime.Path() + "/", {"http://a/", "/tmp/b"}, 10000, address),
+            Role::HandedOver);
+        EXPECT_EQ(StartLater(data.Path() + "/", otherRuntime.Path() + "/", {}, 10000, address),
+                  Role::HandedOver);
+        EXPECT_EQ(received.lists, (std::vector<QStringList>{{"http://a/", "/tmp/b"}, {}}));
+    }
+    SingleInstance next(data.Path() + "/", otherRuntime.Path() + "/");
+    next.UseBus(bus);
+    EXPECT_EQ(next.Start({}), Role::First);
+    QDBusConnection::disconnectFromBus(QStringLiteral("first"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("later"));
+    daemon.kill();
+    daemon.waitForFinished();
 }
 
 TEST(SingleInstance, RuntimeFolderIsPrivateAndShortEnoughForASocketName)

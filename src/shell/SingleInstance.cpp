@@ -4,6 +4,8 @@
 #include "platform/UiServices.h"
 
 #include <QCryptographicHash>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -108,22 +110,32 @@ std::string SingleInstance::RuntimeFolder()
 
 SingleInstance::SingleInstance(const std::string &dataFolder, const std::string &runtimeFolder,
                                QObject *parent)
-    : QObject(parent)
+    : QObject(parent), bus_(QDBusConnection::sessionBus())
 {
-    const std::string runtime = runtimeFolder.empty() ? RuntimeFolder() : runtimeFolder;
-    if (runtime.empty())
-        return;
     // The same folder reached by another spelling is the same data folder.
     QString folder = QFileInfo(QString::fromStdString(dataFolder)).canonicalFilePath();
     if (folder.isEmpty())
         folder = QString::fromStdString(dataFolder);
     const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex();
+    busName_ = QStringLiteral("io.orvex.Orvex.f") + QString::fromLatin1(hash.left(16));
+    const std::string runtime = runtimeFolder.empty() ? RuntimeFolder() : runtimeFolder;
+    if (runtime.empty())
+        return;
     serverPath_ =
         QString::fromStdString(runtime) + QStringLiteral("orvex-") + QString::fromLatin1(hash.left(16));
 }
 
+QString SingleInstance::BusPath()
+{
+    return QStringLiteral("/io/orvex/Orvex");
+}
+
 SingleInstance::~SingleInstance()
 {
+    if (ownsBusName_) {
+        bus_.unregisterObject(BusPath());
+        bus_.unregisterService(busName_);
+    }
     if (server_)
         server_->close(); // removes the socket file
     if (lockFd_ >= 0) {
@@ -136,11 +148,22 @@ SingleInstance::~SingleInstance()
 
 SingleInstance::Role SingleInstance::Start(const QStringList &addresses, int timeoutMs)
 {
+    QElapsedTimer clock;
+    clock.start();
+    // On a session bus the name decides at once, whoever asks first.
+    if (bus_.isConnected() && !OwnBusName()) {
+        switch (HandOverOnBus(addresses, timeoutMs)) {
+        case Delivery::Taken:
+            return Role::HandedOver;
+        case Delivery::Unanswered:
+            return Role::NoAnswer;
+        case Delivery::NotReached:
+            break; // the owner ended meanwhile: the lock decides
+        }
+    }
     // Without a private runtime folder there is nowhere safe to meet.
     if (serverPath_.isEmpty())
         return Role::First;
-    QElapsedTimer clock;
-    clock.start();
     for (;;) {
         if (TryLock()) {
             Listen();
@@ -241,10 +264,15 @@ void SingleInstance::ReadRequest(QLocalSocket *socket)
     socket->write(&kAnswer, 1);
     socket->flush();
     socket->disconnectFromServer();
-    if (addresses->size() > kMaxAddresses) {
-        const int refused = addresses->size() - kMaxAddresses;
-        emit AddressesReceived(addresses->mid(0, kMaxAddresses));
-        // Told once the windows are open, outside the socket's handler.
+    Deliver(*addresses);
+}
+
+void SingleInstance::Deliver(const QStringList &addresses)
+{
+    if (addresses.size() > kMaxAddresses) {
+        const int refused = addresses.size() - kMaxAddresses;
+        emit AddressesReceived(addresses.mid(0, kMaxAddresses));
+        // Told once the windows are open, outside the caller's handler.
         QTimer::singleShot(0, this, [refused] {
             ShowErrorBox(
                 ToQ(FormatMessage(FormatMessage(msg::TooManyAddresses, std::to_string(kMaxAddresses)),
@@ -252,7 +280,7 @@ void SingleInstance::ReadRequest(QLocalSocket *socket)
         });
         return;
     }
-    emit AddressesReceived(*addresses);
+    emit AddressesReceived(addresses);
 }
 
 // Taken once the running one answered. An answer comes before the addresses
@@ -278,6 +306,60 @@ SingleInstance::Delivery SingleInstance::HandOver(const QStringList &addresses, 
     if (socket.read(&answer, 1) == 1 && answer == kAnswer)
         return Delivery::Taken;
     return socket.state() == QLocalSocket::ConnectedState ? Delivery::Unanswered : Delivery::NotReached;
+}
+
+// The name is asked for without queueing: either this start owns it now, or
+// another one does.
+bool SingleInstance::OwnBusName()
+{
+    auto *adaptor = new ApplicationAdaptor(this);
+    if (!bus_.registerObject(BusPath(), this)) {
+        delete adaptor;
+        return false;
+    }
+    if (!bus_.registerService(busName_)) {
+        bus_.unregisterObject(BusPath());
+        delete adaptor;
+        return false;
+    }
+    ownsBusName_ = true;
+    return true;
+}
+
+SingleInstance::Delivery SingleInstance::HandOverOnBus(const QStringList &addresses, int timeoutMs)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        busName_, BusPath(), QStringLiteral("org.freedesktop.Application"),
+        addresses.isEmpty() ? QStringLiteral("Activate") : QStringLiteral("Open"));
+    if (addresses.isEmpty())
+        call << QVariantMap();
+    else
+        call << addresses << QVariantMap();
+    const QDBusMessage reply = bus_.call(call, QDBus::Block, timeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return Delivery::Taken;
+    return reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NoReply") ? Delivery::Unanswered
+                                                                                     : Delivery::NotReached;
+}
+
+ApplicationAdaptor::ApplicationAdaptor(SingleInstance *instance)
+    : QDBusAbstractAdaptor(instance), instance_(instance)
+{
+}
+
+void ApplicationAdaptor::Activate(const QVariantMap &)
+{
+    instance_->Deliver({});
+}
+
+void ApplicationAdaptor::Open(const QStringList &uris, const QVariantMap &)
+{
+    instance_->Deliver(uris);
+}
+
+void ApplicationAdaptor::ActivateAction(const QString &, const QVariantList &, const QVariantMap &)
+{
+    instance_->Deliver({});
 }
 
 } // namespace orvex
