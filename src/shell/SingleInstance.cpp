@@ -94,6 +94,17 @@ bool IsPrivateFolder(const std::string &path)
            (st.st_mode & 077) == 0;
 }
 
+// The session bus when one runs; never one started for the asking (the bus
+// library would launch one on the X display otherwise).
+QDBusConnection SessionBusIfRunning()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        (runtime.isEmpty() || !QFileInfo::exists(QString::fromLocal8Bit(runtime) + QStringLiteral("/bus"))))
+        return QDBusConnection(QStringLiteral("orvex-no-session-bus"));
+    return QDBusConnection::sessionBus();
+}
+
 } // namespace
 
 std::string SingleInstance::RuntimeFolder()
@@ -110,7 +121,7 @@ std::string SingleInstance::RuntimeFolder()
 
 SingleInstance::SingleInstance(const std::string &dataFolder, const std::string &runtimeFolder,
                                QObject *parent)
-    : QObject(parent), bus_(QDBusConnection::sessionBus())
+    : QObject(parent), bus_(SessionBusIfRunning())
 {
     // The same folder reached by another spelling is the same data folder.
     QString folder = QFileInfo(QString::fromStdString(dataFolder)).canonicalFilePath();
