@@ -24,8 +24,11 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QTranslator>
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace orvex {
@@ -44,6 +47,27 @@ void PrepareEnvironment()
 }
 
 namespace {
+
+// A request to end (logout, kill, Ctrl+C) ends the event loop as quitting
+// does, so that the run lets go of what it holds: the hand-off lock and
+// socket, the bus name, the engines' profiles.
+int quitPipe[2] = {-1, -1};
+
+void QuitOnTermination(QApplication &app)
+{
+    if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = write(quitPipe[1], &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+}
 
 // True when OpenGL is drawn by a software rasteriser (llvmpipe and its
 // kin) or is missing altogether.
@@ -174,6 +198,8 @@ int RunOrvex(int argc, char **argv)
     LoadJapaneseTranslations();
     QApplication::setDesktopFileName(QStringLiteral("orvex"));
     QApplication::setWindowIcon(ProgramIcon());
+
+    QuitOnTermination(app);
 
     const QStringList params = CommandLineAddresses(QApplication::arguments().mid(1), QDir::currentPath());
     const std::string dataFolder = DataFolder();
