@@ -58,7 +58,6 @@ inline constexpr const char *kErrorScheme = "この種類のアドレスは開�
 inline constexpr const char *kErrorPort = "このポートには接続できません";
 inline constexpr const char *kErrorCannotShow = "この種類のファイルは表示できません";
 inline constexpr const char *kErrorCertificate = "このサイトのセキュリティ証明書は信頼できません";
-inline constexpr const char *kErrorCrashed = "ページを表示するプロセスが終了しました";
 
 // Why a server certificate is not trusted: the texts both engines use.
 struct CertificateReason {
@@ -78,6 +77,8 @@ inline constexpr CertificateReason kCertificateReasons[] = {
 inline constexpr const char *kPrintNoPrinter = "プリンターが指定されていません";
 
 inline constexpr const char *kSaveFailed = "ページを保存できません";
+// Shown in the status bar when a page asks for full screen.
+inline constexpr const char *kFullScreenRefused = "このウィンドウでは全画面表示を使えません";
 inline constexpr const char *kNoDisplay =
     "Gecko エンジンには X11 のディスプレイが必要です (GTK を初期化できません)";
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include <gtk/gtkunixprint.h>
 #include <webkit2/webkit2.h>
 
 namespace orvex::webkit {
@@ -23,6 +24,19 @@ constexpr const char *kBrowserKey = "orvex-browser";
 // How long a requested load may take to start before the request no
 // longer counts as loading.
 constexpr int kRequestWaitMs = 1500;
+
+// With full screen off, WebKit leaves a page's request for it undefined.
+// This answers it as refused, as the page expects, and tells the module
+// (a pop-up shares its opener's content rules: the opener's status bar).
+constexpr const char *kFullScreenMessage = "orvexFullScreen";
+constexpr const char *kRefuseFullScreen =
+    "(function(){function refuse(){"
+    "try{window.webkit.messageHandlers.orvexFullScreen.postMessage('');}catch(e){}"
+    "var d=this.ownerDocument||document;"
+    "setTimeout(function(){d.dispatchEvent(new Event('fullscreenerror',{bubbles:true}));},0);"
+    "return Promise.reject(new TypeError('Full screen is not available'));}"
+    "Element.prototype.requestFullscreen=refuse;Element.prototype.webkitRequestFullscreen=refuse;"
+    "Element.prototype.webkitRequestFullScreen=refuse;})();";
 
 // The opener whose request for a new window is being answered: a control
 // made meanwhile (the host's catcher) gets a view related to it, which
@@ -120,8 +134,14 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     // A page's full screen is refused: in a window no window manager
     // manages, WebKitGTK 2.50 never completes leaving full screen, and a
-    // view destroyed in full screen ends the process.
+    // view destroyed in full screen ends the process. A request gets a
+    // word in the status bar (see kRefuseFullScreen).
     webkit_settings_set_enable_fullscreen(settings, FALSE);
+    // A page opened from disk shows its own images and style sheets, but
+    // may neither read other local files nor send what it read anywhere
+    // (both are WebKit's defaults, stated here so they stay so).
+    webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
     GtkWidget *view = nullptr;
     if (g_opener) {
         // A new window's view shares the opener's web process and content
@@ -131,6 +151,14 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
             g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", g_opener, "settings", settings, nullptr));
     } else {
         WebKitUserContentManager *content = webkit_user_content_manager_new();
+        WebKitUserScript *refuse =
+            webkit_user_script_new(kRefuseFullScreen, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                   WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+        webkit_user_content_manager_add_script(content, refuse);
+        webkit_user_script_unref(refuse);
+        webkit_user_content_manager_register_script_message_handler(content, kFullScreenMessage);
+        g_signal_connect(content, "script-message-received::orvexFullScreen", G_CALLBACK(OnFullScreenRequest),
+                         this);
         view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
                                        content, "settings", settings, nullptr));
         g_object_unref(content);
@@ -179,6 +207,8 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
+    // window.close(): the host closes the window; the view stays until then.
+    g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(view, "authenticate", G_CALLBACK(OnAuthenticate), this);
     g_signal_connect(view, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
@@ -205,6 +235,7 @@ void WebKitBrowser::ForgetView()
     g_signal_handlers_disconnect_by_data(view_, this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(view_), this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(view_), this);
     g_signal_handlers_disconnect_by_data(gtk_widget_get_toplevel(GTK_WIDGET(view_)), this);
     g_object_set_data(G_OBJECT(view_), kBrowserKey, nullptr);
     view_ = nullptr;
@@ -416,10 +447,27 @@ void WebKitBrowser::ReportTitle()
     EmitTitle(text);
 }
 
+void WebKitBrowser::ReportConnectionOfPage()
+{
+    // The module's error page came over no connection; a page shown over
+    // https with TLS errors was let through by the user.
+    GTlsCertificate *certificate = nullptr;
+    GTlsCertificateFlags errors = GTlsCertificateFlags(0);
+    const bool tls = view_ && webkit_web_view_get_tls_info(view_, &certificate, &errors);
+    const QUrl url(CurrentUri());
+    const bool errorPage = showingErrorPage_;
+    showingErrorPage_ = false;
+    if (errorPage || (url.scheme() == QLatin1String("https") && !tls))
+        ReportConnection(QUrl(), false);
+    else
+        ReportConnection(url, tls && errors != 0);
+}
+
 void WebKitBrowser::ShowErrorPage(const QString &address, const QString &reason)
 {
     if (!view_)
         return;
+    showingErrorPage_ = true;
     const QString html =
         QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
                        "body{font-family:sans-serif;margin:3em;color:#333}h1{font-size:1.4em}"
@@ -467,6 +515,18 @@ void WebKitBrowser::OnFindCount(WebKitFindController *, guint count, gpointer se
     browser->ReportFindResult(browser->findText_, count == G_MAXUINT ? 0 : int(count));
 }
 
+namespace {
+
+// GTK's own file printer, found by its kind: its name is translated
+// ("Print to File" is another text under a Japanese locale).
+bool IsFilePrinter(GtkPrinter *printer)
+{
+    GtkPrintBackend *backend = gtk_printer_get_backend(printer);
+    return backend && g_strcmp0(G_OBJECT_TYPE_NAME(backend), "GtkPrintBackendFile") == 0;
+}
+
+} // namespace
+
 void WebKitBrowser::Print(const PrintRequest &request)
 {
     if (!view_)
@@ -476,34 +536,66 @@ void WebKitBrowser::Print(const PrintRequest &request)
         return;
     }
     GtkPrintSettings *settings = gtk_print_settings_new();
-    if (!request.outputFile.isEmpty()) {
-        // GTK's own file printer writes the pages as PDF.
-        gtk_print_settings_set_printer(settings, "Print to File");
-        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
-        gchar *uri =
-            g_filename_to_uri(QFile::encodeName(QFileInfo(request.outputFile).absoluteFilePath()).constData(),
-                              nullptr, nullptr);
-        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
-        g_free(uri);
-    } else {
-        gtk_print_settings_set_printer(settings, request.printerName.toUtf8().constData());
-    }
     gtk_print_settings_set_n_copies(settings, std::max(1, request.copies));
     const GtkPageOrientation orientation =
         request.landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT;
     gtk_print_settings_set_orientation(settings, orientation);
-    GtkPageSetup *page = gtk_page_setup_new();
-    gtk_page_setup_set_orientation(page, orientation);
+    if (request.outputFile.isEmpty()) {
+        gtk_print_settings_set_printer(settings, request.printerName.toUtf8().constData());
+        StartPrint(settings, orientation, QString());
+        return;
+    }
+    // GTK's file printer writes the pages as PDF. The printers are listed
+    // in the background; the job starts once the file printer is found.
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+    gchar *uri = g_filename_to_uri(
+        QFile::encodeName(QFileInfo(request.outputFile).absoluteFilePath()).constData(), nullptr, nullptr);
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
+    g_free(uri);
+    struct Search {
+        QPointer<WebKitBrowser> browser;
+        GtkPrintSettings *settings;
+        GtkPageOrientation orientation;
+        QString outputFile;
+        bool found;
+    };
+    gtk_enumerate_printers(
+        [](GtkPrinter *printer, gpointer data) -> gboolean {
+            auto *search = static_cast<Search *>(data);
+            if (!IsFilePrinter(printer))
+                return FALSE;
+            gtk_print_settings_set_printer(search->settings, gtk_printer_get_name(printer));
+            search->found = true;
+            return TRUE;
+        },
+        new Search{this, settings, orientation, request.outputFile, false},
+        [](gpointer data) {
+            std::unique_ptr<Search> search(static_cast<Search *>(data));
+            // Called from within GTK's listing: the job starts from the loop.
+            QTimer::singleShot(0, [search = search.release()] {
+                std::unique_ptr<Search> owned(search);
+                if (owned->browser && owned->found && owned->browser->view_)
+                    owned->browser->StartPrint(owned->settings, owned->orientation, owned->outputFile);
+                else if (owned->browser)
+                    owned->browser->ReportPrintFinished(
+                        false, QString::fromUtf8(engine::texts::kPdfFailed).arg(owned->outputFile));
+                g_object_unref(owned->settings);
+            });
+        },
+        FALSE);
+}
 
+void WebKitBrowser::StartPrint(GtkPrintSettings *settings, int orientation, const QString &outputFile)
+{
+    GtkPageSetup *page = gtk_page_setup_new();
+    gtk_page_setup_set_orientation(page, GtkPageOrientation(orientation));
     WebKitPrintOperation *operation = webkit_print_operation_new(view_);
     webkit_print_operation_set_print_settings(operation, settings);
     webkit_print_operation_set_page_setup(operation, page);
-    g_object_unref(settings);
     g_object_unref(page);
 
-    auto *job = new PrintJob{this, request.outputFile, QString()};
-    g_signal_connect(operation, "failed",
-                     G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
+    auto *job = new PrintJob{this, outputFile, QString()};
+    g_signal_connect(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
                          auto *job = static_cast<PrintJob *>(data);
                          // GTK's message is in English: the module's own text says it.
                          job->error = job->outputFile.isEmpty()
@@ -542,7 +634,9 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
             browser->host_->RevealView();
         browser->awaitingCommit_ = false;
         browser->shownAddress_ = browser->CurrentUri();
-        browser->ReportTitle();
+        browser->ReportConnectionOfPage();
+        if (alive)
+            browser->ReportTitle();
         break;
     case WEBKIT_LOAD_FINISHED:
         if (browser->host_)
@@ -629,7 +723,8 @@ void WebKitBrowser::OnAddressChanged(GObject *, GParamSpec *, gpointer self)
     // Outside a load the address changes within the page (fragments,
     // pushState) or with a page from the back-forward cache.
     auto *browser = static_cast<WebKitBrowser *>(self);
-    if (!browser->awaitingCommit_)
+    // An ended web process takes the address away; the page keeps it.
+    if (!browser->awaitingCommit_ && !browser->CurrentUri().isEmpty())
         browser->shownAddress_ = browser->CurrentUri();
     OnHistoryChanged(nullptr, nullptr, nullptr, self);
 }
@@ -707,6 +802,11 @@ gpointer WebKitBrowser::OnCreate(WebKitWebView *view, gpointer, gpointer self)
         return nullptr;
     catcher->BeginCatch();
     return catcher->view_;
+}
+
+void WebKitBrowser::OnClose(WebKitWebView *, gpointer self)
+{
+    static_cast<WebKitBrowser *>(self)->ReportWindowClosing();
 }
 
 gboolean WebKitBrowser::OnScriptDialog(WebKitWebView *, gpointer dialogPointer, gpointer self)
@@ -865,15 +965,28 @@ gboolean WebKitBrowser::OnPrintRequest(WebKitWebView *, gpointer, gpointer)
     return TRUE;
 }
 
+void WebKitBrowser::OnFullScreenRequest(WebKitUserContentManager *, gpointer, gpointer self)
+{
+    // The page heard a refusal; the user reads why.
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    browser->status_ = QString::fromUtf8(texts::kFullScreenRefused);
+    browser->EmitStatus(browser->status_);
+}
+
 void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
 {
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
     auto *browser = static_cast<WebKitBrowser *>(self);
-    QPointer<WebKitBrowser> alive(browser);
-    browser->LoadEnded();
-    if (alive)
-        browser->ShowErrorPage(browser->CurrentUri(), QString::fromUtf8(texts::kErrorCrashed));
+    browser->requestTimer_.stop();
+    browser->awaitingCommit_ = false;
+    // The page comes back with its own title once it is loaded again.
+    browser->titleShown_.clear();
+    // WebKit tells an ended process only as crashed or over its memory
+    // limit: a process killed from outside shows as crashed.
+    browser->PageProcessEnded(reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                                  ? engine::PageEnd::OutOfMemory
+                                  : engine::PageEnd::Crashed);
 }
 
 } // namespace orvex::webkit

@@ -13,7 +13,9 @@ typedef struct _GtkWidget GtkWidget;
 typedef struct _GTlsCertificate GTlsCertificate;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitFindController WebKitFindController;
+typedef struct _GtkPrintSettings GtkPrintSettings;
 
 namespace orvex::webkit {
 
@@ -61,10 +63,14 @@ private:
     void ForgetView();
     void ReportTitle();
     void ShowErrorPage(const QString &address, const QString &reason);
+    void ReportConnectionOfPage();
     QString CurrentUri() const;
     void LoadRequested();
     void RunMenuAction(int action, const MenuTarget &target);
     void OpenInNewWindow(const QString &address);
+    // Prints with settings that name the printer; `outputFile` is the PDF
+    // file, empty for a printer.
+    void StartPrint(GtkPrintSettings *settings, int orientation, const QString &outputFile);
 
     // GTK signal handlers; `self` is the control.
     static void OnLoadChanged(WebKitWebView *, int event, gpointer self);
@@ -78,6 +84,7 @@ private:
     static void OnMouseTarget(WebKitWebView *, gpointer hitTest, guint modifiers, gpointer self);
     static gboolean OnDecidePolicy(WebKitWebView *, gpointer decision, int type, gpointer self);
     static gpointer OnCreate(WebKitWebView *, gpointer action, gpointer self);
+    static void OnClose(WebKitWebView *, gpointer self);
     static gboolean OnScriptDialog(WebKitWebView *, gpointer dialog, gpointer self);
     static gboolean OnAuthenticate(WebKitWebView *, gpointer request, gpointer self);
     static gboolean OnFileChooser(WebKitWebView *, gpointer request, gpointer self);
@@ -88,6 +95,7 @@ private:
     static gboolean OnKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnWindowKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
+    static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
     static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
     static void OnFindCount(WebKitFindController *, guint count, gpointer self);
 
@@ -104,6 +112,7 @@ private:
     // is kept apart until the next page commits.
     QString shownAddress_;
     bool awaitingCommit_ = false;
+    bool showingErrorPage_ = false; // the next commit is the module's error page
     int progress_ = -1;
     QTimer requestTimer_;
     QString findText_;

@@ -4,6 +4,7 @@
 
 #include "browser/childIE.h"
 #include "browser/childMoz.h"
+#include "browser/tmpWeb.h"
 #include "browser/untTab.h"
 #include "core/Errors.h"
 #include "core/SystemErrors.h"
@@ -84,17 +85,22 @@ ArrangingScope::~ArrangingScope()
         form_.UpdateCoveredPages();
 }
 
-void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
+bool TMainForm::TabLimitReached()
+{
+    const SettingsFile settings = Settings();
+    return settings.NonZero(keys::TabLen) &&
+           windows_.Count() == static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
+}
+
+TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught)
 {
     const SettingsFile settings = Settings();
     const std::string mozPath = settings.Read(keys::MozPath);
     const bool mozilla = settings.LowByteOne(keys::Mozilla);
-    const bool limited = settings.NonZero(keys::TabLen);
-    const uint8_t maxLen = static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
 
     // The tab limit refuses silently.
-    if (limited && windows_.Count() == maxLen)
-        return;
+    if (TabLimitReached())
+        return nullptr;
 
     // The Gecko folder becomes the working folder, whichever engine is checked.
     if (mozilla && ::chdir(mozPath.c_str()) != 0) {
@@ -107,15 +113,17 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // With a tab selected that keeps its selection, the new window opens
     // behind the window in front of it.
     const bool background = remembered >= 0 && !newWindowActive;
-    const EngineKind kind = IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    // An adopted page stays in the engine that made it.
+    const EngineKind kind = caught ? caught->kind : ToolsEngine();
     const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
     try {
+        std::unique_ptr<WebBrowser2> adopted = caught ? std::move(caught->control) : nullptr;
         if (kind == EngineKind::InternetExplorer)
-            child = new Tfrm_IE(*this, nullptr);
+            child = new Tfrm_IE(*this, nullptr, std::move(adopted));
         else
-            child = new Tfrm_MZ(*this, nullptr);
+            child = new Tfrm_MZ(*this, nullptr, std::move(adopted));
     } catch (...) {
         // Windows and tabs stay paired: the tab of a window that could not
         // be made is taken back; its number stays used.
@@ -157,10 +165,18 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // An engine error on Navigate still completes the open, so the window
     // keeps its number and its tab; the error is reported afterwards.
     std::exception_ptr navigateError;
-    try {
-        child->Browser()->Navigate(address);
-    } catch (...) {
-        navigateError = std::current_exception();
+    if (caught) {
+        // The adopted page is loading already; a title it reported while
+        // caught is its caption now.
+        child->CheckNextAddress = caught->checkNextAddress;
+        if (!caught->title.isEmpty())
+            child->OnTitleChange(caught->title);
+    } else {
+        try {
+            child->Browser()->Navigate(address);
+        } catch (...) {
+            navigateError = std::current_exception();
+        }
     }
 
     if (newWindowActive) {
@@ -172,6 +188,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     shield.Restore();
     if (navigateError)
         std::rethrow_exception(navigateError);
+    return child;
 }
 
 QRect TMainForm::NextWindowPlace(const QWidget &window)
@@ -239,6 +256,11 @@ void TMainForm::FileOpen1Execute()
     request.filter = QStringLiteral("すべてのファイル(*.*)|*.*");
     if (std::optional<QString> path = Ui().OpenFile(this, request))
         OpenNewWindow(QString(), *path);
+}
+
+EngineKind TMainForm::ToolsEngine() const
+{
+    return IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
 }
 
 void TMainForm::IE_ItemClick()
