@@ -182,6 +182,8 @@ public:
     }
     void OnFindResult(const QString &text, int matches) override { findResults.emplace_back(text, matches); }
     void OnPrintFinished(bool ok, const QString &error) override { printResults.emplace_back(ok, error); }
+    std::vector<bool> closeAnswers;
+    void OnCloseAnswer(bool mayClose) override { closeAnswers.push_back(mayClose); }
 
     // The last state reported for a command, or -1 when none was.
     int LastState(int command) const
@@ -942,13 +944,71 @@ TEST_P(EngineContract, PageDialogsAreAnsweredByTheHost)
     Click({50, 50});
     Pump(300);
     events.dialogs.clear();
+    const size_t progressBefore = events.progress.size();
     browser->Navigate(Page("two.html"));
     ASSERT_TRUE(WaitFor([&] { return !events.dialogs.empty(); }, 5000));
     EXPECT_EQ(events.dialogs[0].kind, PageDialogKind::BeforeUnload);
     Pump(500);
     EXPECT_EQ(browser->LocationURL(), Page("leave.html"));
+    // Staying ends what the request began: not busy, a bar begun is ended.
+    EXPECT_TRUE(WaitFor([&] { return !browser->Busy(); }, 5000));
+    if (events.progress.size() > progressBefore) {
+        EXPECT_EQ(events.progress.back(), 100);
+    }
+    EXPECT_EQ(events.downloadBegins, events.downloadCompletes);
     answer = true;
     ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+}
+
+TEST_P(EngineContract, ClosingAsksThePageAndStayingAnswersAtOnce)
+{
+    const auto answered = [&] { return WaitFor([&] { return !events.closeAnswers.empty(); }, 10000); };
+    bool leave = false;
+    events.answerDialog = [&](const PageDialogRequest &, QString *) { return leave; };
+    if (!Real()) {
+        browser->RequestClose();
+        ASSERT_TRUE(answered());
+        Fake()->leaveHandler = true;
+        browser->RequestClose();
+        Pump(50);
+    } else {
+        // Without a handler the page may close, unasked.
+        ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+        browser->RequestClose();
+        ASSERT_TRUE(answered());
+        EXPECT_TRUE(events.dialogs.empty());
+        // With one, once the user has touched the page, it asks.
+        ASSERT_TRUE(Load(Page("leave.html"), "leave"));
+        Click({50, 50});
+        Pump(300);
+        browser->RequestClose();
+    }
+    ASSERT_TRUE(WaitFor([&] { return events.closeAnswers.size() == 2; }, 10000));
+    EXPECT_EQ(events.closeAnswers, (std::vector<bool>{true, false}));
+    ASSERT_EQ(events.dialogs.size(), 1u);
+    EXPECT_EQ(events.dialogs[0].kind, PageDialogKind::BeforeUnload);
+    EXPECT_FALSE(browser->Busy());
+    if (Real()) {
+        EXPECT_EQ(browser->LocationURL(), Page("leave.html"));
+    }
+    // Leaving: may close; the control stays until its host closes it.
+    leave = true;
+    browser->RequestClose();
+    ASSERT_TRUE(WaitFor([&] { return events.closeAnswers.size() == 3; }, 10000));
+    EXPECT_TRUE(events.closeAnswers.back());
+    EXPECT_EQ(events.dialogs.size(), 2u);
+    Pump(200);
+    EXPECT_EQ(events.closeAnswers.size(), 3u);
+    if (Real()) {
+        // Text that is no address is refused in Japanese.
+        try {
+            browser->Navigate(QStringLiteral("日本 語"));
+            ADD_FAILURE() << "navigated";
+        } catch (const std::runtime_error &e) {
+            EXPECT_EQ(QString::fromUtf8(e.what()),
+                      QStringLiteral("アドレス 日本 語 を開けません。アドレスが正しくありません"));
+        }
+    }
 }
 
 TEST_P(EngineContract, SignInIsAskedAndCancelShowsTheServersPage)

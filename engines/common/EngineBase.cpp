@@ -17,6 +17,8 @@ namespace {
 // How long a catcher waits for its first navigation before it takes the
 // request for a window.open('') of an empty page.
 constexpr int kBlankCatchDelayMs = 300;
+// How long the answer "stay" to a close request waits (see AskPageDialog).
+constexpr int kStayAnswerDelayMs = 300;
 
 } // namespace
 
@@ -40,7 +42,7 @@ QUrl AddressToUrl(const QString &address)
     // that file; anything else is read as a web address.
     QUrl url = QUrl::fromUserInput(text, QDir::currentPath());
     if (!url.isValid())
-        throw std::runtime_error("invalid address: " + address.toStdString());
+        throw std::runtime_error(QString::fromUtf8(texts::kInvalidAddress).arg(address).toStdString());
     return url;
 }
 
@@ -239,8 +241,44 @@ bool BrowserBase::AskPageDialog(const PageDialogRequest &request, QString *text)
     WebBrowserEvents *sink = sink_;
     if (!sink)
         return false;
-    DeliveryScope scope;
-    return sink->OnPageDialog(request, text);
+    QPointer<BrowserBase> alive(this);
+    bool answer = false;
+    {
+        DeliveryScope scope;
+        answer = sink->OnPageDialog(request, text);
+    }
+    // Staying on a page that was asked to close answers the request, once
+    // the engine has had a moment to take the answer to its page: a new
+    // request sent while the page still finishes the old question is
+    // dropped by the engine, unanswered. Leaving is answered when the
+    // engine closes the page.
+    if (alive && request.kind == PageDialogKind::BeforeUnload && !answer && closeRequested_)
+        QTimer::singleShot(kStayAnswerDelayMs, this, [this] {
+            if (closeRequested_)
+                ReportCloseAnswer(false);
+        });
+    return answer;
+}
+
+void BrowserBase::RequestClose()
+{
+    closeRequested_ = true;
+    AskToClose();
+}
+
+void BrowserBase::PageMayClose()
+{
+    if (closeRequested_)
+        ReportCloseAnswer(true);
+}
+
+void BrowserBase::ReportCloseAnswer(bool mayClose)
+{
+    closeRequested_ = false;
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnCloseAnswer(mayClose);
+    }
 }
 
 bool BrowserBase::AskAuthentication(const AuthenticationRequest &request, QString &user, QString &password)

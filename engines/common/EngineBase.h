@@ -70,6 +70,7 @@ public:
     bool Busy() const override { return busy_; }
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void RequestClose() override;
 
     // Called by the engine's page. None of them touches the control after
     // the sink returns, so the host may destroy the control in its handler.
@@ -100,6 +101,9 @@ public:
     void HandOverDownload(Download *download);
     void ReportFindResult(const QString &text, int matches);
     void ReportPrintFinished(bool ok, const QString &error);
+    // The engine closes the page (no handler, or the user chose to leave):
+    // the answer to a pending RequestClose; nothing without one.
+    void PageMayClose();
 
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher
@@ -114,6 +118,8 @@ protected:
     virtual void Copy() = 0;
     virtual void SelectAll() = 0;
     virtual void ApplyHostOptions(const HostOptions &options) = 0;
+    // Runs the page's "leave this page?" handler as a close of the page.
+    virtual void AskToClose() = 0;
     virtual QString SuggestedSaveName() const;
     virtual QString SaveFilter() const;
 
@@ -144,11 +150,13 @@ protected:
 
 private:
     void EmitCommandState(int command, bool enable);
+    void ReportCloseAnswer(bool mayClose);
 
     WebBrowserEvents *sink_ = nullptr;
     bool busy_ = false;
     bool backEnabled_ = false;
     bool forwardEnabled_ = false;
+    bool closeRequested_ = false;
     QTimer catchTimer_;
 };
 

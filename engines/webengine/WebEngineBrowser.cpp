@@ -171,6 +171,8 @@ void WebEngineBrowser::ConnectPage()
                   page_->action(QWebEnginePage::Forward)->isEnabled());
     });
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool) { OnLoadFinished(); });
+    // After RequestClose: the page has no handler, or the user chose to leave.
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { PageMayClose(); });
     connect(page, &QWebEnginePage::loadProgress, this, [this](int p) { EmitProgress(p); });
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
@@ -430,6 +432,16 @@ void WebEngineBrowser::Copy()
 {
     if (page_)
         page_->triggerAction(QWebEnginePage::Copy);
+}
+
+void WebEngineBrowser::AskToClose()
+{
+    // The page's handler runs; windowCloseRequested follows unless the user
+    // stays, which the leave question answers.
+    if (page_)
+        page_->triggerAction(QWebEnginePage::RequestClose);
+    else
+        PageMayClose();
 }
 
 void WebEngineBrowser::SelectAll()

@@ -146,6 +146,7 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     SetHostOptions(HostOptions());
     requestTimer_.setSingleShot(true);
     requestTimer_.setInterval(kRequestWaitMs);
+    QObject::connect(&requestTimer_, &QTimer::timeout, this, [this] { EndRequest(); });
 }
 
 WebKitBrowser::~WebKitBrowser()
@@ -189,6 +190,7 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "key-release-event", G_CALLBACK(OnKey), this);
     g_signal_connect(view, "print", G_CALLBACK(OnPrintRequest), this);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessGone), this);
+    g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(webkit_web_view_get_back_forward_list(view_), "changed", G_CALLBACK(OnHistoryChanged),
                      this);
     g_signal_connect(webkit_web_view_get_find_controller(view_), "counted-matches", G_CALLBACK(OnFindCount),
@@ -360,6 +362,32 @@ void WebKitBrowser::SelectAll()
         webkit_web_view_execute_editing_command(view_, WEBKIT_EDITING_COMMAND_SELECT_ALL);
 }
 
+void WebKitBrowser::AskToClose()
+{
+    // The page's handler runs; "close" follows unless the user stays, which
+    // the leave question answers.
+    if (view_)
+        webkit_web_view_try_close(view_);
+    else
+        PageMayClose();
+}
+
+void WebKitBrowser::OnClose(WebKitWebView *, gpointer self)
+{
+    static_cast<WebKitBrowser *>(self)->PageMayClose();
+}
+
+void WebKitBrowser::EndRequest()
+{
+    requestTimer_.stop();
+    // The engine shows progress from the request on; without a load to end
+    // it, the bar would stay where it is and the stop button lit.
+    if (engine::BrowserBase::Busy() || progress_ < 0 || progress_ == 100)
+        return;
+    progress_ = 100;
+    EmitProgress(100);
+}
+
 void WebKitBrowser::ApplyHostOptions(const HostOptions &options)
 {
     if (!view_)
@@ -502,8 +530,7 @@ void WebKitBrowser::Print(const PrintRequest &request)
     g_object_unref(page);
 
     auto *job = new PrintJob{this, request.outputFile, QString()};
-    g_signal_connect(operation, "failed",
-                     G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
+    g_signal_connect(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
                          auto *job = static_cast<PrintJob *>(data);
                          // GTK's message is in English: the module's own text says it.
                          job->error = job->outputFile.isEmpty()
@@ -738,9 +765,10 @@ gboolean WebKitBrowser::OnScriptDialog(WebKitWebView *, gpointer dialogPointer, 
     if (type == WEBKIT_SCRIPT_DIALOG_CONFIRM || type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
         webkit_script_dialog_confirm_set_confirmed(dialog, accepted);
     // Staying on the page: the requested load never begins.
-    if (alive && type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM && !accepted)
+    if (alive && type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM && !accepted) {
         browser->awaitingCommit_ = false;
-    else if (type == WEBKIT_SCRIPT_DIALOG_PROMPT && accepted)
+        browser->EndRequest();
+    } else if (type == WEBKIT_SCRIPT_DIALOG_PROMPT && accepted)
         webkit_script_dialog_prompt_set_text(dialog, text.toUtf8().constData());
     return TRUE;
 }

@@ -52,6 +52,7 @@ protected:
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
+    void AskToClose() override;
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;
     QString SaveFilter() const override;
@@ -89,6 +90,10 @@ private:
     static gboolean OnWindowKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
     static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
+    static void OnClose(WebKitWebView *, gpointer self);
+    // A requested load that never began (the user stayed on the page, or
+    // nothing was to load): the bar it started ends.
+    void EndRequest();
     static void OnFindCount(WebKitFindController *, guint count, gpointer self);
 
     QPointer<GtkViewHost> host_;

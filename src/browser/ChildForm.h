@@ -7,6 +7,7 @@
 #include "browser/BrowserHost.h"
 #include "browser/WebBrowser.h"
 
+#include <QEventLoop>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <cstdint>
@@ -29,12 +30,17 @@ public:
     bool ReLoadState = false;
     bool IsOpen = false;
     int ProgressPos = 0;
+    uint8_t PageMojiSize = 2; // this page's text size 0..4
 
     virtual EngineKind Kind() const = 0;
     WebBrowser2 *Browser() const { return browser_; }
 
     // Runs the window's close handling and closes it (same as its close box).
-    void CloseWindow() { close(); }
+    // False when the page asked to stay and the user agreed: the window stays.
+    bool CloseWindow() { return close(); }
+    // Asks the page whether it may go (its "leave this page?" handler, which
+    // may ask the user) and waits for the answer. True: it may close.
+    bool AskPageToClose();
     // Destroys the window without its close handling (main window shutdown).
     void Discard();
 
@@ -59,6 +65,9 @@ public:
     QSize sizeHint() const override;
     // The window comes to the front: the indicators show its page.
     void FormActivate();
+    // The window's saved button states, progress and page commands go into
+    // the main window (the address box is left as it is).
+    void ShowSavedStates();
     virtual void FormResize() = 0;
 
     // Engine events.
@@ -73,6 +82,7 @@ public:
     // and the stop button too while the window is the active one.
     void OnDownloadBegin() override;
     void OnDownloadComplete() override;
+    void OnCloseAnswer(bool mayClose) override;
 
     // The page's questions, answered through the page services.
     bool OnPageDialog(const PageDialogRequest &request, QString *text) override;
@@ -134,7 +144,12 @@ protected:
     WebBrowser2 *browser_ = nullptr;
     QPointer<QWidget> fullScreen_;
     bool discarding_ = false;
-    bool placed_ = false; // the area's own resizes while placing are not the user's
+    bool placed_ = false;        // the area's own resizes while placing are not the user's
+    bool closeAllowed_ = false;  // the page agreed to go: the close goes ahead
+    bool closeAnswered_ = false; // the page's answer to the pending close request
+    bool pageMayClose_ = false;
+    bool asking_ = false; // a question of the page is on screen
+    QEventLoop *closeWait_ = nullptr;
 };
 
 } // namespace orvex

@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "core/FileIO.h"
 #include "core/ProgramFolder.h"
+#include "core/Settings.h"
 
 #include <dlfcn.h>
 
@@ -21,14 +22,20 @@ EngineFactory &TestFactory()
 
 const char *ModuleFileName(EngineKind kind)
 {
-    return kind == EngineKind::InternetExplorer ? "iexplore.so" : "mozctl.so";
+    return kind == EngineKind::InternetExplorer ? "iexplore.so" : GeckoModuleName;
+}
+
+// The Gecko folder of the settings ("" when none is set).
+std::string GeckoFolder()
+{
+    return SettingsFile(DataFolder() + "config.ini").Read(keys::MozPath);
 }
 
 // The place the loader looks first, used in messages when nothing is found.
 std::string ExpectedPath(EngineKind kind)
 {
-    if (kind == EngineKind::Gecko)
-        return WorkingFolder() + ModuleFileName(kind);
+    if (kind == EngineKind::Gecko && !GeckoFolder().empty())
+        return GeckoModuleIn(GeckoFolder());
     return ProgramFolder() + ModuleFileName(kind);
 }
 
@@ -40,15 +47,28 @@ std::map<std::string, CreateWebBrowserFn> &LoadedModules()
     return modules;
 }
 
+// The module each engine runs on, once loaded: a changed Gecko folder
+// takes effect at the next start, never with a second copy in the process.
+std::map<EngineKind, CreateWebBrowserFn> &EngineModules()
+{
+    static std::map<EngineKind, CreateWebBrowserFn> modules;
+    return modules;
+}
+
 CreateWebBrowserFn LoadFactory(EngineKind kind)
 {
+    auto running = EngineModules().find(kind);
+    if (running != EngineModules().end())
+        return running->second;
     const std::string path = FindEngineModule(kind);
     if (path.empty())
         throw Error(std::string("エンジン モジュール ") + ExpectedPath(kind) + " が見つかりません");
 
     auto known = LoadedModules().find(path);
-    if (known != LoadedModules().end())
+    if (known != LoadedModules().end()) {
+        EngineModules()[kind] = known->second;
         return known->second;
+    }
 
     void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -81,6 +101,7 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
         setup(&environment);
     }
     LoadedModules()[path] = factory;
+    EngineModules()[kind] = factory;
     return factory;
 }
 
@@ -89,13 +110,8 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
 std::string FindEngineModule(EngineKind kind)
 {
     const std::string file = ModuleFileName(kind);
-    if (kind == EngineKind::Gecko) {
-        // The working folder is the Gecko folder once a Gecko window has been
-        // opened with the Mozilla option on (see WorkingFolder).
-        const std::string local = WorkingFolder() + file;
-        if (FileExists(local))
-            return local;
-    }
+    if (kind == EngineKind::Gecko)
+        return FindGeckoModule(GeckoFolder());
     const std::string beside = ProgramFolder() + file;
     return FileExists(beside) ? beside : std::string();
 }

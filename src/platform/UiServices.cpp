@@ -4,8 +4,8 @@
 #include "core/FileProblems.h"
 #include "platform/UiTexts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <utility>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace orvex {
 
@@ -41,7 +42,14 @@ QString QtFilter(const QString &designFilter)
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        // A caption that already shows its patterns ("その他(*.*)") is the
+        // whole filter: Qt reads the patterns from its parentheses.
+        const QString caption = parts[i];
+        if (caption.endsWith(QStringLiteral("(%1)").arg(patterns)) ||
+            caption.endsWith(QStringLiteral("(%1)").arg(parts[i + 1])))
+            filters << caption;
+        else
+            filters << QStringLiteral("%1 (%2)").arg(caption, patterns);
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -253,6 +261,7 @@ public:
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName(documentName);
         QPrintDialog dialog(&printer, parent);
+        CompletePrintDialogTexts(&dialog);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         PrintChoice choice;
@@ -282,6 +291,13 @@ UiServices *current = &realServices;
 }();
 
 } // namespace
+
+void CompletePrintDialogTexts(QWidget *dialog)
+{
+    for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>())
+        if (button->text() == QLatin1String("Pages"))
+            button->setText(Text(txt::PrintPageRange));
+}
 
 UiServices &Ui()
 {

@@ -82,9 +82,7 @@ inline constexpr const char *FindClose = "検索バーを閉じる (Esc)";
 
 // Print.
 inline constexpr const char *PrintFailed = "印刷できません（%1）";
-
-// The engine folder cannot be made the working folder: the folder, and the
-// reason from SystemErrorText.
-inline constexpr const char *CannotChangeFolder = "フォルダ %1 に移動できません（%2）";
+// The print dialog's page range choice, which Qt's Japanese table lacks.
+inline constexpr const char *PrintPageRange = "ページ指定";
 
 } // namespace orvex::txt

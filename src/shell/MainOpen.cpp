@@ -6,7 +6,6 @@
 #include "browser/childMoz.h"
 #include "browser/untTab.h"
 #include "core/Errors.h"
-#include "core/SystemErrors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 
@@ -18,8 +17,6 @@
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace orvex {
 
@@ -87,8 +84,6 @@ ArrangingScope::~ArrangingScope()
 void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
 {
     const SettingsFile settings = Settings();
-    const std::string mozPath = settings.Read(keys::MozPath);
-    const bool mozilla = settings.LowByteOne(keys::Mozilla);
     const bool limited = settings.NonZero(keys::TabLen);
     const uint8_t maxLen = static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
 
@@ -96,11 +91,8 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     if (limited && windows_.Count() == maxLen)
         return;
 
-    // The Gecko folder becomes the working folder, whichever engine is checked.
-    if (mozilla && ::chdir(mozPath.c_str()) != 0) {
-        const QString reason = ToQ(SystemErrorText(errno));
-        throw Error(FromQ(QString::fromUtf8(txt::CannotChangeFolder).arg(ToQ(mozPath), reason)));
-    }
+    // The Gecko folder only says where the Gecko module is looked for
+    // (EngineLoader): the working folder stays, and with it every file.
 
     const int remembered = windows_.Selected();
     const bool newWindowActive = settings.NonZero(keys::NewWindowActive);

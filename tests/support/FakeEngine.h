@@ -38,6 +38,10 @@ public:
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    // Answers on the next turn of the event loop: with a page that asks
+    // before it closes (leaveHandler), after a BeforeUnload question to the
+    // host; else at once "may close".
+    void RequestClose() override;
 
     // What the control was asked to do, one entry per call, e.g.
     // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
@@ -60,6 +64,8 @@ public:
     // and DownloadComplete. Off by default: host tests script every event.
     bool simulateLoads = false;
     std::map<QString, QString> pageTitles;
+    // The page has a "leave this page?" handler.
+    bool leaveHandler = false;
     // The text Find searches; Find answers with the number of matches.
     QString pageText;
 
