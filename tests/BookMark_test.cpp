@@ -365,6 +365,26 @@ TEST_F(BookMarkTest, CancelAndTheCloseBoxDiscardAndTheNextShowingReadsTheFile)
     EXPECT_EQ(ReadBookmarkFile()->tree, (BookmarkTree{{"Z", "U9", false, {}}}));
 }
 
+// Entries move by drag and drop inside the tree; only a folder takes an
+// entry dropped on it, so a bookmark never gets children.
+TEST_F(BookMarkTest, EveryEntryDragsAndOnlyFoldersTakeDrops)
+{
+    Open();
+    EXPECT_EQ(tree->dragDropMode(), QAbstractItemView::InternalMove);
+    editor->txtName->setText("N");
+    Select("A");
+    editor->btnAddClick();
+    editor->btnMDClick();
+    for (const char *caption : {"A", "B", "N", "F", "G", "E", "新しいフォルダ"}) {
+        QTreeWidgetItem *node = Find(tree, caption);
+        ASSERT_NE(node, nullptr) << caption;
+        EXPECT_TRUE(node->flags() & Qt::ItemIsDragEnabled) << caption;
+        EXPECT_EQ(bool(node->flags() & Qt::ItemIsDropEnabled),
+                  Tfrm_BMEdit::NodePicture(node) == Tfrm_BMEdit::kFolderPicture)
+            << caption;
+    }
+}
+
 TEST_F(BookMarkTest, FailedOkShowsTheErrorAndStaysOpen)
 {
     Open();

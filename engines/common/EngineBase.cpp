@@ -252,11 +252,12 @@ bool BrowserBase::AskPageDialog(const PageDialogRequest &request, QString *text)
     // request sent while the page still finishes the old question is
     // dropped by the engine, unanswered. Leaving is answered when the
     // engine closes the page.
-    if (alive && request.kind == PageDialogKind::BeforeUnload && !answer && closeRequested_)
-        QTimer::singleShot(kStayAnswerDelayMs, this, [this] {
-            if (closeRequested_)
-                ReportCloseAnswer(false);
-        });
+    // The request is answered from here: a late close from the engine is
+    // not taken for leaving.
+    if (alive && request.kind == PageDialogKind::BeforeUnload && !answer && closeRequested_) {
+        closeRequested_ = false;
+        QTimer::singleShot(kStayAnswerDelayMs, this, [this] { ReportCloseAnswer(false); });
+    }
     return answer;
 }
 
