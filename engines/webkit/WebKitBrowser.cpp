@@ -868,9 +868,16 @@ gboolean WebKitBrowser::OnKey(GtkWidget *, gpointer eventPointer, gpointer self)
 {
     auto *browser = static_cast<WebKitBrowser *>(self);
     auto *event = static_cast<GdkEventKey *>(eventPointer);
+    // Alt+Left and Alt+Right go back and forward, as in the other engine:
+    // the page would take them for scrolling, so they go to the host first.
+    const bool altArrow = (event->state & GDK_MOD1_MASK) &&
+                          !(event->state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK)) &&
+                          (event->keyval == GDK_KEY_Left || event->keyval == GDK_KEY_Right ||
+                           event->keyval == GDK_KEY_KP_Left || event->keyval == GDK_KEY_KP_Right);
     // With accelerators off, Ctrl and Alt keys never reach the page; the
     // host still gets them.
-    if (browser->options_.enableAccelerator || !(event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)))
+    if (!altArrow &&
+        (browser->options_.enableAccelerator || !(event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))))
         return FALSE;
     if (browser->host_)
         browser->host_->PassKeyToHost(event);
