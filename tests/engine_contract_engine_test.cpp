@@ -229,6 +229,10 @@ test::HttpReply Serve(const test::HttpRequest &request)
             reply.status = 401;
             reply.headers << "WWW-Authenticate: Basic realm=\"Orvex test\"";
         }
+    } else if (path == "/geo.html") {
+        reply = HttpReply::Page("geo", "<script>navigator.geolocation.getCurrentPosition("
+                                       "function(p){document.title='position';},"
+                                       "function(e){document.title='no position '+e.code;});</script>");
     } else if (path == "/language") {
         reply = HttpReply::Page("language " + request.Header("Accept-Language"));
     } else if (path == "/links.html") {
@@ -1101,6 +1105,21 @@ TEST_P(EngineContract, PermissionsAndUploadsAskTheHost)
         << events.titles.join(" | ").toStdString();
     ASSERT_EQ(events.fileRequests.size(), 1u);
     EXPECT_TRUE(events.fileRequests[0].multiple);
+}
+
+// A page allowed to ask for its position gets an answer: a position or an
+// error, never silence (this machine has no position source).
+TEST_P(EngineContract, AnAllowedPositionRequestIsAnswered)
+{
+    if (!Real())
+        GTEST_SKIP() << "only the real engines locate";
+    events.allowPermission = true;
+    browser->Navigate(server->Url("/geo.html"));
+    ASSERT_TRUE(
+        WaitFor([&] { return !events.titles.filter(QRegularExpression("position")).isEmpty(); }, 40000))
+        << events.titles.join(" | ").toStdString();
+    ASSERT_EQ(events.permissions.size(), 1u);
+    EXPECT_EQ(events.permissions[0].second, PagePermission::Geolocation);
 }
 
 TEST_P(EngineContract, RequestsAskForJapanese)
