@@ -1,11 +1,12 @@
 // The Gecko module (mozctl.so, WebKitGTK inside the Qt window) beyond the
-// shared contract suite: real X input and the focus between the page and
-// Qt's widgets, keys the page leaves to the host, the clipboard across the
-// two X connections, many windows opened and closed, teardown in any order,
-// and what the module does apart from the other engine (its own context menu
-// handing over "save target as", the refused full screen, accepted upload
-// types, the profile and the rendering path). The services both engines share
-// are in the contract suite. Runs under xvfb-run without a window manager.
+// shared contract suite, under the Japanese locale: real X input (drags,
+// the context menu) and the focus between the page and Qt's widgets, keys
+// the page leaves to the host, the clipboard across the two X connections,
+// many windows opened and closed, teardown in any order, and what the module
+// does apart from the other engine (its own context menu handing over "save
+// target as", the refused full screen, accepted upload types, printing, the
+// profile and the rendering path). The services both engines share are in
+// the contract suite. Runs under xvfb-run without a window manager.
 #include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
 #include "core/ProgramFolder.h"
@@ -21,14 +22,20 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QScreen>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QX11Info>
 
+#include <clocale>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <libintl.h>
+#include <locale.h>
 #include <memory>
 #include <xcb/xcb.h>
 
@@ -87,6 +94,25 @@ void Key(KeySym symbol, bool control = false, bool alt = false)
     Flush();
 }
 
+// Presses at one point, moves to another in steps, releases: as a hand
+// drags, with the motion events X makes of it.
+void DragFromTo(const QPoint &from, const QPoint &to, int steps = 12)
+{
+    Display *display = QX11Info::display();
+    XTestFakeMotionEvent(display, -1, from.x(), from.y(), CurrentTime);
+    Flush();
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    Flush();
+    for (int i = 1; i <= steps; ++i) {
+        const QPoint at = from + (to - from) * i / steps;
+        XTestFakeMotionEvent(display, -1, at.x(), at.y(), CurrentTime);
+        Flush();
+    }
+    Pump(100);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    Flush();
+}
+
 // Lower-case letters, digits and spaces.
 void Type(const char *text)
 {
@@ -111,13 +137,33 @@ int CountXWindows(xcb_window_t window)
     return count;
 }
 
+// The parent of a process, 0 when it is gone.
+int ParentOf(int pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // "pid (name) state ppid ...": the name may hold spaces and brackets.
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toInt();
+}
+
+// Web processes this test started (through the sandbox's own processes),
+// not those of another WebKit program running beside it.
 int CountWebProcesses()
 {
+    const int self = int(QCoreApplication::applicationPid());
     int count = 0;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("WebKitWebProces"))
-            ++count;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(entry));
+        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().startsWith("WebKitWebProces"))
+            continue;
+        for (int pid = entry.toInt(); pid > 1; pid = ParentOf(pid)) {
+            if (pid == self) {
+                ++count;
+                break;
+            }
+        }
     }
     return count;
 }
@@ -170,6 +216,8 @@ public:
         return allow;
     }
     void OnFullScreenChange(bool on) override { fullScreen.push_back(on); }
+    std::vector<std::pair<bool, QString>> printed;
+    void OnPrintFinished(bool ok, const QString &error) override { printed.emplace_back(ok, error); }
     void OnFileDownload(Download *item) override
     {
         if (download)
@@ -385,9 +433,109 @@ TEST_F(Gecko, ClipboardWorksBothWaysWithoutStalls)
         << host.titles.join(" | ").toStdString();
 }
 
+TEST_F(Gecko, DragsSelectTextAndEndCleanly)
+{
+    Write("drag.html",
+          "<html><head><title>drag</title></head><body style='margin:0;font:24px monospace'>"
+          "<p id='p' style='position:absolute;left:10px;top:10px;margin:0'>drag select this line</p>"
+          "<a id='a' href='#gone' style='position:absolute;left:10px;top:100px'>a link to drag</a>"
+          "<button id='b' style='position:absolute;left:10px;top:200px;width:200px;height:40px' "
+          "onclick='document.title=\"clicked\"'>b</button><script>"
+          "document.onmouseup=function(){document.title='selected '+getSelection().toString();};"
+          "var drags=0;document.ondragend=function(){document.title='drag ended '+(++drags);};"
+          "</script></body></html>");
+    ASSERT_TRUE(Load(Page("drag.html"), "drag"));
+    DragFromTo(PagePoint(12, 25), PagePoint(200, 25));
+    ASSERT_TRUE(WaitFor([&] { return host.titles.filter("selected drag sel").size() > 0; }, 5000))
+        << host.titles.join(" | ").toStdString();
+    QApplication::clipboard()->setText("before");
+    Key(XK_c, true);
+    EXPECT_TRUE(WaitFor([&] { return QApplication::clipboard()->text().startsWith("drag sel"); }, 5000))
+        << QApplication::clipboard()->text().toStdString();
+    // A middle click pastes the page's selection into a Qt widget (Qt's
+    // own read would wait for GTK and give up empty).
+    ClickAt(address->mapToGlobal(QPoint(20, 10)), 2);
+    EXPECT_TRUE(WaitFor([&] { return address->text().startsWith("drag sel"); }, 5000))
+        << address->text().toStdString();
+
+    // A link dragged off the page, dropped on a Qt widget that takes it,
+    // then where nothing takes it: each drag ends at once and the next
+    // click reaches its target.
+    address->clear();
+    DragFromTo(PagePoint(30, 112), address->mapToGlobal(QPoint(100, 10)), 20);
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("drag ended 1"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+    EXPECT_EQ(address->text(), Page("drag.html") + "#gone");
+    DragFromTo(PagePoint(30, 112), QPoint(1000, 800), 20);
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("drag ended 2"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+    ClickAt(PagePoint(100, 220));
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("clicked"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+}
+
+// True when the screen shows the pixel at a point changing, as a page's
+// animation there draws it: the view is painted on screen, not only run.
+bool ScreenChangesAt(const QPoint &global)
+{
+    QSet<QRgb> seen;
+    for (int i = 0; i < 20 && seen.size() < 3; ++i) {
+        seen.insert(QGuiApplication::primaryScreen()
+                        ->grabWindow(0, global.x(), global.y(), 1, 1)
+                        .toImage()
+                        .pixel(0, 0));
+        Pump(80);
+    }
+    return seen.size() >= 3;
+}
+
+TEST_F(Gecko, ViewKeepsPaintingAfterEveryContextMenu)
+{
+    Write(
+        "anim.html",
+        "<html><head><title>anim</title></head><body style='margin:0'>"
+        "<input id='f' value='some text' "
+        "style='position:absolute;left:10px;top:10px;width:300px;height:30px'>"
+        "<div id='box' style='position:absolute;left:10px;top:100px;width:100px;height:100px'></div><script>"
+        "f.onselect=function(){document.title='selected "
+        "'+f.value.substring(f.selectionStart,f.selectionEnd);};"
+        "function step(t){box.style.background='hsl('+Math.floor(t/3)%360+',100%,50%)';"
+        "requestAnimationFrame(step);}requestAnimationFrame(step);</script></body></html>");
+    ASSERT_TRUE(Load(Page("anim.html"), "anim"));
+    const QPoint box = PagePoint(60, 150);
+    ASSERT_TRUE(ScreenChangesAt(box));
+    struct Way {
+        const char *name;
+        std::function<void()> close;
+    };
+    const Way ways[] = {
+        {"Esc", [] { Key(XK_Escape); }},
+        {"a click elsewhere", [&] { ClickAt(PagePoint(400, 400)); }},
+        {"a chosen item", [] { Key(XK_a); }},
+    };
+    Display *display = QX11Info::display();
+    for (const Way &way : ways) {
+        // Held as a hand holds it: the menu opens before the button comes up.
+        MovePointer(PagePoint(50, 25));
+        XTestFakeButtonEvent(display, 3, True, CurrentTime);
+        Flush();
+        ASSERT_TRUE(WaitFor([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }, 5000))
+            << way.name;
+        XTestFakeButtonEvent(display, 3, False, CurrentTime);
+        Flush();
+        way.close();
+        ASSERT_TRUE(WaitFor([] { return !QApplication::activePopupWidget(); }, 5000)) << way.name;
+        EXPECT_TRUE(ScreenChangesAt(box)) << "frozen after closing the menu by " << way.name;
+    }
+    // The chosen item did its work.
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("selected some text"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+}
+
 TEST_F(Gecko, ManyWindowsLeaveNoWindowsDescriptorsOrProcesses)
 {
     ASSERT_TRUE(Load(Page("text.html"), "text"));
+    ASSERT_GE(CountWebProcesses(), 1);
     browser.reset();
     ASSERT_TRUE(WaitFor([] { return CountWebProcesses() == 0; }, 10000));
     Pump(300);
@@ -548,12 +696,42 @@ TEST_F(Gecko, UploadAndPermissionsAskTheHost)
     ASSERT_TRUE(WaitFor([&] { return host.titles.contains("notify denied"); }, 5000));
     EXPECT_EQ(host.asked, std::vector<PagePermission>{PagePermission::Notifications});
 
-    // A page's full screen is refused without a question (see the module).
+    // A page's full screen is refused without a question (see the module),
+    // and the status bar says so.
     host.allow = true;
     ClickAt(PagePoint(60, 100));
     ASSERT_TRUE(WaitFor([&] { return host.titles.contains("full refused"); }, 5000));
     EXPECT_EQ(host.asked.size(), 1u);
     EXPECT_TRUE(host.fullScreen.empty());
+    EXPECT_EQ(host.status, QStringLiteral("このウィンドウでは全画面表示を使えません"));
+}
+
+TEST_F(Gecko, FindShowsTheFirstMatchAtOnce)
+{
+    Write("find.html", "<html><head><title>find</title></head><body><p>apple pear apple pear</p><script>"
+                       "document.onselectionchange=function(){document.title='sel '+getSelection();};"
+                       "</script></body></html>");
+    ASSERT_TRUE(Load(Page("find.html"), "find"));
+    browser->Find({"pear", false, false});
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("sel pear"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+}
+
+TEST_F(Gecko, PrintsToPdfUnderTheJapaneseLocale)
+{
+    // The suite runs in Japanese (see main), where GTK names its file
+    // printer in Japanese.
+    ASSERT_STREQ(setlocale(LC_MESSAGES, nullptr), "ja_JP.UTF-8");
+    ASSERT_STRNE(dgettext("gtk30", "Print to File"), "Print to File");
+    ASSERT_TRUE(Load(Page("text.html"), "text"));
+    QTemporaryDir out;
+    const QString pdf = out.filePath("ページ.pdf");
+    browser->Print({QString(), pdf, false, 1});
+    ASSERT_TRUE(WaitFor([&] { return !host.printed.empty(); }, 30000));
+    EXPECT_TRUE(host.printed[0].first) << host.printed[0].second.toStdString();
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("%PDF"));
 }
 
 TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
@@ -574,8 +752,33 @@ TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
 
 } // namespace
 
+// Runs the suite under the Japanese locale, as the program's users have it.
+// A machine without it gets the locale generated once into the temporary
+// folder, where later runs (one process per test) find it.
+void UseJapaneseLocale()
+{
+    if (locale_t japanese = newlocale(LC_ALL_MASK, "ja_JP.UTF-8", nullptr)) {
+        freelocale(japanese);
+    } else {
+        const QString folder = QDir::temp().filePath(QStringLiteral("orvex-test-locales"));
+        if (!QFile::exists(folder + "/ja_JP.UTF-8/LC_CTYPE")) {
+            // Made aside and moved in whole: another run may be at it too.
+            QTemporaryDir staging(folder + "-XXXXXX");
+            const std::string made = staging.filePath("ja_JP.UTF-8").toStdString();
+            if (std::system(("localedef -i ja_JP -f UTF-8 '" + made + "' 2>/dev/null").c_str()) == 0 &&
+                QDir().mkpath(folder))
+                QDir().rename(QString::fromStdString(made), folder + "/ja_JP.UTF-8");
+        }
+        qputenv("LOCPATH", QFile::encodeName(folder));
+    }
+    qunsetenv("LC_ALL");
+    qunsetenv("LANGUAGE");
+    qputenv("LANG", "ja_JP.UTF-8");
+}
+
 int main(int argc, char **argv)
 {
+    UseJapaneseLocale();
     QApplication app(argc, argv);
     const QByteArray bin = qgetenv("ORVEX_BIN_DIR");
     if (!bin.isEmpty())

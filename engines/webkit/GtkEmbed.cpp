@@ -12,14 +12,20 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QUrl>
 #include <QWindow>
 #include <QX11Info>
+#include <cstring>
 #include <deque>
+#include <memory>
 #include <stdexcept>
 #include <xcb/xcb.h>
 
 // X11 headers last: their macros (KeyPress, FocusIn, None...) collide with
 // Qt's names.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <gdk/gdkx.h>
@@ -128,7 +134,7 @@ public:
 
 // Two connections on one thread: a read of the clipboard through Qt while
 // GTK owns it waits for an answer GTK cannot give until Qt returns. When a
-// page puts something on a selection, Qt takes it over at once.
+// page puts something on the clipboard, Qt takes it over at once.
 void ClaimForQt(QClipboard::Mode mode, QMimeData *data)
 {
     // Qt claims the selection with its own last X time, older than GTK's
@@ -169,6 +175,164 @@ void OnOwnerChange(GtkClipboard *clipboard, GdkEvent *event, gpointer mode)
         return; // another program, or Qt, owns it
     gtk_clipboard_request_text(clipboard, OnText, mode);
 }
+
+// The page's selection is the X primary selection while it lasts; WebKit
+// collapses it as soon as another window takes the primary selection, so
+// Qt cannot take it over on every change (a drag would select nothing).
+// Qt reads it when a middle click pastes into one of its widgets, as the
+// button comes up: that release waits until Qt has taken the text over.
+class PrimaryBridge : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::MouseButtonRelease || !watched->isWidgetType() ||
+            qobject_cast<GtkViewHost *>(watched))
+            return false;
+        auto *release = static_cast<QMouseEvent *>(event);
+        if (release->button() != Qt::MiddleButton ||
+            !IsGtkWindow(XGetSelectionOwner(GdkXDisplay(), XA_PRIMARY)))
+            return false;
+        auto *pending = new Pending{QPointer<QWidget>(static_cast<QWidget *>(watched)),
+                                    QMouseEvent(release->type(), release->localPos(), release->windowPos(),
+                                                release->screenPos(), release->button(), release->buttons(),
+                                                release->modifiers(), release->source())};
+        gtk_clipboard_request_text(gtk_clipboard_get(GDK_SELECTION_PRIMARY), OnText, pending);
+        return true;
+    }
+
+private:
+    struct Pending {
+        QPointer<QWidget> widget;
+        QMouseEvent release;
+    };
+
+    static void OnText(GtkClipboard *, const gchar *text, gpointer data)
+    {
+        std::unique_ptr<Pending> pending(static_cast<Pending *>(data));
+        auto *mime = new QMimeData;
+        if (text)
+            mime->setText(QString::fromUtf8(text));
+        ClaimForQt(QClipboard::Selection, mime);
+        if (pending->widget)
+            QApplication::sendEvent(pending->widget, &pending->release);
+    }
+};
+
+xcb_atom_t QtAtom(const char *name)
+{
+    xcb_connection_t *connection = QX11Info::connection();
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return atom;
+}
+
+// Something dragged out of a page and dropped on a Qt widget. Qt would
+// fetch the data with a read that waits for GTK, which cannot answer
+// before Qt returns: the drag hung until Qt gave up. Qt takes the drop
+// for the end of the drag instead (a leave); the data comes from GTK in
+// the loop, then the widget gets the drop and GTK hears the drag is over.
+class DropBridge : public QAbstractNativeEventFilter {
+public:
+    DropBridge()
+        : position_(QtAtom("XdndPosition")), drop_(QtAtom("XdndDrop")), leave_(QtAtom("XdndLeave")),
+          finished_(QtAtom("XdndFinished")), copy_(QtAtom("XdndActionCopy"))
+    {
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, long *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        if ((event->response_type & ~0x80) != XCB_CLIENT_MESSAGE)
+            return false;
+        auto *client = reinterpret_cast<xcb_client_message_event_t *>(event);
+        const uint32_t source = client->data.data32[0];
+        if (client->type == position_) {
+            const uint32_t at = client->data.data32[2];
+            // Screen pixels; Qt's widgets count in device-independent ones.
+            const qreal ratio = qApp->devicePixelRatio();
+            dropAt_ = QPoint(qRound((at >> 16) / ratio), qRound((at & 0xffff) / ratio));
+        } else if (client->type == drop_ && IsGtkWindow(source)) {
+            client->type = leave_;
+            auto *drop = new Drop{this, source, client->window, dropAt_};
+            gtk_clipboard_request_uris(gtk_clipboard_get(gdk_atom_intern_static_string("XdndSelection")),
+                                       OnUris, drop);
+        }
+        return false;
+    }
+
+private:
+    struct Drop {
+        DropBridge *bridge;
+        uint32_t source;
+        uint32_t target;
+        QPoint at; // on the screen
+        QMimeData *data = new QMimeData;
+    };
+
+    static void OnUris(GtkClipboard *clipboard, gchar **uris, gpointer pointer)
+    {
+        auto *drop = static_cast<Drop *>(pointer);
+        QList<QUrl> urls;
+        for (gchar **uri = uris; uri && *uri; ++uri)
+            urls << QUrl(QString::fromUtf8(*uri));
+        if (!urls.isEmpty())
+            drop->data->setUrls(urls);
+        gtk_clipboard_request_text(clipboard, OnText, drop);
+    }
+
+    static void OnText(GtkClipboard *, const gchar *text, gpointer pointer)
+    {
+        std::unique_ptr<Drop> drop(static_cast<Drop *>(pointer));
+        std::unique_ptr<QMimeData> data(drop->data);
+        if (text)
+            data->setText(QString::fromUtf8(text));
+        bool accepted = false;
+        // The widget under the drop that takes drops, as Qt would choose it.
+        QWidget *target = QApplication::widgetAt(drop->at);
+        while (target && !target->acceptDrops() && !target->isWindow())
+            target = target->parentWidget();
+        if (target && target->acceptDrops() && (data->hasUrls() || data->hasText())) {
+            const QPoint local = target->mapFromGlobal(drop->at);
+            const Qt::DropActions actions = Qt::CopyAction | Qt::LinkAction;
+            QDragEnterEvent enter(local, actions, data.get(), Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            if (enter.isAccepted()) {
+                QDragMoveEvent move(local, actions, data.get(), Qt::NoButton, Qt::NoModifier);
+                QApplication::sendEvent(target, &move);
+                QDropEvent dropped(local, actions, data.get(), Qt::NoButton, Qt::NoModifier);
+                if (move.isAccepted())
+                    QApplication::sendEvent(target, &dropped);
+                accepted = move.isAccepted() && dropped.isAccepted();
+            }
+        }
+        drop->bridge->Finish(*drop, accepted);
+    }
+
+    void Finish(const Drop &drop, bool accepted) const
+    {
+        xcb_client_message_event_t finished{};
+        finished.response_type = XCB_CLIENT_MESSAGE;
+        finished.format = 32;
+        finished.window = drop.source;
+        finished.type = finished_;
+        finished.data.data32[0] = drop.target;
+        finished.data.data32[1] = accepted ? 1 : 0;
+        finished.data.data32[2] = accepted ? copy_ : xcb_atom_t(XCB_ATOM_NONE);
+        xcb_send_event(QX11Info::connection(), 0, drop.source, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char *>(&finished));
+        xcb_flush(QX11Info::connection());
+    }
+
+    const xcb_atom_t position_, drop_, leave_, finished_, copy_;
+    QPoint dropAt_;
+};
 
 // Keys GTK built from Qt events and keys handed back to Qt, recognised
 // when Qt delivers them to the host widget so they are not sent round again.
@@ -257,6 +421,27 @@ unsigned int KeyvalForQtKey(int key, const QString &text, bool shift)
     return 0;
 }
 
+// GTK's XIM input method (its choice under Japanese, Chinese and Korean
+// locales when none is named) gives the page's widget an X window of its
+// own, which stays unpainted inside Qt's window: at the first text field
+// the page froze on screen. The input method named by GTK_IM_MODULE, or by
+// XMODIFIERS for IBus and Fcitx, is kept; XIM gives way to GTK's own input.
+void AvoidXim()
+{
+    QList<QByteArray> modules = qgetenv("GTK_IM_MODULE").split(':');
+    modules.removeAll(QByteArray());
+    modules.removeAll(QByteArray("xim"));
+    if (modules.isEmpty()) {
+        const QByteArray server = qgetenv("XMODIFIERS").toLower();
+        if (server.contains("@im=ibus"))
+            modules << "ibus";
+        else if (server.contains("@im=fcitx"))
+            modules << "fcitx";
+    }
+    modules << "gtk-im-context-simple";
+    qputenv("GTK_IM_MODULE", modules.join(':'));
+}
+
 } // namespace
 
 void SetClipboardText(const QString &text)
@@ -264,6 +449,13 @@ void SetClipboardText(const QString &text)
     auto *data = new QMimeData;
     data->setText(text);
     ClaimForQt(QClipboard::Clipboard, data);
+}
+
+void ReleasePointerGrab()
+{
+    Display *display = GdkXDisplay();
+    XUngrabPointer(display, CurrentTime);
+    XFlush(display);
 }
 
 void EnsureGtk()
@@ -284,6 +476,8 @@ void EnsureGtk()
             throw std::runtime_error(texts::kNoDisplay);
     }
 
+    AvoidXim();
+
     GdkDisplay *display = gdk_display_get_default();
     // GDK ends the program on any X error it did not expect. Windows it
     // draws on live inside Qt's, and Qt may destroy them first (at exit, or
@@ -296,11 +490,11 @@ void EnsureGtk()
         g_xiOpcode = -1;
     gdk_window_add_filter(nullptr, KeyFilter, nullptr);
     qApp->installNativeEventFilter(new FocusKeeper);
+    qApp->installNativeEventFilter(new DropBridge);
 
     g_signal_connect(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "owner-change", G_CALLBACK(OnOwnerChange),
                      GINT_TO_POINTER(int(QClipboard::Clipboard)));
-    g_signal_connect(gtk_clipboard_get(GDK_SELECTION_PRIMARY), "owner-change", G_CALLBACK(OnOwnerChange),
-                     GINT_TO_POINTER(int(QClipboard::Selection)));
+    qApp->installEventFilter(new PrimaryBridge(qApp));
     started = true;
 }
 

@@ -26,6 +26,10 @@ void EnsureGtk();
 // than GTK's last claim.
 void SetClipboardText(const QString &text);
 
+// Ends the pointer grab X gave the page's window with a button press, so
+// that a Qt pop-up opened meanwhile can take the pointer.
+void ReleasePointerGrab();
+
 class GtkViewHost : public QWidget {
     Q_OBJECT
 public:

@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include <gtk/gtkunixprint.h>
 #include <webkit2/webkit2.h>
 
 namespace orvex::webkit {
@@ -23,6 +24,19 @@ constexpr const char *kBrowserKey = "orvex-browser";
 // How long a requested load may take to start before the request no
 // longer counts as loading.
 constexpr int kRequestWaitMs = 1500;
+
+// With full screen off, WebKit leaves a page's request for it undefined.
+// This answers it as refused, as the page expects, and tells the module
+// (a pop-up shares its opener's content rules: the opener's status bar).
+constexpr const char *kFullScreenMessage = "orvexFullScreen";
+constexpr const char *kRefuseFullScreen =
+    "(function(){function refuse(){"
+    "try{window.webkit.messageHandlers.orvexFullScreen.postMessage('');}catch(e){}"
+    "var d=this.ownerDocument||document;"
+    "setTimeout(function(){d.dispatchEvent(new Event('fullscreenerror',{bubbles:true}));},0);"
+    "return Promise.reject(new TypeError('Full screen is not available'));}"
+    "Element.prototype.requestFullscreen=refuse;Element.prototype.webkitRequestFullscreen=refuse;"
+    "Element.prototype.webkitRequestFullScreen=refuse;})();";
 
 // The opener whose request for a new window is being answered: a control
 // made meanwhile (the host's catcher) gets a view related to it, which
@@ -120,7 +134,8 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     // A page's full screen is refused: in a window no window manager
     // manages, WebKitGTK 2.50 never completes leaving full screen, and a
-    // view destroyed in full screen ends the process.
+    // view destroyed in full screen ends the process. A request gets a
+    // word in the status bar (see kRefuseFullScreen).
     webkit_settings_set_enable_fullscreen(settings, FALSE);
     GtkWidget *view = nullptr;
     if (g_opener) {
@@ -131,6 +146,14 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
             g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", g_opener, "settings", settings, nullptr));
     } else {
         WebKitUserContentManager *content = webkit_user_content_manager_new();
+        WebKitUserScript *refuse =
+            webkit_user_script_new(kRefuseFullScreen, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                   WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+        webkit_user_content_manager_add_script(content, refuse);
+        webkit_user_script_unref(refuse);
+        webkit_user_content_manager_register_script_message_handler(content, kFullScreenMessage);
+        g_signal_connect(content, "script-message-received::orvexFullScreen", G_CALLBACK(OnFullScreenRequest),
+                         this);
         view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
                                        content, "settings", settings, nullptr));
         g_object_unref(content);
@@ -207,6 +230,7 @@ void WebKitBrowser::ForgetView()
     g_signal_handlers_disconnect_by_data(view_, this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(view_), this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(view_), this);
     g_signal_handlers_disconnect_by_data(gtk_widget_get_toplevel(GTK_WIDGET(view_)), this);
     g_object_set_data(G_OBJECT(view_), kBrowserKey, nullptr);
     view_ = nullptr;
@@ -495,6 +519,18 @@ void WebKitBrowser::OnFindCount(WebKitFindController *, guint count, gpointer se
     browser->ReportFindResult(browser->findText_, count == G_MAXUINT ? 0 : int(count));
 }
 
+namespace {
+
+// GTK's own file printer, found by its kind: its name is translated
+// ("Print to File" is another text under a Japanese locale).
+bool IsFilePrinter(GtkPrinter *printer)
+{
+    GtkPrintBackend *backend = gtk_printer_get_backend(printer);
+    return backend && g_strcmp0(G_OBJECT_TYPE_NAME(backend), "GtkPrintBackendFile") == 0;
+}
+
+} // namespace
+
 void WebKitBrowser::Print(const PrintRequest &request)
 {
     if (!view_)
@@ -504,32 +540,65 @@ void WebKitBrowser::Print(const PrintRequest &request)
         return;
     }
     GtkPrintSettings *settings = gtk_print_settings_new();
-    if (!request.outputFile.isEmpty()) {
-        // GTK's own file printer writes the pages as PDF.
-        gtk_print_settings_set_printer(settings, "Print to File");
-        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
-        gchar *uri =
-            g_filename_to_uri(QFile::encodeName(QFileInfo(request.outputFile).absoluteFilePath()).constData(),
-                              nullptr, nullptr);
-        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
-        g_free(uri);
-    } else {
-        gtk_print_settings_set_printer(settings, request.printerName.toUtf8().constData());
-    }
     gtk_print_settings_set_n_copies(settings, std::max(1, request.copies));
     const GtkPageOrientation orientation =
         request.landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT;
     gtk_print_settings_set_orientation(settings, orientation);
-    GtkPageSetup *page = gtk_page_setup_new();
-    gtk_page_setup_set_orientation(page, orientation);
+    if (request.outputFile.isEmpty()) {
+        gtk_print_settings_set_printer(settings, request.printerName.toUtf8().constData());
+        StartPrint(settings, orientation, QString());
+        return;
+    }
+    // GTK's file printer writes the pages as PDF. The printers are listed
+    // in the background; the job starts once the file printer is found.
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+    gchar *uri = g_filename_to_uri(
+        QFile::encodeName(QFileInfo(request.outputFile).absoluteFilePath()).constData(), nullptr, nullptr);
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
+    g_free(uri);
+    struct Search {
+        QPointer<WebKitBrowser> browser;
+        GtkPrintSettings *settings;
+        GtkPageOrientation orientation;
+        QString outputFile;
+        bool found;
+    };
+    gtk_enumerate_printers(
+        [](GtkPrinter *printer, gpointer data) -> gboolean {
+            auto *search = static_cast<Search *>(data);
+            if (!IsFilePrinter(printer))
+                return FALSE;
+            gtk_print_settings_set_printer(search->settings, gtk_printer_get_name(printer));
+            search->found = true;
+            return TRUE;
+        },
+        new Search{this, settings, orientation, request.outputFile, false},
+        [](gpointer data) {
+            std::unique_ptr<Search> search(static_cast<Search *>(data));
+            // Called from within GTK's listing: the job starts from the loop.
+            QTimer::singleShot(0, [search = search.release()] {
+                std::unique_ptr<Search> owned(search);
+                if (owned->browser && owned->found && owned->browser->view_)
+                    owned->browser->StartPrint(owned->settings, owned->orientation, owned->outputFile);
+                else if (owned->browser)
+                    owned->browser->ReportPrintFinished(
+                        false, QString::fromUtf8(engine::texts::kPdfFailed).arg(owned->outputFile));
+                g_object_unref(owned->settings);
+            });
+        },
+        FALSE);
+}
 
+void WebKitBrowser::StartPrint(GtkPrintSettings *settings, int orientation, const QString &outputFile)
+{
+    GtkPageSetup *page = gtk_page_setup_new();
+    gtk_page_setup_set_orientation(page, GtkPageOrientation(orientation));
     WebKitPrintOperation *operation = webkit_print_operation_new(view_);
     webkit_print_operation_set_print_settings(operation, settings);
     webkit_print_operation_set_page_setup(operation, page);
-    g_object_unref(settings);
     g_object_unref(page);
 
-    auto *job = new PrintJob{this, request.outputFile, QString()};
+    auto *job = new PrintJob{this, outputFile, QString()};
     g_signal_connect(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation *, GError *, gpointer data) {
                          auto *job = static_cast<PrintJob *>(data);
                          // GTK's message is in English: the module's own text says it.
@@ -898,6 +967,14 @@ gboolean WebKitBrowser::OnPrintRequest(WebKitWebView *, gpointer, gpointer)
 {
     // window.print(): printing is the host's command, with its own dialog.
     return TRUE;
+}
+
+void WebKitBrowser::OnFullScreenRequest(WebKitUserContentManager *, gpointer, gpointer self)
+{
+    // The page heard a refusal; the user reads why.
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    browser->status_ = QString::fromUtf8(texts::kFullScreenRefused);
+    browser->EmitStatus(browser->status_);
 }
 
 void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)

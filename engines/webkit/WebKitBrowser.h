@@ -13,7 +13,9 @@ typedef struct _GtkWidget GtkWidget;
 typedef struct _GTlsCertificate GTlsCertificate;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitFindController WebKitFindController;
+typedef struct _GtkPrintSettings GtkPrintSettings;
 
 namespace orvex::webkit {
 
@@ -66,6 +68,9 @@ private:
     void LoadRequested();
     void RunMenuAction(int action, const MenuTarget &target);
     void OpenInNewWindow(const QString &address);
+    // Prints with settings that name the printer; `outputFile` is the PDF
+    // file, empty for a printer.
+    void StartPrint(GtkPrintSettings *settings, int orientation, const QString &outputFile);
 
     // GTK signal handlers; `self` is the control.
     static void OnLoadChanged(WebKitWebView *, int event, gpointer self);
@@ -89,6 +94,7 @@ private:
     static gboolean OnKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnWindowKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
+    static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
     static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
     static void OnClose(WebKitWebView *, gpointer self);
     // A requested load that never began (the user stayed on the page, or

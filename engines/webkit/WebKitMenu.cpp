@@ -4,7 +4,6 @@
 #include "GtkEmbed.h"
 
 #include <QMenu>
-#include <QTimer>
 
 #include <webkit2/webkit2.h>
 
@@ -62,10 +61,12 @@ gboolean WebKitBrowser::OnContextMenu(WebKitWebView *, gpointer menuPointer, gpo
     auto *browser = static_cast<WebKitBrowser *>(self);
     if (browser->options_.noContext || !browser->host_)
         return TRUE;
-    QMenu menu(browser->host_);
-    AddMenuItems(&menu, WEBKIT_CONTEXT_MENU(menuPointer));
-    if (menu.isEmpty())
+    auto *menu = new QMenu(browser->host_);
+    AddMenuItems(menu, WEBKIT_CONTEXT_MENU(menuPointer));
+    if (menu->isEmpty()) {
+        delete menu;
         return TRUE;
+    }
     auto *hitTest = WEBKIT_HIT_TEST_RESULT(hitTestPointer);
     MenuTarget target;
     target.link = QString::fromUtf8(webkit_hit_test_result_get_link_uri(hitTest));
@@ -75,19 +76,18 @@ gboolean WebKitBrowser::OnContextMenu(WebKitWebView *, gpointer menuPointer, gpo
     QPoint at = browser->host_->mapToGlobal(browser->host_->rect().center());
     if (eventPointer && gdk_event_get_root_coords(static_cast<GdkEvent *>(eventPointer), &x, &y))
         at = QPoint(int(x), int(y));
-    QPointer<WebKitBrowser> alive(browser);
-    QAction *chosen = nullptr;
-    {
-        // The menu runs its own loop inside the engine's call: a control
-        // closed meanwhile keeps its view until the call has returned.
-        engine::DeliveryScope scope;
-        chosen = menu.exec(at);
-    }
-    if (chosen && alive && browser->view_) {
-        // Queued: the engine is still asking for its menu.
-        const auto action = WebKitContextMenuAction(chosen->data().toInt());
-        QTimer::singleShot(0, browser, [browser, action, target] { browser->RunMenuAction(action, target); });
-    }
+    // The menu opens and the engine's call returns: no Qt loop runs inside
+    // GTK's signal (a control closed meanwhile would lose its view under
+    // the engine). The choice arrives from Qt's loop.
+    QObject::connect(menu, &QMenu::triggered, browser, [browser, target](QAction *chosen) {
+        browser->RunMenuAction(chosen->data().toInt(), target);
+    });
+    QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    // A right button still held keeps the page's window grabbing the
+    // pointer, and the menu could not take it: a click elsewhere would not
+    // close it.
+    ReleasePointerGrab();
+    menu->popup(at);
     return TRUE;
 }
 
