@@ -1284,14 +1284,19 @@ TEST(EngineNames, NameTheEngineAndItsVersion)
 // The working directory and the program folder as the loader sees them.
 class LoaderPlaces : public ::testing::Test {
 protected:
-    void SetUp() override { saved = QDir::currentPath(); }
+    void SetUp() override
+    {
+        saved = QDir::currentPath();
+        bin = BinDir();
+    }
     void TearDown() override
     {
         QDir::setCurrent(saved);
-        SetProgramFolderOverride(BinDir());
+        SetProgramFolderOverride(bin);
     }
     static std::string BinDir();
     QString saved;
+    std::string bin; // the program folder before the test moved it
 };
 
 std::string LoaderPlaces::BinDir()
@@ -1316,15 +1321,22 @@ TEST_F(LoaderPlaces, MissingGeckoModuleNamesTheFile)
     EXPECT_TRUE(parent.children().isEmpty()) << "nothing is left behind";
 }
 
-TEST_F(LoaderPlaces, GeckoModuleInTheWorkingDirectoryComesFirst)
+TEST_F(LoaderPlaces, GeckoModuleInTheGeckoFolderComesFirstWhateverTheWorkingFolder)
 {
-    QTemporaryDir gecko;
+    QTemporaryDir program, gecko, empty;
     // A file that is no module: loading it must fail with its path.
     QFile bogus(gecko.filePath("mozctl.so"));
     ASSERT_TRUE(bogus.open(QIODevice::WriteOnly));
     bogus.write("not an ELF file");
     bogus.close();
-    QDir::setCurrent(gecko.path());
+    const auto settings = [&](const QString &mozPath) {
+        QFile config(program.filePath("config.ini"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        config.write("[Option_Main]\r\nMozilla=1\r\nMozPath=" + mozPath.toUtf8() + "\r\n");
+    };
+    settings(gecko.path());
+    SetProgramFolderOverride(program.path().toStdString() + "/");
+    QDir::setCurrent(empty.path());
     EXPECT_EQ(FindEngineModule(EngineKind::Gecko), gecko.filePath("mozctl.so").toStdString());
     QWidget parent;
     try {
@@ -1334,12 +1346,17 @@ TEST_F(LoaderPlaces, GeckoModuleInTheWorkingDirectoryComesFirst)
         EXPECT_NE(std::string(e.what()).find(gecko.filePath("mozctl.so").toStdString()), std::string::npos)
             << e.what();
     }
-    // Without it the module beside the program is used.
-    QDir::setCurrent(saved);
-    QTemporaryDir elsewhere;
-    QDir::setCurrent(elsewhere.path());
-    EXPECT_EQ(FindEngineModule(EngineKind::Gecko), BinDir() + "mozctl.so");
-    EXPECT_EQ(FindEngineModule(EngineKind::InternetExplorer), BinDir() + "iexplore.so");
+    // A module in the working folder is no module of ours; one beside the
+    // program is used when the Gecko folder has none.
+    settings(empty.path());
+    QDir::setCurrent(gecko.path());
+    EXPECT_EQ(FindEngineModule(EngineKind::Gecko), "");
+    QFile beside(program.filePath("mozctl.so"));
+    ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+    beside.close();
+    EXPECT_EQ(FindEngineModule(EngineKind::Gecko), program.filePath("mozctl.so").toStdString());
+    SetProgramFolderOverride(bin);
+    EXPECT_EQ(FindEngineModule(EngineKind::InternetExplorer), bin + "iexplore.so");
 }
 
 TEST(FakeEngineFactory, InstalledFakesAreRecordedByKind)

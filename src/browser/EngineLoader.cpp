@@ -47,28 +47,15 @@ std::map<std::string, CreateWebBrowserFn> &LoadedModules()
     return modules;
 }
 
-// The module each engine runs on, once loaded: a changed Gecko folder
-// takes effect at the next start, never with a second copy in the process.
-std::map<EngineKind, CreateWebBrowserFn> &EngineModules()
-{
-    static std::map<EngineKind, CreateWebBrowserFn> modules;
-    return modules;
-}
-
 CreateWebBrowserFn LoadFactory(EngineKind kind)
 {
-    auto running = EngineModules().find(kind);
-    if (running != EngineModules().end())
-        return running->second;
     const std::string path = FindEngineModule(kind);
     if (path.empty())
         throw Error(std::string("エンジン モジュール ") + ExpectedPath(kind) + " が見つかりません");
 
     auto known = LoadedModules().find(path);
-    if (known != LoadedModules().end()) {
-        EngineModules()[kind] = known->second;
+    if (known != LoadedModules().end())
         return known->second;
-    }
 
     void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -101,7 +88,6 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
         setup(&environment);
     }
     LoadedModules()[path] = factory;
-    EngineModules()[kind] = factory;
     return factory;
 }
 
