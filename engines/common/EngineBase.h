@@ -5,9 +5,11 @@
 // its own copy; nothing here is exported.
 #pragma once
 
+#include "CrashPage.h"
 #include "browser/WebBrowser.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -30,6 +32,16 @@ QString HostWithPort(const QUrl &url);
 // user's answer in a save dialog. "" means the user cancelled.
 QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
                        const QString &filter);
+
+// The memory a page's process may use, in MB: a quarter of the machine's,
+// within 1 to 2 GB: below the 2.5 to 4 GB at which Chromium's script engine
+// ends a page by itself, without saying why. ORVEX_PAGE_MEMORY_LIMIT_MB sets
+// another (tests).
+int PageMemoryLimitMb();
+
+// What the address box's indicator shows for a page at `url`; `accepted`:
+// the user accepted the certificate of its https server.
+ConnectionSecurity SecurityOf(const QUrl &url, bool accepted);
 
 // Eats key events with Ctrl or Alt held while blocking is on, so that the page
 // never sees accelerators and the host's shortcuts still work.
@@ -105,6 +117,17 @@ public:
     // the answer to a pending RequestClose; nothing without one.
     void PageMayClose();
 
+    // The connection of the page shown; reported when it changed.
+    void ReportConnection(const QUrl &url, bool certificateAccepted);
+
+    // The page's process ended: the crash page covers the control, the
+    // caption says so and loading ends. Nothing is added to the history;
+    // Refresh loads the page again, and the next load takes the crash page
+    // away.
+    void PageProcessEnded(PageEnd why);
+    // window.close() on this control's page, by the page or its opener.
+    void ReportWindowClosing();
+
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher
     // reports about:blank itself.
@@ -158,6 +181,10 @@ private:
     bool forwardEnabled_ = false;
     bool closeRequested_ = false;
     QTimer catchTimer_;
+    QPointer<CrashPage> crashPage_;
+    bool connectionReported_ = false;
+    ConnectionSecurity connection_ = ConnectionSecurity::None;
+    QString connectionHost_;
 };
 
 } // namespace orvex::engine

@@ -137,6 +137,11 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     // view destroyed in full screen ends the process. A request gets a
     // word in the status bar (see kRefuseFullScreen).
     webkit_settings_set_enable_fullscreen(settings, FALSE);
+    // A page opened from disk shows its own images and style sheets, but
+    // may neither read other local files nor send what it read anywhere
+    // (both are WebKit's defaults, stated here so they stay so).
+    webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
     GtkWidget *view = nullptr;
     if (g_opener) {
         // A new window's view shares the opener's web process and content
@@ -203,6 +208,9 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
+    // window.close(), or a close request the page agreed to (see
+    // ReportWindowClosing): the view stays until the host closes it.
+    g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(view, "authenticate", G_CALLBACK(OnAuthenticate), this);
     g_signal_connect(view, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
@@ -213,7 +221,6 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "key-release-event", G_CALLBACK(OnKey), this);
     g_signal_connect(view, "print", G_CALLBACK(OnPrintRequest), this);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessGone), this);
-    g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(webkit_web_view_get_back_forward_list(view_), "changed", G_CALLBACK(OnHistoryChanged),
                      this);
     g_signal_connect(webkit_web_view_get_find_controller(view_), "counted-matches", G_CALLBACK(OnFindCount),
@@ -396,11 +403,6 @@ void WebKitBrowser::AskToClose()
         PageMayClose();
 }
 
-void WebKitBrowser::OnClose(WebKitWebView *, gpointer self)
-{
-    static_cast<WebKitBrowser *>(self)->PageMayClose();
-}
-
 void WebKitBrowser::EndRequest()
 {
     requestTimer_.stop();
@@ -468,10 +470,27 @@ void WebKitBrowser::ReportTitle()
     EmitTitle(text);
 }
 
+void WebKitBrowser::ReportConnectionOfPage()
+{
+    // The module's error page came over no connection; a page shown over
+    // https with TLS errors was let through by the user.
+    GTlsCertificate *certificate = nullptr;
+    GTlsCertificateFlags errors = GTlsCertificateFlags(0);
+    const bool tls = view_ && webkit_web_view_get_tls_info(view_, &certificate, &errors);
+    const QUrl url(CurrentUri());
+    const bool errorPage = showingErrorPage_;
+    showingErrorPage_ = false;
+    if (errorPage || (url.scheme() == QLatin1String("https") && !tls))
+        ReportConnection(QUrl(), false);
+    else
+        ReportConnection(url, tls && errors != 0);
+}
+
 void WebKitBrowser::ShowErrorPage(const QString &address, const QString &reason)
 {
     if (!view_)
         return;
+    showingErrorPage_ = true;
     const QString html =
         QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
                        "body{font-family:sans-serif;margin:3em;color:#333}h1{font-size:1.4em}"
@@ -638,7 +657,9 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
             browser->host_->RevealView();
         browser->awaitingCommit_ = false;
         browser->shownAddress_ = browser->CurrentUri();
-        browser->ReportTitle();
+        browser->ReportConnectionOfPage();
+        if (alive)
+            browser->ReportTitle();
         break;
     case WEBKIT_LOAD_FINISHED:
         if (browser->host_)
@@ -725,7 +746,8 @@ void WebKitBrowser::OnAddressChanged(GObject *, GParamSpec *, gpointer self)
     // Outside a load the address changes within the page (fragments,
     // pushState) or with a page from the back-forward cache.
     auto *browser = static_cast<WebKitBrowser *>(self);
-    if (!browser->awaitingCommit_)
+    // An ended web process takes the address away; the page keeps it.
+    if (!browser->awaitingCommit_ && !browser->CurrentUri().isEmpty())
         browser->shownAddress_ = browser->CurrentUri();
     OnHistoryChanged(nullptr, nullptr, nullptr, self);
 }
@@ -803,6 +825,11 @@ gpointer WebKitBrowser::OnCreate(WebKitWebView *view, gpointer, gpointer self)
         return nullptr;
     catcher->BeginCatch();
     return catcher->view_;
+}
+
+void WebKitBrowser::OnClose(WebKitWebView *, gpointer self)
+{
+    static_cast<WebKitBrowser *>(self)->ReportWindowClosing();
 }
 
 gboolean WebKitBrowser::OnScriptDialog(WebKitWebView *, gpointer dialogPointer, gpointer self)
@@ -982,10 +1009,15 @@ void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
     auto *browser = static_cast<WebKitBrowser *>(self);
-    QPointer<WebKitBrowser> alive(browser);
-    browser->LoadEnded();
-    if (alive)
-        browser->ShowErrorPage(browser->CurrentUri(), QString::fromUtf8(texts::kErrorCrashed));
+    browser->requestTimer_.stop();
+    browser->awaitingCommit_ = false;
+    // The page comes back with its own title once it is loaded again.
+    browser->titleShown_.clear();
+    // WebKit tells an ended process only as crashed or over its memory
+    // limit: a process killed from outside shows as crashed.
+    browser->PageProcessEnded(reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                                  ? engine::PageEnd::OutOfMemory
+                                  : engine::PageEnd::Crashed);
 }
 
 } // namespace orvex::webkit

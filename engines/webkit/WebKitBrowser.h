@@ -64,6 +64,7 @@ private:
     void ForgetView();
     void ReportTitle();
     void ShowErrorPage(const QString &address, const QString &reason);
+    void ReportConnectionOfPage();
     QString CurrentUri() const;
     void LoadRequested();
     void RunMenuAction(int action, const MenuTarget &target);
@@ -84,6 +85,7 @@ private:
     static void OnMouseTarget(WebKitWebView *, gpointer hitTest, guint modifiers, gpointer self);
     static gboolean OnDecidePolicy(WebKitWebView *, gpointer decision, int type, gpointer self);
     static gpointer OnCreate(WebKitWebView *, gpointer action, gpointer self);
+    static void OnClose(WebKitWebView *, gpointer self);
     static gboolean OnScriptDialog(WebKitWebView *, gpointer dialog, gpointer self);
     static gboolean OnAuthenticate(WebKitWebView *, gpointer request, gpointer self);
     static gboolean OnFileChooser(WebKitWebView *, gpointer request, gpointer self);
@@ -96,7 +98,6 @@ private:
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
     static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
     static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
-    static void OnClose(WebKitWebView *, gpointer self);
     // A requested load that never began (the user stayed on the page, or
     // nothing was to load): the bar it started ends.
     void EndRequest();
@@ -115,6 +116,7 @@ private:
     // is kept apart until the next page commits.
     QString shownAddress_;
     bool awaitingCommit_ = false;
+    bool showingErrorPage_ = false; // the next commit is the module's error page
     int progress_ = -1;
     QTimer requestTimer_;
     QString findText_;

@@ -135,6 +135,33 @@ void TChildForm::ApplyChildWinState()
     }
 }
 
+void ShowConnection(QLabel *indicator, ConnectionSecurity security, const QString &host)
+{
+    if (!indicator)
+        return;
+    const char *text = nullptr, *tip = nullptr, *colour = nullptr;
+    switch (security) {
+    case ConnectionSecurity::None:
+        indicator->clear();
+        indicator->setToolTip(QString());
+        indicator->hide();
+        return;
+    case ConnectionSecurity::Secure:
+        text = txt::ConnectionSecure, tip = txt::ConnectionSecureTip, colour = "#18794e";
+        break;
+    case ConnectionSecurity::Insecure:
+        text = txt::ConnectionInsecure, tip = txt::ConnectionInsecureTip, colour = "#555555";
+        break;
+    case ConnectionSecurity::CertificateException:
+        text = txt::ConnectionException, tip = txt::ConnectionExceptionTip, colour = "#c00000";
+        break;
+    }
+    indicator->setText(QString::fromUtf8(text).arg(host));
+    indicator->setToolTip(QString::fromUtf8(tip).arg(host));
+    indicator->setStyleSheet(QStringLiteral("QLabel{color:%1;padding:0 4px}").arg(QLatin1String(colour)));
+    indicator->show();
+}
+
 QSize DefaultWindowSize(const QSize &area)
 {
     return QSize(std::min(std::max(320, area.width() * 3 / 4), area.width()),
@@ -201,6 +228,7 @@ void TChildForm::SubChange(bool active)
     }
     ind.ProgressBar1->setValue(0);
     ind.txtAddress->clear();
+    ShowConnection(ind.Connection, ConnectionSecurity::None, QString());
     ind.StatusPanel->clear();
     ind.BackCtrl->setEnabled(false);
     ind.FrwrdCtrl->setEnabled(false);
@@ -232,6 +260,7 @@ void TChildForm::FormActivate()
 void TChildForm::ShowSavedStates()
 {
     PageIndicators &ind = host_.Indicators();
+    ShowConnection(ind.Connection, Connection, ConnectionHost);
     ind.ProgressBar1->setValue(ProgressPos);
     ActivateEngine();
     TChildForm *active = host_.ActiveChild();
@@ -403,9 +432,27 @@ void TChildForm::OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel)
     Guarded([&] { host_.NewWindowRequested(Kind(), ppDisp, cancel); });
 }
 
-void TChildForm::OnBeforeNavigate2(const QString &, bool &)
+void TChildForm::OnBeforeNavigate2(const QString &url, bool &cancel)
 {
-    // Child windows let every navigation go ahead; only the catcher looks.
+    // Child windows let every navigation go ahead, but for the first one of
+    // a pop-up adopted on about:blank, which the block list may stop.
+    if (!CheckNextAddress)
+        return;
+    CheckNextAddress = false;
+    Guarded([&] {
+        if (!host_.IsPopupURL(url))
+            return;
+        cancel = true;
+        OnWindowClosing();
+    });
+}
+
+void TChildForm::OnWindowClosing()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (IsOpen)
+            CloseWindow();
+    });
 }
 
 void TChildForm::OnDownloadBegin()
@@ -467,7 +514,8 @@ bool TChildForm::OnCertificateError(const CertificateErrorInfo &error)
 {
     bool answer = false;
     Guarded([&] {
-        answer = PageServices::Session().CertificateError(DialogParent(), error, [this] { BringToFront(); });
+        answer = PageServices::Session().CertificateError(DialogParent(), Kind(), error,
+                                                          [this] { BringToFront(); });
     });
     return answer;
 }
@@ -519,6 +567,16 @@ void TChildForm::OnPrintFinished(bool ok, const QString &error)
         return;
     const QString reason = error.isEmpty() ? QString::fromUtf8(txt::DownloadUnknownError) : error;
     ShowErrorBox(QString::fromUtf8(txt::PrintFailed).arg(reason));
+}
+
+void TChildForm::OnConnectionChange(ConnectionSecurity security, const QString &host)
+{
+    Guarded([&] {
+        Connection = security;
+        ConnectionHost = host;
+        if (IsOpen && host_.ActiveChild() == this)
+            ShowConnection(host_.Indicators().Connection, security, host);
+    });
 }
 
 // ---------------------------------------------------------------------------

@@ -158,6 +158,14 @@ struct PrintRequest {
     int copies = 1;
 };
 
+// How the page shown reached the program, for the address box's indicator.
+enum class ConnectionSecurity {
+    None,                 // no connection: a local file, about:blank, the engine's own pages
+    Secure,               // https, with a certificate the engine trusts
+    Insecure,             // plain http: anyone on the way can read and change it
+    CertificateException, // https, with a certificate the user chose to accept anyway
+};
+
 // The event sink. Every event arrives on the user-interface thread.
 class WebBrowserEvents {
 public:
@@ -168,7 +176,9 @@ public:
     virtual void OnTitleChange(const QString &text) = 0;
     // A page asks for a new window. The host may set ppDisp to the automation
     // object of a control of the same engine (a catcher); the engine then
-    // loads the requested page there. Leaving it null, or Cancel = true,
+    // loads the requested page there, as the opener's own new window (its
+    // opener, a form's POST, what the opener writes), and the host may show
+    // that control as the new window. Leaving it null, or Cancel = true,
     // refuses the window.
     virtual void OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel) = 0;
     // A navigation is about to begin in this control. Cancel = true stops it
@@ -238,6 +248,16 @@ public:
     // "leave this page?" handler, or the user chose to leave), false when
     // the user chose to stay. The page is left as it was either way.
     virtual void OnCloseAnswer(bool mayClose) { (void)mayClose; }
+    // The connection of the page shown, with its host: when a page is shown
+    // and when its state changes (a certificate accepted).
+    virtual void OnConnectionChange(ConnectionSecurity security, const QString &host)
+    {
+        (void)security, (void)host;
+    }
+    // WindowClosing of the IE control: a script closes this window (the
+    // page itself, or the opener of a window it opened). The host closes
+    // the window; the default leaves it open.
+    virtual void OnWindowClosing() {}
 };
 
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
@@ -297,7 +317,7 @@ struct EngineEnvironment {
 
 // The version of this contract. A module exports the version it was built
 // for; the loader refuses a module of another version.
-inline constexpr int EngineContractVersion = 3;
+inline constexpr int EngineContractVersion = 4;
 
 // The functions each engine module exports.
 extern "C" {

@@ -30,6 +30,19 @@ inline constexpr const char *CertificateDetail =
 inline constexpr const char *CertificateRefuse = "接続しない";
 inline constexpr const char *CertificateProceed = "このセッションでは続行する";
 
+// The connection indicator at the address box; %1 is the page's host.
+inline constexpr const char *ConnectionSecure = "保護された通信 %1";
+inline constexpr const char *ConnectionSecureTip =
+    "%1 との通信は暗号化されています (https)。サーバーの証明書は信頼できる発行元のものです。";
+inline constexpr const char *ConnectionInsecure = "保護されていない通信";
+inline constexpr const char *ConnectionInsecureTip =
+    "%1 との通信は暗号化されていません (http)。送受信する内容を途中で読まれたり書き換えられたりするおそれが"
+    "あります。";
+inline constexpr const char *ConnectionException = "証明書エラー %1";
+inline constexpr const char *ConnectionExceptionTip =
+    "%1 の証明書は信頼できませんが、「続行」が選ばれたため表示しています。このエンジンではプログラムを終了"
+    "するまで警告なしで接続します。この通信は安全ではありません。";
+
 // Permissions.
 inline constexpr const char *PermissionTitle = "アクセス許可";
 inline constexpr const char *PermissionText = "%1 が%2を求めています。許可しますか？";

@@ -124,9 +124,19 @@ void TMainForm::BuildBars()
     Label1->setMinimumWidth(44); // wider where the font needs it
     txtAddress = new QLineEdit(ToolBar3);
     txtAddress->setObjectName(QStringLiteral("txtAddress"));
+    // The connection indicator sits in a holder of its own: a widget of a
+    // tool bar cannot be hidden by itself, the holder's label can.
+    auto *connectionHolder = new QWidget(ToolBar3);
+    auto *connectionLayout = new QHBoxLayout(connectionHolder);
+    connectionLayout->setContentsMargins(0, 0, 0, 0);
+    lblConnection = new QLabel(connectionHolder);
+    lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    connectionLayout->addWidget(lblConnection);
     btnMove = new QPushButton(QStringLiteral("移動"), ToolBar3);
     btnMove->setFixedWidth(41);
     ToolBar3->addWidget(Label1);
+    ShowConnection(lblConnection, ConnectionSecurity::None, QString());
+    ToolBar3->addWidget(connectionHolder);
     ToolBar3->addWidget(txtAddress);
     ToolBar3->addWidget(btnMove);
     connect(btnMove, &QPushButton::clicked, this, Guard([this] { btnMoveClick(); }));
@@ -222,6 +232,7 @@ void TMainForm::BuildBars()
     indicators.txtAddress = txtAddress;
     indicators.ProgressBar1 = ProgressBar1;
     indicators.StatusPanel = StatusBar1;
+    indicators.Connection = lblConnection;
 }
 
 // ---------------------------------------------------------------------------

@@ -45,6 +45,7 @@ class QTreeWidgetItem;
 namespace orvex {
 
 class TChildForm;
+struct CaughtPage;
 class TFindBar;
 class TTabControl;
 
@@ -58,6 +59,7 @@ struct MainControls {
     QAction *ToolButton1 = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *txtAddress = nullptr;
+    QLabel *lblConnection = nullptr; // the connection of the page in front
     QPushButton *btnMove = nullptr;
     QWidget *JBar = nullptr;
     QTreeWidget *TreeView1 = nullptr;
@@ -130,7 +132,14 @@ public:
     void mnuWebList_EditClick();
 
     // ---- opening pages ----
-    void OpenNewWindow(const QString &caption, const QString &address);
+    // `caught`: a page caught for a new window; the window adopts its
+    // control instead of navigating a new one to `address`. Returns the new
+    // window, nullptr when the tab limit refused it.
+    TChildForm *OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught = nullptr);
+    // The tab limit is on and reached.
+    bool TabLimitReached();
+    // The engine checked in the Tools menu, which new windows take.
+    EngineKind ToolsEngine() const;
     void txtAddressKeyDown(int key);
     void btnMoveClick();
     void FileNew1Execute();
@@ -195,7 +204,7 @@ public:
     void SetJBarWidth(int width);
 
     // ---- new windows and recently closed ----
-    bool IsPopupURL(const QString &address);
+    bool IsPopupURL(const QString &address) override;
     void mnuLeastURLClick();
 
     // ---- bookmarks (MainBookmarks.cpp) ----

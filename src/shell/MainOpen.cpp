@@ -4,6 +4,7 @@
 
 #include "browser/childIE.h"
 #include "browser/childMoz.h"
+#include "browser/tmpWeb.h"
 #include "browser/untTab.h"
 #include "core/Errors.h"
 #include "platform/UiServices.h"
@@ -81,15 +82,20 @@ ArrangingScope::~ArrangingScope()
         form_.UpdateCoveredPages();
 }
 
-void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
+bool TMainForm::TabLimitReached()
 {
     const SettingsFile settings = Settings();
-    const bool limited = settings.NonZero(keys::TabLen);
-    const uint8_t maxLen = static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
+    return settings.NonZero(keys::TabLen) &&
+           windows_.Count() == static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
+}
+
+TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught)
+{
+    const SettingsFile settings = Settings();
 
     // The tab limit refuses silently.
-    if (limited && windows_.Count() == maxLen)
-        return;
+    if (TabLimitReached())
+        return nullptr;
 
     // The Gecko folder only says where the Gecko module is looked for
     // (EngineLoader): the working folder stays, and with it every file.
@@ -99,15 +105,17 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // With a tab selected that keeps its selection, the new window opens
     // behind the window in front of it.
     const bool background = remembered >= 0 && !newWindowActive;
-    const EngineKind kind = IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    // An adopted page stays in the engine that made it.
+    const EngineKind kind = caught ? caught->kind : ToolsEngine();
     const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
     try {
+        std::unique_ptr<WebBrowser2> adopted = caught ? std::move(caught->control) : nullptr;
         if (kind == EngineKind::InternetExplorer)
-            child = new Tfrm_IE(*this, nullptr);
+            child = new Tfrm_IE(*this, nullptr, std::move(adopted));
         else
-            child = new Tfrm_MZ(*this, nullptr);
+            child = new Tfrm_MZ(*this, nullptr, std::move(adopted));
     } catch (...) {
         // Windows and tabs stay paired: the tab of a window that could not
         // be made is taken back; its number stays used.
@@ -149,10 +157,18 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // An engine error on Navigate still completes the open, so the window
     // keeps its number and its tab; the error is reported afterwards.
     std::exception_ptr navigateError;
-    try {
-        child->Browser()->Navigate(address);
-    } catch (...) {
-        navigateError = std::current_exception();
+    if (caught) {
+        // The adopted page is loading already; a title it reported while
+        // caught is its caption now.
+        child->CheckNextAddress = caught->checkNextAddress;
+        if (!caught->title.isEmpty())
+            child->OnTitleChange(caught->title);
+    } else {
+        try {
+            child->Browser()->Navigate(address);
+        } catch (...) {
+            navigateError = std::current_exception();
+        }
     }
 
     if (newWindowActive) {
@@ -164,6 +180,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     shield.Restore();
     if (navigateError)
         std::rethrow_exception(navigateError);
+    return child;
 }
 
 QRect TMainForm::NextWindowPlace(const QWidget &window)
@@ -231,6 +248,11 @@ void TMainForm::FileOpen1Execute()
     request.filter = QStringLiteral("すべてのファイル(*.*)|*.*");
     if (std::optional<QString> path = Ui().OpenFile(this, request))
         OpenNewWindow(QString(), *path);
+}
+
+EngineKind TMainForm::ToolsEngine() const
+{
+    return IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
 }
 
 void TMainForm::IE_ItemClick()

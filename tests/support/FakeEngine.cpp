@@ -364,6 +364,12 @@ bool FakeEngine::RaiseBeforeNavigate(const QString &url)
     return cancel;
 }
 
+void FakeEngine::RaiseWindowClosing()
+{
+    if (sink_)
+        sink_->OnWindowClosing();
+}
+
 std::function<void(FakeEngine &, const QString &url)> &DuringNavigate()
 {
     static std::function<void(FakeEngine &, const QString &)> hook;

@@ -88,6 +88,7 @@ public:
     // Returns cancel; ppDisp receives what the host handed back.
     bool RaiseNewWindow(WebBrowser2 *&ppDisp);
     bool RaiseBeforeNavigate(const QString &url); // returns cancel
+    void RaiseWindowClosing();
     void RaiseDownloadBegin();
     void RaiseDownloadComplete();
 
