@@ -556,6 +556,9 @@ protected:
               "</script></body></html>");
         Write("find.html", "<html><head><title>find</title></head><body>"
                            "<p>apple Apple APPLE</p><p>pineapple</p></body></html>");
+        Write("width.html", "<html><head></head><body><script>"
+                            "function show(){document.title='width '+innerWidth;}"
+                            "onresize=show;show();</script></body></html>");
         Write("text.html", "<html><head><title>text</title></head><body style='margin:0;"
                            "background:#fff'><div style='font:20px sans-serif;color:#000'>"
                            "WWWWWWWWWW</div></body></html>");
@@ -850,6 +853,34 @@ TEST_P(RenderedContract, TextSizeScalesTheText)
     const QString shot =
         QStringLiteral("/tmp/orvex-%1-text.png").arg(GetParam() == Engine::IE ? "iexplore" : "mozctl");
     browser->Control()->grab().save(shot);
+}
+
+// Page zoom scales the page's layout: its width in CSS pixels shrinks, for
+// the control's next page too, and the text size works beside it.
+TEST_P(RenderedContract, PageZoomChangesThePageWidth)
+{
+    const auto width = [&] { return events.titles.isEmpty() ? -1 : events.titles.last().mid(6).toInt(); };
+    browser->Navigate(Page("width.html"));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && width() > 0; }));
+    const int normal = width();
+    ASSERT_GT(normal, 400);
+    EXPECT_DOUBLE_EQ(browser->ZoomFactor(), 1.0);
+    browser->SetZoomFactor(2.0);
+    EXPECT_DOUBLE_EQ(browser->ZoomFactor(), 2.0);
+    EXPECT_TRUE(WaitFor([&] { return std::abs(width() - normal / 2) <= 2; }, 10000))
+        << normal << " -> " << width();
+    browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 3);
+    browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 2);
+    const int zoomed = width();
+    events.titles.clear();
+    ASSERT_TRUE(Load(Page("width.html") + "?next", "width " + QString::number(zoomed)));
+    EXPECT_NEAR(width(), normal / 2, 2) << "the zoom stays for the next page";
+    const QString shot =
+        QStringLiteral("/tmp/orvex-%1-zoom.png").arg(GetParam() == Engine::IE ? "iexplore" : "mozctl");
+    browser->Control()->grab().save(shot);
+    browser->SetZoomFactor(1.0);
+    EXPECT_TRUE(WaitFor([&] { return std::abs(width() - normal) <= 2; }, 10000)) << width();
+    EXPECT_THROW(browser->SetZoomFactor(0), std::runtime_error);
 }
 
 TEST_P(EngineContract, UnknownCommandsAndBadTextSizesThrow)

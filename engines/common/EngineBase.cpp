@@ -152,7 +152,7 @@ void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant
             const int level = in.toInt(&ok);
             if (!ok)
                 throw std::runtime_error("text size is not a number");
-            ApplyZoom(ZoomFactorForLevel(level));
+            ApplyZoom(ZoomFactorForLevel(level), pageZoom_);
             zoomLevel_ = level;
         }
         if (out)
@@ -423,6 +423,22 @@ void BrowserBase::ReportWindowClosing()
         DeliveryScope scope;
         sink->OnWindowClosing();
     }
+}
+
+void BrowserBase::ReportZoomWheel(int steps)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnZoomWheel(steps);
+    }
+}
+
+void BrowserBase::SetZoomFactor(double factor)
+{
+    if (!(factor > 0.0) || factor > 10.0)
+        throw std::runtime_error("zoom factor out of range");
+    pageZoom_ = factor;
+    ApplyZoom(ZoomFactorForLevel(zoomLevel_), pageZoom_);
 }
 
 WebBrowser2 *BrowserBase::RequestNewWindow()

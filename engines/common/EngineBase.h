@@ -83,6 +83,8 @@ public:
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
     void RequestClose() override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override { return pageZoom_; }
 
     // Called by the engine's page. None of them touches the control after
     // the sink returns, so the host may destroy the control in its handler.
@@ -127,6 +129,7 @@ public:
     void PageProcessEnded(PageEnd why);
     // window.close() on this control's page, by the page or its opener.
     void ReportWindowClosing();
+    void ReportZoomWheel(int steps);
 
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher
@@ -136,7 +139,9 @@ public:
 protected:
     // Engine specifics behind the shared operations.
     virtual void Load(const QUrl &url) = 0;
-    virtual void ApplyZoom(qreal factor) = 0;
+    // The text size's factor and the page zoom; engines without a separate
+    // text zoom scale the page by their product.
+    virtual void ApplyZoom(qreal textFactor, qreal pageFactor) = 0;
     virtual void SaveTo(const QString &path) = 0;
     virtual void Copy() = 0;
     virtual void SelectAll() = 0;
@@ -168,6 +173,7 @@ protected:
     }
 
     int zoomLevel_ = 2;
+    qreal pageZoom_ = 1.0;
     HostOptions options_;
     AcceleratorBlocker *keyBlocker_;
 

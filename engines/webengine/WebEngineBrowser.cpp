@@ -20,6 +20,7 @@
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWheelEvent>
 #include <algorithm>
 #include <csignal>
 #include <memory>
@@ -322,10 +323,11 @@ void WebEngineBrowser::OnLoadFinished()
     EmitProgress(-1);
     if (self)
         LoadEnded();
-    // Chromium keeps zoom per site; the chosen text size stays with the
-    // control.
-    if (self && view_ && !qFuzzyCompare(view_->zoomFactor(), engine::ZoomFactorForLevel(zoomLevel_)))
-        view_->setZoomFactor(engine::ZoomFactorForLevel(zoomLevel_));
+    // Chromium keeps zoom per site; the chosen text size and page zoom stay
+    // with the control.
+    const qreal factor = engine::ZoomFactorForLevel(zoomLevel_) * pageZoom_;
+    if (self && view_ && !qFuzzyCompare(view_->zoomFactor(), factor))
+        view_->setZoomFactor(factor);
 }
 
 void WebEngineBrowser::Authenticate(const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost)
@@ -456,11 +458,11 @@ void WebEngineBrowser::Load(const QUrl &url)
         page_->load(url);
 }
 
-void WebEngineBrowser::ApplyZoom(qreal factor)
+void WebEngineBrowser::ApplyZoom(qreal textFactor, qreal pageFactor)
 {
     // QtWebEngine has no text-only zoom: the whole page scales.
     if (view_)
-        view_->setZoomFactor(factor);
+        view_->setZoomFactor(textFactor * pageFactor);
 }
 
 void WebEngineBrowser::SaveTo(const QString &path)
@@ -654,6 +656,18 @@ bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
             child->installEventFilter(keyBlocker_);
         QMetaObject::invokeMethod(
             this, [this] { AttachKeyBlocker(); }, Qt::QueuedConnection);
+    }
+    // Ctrl and the wheel zoom the page: the host decides by how much.
+    if (event->type() == QEvent::Wheel && watched != view_) {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            wheelRest_ += wheel->angleDelta().y();
+            const int steps = wheelRest_ / 120;
+            wheelRest_ -= steps * 120;
+            if (steps != 0)
+                ReportZoomWheel(steps);
+            return true;
+        }
     }
     // Esc leaves full screen, before any shortcut of the host sees it.
     if (fullScreen_ && page_ &&

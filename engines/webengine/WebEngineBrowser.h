@@ -69,7 +69,7 @@ public:
 
 protected:
     void Load(const QUrl &url) override;
-    void ApplyZoom(qreal factor) override;
+    void ApplyZoom(qreal textFactor, qreal pageFactor) override;
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
@@ -100,6 +100,7 @@ private:
     qint64 renderPid_ = 0;    // the page's process, also after it ended
     bool titleStale_ = false; // the caption shows the crash page's title
     QTimer memoryTimer_;
+    int wheelRest_ = 0; // Ctrl+wheel turning short of a notch
 };
 
 } // namespace orvex::webengine

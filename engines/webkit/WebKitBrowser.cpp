@@ -218,6 +218,7 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), this);
     g_signal_connect(view, "button-press-event", G_CALLBACK(OnButtonPress), this);
     g_signal_connect(view, "key-press-event", G_CALLBACK(OnKey), this);
+    g_signal_connect(view, "scroll-event", G_CALLBACK(OnScroll), this);
     g_signal_connect(view, "key-release-event", G_CALLBACK(OnKey), this);
     g_signal_connect(view, "print", G_CALLBACK(OnPrintRequest), this);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessGone), this);
@@ -323,10 +324,17 @@ void WebKitBrowser::Load(const QUrl &url)
     webkit_web_view_load_uri(view_, url.toEncoded().constData());
 }
 
-void WebKitBrowser::ApplyZoom(qreal factor)
+void WebKitBrowser::ApplyZoom(qreal textFactor, qreal pageFactor)
 {
-    if (view_)
-        webkit_web_view_set_zoom_level(view_, factor);
+    if (!view_)
+        return;
+    // At 100 % the text size scales the text only, as the text-size command
+    // means; a zoomed page scales whole, the text size with it.
+    WebKitSettings *settings = webkit_web_view_get_settings(view_);
+    const bool textOnly = qFuzzyCompare(pageFactor, 1.0);
+    if (static_cast<bool>(webkit_settings_get_zoom_text_only(settings)) != textOnly)
+        webkit_settings_set_zoom_text_only(settings, textOnly);
+    webkit_web_view_set_zoom_level(view_, textFactor * pageFactor);
 }
 
 void WebKitBrowser::SaveTo(const QString &path)
@@ -964,6 +972,15 @@ gboolean WebKitBrowser::OnKey(GtkWidget *, gpointer eventPointer, gpointer self)
 {
     auto *browser = static_cast<WebKitBrowser *>(self);
     auto *event = static_cast<GdkEventKey *>(eventPointer);
+    // Ctrl+Tab goes through the tabs of the host, as in every browser; GTK
+    // would take it to move the focus, and the host would never see it.
+    const bool tabKey = event->keyval == GDK_KEY_Tab || event->keyval == GDK_KEY_ISO_Left_Tab ||
+                        event->keyval == GDK_KEY_KP_Tab;
+    if (tabKey && (event->state & GDK_CONTROL_MASK)) {
+        if (browser->host_)
+            browser->host_->PassKeyToHost(event);
+        return TRUE;
+    }
     // Alt+Left and Alt+Right go back and forward, as in the other engine:
     // the page would take them for scrolling, so they go to the host first.
     const bool altArrow = (event->state & GDK_MOD1_MASK) &&
@@ -977,6 +994,28 @@ gboolean WebKitBrowser::OnKey(GtkWidget *, gpointer eventPointer, gpointer self)
         return FALSE;
     if (browser->host_)
         browser->host_->PassKeyToHost(event);
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnScroll(GtkWidget *, gpointer eventPointer, gpointer self)
+{
+    // Ctrl and the wheel zoom the page: the host decides by how much.
+    auto *event = static_cast<GdkEventScroll *>(eventPointer);
+    if (!(event->state & GDK_CONTROL_MASK))
+        return FALSE;
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    int steps = 0;
+    if (event->direction == GDK_SCROLL_UP) {
+        steps = 1;
+    } else if (event->direction == GDK_SCROLL_DOWN) {
+        steps = -1;
+    } else if (event->direction == GDK_SCROLL_SMOOTH) {
+        browser->wheelRest_ -= event->delta_y;
+        steps = static_cast<int>(browser->wheelRest_);
+        browser->wheelRest_ -= steps;
+    }
+    if (steps != 0)
+        browser->ReportZoomWheel(steps);
     return TRUE;
 }
 

@@ -50,7 +50,7 @@ public:
 
 protected:
     void Load(const QUrl &url) override;
-    void ApplyZoom(qreal factor) override;
+    void ApplyZoom(qreal textFactor, qreal pageFactor) override;
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
@@ -94,6 +94,7 @@ private:
                                   gpointer self);
     static gboolean OnButtonPress(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnKey(GtkWidget *, gpointer event, gpointer self);
+    static gboolean OnScroll(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnWindowKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
     static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
@@ -121,6 +122,7 @@ private:
     QTimer requestTimer_;
     QString findText_;
     unsigned findOptions_ = 0;
+    double wheelRest_ = 0; // Ctrl+wheel turning short of a notch
 };
 
 } // namespace orvex::webkit

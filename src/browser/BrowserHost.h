@@ -25,6 +25,7 @@ struct PageIndicators {
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *StatusPanel = nullptr; // first panel of StatusBar1
     QLabel *Connection = nullptr;  // the connection indicator at the address box
+    QLabel *ZoomPanel = nullptr;   // page zoom of the active window, at the status panel's right
     QAction *BackCtrl = nullptr;
     QAction *FrwrdCtrl = nullptr;
     QAction *StopCtrl = nullptr;

@@ -11,13 +11,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QProgressBar>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <iterator>
 
 namespace orvex {
 
@@ -74,6 +77,13 @@ void PageIndicators::EnablePageCommands(bool enabled)
 TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(parent), host_(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The main window's Ctrl+W closes the active window wherever the focus
+    // is; the system menu's own close key (Ctrl+W here) would make it
+    // ambiguous.
+    if (QMenu *menu = systemMenu())
+        for (QAction *action : menu->actions())
+            if (action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_W)))
+                action->setShortcuts(QKeySequence::UnknownKey);
 }
 
 TChildForm::~TChildForm()
@@ -271,6 +281,44 @@ void TChildForm::ShowSavedStates()
     ind.StopCtrl->setEnabled(active->StopState);
     ind.ReLoadCtrl->setEnabled(active->ReLoadState);
     ind.EnablePageCommands(true);
+    ShowZoom();
+}
+
+void TChildForm::OnZoomWheel(int steps)
+{
+    Guarded([this, steps] {
+        if (steps != 0)
+            ZoomBy(steps);
+    });
+}
+
+void TChildForm::ZoomBy(int steps)
+{
+    static constexpr double kSteps[] = {0.25, 0.33, 0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                                        1.25, 1.5,  1.75, 2.0,  2.5,  3.0, 4.0, 5.0};
+    constexpr int kCount = static_cast<int>(std::size(kSteps));
+    double factor = 1.0;
+    if (steps != 0) {
+        // The nearest step, then `steps` along.
+        const double current = browser_->ZoomFactor();
+        int at = 0;
+        for (int i = 1; i < kCount; ++i)
+            if (std::abs(kSteps[i] - current) < std::abs(kSteps[at] - current))
+                at = i;
+        factor = kSteps[std::clamp(at + steps, 0, kCount - 1)];
+    }
+    browser_->SetZoomFactor(factor);
+    ShowZoom();
+}
+
+void TChildForm::ShowZoom()
+{
+    QLabel *panel = host_.Indicators().ZoomPanel;
+    if (!panel || host_.ActiveChild() != this)
+        return;
+    const int percent = static_cast<int>(std::lround(browser_->ZoomFactor() * 100));
+    panel->setText(QString::fromUtf8(txt::ZoomStatus).arg(percent));
+    panel->setVisible(percent != 100);
 }
 
 void TChildForm::FormClose()
@@ -286,6 +334,8 @@ void TChildForm::FormClose()
         SubChange(false);
         ind.EnablePageCommands(false);
         ind.mnuShow_Size->setEnabled(false);
+        if (ind.ZoomPanel)
+            ind.ZoomPanel->hide();
     }
     PageServices::Session().ForgetWindow(Tag);
     host_.RemoveTab(Tag);

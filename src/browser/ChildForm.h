@@ -111,6 +111,13 @@ public:
     void OnFindResult(const QString &text, int matches) override;
     void OnPrintFinished(bool ok, const QString &error) override;
     void OnConnectionChange(ConnectionSecurity security, const QString &host) override;
+    void OnZoomWheel(int steps) override;
+
+    // Page zoom of this window, kept by its engine: `steps` along the zoom
+    // steps (110 %, 125 % ...), 0 back to 100 %. The status strip shows it
+    // while the window is in front and not at 100 %.
+    void ZoomBy(int steps);
+    void ShowZoom();
 
     // The print dialog, then the engine prints to the chosen printer or file.
     void PrintPage();

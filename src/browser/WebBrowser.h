@@ -258,6 +258,10 @@ public:
     // page itself, or the opener of a window it opened). The host closes
     // the window; the default leaves it open.
     virtual void OnWindowClosing() {}
+    // The wheel turned over the page with Ctrl held, `steps` notches away
+    // from the user (negative: towards). The engine zooms nothing itself;
+    // the host decides through SetZoomFactor.
+    virtual void OnZoomWheel(int steps) { (void)steps; }
 };
 
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
@@ -302,6 +306,12 @@ public:
     // wants to. The answer comes as OnCloseAnswer, later or before this
     // returns; the control itself is never closed by it.
     virtual void RequestClose() = 0;
+
+    // Page zoom: the whole page scales by `factor` (1 = 100 %), its layout
+    // width in CSS pixels shrinking as it grows; it stays for the control's
+    // later pages. The text size (ExecWB OLECMDID_ZOOM) works beside it.
+    virtual void SetZoomFactor(double factor) = 0;
+    virtual double ZoomFactor() const = 0;
 };
 
 // Given to a module once, before its first control: where it keeps its

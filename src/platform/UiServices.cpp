@@ -246,7 +246,11 @@ public:
         QPushButton *refuse = box.addButton(question.refuseCaption, QMessageBox::RejectRole);
         box.setDefaultButton(refuse);
         box.setEscapeButton(refuse);
+        if (!question.checkCaption.isEmpty())
+            box.setCheckBox(new QCheckBox(question.checkCaption, &box));
         box.exec();
+        if (question.checked && box.checkBox())
+            *question.checked = box.checkBox()->isChecked();
         return box.clickedButton() == accept;
     }
 

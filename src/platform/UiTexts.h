@@ -98,4 +98,18 @@ inline constexpr const char *PrintFailed = "印刷できません（%1）";
 // The print dialog's page range choice, which Qt's Japanese table lacks.
 inline constexpr const char *PrintPageRange = "ページ指定";
 
+// Conveniences beyond the design: the options page "その他", the page zoom,
+// the session and the question before quitting.
+inline constexpr const char *OptionExtPage = "その他";
+inline constexpr const char *SearchURLLabel = "アドレスバーからの検索（%s が検索語になります）:";
+inline constexpr const char *RestoreSessionOption = "起動時に前回のウィンドウを開く";
+inline constexpr const char *ConfirmQuitOption = "複数のウィンドウがあるとき、終了する前に確認する";
+inline constexpr const char *ZoomStatus = "ズーム: %1%";
+inline constexpr const char *RestoreQuestion = "前回のウィンドウを開き直しますか?";
+inline constexpr const char *RestoreDetail = "Orvex は前回、正しく終了しませんでした。";
+inline constexpr const char *QuitQuestion = "%1 個のウィンドウが開いています。終了しますか?";
+inline constexpr const char *DontAskAgain = "次回から確認しない";
+inline constexpr const char *Yes = "はい";
+inline constexpr const char *No = "いいえ";
+
 } // namespace orvex::txt

@@ -6,11 +6,13 @@
 #include "browser/childMoz.h"
 #include "browser/tmpWeb.h"
 #include "browser/untTab.h"
+#include "core/AddressText.h"
 #include "core/Errors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 
 #include <QAction>
+#include <QHostInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -224,8 +226,35 @@ void TMainForm::btnMoveClick()
     if (mode == 1)
         FileNew1Execute();
     if (!text.isEmpty())
-        if (WebBrowser2 *browser = ActiveBrowser())
-            browser->Navigate(text);
+        if (TChildForm *child = ActiveChild())
+            NavigateTyped(child, text);
+}
+
+QString TMainForm::SearchAddressFor(const QString &words) const
+{
+    return ToQ(SearchAddress(Settings().Read(keys::SearchURL), FromQ(words)));
+}
+
+void TMainForm::NavigateTyped(TChildForm *child, const QString &text)
+{
+    const TypedText typed = ClassifyTypedText(FromQ(text));
+    if (typed.kind == TypedText::Address) {
+        child->Browser()->Navigate(text);
+    } else if (typed.kind == TypedText::Search) {
+        child->Browser()->Navigate(SearchAddressFor(text));
+    } else {
+        // A single word opens as an address when it names a host; the
+        // lookup runs aside, so a slow name server never holds the window.
+        QPointer<TChildForm> target(child);
+        const QString search = SearchAddressFor(text);
+        QHostInfo::lookupHost(
+            ToQ(typed.host), this, Guard([this, target, text, search](const QHostInfo &info) {
+                if (!target || windows_.IndexOfChild(target) < 0)
+                    return;
+                const bool host = info.error() == QHostInfo::NoError && !info.addresses().isEmpty();
+                target->Browser()->Navigate(host ? text : search);
+            }));
+    }
 }
 
 void TMainForm::FileNew1Execute()

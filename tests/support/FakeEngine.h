@@ -42,6 +42,8 @@ public:
     // before it closes (leaveHandler), after a BeforeUnload question to the
     // host; else at once "may close".
     void RequestClose() override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override { return zoomFactor_; }
 
     // What the control was asked to do, one entry per call, e.g.
     // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
@@ -91,6 +93,7 @@ public:
     void RaiseWindowClosing();
     void RaiseDownloadBegin();
     void RaiseDownloadComplete();
+    void RaiseZoomWheel(int steps);
 
     // Questions to the host. Each returns the host's answer, or the refusing
     // default when no sink is set.
@@ -114,6 +117,7 @@ private:
     QPointer<QWidget> widget_;
     WebBrowserEvents *sink_ = nullptr;
     QString location_;
+    double zoomFactor_ = 1.0;
     bool busy_ = false;
     std::string failNavigate_;
     std::string failExecWB_;
