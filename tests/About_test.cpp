@@ -82,6 +82,24 @@ TEST_F(AboutTest, MissingGeckoModuleIsNoError)
     EXPECT_EQ(rootBox.Label5->text(), QStringLiteral("未導入"));
 }
 
+TEST_F(AboutTest, GeckoLineFollowsTheModuleAtEachShowing)
+{
+    dir.Write("iexplore.so", EngineModule("5.15.8"));
+    SetMozPath(dir.File("gecko"));
+    TAboutBox box(DataFolder());
+    EXPECT_EQ(box.Label4->text(), QStringLiteral("mozctl.so"));
+    EXPECT_EQ(box.Label5->text(), QStringLiteral("未導入"));
+    // Found where the engine loader finds it: beside the program too.
+    dir.Write("mozctl.so", EngineModule("2.50.1"));
+    box.show();
+    EXPECT_EQ(box.Label5->text(), QStringLiteral("Version：2.50.1"));
+    box.hide();
+    dir.Write("gecko/mozctl.so", EngineModule("2.50.4"));
+    box.show();
+    EXPECT_EQ(box.Label5->text(), QStringLiteral("Version：2.50.4"));
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
+
 TEST_F(AboutTest, AnErrorSkipsTheRemainingLines)
 {
     // No engine module beside the program: both lines keep their designed texts.

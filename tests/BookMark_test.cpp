@@ -1,5 +1,6 @@
 #include "bookmarks/BookMark.h"
 
+#include "core/ProgramFolder.h"
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -95,9 +96,11 @@ protected:
         test::EnsureQApp();
         oldCwd_ = getcwd(nullptr, 0);
         ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+        SetProgramFolderOverride(folder.Path() + "/"); // the data folder, where the file lives
     }
     void TearDown() override
     {
+        SetProgramFolderOverride("");
         editor.reset();
         ASSERT_EQ(chdir(oldCwd_), 0);
         free(oldCwd_);
@@ -336,7 +339,7 @@ TEST_F(BookMarkTest, OkWritesThenRebuildsMenuAndBarThenHides)
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"bookmark.xml"});
 }
 
-TEST_F(BookMarkTest, CancelHidesAndTheNextOkWritesTheKeptChanges)
+TEST_F(BookMarkTest, CancelAndTheCloseBoxDiscardAndTheNextShowingReadsTheFile)
 {
     Open();
     const std::string before = folder.Read("bookmark.xml");
@@ -349,10 +352,37 @@ TEST_F(BookMarkTest, CancelHidesAndTheNextOkWritesTheKeptChanges)
     EXPECT_TRUE(main.calls.empty());
 
     editor->show();
-    EXPECT_EQ(Text(), "A=U1 E/{} D=U4");
+    EXPECT_EQ(Text(), "A=U1 F/{B=U2 G/{C=U3}} E/{} D=U4");
+    Select("A");
+    editor->btnDelClick();
+    editor->close();
+    // The file changed while the editor was away: the next showing has it.
+    folder.Write("bookmark.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark>"
+                                 "<file><name>Z</name><url>U9</url></file></bookmark>");
+    editor->show();
+    EXPECT_EQ(Text(), "Z=U9");
     editor->btnOK->click();
-    EXPECT_EQ(ReadBookmarkFile()->tree,
-              (BookmarkTree{{"A", "U1", false, {}}, {"E", "フォルダ", false, {}}, {"D", "U4", false, {}}}));
+    EXPECT_EQ(ReadBookmarkFile()->tree, (BookmarkTree{{"Z", "U9", false, {}}}));
+}
+
+// Entries move by drag and drop inside the tree; only a folder takes an
+// entry dropped on it, so a bookmark never gets children.
+TEST_F(BookMarkTest, EveryEntryDragsAndOnlyFoldersTakeDrops)
+{
+    Open();
+    EXPECT_EQ(tree->dragDropMode(), QAbstractItemView::InternalMove);
+    editor->txtName->setText("N");
+    Select("A");
+    editor->btnAddClick();
+    editor->btnMDClick();
+    for (const char *caption : {"A", "B", "N", "F", "G", "E", "新しいフォルダ"}) {
+        QTreeWidgetItem *node = Find(tree, caption);
+        ASSERT_NE(node, nullptr) << caption;
+        EXPECT_TRUE(node->flags() & Qt::ItemIsDragEnabled) << caption;
+        EXPECT_EQ(bool(node->flags() & Qt::ItemIsDropEnabled),
+                  Tfrm_BMEdit::NodePicture(node) == Tfrm_BMEdit::kFolderPicture)
+            << caption;
+    }
 }
 
 TEST_F(BookMarkTest, FailedOkShowsTheErrorAndStaysOpen)

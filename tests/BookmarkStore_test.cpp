@@ -1,6 +1,7 @@
 #include "core/BookmarkStore.h"
 
 #include "core/Errors.h"
+#include "core/ProgramFolder.h"
 #include "support/TempFolder.h"
 
 #include <cstdio>
@@ -45,23 +46,27 @@ BookmarkNode Folder(const std::string &name, std::vector<BookmarkNode> children)
     return {name, kFolderMarker, true, std::move(children)};
 }
 
-// Each test runs in a fresh folder that is the working directory, as the
-// bookmark file lives there.
+// Each test runs in a fresh folder that is the data folder, where the
+// bookmark file lives; the working directory is elsewhere.
 class BookmarkStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         saved_ = getcwd(nullptr, 0);
-        ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+        ASSERT_EQ(chdir(elsewhere.Path().c_str()), 0);
+        SetProgramFolderOverride(folder.Path() + "/");
     }
     void TearDown() override
     {
+        SetProgramFolderOverride("");
         EXPECT_EQ(chdir(saved_), 0);
         free(saved_);
+        EXPECT_TRUE(elsewhere.Names().empty());
     }
     std::vector<std::string> Files() const { return folder.Names(); }
 
     test::TempFolder folder;
+    test::TempFolder elsewhere;
     char *saved_ = nullptr;
 };
 
@@ -315,6 +320,25 @@ TEST_F(BookmarkStoreTest, EntityAmplificationIsRefused)
     }
     laughs += "]><bookmark><file><name>&l9;</name><url>u</url></file></bookmark>";
     EXPECT_EQ(ParseBookmarkFile(laughs), std::nullopt);
+}
+
+TEST_F(BookmarkStoreTest, AFileLeftInTheGeckoFolderIsMovedOnceIntoTheDataFolder)
+{
+    test::TempFolder gecko;
+    gecko.Write("bookmark.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<bookmark>"
+                                "<file><name>A</name><url>U</url></file></bookmark>");
+    const std::string message = AdoptBookmarkFile(DataFolder(), gecko.Path());
+    EXPECT_EQ(message, "ブックマークのファイル " + gecko.File("bookmark.xml") + " を " +
+                           folder.File("BookMark.xml") + " に移しました。これからはこのファイルを使います");
+    EXPECT_TRUE(gecko.Names().empty());
+    EXPECT_EQ(ReadBookmarks(), (BookmarkTree{Mark("A", "U")}));
+    // Never over a file the data folder has, nor from the data folder itself.
+    gecko.Write("BOOKMARK.XML", "other");
+    EXPECT_EQ(AdoptBookmarkFile(DataFolder(), gecko.Path()), "");
+    EXPECT_EQ(AdoptBookmarkFile(DataFolder(), folder.Path() + "/."), "");
+    EXPECT_EQ(AdoptBookmarkFile(DataFolder(), ""), "");
+    EXPECT_EQ(gecko.Read("BOOKMARK.XML"), "other");
+    EXPECT_EQ(Files(), std::vector<std::string>{"BookMark.xml"});
 }
 
 } // namespace

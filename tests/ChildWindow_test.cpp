@@ -5,6 +5,8 @@
 #include "browser/childIE.h"
 #include "browser/childMoz.h"
 #include "browser/untTab.h"
+#include "core/FileIO.h"
+#include "platform/UiServices.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 
@@ -26,7 +28,7 @@ struct ChildWindowTest : ::testing::Test {
     void Open(const QString &address) { h.form->OpenNewWindow(QStringLiteral("c"), address); }
 };
 
-TEST_F(ChildWindowTest, BackgroundWindowReportsStatusTitleAndAddressButNotProgress)
+TEST_F(ChildWindowTest, BackgroundWindowTitlesItsOwnWindowAndTabButLeavesTheIndicators)
 {
     Open("http://one/");
     Open("http://two/");
@@ -34,17 +36,103 @@ TEST_F(ChildWindowTest, BackgroundWindowReportsStatusTitleAndAddressButNotProgre
     ASSERT_EQ(h.form->ActiveChild(), h.Child(0));
     FakeEngine *background = h.EngineOf(h.Child(1));
     ind().ProgressBar1->setValue(40);
+    ind().StatusPanel->setText(QStringLiteral("前"));
+    ind().txtAddress->setText(QStringLiteral("http://typ")); // the user is typing
 
     background->RaiseStatus(QStringLiteral("リンク"));
-    background->SetLocationURL(QStringLiteral("http://one/page"));
-    background->RaiseTitle(QStringLiteral("一つ目"));
+    background->SetLocationURL(QStringLiteral("http://two/page"));
+    background->RaiseTitle(QStringLiteral("二つ目"));
     background->RaiseProgress(50, 100);
 
-    EXPECT_EQ(ind().StatusPanel->text(), QStringLiteral("リンク"));
-    EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("一つ目"));
-    EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://one/page"));
+    EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("二つ目"));
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:二つ目"));
+    EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://typ"));
+    EXPECT_EQ(ind().StatusPanel->text(), QStringLiteral("前"));
     EXPECT_EQ(ind().ProgressBar1->value(), 40);
-    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:一つ目"));
+    // Moving goes to the window in front, with what the user typed.
+    ind().txtAddress->setText(QStringLiteral("http://typed/"));
+    h.form->btnMoveClick();
+    EXPECT_EQ(h.EngineOf(h.Child(0))->LastCall(), "Navigate(http://typed/)");
+    EXPECT_EQ(background->LastCall(), "Navigate(http://two/)");
+
+    // The front window's own events still reach them.
+    FakeEngine *front = h.EngineOf(h.Child(0));
+    front->RaiseStatus(QStringLiteral("リンク"));
+    front->SetLocationURL(QStringLiteral("http://one/page"));
+    front->RaiseTitle(QStringLiteral("一つ目"));
+    EXPECT_EQ(ind().StatusPanel->text(), QStringLiteral("リンク"));
+    EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://one/page"));
+}
+
+TEST_F(ChildWindowTest, ClosingWindowsBehindLeavesTheFrontWindowsStates)
+{
+    for (bool gecko : {false, true}) {
+        if (gecko)
+            h.form->Moz_ItemClick();
+        Open("http://front/");
+        Open("http://b1/");
+        Open("http://b2/");
+        TChildForm *front = h.Child(0);
+        ASSERT_EQ(h.form->ActiveChild(), front);
+        FakeEngine *e = h.EngineOf(front);
+        e->RaiseCommandState(CSC_NAVIGATEBACK, true);
+        e->RaiseProgress(30, 100);
+        h.Child(1)->CloseWindow();
+        h.Pump();
+        // "これ以外を全て閉じる" on the front window's tab.
+        h.form->SetPopupTab(0);
+        h.form->mnu_AllCloseNotMeClick();
+        h.Pump();
+        ASSERT_EQ(h.form->ChildCount(), 1);
+        EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://front/")) << "gecko=" << gecko;
+        EXPECT_TRUE(ind().BackCtrl->isEnabled());
+        EXPECT_TRUE(ind().ReLoadCtrl->isEnabled());
+        EXPECT_EQ(ind().ProgressBar1->value(), 30);
+        EXPECT_TRUE(ind().mnuEdit_Copy->isEnabled());
+        EXPECT_TRUE(ind().mnuShow_Size->isEnabled());
+        h.form->ReLoadCtrlClick();
+        EXPECT_EQ(e->LastCall(), "Refresh()");
+        front->CloseWindow();
+        h.Pump();
+    }
+}
+
+TEST_F(ChildWindowTest, APageThatAsksBeforeLeavingIsAskedWhenItsWindowCloses)
+{
+    Open("http://stay/");
+    Open("http://other/");
+    FakeEngine *asking = h.EngineOf(h.Child(0));
+    asking->leaveHandler = true;
+    PageMessageAnswer stay, leave;
+    leave.accepted = true;
+
+    // Staying keeps the window and its tab, whichever command closed it.
+    h.ui.pageAnswers = {stay, stay, stay};
+    EXPECT_FALSE(h.Child(0)->CloseWindow());
+    h.form->SetPopupTab(0);
+    h.form->popTabCloseClick();
+    h.form->mnu_AllCloseClick(); // the other window goes, the asking one stays
+    h.Pump();
+    ASSERT_EQ(h.ui.pageMessages.size(), 3u);
+    EXPECT_EQ(h.ui.pageMessages[0].kind, PageMessageKind::LeavePage);
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading*"));
+    EXPECT_EQ(h.form->ActiveChild(), h.Child(0));
+    EXPECT_EQ(ind().txtAddress->text(), QStringLiteral("http://stay/"));
+
+    // Quitting asks too; staying keeps the program.
+    h.ui.pageAnswers = {stay};
+    EXPECT_FALSE(h.form->close());
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    EXPECT_FALSE(FileExists(h.folder.File("Close.txt")));
+
+    // Leaving closes it.
+    h.ui.pageAnswers = {leave};
+    EXPECT_TRUE(h.form->Controls().mnuFile_Close->isEnabled());
+    h.form->mnuFile_CloseClick();
+    h.Pump();
+    EXPECT_EQ(h.form->ChildCount(), 0);
+    EXPECT_EQ(h.ui.pageMessages.size(), 5u);
 }
 
 TEST_F(ChildWindowTest, BackgroundCommandStateStaysWithItsOwnWindow)
@@ -103,7 +191,13 @@ TEST_F(ChildWindowTest, GeckoWindowAtHundredShowsZeroAndStopsTheStopButton)
     EXPECT_EQ(ind().ProgressBar1->value(), 0);
     EXPECT_FALSE(ind().StopCtrl->isEnabled());
     EXPECT_EQ(h.Child(0)->ProgressPos, 0);
-    EXPECT_FALSE(ind().mnuShow_Size->isEnabled()); // text sizes are for IE windows only
+    // The engine scales the text: the window has its own size, like an IE page.
+    EXPECT_TRUE(ind().mnuShow_Size->isEnabled());
+    e->SetBusy(false);
+    h.form->SetTextSize(4);
+    EXPECT_EQ(e->LastCall(), "ExecWB(19,2,4)");
+    EXPECT_EQ(h.Child(0)->PageMojiSize, 4);
+    EXPECT_TRUE(h.form->Controls().mnuSize_Max->isChecked());
 }
 
 TEST_F(ChildWindowTest, ActivationRestoresTheWindowsOwnStates)

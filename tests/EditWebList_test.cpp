@@ -100,8 +100,8 @@ TEST_F(EditWebListTest, CancelledOrFailedLoadChangesNothing)
 TEST_F(EditWebListTest, SaveAsWritesTheMemoExactlyWithCrLfBetweenLines)
 {
     form->Memo1->setPlainText(QStringLiteral("http://a/\n\n 日本 \nlast"));
-    const QString target = listDir + "/noext"; // no extension is added
-    ui.saveAnswers.push_back(target);
+    const QString target = listDir + "/noext.wlf"; // a name without an extension gets ".wlf"
+    ui.saveAnswers.push_back(listDir + "/noext");
     form->btnSaveAs->click();
 
     ASSERT_EQ(ui.saveRequests.size(), 1u);
@@ -110,8 +110,8 @@ TEST_F(EditWebListTest, SaveAsWritesTheMemoExactlyWithCrLfBetweenLines)
     EXPECT_EQ(ui.saveRequests[0].filter, QStringLiteral("WebListFile(*.wlf)|*.wlf|その他(*.*)|*.*"));
     // Shift-JIS on disk, no break after the last line.
     EXPECT_EQ(ReadBytes(target), QByteArray("http://a/\r\n\r\n \x93\xfa\x96\x7b \r\nlast"));
-    EXPECT_FALSE(QFile::exists(target + ".wlf"));
-    EXPECT_EQ(form->lblName->text(), QStringLiteral("noext"));
+    EXPECT_FALSE(QFile::exists(listDir + "/noext"));
+    EXPECT_EQ(form->lblName->text(), QStringLiteral("noext.wlf"));
 }
 
 // "上書き保存" writes the loaded file without asking; after "別名で保存" it

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/ProgramFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,13 +10,16 @@
 namespace orvex {
 namespace {
 
-// A "Gecko" module in the working folder that was built for another contract
-// is refused by name before anything of it runs, every time it is asked for.
+// A "Gecko" module in the Gecko folder of the settings that was built for
+// another contract is refused by name before anything of it runs, every
+// time it is asked for. The working folder plays no part.
 TEST(EngineLoader, AModuleOfAnotherContractIsRefusedNamingTheFile)
 {
-    const std::string saved = WorkingFolder();
-    ASSERT_EQ(::chdir(ORVEX_WRONG_CONTRACT_FOLDER), 0);
-    const std::string module = WorkingFolder() + "mozctl.so";
+    test::TempFolder program;
+    program.Write("config.ini", std::string("[Option_Main]\r\nMozilla=1\r\nMozPath=") +
+                                    ORVEX_WRONG_CONTRACT_FOLDER + "\r\n");
+    SetProgramFolderOverride(program.Path() + "/");
+    const std::string module = std::string(ORVEX_WRONG_CONTRACT_FOLDER) + "/mozctl.so";
     EXPECT_EQ(FindEngineModule(EngineKind::Gecko), module);
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
@@ -29,7 +33,7 @@ TEST(EngineLoader, AModuleOfAnotherContractIsRefusedNamingTheFile)
                           std::to_string(EngineContractVersion) + ")");
         }
     }
-    ASSERT_EQ(::chdir(saved.c_str()), 0);
+    SetProgramFolderOverride("");
 }
 
 } // namespace

@@ -297,4 +297,35 @@ TEST_F(MainBookmarksTest, EditorOkRebuildsMenuAndSideBarWithoutDuplicates)
     EXPECT_EQ(Navigations().size(), 0) << "rebuilding opened nothing";
 }
 
+// Bookmarks live in the data folder whatever the Gecko folder: a file an
+// earlier version left there comes over once, with a message, and saves go
+// to the data folder even after Gecko windows have opened.
+TEST(MainBookmarks, TheFileStaysInTheDataFolderAndOneLeftInTheGeckoFolderComesOver)
+{
+    TempFolder gecko;
+    gecko.Write("bookmark.xml", kFile);
+    MainHarness h("[General]\r\nLastEngine=Gecko\r\n[Option_Main]\r\nMozilla=1\r\nMozPath=" + gecko.Path() +
+                  "\r\n");
+    h.Pump();
+    ASSERT_EQ(h.ui.messages.size(), 1);
+    EXPECT_TRUE(h.ui.messages[0].contains(QString::fromStdString(gecko.File("bookmark.xml"))));
+    EXPECT_TRUE(gecko.Names().empty());
+    QStringList captions;
+    for (QAction *item : h.form->Controls().mnuBookMark->actions())
+        captions << item->text();
+    EXPECT_TRUE(captions.contains(QStringLiteral("&Mail"))) << captions.join('|').toStdString();
+
+    h.form->FileNew1Execute();
+    frm_BMEdit = new Tfrm_BMEdit(*h.form);
+    frm_BMEdit->show();
+    frm_BMEdit->txtName->setText(QStringLiteral("新しい"));
+    frm_BMEdit->btnAddClick();
+    frm_BMEdit->btnOK->click();
+    EXPECT_TRUE(h.ui.messages.size() == 1) << h.ui.LastMessageText().toStdString();
+    EXPECT_TRUE(gecko.Names().empty());
+    EXPECT_NE(h.folder.Read("BookMark.xml").find("<name>"), std::string::npos);
+    delete frm_BMEdit;
+    frm_BMEdit = nullptr;
+}
+
 } // namespace

@@ -84,13 +84,13 @@ TEST_F(MainWebListTest, EveryFileGivesAnItemInNameOrderIgnoringCase)
     }
 }
 
-TEST_F(MainWebListTest, ShortNamesGiveABareAmpersand)
+TEST_F(MainWebListTest, NamesWithoutAnExtensionAreShownWhole)
 {
     WriteList("abcd", "");
     WriteList("ab", "");
     WriteList("日本語リスト", "");
     Rebuild();
-    EXPECT_EQ(WebListItems(*h.form), (QStringList{"&|ab", "&|abcd", "&日本|日本語リスト"}));
+    EXPECT_EQ(WebListItems(*h.form), (QStringList{"&ab|ab", "&abcd|abcd", "&日本語リスト|日本語リスト"}));
 }
 
 TEST_F(MainWebListTest, RebuildReplacesTheGeneratedItemsOnly)
@@ -179,6 +179,20 @@ TEST_F(MainWebListTest, SavedListAppearsAfterCloseNotBefore)
     WebListItem(*h.form, 0)->trigger();
     EXPECT_EQ(Navigations(), (QStringList{"Navigate(http://x/)", "Navigate(http://y/)"}));
     frm_WebList = nullptr;
+}
+
+TEST_F(MainWebListTest, ListSavedWithoutExtensionGetsOneAndShowsItsWholeName)
+{
+    Tfrm_WebList editor(*h.form, h.AppDir());
+    editor.Memo1->setPlainText("http://x/");
+    h.ui.saveAnswers.push_back(QString::fromStdString(h.AppDir() + "WebList/朝のニュースと天気予報"));
+    editor.btnSaveAs->click();
+    EXPECT_EQ(h.folder.Read("WebList/朝のニュースと天気予報.wlf"), "http://x/");
+    WriteList("夕.wlf", "");
+    WriteList("ab", "");
+    editor.btnClose->click();
+    EXPECT_EQ(WebListItems(*h.form),
+              (QStringList{"&ab|ab", "&夕|夕.wlf", "&朝のニュースと天気予報|朝のニュースと天気予報.wlf"}));
 }
 
 } // namespace

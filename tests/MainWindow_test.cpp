@@ -170,8 +170,8 @@ private:
 
 TEST(MainWindow, AFailedStartUpActionIsTriedAgainAtTheNextResize)
 {
-    MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Main]\r\nMozilla=1\r\nMozPath=/no/such/folder\r\n",
-                  {"http://a/"});
+    MainHarness h("[General]\r\nLastEngine=IE\r\n", {"http://a/"});
+    FailNextCreate(EngineKind::InternetExplorer);
     // The error box of a start-up action stands over a window already drawn,
     // after the errors held back while the forms were made.
     HoldErrorBoxes();

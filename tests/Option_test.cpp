@@ -2,6 +2,7 @@
 
 #include "core/LineList.h"
 #include "core/ProfileFile.h"
+#include "core/ProgramFolder.h"
 #include "core/Settings.h"
 #include "dialogs/SHBFFEX.h"
 #include "support/FakeUi.h"
@@ -24,6 +25,7 @@
 
 #include <memory>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvex {
@@ -192,7 +194,9 @@ TEST_F(OptionTest, LoadsEveryValueAndShowsTheFirstPage)
 
 TEST_F(OptionTest, GeckoFlagTwoShowsCheckedAndIsWrittenAsOne)
 {
-    WriteConfig("[Option_Main]\r\nMozilla=2\r\n");
+    ::mkdir(dir.File("gecko").c_str(), 0700);
+    dir.Write("gecko/mozctl.so", "");
+    WriteConfig("[Option_Main]\r\nMozilla=2\r\nMozPath=" + dir.File("gecko") + "\r\n");
     dir.Write("CloseURL.txt", "");
     auto dialog = Open();
     EXPECT_TRUE(dialog->chkMoz->isChecked());
@@ -200,6 +204,32 @@ TEST_F(OptionTest, GeckoFlagTwoShowsCheckedAndIsWrittenAsOne)
     EXPECT_EQ(main.geckoItem, std::vector<bool>{true});
     dialog->Button1->click();
     EXPECT_EQ(Key("Option_Main", "Mozilla"), "1");
+}
+
+TEST_F(OptionTest, GeckoIsRefusedWithAFolderWithoutItsModule)
+{
+    SetProgramFolderOverride(dir.Path() + "/"); // no module beside the program either
+    const std::string before = "[Option_Main]\r\nMozilla=0\r\n";
+    WriteConfig(before);
+    dir.Write("CloseURL.txt", "");
+    auto dialog = Open();
+    EXPECT_EQ(dialog->Button2->text(), QStringLiteral("キャンセル"));
+    dialog->chkMoz->click();
+    dialog->Button1->click();
+    dialog->txtMozPath->setText(QString::fromStdString(dir.File("空"))); // no such folder
+    dialog->Button1->click();
+    EXPECT_EQ(ui.messages, (QStringList{"Orvex|mozctl.so のあるフォルダを指定してください.",
+                                        QString::fromStdString("Orvex|フォルダ " + dir.File("空") +
+                                                               " に mozctl.so がありません.")}));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(Config(), before);
+    // The module beside the program serves an empty folder.
+    dir.Write("mozctl.so", "");
+    dialog->txtMozPath->clear();
+    dialog->Button1->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(Key("Option_Main", "Mozilla"), "1");
+    SetProgramFolderOverride("");
 }
 
 TEST_F(OptionTest, UncheckingGeckoChangesTheMenuItemAtOnceAndCancelKeepsTheFile)

@@ -4,7 +4,10 @@
 #include "support/FakeUi.h"
 #include "support/QtApp.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -47,3 +50,26 @@ TEST(Guard, HandlersGetTheirArgumentsAndTheirErrorsEndInTheErrorBox)
 
 } // namespace
 } // namespace orvex
+
+TEST(QtFilter, CaptionsThatShowTheirPatternsAreNotDoubled)
+{
+    EXPECT_EQ(orvex::QtFilter(QStringLiteral("WebListFile(*.wlf)|*.wlf|その他(*.*)|*.*")),
+              QStringLiteral("WebListFile(*.wlf);;その他(*.*)"));
+    EXPECT_EQ(orvex::QtFilter(QStringLiteral("すべてのファイル(*.*)|*.*")),
+              QStringLiteral("すべてのファイル(*.*)"));
+    EXPECT_EQ(orvex::QtFilter(QStringLiteral("ページ|*.htm;*.html")),
+              QStringLiteral("ページ (*.htm *.html)"));
+}
+
+TEST(PrintDialog, ThePageRangeChoiceIsInJapanese)
+{
+    orvex::test::EnsureQApp();
+    QPrinter printer;
+    QPrintDialog dialog(&printer);
+    orvex::CompletePrintDialogTexts(&dialog);
+    QStringList texts;
+    for (QAbstractButton *button : dialog.findChildren<QAbstractButton *>())
+        texts << button->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("ページ指定"))) << texts.join('|').toStdString();
+    EXPECT_FALSE(texts.contains(QStringLiteral("Pages")));
+}

@@ -76,14 +76,19 @@ void MovePointer(const QPoint &global)
     Flush();
 }
 
-void Key(KeySym symbol, bool control = false)
+void Key(KeySym symbol, bool control = false, bool alt = false)
 {
     Display *display = QX11Info::display();
     const KeyCode ctrl = XKeysymToKeycode(display, XK_Control_L);
+    const KeyCode altKey = XKeysymToKeycode(display, XK_Alt_L);
     if (control)
         XTestFakeKeyEvent(display, ctrl, True, CurrentTime);
+    if (alt)
+        XTestFakeKeyEvent(display, altKey, True, CurrentTime);
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), True, CurrentTime);
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), False, CurrentTime);
+    if (alt)
+        XTestFakeKeyEvent(display, altKey, False, CurrentTime);
     if (control)
         XTestFakeKeyEvent(display, ctrl, False, CurrentTime);
     Flush();
@@ -364,7 +369,11 @@ TEST_F(Gecko, KeysThePageLeavesReachTheHostsShortcuts)
     auto *j = new QAction(window.get());
     j->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     QObject::connect(j, &QAction::triggered, [&] { ++hostJ; });
-    window->addActions({k, j});
+    int hostBack = 0;
+    auto *back = new QAction(window.get());
+    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    QObject::connect(back, &QAction::triggered, [&] { ++hostBack; });
+    window->addActions({k, j, back});
 
     ASSERT_TRUE(Load(Page("form.html"), "form"));
     ClickAt(PagePoint(50, 25));
@@ -377,6 +386,10 @@ TEST_F(Gecko, KeysThePageLeavesReachTheHostsShortcuts)
     ASSERT_TRUE(WaitFor([&] { return host.titles.contains("kept j"); }, 3000));
     Pump(300);
     EXPECT_EQ(hostJ, 0);
+    // Alt+Left is the host's (back), even where the page would scroll or
+    // move the caret with it.
+    Key(XK_Left, false, true);
+    EXPECT_TRUE(WaitFor([&] { return hostBack == 1; }, 3000));
     // The page still has the focus.
     Type("b");
     EXPECT_TRUE(WaitFor([&] { return host.titles.contains("typed ab"); }, 3000));

@@ -197,6 +197,8 @@ public:
     }
     void OnFindResult(const QString &text, int matches) override { findResults.emplace_back(text, matches); }
     void OnPrintFinished(bool ok, const QString &error) override { printResults.emplace_back(ok, error); }
+    std::vector<bool> closeAnswers;
+    void OnCloseAnswer(bool mayClose) override { closeAnswers.push_back(mayClose); }
     std::vector<std::pair<ConnectionSecurity, QString>> connections;
     void OnConnectionChange(ConnectionSecurity security, const QString &host) override
     {
@@ -320,6 +322,10 @@ test::HttpReply Serve(const test::HttpRequest &request)
         reply.headers << "Set-Cookie: orvex=kept; Max-Age=3600; Path=/";
     } else if (path.startsWith("/cookie")) {
         reply = HttpReply::Page("cookie [" + request.Header("Cookie") + "]");
+    } else if (path == "/geo.html") {
+        reply = HttpReply::Page("geo", "<script>navigator.geolocation.getCurrentPosition("
+                                       "function(p){document.title='position';},"
+                                       "function(e){document.title='no position '+e.code;});</script>");
     } else if (path == "/language") {
         reply = HttpReply::Page("language " + request.Header("Accept-Language"));
     } else if (path == "/links.html") {
@@ -1306,13 +1312,71 @@ TEST_P(EngineContract, PageDialogsAreAnsweredByTheHost)
     Click({50, 50});
     Pump(300);
     events.dialogs.clear();
+    const size_t progressBefore = events.progress.size();
     browser->Navigate(Page("two.html"));
     ASSERT_TRUE(WaitFor([&] { return !events.dialogs.empty(); }, 5000));
     EXPECT_EQ(events.dialogs[0].kind, PageDialogKind::BeforeUnload);
     Pump(500);
     EXPECT_EQ(browser->LocationURL(), Page("leave.html"));
+    // Staying ends what the request began: not busy, a bar begun is ended.
+    EXPECT_TRUE(WaitFor([&] { return !browser->Busy(); }, 5000));
+    if (events.progress.size() > progressBefore) {
+        EXPECT_EQ(events.progress.back(), 100);
+    }
+    EXPECT_EQ(events.downloadBegins, events.downloadCompletes);
     answer = true;
     ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+}
+
+TEST_P(EngineContract, ClosingAsksThePageAndStayingAnswersAtOnce)
+{
+    const auto answered = [&] { return WaitFor([&] { return !events.closeAnswers.empty(); }, 10000); };
+    bool leave = false;
+    events.answerDialog = [&](const PageDialogRequest &, QString *) { return leave; };
+    if (!Real()) {
+        browser->RequestClose();
+        ASSERT_TRUE(answered());
+        Fake()->leaveHandler = true;
+        browser->RequestClose();
+        Pump(50);
+    } else {
+        // Without a handler the page may close, unasked.
+        ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+        browser->RequestClose();
+        ASSERT_TRUE(answered());
+        EXPECT_TRUE(events.dialogs.empty());
+        // With one, once the user has touched the page, it asks.
+        ASSERT_TRUE(Load(Page("leave.html"), "leave"));
+        Click({50, 50});
+        Pump(300);
+        browser->RequestClose();
+    }
+    ASSERT_TRUE(WaitFor([&] { return events.closeAnswers.size() == 2; }, 10000));
+    EXPECT_EQ(events.closeAnswers, (std::vector<bool>{true, false}));
+    ASSERT_EQ(events.dialogs.size(), 1u);
+    EXPECT_EQ(events.dialogs[0].kind, PageDialogKind::BeforeUnload);
+    EXPECT_FALSE(browser->Busy());
+    if (Real()) {
+        EXPECT_EQ(browser->LocationURL(), Page("leave.html"));
+    }
+    // Leaving: may close; the control stays until its host closes it.
+    leave = true;
+    browser->RequestClose();
+    ASSERT_TRUE(WaitFor([&] { return events.closeAnswers.size() == 3; }, 10000));
+    EXPECT_TRUE(events.closeAnswers.back());
+    EXPECT_EQ(events.dialogs.size(), 2u);
+    Pump(200);
+    EXPECT_EQ(events.closeAnswers.size(), 3u);
+    if (Real()) {
+        // Text that is no address is refused in Japanese.
+        try {
+            browser->Navigate(QStringLiteral("日本 語"));
+            ADD_FAILURE() << "navigated";
+        } catch (const std::runtime_error &e) {
+            EXPECT_EQ(QString::fromUtf8(e.what()),
+                      QStringLiteral("アドレス 日本 語 を開けません。アドレスが正しくありません"));
+        }
+    }
 }
 
 TEST_P(EngineContract, SignInIsAskedAndCancelShowsTheServersPage)
@@ -1560,6 +1624,21 @@ TEST_P(EngineContract, PermissionsAndUploadsAskTheHost)
         << events.titles.join(" | ").toStdString();
     ASSERT_EQ(events.fileRequests.size(), 1u);
     EXPECT_TRUE(events.fileRequests[0].multiple);
+}
+
+// A page allowed to ask for its position gets an answer: a position or an
+// error, never silence (this machine has no position source).
+TEST_P(EngineContract, AnAllowedPositionRequestIsAnswered)
+{
+    if (!Real())
+        GTEST_SKIP() << "only the real engines locate";
+    events.allowPermission = true;
+    browser->Navigate(server->Url("/geo.html"));
+    ASSERT_TRUE(
+        WaitFor([&] { return !events.titles.filter(QRegularExpression("position")).isEmpty(); }, 40000))
+        << events.titles.join(" | ").toStdString();
+    ASSERT_EQ(events.permissions.size(), 1u);
+    EXPECT_EQ(events.permissions[0].second, PagePermission::Geolocation);
 }
 
 TEST_P(EngineContract, RequestsAskForJapanese)
@@ -1817,14 +1896,19 @@ TEST(EngineNames, NameTheEngineAndItsVersion)
 // The working directory and the program folder as the loader sees them.
 class LoaderPlaces : public ::testing::Test {
 protected:
-    void SetUp() override { saved = QDir::currentPath(); }
+    void SetUp() override
+    {
+        saved = QDir::currentPath();
+        bin = BinDir();
+    }
     void TearDown() override
     {
         QDir::setCurrent(saved);
-        SetProgramFolderOverride(BinDir());
+        SetProgramFolderOverride(bin);
     }
     static std::string BinDir();
     QString saved;
+    std::string bin; // the program folder before the test moved it
 };
 
 std::string LoaderPlaces::BinDir()
@@ -1849,15 +1933,22 @@ TEST_F(LoaderPlaces, MissingGeckoModuleNamesTheFile)
     EXPECT_TRUE(parent.children().isEmpty()) << "nothing is left behind";
 }
 
-TEST_F(LoaderPlaces, GeckoModuleInTheWorkingDirectoryComesFirst)
+TEST_F(LoaderPlaces, GeckoModuleInTheGeckoFolderComesFirstWhateverTheWorkingFolder)
 {
-    QTemporaryDir gecko;
+    QTemporaryDir program, gecko, empty;
     // A file that is no module: loading it must fail with its path.
     QFile bogus(gecko.filePath("mozctl.so"));
     ASSERT_TRUE(bogus.open(QIODevice::WriteOnly));
     bogus.write("not an ELF file");
     bogus.close();
-    QDir::setCurrent(gecko.path());
+    const auto settings = [&](const QString &mozPath) {
+        QFile config(program.filePath("config.ini"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        config.write("[Option_Main]\r\nMozilla=1\r\nMozPath=" + mozPath.toUtf8() + "\r\n");
+    };
+    settings(gecko.path());
+    SetProgramFolderOverride(program.path().toStdString() + "/");
+    QDir::setCurrent(empty.path());
     EXPECT_EQ(FindEngineModule(EngineKind::Gecko), gecko.filePath("mozctl.so").toStdString());
     QWidget parent;
     try {
@@ -1867,12 +1958,17 @@ TEST_F(LoaderPlaces, GeckoModuleInTheWorkingDirectoryComesFirst)
         EXPECT_NE(std::string(e.what()).find(gecko.filePath("mozctl.so").toStdString()), std::string::npos)
             << e.what();
     }
-    // Without it the module beside the program is used.
-    QDir::setCurrent(saved);
-    QTemporaryDir elsewhere;
-    QDir::setCurrent(elsewhere.path());
-    EXPECT_EQ(FindEngineModule(EngineKind::Gecko), BinDir() + "mozctl.so");
-    EXPECT_EQ(FindEngineModule(EngineKind::InternetExplorer), BinDir() + "iexplore.so");
+    // A module in the working folder is no module of ours; one beside the
+    // program is used when the Gecko folder has none.
+    settings(empty.path());
+    QDir::setCurrent(gecko.path());
+    EXPECT_EQ(FindEngineModule(EngineKind::Gecko), "");
+    QFile beside(program.filePath("mozctl.so"));
+    ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+    beside.close();
+    EXPECT_EQ(FindEngineModule(EngineKind::Gecko), program.filePath("mozctl.so").toStdString());
+    SetProgramFolderOverride(bin);
+    EXPECT_EQ(FindEngineModule(EngineKind::InternetExplorer), bin + "iexplore.so");
 }
 
 TEST(FakeEngineFactory, InstalledFakesAreRecordedByKind)

@@ -19,6 +19,8 @@ namespace {
 // How long a catcher waits for its first navigation before it takes the
 // request for a window.open('') of an empty page.
 constexpr int kBlankCatchDelayMs = 300;
+// How long the answer "stay" to a close request waits (see AskPageDialog).
+constexpr int kStayAnswerDelayMs = 300;
 
 } // namespace
 
@@ -42,7 +44,7 @@ QUrl AddressToUrl(const QString &address)
     // that file; anything else is read as a web address.
     QUrl url = QUrl::fromUserInput(text, QDir::currentPath());
     if (!url.isValid())
-        throw std::runtime_error("invalid address: " + address.toStdString());
+        throw std::runtime_error(QString::fromUtf8(texts::kInvalidAddress).arg(address).toStdString());
     return url;
 }
 
@@ -303,8 +305,45 @@ bool BrowserBase::AskPageDialog(const PageDialogRequest &request, QString *text)
     WebBrowserEvents *sink = sink_;
     if (!sink)
         return false;
-    DeliveryScope scope;
-    return sink->OnPageDialog(request, text);
+    QPointer<BrowserBase> alive(this);
+    bool answer = false;
+    {
+        DeliveryScope scope;
+        answer = sink->OnPageDialog(request, text);
+    }
+    // Staying on a page that was asked to close answers the request, once
+    // the engine has had a moment to take the answer to its page: a new
+    // request sent while the page still finishes the old question is
+    // dropped by the engine, unanswered. Leaving is answered when the
+    // engine closes the page.
+    // The request is answered from here: a late close from the engine is
+    // not taken for leaving.
+    if (alive && request.kind == PageDialogKind::BeforeUnload && !answer && closeRequested_) {
+        closeRequested_ = false;
+        QTimer::singleShot(kStayAnswerDelayMs, this, [this] { ReportCloseAnswer(false); });
+    }
+    return answer;
+}
+
+void BrowserBase::RequestClose()
+{
+    closeRequested_ = true;
+    AskToClose();
+}
+
+void BrowserBase::PageMayClose()
+{
+    if (closeRequested_)
+        ReportCloseAnswer(true);
+}
+
+void BrowserBase::ReportCloseAnswer(bool mayClose)
+{
+    closeRequested_ = false;
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnCloseAnswer(mayClose);
+    }
 }
 
 bool BrowserBase::AskAuthentication(const AuthenticationRequest &request, QString &user, QString &password)
@@ -381,6 +420,12 @@ void BrowserBase::ReportPrintFinished(bool ok, const QString &error)
 
 void BrowserBase::ReportWindowClosing()
 {
+    // The engines close a page the same way whether a script asked or the
+    // page agreed to a close request: the pending request takes it.
+    if (closeRequested_) {
+        ReportCloseAnswer(true);
+        return;
+    }
     if (WebBrowserEvents *sink = sink_) {
         DeliveryScope scope;
         sink->OnWindowClosing();

@@ -82,6 +82,7 @@ public:
     bool Busy() const override { return busy_; }
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void RequestClose() override;
     void SetZoomFactor(double factor) override;
     double ZoomFactor() const override { return pageZoom_; }
 
@@ -115,6 +116,10 @@ public:
     void HandOverDownload(Download *download);
     void ReportFindResult(const QString &text, int matches);
     void ReportPrintFinished(bool ok, const QString &error);
+    // The engine closes the page (no handler, or the user chose to leave):
+    // the answer to a pending RequestClose; nothing without one.
+    void PageMayClose();
+
     // The connection of the page shown; reported when it changed.
     void ReportConnection(const QUrl &url, bool certificateAccepted);
 
@@ -142,6 +147,8 @@ protected:
     virtual void Copy() = 0;
     virtual void SelectAll() = 0;
     virtual void ApplyHostOptions(const HostOptions &options) = 0;
+    // Runs the page's "leave this page?" handler as a close of the page.
+    virtual void AskToClose() = 0;
     virtual QString SuggestedSaveName() const;
     virtual QString SaveFilter() const;
 
@@ -173,11 +180,13 @@ protected:
 
 private:
     void EmitCommandState(int command, bool enable);
+    void ReportCloseAnswer(bool mayClose);
 
     WebBrowserEvents *sink_ = nullptr;
     bool busy_ = false;
     bool backEnabled_ = false;
     bool forwardEnabled_ = false;
+    bool closeRequested_ = false;
     QTimer catchTimer_;
     QPointer<CrashPage> crashPage_;
     bool connectionReported_ = false;

@@ -11,6 +11,9 @@ inline constexpr const char *kSaveFilterHtml = "Web ページ (*.html *.htm);;�
 inline constexpr const char *kSaveFilterHtmlAndArchive =
     "Web ページ (*.html *.htm);;Web アーカイブ (*.mht *.mhtml);;すべてのファイル (*)";
 
+// Navigate with a text that is no address; %1 is the text.
+inline constexpr const char *kInvalidAddress = "アドレス %1 を開けません。アドレスが正しくありません";
+
 // Services an engine module does not have.
 inline constexpr const char *kFindUnsupported = "このエンジンはページ内検索に対応していません";
 inline constexpr const char *kPrintUnsupported = "このエンジンは印刷に対応していません";

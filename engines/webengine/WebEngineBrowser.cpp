@@ -579,6 +579,16 @@ void WebEngineBrowser::Copy()
         page_->triggerAction(QWebEnginePage::Copy);
 }
 
+void WebEngineBrowser::AskToClose()
+{
+    // The page's handler runs; windowCloseRequested follows unless the user
+    // stays, which the leave question answers.
+    if (page_)
+        page_->triggerAction(QWebEnginePage::RequestClose);
+    else
+        PageMayClose();
+}
+
 void WebEngineBrowser::SelectAll()
 {
     if (!view_)

@@ -73,6 +73,7 @@ protected:
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
+    void AskToClose() override;
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;
     QString SaveFilter() const override;

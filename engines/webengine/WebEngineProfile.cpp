@@ -7,6 +7,8 @@
 #include <QTranslator>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <cstring>
@@ -14,6 +16,26 @@
 namespace orvex::webengine {
 
 namespace {
+
+// QtWebEngine asks Qt Positioning for the position, whose sources (GeoClue
+// over the system bus) may never answer: a page allowed to know its position
+// would then wait for ever. A request without a time limit of its own gets
+// one, so the page hears of a failure (TIMEOUT) instead of silence.
+constexpr const char *kPositionTimeLimit = R"(
+(function () {
+  var geo = navigator.geolocation;
+  if (!geo) return;
+  var limit = function (call) {
+    return function (success, failure, options) {
+      var own = Object.assign({}, options || {});
+      if (!(own.timeout >= 0 && own.timeout < Infinity)) own.timeout = 15000;
+      return call.call(geo, success, failure, own);
+    };
+  };
+  geo.getCurrentPosition = limit(geo.getCurrentPosition);
+  geo.watchPosition = limit(geo.watchPosition);
+})();
+)";
 
 // Japanese for the English texts of Qt's engine classes that a user of a
 // widget view sees: the context menu, the "leave this page?" question and the
@@ -203,6 +225,13 @@ QWebEngineProfile *ModuleProfile()
     profile->setHttpAcceptLanguage(environment.acceptLanguages);
     profile->setUrlRequestInterceptor(new MixedContentBlocker(profile));
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, &RouteDownload);
+    QWebEngineScript positionLimit;
+    positionLimit.setName(QStringLiteral("orvex-position-time-limit"));
+    positionLimit.setSourceCode(QString::fromUtf8(kPositionTimeLimit));
+    positionLimit.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    positionLimit.setWorldId(QWebEngineScript::MainWorld);
+    positionLimit.setRunsOnSubFrames(true);
+    profile->scripts()->insert(positionLimit);
     return profile;
 }
 

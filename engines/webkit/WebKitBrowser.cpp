@@ -174,6 +174,7 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     SetHostOptions(HostOptions());
     requestTimer_.setSingleShot(true);
     requestTimer_.setInterval(kRequestWaitMs);
+    QObject::connect(&requestTimer_, &QTimer::timeout, this, [this] { EndRequest(); });
 }
 
 WebKitBrowser::~WebKitBrowser()
@@ -207,7 +208,8 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
-    // window.close(): the host closes the window; the view stays until then.
+    // window.close(), or a close request the page agreed to (see
+    // ReportWindowClosing): the view stays until the host closes it.
     g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(view, "authenticate", G_CALLBACK(OnAuthenticate), this);
@@ -397,6 +399,27 @@ void WebKitBrowser::SelectAll()
 {
     if (view_)
         webkit_web_view_execute_editing_command(view_, WEBKIT_EDITING_COMMAND_SELECT_ALL);
+}
+
+void WebKitBrowser::AskToClose()
+{
+    // The page's handler runs; "close" follows unless the user stays, which
+    // the leave question answers.
+    if (view_)
+        webkit_web_view_try_close(view_);
+    else
+        PageMayClose();
+}
+
+void WebKitBrowser::EndRequest()
+{
+    requestTimer_.stop();
+    // The engine shows progress from the request on; without a load to end
+    // it, the bar would stay where it is and the stop button lit.
+    if (engine::BrowserBase::Busy() || progress_ < 0 || progress_ == 100)
+        return;
+    progress_ = 100;
+    EmitProgress(100);
 }
 
 void WebKitBrowser::ApplyHostOptions(const HostOptions &options)
@@ -850,9 +873,10 @@ gboolean WebKitBrowser::OnScriptDialog(WebKitWebView *, gpointer dialogPointer, 
     if (type == WEBKIT_SCRIPT_DIALOG_CONFIRM || type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
         webkit_script_dialog_confirm_set_confirmed(dialog, accepted);
     // Staying on the page: the requested load never begins.
-    if (alive && type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM && !accepted)
+    if (alive && type == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM && !accepted) {
         browser->awaitingCommit_ = false;
-    else if (type == WEBKIT_SCRIPT_DIALOG_PROMPT && accepted)
+        browser->EndRequest();
+    } else if (type == WEBKIT_SCRIPT_DIALOG_PROMPT && accepted)
         webkit_script_dialog_prompt_set_text(dialog, text.toUtf8().constData());
     return TRUE;
 }
@@ -961,9 +985,16 @@ gboolean WebKitBrowser::OnKey(GtkWidget *, gpointer eventPointer, gpointer self)
             browser->host_->PassKeyToHost(event);
         return TRUE;
     }
+    // Alt+Left and Alt+Right go back and forward, as in the other engine:
+    // the page would take them for scrolling, so they go to the host first.
+    const bool altArrow = (event->state & GDK_MOD1_MASK) &&
+                          !(event->state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK)) &&
+                          (event->keyval == GDK_KEY_Left || event->keyval == GDK_KEY_Right ||
+                           event->keyval == GDK_KEY_KP_Left || event->keyval == GDK_KEY_KP_Right);
     // With accelerators off, Ctrl and Alt keys never reach the page; the
     // host still gets them.
-    if (browser->options_.enableAccelerator || !(event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)))
+    if (!altArrow &&
+        (browser->options_.enableAccelerator || !(event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))))
         return FALSE;
     if (browser->host_)
         browser->host_->PassKeyToHost(event);

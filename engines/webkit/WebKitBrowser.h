@@ -54,6 +54,7 @@ protected:
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
+    void AskToClose() override;
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;
     QString SaveFilter() const override;
@@ -98,6 +99,9 @@ private:
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
     static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
     static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
+    // A requested load that never began (the user stayed on the page, or
+    // nothing was to load): the bar it started ends.
+    void EndRequest();
     static void OnFindCount(WebKitFindController *, guint count, gpointer self);
 
     QPointer<GtkViewHost> host_;

@@ -3,11 +3,13 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTreeWidget>
 #include <utility>
 #include <vector>
@@ -95,6 +97,8 @@ Tfrm_BMEdit::Tfrm_BMEdit(BookmarkEditorHost &host, QWidget *parent)
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    TreeView1->setDragDropMode(QAbstractItemView::InternalMove);
+    TreeView1->setDefaultDropAction(Qt::MoveAction);
 
     btnAdd = MakeButton(this, "追   加", 16, 17);
     btnDel = MakeButton(this, "削　  除", 40, 17);
@@ -161,7 +165,12 @@ QTreeWidgetItem *Tfrm_BMEdit::NewNode(const QString &caption, const QString &url
     node->setData(0, kUrlRole, url);
     node->setData(0, kPictureRole, picture);
     node->setIcon(0, images_[picture]);
-    node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
+    // Every entry can be dragged; only folders take entries dropped on them.
+    Qt::ItemFlags flags =
+        Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+    if (picture == kFolderPicture)
+        flags |= Qt::ItemIsDropEnabled;
+    node->setFlags(flags);
     return node;
 }
 
@@ -371,12 +380,28 @@ void Tfrm_BMEdit::btnOKClick()
     WriteBookmarks(Tree());
     host_.BuildBookmarkMenu();
     host_.BuildBookmarkBar();
-    hide();
+    close();
 }
 
 void Tfrm_BMEdit::btnCancelClick()
 {
-    hide();
+    close();
+}
+
+void Tfrm_BMEdit::closeEvent(QCloseEvent *event)
+{
+    putAway_ = true;
+    QWidget::closeEvent(event);
+}
+
+void Tfrm_BMEdit::showEvent(QShowEvent *event)
+{
+    // What was not saved is gone, and the file may have changed meanwhile.
+    if (putAway_ && !event->spontaneous()) {
+        putAway_ = false;
+        FormCreate();
+    }
+    QWidget::showEvent(event);
 }
 
 } // namespace orvex

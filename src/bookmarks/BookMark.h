@@ -1,7 +1,8 @@
 // The bookmark editor: a non-modal window whose tree is the working copy of
-// the bookmark file. It is filled once when the window is made; OK writes it
-// back and has the main window rebuild its Bookmarks menu and side bar,
-// Cancel only hides the window and keeps every change for the next OK.
+// the bookmark file. OK writes it back and has the main window rebuild its
+// Bookmarks menu and side bar; Cancel and the close box throw the changes
+// away. Each showing after the window was put away reads the file again, so
+// it shows the file as it is. Entries move by drag and drop inside the tree.
 #pragma once
 
 #include "core/BookmarkStore.h"
@@ -86,6 +87,10 @@ public:
     static QString NodeURL(const QTreeWidgetItem *node);
     static int NodePicture(const QTreeWidgetItem *node);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     QTreeWidgetItem *NewNode(const QString &caption, const QString &url, int picture) const;
     void AddNodes(QTreeWidgetItem *parent, const BookmarkTree &entries);
@@ -99,6 +104,7 @@ private:
     BookmarkEditorHost &host_;
     QTreeWidgetItem *CurNode = nullptr;
     QIcon images_[2];
+    bool putAway_ = false; // hidden by OK, Cancel or the close box: read the file at the next showing
 };
 
 // The one editor window, made at start-up after the main window.

@@ -100,9 +100,13 @@ void Tfrm_WebList::btnSaveAsClick()
     request.filter = QString::fromUtf8(kListFilter);
     request.initialDir = listDir_;
     request.fileName = QStringLiteral("*.wlf");
-    const std::optional<QString> picked = Ui().SaveFile(this, request);
+    std::optional<QString> picked = Ui().SaveFile(this, request);
     if (!picked)
         return;
+    // A name given without an extension becomes a web list file; the menu
+    // lists every file but shows each without its extension.
+    if (QFileInfo(*picked).suffix().isEmpty())
+        *picked += QStringLiteral(".wlf");
     SaveTo(*picked);
 }
 

@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -24,6 +25,10 @@
 namespace orvex {
 
 namespace {
+
+// How long a page may take to answer whether it may close, unless it is
+// asking the user.
+constexpr int kClosePatienceMs = 10000;
 
 // The window an engine control is shown full screen in. Esc puts it back
 // when the page does not take the key itself.
@@ -81,7 +86,11 @@ TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(paren
                 action->setShortcuts(QKeySequence::UnknownKey);
 }
 
-TChildForm::~TChildForm() = default;
+TChildForm::~TChildForm()
+{
+    if (closeWait_)
+        closeWait_->quit();
+}
 
 void TChildForm::AttachBrowser(WebBrowser2 *browser)
 {
@@ -252,8 +261,15 @@ int TChildForm::Percent(int progress, int progressMax)
 
 void TChildForm::FormActivate()
 {
+    host_.Indicators().txtAddress->setText(browser_->LocationURL());
+    ShowSavedStates();
+    if (host_.AllClosing() == 0)
+        host_.SelectTabOfWindow(Tag);
+}
+
+void TChildForm::ShowSavedStates()
+{
     PageIndicators &ind = host_.Indicators();
-    ind.txtAddress->setText(browser_->LocationURL());
     ShowConnection(ind.Connection, Connection, ConnectionHost);
     ind.ProgressBar1->setValue(ProgressPos);
     ActivateEngine();
@@ -266,8 +282,6 @@ void TChildForm::FormActivate()
     ind.ReLoadCtrl->setEnabled(active->ReLoadState);
     ind.EnablePageCommands(true);
     ShowZoom();
-    if (host_.AllClosing() == 0)
-        host_.SelectTabOfWindow(Tag);
 }
 
 void TChildForm::OnZoomWheel(int steps)
@@ -312,25 +326,83 @@ void TChildForm::FormClose()
     PageIndicators &ind = host_.Indicators();
     LeaveFullScreen();
     IsOpen = false;
-    SubChange(false);
-    ind.EnablePageCommands(false);
-    ind.mnuShow_Size->setEnabled(false);
-    if (ind.ZoomPanel && host_.ActiveChild() == this)
-        ind.ZoomPanel->hide();
+    // The indicators show the front window: a window closing behind it
+    // leaves them to it.
+    TChildForm *front = host_.ActiveChild();
+    const bool behind = front && front != this;
+    if (!behind) {
+        SubChange(false);
+        ind.EnablePageCommands(false);
+        ind.mnuShow_Size->setEnabled(false);
+        if (ind.ZoomPanel)
+            ind.ZoomPanel->hide();
+    }
     PageServices::Session().ForgetWindow(Tag);
     host_.RemoveTab(Tag);
     host_.AddClosedURL(browser_ ? browser_->LocationURL() : QString());
-    ind.txtAddress->clear();
+    if (!behind)
+        ind.txtAddress->clear();
     // No more events for a window on its way out.
     if (browser_)
         browser_->SetEvents(nullptr);
     host_.ChildClosed(this);
+    // Whatever window is in front now shows its own states.
+    front = host_.ActiveChild();
+    if (front && front != this && front->IsOpen)
+        front->ShowSavedStates();
+}
+
+bool TChildForm::AskPageToClose()
+{
+    if (!browser_ || !IsOpen || discarding_)
+        return true;
+    if (closeWait_)
+        return false; // already asking: the first question decides
+    QPointer<TChildForm> alive(this);
+    QEventLoop wait;
+    closeWait_ = &wait;
+    closeAnswered_ = false;
+    pageMayClose_ = false;
+    // A page that never answers (a hung page) does not keep its window for
+    // ever; one whose question is on screen waits for the user.
+    QTimer patience;
+    patience.setInterval(kClosePatienceMs);
+    connect(&patience, &QTimer::timeout, &wait, [alive, &wait] {
+        if (alive && alive->asking_)
+            return;
+        if (alive) {
+            alive->closeAnswered_ = true;
+            alive->pageMayClose_ = true;
+        }
+        wait.quit();
+    });
+    patience.start();
+    browser_->RequestClose();
+    if (alive && !closeAnswered_)
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!alive)
+        return false;
+    closeWait_ = nullptr;
+    return pageMayClose_;
+}
+
+void TChildForm::OnCloseAnswer(bool mayClose)
+{
+    closeAnswered_ = true;
+    pageMayClose_ = mayClose;
+    if (closeWait_)
+        closeWait_->quit();
 }
 
 void TChildForm::closeEvent(QCloseEvent *event)
 {
     if (discarding_ || !IsOpen) {
         QMdiSubWindow::closeEvent(event);
+        return;
+    }
+    // The page is asked first; staying keeps the window.
+    if (!AskPageToClose()) {
+        event->ignore();
         return;
     }
     Guarded([this] { FormClose(); });
@@ -353,7 +425,11 @@ void TChildForm::changeEvent(QEvent *event)
 
 void TChildForm::OnStatusTextChange(const QString &text)
 {
-    Guarded([&] { host_.Indicators().StatusPanel->setText(text); });
+    // The indicators belong to the window in front.
+    Guarded([&] {
+        if (host_.ActiveChild() == this)
+            host_.Indicators().StatusPanel->setText(text);
+    });
 }
 
 void TChildForm::OnProgressChange(int progress, int progressMax)
@@ -371,7 +447,10 @@ void TChildForm::OnTitleChange(const QString &text)
         pageTitle_ = text;
         host_.PageTitled(browser_->LocationURL(), text);
         host_.SetTabCaptionOfWindow(Tag, text);
-        host_.Indicators().txtAddress->setText(browser_->LocationURL());
+        // A window behind keeps its hands off the address box, where the
+        // user may be typing for the window in front.
+        if (host_.ActiveChild() == this)
+            host_.Indicators().txtAddress->setText(browser_->LocationURL());
     });
 }
 
@@ -475,6 +554,7 @@ bool TChildForm::OnPageDialog(const PageDialogRequest &request, QString *text)
 {
     bool answer = false;
     Guarded([&] {
+        const QScopedValueRollback<bool> asking(asking_, true);
         answer = PageServices::Session().PageDialog(DialogParent(), Tag, request, text,
                                                     [this] { BringToFront(); });
     });

@@ -7,6 +7,7 @@
 #include "browser/BrowserHost.h"
 #include "browser/WebBrowser.h"
 
+#include <QEventLoop>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <cstdint>
@@ -35,6 +36,7 @@ public:
     bool ReLoadState = false;
     bool IsOpen = false;
     int ProgressPos = 0;
+    uint8_t PageMojiSize = 2; // this page's text size 0..4
     // The connection of the page shown, for the indicator while the window
     // is in front.
     ConnectionSecurity Connection = ConnectionSecurity::None;
@@ -47,7 +49,11 @@ public:
     WebBrowser2 *Browser() const { return browser_; }
 
     // Runs the window's close handling and closes it (same as its close box).
-    void CloseWindow() { close(); }
+    // False when the page asked to stay and the user agreed: the window stays.
+    bool CloseWindow() { return close(); }
+    // Asks the page whether it may go (its "leave this page?" handler, which
+    // may ask the user) and waits for the answer. True: it may close.
+    bool AskPageToClose();
     // Destroys the window without its close handling (main window shutdown).
     void Discard();
 
@@ -72,6 +78,9 @@ public:
     QSize sizeHint() const override;
     // The window comes to the front: the indicators show its page.
     void FormActivate();
+    // The window's saved button states, progress and page commands go into
+    // the main window (the address box is left as it is).
+    void ShowSavedStates();
     virtual void FormResize() = 0;
 
     // Engine events.
@@ -88,6 +97,7 @@ public:
     void OnDownloadComplete() override;
     // A page shown goes to the history with its title.
     void OnDocumentComplete(const QString &url, bool ok) override;
+    void OnCloseAnswer(bool mayClose) override;
     // A script closes the page's window: the window closes as by its close
     // box, once the engine's call has returned.
     void OnWindowClosing() override;
@@ -160,8 +170,13 @@ protected:
     WebBrowser2 *browser_ = nullptr;
     QPointer<QWidget> fullScreen_;
     bool discarding_ = false;
-    bool placed_ = false; // the area's own resizes while placing are not the user's
-    QString pageTitle_;   // the title of the page loading or shown, for the history
+    bool placed_ = false;        // the area's own resizes while placing are not the user's
+    bool closeAllowed_ = false;  // the page agreed to go: the close goes ahead
+    bool closeAnswered_ = false; // the page's answer to the pending close request
+    bool pageMayClose_ = false;
+    bool asking_ = false; // a question of the page is on screen
+    QEventLoop *closeWait_ = nullptr;
+    QString pageTitle_; // the title of the page loading or shown, for the history
 };
 
 } // namespace orvex

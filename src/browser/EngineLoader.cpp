@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "core/FileIO.h"
 #include "core/ProgramFolder.h"
+#include "core/Settings.h"
 
 #include <dlfcn.h>
 
@@ -21,14 +22,20 @@ EngineFactory &TestFactory()
 
 const char *ModuleFileName(EngineKind kind)
 {
-    return kind == EngineKind::InternetExplorer ? "iexplore.so" : "mozctl.so";
+    return kind == EngineKind::InternetExplorer ? "iexplore.so" : GeckoModuleName;
+}
+
+// The Gecko folder of the settings ("" when none is set).
+std::string GeckoFolder()
+{
+    return SettingsFile(DataFolder() + "config.ini").Read(keys::MozPath);
 }
 
 // The place the loader looks first, used in messages when nothing is found.
 std::string ExpectedPath(EngineKind kind)
 {
-    if (kind == EngineKind::Gecko)
-        return WorkingFolder() + ModuleFileName(kind);
+    if (kind == EngineKind::Gecko && !GeckoFolder().empty())
+        return GeckoModuleIn(GeckoFolder());
     return ProgramFolder() + ModuleFileName(kind);
 }
 
@@ -103,13 +110,8 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
 std::string FindEngineModule(EngineKind kind)
 {
     const std::string file = ModuleFileName(kind);
-    if (kind == EngineKind::Gecko) {
-        // The working folder is the Gecko folder once a Gecko window has been
-        // opened with the Mozilla option on (see WorkingFolder).
-        const std::string local = WorkingFolder() + file;
-        if (FileExists(local))
-            return local;
-    }
+    if (kind == EngineKind::Gecko)
+        return FindGeckoModule(GeckoFolder());
     const std::string beside = ProgramFolder() + file;
     return FileExists(beside) ? beside : std::string();
 }

@@ -1,8 +1,7 @@
 // Loads the engine modules and creates engine controls.
 //  - "Internet Explorer": the module iexplore.so beside the program.
-//  - "Gecko": the module mozctl.so, looked for in the working directory
-//    (the Gecko folder once a window has been opened with "Mozilla" = 1),
-//    then beside the program.
+//  - "Gecko": the module mozctl.so, looked for in the Gecko folder of the
+//    settings ("Option_Main"/"MozPath"), then beside the program.
 // A module is loaded once and never unloaded.
 #pragma once
 

@@ -251,6 +251,10 @@ public:
     virtual void OnFindResult(const QString &text, int matches) { (void)text, (void)matches; }
     // The answer to Print.
     virtual void OnPrintFinished(bool ok, const QString &error) { (void)ok, (void)error; }
+    // The answer to RequestClose: true when the page may close (it has no
+    // "leave this page?" handler, or the user chose to leave), false when
+    // the user chose to stay. The page is left as it was either way.
+    virtual void OnCloseAnswer(bool mayClose) { (void)mayClose; }
     // The connection of the page shown, with its host: when a page is shown
     // and when its state changes (a certificate accepted).
     virtual void OnConnectionChange(ConnectionSecurity security, const QString &host)
@@ -304,6 +308,11 @@ public:
     virtual void Find(const FindRequest &request) = 0;
     // Print the page; the answer comes as OnPrintFinished.
     virtual void Print(const PrintRequest &request) = 0;
+    // Asks the page whether it may close: its "leave this page?" handler
+    // runs, and asks the user through OnPageDialog (BeforeUnload) when it
+    // wants to. The answer comes as OnCloseAnswer, later or before this
+    // returns; the control itself is never closed by it.
+    virtual void RequestClose() = 0;
 
     // Page zoom: the whole page scales by `factor` (1 = 100 %), its layout
     // width in CSS pixels shrinking as it grows; it stays for the control's
@@ -325,7 +334,7 @@ struct EngineEnvironment {
 
 // The version of this contract. A module exports the version it was built
 // for; the loader refuses a module of another version.
-inline constexpr int EngineContractVersion = 3;
+inline constexpr int EngineContractVersion = 4;
 
 // The functions each engine module exports.
 extern "C" {

@@ -20,8 +20,6 @@ public:
 
     EngineKind Kind() const override { return EngineKind::InternetExplorer; }
 
-    uint8_t PageMojiSize = 2;
-
     void FormResize() override;
 
 private:

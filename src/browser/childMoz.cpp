@@ -36,7 +36,9 @@ void Tfrm_MZ::FormResize()
 void Tfrm_MZ::ActivateEngine()
 {
     FormResize();
-    host_.Indicators().mnuShow_Size->setEnabled(false);
+    // The engine scales the text of the page as well.
+    host_.CheckMojiSize(PageMojiSize);
+    host_.Indicators().mnuShow_Size->setEnabled(true);
 }
 
 void Tfrm_MZ::ShowProgress(int progress, int progressMax)

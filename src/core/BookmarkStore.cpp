@@ -16,10 +16,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
 #include <mutex>
+#include <unistd.h>
 
 namespace orvex {
 
@@ -248,7 +251,35 @@ bool EqualsIgnoringCase(const std::string &a, const char *b)
 
 std::string BookmarkFolder()
 {
-    return WorkingFolder();
+    return DataFolder();
+}
+
+std::string AdoptBookmarkFile(const std::string &dataFolder, const std::string &oldFolder)
+{
+    if (oldFolder.empty() || !DirectoryExists(oldFolder))
+        return std::string();
+    const std::string from = BookmarkFilePath(oldFolder);
+    const std::string to = BookmarkFilePath(dataFolder);
+    if (!FileExists(from) || FileExists(to))
+        return std::string();
+    // The same folder under another name holds the same file.
+    char *oldReal = realpath(oldFolder.c_str(), nullptr);
+    char *dataReal = realpath(dataFolder.c_str(), nullptr);
+    const bool same = oldReal && dataReal && std::strcmp(oldReal, dataReal) == 0;
+    free(oldReal);
+    free(dataReal);
+    if (same)
+        return std::string();
+    if (rename(from.c_str(), to.c_str()) == 0)
+        return FormatMessage(FormatMessage(msg::BookmarkFileMoved, from), to);
+    // Another file system, or a folder that is not ours to change: the file
+    // is copied and the old one, when it stays, is named in the message.
+    const std::optional<std::string> bytes = ReadFileBytes(from);
+    if (!bytes || !WriteFileAtomic(to, *bytes))
+        return FormatMessage(msg::CannotCreateFile, to);
+    if (unlink(from.c_str()) == 0)
+        return FormatMessage(FormatMessage(msg::BookmarkFileMoved, from), to);
+    return FormatMessage(FormatMessage(msg::BookmarkFileCopied, from), to);
 }
 
 std::string BookmarkFilePath(const std::string &folder)

@@ -39,12 +39,16 @@ using BookmarkTree = std::vector<BookmarkNode>;
 inline constexpr const char *kBookmarkReadName = "bookmark.xml";
 inline constexpr const char *kBookmarkWriteName = "BookMark.xml";
 
-// The folder the bookmark file is in: the working folder (WorkingFolder),
-// not the data folder. The file is named without a folder by design, so it
-// follows the working folder: the program's folder when started from there,
-// an installed copy's data folder, and the Gecko folder "MozPath" from the
-// first window opened with "Mozilla" = 1 on.
+// The folder the bookmark file is in: the data folder (DataFolder), beside
+// the program in a portable copy, whatever the working folder is.
 std::string BookmarkFolder();
+
+// Earlier versions kept the bookmark file in the working folder, which
+// became the Gecko folder once a Gecko window had opened: a file left there
+// is brought into `dataFolder` once, when that holds none, so there are
+// never two files. Returns the message telling the user what was done (""
+// when nothing was to do).
+std::string AdoptBookmarkFile(const std::string &dataFolder, const std::string &oldFolder);
 
 // The full path of the bookmark file in `folder`: an existing file whose
 // name equals "bookmark.xml" in any letter case, or else

@@ -44,6 +44,9 @@ inline constexpr const char *UnreadableFile =
 inline constexpr const char *BackupKept = "読み込めなかった元のファイルを %s に残しました";
 inline constexpr const char *CannotKeepBackup =
     "読み込めなかったファイル %s の控えを作れないため、上書きしません";
+// The options dialog's Gecko folder (first %s) without the module (second %s).
+inline constexpr const char *NoGeckoModule = "フォルダ %s に %s がありません";
+inline constexpr const char *NoGeckoFolder = "%s のあるフォルダを指定してください";
 // Added to a failed save's message when the file had to be rewritten in
 // place (its folder refuses new files).
 inline constexpr const char *InPlaceOldKept = "。ファイルは元の内容のまま残しました";
@@ -52,6 +55,12 @@ inline constexpr const char *InPlaceOldLost = "。ファイルを元の内容に
 inline constexpr const char *LossyBackupKept =
     "ファイル %s には文字として読めないバイトがあるため、元のファイルを %s に残しました";
 inline constexpr const char *QuitWithoutSaving = "保存せずに終了しますか？";
+// The bookmark file found in the Gecko folder (first %s) is now in the data
+// folder (second %s).
+inline constexpr const char *BookmarkFileMoved =
+    "ブックマークのファイル %s を %s に移しました。これからはこのファイルを使います";
+inline constexpr const char *BookmarkFileCopied =
+    "ブックマークのファイル %s を %s にコピーしました。これからはコピーを使います。元のファイルは使いません";
 // Reasons a file could not be read.
 inline constexpr const char *ReasonNotWellFormed = "XML の書式が正しくありません";
 inline constexpr const char *ReasonEncoding = "文字コードが宣言と合いません";

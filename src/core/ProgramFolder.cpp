@@ -143,6 +143,19 @@ std::string WorkingFolder()
     return WithTrailingSlash(buffer.data());
 }
 
+std::string GeckoModuleIn(const std::string &folder)
+{
+    return WithTrailingSlash(folder) + GeckoModuleName;
+}
+
+std::string FindGeckoModule(const std::string &mozPath)
+{
+    if (!mozPath.empty() && FileExists(GeckoModuleIn(mozPath)))
+        return GeckoModuleIn(mozPath);
+    const std::string beside = ProgramFolder() + GeckoModuleName;
+    return FileExists(beside) ? beside : std::string();
+}
+
 std::string UserConfigHome()
 {
     // Relative values are invalid by the XDG rules and are ignored.

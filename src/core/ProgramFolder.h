@@ -26,12 +26,19 @@ std::string ResolveDataFolder(const std::string &programFolder, const std::strin
 // that the failing writes name it.
 std::string UserDataFolder(const std::string &programFolder, const std::string &configHome);
 
-// The working folder, with its trailing "/". It is where the program was
-// started (an installed copy moves to its data folder at start-up), and the
-// Gecko folder "MozPath" from the first window opened with "Mozilla" = 1 on.
-// It decides two files, by design: the bookmark file lives there
-// (BookmarkFolder), and the Gecko engine module is looked for there first.
+// The working folder, with its trailing "/": where the program was started
+// (an installed copy moves to its data folder at start-up). No file of the
+// program depends on it.
 std::string WorkingFolder();
+
+// The "Gecko" engine module's file name on this system.
+inline constexpr const char *GeckoModuleName = "mozctl.so";
+
+// The Gecko engine module in the Gecko folder `mozPath` ("MozPath"), else
+// beside the program; "" when neither holds it.
+std::string FindGeckoModule(const std::string &mozPath);
+// The module's path in the folder `folder` (with or without its "/").
+std::string GeckoModuleIn(const std::string &folder);
 
 // $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config; with a
 // trailing "/".

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 
 namespace orvex {
 
@@ -75,7 +76,7 @@ TAboutBox::TAboutBox(const std::string &dataFolder, QWidget *parent)
     Version = MakeLabel(kVersionPrefix + QStringLiteral("1.0β7"), Panel1, 104, 32);
     Label2 = MakeLabel(QStringLiteral("Internet Explorer"), Panel1, 88, 48);
     Label3 = MakeLabel(QStringLiteral("Label3"), Panel1, 104, 64);
-    Label4 = MakeLabel(QStringLiteral("mozctl.dll"), Panel1, 88, 80);
+    Label4 = MakeLabel(QString::fromUtf8(GeckoModuleName), Panel1, 88, 80);
     Label5 = MakeLabel(QStringLiteral("Label5"), Panel1, 104, 96);
     const std::pair<QLabel *, const char *> names[] = {
         {Label1, "Label1"}, {ProductName, "ProductName"}, {Version, "Version"}, {Label2, "Label2"},
@@ -99,24 +100,39 @@ TAboutBox::TAboutBox(const std::string &dataFolder, QWidget *parent)
 // the standard error box; lines not reached keep their designed texts.
 void TAboutBox::FormCreate(const std::string &dataFolder)
 {
+    dataFolder_ = dataFolder;
     lblDataFolder = MakeDataFolderLabel(dataFolder, Panel1);
     Guarded([&] {
-        const std::string mozPath = SettingsFile(dataFolder + "config.ini").Read(keys::MozPath);
-
         // The "Internet Explorer" engine is the module beside the program.
         OtVersInfo1.SetFileName(ProgramFolder() + "iexplore.so");
         Label3->setText(kVersionPrefix + ToQ(OtVersInfo1.Value(TOtVersInfo::FileVersion)));
         Label3->adjustSize();
-
-        const std::string mozName = mozPath + "/mozctl.so";
-        if (FileExists(mozName)) {
-            OtVersInfo2.SetFileName(mozName);
-            Label5->setText(kVersionPrefix + ToQ(OtVersInfo2.Value(TOtVersInfo::FileVersion)));
-        } else {
-            Label5->setText(QStringLiteral("未導入"));
-        }
-        Label5->adjustSize();
+        ShowGeckoModule();
     });
+}
+
+void TAboutBox::ShowGeckoModule()
+{
+    // Found where the engine loader finds it: the Gecko folder, then
+    // beside the program.
+    const std::string mozName = FindGeckoModule(SettingsFile(dataFolder_ + "config.ini").Read(keys::MozPath));
+    if (!mozName.empty()) {
+        OtVersInfo2 = TOtVersInfo(); // a reader reads its file once
+        OtVersInfo2.SetFileName(mozName);
+        Label5->setText(kVersionPrefix + ToQ(OtVersInfo2.Value(TOtVersInfo::FileVersion)));
+    } else {
+        Label5->setText(QStringLiteral("未導入"));
+    }
+    Label5->adjustSize();
+}
+
+void TAboutBox::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // A line that failed at creation stays as it was; the others follow the
+    // module as it is now.
+    if (Label3->text() != QStringLiteral("Label3") && !event->spontaneous())
+        Guarded([this] { ShowGeckoModule(); });
 }
 
 } // namespace orvex

@@ -1,5 +1,7 @@
 // The About box: the program's name and version and the versions of the two
-// engine modules, read from their version resources once, at creation.
+// engine modules, read from their version resources: the "Internet Explorer"
+// module's at creation, the Gecko module's (which the settings may move) at
+// each showing too.
 #pragma once
 
 #include "core/OtVersInfo.h"
@@ -34,8 +36,15 @@ public:
     TOtVersInfo OtVersInfo1;
     TOtVersInfo OtVersInfo2;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void FormCreate(const std::string &dataFolder);
+    // The Gecko module's line, for where the module is found now.
+    void ShowGeckoModule();
+
+    std::string dataFolder_;
 };
 
 } // namespace orvex

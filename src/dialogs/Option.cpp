@@ -2,9 +2,11 @@
 
 #include "core/ColorText.h"
 #include "core/Errors.h"
+#include "core/FileIO.h"
 #include "core/FileProblems.h"
 #include "core/LineList.h"
 #include "core/ProfileFile.h"
+#include "core/ProgramFolder.h"
 #include "core/Settings.h"
 #include "dialogs/SHBFFEX.h"
 #include "platform/Look.h"
@@ -157,7 +159,7 @@ Tfrm_Option::Tfrm_Option(OptionHost &host, const std::string &dataFolder, QWidge
     PageCTL = Place(new QStackedWidget(Panel1), 4, 4, 325, 197);
 
     Button1 = Place(new QPushButton(QStringLiteral("OK"), this), 336, 226, 65, 23);
-    Button2 = Place(new QPushButton(QStringLiteral("Cancel"), this), 414, 226, 59, 23);
+    Button2 = Place(new QPushButton(QStringLiteral("キャンセル"), this), 414, 226, 59, 23);
     // Neither is the default or cancel button: Enter and Esc press neither.
     for (QPushButton *button : {Button1, Button2}) {
         button->setAutoDefault(false);
@@ -498,6 +500,15 @@ void Tfrm_Option::BitBtn2Click()
 // dialog stays open.
 void Tfrm_Option::Button1Click()
 {
+    // The Gecko engine is taken on only with a folder that holds its module
+    // (an empty folder: the module beside the program).
+    if (GeckoFlag == 1) {
+        const std::string folder = FromQ(txtMozPath->text());
+        if (folder.empty() && FindGeckoModule(folder).empty())
+            throw Error(FormatMessage(msg::NoGeckoFolder, GeckoModuleName));
+        if (!folder.empty() && !FileExists(GeckoModuleIn(folder)))
+            throw Error(FormatMessage(FormatMessage(msg::NoGeckoModule, folder), GeckoModuleName));
+    }
     const SettingsFile settings(AppDir + "config.ini");
     {
         ProfileBatch batch(settings.Path());

@@ -4,6 +4,7 @@
 #include "core/FileProblems.h"
 #include "platform/UiTexts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -41,7 +42,14 @@ QString QtFilter(const QString &designFilter)
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        // A caption that already shows its patterns ("その他(*.*)") is the
+        // whole filter: Qt reads the patterns from its parentheses.
+        const QString caption = parts[i];
+        if (caption.endsWith(QStringLiteral("(%1)").arg(patterns)) ||
+            caption.endsWith(QStringLiteral("(%1)").arg(parts[i + 1])))
+            filters << caption;
+        else
+            filters << QStringLiteral("%1 (%2)").arg(caption, patterns);
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -257,6 +265,7 @@ public:
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName(documentName);
         QPrintDialog dialog(&printer, parent);
+        CompletePrintDialogTexts(&dialog);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         PrintChoice choice;
@@ -286,6 +295,13 @@ UiServices *current = &realServices;
 }();
 
 } // namespace
+
+void CompletePrintDialogTexts(QWidget *dialog)
+{
+    for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>())
+        if (button->text() == QLatin1String("Pages"))
+            button->setText(Text(txt::PrintPageRange));
+}
 
 UiServices &Ui()
 {

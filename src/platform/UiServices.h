@@ -144,6 +144,9 @@ template <class Handler> auto Guard(Handler handler)
 // Converts the design's filter text "A|*.a|B|*.*" to Qt's "A (*.a);;B (*.*)".
 QString QtFilter(const QString &designFilter);
 
+// The few texts of Qt's print dialog that its Japanese table lacks.
+void CompletePrintDialogTexts(QWidget *dialog);
+
 QString ToQ(const std::string &utf8);
 std::string FromQ(const QString &text);
 

@@ -95,10 +95,8 @@ inline constexpr const char *FindClose = "検索バーを閉じる (Esc)";
 
 // Print.
 inline constexpr const char *PrintFailed = "印刷できません（%1）";
-
-// The engine folder cannot be made the working folder: the folder, and the
-// reason from SystemErrorText.
-inline constexpr const char *CannotChangeFolder = "フォルダ %1 に移動できません（%2）";
+// The print dialog's page range choice, which Qt's Japanese table lacks.
+inline constexpr const char *PrintPageRange = "ページ指定";
 
 // History, address completion and the clearing of browsing data.
 inline constexpr const char *HistoryTitle = "履歴";

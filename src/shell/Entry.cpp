@@ -221,8 +221,7 @@ int RunOrvex(int argc, char **argv)
         ShowErrorBox(ToQ(FormatMessage(msg::RunningCopyNotAnswering, dataFolder)));
         return 1;
     }
-    // The bookmark file is found in the working directory: an installed
-    // Orvex starts in its data folder, where its bookmark file lives.
+    // An installed Orvex works in its data folder.
     if (dataFolder != ProgramFolder())
         QDir::setCurrent(ToQ(dataFolder));
     ChooseQuickBackend();

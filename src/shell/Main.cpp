@@ -5,6 +5,7 @@
 #include "browser/Downloads.h"
 #include "browser/FindBar.h"
 #include "browser/untTab.h"
+#include "core/BookmarkStore.h"
 #include "core/ColorText.h"
 #include "core/Errors.h"
 #include "core/FileIO.h"
@@ -32,6 +33,7 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -271,6 +273,13 @@ void TMainForm::FormCreate()
     // portable copy, the user's folder of an installed one.
     AppDirPath = DataFolder();
     ClaimFolder(AppDirPath); // and clear what a crash left there, when no other Orvex uses it
+    // A bookmark file an earlier version left in the Gecko folder comes to
+    // the data folder first; the user is told once the window shows.
+    const std::string adopted = AdoptBookmarkFile(AppDirPath, Settings().Read(keys::MozPath));
+    if (!adopted.empty())
+        QTimer::singleShot(0, this, [this, text = ToQ(adopted)] {
+            Ui().ShowMessage(this, QStringLiteral("Orvex"), text, MessageIcon::Information);
+        });
     Downloads().SetSettingsPath(AppDirPath + "config.ini");
     session_ =
         std::make_unique<SessionWriter>(AppDirPath + kSessionFileName, [this] { return CurrentSession(); });
@@ -437,6 +446,15 @@ void TMainForm::closeEvent(QCloseEvent *event)
             return;
         }
     }
+    // Every page is asked; one that stays keeps the program open.
+    std::vector<QPointer<TChildForm>> pages;
+    for (TChildForm *child : Children())
+        pages.emplace_back(child);
+    for (const QPointer<TChildForm> &page : pages)
+        if (page && !page->AskPageToClose()) {
+            event->ignore();
+            return;
+        }
     if (!Guarded([this] { FormClose(); })) {
         // The error is shown; quitting stays possible, without saving.
         Question quit;

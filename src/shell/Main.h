@@ -172,7 +172,7 @@ public:
     int FindTab(int32_t number) const;
     void RemoveTab(int32_t number) override;
     void HitTestTab(const QPoint &pos);
-    void CloseTab(int index);
+    bool CloseTab(int index); // false when the page asked to stay
     void AddCloseURL(int index);
     void ShowTab(int index);
     void ReadTabColors(uint32_t colors[4]) const;

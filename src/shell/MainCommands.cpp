@@ -76,8 +76,7 @@ void TMainForm::SetTextSize(int size)
         return;
     }
     mojiSize = static_cast<uint8_t>(size);
-    if (auto *ie = qobject_cast<Tfrm_IE *>(child))
-        ie->PageMojiSize = static_cast<uint8_t>(size);
+    child->PageMojiSize = static_cast<uint8_t>(size);
     try {
         child->Browser()->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(size), nullptr);
     } catch (...) {

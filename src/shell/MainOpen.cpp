@@ -8,7 +8,6 @@
 #include "browser/untTab.h"
 #include "core/AddressText.h"
 #include "core/Errors.h"
-#include "core/SystemErrors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 
@@ -21,8 +20,6 @@
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace orvex {
 
@@ -97,18 +94,13 @@ bool TMainForm::TabLimitReached()
 TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught)
 {
     const SettingsFile settings = Settings();
-    const std::string mozPath = settings.Read(keys::MozPath);
-    const bool mozilla = settings.LowByteOne(keys::Mozilla);
 
     // The tab limit refuses silently.
     if (TabLimitReached())
         return nullptr;
 
-    // The Gecko folder becomes the working folder, whichever engine is checked.
-    if (mozilla && ::chdir(mozPath.c_str()) != 0) {
-        const QString reason = ToQ(SystemErrorText(errno));
-        throw Error(FromQ(QString::fromUtf8(txt::CannotChangeFolder).arg(ToQ(mozPath), reason)));
-    }
+    // The Gecko folder only says where the Gecko module is looked for
+    // (EngineLoader): the working folder stays, and with it every file.
 
     const int remembered = windows_.Selected();
     const bool newWindowActive = settings.NonZero(keys::NewWindowActive);

@@ -64,17 +64,20 @@ void TMainForm::HitTestTab(const QPoint &pos)
     popupTab_ = index < 0 ? NoTab : index;
 }
 
-void TMainForm::CloseTab(int index)
+bool TMainForm::CloseTab(int index)
 {
     if (index < 0 || index >= windows_.Count())
-        return; // the press named no tab
+        return false; // the press named no tab
     const int32_t number = windows_.At(index).number;
     if (TChildForm *child = windows_.At(index).child) {
         windows_.SetTabClosing(true);
-        child->CloseWindow();
+        const bool closed = child->CloseWindow();
         windows_.SetTabClosing(false);
+        if (!closed)
+            return false; // the page stays, and its tab with it
     }
     windows_.Remove(windows_.IndexOf(number));
+    return true;
 }
 
 void TMainForm::AddCloseURL(int index)
@@ -220,8 +223,11 @@ void TMainForm::mnu_AllCloseClick()
 {
     windows_.SetAllClosing(-1);
     const int n = ChildCount();
+    // A page that stays keeps its tab; the next ones move up behind it.
+    int k = 0;
     for (int i = 0; i < n; ++i)
-        CloseTab(0);
+        if (!CloseTab(k))
+            ++k;
 }
 
 void TMainForm::mnu_AllCloseNotMeClick()
@@ -229,12 +235,14 @@ void TMainForm::mnu_AllCloseNotMeClick()
     const int n = ChildCount();
     if (n <= 1)
         return;
-    // The tabs before the kept one go from the front, then those after it.
+    // The tabs before the kept one go from the front, then those after it;
+    // a page that stays keeps its tab, and the next ones move up behind it.
     int k = 0;
     for (int i = 0; i <= n - 2; ++i) {
         if (i == popupTab_)
-            k = 1;
-        CloseTab(k);
+            ++k;
+        if (!CloseTab(k))
+            ++k;
     }
 }
 

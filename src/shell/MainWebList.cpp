@@ -20,13 +20,13 @@ namespace {
 // The two fixed items: "Webリストを編集(&E)" and the separator under it.
 constexpr int kFixedWebListItems = 2;
 
-// The file name less its last four characters (the ".wlf"); counted in
-// characters, so a name with a character outside the BMP is not cut in half.
+// The file name without its extension (".wlf"); a name without one is
+// shown whole.
 QString ListCaption(const QString &fileName)
 {
-    QVector<uint> chars = fileName.toUcs4();
-    chars.resize(std::max(0, chars.size() - 4));
-    return QStringLiteral("&") + MenuLiteral(QString::fromUcs4(chars.constData(), chars.size()));
+    const int dot = fileName.lastIndexOf('.');
+    const QString name = dot > 0 ? fileName.left(dot) : fileName;
+    return QStringLiteral("&") + MenuLiteral(name);
 }
 
 // The files of a folder in the order the Windows file system lists them:

@@ -275,6 +275,25 @@ void FakeEngine::Find(const FindRequest &request)
         });
 }
 
+void FakeEngine::RequestClose()
+{
+    log.push_back("RequestClose()");
+    if (!widget_)
+        return;
+    QPointer<QWidget> alive = widget_;
+    QTimer::singleShot(0, widget_, [this, alive] {
+        bool leave = true;
+        if (leaveHandler && sink_) {
+            leave = sink_->OnPageDialog({PageDialogKind::BeforeUnload, QUrl(location_), QString(), QString()},
+                                        nullptr);
+            if (!alive)
+                return; // the host closed the control meanwhile
+        }
+        if (sink_)
+            sink_->OnCloseAnswer(leave);
+    });
+}
+
 void FakeEngine::Print(const PrintRequest &request)
 {
     log.push_back("Print(" + request.printerName.toStdString() + "," + request.outputFile.toStdString() +

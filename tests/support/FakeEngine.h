@@ -39,6 +39,10 @@ public:
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    // Answers on the next turn of the event loop: with a page that asks
+    // before it closes (leaveHandler), after a BeforeUnload question to the
+    // host; else at once "may close".
+    void RequestClose() override;
     void SetZoomFactor(double factor) override;
     double ZoomFactor() const override { return zoomFactor_; }
 
@@ -65,6 +69,8 @@ public:
     std::map<QString, QString> pageTitles;
     // Addresses whose simulated load fails (DocumentComplete with ok false).
     std::set<QString> failingPages;
+    // The page has a "leave this page?" handler.
+    bool leaveHandler = false;
     // The text Find searches; Find answers with the number of matches.
     QString pageText;
 
