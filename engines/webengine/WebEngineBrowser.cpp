@@ -16,6 +16,8 @@
 #include <QWebEngineDownloadItem>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineFullScreenRequest>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
@@ -157,6 +159,12 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     page_ = new WebEnginePage(this, ModuleProfile(), view_);
     view_->setPage(page_);
     view_->installEventFilter(this);
+    QWebEngineScript watch;
+    watch.setSourceCode(QString::fromUtf8(engine::SleepWatchScript));
+    watch.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    watch.setWorldId(QWebEngineScript::MainWorld);
+    watch.setRunsOnSubFrames(false);
+    page_->scripts().insert(watch);
     ConnectPage();
     SetHostOptions(HostOptions());
 }
@@ -173,6 +181,9 @@ void WebEngineBrowser::ConnectPage()
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool) { OnLoadFinished(); });
     connect(page, &QWebEnginePage::loadProgress, this, [this](int p) { EmitProgress(p); });
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
+    // The page wakes by itself when it is shown (a restored window).
+    connect(page, &QWebEnginePage::lifecycleStateChanged, this,
+            [this](QWebEnginePage::LifecycleState state) { lifecycle_ = PageLifecycle(int(state)); });
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
     for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward})
         connect(page->action(action), &QAction::changed, this, [this] { ReportCommandStates(); });
@@ -301,18 +312,53 @@ QWidget *WebEngineBrowser::Control()
     return view_;
 }
 
+void WebEngineBrowser::SetLifecycle(PageLifecycle state)
+{
+    if (!page_ || state == lifecycle_)
+        return;
+    static_assert(int(QWebEnginePage::LifecycleState::Discarded) == int(PageLifecycle::Discarded));
+    // QtWebEngine refuses to put a visible page to sleep; a covered window's
+    // page still counts as visible, so it is told otherwise while it sleeps.
+    if (state == PageLifecycle::Active) {
+        page_->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+        page_->setVisible(view_ && view_->isVisible());
+    } else {
+        page_->setVisible(false);
+        page_->setLifecycleState(QWebEnginePage::LifecycleState(int(state)));
+    }
+    lifecycle_ = PageLifecycle(int(page_->lifecycleState()));
+}
+
+void WebEngineBrowser::LookForSleepBlockers(std::function<void(uint32_t)> answer)
+{
+    if (!page_) {
+        QTimer::singleShot(0, this, [answer] { answer(SLEEP_BLOCKER_UNKNOWN); });
+        return;
+    }
+    const uint32_t audible = page_->recentlyAudible() ? uint32_t(SLEEP_BLOCKER_MEDIA) : 0u;
+    page_->runJavaScript(QString::fromUtf8(engine::SleepBlockerScript), QWebEngineScript::MainWorld,
+                         [answer, audible](const QVariant &bits) {
+                             answer(bits.canConvert<int>() && bits.isValid()
+                                        ? uint32_t(bits.toInt()) | audible
+                                        : SLEEP_BLOCKER_UNKNOWN | audible);
+                         });
+}
+
 void WebEngineBrowser::GoBack()
 {
+    SetLifecycle(PageLifecycle::Active);
     Trigger(page_.data(), QWebEnginePage::Back);
 }
 
 void WebEngineBrowser::GoForward()
 {
+    SetLifecycle(PageLifecycle::Active);
     Trigger(page_.data(), QWebEnginePage::Forward);
 }
 
 void WebEngineBrowser::Refresh()
 {
+    SetLifecycle(PageLifecycle::Active);
     Trigger(page_.data(), QWebEnginePage::Reload);
 }
 
@@ -333,6 +379,7 @@ QString WebEngineBrowser::EngineName() const
 
 void WebEngineBrowser::Load(const QUrl &url)
 {
+    SetLifecycle(PageLifecycle::Active);
     if (page_)
         page_->load(url);
 }

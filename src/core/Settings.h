@@ -108,6 +108,12 @@ inline constexpr IntKey BarTabBar{"Bar", "TabBar", 1};
 inline constexpr IntKey BarJBar{"Bar", "JBar", 1};
 inline constexpr IntKey BarJBarSize{"Bar", "JBarSize", 153};
 inline constexpr IntKey BarJBarMax{"Bar", "JBarMax", 0};
+
+// Windows out of sight sleep (beyond the design: its own section).
+inline constexpr IntKey SleepOn{"Option_Ext", "Sleep", 1};
+inline constexpr IntKey SleepFreezeSeconds{"Option_Ext", "SleepFreezeSeconds", 120};
+inline constexpr IntKey SleepDiscardMinutes{"Option_Ext", "SleepDiscardMinutes", 30};
+inline constexpr IntKey SleepMemoryMB{"Option_Ext", "SleepMemoryMB", 3072};
 } // namespace keys
 
 } // namespace orvex

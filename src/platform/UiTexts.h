@@ -87,4 +87,7 @@ inline constexpr const char *PrintFailed = "印刷できません（%1）";
 // reason from SystemErrorText.
 inline constexpr const char *CannotChangeFolder = "フォルダ %1 に移動できません（%2）";
 
+// The tab menu.
+inline constexpr const char *KeepAwake = "このウィンドウを休止しない";
+
 } // namespace orvex::txt

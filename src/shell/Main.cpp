@@ -16,6 +16,7 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/SleepPolicy.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -47,6 +48,8 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(p
     setContextMenuPolicy(Qt::PreventContextMenu);
     BuildImages();
     BuildBars();
+    sleep_ = new SleepPolicy(
+        mdiArea, TabControl1, windows_, [this] { return sleep::ReadLimits(Settings()); }, this);
     BuildMenus();
     FormCreate();
 }
@@ -488,6 +491,8 @@ WebBrowser2 *TMainForm::ActiveBrowser()
 void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
 {
     auto *child = qobject_cast<TChildForm *>(window);
+    if (child)
+        Guarded([this, child] { sleep_->Wake(child); });
     if (child && child->IsOpen)
         Guarded([child] { child->FormActivate(); });
     if (FindBar1->isVisible() && child)

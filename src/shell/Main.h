@@ -44,6 +44,7 @@ class QTreeWidgetItem;
 
 namespace orvex {
 
+class SleepPolicy;
 class TChildForm;
 class TFindBar;
 class TTabControl;
@@ -108,6 +109,7 @@ public:
     const MainControls &Controls() const { return *this; }
     // The open windows in tab order, their numbers and tab texts.
     const WindowRegistry &Windows() const { return windows_; }
+    SleepPolicy &Sleep() const { return *sleep_; }
     bool FirstResize() const { return firstResize_; }
     bool HasParams() const { return hasParams_; }
     int PopupTab() const { return popupTab_; }
@@ -272,6 +274,7 @@ private:
     bool hasParams_ = false;
     int popupTab_ = 0; // tab last hit by a right or middle press; 255 when none
     WindowRegistry windows_;
+    SleepPolicy *sleep_ = nullptr;
     ClosedList closedList;
     std::string AppDirPath; // the data folder (DataFolder), with its trailing "/"
     ChildState childWinState = ChildState::Normal;

@@ -8,6 +8,7 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "shell/MenuText.h"
+#include "shell/SleepPolicy.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -212,6 +213,7 @@ void TMainForm::BuildMenus()
              {
                  {"閉じる(&C)", &TMainForm::popTabCloseClick},
              });
+    sleep_->AddKeepItem(TabPopup, [this] { return popupTab_; });
 
     UpdateChildCommands();
 }

@@ -38,6 +38,10 @@ public:
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void SetLifecycle(PageLifecycle state) override;
+    PageLifecycle Lifecycle() const override { return lifecycle_; }
+    // Answers with sleepBlockers on the next turn of the event loop.
+    void QuerySleepBlockers(std::function<void(uint32_t)> answer) override;
 
     // What the control was asked to do, one entry per call, e.g.
     // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
@@ -60,6 +64,8 @@ public:
     // and DownloadComplete. Off by default: host tests script every event.
     bool simulateLoads = false;
     std::map<QString, QString> pageTitles;
+    // What QuerySleepBlockers answers (SleepBlocker bits).
+    uint32_t sleepBlockers = 0;
     // The text Find searches; Find answers with the number of matches.
     QString pageText;
 
@@ -108,6 +114,7 @@ private:
     WebBrowserEvents *sink_ = nullptr;
     QString location_;
     bool busy_ = false;
+    PageLifecycle lifecycle_ = PageLifecycle::Active;
     std::string failNavigate_;
     std::string failExecWB_;
     std::vector<QString> history_;
