@@ -129,6 +129,39 @@ TEST_F(ChildWindowTest, ActivationRestoresTheWindowsOwnStates)
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading"));
 }
 
+TEST_F(ChildWindowTest, ConnectionIndicatorShowsTheFrontPagesConnection)
+{
+    Open("https://secure.example/");
+    Open("http://plain.example/");
+    QLabel *indicator = ind().Connection;
+    ASSERT_TRUE(indicator);
+    EXPECT_TRUE(indicator->isHidden()) << "no page has reported yet";
+    h.EngineOf(h.Child(0))->Sink()->OnConnectionChange(ConnectionSecurity::Secure, "secure.example");
+    // A page behind the front one leaves the indicator to the front page.
+    h.EngineOf(h.Child(1))->Sink()->OnConnectionChange(ConnectionSecurity::Insecure, "plain.example");
+    EXPECT_FALSE(indicator->isHidden());
+    EXPECT_EQ(indicator->text(), QStringLiteral("保護された通信 secure.example"));
+    EXPECT_TRUE(indicator->toolTip().contains(QStringLiteral("(https)")));
+
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(1));
+    EXPECT_EQ(indicator->text(), QStringLiteral("保護されていない通信"));
+    EXPECT_TRUE(
+        indicator->toolTip().contains(QStringLiteral("plain.example との通信は暗号化されていません")));
+    h.EngineOf(h.Child(1))
+        ->Sink()
+        ->OnConnectionChange(ConnectionSecurity::CertificateException, "self.example");
+    EXPECT_EQ(indicator->text(), QStringLiteral("証明書エラー self.example"));
+    EXPECT_TRUE(indicator->toolTip().contains(QStringLiteral("「続行」")));
+    h.EngineOf(h.Child(1))->Sink()->OnConnectionChange(ConnectionSecurity::None, QString());
+    EXPECT_TRUE(indicator->isHidden()) << "a local page came over no connection";
+
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(0));
+    EXPECT_EQ(indicator->text(), QStringLiteral("保護された通信 secure.example"));
+    h.Child(0)->CloseWindow();
+    h.Child(0)->CloseWindow();
+    EXPECT_TRUE(indicator->isHidden());
+}
+
 TEST_F(ChildWindowTest, ClosingTheLastWindowClearsEveryIndicator)
 {
     for (bool gecko : {false, true}) {

@@ -259,7 +259,7 @@ TEST_F(DownloadsTest, TransfersOfAPageGoOnWhenItsWindowCloses)
     // A pop-up that turns out to be a download is saved as well.
     std::shared_ptr<Probe> popup;
     h.ui.saveAnswers.push_back(In("popup.bin"));
-    Tfrm_tmpWeb catcher(EngineKind::InternetExplorer, nullptr, h.form);
+    Tfrm_tmpWeb catcher(EngineKind::InternetExplorer, {}, h.form);
     catcher.OnFileDownload(Make(popup, QStringLiteral("popup.bin")));
     EXPECT_EQ(popup->path, In("popup.bin.part"));
     EXPECT_FALSE(popup->cancelled);

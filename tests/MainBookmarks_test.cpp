@@ -129,18 +129,20 @@ TEST_F(MainBookmarksTest, AnAmpersandInANameIsShownAndTakesNoAccessKey)
                                     "<file><name>AT&amp;T</name><url>http://t/</url></file></directory>"
                                     "</bookmark>");
     form->BuildBookmarkMenu();
-    EXPECT_EQ(DescribeMenu(form->Controls().mnuBookMark->actions(), 2), "&R&&D>[&AT&&T|http://t/]");
+    EXPECT_EQ(DescribeMenu(form->Controls().mnuBookMark->actions(), 3), "&R&&D>[&AT&&T|http://t/]");
     EXPECT_EQ(QKeySequence::mnemonic(Item("&R&&D/&AT&&T")->text()), QKeySequence(Qt::ALT | Qt::Key_A));
 }
 
-TEST_F(MainBookmarksTest, MenuShowsTheFileAfterItsTwoFixedItems)
+TEST_F(MainBookmarksTest, MenuShowsTheFileAfterItsFixedItems)
 {
     Make("0");
     const QList<QAction *> actions = form->Controls().mnuBookMark->actions();
-    ASSERT_GE(actions.size(), 2);
-    EXPECT_EQ(actions[0], form->Controls().mnuBMEdit);
-    EXPECT_TRUE(actions[1]->isSeparator());
-    EXPECT_EQ(DescribeMenu(actions, 2), "&Mail|http://m/, &F>[&B|http://b/, &G>[&C|http://c/]], &E|, "
+    ASSERT_GE(actions.size(), 3);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("ブックマークに追加(&A)"));
+    EXPECT_EQ(actions[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+    EXPECT_EQ(actions[1], form->Controls().mnuBMEdit);
+    EXPECT_TRUE(actions[2]->isSeparator());
+    EXPECT_EQ(DescribeMenu(actions, 3), "&Mail|http://m/, &F>[&B|http://b/, &G>[&C|http://c/]], &E|, "
                                         "&Was|フォルダ, &Blank|, &D|http://d/");
     // The name's first letter is the access key.
     EXPECT_EQ(QKeySequence::mnemonic(Item("&Mail")->text()), QKeySequence(Qt::ALT | Qt::Key_M));
@@ -152,7 +154,7 @@ TEST_F(MainBookmarksTest, MenuShowsTheFileAfterItsTwoFixedItems)
     form->BuildBookmarkMenu();
     form->BuildBookmarkMenu();
     EXPECT_EQ(form->Controls().mnuBookMark->actions().size(), actions.size());
-    EXPECT_EQ(form->Controls().mnuBookMark->actions()[0], form->Controls().mnuBMEdit);
+    EXPECT_EQ(form->Controls().mnuBookMark->actions()[1], form->Controls().mnuBMEdit);
 }
 
 TEST_F(MainBookmarksTest, SideBarShowsTheTreeWithFolderMarkers)
@@ -266,7 +268,8 @@ TEST_F(MainBookmarksTest, EditorIsFilledFromThePageAndTheSideBarUnselected)
     h->Child(0)->close();
     h->Pump();
     form->Controls().txtAddress->setText("http://other/");
-    form->popAddBookMarkClick();
+    // The menu's "ブックマークに追加(&A)" does what the tab menu's item does.
+    form->Controls().mnuBookMark->actions().first()->trigger();
     EXPECT_EQ(frm_BMEdit->txtURL->text(), "http://other/");
     EXPECT_EQ(frm_BMEdit->txtName->text(), "") << "no window open: no title";
     EXPECT_EQ(frm_BMEdit->TreeView1->topLevelItemCount(), 5);
@@ -287,7 +290,7 @@ TEST_F(MainBookmarksTest, EditorOkRebuildsMenuAndSideBarWithoutDuplicates)
 
     // The empty folder and the empty address went through the file too.
     EXPECT_EQ(DescribeMenu(form->Controls().mnuBookMark->actions(), 0),
-              "ブックマークを編集(&E)|, |, &New|http://new/, &Mail|http://m/, "
+              "ブックマークに追加(&A)|, ブックマークを編集(&E)|, |, &New|http://new/, &Mail|http://m/, "
               "&F>[&B|http://b/, &G>[&C|http://c/]], &E|フォルダ, &Was|フォルダ, &Blank|, &D|http://d/");
     EXPECT_EQ(form->Controls().TreeView1->topLevelItemCount(), 7);
     EXPECT_EQ(Node("E")->data(0, Qt::UserRole).toString(), "フォルダ");

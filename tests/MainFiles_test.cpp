@@ -45,7 +45,7 @@ TEST(MainFiles, UnreadableBookmarkFileIsToldOnceAndKeptBeforeTheFirstSave)
                                                 " を読み込めません（3 行目: XML の書式が正しくありません）。"
                                                 "ファイルはそのまま残します.");
     EXPECT_EQ(h.ui.messages, QStringList{told});
-    EXPECT_EQ(h.form->Controls().mnuBookMark->actions().size(), 2);
+    EXPECT_EQ(h.form->Controls().mnuBookMark->actions().size(), 3);
     EXPECT_EQ(h.form->Controls().TreeView1->topLevelItemCount(), 0);
     EXPECT_EQ(h.folder.Read("bookmark.xml"), kStray);
 
@@ -65,7 +65,7 @@ TEST(MainFiles, UnreadableBookmarkFileIsToldOnceAndKeptBeforeTheFirstSave)
     // The next reading (a restart reads the same way) finds the new file,
     // without a word, and the backup stays.
     h.form->BuildBookmarkMenu();
-    EXPECT_EQ(h.form->Controls().mnuBookMark->actions().size(), 3);
+    EXPECT_EQ(h.form->Controls().mnuBookMark->actions().size(), 4);
     EXPECT_EQ(h.ui.messages.size(), 2);
     EXPECT_EQ(h.folder.Read(backup), kStray);
 }

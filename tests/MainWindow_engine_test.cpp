@@ -10,6 +10,7 @@
 #include "shell/Entry.h"
 #include "shell/Main.h"
 #include "support/FakeUi.h"
+#include "support/HttpServer.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
@@ -279,6 +280,59 @@ TEST_P(RealPopups, APopUpOpeningBehindLeavesTheFocusInTheAddressBar)
     EXPECT_TRUE(moves.isEmpty()) << moves.join(' ').toStdString();
     EXPECT_EQ(QApplication::focusWidget(), form->Controls().txtAddress);
     EXPECT_EQ(form->ActiveChild(), form->Children()[0]);
+}
+
+// A pop-up opened in its opener's engine keeps its page: it talks with its
+// opener, and the opener's close() takes its window and tab away.
+TEST_P(RealPopups, AnAdoptedPopUpTalksWithItsOpenerAndClosesWithIt)
+{
+    HttpServer server([](const HttpRequest &request) {
+        if (request.path == "/opener.html")
+            return HttpReply::Page("opener",
+                                   "<script>var w;window.onmessage=function(e){"
+                                   "document.title='got '+e.data+' closed='+w.closed;"
+                                   "e.source.postMessage('オープナーからのメッセージです','*');"
+                                   "setTimeout(function(){w.close();},4000);};"
+                                   "setTimeout(function(){w=window.open('/popchild.html');},100);</script>");
+        return HttpReply::Page("popchild", "<h1 id='m'>…</h1><script>window.onmessage=function(e){"
+                                           "document.getElementById('m').textContent=e.data;"
+                                           "document.title='child got '+e.data;};"
+                                           "window.opener.postMessage('hello','*');</script>");
+    });
+    Start("LastEngine=IE\r\n");
+    if (GetParam() == EngineKind::Gecko)
+        form->Moz_ItemClick();
+    form->OpenNewWindow(QStringLiteral("opener"), server.Url("/opener.html"));
+    ASSERT_TRUE(WaitForTabs({"got hello closed=false", "child got オープナーからのメッセージです"}))
+        << form->DescribeTabs().toStdString();
+    EXPECT_EQ(form->Children()[1]->Kind(), GetParam());
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    form->TileWindows(false);
+    Shot(GetParam() == EngineKind::Gecko ? "orvex-adopted-popup-gecko" : "orvex-adopted-popup-ie");
+    ASSERT_TRUE(WaitForTabs({"got hello closed=false"})) << form->DescribeTabs().toStdString();
+    EXPECT_EQ(form->ChildCount(), 1);
+}
+
+// An empty pop-up the opener writes into stays; one it then sends to a
+// blocked address goes, whichever moment the engine tells the address at.
+TEST_P(RealPopups, BlankPopUpsAreKeptUntilTheyGoToABlockedAddress)
+{
+    Start("LastEngine=IE\r\n[Option_advertisemen]\r\nCloseURL=1\r\n");
+    folder.Write("CloseURL.txt", "*doubleclick*\r\n");
+    pages.Write("writer.html", "<html><head><title>opener</title></head><body><script>"
+                               "setTimeout(function(){var w=window.open('');"
+                               "w.document.write('<title>written</title>');w.document.close();"
+                               "var a=window.open('');setTimeout(function(){"
+                               "a.location='http://ad.doubleclick.invalid/';},1000);},100);"
+                               "</script></body></html>");
+    if (GetParam() == EngineKind::Gecko)
+        form->Moz_ItemClick();
+    form->OpenNewWindow(QStringLiteral("opener"), Page("writer.html"));
+    const QString kept = QStringLiteral("0:opener* 1:written");
+    ASSERT_TRUE(WaitFor([&] { return form->DescribeTabs() == kept; })) << form->DescribeTabs().toStdString();
+    Pump(2500); // the second pop-up has gone on to its address
+    EXPECT_EQ(form->DescribeTabs(), kept);
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RealPopups,

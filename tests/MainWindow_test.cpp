@@ -47,7 +47,7 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndStartStates)
     h.form->FileNew1Execute();
     EXPECT_TRUE(h.form->Controls().mnuFile_Close->isEnabled());
     EXPECT_TRUE(h.form->Controls().windowCommands.first()->isEnabled());
-    EXPECT_EQ(h.form->Controls().mnuBookMark->actions().first()->text(),
+    EXPECT_EQ(h.form->Controls().mnuBookMark->actions().at(1)->text(),
               QStringLiteral("ブックマークを編集(&E)"));
     EXPECT_EQ(h.form->Controls().mnuSize_Min->text(), QStringLiteral("最小(A)"));
 }

@@ -36,23 +36,27 @@ FakeEngine *RequestPopup(MainHarness &h, int index, const QString &url, bool *ca
     return catcher;
 }
 
-TEST(NewWindows, APopupOpensAsANewTabAndTheCatcherIsReleased)
+TEST(NewWindows, APopupIsAdoptedWithItsPageAsANewTabAndTheCatcherIsReleased)
 {
     MainHarness h;
     h.form->FileNew1Execute();
-    bool cancel = false;
-    RequestPopup(h, 0, QStringLiteral("http://popup/"), &cancel);
-    EXPECT_TRUE(cancel); // the catcher never loads the page itself
+    bool cancel = true;
+    FakeEngine *catcher = RequestPopup(h, 0, QStringLiteral("http://popup/"), &cancel);
+    EXPECT_FALSE(cancel); // the page loads on, with its request as the engine made it
     ASSERT_EQ(h.form->ChildCount(), 2);
-    EXPECT_EQ(h.EngineOf(h.Child(1))->LastCall(), "Navigate(http://popup/)");
+    EXPECT_EQ(h.EngineOf(h.Child(1)), catcher);
+    EXPECT_EQ(catcher->Sink(), h.Child(1));
+    EXPECT_EQ(catcher->CountOf("Navigate("), 0);
     EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("Internet Explorer"));
     EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
     EXPECT_EQ(h.LiveEngines(), 2);
     // NewWindow_Active is off: the requester stays in front.
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading"));
+    // From here the window's own page goes where it likes.
+    EXPECT_FALSE(catcher->RaiseBeforeNavigate(QStringLiteral("http://next/")));
 }
 
-TEST(NewWindows, ACatcherRefusesWindowsOfItsOwnAndHandlesOnlyItsFirstNavigation)
+TEST(NewWindows, ACaughtPageOpensNoWindowsOfItsOwnAndLoadsOnUntilAdopted)
 {
     MainHarness h;
     h.form->FileNew1Execute();
@@ -62,11 +66,60 @@ TEST(NewWindows, ACatcherRefusesWindowsOfItsOwnAndHandlesOnlyItsFirstNavigation)
     ASSERT_NE(catcher, nullptr);
     WebBrowser2 *nested = nullptr;
     EXPECT_TRUE(catcher->RaiseNewWindow(nested));
-    EXPECT_TRUE(catcher->RaiseBeforeNavigate(QStringLiteral("http://first/")));
-    EXPECT_TRUE(catcher->RaiseBeforeNavigate(QStringLiteral("http://redirect/")));
+    EXPECT_FALSE(catcher->RaiseBeforeNavigate(QStringLiteral("http://first/")));
+    EXPECT_FALSE(catcher->RaiseBeforeNavigate(QStringLiteral("http://redirect/")));
+    catcher->RaiseTitle(QStringLiteral("caught title"));
     h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 2);
     EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    // A title that came while the page was caught is the window's caption.
+    EXPECT_EQ(h.Child(1)->Caption(), QStringLiteral("caught title"));
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:caught title"));
+}
+
+TEST(NewWindows, WindowCloseFromTheOpenerClosesTheAdoptedWindowAndItsTab)
+{
+    MainHarness h;
+    h.form->FileNew1Execute();
+    FakeEngine *popup = RequestPopup(h, 0, QStringLiteral("http://popup/"));
+    ASSERT_EQ(h.form->ChildCount(), 2);
+    popup->RaiseWindowClosing();
+    EXPECT_EQ(h.form->ChildCount(), 2) << "closed only once the engine's call has returned";
+    h.Pump();
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading*"));
+    EXPECT_EQ(h.LiveEngines(), 1);
+
+    // Closed while still caught: nothing opens.
+    WebBrowser2 *target = nullptr;
+    h.EngineOf(h.Child(0))->RaiseNewWindow(target);
+    auto *catcher = dynamic_cast<FakeEngine *>(target);
+    ASSERT_NE(catcher, nullptr);
+    catcher->RaiseWindowClosing();
+    h.Pump();
+    EXPECT_EQ(h.form->ChildCount(), 1);
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+    EXPECT_EQ(h.LiveEngines(), 1);
+}
+
+TEST(NewWindows, ABlankPopupIsAdoptedAndTheBlockListLooksAtItsFirstAddress)
+{
+    MainHarness h(Config("[Option_advertisemen]\r\nCloseURL=1\r\n"));
+    h.folder.Write("CloseURL.txt", "*doubleclick*\r\nabout:*\r\n");
+    h.form->FileNew1Execute();
+    FakeEngine *written = RequestPopup(h, 0, QStringLiteral("about:blank"));
+    ASSERT_EQ(h.form->ChildCount(), 2);
+    EXPECT_FALSE(written->RaiseBeforeNavigate(QStringLiteral("http://example.org/")));
+    EXPECT_FALSE(written->RaiseBeforeNavigate(QStringLiteral("http://doubleclick.net/")))
+        << "only the first address is checked";
+
+    FakeEngine *ad = RequestPopup(h, 0, QStringLiteral("about:blank"));
+    ASSERT_EQ(h.form->ChildCount(), 3);
+    EXPECT_TRUE(ad->RaiseBeforeNavigate(QStringLiteral("http://ad.DoubleClick.net/")));
+    h.Pump();
+    EXPECT_EQ(h.form->ChildCount(), 2);
+    EXPECT_EQ(h.EngineOf(h.Child(1)), written);
+    EXPECT_TRUE(h.ui.messages.isEmpty());
 }
 
 TEST(NewWindows, BlockListSuppressesMatchingAddressesInAnyCase)
@@ -119,10 +172,21 @@ TEST(NewWindows, TheNewWindowTakesTheToolsMenusEngineNotTheRequesters)
     auto *catcher = dynamic_cast<FakeEngine *>(target);
     ASSERT_NE(catcher, nullptr);
     EXPECT_EQ(catcher->Kind(), EngineKind::Gecko); // a page hands itself only to its own engine
-    catcher->RaiseBeforeNavigate(QStringLiteral("http://from-gecko/"));
+    // The page cannot cross engines: its load stops and the address opens anew.
+    EXPECT_TRUE(catcher->RaiseBeforeNavigate(QStringLiteral("http://from-gecko/")));
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 2);
     EXPECT_EQ(h.Child(1)->Kind(), EngineKind::InternetExplorer);
+    EXPECT_EQ(h.EngineOf(h.Child(1))->LastCall(), "Navigate(http://from-gecko/)");
+    EXPECT_EQ(Tfrm_tmpWeb::LiveCount(), 0);
+
+    // A page's source view has no address to load anew: it stays in its engine.
+    bool cancel = true;
+    FakeEngine *source = RequestPopup(h, 0, QStringLiteral("view-source:http://page/"), &cancel);
+    EXPECT_FALSE(cancel);
+    ASSERT_EQ(h.form->ChildCount(), 3);
+    EXPECT_EQ(h.EngineOf(h.Child(2)), source);
+    EXPECT_EQ(h.Child(2)->Caption(), QStringLiteral("Gecko"));
     EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("Internet Explorer"));
 }
 

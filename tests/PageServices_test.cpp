@@ -142,7 +142,7 @@ TEST_F(PageServicesTest, SignInAsksForTheHostAndRealm)
     EXPECT_FALSE(h.Child(0)->OnAuthenticate(request, user, password)); // Cancel refuses
 }
 
-TEST_F(PageServicesTest, CertificateErrorsAreAcceptedPerHostForTheSessionOnly)
+TEST_F(PageServicesTest, CertificateErrorsAreAcceptedPerEngineAndHostForTheSessionOnly)
 {
     CertificateErrorInfo error;
     error.url = QUrl(QStringLiteral("https://self.example:8443/"));
@@ -161,10 +161,15 @@ TEST_F(PageServicesTest, CertificateErrorsAreAcceptedPerHostForTheSessionOnly)
     error.host = QStringLiteral("other.example");
     EXPECT_FALSE(h.Child(0)->OnCertificateError(error));
     EXPECT_EQ(h.ui.questions.size(), 3u);
-    PageServices::Session().Reset(); // a new run asks again
+    // The other engine keeps exceptions of its own: its windows ask again.
+    h.form->Moz_ItemClick();
+    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("https://self.example:8443/"));
     error.host = QStringLiteral("self.example");
-    EXPECT_FALSE(h.Child(0)->OnCertificateError(error));
+    EXPECT_FALSE(h.Child(2)->OnCertificateError(error));
     EXPECT_EQ(h.ui.questions.size(), 4u);
+    PageServices::Session().Reset(); // a new run asks again
+    EXPECT_FALSE(h.Child(0)->OnCertificateError(error));
+    EXPECT_EQ(h.ui.questions.size(), 5u);
 }
 
 TEST_F(PageServicesTest, PermissionsAreDeniedByDefaultAndRememberedPerSite)

@@ -32,10 +32,20 @@
 #include <QWidget>
 #include <functional>
 
+#include <QLabel>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <atomic>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <unistd.h>
 
 using namespace orvex;
 using orvex::test::Pump;
@@ -66,6 +76,7 @@ public:
     std::vector<int> progressMax;
     std::vector<std::pair<int, bool>> commands;
     int newWindows = 0;
+    int windowClosings = 0;
     int total = 0;
     // The answer to OnNewWindow2 (nullptr refuses) and to OnBeforeNavigate2.
     std::function<WebBrowser2 *()> catcher;
@@ -183,6 +194,12 @@ public:
     }
     void OnFindResult(const QString &text, int matches) override { findResults.emplace_back(text, matches); }
     void OnPrintFinished(bool ok, const QString &error) override { printResults.emplace_back(ok, error); }
+    std::vector<std::pair<ConnectionSecurity, QString>> connections;
+    void OnConnectionChange(ConnectionSecurity security, const QString &host) override
+    {
+        connections.emplace_back(security, host);
+    }
+    void OnWindowClosing() override { ++windowClosings; }
 
     // The last state reported for a command, or -1 when none was.
     int LastState(int command) const
@@ -198,11 +215,71 @@ public:
 // download; a page behind basic authentication; anything else at once a
 // small page titled "served <path>".
 constexpr qint64 kFileSize = 3 * 1024 * 1024 + 7;
+// The memory a page may use in this run (main sets it for both modules).
+constexpr int kMemoryLimitMb = 512;
+// Requests that must never arrive: what a local page read.
+std::atomic<int> g_leaks{0};
+
+// Every request the server got, as "METHOD path body", for the pop-up cases.
+std::mutex requestLogMutex;
+QByteArrayList requestLog;
+
+QByteArrayList RequestsFor(const QByteArray &path)
+{
+    std::lock_guard<std::mutex> lock(requestLogMutex);
+    QByteArrayList found;
+    for (const QByteArray &entry : requestLog)
+        if (entry.split(' ').value(1) == path)
+            found << entry;
+    return found;
+}
+
+// Pages that open windows: a pop-up that talks with its opener, a form
+// posted into a new window, a written empty window, a blocked one, and one
+// the opener closes again.
+QByteArray PopupPage(const QByteArray &path)
+{
+    if (path == "/opener.html")
+        return "var w;window.onmessage=function(e){"
+               "document.title='got '+e.data+' closed='+w.closed;e.source.postMessage('こんにちは','*');};"
+               "setTimeout(function(){w=window.open('/popchild.html');},50);";
+    if (path == "/popchild.html")
+        return "window.onmessage=function(e){document.title='child got '+e.data;"
+               "document.body.textContent='オープナーから: '+e.data;};"
+               "window.opener.postMessage('hello','*');";
+    if (path == "/postform.html")
+        return "document.write(\"<form id=f method=post action='/posted' target=_blank>"
+               "<input name=a value='x y'><input name=b value=42></form>\");"
+               "setTimeout(function(){document.getElementById('f').submit();},50);";
+    if (path == "/writer.html")
+        return "setTimeout(function(){var w=window.open('');w.document.write("
+               "\"<title>written</title><body style='margin:0'><div style='background:#000;"
+               "width:300px;height:200px'></div>\");w.document.close();},50);";
+    if (path == "/blocked.html")
+        return "setTimeout(function(){window.open('/ad');},50);";
+    if (path == "/closer.html")
+        return "setTimeout(function(){var w=window.open('/popchild.html');"
+               "setTimeout(function(){document.title='closing '+w.closed;w.close();},1500);},50);";
+    return QByteArray();
+}
 
 test::HttpReply Serve(const test::HttpRequest &request)
 {
     using test::HttpReply;
     const QByteArray &path = request.path;
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog << request.method + ' ' + path + ' ' + request.body;
+    }
+    if (const QByteArray script = PopupPage(path); !script.isEmpty())
+        return HttpReply::Page(path.mid(1), "<script>" + script + "</script>");
+    if (path == "/source.html") {
+        HttpReply page = HttpReply::Page("source", "<p>ソース</p><script>fetch('/ran');</script>");
+        page.headers << "Cache-Control: no-store";
+        return page;
+    }
+    if (path == "/posted")
+        return HttpReply::Page("posted " + request.method + " " + request.body);
     HttpReply reply = HttpReply::Page("served " + path, "served");
     auto download = [&](const QByteArray &disposition, qint64 size) {
         reply = HttpReply();
@@ -211,7 +288,14 @@ test::HttpReply Serve(const test::HttpRequest &request)
             reply.headers << "Content-Disposition: " + disposition;
         reply.generatedSize = size;
     };
-    if (path == "/slow") {
+    if (path.startsWith("/leak")) {
+        ++g_leaks;
+    } else if (path == "/runaway") {
+        // Takes 16 MB more every 50 ms and keeps it, without end.
+        reply = HttpReply::Page("runaway", "<script>var kept=[];setInterval(function(){"
+                                           "var a=new Uint8Array(16<<20);a.fill(7);kept.push(a);"
+                                           "document.title='runaway '+kept.length*16;},50);</script>");
+    } else if (path == "/slow") {
         reply.delayMs = 3000;
     } else if (path == "/file.bin") {
         download("attachment; filename=\"data.bin\"", kFileSize);
@@ -244,16 +328,30 @@ test::HttpReply Serve(const test::HttpRequest &request)
 
 // An HTTPS server with a self-signed certificate made for this run:
 // `openssl s_server` serving the files of its own folder.
+// A self-signed certificate for 127.0.0.1 in `folder` (key.pem, cert.pem).
+bool MakeCertificate(const QString &folder)
+{
+    return QProcess::execute("openssl",
+                             {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                              "-nodes", "-keyout", folder + "/key.pem", "-out", folder + "/cert.pem", "-days",
+                              "2", "-subj", "/CN=127.0.0.1", "-addext",
+                              "subjectAltName=IP:127.0.0.1,DNS:localhost"}) == 0;
+}
+
+// A certificate the IE module trusts in this run, made in main before the
+// engine starts: Chromium takes certificates with the listed public key as
+// valid. WebKitGTK trusts only the system's authorities.
+QTemporaryDir *g_trusted = nullptr;
+
 class TlsServer {
 public:
-    TlsServer()
+    // `trusted`: serve with the run's trusted certificate, else a new one.
+    explicit TlsServer(bool trusted = false)
     {
-        const QString key = folder_.filePath("key.pem"), cert = folder_.filePath("cert.pem");
-        if (QProcess::execute("openssl",
-                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                               "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1",
-                               "-addext", "subjectAltName=IP:127.0.0.1"}) != 0)
+        const QString from = trusted ? g_trusted->path() : folder_.path();
+        if (!trusted && !MakeCertificate(from))
             return;
+        const QString key = from + "/key.pem", cert = from + "/cert.pem";
         process_.setWorkingDirectory(folder_.path());
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start("openssl", {"s_server", "-accept", "0", "-cert", cert, "-key", key, "-WWW"});
@@ -278,9 +376,9 @@ public:
     }
     bool Running() const { return port_ > 0; }
     int Port() const { return port_; }
-    QString Url(const QString &file) const
+    QString Url(const QString &file, const QString &host = QStringLiteral("127.0.0.1")) const
     {
-        return QStringLiteral("https://127.0.0.1:%1/%2").arg(port_).arg(file);
+        return QStringLiteral("https://%1:%2/%3").arg(host).arg(port_).arg(file);
     }
     void Write(const QString &name, const QByteArray &content)
     {
@@ -294,6 +392,111 @@ private:
     QProcess process_;
     QByteArray output_;
     int port_ = 0;
+};
+
+// The processes of this test's own tree (its children, theirs...) whose
+// command line holds `marker`, leaves of that set only (not a sandbox
+// launcher that names the process it starts), newest first. `parentIs`, when
+// given, must hold for the parent's command line (processes forked from a
+// zygote keep its command line).
+std::vector<pid_t> OwnProcesses(const QByteArray &marker,
+                                const std::function<bool(const QByteArray &)> &parentIs = {})
+{
+    struct Process {
+        pid_t parent;
+        qulonglong started;
+        QByteArray command;
+        bool marked;
+    };
+    std::map<pid_t, Process> all;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = entry.toInt(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat("/proc/" + entry + "/stat"), cmdline("/proc/" + entry + "/cmdline");
+        if (!stat.open(QIODevice::ReadOnly) || !cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // After the name in parentheses: state, parent, ... start time (22nd field).
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 20)
+            continue;
+        const QByteArray command = cmdline.readAll();
+        all[pid] = {pid_t(fields[1].toInt()), fields[19].toULongLong(), command, command.contains(marker)};
+    }
+    auto ownedByUs = [&](pid_t pid) {
+        for (int depth = 0; pid > 1 && depth < 64; ++depth) {
+            auto it = all.find(pid);
+            if (it == all.end())
+                return false;
+            pid = it->second.parent;
+            if (pid == getpid())
+                return true;
+        }
+        return false;
+    };
+    std::vector<pid_t> found;
+    for (const auto &[pid, process] : all) {
+        if (!process.marked || !ownedByUs(pid))
+            continue;
+        if (parentIs && !(all.count(process.parent) && parentIs(all[process.parent].command)))
+            continue;
+        const bool launcher = std::any_of(all.begin(), all.end(), [&, p = pid](const auto &other) {
+            return other.second.parent == p && other.second.marked;
+        });
+        if (!launcher)
+            found.push_back(pid);
+    }
+    std::sort(found.begin(), found.end(), [&](pid_t a, pid_t b) { return all[a].started > all[b].started; });
+    return found;
+}
+
+// The anonymous resident memory of a process, in MB (0 when it is gone).
+qint64 AnonymousMb(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).simplified().split(' ').value(0).toLongLong() / 1024;
+    return 0;
+}
+
+// A listener on this machine's first address outside the loopback network
+// (engines count loopback addresses as secure), counting plain-http
+// requests for "/mixed.png".
+class OutsideListener {
+public:
+    OutsideListener()
+    {
+        for (const QHostAddress &address : QNetworkInterface::allAddresses())
+            if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback() &&
+                server_.listen(address))
+                break;
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = server_.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().startsWith("GET /mixed.png"))
+                        ++requests;
+                    socket->close();
+                });
+            }
+        });
+    }
+    bool Listening() const { return server_.isListening(); }
+    QString Url(const QString &path) const
+    {
+        return QStringLiteral("http://%1:%2%3")
+            .arg(server_.serverAddress().toString())
+            .arg(server_.serverPort())
+            .arg(path);
+    }
+    int requests = 0;
+
+private:
+    QTcpServer server_;
 };
 
 class EngineContract : public ::testing::TestWithParam<Engine> {
@@ -378,6 +581,9 @@ protected:
                      "</script><div style='height:300px'></div></body></html>");
         Write("find.html", "<html><head><title>find</title></head><body>"
                            "<p>apple Apple APPLE</p><p>pineapple</p></body></html>");
+        Write("width.html", "<html><head></head><body><script>"
+                            "function show(){document.title='width '+innerWidth;}"
+                            "onresize=show;show();</script></body></html>");
         Write("text.html", "<html><head><title>text</title></head><body style='margin:0;"
                            "background:#fff'><div style='font:20px sans-serif;color:#000'>"
                            "WWWWWWWWWW</div></body></html>");
@@ -455,6 +661,36 @@ protected:
         catchers.push_back(Create(&catcherParent));
         catchers.back()->SetEvents(&sink);
         return catchers.back().get();
+    }
+
+    // The page processes of this test, newest first.
+    std::vector<pid_t> PageProcesses() const
+    {
+        // QtWebEngine's renderers are forked from its sandboxed zygote (the
+        // other one starts utility processes).
+        if (GetParam() == Engine::IE)
+            return OwnProcesses("--type=zygote", [](const QByteArray &parent) {
+                return parent.contains("--type=zygote") && !parent.contains("--no-zygote-sandbox");
+            });
+        return OwnProcesses("WebKitWebProcess");
+    }
+    // The crash page over the control, when it shows.
+    QWidget *CrashPageShown() const
+    {
+        auto *page = browser->Control()->findChild<QWidget *>("CrashPage");
+        return page && page->isVisible() ? page : nullptr;
+    }
+    static QString Texts(QWidget *widget)
+    {
+        QStringList texts;
+        for (QLabel *label : widget->findChildren<QLabel *>())
+            texts << label->text();
+        return texts.join('\n');
+    }
+    QString Shot(const QString &what) const
+    {
+        return QStringLiteral("/tmp/orvex-%1-%2.png")
+            .arg(GetParam() == Engine::IE ? "iexplore" : "mozctl", what);
     }
 
     // Bounding box of the dark pixels of the control's picture.
@@ -644,6 +880,34 @@ TEST_P(RenderedContract, TextSizeScalesTheText)
     browser->Control()->grab().save(shot);
 }
 
+// Page zoom scales the page's layout: its width in CSS pixels shrinks, for
+// the control's next page too, and the text size works beside it.
+TEST_P(RenderedContract, PageZoomChangesThePageWidth)
+{
+    const auto width = [&] { return events.titles.isEmpty() ? -1 : events.titles.last().mid(6).toInt(); };
+    browser->Navigate(Page("width.html"));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && width() > 0; }));
+    const int normal = width();
+    ASSERT_GT(normal, 400);
+    EXPECT_DOUBLE_EQ(browser->ZoomFactor(), 1.0);
+    browser->SetZoomFactor(2.0);
+    EXPECT_DOUBLE_EQ(browser->ZoomFactor(), 2.0);
+    EXPECT_TRUE(WaitFor([&] { return std::abs(width() - normal / 2) <= 2; }, 10000))
+        << normal << " -> " << width();
+    browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 3);
+    browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 2);
+    const int zoomed = width();
+    events.titles.clear();
+    ASSERT_TRUE(Load(Page("width.html") + "?next", "width " + QString::number(zoomed)));
+    EXPECT_NEAR(width(), normal / 2, 2) << "the zoom stays for the next page";
+    const QString shot =
+        QStringLiteral("/tmp/orvex-%1-zoom.png").arg(GetParam() == Engine::IE ? "iexplore" : "mozctl");
+    browser->Control()->grab().save(shot);
+    browser->SetZoomFactor(1.0);
+    EXPECT_TRUE(WaitFor([&] { return std::abs(width() - normal) <= 2; }, 10000)) << width();
+    EXPECT_THROW(browser->SetZoomFactor(0), std::runtime_error);
+}
+
 TEST_P(EngineContract, UnknownCommandsAndBadTextSizesThrow)
 {
     EXPECT_THROW(browser->ExecWB(99, OLECMDEXECOPT_DODEFAULT), std::runtime_error);
@@ -720,6 +984,72 @@ TEST_P(RenderedContract, HostMayCloseTheCatcherInsideItsEvent)
     EXPECT_TRUE(WaitFor([&] { return catcherWidget.isNull(); }, 3000));
     // The opener goes on working.
     ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+}
+
+// A catcher that lets its page load keeps it as the engine made it: the
+// pop-up talks with its opener, a form's POST arrives with its fields, and
+// what the opener writes into an empty window shows.
+TEST_P(RenderedContract, CaughtPagesKeepTheirOpenerPostAndWrittenContent)
+{
+    Recorder caught;
+    events.catcher = [&] { return NewCatcher(caught); };
+
+    ASSERT_TRUE(Load(server->Url("/opener.html"), "got hello closed=false"))
+        << events.titles.join(" | ").toStdString();
+    ASSERT_EQ(caught.beforeNavigate.value(0), server->Url("/popchild.html"));
+    EXPECT_TRUE(WaitFor([&] { return caught.titles.contains(QStringLiteral("child got こんにちは")); }))
+        << caught.titles.join(" | ").toStdString();
+
+    Recorder posted;
+    events.catcher = [&] { return NewCatcher(posted); };
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog.clear();
+    }
+    browser->Navigate(server->Url("/postform.html"));
+    EXPECT_TRUE(WaitFor([&] { return posted.titles.contains("posted POST a=x+y&b=42"); }))
+        << posted.titles.join(" | ").toStdString();
+    EXPECT_EQ(RequestsFor("/posted"), QByteArrayList{"POST /posted a=x+y&b=42"});
+
+    Recorder written;
+    events.catcher = [&] { return NewCatcher(written); };
+    browser->Navigate(server->Url("/writer.html"));
+    ASSERT_TRUE(WaitFor([&] { return written.titles.contains("written"); }))
+        << written.titles.join(" | ").toStdString();
+    ASSERT_TRUE(WaitFor([&] { return !written.beforeNavigate.isEmpty(); }));
+    EXPECT_EQ(written.beforeNavigate, QStringList{"about:blank"});
+    // Shown in a window of its own, the written page draws.
+    QWidget shown;
+    shown.resize(400, 300);
+    auto *layout = new QVBoxLayout(&shown);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(catchers.back()->Control());
+    shown.show();
+    EXPECT_TRUE(WaitFor([&] {
+        const QImage image = catchers.back()->Control()->grab().toImage();
+        return !image.isNull() && qGray(image.pixel(100, 100)) < 64;
+    }));
+    catchers.clear();
+}
+
+// A catcher that cancels its first navigation sends no request at all; a
+// script's close() of a window reaches the catcher's host.
+TEST_P(RenderedContract, BlockedPopupsSendNothingAndCloseReachesTheHost)
+{
+    Recorder caught;
+    caught.cancelNavigation = true;
+    events.catcher = [&] { return NewCatcher(caught); };
+    ASSERT_TRUE(Load(server->Url("/blocked.html"), "blocked.html"));
+    ASSERT_TRUE(WaitFor([&] { return !caught.beforeNavigate.isEmpty(); }));
+    Pump(1000);
+    EXPECT_TRUE(RequestsFor("/ad").isEmpty());
+    EXPECT_TRUE(caught.titles.isEmpty());
+
+    Recorder popup;
+    events.catcher = [&] { return NewCatcher(popup); };
+    ASSERT_TRUE(Load(server->Url("/closer.html"), "closing false"));
+    EXPECT_TRUE(WaitFor([&] { return popup.windowClosings == 1; }));
+    EXPECT_EQ(events.windowClosings, 0);
 }
 
 TEST_P(RenderedContract, NoScriptsOptionStopsScripts)
@@ -1024,6 +1354,161 @@ TEST_P(EngineContract, SelfSignedPagesAreRefusedUnlessAllowed)
     ASSERT_TRUE(Load(tls.Url("secure.html"), "secure")) << events.titles.join(" | ").toStdString();
 }
 
+TEST_P(RenderedContract, LocalPagesShowTheirOwnFilesButReadNoOthers)
+{
+    g_leaks = 0;
+    QImage pixel(3, 2, QImage::Format_RGB32);
+    pixel.fill(Qt::red);
+    ASSERT_TRUE(pixel.save(pages->filePath("pixel.png")));
+    Write("own.css", "body{background:rgb(1, 2, 3)}");
+    // Each attempt reports whether it read the file, and sends what it read
+    // to the test server.
+    Write(
+        "private.html",
+        "<html><head><link rel='stylesheet' href='own.css'><title>private</title></head><body>"
+        "<img id='i' src='pixel.png'><script>"
+        "var seen={},leak='" +
+            server->Url("/leak?").toUtf8() +
+            "';function done(way,text){if(way in seen)return;seen[way]=text?'read':'blocked';"
+            "if(text){new Image().src=leak+encodeURIComponent(text);"
+            "fetch(leak+encodeURIComponent(text),{mode:'no-cors'}).catch(function(){});}"
+            "if(Object.keys(seen).length==3)document.title='done fetch='+seen.fetch+' frame='+seen.frame+"
+            "' xhr='+seen.xhr+' img='+document.getElementById('i').naturalWidth+' css='+"
+            "getComputedStyle(document.body).backgroundColor;}"
+            "onload=function(){"
+            "try{var x=new XMLHttpRequest();x.open('GET','file:///etc/hostname');"
+            "x.onload=function(){done('xhr',x.responseText)};x.onerror=function(){done('xhr','')};x.send();}"
+            "catch(e){done('xhr','')}"
+            "fetch('file:///etc/hostname').then(function(r){return r.text()}).then("
+            "function(t){done('fetch',t)},function(){done('fetch','')});"
+            "var f=document.createElement('iframe');f.src='file:///etc/hostname';f.onload=function(){"
+            "var t='';try{t=f.contentDocument.body.textContent}catch(e){}done('frame',t)};"
+            "document.body.appendChild(f);setTimeout(function(){done('frame','')},3000);};"
+            "</script></body></html>");
+    browser->Navigate(Page("private.html"));
+    ASSERT_TRUE(WaitFor([&] { return !events.titles.filter(QRegularExpression("^done")).isEmpty(); }))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_EQ(events.titles.filter(QRegularExpression("^done")).first(),
+              "done fetch=blocked frame=blocked xhr=blocked img=3 css=rgb(1, 2, 3)");
+    Pump(500);
+    EXPECT_EQ(g_leaks, 0) << "nothing read reaches a server";
+}
+
+TEST_P(RenderedContract, KilledPageShowsTheCrashPageAndReloadsWithoutAHistoryEntry)
+{
+    ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
+    ASSERT_TRUE(Load(Page("two.html"), "Page two"));
+    const std::vector<pid_t> processes = PageProcesses();
+    ASSERT_FALSE(processes.empty());
+    ASSERT_EQ(::kill(processes.front(), SIGKILL), 0);
+    ASSERT_TRUE(WaitFor([&] { return CrashPageShown() != nullptr; }))
+        << events.titles.join(" | ").toStdString();
+    QWidget *crash = CrashPageShown();
+    EXPECT_EQ(events.titles.last(), QStringLiteral("ページが停止しました")) << "the caption says so";
+    EXPECT_TRUE(Texts(crash).contains(Page("two.html"))) << Texts(crash).toStdString();
+    EXPECT_EQ(browser->LocationURL(), Page("two.html"));
+    EXPECT_FALSE(browser->Busy());
+    Pump(300);
+    window.grab().save(Shot("crash"));
+
+    auto *reload = crash->findChild<QPushButton *>();
+    ASSERT_TRUE(reload);
+    EXPECT_EQ(reload->text(), QStringLiteral("再読み込み"));
+    const int before = events.titles.size();
+    reload->click();
+    ASSERT_TRUE(WaitFor([&] {
+        return !browser->Busy() && !CrashPageShown() && events.titles.mid(before).contains("Page two");
+    })) << events.titles.join(" | ").toStdString();
+    // The crash page took no place in the history: one step back is the
+    // first page, the first of all.
+    browser->GoBack();
+    ASSERT_TRUE(WaitFor([&] { return browser->LocationURL() == Page("one.html") && !browser->Busy(); }));
+    ASSERT_TRUE(WaitFor([&] { return events.LastState(CSC_NAVIGATEBACK) == 0; }));
+}
+
+TEST_P(RenderedContract, RunawayPageIsStoppedAtTheMemoryLimitWhileOthersGoOn)
+{
+    QWidget otherWindow;
+    new QVBoxLayout(&otherWindow);
+    Recorder otherEvents;
+    std::unique_ptr<WebBrowser2> other = Create(&otherWindow);
+    otherWindow.layout()->addWidget(other->Control());
+    other->SetEvents(&otherEvents);
+    otherWindow.resize(400, 300);
+    otherWindow.show();
+    other->Navigate(Page("one.html"));
+    ASSERT_TRUE(WaitFor(
+        [&] { return !other->Busy() && otherEvents.titles.contains(QStringLiteral("日本語のタイトル")); }));
+
+    browser->Navigate(server->Url("/runaway"));
+    qint64 peakMb = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (pid_t pid : PageProcesses())
+                peakMb = std::max(peakMb, AnonymousMb(pid));
+            return CrashPageShown() != nullptr;
+        },
+        60000))
+        << events.titles.join(" | ").toStdString();
+    EXPECT_TRUE(Texts(CrashPageShown()).contains(QStringLiteral("メモリが足りなくなったため")))
+        << Texts(CrashPageShown()).toStdString();
+    EXPECT_GT(peakMb, kMemoryLimitMb / 2) << "the page did grow";
+    EXPECT_LT(peakMb, kMemoryLimitMb * 3 / 2) << "and was stopped near the limit";
+    Pump(300);
+    window.grab().save(Shot("memory"));
+
+    // The other window was not touched.
+    other->Navigate(Page("two.html"));
+    EXPECT_TRUE(WaitFor([&] { return !other->Busy() && otherEvents.titles.contains("Page two"); }));
+}
+
+TEST_P(EngineContract, ConnectionStateFollowsThePageShown)
+{
+    if (!Real())
+        return; // the fake reports only what a test raises
+    using CS = ConnectionSecurity;
+    auto last = [&] {
+        return events.connections.empty() ? std::make_pair(CS::None, QStringLiteral("-"))
+                                          : events.connections.back();
+    };
+    ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
+    EXPECT_EQ(last(), std::make_pair(CS::None, QString())) << "a local file came over no connection";
+    ASSERT_TRUE(Load(server->Url("/plain"), "served /plain"));
+    EXPECT_EQ(last(), std::make_pair(CS::Insecure, QStringLiteral("127.0.0.1")));
+    if (GetParam() == Engine::IE) {
+        TlsServer trusted(true);
+        ASSERT_TRUE(trusted.Running());
+        trusted.Write("secure.html", "<html><head><title>secure</title></head><body>secure</body></html>");
+        // By name: the module keeps showing an address whose certificate
+        // the user once accepted (an earlier case may have) as an exception.
+        ASSERT_TRUE(Load(trusted.Url("secure.html", "localhost"), "secure"));
+        EXPECT_EQ(last(), std::make_pair(CS::Secure, QStringLiteral("localhost")));
+        EXPECT_TRUE(events.certificateErrors.empty());
+    }
+
+    // An https page whose certificate the user accepted, with an image over
+    // plain http that must not load.
+    OutsideListener plain;
+    ASSERT_TRUE(plain.Listening()) << "no address outside the loopback network";
+    TlsServer tls;
+    ASSERT_TRUE(tls.Running()) << "openssl s_server did not start";
+    tls.Write("mixed.html", "<html><head><title>mixed</title></head><body><img id='i' src='" +
+                                plain.Url("/mixed.png").toUtf8() +
+                                "' onload=\"document.title='mixed loaded'\"></body></html>");
+    browser->Navigate(tls.Url("mixed.html"));
+    ASSERT_TRUE(WaitFor([&] { return !events.certificateErrors.empty() && last().first == CS::None; }))
+        << "the refused page is the engine's error page";
+    events.allowCertificate = true;
+    ASSERT_TRUE(Load(tls.Url("mixed.html"), "mixed")) << events.titles.join(" | ").toStdString();
+    EXPECT_EQ(last(), std::make_pair(CS::CertificateException, QStringLiteral("127.0.0.1")));
+    Pump(1000);
+    EXPECT_FALSE(events.titles.contains("mixed loaded"));
+    EXPECT_EQ(plain.requests, 0) << "an https page loads nothing over plain http";
+
+    ASSERT_TRUE(Load(server->Url("/again"), "served /again"));
+    EXPECT_EQ(last(), std::make_pair(CS::Insecure, QStringLiteral("127.0.0.1")));
+}
+
 TEST_P(EngineContract, PermissionsAndUploadsAskTheHost)
 {
     QTemporaryDir folder;
@@ -1305,6 +1790,64 @@ TEST(IexploreServices, JapaneseContextMenuSavesTheLink)
     window.grab().save("/tmp/orvex-iexplore-error.png");
 }
 
+// The page's source shows without the page being fetched or run again.
+TEST(IexploreServices, ViewSourceShowsThePageWithoutLoadingItAgain)
+{
+    test::HttpServer server(Serve);
+    QWidget window;
+    window.resize(800, 600);
+    new QVBoxLayout(&window);
+    window.layout()->setContentsMargins(0, 0, 0, 0);
+    auto browser = CreateWebBrowser(EngineKind::InternetExplorer, &window);
+    Recorder events, source;
+    QWidget catcherParent;
+    std::unique_ptr<WebBrowser2> catcher;
+    events.catcher = [&] {
+        catcher = CreateWebBrowser(EngineKind::InternetExplorer, &catcherParent);
+        catcher->SetEvents(&source);
+        return catcher.get();
+    };
+    browser->SetEvents(&events);
+    window.layout()->addWidget(browser->Control());
+    window.show();
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog.clear();
+    }
+    browser->Navigate(server.Url("/source.html"));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && RequestsFor("/ran").size() == 1; }));
+    Pump(300);
+    RightClick(browser->Control(), {400, 400});
+    QMenu *menu = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 5000));
+    for (QAction *action : menu->actions())
+        if (action->text() == QStringLiteral("ページのソースを表示"))
+            action->trigger();
+    menu->close();
+    const QString address = "view-source:" + server.Url("/source.html");
+    ASSERT_TRUE(WaitFor([&] { return !source.titles.isEmpty() && !catcher->Busy(); }));
+    EXPECT_EQ(source.beforeNavigate.value(0), address);
+    // The window shows the page's markup, script and all, as text.
+    QWidget shown;
+    shown.resize(600, 400);
+    (new QVBoxLayout(&shown))->addWidget(catcher->Control());
+    shown.show();
+    QApplication::clipboard()->setText("before");
+    const QString markup = QStringLiteral("<p>ソース</p><script>fetch('/ran');</script>");
+    bool copied = false;
+    for (int attempt = 0; attempt < 5 && !copied; ++attempt) {
+        catcher->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT);
+        Pump(300 + 300 * attempt);
+        catcher->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_DODEFAULT);
+        copied = WaitFor([&] { return QApplication::clipboard()->text().contains(markup); }, 2000);
+    }
+    EXPECT_TRUE(copied) << QApplication::clipboard()->text().toStdString();
+    shown.grab().save("/tmp/orvex-iexplore-source.png");
+    EXPECT_EQ(RequestsFor("/source.html").size(), 1);
+    EXPECT_EQ(RequestsFor("/ran").size(), 1);
+}
+
 TEST(EngineNames, NameTheEngineAndItsVersion)
 {
     QWidget parent;
@@ -1406,6 +1949,19 @@ int main(int argc, char **argv)
     const QByteArray bin = qgetenv("ORVEX_BIN_DIR");
     if (!bin.isEmpty())
         SetProgramFolderOverride(bin.toStdString() + "/");
+    g_trusted = new QTemporaryDir;
+    if (MakeCertificate(g_trusted->path())) {
+        QProcess hash;
+        hash.setWorkingDirectory(g_trusted->path());
+        hash.start("sh", {"-c", "openssl x509 -in cert.pem -pubkey -noout | openssl pkey -pubin -outform der"
+                                " | openssl dgst -sha256 -binary | base64"});
+        hash.waitForFinished();
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += " --ignore-certificate-errors-spki-list=" + hash.readAllStandardOutput().trimmed();
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    }
+    // A small memory limit per page, so a runaway page reaches it soon.
+    qputenv("ORVEX_PAGE_MEMORY_LIMIT_MB", QByteArray::number(kMemoryLimitMb));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

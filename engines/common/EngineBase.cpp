@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QWidget>
+#include <algorithm>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace orvex::engine {
 
@@ -99,6 +101,27 @@ QString HostWithPort(const QUrl &url)
     return url.port() < 0 ? url.host() : url.host() + QLatin1Char(':') + QString::number(url.port());
 }
 
+int PageMemoryLimitMb()
+{
+    bool given = false;
+    const int wanted = qEnvironmentVariableIntValue("ORVEX_PAGE_MEMORY_LIMIT_MB", &given);
+    if (given && wanted > 0)
+        return wanted;
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+    const qint64 physicalMb = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / (1024 * 1024) : 4096;
+    return int(std::clamp<qint64>(physicalMb / 4, 1024, 2048));
+}
+
+ConnectionSecurity SecurityOf(const QUrl &url, bool accepted)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("wss"))
+        return accepted ? ConnectionSecurity::CertificateException : ConnectionSecurity::Secure;
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("ws"))
+        return ConnectionSecurity::Insecure;
+    return ConnectionSecurity::None;
+}
+
 QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
                        const QString &filter)
 {
@@ -177,7 +200,7 @@ void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant
             const int level = in.toInt(&ok);
             if (!ok)
                 throw std::runtime_error("text size is not a number");
-            ApplyZoom(ZoomFactorForLevel(level));
+            ApplyZoom(ZoomFactorForLevel(level), pageZoom_);
             zoomLevel_ = level;
         }
         if (out)
@@ -263,6 +286,8 @@ void BrowserBase::LoadBegan(bool backEnabled, bool forwardEnabled)
     QPointer<BrowserBase> self(this);
     const bool wasBusy = busy_;
     busy_ = true;
+    if (crashPage_)
+        crashPage_->hide();
     if (!wasBusy) {
         if (WebBrowserEvents *sink = sink_) {
             DeliveryScope scope;
@@ -271,6 +296,38 @@ void BrowserBase::LoadBegan(bool backEnabled, bool forwardEnabled)
     }
     if (self)
         UpdateCommandStates(backEnabled, forwardEnabled, true);
+}
+
+void BrowserBase::ReportConnection(const QUrl &url, bool certificateAccepted)
+{
+    const ConnectionSecurity security = SecurityOf(url, certificateAccepted);
+    const QString host = security == ConnectionSecurity::None ? QString() : url.host();
+    if (connectionReported_ && security == connection_ && host == connectionHost_)
+        return;
+    connectionReported_ = true;
+    connection_ = security;
+    connectionHost_ = host;
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnConnectionChange(security, host);
+    }
+}
+
+void BrowserBase::PageProcessEnded(PageEnd why)
+{
+    QWidget *control = Control();
+    if (!control)
+        return;
+    if (!crashPage_)
+        crashPage_ = new CrashPage(control, [self = QPointer<BrowserBase>(this)] {
+            if (self)
+                self->Refresh();
+        });
+    crashPage_->Show(LocationURL(), why);
+    QPointer<BrowserBase> self(this);
+    LoadEnded();
+    if (self)
+        EmitTitle(QString::fromUtf8(texts::kPageEndedTitle));
 }
 
 void BrowserBase::LoadEnded()
@@ -382,6 +439,30 @@ void BrowserBase::ReportPrintFinished(bool ok, const QString &error)
         DeliveryScope scope;
         sink->OnPrintFinished(ok, error);
     }
+}
+
+void BrowserBase::ReportWindowClosing()
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnWindowClosing();
+    }
+}
+
+void BrowserBase::ReportZoomWheel(int steps)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnZoomWheel(steps);
+    }
+}
+
+void BrowserBase::SetZoomFactor(double factor)
+{
+    if (!(factor > 0.0) || factor > 10.0)
+        throw std::runtime_error("zoom factor out of range");
+    pageZoom_ = factor;
+    ApplyZoom(ZoomFactorForLevel(zoomLevel_), pageZoom_);
 }
 
 WebBrowser2 *BrowserBase::RequestNewWindow()

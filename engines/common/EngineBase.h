@@ -5,9 +5,11 @@
 // its own copy; nothing here is exported.
 #pragma once
 
+#include "CrashPage.h"
 #include "browser/WebBrowser.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
@@ -31,6 +33,16 @@ QString HostWithPort(const QUrl &url);
 // user's answer in a save dialog. "" means the user cancelled.
 QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
                        const QString &filter);
+
+// The memory a page's process may use, in MB: a quarter of the machine's,
+// within 1 to 2 GB: below the 2.5 to 4 GB at which Chromium's script engine
+// ends a page by itself, without saying why. ORVEX_PAGE_MEMORY_LIMIT_MB sets
+// another (tests).
+int PageMemoryLimitMb();
+
+// What the address box's indicator shows for a page at `url`; `accepted`:
+// the user accepted the certificate of its https server.
+ConnectionSecurity SecurityOf(const QUrl &url, bool accepted);
 
 // Sleeping pages. The watch script runs in the page's own world before the
 // page's scripts and counts the "leave this page?" handlers added with
@@ -79,6 +91,9 @@ public:
     bool Busy() const override { return busy_; }
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override { return pageZoom_; }
+
     PageLifecycle Lifecycle() const override { return lifecycle_; }
     // Looks into the page while it is Active; a sleeping page answers what it
     // answered before it slept, since nothing in it can change meanwhile.
@@ -113,6 +128,17 @@ public:
     void HandOverDownload(Download *download);
     void ReportFindResult(const QString &text, int matches);
     void ReportPrintFinished(bool ok, const QString &error);
+    // The connection of the page shown; reported when it changed.
+    void ReportConnection(const QUrl &url, bool certificateAccepted);
+
+    // The page's process ended: the crash page covers the control, the
+    // caption says so and loading ends. Nothing is added to the history;
+    // Refresh loads the page again, and the next load takes the crash page
+    // away.
+    void PageProcessEnded(PageEnd why);
+    // window.close() on this control's page, by the page or its opener.
+    void ReportWindowClosing();
+    void ReportZoomWheel(int steps);
 
     // This control was handed to a page as the target of a new window. A
     // window.open('') never asks to navigate: after a short wait the catcher
@@ -122,7 +148,9 @@ public:
 protected:
     // Engine specifics behind the shared operations.
     virtual void Load(const QUrl &url) = 0;
-    virtual void ApplyZoom(qreal factor) = 0;
+    // The text size's factor and the page zoom; engines without a separate
+    // text zoom scale the page by their product.
+    virtual void ApplyZoom(qreal textFactor, qreal pageFactor) = 0;
     virtual void SaveTo(const QString &path) = 0;
     virtual void Copy() = 0;
     virtual void SelectAll() = 0;
@@ -157,6 +185,8 @@ protected:
     }
 
     int zoomLevel_ = 2;
+    qreal pageZoom_ = 1.0;
+
     PageLifecycle lifecycle_ = PageLifecycle::Active;
     HostOptions options_;
     AcceleratorBlocker *keyBlocker_;
@@ -172,6 +202,10 @@ private:
     uint32_t lastBlockers_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     QTimer catchTimer_;
+    QPointer<CrashPage> crashPage_;
+    bool connectionReported_ = false;
+    ConnectionSecurity connection_ = ConnectionSecurity::None;
+    QString connectionHost_;
 };
 
 } // namespace orvex::engine

@@ -36,4 +36,15 @@ inline constexpr const char *kPrintFailed = "印刷できませんでした";
 inline constexpr const char *kPdfFailed = "PDF ファイル %1 を書き込めません";
 inline constexpr const char *kPrintBusy = "前の印刷がまだ終わっていません";
 
+// The page shown when the process that showed a page ended; its heading is
+// also the window's caption.
+inline constexpr const char *kPageEndedTitle = "ページが停止しました";
+inline constexpr const char *kPageCrashed = "ページを表示していたプロセスが異常終了しました。";
+inline constexpr const char *kPageKilled = "ページを表示していたプロセスが強制終了されました。";
+inline constexpr const char *kPageOutOfMemory =
+    "メモリが足りなくなったため、ページを表示していたプロセスを終了しました (上限 %1 MB)。";
+inline constexpr const char *kPageEndedHint =
+    "「再読み込み」を押すと、ページをもう一度読み込みます。入力中だった内容は失われています。";
+inline constexpr const char *kPageReload = "再読み込み";
+
 } // namespace orvex::engine::texts

@@ -7,10 +7,12 @@
 #include <QAuthenticator>
 #include <QChildEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QSet>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadItem>
@@ -20,9 +22,12 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWheelEvent>
 #include <algorithm>
+#include <csignal>
 #include <memory>
 #include <qtwebenginewidgetsversion.h>
+#include <sys/types.h>
 
 namespace orvex::webengine {
 
@@ -61,6 +66,39 @@ QString CertificateReason(QWebEngineCertificateError::Error error)
     }
 }
 
+// How often a page's memory is looked at: a page that allocates in a loop
+// gains a few hundred MB a second.
+constexpr int kMemoryCheckMs = 500;
+
+// Hosts whose certificate the user accepted in this run; the engine goes on
+// trusting them for the profile's whole session.
+QSet<QString> &AcceptedHosts()
+{
+    static QSet<QString> hosts;
+    return hosts;
+}
+
+// Page processes this module ended for their memory. Several pages may
+// share one process, and each learns why it ended from here.
+QSet<qint64> &EndedForMemory()
+{
+    static QSet<qint64> pids;
+    return pids;
+}
+
+// The anonymous resident memory of a process in MB: what the page's own
+// data takes; -1 when it cannot be read.
+qint64 AnonymousMemoryMb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).simplified().split(' ').value(0).toLongLong() / 1024;
+    return -1;
+}
+
 QWebEngineDownloadItem::SavePageFormat SaveFormatFor(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -88,6 +126,16 @@ QWebEnginePage *WebEnginePage::createWindow(WebWindowType)
         return nullptr;
     catcher->BeginCatch();
     return catcher->Page();
+}
+
+void WebEnginePage::triggerAction(WebAction action, bool checked)
+{
+    // The engine's own source view would fetch the address again.
+    if (action == ViewSource && owner_) {
+        owner_->ShowSource();
+        return;
+    }
+    QWebEnginePage::triggerAction(action, checked);
 }
 
 bool WebEnginePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
@@ -136,8 +184,11 @@ bool WebEnginePage::certificateError(const QWebEngineCertificateError &error)
     WebEngineBrowser *owner = owner_;
     if (!owner || !error.isOverridable())
         return false;
-    return owner->AskCertificateError(
-        {error.url(), engine::HostWithPort(error.url()), CertificateReason(error.error())});
+    if (!owner->AskCertificateError(
+            {error.url(), engine::HostWithPort(error.url()), CertificateReason(error.error())}))
+        return false;
+    AcceptedHosts().insert(error.url().host().toLower());
+    return true;
 }
 
 QStringList WebEnginePage::chooseFiles(FileSelectionMode mode, const QStringList &,
@@ -159,6 +210,13 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     page_ = new WebEnginePage(this, ModuleProfile(), view_);
     view_->setPage(page_);
     view_->installEventFilter(this);
+    // A page opened from disk shows its own images and style sheets, but
+    // may neither read other local files nor send what it read anywhere.
+    QWebEngineSettings *settings = page_->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+
     QWebEngineScript watch;
     watch.setSourceCode(QString::fromUtf8(engine::SleepWatchScript));
     watch.setInjectionPoint(QWebEngineScript::DocumentCreation);
@@ -167,6 +225,9 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     page_->scripts().insert(watch);
     ConnectPage();
     SetHostOptions(HostOptions());
+    memoryTimer_.setInterval(kMemoryCheckMs);
+    connect(&memoryTimer_, &QTimer::timeout, this, [this] { CheckMemory(); });
+    memoryTimer_.start();
 }
 
 void WebEngineBrowser::ConnectPage()
@@ -175,11 +236,44 @@ void WebEngineBrowser::ConnectPage()
     connect(page, &QWebEnginePage::loadStarted, this, [this] {
         // As the IE control does: DownloadBegin, then the real back and
         // forward states on every navigation.
+        QPointer<WebEngineBrowser> self(this);
         LoadBegan(page_->action(QWebEnginePage::Back)->isEnabled(),
                   page_->action(QWebEnginePage::Forward)->isEnabled());
+        // The engine keeps its title when the page comes back after a crash
+        // and tells no change: the caption gets it back here.
+        if (self && titleStale_ && page_) {
+            titleStale_ = false;
+            EmitTitle(page_->title());
+        }
     });
-    connect(page, &QWebEnginePage::loadFinished, this, [this](bool) { OnLoadFinished(); });
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        QPointer<WebEngineBrowser> self(this);
+        // A failed load shows the engine's error page, which came over no
+        // connection.
+        if (page_)
+            ReportConnection(ok ? page_->url() : QUrl(),
+                             AcceptedHosts().contains(page_->url().host().toLower()));
+        if (self)
+            OnLoadFinished();
+    });
+    // Within a page (fragments, pushState) the address changes without a load.
+    connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
+        if (!Busy())
+            ReportConnection(url, AcceptedHosts().contains(url.host().toLower()));
+    });
     connect(page, &QWebEnginePage::loadProgress, this, [this](int p) { EmitProgress(p); });
+    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) {
+        titleStale_ = false;
+        EmitTitle(t);
+    });
+    connect(page, &QWebEnginePage::renderProcessPidChanged, this, [this](qint64 pid) {
+        if (pid > 0)
+            renderPid_ = pid;
+    });
+    connect(
+        page, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { OnRenderProcessEnded(status); });
+
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
     // The page wakes by itself when it is shown (a restored window).
     connect(page, &QWebEnginePage::lifecycleStateChanged, this,
@@ -198,6 +292,8 @@ void WebEngineBrowser::ConnectPage()
             });
     connect(page, &QWebEnginePage::featurePermissionRequested, this, &WebEngineBrowser::AskFeature);
     connect(page, &QWebEnginePage::fullScreenRequested, this, &WebEngineBrowser::OnFullScreenRequest);
+    // The host closes the window; the engine only asks.
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] { ReportWindowClosing(); });
     connect(page, &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult &result) {
         ReportFindResult(findText_, result.numberOfMatches());
     });
@@ -205,6 +301,33 @@ void WebEngineBrowser::ConnectPage()
         printing_ = false;
         ReportPrintFinished(ok, ok ? QString() : QString::fromUtf8(engine::texts::kPdfFailed).arg(path));
     });
+}
+
+void WebEngineBrowser::OnRenderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status)
+{
+    // A discarded page's process goes on purpose.
+    if (status == QWebEnginePage::NormalTerminationStatus || lifecycle_ == PageLifecycle::Discarded)
+        return;
+    const engine::PageEnd why = EndedForMemory().contains(renderPid_) ? engine::PageEnd::OutOfMemory
+                                : status == QWebEnginePage::KilledTerminationStatus
+                                    ? engine::PageEnd::Killed
+                                    : engine::PageEnd::Crashed;
+    titleStale_ = true;
+    PageProcessEnded(why);
+}
+
+void WebEngineBrowser::CheckMemory()
+{
+    const qint64 pid = page_ ? page_->renderProcessPid() : 0;
+    if (pid <= 0)
+        return;
+    renderPid_ = pid;
+    if (AnonymousMemoryMb(pid) < engine::PageMemoryLimitMb())
+        return;
+    // The page's process is ended as the other engine ends one over its
+    // limit; the crash page then says why.
+    EndedForMemory().insert(pid);
+    ::kill(pid_t(pid), SIGKILL);
 }
 
 void WebEngineBrowser::OnLoadFinished()
@@ -215,10 +338,11 @@ void WebEngineBrowser::OnLoadFinished()
     EmitProgress(-1);
     if (self)
         LoadEnded();
-    // Chromium keeps zoom per site; the chosen text size stays with the
-    // control.
-    if (self && view_ && !qFuzzyCompare(view_->zoomFactor(), engine::ZoomFactorForLevel(zoomLevel_)))
-        view_->setZoomFactor(engine::ZoomFactorForLevel(zoomLevel_));
+    // Chromium keeps zoom per site; the chosen text size and page zoom stay
+    // with the control.
+    const qreal factor = engine::ZoomFactorForLevel(zoomLevel_) * pageZoom_;
+    if (self && view_ && !qFuzzyCompare(view_->zoomFactor(), factor))
+        view_->setZoomFactor(factor);
 }
 
 void WebEngineBrowser::Authenticate(const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost)
@@ -295,6 +419,7 @@ void WebEngineBrowser::OnFullScreenRequest(QWebEngineFullScreenRequest request)
 WebEngineBrowser::~WebEngineBrowser()
 {
     Detach();
+    memoryTimer_.stop();
     if (page_) {
         page_->Disown();
         disconnect(page_, nullptr, this, nullptr);
@@ -384,11 +509,11 @@ void WebEngineBrowser::Load(const QUrl &url)
         page_->load(url);
 }
 
-void WebEngineBrowser::ApplyZoom(qreal factor)
+void WebEngineBrowser::ApplyZoom(qreal textFactor, qreal pageFactor)
 {
     // QtWebEngine has no text-only zoom: the whole page scales.
     if (view_)
-        view_->setZoomFactor(factor);
+        view_->setZoomFactor(textFactor * pageFactor);
 }
 
 void WebEngineBrowser::SaveTo(const QString &path)
@@ -411,6 +536,31 @@ void WebEngineBrowser::SavePageRequested(QWebEngineDownloadItem *item)
     item->setDownloadFileName(target.fileName());
     item->setSavePageFormat(SaveFormatFor(path));
     item->accept();
+}
+
+void WebEngineBrowser::ShowSource()
+{
+    if (!page_)
+        return;
+    QPointer<WebEngineBrowser> self(this);
+    const QUrl url = page_->url();
+    page_->toHtml([self, url](const QString &html) {
+        if (!self)
+            return;
+        // A new window as a page asks for one, so the host's rules apply.
+        auto *target = dynamic_cast<WebEngineBrowser *>(self->RequestNewWindow());
+        if (!target || !target->page_)
+            return;
+        // The host learns the window's address as the source's name, not
+        // as the text that shows it.
+        const QString address = QStringLiteral("view-source:") + url.toString();
+        QPointer<WebEnginePage> page = target->page_;
+        if (target->RaiseBeforeNavigate(address) || !page)
+            return;
+        // Under a view-source address the engine shows the HTML as its
+        // marked-up text, as its own source view does, and runs nothing.
+        page->setHtml(html, QUrl(address));
+    });
 }
 
 void WebEngineBrowser::Find(const FindRequest &request)
@@ -547,6 +697,18 @@ bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
             child->installEventFilter(keyBlocker_);
         QMetaObject::invokeMethod(
             this, [this] { AttachKeyBlocker(); }, Qt::QueuedConnection);
+    }
+    // Ctrl and the wheel zoom the page: the host decides by how much.
+    if (event->type() == QEvent::Wheel && watched != view_) {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            wheelRest_ += wheel->angleDelta().y();
+            const int steps = wheelRest_ / 120;
+            wheelRest_ -= steps * 120;
+            if (steps != 0)
+                ReportZoomWheel(steps);
+            return true;
+        }
     }
     // Esc leaves full screen, before any shortcut of the host sees it.
     if (fullScreen_ && page_ &&

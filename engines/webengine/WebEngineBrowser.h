@@ -4,6 +4,7 @@
 #include "EngineBase.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWebEnginePage>
 
 class QWebEngineDownloadItem;
@@ -21,6 +22,10 @@ public:
     WebEnginePage(WebEngineBrowser *owner, QWebEngineProfile *profile, QObject *parent);
     void Disown() { owner_ = nullptr; }
     WebEngineBrowser *Owner() const { return owner_; }
+
+    // "View page source" shows the page's HTML as it stands instead of
+    // loading the address again.
+    void triggerAction(WebAction action, bool checked = false) override;
 
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;
@@ -60,10 +65,12 @@ public:
     WebEnginePage *Page() const { return page_; }
     // "Save page" from the page's context menu: asks where, as SAVEAS does.
     void SavePageRequested(QWebEngineDownloadItem *item);
+    // The page's HTML, as text, in a new window the host gives.
+    void ShowSource();
 
 protected:
     void Load(const QUrl &url) override;
-    void ApplyZoom(qreal factor) override;
+    void ApplyZoom(qreal textFactor, qreal pageFactor) override;
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
@@ -81,6 +88,9 @@ private:
     void Authenticate(const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost);
     void AskFeature(const QUrl &origin, QWebEnginePage::Feature feature);
     void OnFullScreenRequest(QWebEngineFullScreenRequest request);
+    void OnRenderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status);
+    // Ends the page's process when it holds more memory than a page may.
+    void CheckMemory();
 
     QPointer<QWebEngineView> view_;
     QPointer<WebEnginePage> page_;
@@ -88,6 +98,10 @@ private:
     bool findMatchCase_ = false;
     bool printing_ = false;
     bool fullScreen_ = false;
+    qint64 renderPid_ = 0;    // the page's process, also after it ended
+    bool titleStale_ = false; // the caption shows the crash page's title
+    QTimer memoryTimer_;
+    int wheelRest_ = 0; // Ctrl+wheel turning short of a notch
 };
 
 } // namespace orvex::webengine

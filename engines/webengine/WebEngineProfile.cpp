@@ -8,6 +8,7 @@
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <cstring>
 
 namespace orvex::webengine {
@@ -128,6 +129,22 @@ public:
     }
 };
 
+// An https page loads nothing over plain http: the engine itself blocks
+// only scripts, frames and style sheets (active content) and would load
+// images, audio and video of an https page unencrypted.
+class MixedContentBlocker : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
+            return;
+        if (info.requestUrl().scheme() == QLatin1String("http") &&
+            info.firstPartyUrl().scheme() == QLatin1String("https"))
+            info.block(true);
+    }
+};
+
 EngineEnvironment &Environment()
 {
     static EngineEnvironment environment;
@@ -184,6 +201,7 @@ QWebEngineProfile *ModuleProfile()
         profile->setCachePath(QDir(folder).filePath(QStringLiteral("cache")));
     }
     profile->setHttpAcceptLanguage(environment.acceptLanguages);
+    profile->setUrlRequestInterceptor(new MixedContentBlocker(profile));
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, &RouteDownload);
     return profile;
 }

@@ -58,7 +58,6 @@ inline constexpr const char *kErrorScheme = "この種類のアドレスは開�
 inline constexpr const char *kErrorPort = "このポートには接続できません";
 inline constexpr const char *kErrorCannotShow = "この種類のファイルは表示できません";
 inline constexpr const char *kErrorCertificate = "このサイトのセキュリティ証明書は信頼できません";
-inline constexpr const char *kErrorCrashed = "ページを表示するプロセスが終了しました";
 
 // Why a server certificate is not trusted: the texts both engines use.
 struct CertificateReason {

@@ -138,6 +138,11 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     // view destroyed in full screen ends the process. A request gets a
     // word in the status bar (see kRefuseFullScreen).
     webkit_settings_set_enable_fullscreen(settings, FALSE);
+    // A page opened from disk shows its own images and style sheets, but
+    // may neither read other local files nor send what it read anywhere
+    // (both are WebKit's defaults, stated here so they stay so).
+    webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
     GtkWidget *view = nullptr;
     if (g_opener) {
         // A new window's view shares the opener's web process and content
@@ -210,6 +215,8 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view, "create", G_CALLBACK(OnCreate), this);
+    // window.close(): the host closes the window; the view stays until then.
+    g_signal_connect(view, "close", G_CALLBACK(OnClose), this);
     g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(view, "authenticate", G_CALLBACK(OnAuthenticate), this);
     g_signal_connect(view, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
@@ -217,6 +224,7 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "context-menu", G_CALLBACK(OnContextMenu), this);
     g_signal_connect(view, "button-press-event", G_CALLBACK(OnButtonPress), this);
     g_signal_connect(view, "key-press-event", G_CALLBACK(OnKey), this);
+    g_signal_connect(view, "scroll-event", G_CALLBACK(OnScroll), this);
     g_signal_connect(view, "key-release-event", G_CALLBACK(OnKey), this);
     g_signal_connect(view, "print", G_CALLBACK(OnPrintRequest), this);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessGone), this);
@@ -393,10 +401,17 @@ void WebKitBrowser::Load(const QUrl &url)
     webkit_web_view_load_uri(view_, url.toEncoded().constData());
 }
 
-void WebKitBrowser::ApplyZoom(qreal factor)
+void WebKitBrowser::ApplyZoom(qreal textFactor, qreal pageFactor)
 {
-    if (view_)
-        webkit_web_view_set_zoom_level(view_, factor);
+    if (!view_)
+        return;
+    // At 100 % the text size scales the text only, as the text-size command
+    // means; a zoomed page scales whole, the text size with it.
+    WebKitSettings *settings = webkit_web_view_get_settings(view_);
+    const bool textOnly = qFuzzyCompare(pageFactor, 1.0);
+    if (static_cast<bool>(webkit_settings_get_zoom_text_only(settings)) != textOnly)
+        webkit_settings_set_zoom_text_only(settings, textOnly);
+    webkit_web_view_set_zoom_level(view_, textFactor * pageFactor);
 }
 
 void WebKitBrowser::SaveTo(const QString &path)
@@ -519,10 +534,27 @@ void WebKitBrowser::ReportTitle()
     EmitTitle(text);
 }
 
+void WebKitBrowser::ReportConnectionOfPage()
+{
+    // The module's error page came over no connection; a page shown over
+    // https with TLS errors was let through by the user.
+    GTlsCertificate *certificate = nullptr;
+    GTlsCertificateFlags errors = GTlsCertificateFlags(0);
+    const bool tls = view_ && webkit_web_view_get_tls_info(view_, &certificate, &errors);
+    const QUrl url(CurrentUri());
+    const bool errorPage = showingErrorPage_;
+    showingErrorPage_ = false;
+    if (errorPage || (url.scheme() == QLatin1String("https") && !tls))
+        ReportConnection(QUrl(), false);
+    else
+        ReportConnection(url, tls && errors != 0);
+}
+
 void WebKitBrowser::ShowErrorPage(const QString &address, const QString &reason)
 {
     if (!view_)
         return;
+    showingErrorPage_ = true;
     const QString html =
         QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
                        "body{font-family:sans-serif;margin:3em;color:#333}h1{font-size:1.4em}"
@@ -689,7 +721,9 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
             browser->host_->RevealView();
         browser->awaitingCommit_ = false;
         browser->shownAddress_ = browser->CurrentUri();
-        browser->ReportTitle();
+        browser->ReportConnectionOfPage();
+        if (alive)
+            browser->ReportTitle();
         break;
     case WEBKIT_LOAD_FINISHED:
         if (browser->host_)
@@ -776,8 +810,8 @@ void WebKitBrowser::OnAddressChanged(GObject *, GParamSpec *, gpointer self)
     // Outside a load the address changes within the page (fragments,
     // pushState) or with a page from the back-forward cache.
     auto *browser = static_cast<WebKitBrowser *>(self);
-    // A discarded page's view forgets its address; the control keeps it.
-    if (!browser->awaitingCommit_ && browser->lifecycle_ != PageLifecycle::Discarded)
+    // An ended web process takes the address away; the page keeps it.
+    if (!browser->awaitingCommit_ && !browser->CurrentUri().isEmpty())
         browser->shownAddress_ = browser->CurrentUri();
     OnHistoryChanged(nullptr, nullptr, nullptr, self);
 }
@@ -856,6 +890,11 @@ gpointer WebKitBrowser::OnCreate(WebKitWebView *view, gpointer, gpointer self)
         return nullptr;
     catcher->BeginCatch();
     return catcher->view_;
+}
+
+void WebKitBrowser::OnClose(WebKitWebView *, gpointer self)
+{
+    static_cast<WebKitBrowser *>(self)->ReportWindowClosing();
 }
 
 gboolean WebKitBrowser::OnScriptDialog(WebKitWebView *, gpointer dialogPointer, gpointer self)
@@ -989,12 +1028,43 @@ gboolean WebKitBrowser::OnKey(GtkWidget *, gpointer eventPointer, gpointer self)
 {
     auto *browser = static_cast<WebKitBrowser *>(self);
     auto *event = static_cast<GdkEventKey *>(eventPointer);
+    // Ctrl+Tab goes through the tabs of the host, as in every browser; GTK
+    // would take it to move the focus, and the host would never see it.
+    const bool tabKey = event->keyval == GDK_KEY_Tab || event->keyval == GDK_KEY_ISO_Left_Tab ||
+                        event->keyval == GDK_KEY_KP_Tab;
+    if (tabKey && (event->state & GDK_CONTROL_MASK)) {
+        if (browser->host_)
+            browser->host_->PassKeyToHost(event);
+        return TRUE;
+    }
     // With accelerators off, Ctrl and Alt keys never reach the page; the
     // host still gets them.
     if (browser->options_.enableAccelerator || !(event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)))
         return FALSE;
     if (browser->host_)
         browser->host_->PassKeyToHost(event);
+    return TRUE;
+}
+
+gboolean WebKitBrowser::OnScroll(GtkWidget *, gpointer eventPointer, gpointer self)
+{
+    // Ctrl and the wheel zoom the page: the host decides by how much.
+    auto *event = static_cast<GdkEventScroll *>(eventPointer);
+    if (!(event->state & GDK_CONTROL_MASK))
+        return FALSE;
+    auto *browser = static_cast<WebKitBrowser *>(self);
+    int steps = 0;
+    if (event->direction == GDK_SCROLL_UP) {
+        steps = 1;
+    } else if (event->direction == GDK_SCROLL_DOWN) {
+        steps = -1;
+    } else if (event->direction == GDK_SCROLL_SMOOTH) {
+        browser->wheelRest_ -= event->delta_y;
+        steps = static_cast<int>(browser->wheelRest_);
+        browser->wheelRest_ -= steps;
+    }
+    if (steps != 0)
+        browser->ReportZoomWheel(steps);
     return TRUE;
 }
 
@@ -1027,10 +1097,15 @@ void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
     auto *browser = static_cast<WebKitBrowser *>(self);
-    QPointer<WebKitBrowser> alive(browser);
-    browser->LoadEnded();
-    if (alive)
-        browser->ShowErrorPage(browser->CurrentUri(), QString::fromUtf8(texts::kErrorCrashed));
+    browser->requestTimer_.stop();
+    browser->awaitingCommit_ = false;
+    // The page comes back with its own title once it is loaded again.
+    browser->titleShown_.clear();
+    // WebKit tells an ended process only as crashed or over its memory
+    // limit: a process killed from outside shows as crashed.
+    browser->PageProcessEnded(reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                                  ? engine::PageEnd::OutOfMemory
+                                  : engine::PageEnd::Crashed);
 }
 
 } // namespace orvex::webkit

@@ -52,7 +52,7 @@ public:
 
 protected:
     void Load(const QUrl &url) override;
-    void ApplyZoom(qreal factor) override;
+    void ApplyZoom(qreal textFactor, qreal pageFactor) override;
     void SaveTo(const QString &path) override;
     void Copy() override;
     void SelectAll() override;
@@ -68,6 +68,7 @@ private:
     void ForgetView();
     void ReportTitle();
     void ShowErrorPage(const QString &address, const QString &reason);
+    void ReportConnectionOfPage();
     QString CurrentUri() const;
     void LoadRequested();
     void RunMenuAction(int action, const MenuTarget &target);
@@ -88,6 +89,7 @@ private:
     static void OnMouseTarget(WebKitWebView *, gpointer hitTest, guint modifiers, gpointer self);
     static gboolean OnDecidePolicy(WebKitWebView *, gpointer decision, int type, gpointer self);
     static gpointer OnCreate(WebKitWebView *, gpointer action, gpointer self);
+    static void OnClose(WebKitWebView *, gpointer self);
     static gboolean OnScriptDialog(WebKitWebView *, gpointer dialog, gpointer self);
     static gboolean OnAuthenticate(WebKitWebView *, gpointer request, gpointer self);
     static gboolean OnFileChooser(WebKitWebView *, gpointer request, gpointer self);
@@ -96,6 +98,7 @@ private:
                                   gpointer self);
     static gboolean OnButtonPress(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnKey(GtkWidget *, gpointer event, gpointer self);
+    static gboolean OnScroll(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnWindowKey(GtkWidget *, gpointer event, gpointer self);
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
     static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
@@ -117,10 +120,12 @@ private:
     // is kept apart until the next page commits.
     QString shownAddress_;
     bool awaitingCommit_ = false;
+    bool showingErrorPage_ = false; // the next commit is the module's error page
     int progress_ = -1;
     QTimer requestTimer_;
     QString findText_;
     unsigned findOptions_ = 0;
+    double wheelRest_ = 0; // Ctrl+wheel turning short of a notch
 };
 
 } // namespace orvex::webkit

@@ -1,5 +1,6 @@
 #include "WebKitContext.h"
 
+#include "EngineBase.h"
 #include "WebKitBrowser.h"
 #include "WebKitDownload.h"
 
@@ -93,7 +94,16 @@ WebKitWebContext *MakeContext()
         webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
                                                      ProfilePath("cookies.sqlite").constData(),
                                                      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-    WebKitWebContext *context = webkit_web_context_new_with_website_data_manager(manager);
+    // A page's web process that holds more than a page may is ended; the
+    // view then tells why (web-process-terminated). WebKit looks only every
+    // 30 seconds unless told otherwise.
+    WebKitMemoryPressureSettings *memory = webkit_memory_pressure_settings_new();
+    webkit_memory_pressure_settings_set_memory_limit(memory, guint(engine::PageMemoryLimitMb()));
+    webkit_memory_pressure_settings_set_kill_threshold(memory, 1.0);
+    webkit_memory_pressure_settings_set_poll_interval(memory, 0.5);
+    auto *context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager,
+                                                    "memory-pressure-settings", memory, nullptr));
+    webkit_memory_pressure_settings_free(memory);
     g_object_unref(manager);
 
     // Web processes run in bubblewrap; this must come before the first view.

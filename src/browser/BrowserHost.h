@@ -24,6 +24,8 @@ struct PageIndicators {
     QLineEdit *txtAddress = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *StatusPanel = nullptr; // first panel of StatusBar1
+    QLabel *Connection = nullptr;  // the connection indicator at the address box
+    QLabel *ZoomPanel = nullptr;   // page zoom of the active window, at the status panel's right
     QAction *BackCtrl = nullptr;
     QAction *FrwrdCtrl = nullptr;
     QAction *StopCtrl = nullptr;
@@ -77,6 +79,8 @@ public:
     // A page asks for a new window: the host answers with a catcher of the
     // same engine (or refuses).
     virtual void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel) = 0;
+    // True when the pop-up block list stops this address.
+    virtual bool IsPopupURL(const QString &address) = 0;
 };
 
 } // namespace orvex

@@ -11,11 +11,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QProgressBar>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <iterator>
 
 namespace orvex {
 
@@ -68,6 +72,13 @@ void PageIndicators::EnablePageCommands(bool enabled)
 TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(parent), host_(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The main window's Ctrl+W closes the active window wherever the focus
+    // is; the system menu's own close key (Ctrl+W here) would make it
+    // ambiguous.
+    if (QMenu *menu = systemMenu())
+        for (QAction *action : menu->actions())
+            if (action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_W)))
+                action->setShortcuts(QKeySequence::UnknownKey);
 }
 
 TChildForm::~TChildForm() = default;
@@ -123,6 +134,33 @@ void TChildForm::ApplyChildWinState()
         show();
         break;
     }
+}
+
+void ShowConnection(QLabel *indicator, ConnectionSecurity security, const QString &host)
+{
+    if (!indicator)
+        return;
+    const char *text = nullptr, *tip = nullptr, *colour = nullptr;
+    switch (security) {
+    case ConnectionSecurity::None:
+        indicator->clear();
+        indicator->setToolTip(QString());
+        indicator->hide();
+        return;
+    case ConnectionSecurity::Secure:
+        text = txt::ConnectionSecure, tip = txt::ConnectionSecureTip, colour = "#18794e";
+        break;
+    case ConnectionSecurity::Insecure:
+        text = txt::ConnectionInsecure, tip = txt::ConnectionInsecureTip, colour = "#555555";
+        break;
+    case ConnectionSecurity::CertificateException:
+        text = txt::ConnectionException, tip = txt::ConnectionExceptionTip, colour = "#c00000";
+        break;
+    }
+    indicator->setText(QString::fromUtf8(text).arg(host));
+    indicator->setToolTip(QString::fromUtf8(tip).arg(host));
+    indicator->setStyleSheet(QStringLiteral("QLabel{color:%1;padding:0 4px}").arg(QLatin1String(colour)));
+    indicator->show();
 }
 
 QSize DefaultWindowSize(const QSize &area)
@@ -191,6 +229,7 @@ void TChildForm::SubChange(bool active)
     }
     ind.ProgressBar1->setValue(0);
     ind.txtAddress->clear();
+    ShowConnection(ind.Connection, ConnectionSecurity::None, QString());
     ind.StatusPanel->clear();
     ind.BackCtrl->setEnabled(false);
     ind.FrwrdCtrl->setEnabled(false);
@@ -215,6 +254,7 @@ void TChildForm::FormActivate()
 {
     PageIndicators &ind = host_.Indicators();
     ind.txtAddress->setText(browser_->LocationURL());
+    ShowConnection(ind.Connection, Connection, ConnectionHost);
     ind.ProgressBar1->setValue(ProgressPos);
     ActivateEngine();
     TChildForm *active = host_.ActiveChild();
@@ -225,8 +265,46 @@ void TChildForm::FormActivate()
     ind.StopCtrl->setEnabled(active->StopState);
     ind.ReLoadCtrl->setEnabled(active->ReLoadState);
     ind.EnablePageCommands(true);
+    ShowZoom();
     if (host_.AllClosing() == 0)
         host_.SelectTabOfWindow(Tag);
+}
+
+void TChildForm::OnZoomWheel(int steps)
+{
+    Guarded([this, steps] {
+        if (steps != 0)
+            ZoomBy(steps);
+    });
+}
+
+void TChildForm::ZoomBy(int steps)
+{
+    static constexpr double kSteps[] = {0.25, 0.33, 0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                                        1.25, 1.5,  1.75, 2.0,  2.5,  3.0, 4.0, 5.0};
+    constexpr int kCount = static_cast<int>(std::size(kSteps));
+    double factor = 1.0;
+    if (steps != 0) {
+        // The nearest step, then `steps` along.
+        const double current = browser_->ZoomFactor();
+        int at = 0;
+        for (int i = 1; i < kCount; ++i)
+            if (std::abs(kSteps[i] - current) < std::abs(kSteps[at] - current))
+                at = i;
+        factor = kSteps[std::clamp(at + steps, 0, kCount - 1)];
+    }
+    browser_->SetZoomFactor(factor);
+    ShowZoom();
+}
+
+void TChildForm::ShowZoom()
+{
+    QLabel *panel = host_.Indicators().ZoomPanel;
+    if (!panel || host_.ActiveChild() != this)
+        return;
+    const int percent = static_cast<int>(std::lround(browser_->ZoomFactor() * 100));
+    panel->setText(QString::fromUtf8(txt::ZoomStatus).arg(percent));
+    panel->setVisible(percent != 100);
 }
 
 void TChildForm::FormClose()
@@ -237,6 +315,8 @@ void TChildForm::FormClose()
     SubChange(false);
     ind.EnablePageCommands(false);
     ind.mnuShow_Size->setEnabled(false);
+    if (ind.ZoomPanel && host_.ActiveChild() == this)
+        ind.ZoomPanel->hide();
     PageServices::Session().ForgetWindow(Tag);
     host_.RemoveTab(Tag);
     host_.AddClosedURL(browser_ ? browser_->LocationURL() : QString());
@@ -323,9 +403,27 @@ void TChildForm::OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel)
     Guarded([&] { host_.NewWindowRequested(Kind(), ppDisp, cancel); });
 }
 
-void TChildForm::OnBeforeNavigate2(const QString &, bool &)
+void TChildForm::OnBeforeNavigate2(const QString &url, bool &cancel)
 {
-    // Child windows let every navigation go ahead; only the catcher looks.
+    // Child windows let every navigation go ahead, but for the first one of
+    // a pop-up adopted on about:blank, which the block list may stop.
+    if (!CheckNextAddress)
+        return;
+    CheckNextAddress = false;
+    Guarded([&] {
+        if (!host_.IsPopupURL(url))
+            return;
+        cancel = true;
+        OnWindowClosing();
+    });
+}
+
+void TChildForm::OnWindowClosing()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (IsOpen)
+            CloseWindow();
+    });
 }
 
 void TChildForm::OnDownloadBegin()
@@ -386,7 +484,8 @@ bool TChildForm::OnCertificateError(const CertificateErrorInfo &error)
 {
     bool answer = false;
     Guarded([&] {
-        answer = PageServices::Session().CertificateError(DialogParent(), error, [this] { BringToFront(); });
+        answer = PageServices::Session().CertificateError(DialogParent(), Kind(), error,
+                                                          [this] { BringToFront(); });
     });
     return answer;
 }
@@ -438,6 +537,16 @@ void TChildForm::OnPrintFinished(bool ok, const QString &error)
         return;
     const QString reason = error.isEmpty() ? QString::fromUtf8(txt::DownloadUnknownError) : error;
     ShowErrorBox(QString::fromUtf8(txt::PrintFailed).arg(reason));
+}
+
+void TChildForm::OnConnectionChange(ConnectionSecurity security, const QString &host)
+{
+    Guarded([&] {
+        Connection = security;
+        ConnectionHost = host;
+        if (IsOpen && host_.ActiveChild() == this)
+            ShowConnection(host_.Indicators().Connection, security, host);
+    });
 }
 
 // ---------------------------------------------------------------------------

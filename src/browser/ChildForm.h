@@ -11,11 +11,17 @@
 #include <QPointer>
 #include <cstdint>
 
+class QLabel;
+
 namespace orvex {
 
 // The size of a window in an MDI area of `area` (its viewport): three
 // quarters of it, never smaller than 320 by 240 nor larger than the area.
 QSize DefaultWindowSize(const QSize &area);
+
+// Shows a page's connection in the indicator at the address box: hidden
+// for a page that came over no connection.
+void ShowConnection(QLabel *indicator, ConnectionSecurity security, const QString &host);
 
 class TChildForm : public QMdiSubWindow, public WebBrowserEvents {
     Q_OBJECT
@@ -29,6 +35,13 @@ public:
     bool ReLoadState = false;
     bool IsOpen = false;
     int ProgressPos = 0;
+    // The connection of the page shown, for the indicator while the window
+    // is in front.
+    ConnectionSecurity Connection = ConnectionSecurity::None;
+    QString ConnectionHost;
+    // A page adopted from a catcher on about:blank: the block list looks at
+    // the first address it goes on to, and a blocked one closes the window.
+    bool CheckNextAddress = false;
 
     virtual EngineKind Kind() const = 0;
     WebBrowser2 *Browser() const { return browser_; }
@@ -73,6 +86,9 @@ public:
     // and the stop button too while the window is the active one.
     void OnDownloadBegin() override;
     void OnDownloadComplete() override;
+    // A script closes the page's window: the window closes as by its close
+    // box, once the engine's call has returned.
+    void OnWindowClosing() override;
 
     // The page's questions, answered through the page services.
     bool OnPageDialog(const PageDialogRequest &request, QString *text) override;
@@ -84,6 +100,14 @@ public:
     void OnFileDownload(Download *download) override;
     void OnFindResult(const QString &text, int matches) override;
     void OnPrintFinished(bool ok, const QString &error) override;
+    void OnConnectionChange(ConnectionSecurity security, const QString &host) override;
+    void OnZoomWheel(int steps) override;
+
+    // Page zoom of this window, kept by its engine: `steps` along the zoom
+    // steps (110 %, 125 % ...), 0 back to 100 %. The status strip shows it
+    // while the window is in front and not at 100 %.
+    void ZoomBy(int steps);
+    void ShowZoom();
 
     // The print dialog, then the engine prints to the chosen printer or file.
     void PrintPage();

@@ -1,5 +1,7 @@
 #include "browser/Downloads.h"
 
+#include "core/Settings.h"
+
 #include "core/Errors.h"
 #include "core/SystemErrors.h"
 #include "platform/UiServices.h"
@@ -276,6 +278,16 @@ QString DownloadManager::DefaultFolder()
     return QDir::homePath();
 }
 
+QString DownloadManager::StartFolder() const
+{
+    if (!settingsPath_.empty()) {
+        const QString remembered = ToQ(SettingsFile(settingsPath_).Read(keys::DownloadFolder));
+        if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+            return remembered;
+    }
+    return DefaultFolder();
+}
+
 int DownloadManager::RunningCount() const
 {
     int n = 0;
@@ -312,7 +324,7 @@ int DownloadManager::ReserveTemp(const QString &finalPath, QString &tempPath)
 void DownloadManager::Add(Download *raw, QWidget *parent)
 {
     std::unique_ptr<Download> download(raw);
-    const QString folder = DefaultFolder();
+    const QString folder = StartFolder();
     FileDialogRequest request;
     request.title = Text(txt::DownloadSaveTitle);
     request.filter = Text(txt::AllFilesFilter);
@@ -324,6 +336,9 @@ void DownloadManager::Add(Download *raw, QWidget *parent)
         return;
     }
     const QFileInfo target(*chosen);
+    // Another folder chosen is where the next save starts.
+    if (!settingsPath_.empty() && QDir(target.absolutePath()) != QDir(folder))
+        SettingsFile(settingsPath_).Write(keys::DownloadFolder, FromQ(target.absolutePath()));
     // The save dialog has asked before letting the user pick an existing file.
     const bool replace = target.exists();
     QString temp;

@@ -101,6 +101,10 @@ public:
     TDownloadsForm *Window();
     // The user's download folder, else the home folder.
     static QString DefaultFolder();
+    // The settings file that remembers the folder last saved in; the save
+    // dialog starts there while it exists.
+    void SetSettingsPath(const std::string &path) { settingsPath_ = path; }
+    QString StartFolder() const;
 
 private:
     // Picks a temporary name beside `finalPath` that is free and not used
@@ -111,6 +115,7 @@ private:
     std::vector<std::unique_ptr<DownloadItem>> items_;
     QSet<QString> usedTemps_; // never reused in a run, so a late engine clean-up hits nothing
     QPointer<TDownloadsForm> window_;
+    std::string settingsPath_;
 };
 
 // The manager of the run (made on first use) and its end at shutdown, which

@@ -174,11 +174,12 @@ bool PageServices::Authenticate(QWidget *parent, const AuthenticationRequest &re
     return true;
 }
 
-bool PageServices::CertificateError(QWidget *parent, const CertificateErrorInfo &error,
+bool PageServices::CertificateError(QWidget *parent, EngineKind engine, const CertificateErrorInfo &error,
                                     const std::function<void()> &beforeAsking)
 {
     const QString host = (error.host.isEmpty() ? error.url.host() : error.host).toLower();
-    if (acceptedHosts_.contains(host))
+    const QString key = QString::number(int(engine)) + QLatin1Char(' ') + host;
+    if (acceptedHosts_.contains(key))
         return true;
     Question question;
     question.title = Text(txt::CertificateTitle);
@@ -191,7 +192,7 @@ bool PageServices::CertificateError(QWidget *parent, const CertificateErrorInfo 
         beforeAsking();
     if (!Ui().Ask(parent, question))
         return false;
-    acceptedHosts_.insert(host);
+    acceptedHosts_.insert(key);
     return true;
 }
 

@@ -5,6 +5,7 @@
 // until the program ends.
 #pragma once
 
+#include "browser/EngineLoader.h"
 #include "browser/WebBrowser.h"
 
 #include <QSet>
@@ -33,8 +34,10 @@ public:
                     const std::function<void()> &beforeAsking = {});
     bool Authenticate(QWidget *parent, const AuthenticationRequest &request, QString &user,
                       QString &password);
-    // Asks once per host; "go on" holds for the rest of the session.
-    bool CertificateError(QWidget *parent, const CertificateErrorInfo &error,
+    // Asks once per engine and host; "go on" holds for the rest of the
+    // session, in the engine that asked (each engine keeps its own
+    // exceptions, so the other engine's windows ask again).
+    bool CertificateError(QWidget *parent, EngineKind engine, const CertificateErrorInfo &error,
                           const std::function<void()> &beforeAsking = {});
     QStringList ChooseFiles(QWidget *parent, const FileChooserRequest &request);
     // Asks once per site and permission; both answers are remembered.
@@ -62,8 +65,8 @@ private:
         bool stopped = false;
     };
     std::map<QString, DialogHistory> dialogs_; // "window site"
-    QSet<QString> acceptedHosts_;
-    std::map<QString, bool> permissions_; // "site permission"
+    QSet<QString> acceptedHosts_;              // "engine host"
+    std::map<QString, bool> permissions_;      // "site permission"
 };
 
 // "scheme://host:port" of an address: the site permissions are kept for.

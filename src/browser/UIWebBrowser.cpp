@@ -140,8 +140,8 @@ bool THookApplicationMessage::eventFilter(QObject *watched, QEvent *event)
     return eat;
 }
 
-TUIWebBrowser::TUIWebBrowser(QWidget *parent)
-    : browser_(CreateWebBrowser(EngineKind::InternetExplorer, parent))
+TUIWebBrowser::TUIWebBrowser(QWidget *parent, std::unique_ptr<WebBrowser2> adopted)
+    : browser_(adopted ? std::move(adopted) : CreateWebBrowser(EngineKind::InternetExplorer, parent))
 {
     ApplyOptions();
     THookApplicationMessage::Instance()->AddHandler(&TUIWebBrowser::AppMessageFilter, this);

@@ -65,8 +65,9 @@ private:
 class TUIWebBrowser {
 public:
     // Creates the "Internet Explorer" engine control (throws orvex::Error
-    // when the module cannot be loaded) and registers its key filter.
-    explicit TUIWebBrowser(QWidget *parent);
+    // when the module cannot be loaded), or takes `adopted`, a control of
+    // that engine made for a page's new window, and registers its key filter.
+    explicit TUIWebBrowser(QWidget *parent, std::unique_ptr<WebBrowser2> adopted = nullptr);
     ~TUIWebBrowser();
 
     WebBrowser2 *Browser() const { return browser_.get(); }

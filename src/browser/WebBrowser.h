@@ -159,6 +159,14 @@ struct PrintRequest {
     int copies = 1;
 };
 
+// How the page shown reached the program, for the address box's indicator.
+enum class ConnectionSecurity {
+    None,                 // no connection: a local file, about:blank, the engine's own pages
+    Secure,               // https, with a certificate the engine trusts
+    Insecure,             // plain http: anyone on the way can read and change it
+    CertificateException, // https, with a certificate the user chose to accept anyway
+};
+
 // The event sink. Every event arrives on the user-interface thread.
 class WebBrowserEvents {
 public:
@@ -169,7 +177,9 @@ public:
     virtual void OnTitleChange(const QString &text) = 0;
     // A page asks for a new window. The host may set ppDisp to the automation
     // object of a control of the same engine (a catcher); the engine then
-    // loads the requested page there. Leaving it null, or Cancel = true,
+    // loads the requested page there, as the opener's own new window (its
+    // opener, a form's POST, what the opener writes), and the host may show
+    // that control as the new window. Leaving it null, or Cancel = true,
     // refuses the window.
     virtual void OnNewWindow2(WebBrowser2 *&ppDisp, bool &cancel) = 0;
     // A navigation is about to begin in this control. Cancel = true stops it
@@ -235,6 +245,20 @@ public:
     virtual void OnFindResult(const QString &text, int matches) { (void)text, (void)matches; }
     // The answer to Print.
     virtual void OnPrintFinished(bool ok, const QString &error) { (void)ok, (void)error; }
+    // The connection of the page shown, with its host: when a page is shown
+    // and when its state changes (a certificate accepted).
+    virtual void OnConnectionChange(ConnectionSecurity security, const QString &host)
+    {
+        (void)security, (void)host;
+    }
+    // WindowClosing of the IE control: a script closes this window (the
+    // page itself, or the opener of a window it opened). The host closes
+    // the window; the default leaves it open.
+    virtual void OnWindowClosing() {}
+    // The wheel turned over the page with Ctrl held, `steps` notches away
+    // from the user (negative: towards). The engine zooms nothing itself;
+    // the host decides through SetZoomFactor.
+    virtual void OnZoomWheel(int steps) { (void)steps; }
 };
 
 // A page out of sight may sleep. Frozen: its scripts and timers stop and
@@ -290,6 +314,12 @@ public:
     // Print the page; the answer comes as OnPrintFinished.
     virtual void Print(const PrintRequest &request) = 0;
 
+    // Page zoom: the whole page scales by `factor` (1 = 100 %), its layout
+    // width in CSS pixels shrinking as it grows; it stays for the control's
+    // later pages. The text size (ExecWB OLECMDID_ZOOM) works beside it.
+    virtual void SetZoomFactor(double factor) = 0;
+    virtual double ZoomFactor() const = 0;
+
     // Sleeping pages (see PageLifecycle). Navigate, GoBack, GoForward and
     // Refresh wake a sleeping page first.
     virtual void SetLifecycle(PageLifecycle state) = 0;
@@ -312,7 +342,7 @@ struct EngineEnvironment {
 
 // The version of this contract. A module exports the version it was built
 // for; the loader refuses a module of another version.
-inline constexpr int EngineContractVersion = 3;
+inline constexpr int EngineContractVersion = 4;
 
 // The functions each engine module exports.
 extern "C" {

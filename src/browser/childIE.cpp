@@ -7,9 +7,10 @@
 
 namespace orvex {
 
-Tfrm_IE::Tfrm_IE(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
+Tfrm_IE::Tfrm_IE(BrowserHost &host, QWidget *parent, std::unique_ptr<WebBrowser2> adopted)
+    : TChildForm(host, parent)
 {
-    web_ = std::make_unique<TUIWebBrowser>(this); // throws before anything is shown
+    web_ = std::make_unique<TUIWebBrowser>(this, std::move(adopted)); // throws before anything is shown
     AttachBrowser(web_->Browser());
     setWindowTitle(QStringLiteral("Internet Explorer"));
 

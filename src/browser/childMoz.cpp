@@ -7,9 +7,11 @@
 
 namespace orvex {
 
-Tfrm_MZ::Tfrm_MZ(BrowserHost &host, QWidget *parent) : TChildForm(host, parent)
+Tfrm_MZ::Tfrm_MZ(BrowserHost &host, QWidget *parent, std::unique_ptr<WebBrowser2> adopted)
+    : TChildForm(host, parent)
 {
-    web_ = CreateWebBrowser(EngineKind::Gecko, this); // throws before anything is shown
+    // A new control throws before anything is shown.
+    web_ = adopted ? std::move(adopted) : CreateWebBrowser(EngineKind::Gecko, this);
     AttachBrowser(web_.get());
     setWindowTitle(QStringLiteral("Gecko"));
 

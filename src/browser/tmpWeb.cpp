@@ -24,8 +24,8 @@ Tfrm_tmpWeb::Tfrm_tmpWeb()
     setAttribute(Qt::WA_DontShowOnScreen);
 }
 
-Tfrm_tmpWeb::Tfrm_tmpWeb(EngineKind kind, AddressHandler handler, QWidget *dialogOwner)
-    : handler_(std::move(handler)), dialogOwner_(dialogOwner)
+Tfrm_tmpWeb::Tfrm_tmpWeb(EngineKind kind, Handlers handlers, QWidget *dialogOwner)
+    : kind_(kind), handlers_(std::move(handlers)), dialogOwner_(dialogOwner), catching_(true)
 {
     setAttribute(Qt::WA_DontShowOnScreen);
     web_ = CreateWebBrowser(kind, this);
@@ -35,10 +35,10 @@ Tfrm_tmpWeb::Tfrm_tmpWeb(EngineKind kind, AddressHandler handler, QWidget *dialo
 
 Tfrm_tmpWeb::~Tfrm_tmpWeb()
 {
-    if (web_) {
+    if (web_)
         web_->SetEvents(nullptr);
+    if (catching_)
         --liveCatchers;
-    }
 }
 
 void Tfrm_tmpWeb::OnFileDownload(Download *download)
@@ -53,24 +53,61 @@ void Tfrm_tmpWeb::OnBeforeNavigate2(const QString &url, bool &cancel)
 
 void Tfrm_tmpWeb::WebBrowser1BeforeNavigate2(const QString &url, bool &cancel)
 {
-    // Only the first navigation tells the address; nothing else refers to a
-    // catcher after it, so its load is cancelled and the catcher released.
-    cancel = true;
-    if (handled_)
+    // Only the first navigation tells the address. A page on its way to be
+    // adopted loads on (a redirect, say); any other is cancelled.
+    if (handled_) {
+        cancel = fate_ != Fate::Adopt || closed_;
         return;
+    }
     handled_ = true;
-    // The address is opened and the catcher released from the event loop,
-    // not from inside the engine's call chain.
+    // Decided now, so that a refused page sends no request at all.
+    try {
+        fate_ = handlers_.decide ? handlers_.decide(url) : Fate::Refuse;
+    } catch (...) {
+        fate_ = Fate::Refuse;
+        error_ = std::current_exception();
+    }
+    cancel = fate_ != Fate::Adopt;
     QPointer<Tfrm_tmpWeb> self(this);
     QTimer::singleShot(0, [self, url] {
-        if (!self)
-            return;
-        if (self->web_)
-            self->web_->Stop();
-        if (self->handler_)
-            Guarded([&] { self->handler_(url); });
-        delete self.data();
+        if (self)
+            self->Finish(url);
     });
+}
+
+void Tfrm_tmpWeb::OnWindowClosing()
+{
+    closed_ = true;
+    if (handled_)
+        return; // Finish releases it
+    handled_ = true;
+    QPointer<Tfrm_tmpWeb> self(this);
+    QTimer::singleShot(0, [self] { delete self.data(); });
+}
+
+void Tfrm_tmpWeb::Finish(const QString &url)
+{
+    if (error_) {
+        const std::exception_ptr error = error_;
+        Guarded([&] { std::rethrow_exception(error); });
+    } else if (fate_ == Fate::Reopen) {
+        if (web_)
+            web_->Stop();
+        if (handlers_.reopen)
+            Guarded([&] { handlers_.reopen(url); });
+    } else if (fate_ == Fate::Adopt && !closed_ && web_ && handlers_.adopt) {
+        CaughtPage page;
+        page.kind = kind_;
+        page.title = title_;
+        page.checkNextAddress = url == QLatin1String("about:blank");
+        web_->SetEvents(nullptr);
+        page.control = std::move(web_);
+        Guarded([&] { handlers_.adopt(page); });
+        // Not adopted after all (the tab limit was reached meanwhile): the
+        // page goes with the catcher.
+        web_ = std::move(page.control);
+    }
+    delete this;
 }
 
 } // namespace orvex

@@ -267,4 +267,11 @@ void TTabControl::mousePressEvent(QMouseEvent *event)
         QTabBar::mousePressEvent(event);
 }
 
+void TTabControl::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit DoubleClicked(event->pos());
+    QTabBar::mouseDoubleClickEvent(event);
+}
+
 } // namespace orvex

@@ -44,6 +44,7 @@ public:
 
 signals:
     void MouseDown(Qt::MouseButton button, const QPoint &pos);
+    void DoubleClicked(const QPoint &pos);
     // The user picked another tab (a click, a key, the wheel); the bar shows
     // it until the list answers with its selection.
     void TabChosen(int index);
@@ -54,6 +55,7 @@ protected:
     QSize minimumTabSizeHint(int index) const override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:

@@ -109,6 +109,16 @@ inline constexpr IntKey BarJBar{"Bar", "JBar", 1};
 inline constexpr IntKey BarJBarSize{"Bar", "JBarSize", 153};
 inline constexpr IntKey BarJBarMax{"Bar", "JBarMax", 0};
 
+// Conveniences beyond the design keep their settings in a section of their
+// own, written only when the user changes one, so a file of the design reads
+// and writes as it always did.
+inline constexpr TextKey SearchURL{"Option_Ext", "SearchURL", "https://www.google.com/search?q=%s"};
+inline constexpr IntKey RestoreSession{"Option_Ext", "RestoreSession", 0};
+inline constexpr IntKey ConfirmQuit{"Option_Ext", "ConfirmQuit", 0};
+// "left,top,width,height,maximised" of the main window.
+inline constexpr TextKey MainPlace{"Option_Ext", "MainWindow", ""};
+inline constexpr TextKey DownloadFolder{"Option_Ext", "DownloadFolder", ""};
+
 // Windows out of sight sleep (beyond the design: its own section).
 inline constexpr IntKey SleepOn{"Option_Ext", "Sleep", 1};
 inline constexpr IntKey SleepFreezeSeconds{"Option_Ext", "SleepFreezeSeconds", 120};

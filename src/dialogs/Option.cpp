@@ -7,6 +7,7 @@
 #include "dialogs/SHBFFEX.h"
 #include "platform/Look.h"
 #include "platform/UiServices.h"
+#include "platform/UiTexts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -145,6 +146,7 @@ Tfrm_Option::Tfrm_Option(OptionHost &host, const std::string &dataFolder, QWidge
     new QTreeWidgetItem(window, {QStringLiteral("タブ")});
     new QTreeWidgetItem(TreeView1, {QStringLiteral("広告抑止")});
     new QTreeWidgetItem(TreeView1, {QStringLiteral("スタートアップ")});
+    new QTreeWidgetItem(TreeView1, {QString::fromUtf8(txt::OptionExtPage)});
     Q_UNUSED(general);
 
     Panel1 = Place(new QFrame(this), 136, 8, 337, 209);
@@ -216,6 +218,7 @@ void Tfrm_Option::BuildPages()
     PopList->setAttribute(Qt::WA_InputMethodEnabled, false);
 
     BuildTabPage();
+    BuildExtPage();
 
     // スタートアップ
     radNone = Place(new QRadioButton(QStringLiteral("何も開かない"), TabSheet5), 24, 0);
@@ -228,6 +231,40 @@ void Tfrm_Option::BuildPages()
         SetFieldEnabled(edit, true);
     // The page shown until the tree chooses one.
     PageCTL->setCurrentWidget(TabSheet5);
+}
+
+void Tfrm_Option::BuildExtPage()
+{
+    TabSheet6 = new QWidget(PageCTL);
+    TabSheet6->setObjectName(QStringLiteral("TabSheet6"));
+    PageCTL->addWidget(TabSheet6);
+    Place(new QLabel(QString::fromUtf8(txt::SearchURLLabel), TabSheet6), 0, 2);
+    txtSearchURL = Place(new QLineEdit(TabSheet6), 8, 22, 300, 20);
+    chkRestoreSession = Place(new QCheckBox(QString::fromUtf8(txt::RestoreSessionOption), TabSheet6), 0, 56);
+    chkConfirmQuit = Place(new QCheckBox(QString::fromUtf8(txt::ConfirmQuitOption), TabSheet6), 0, 80);
+}
+
+void Tfrm_Option::LoadingExt()
+{
+    const SettingsFile settings(AppDir + "config.ini");
+    loadedExt_.searchURL = settings.Read(keys::SearchURL);
+    loadedExt_.restoreSession = settings.NonZero(keys::RestoreSession);
+    loadedExt_.confirmQuit = settings.NonZero(keys::ConfirmQuit);
+    txtSearchURL->setText(ToQ(loadedExt_.searchURL));
+    chkRestoreSession->setChecked(loadedExt_.restoreSession);
+    chkConfirmQuit->setChecked(loadedExt_.confirmQuit);
+}
+
+void Tfrm_Option::WriteExt()
+{
+    const SettingsFile settings(AppDir + "config.ini");
+    const std::string searchURL = FromQ(txtSearchURL->text().trimmed());
+    if (searchURL != loadedExt_.searchURL)
+        settings.Write(keys::SearchURL, searchURL.empty() ? keys::SearchURL.defaultValue : searchURL);
+    if (chkRestoreSession->isChecked() != loadedExt_.restoreSession)
+        settings.WriteFlag(keys::RestoreSession, chkRestoreSession->isChecked());
+    if (chkConfirmQuit->isChecked() != loadedExt_.confirmQuit)
+        settings.WriteFlag(keys::ConfirmQuit, chkConfirmQuit->isChecked());
 }
 
 void Tfrm_Option::BuildTabPage()
@@ -273,6 +310,7 @@ void Tfrm_Option::FormCreate()
 {
     Guarded([this] {
         Loading();
+        LoadingExt();
         popLines_ = LoadLineListShared(AppDir + "CloseURL.txt");
         popListPending_ = true;
         if (isVisible())
@@ -420,7 +458,7 @@ void Tfrm_Option::TreeView1Change(QTreeWidgetItem *node)
     const QString text = node->text(0);
     const std::pair<const char *, QWidget *> pages[] = {
         {"全般", TabSheet1}, {"ウィンドウ", TabSheet2},     {"広告抑止", TabSheet3},
-        {"タブ", TabSheet4}, {"スタートアップ", TabSheet5},
+        {"タブ", TabSheet4}, {"スタートアップ", TabSheet5}, {txt::OptionExtPage, TabSheet6},
     };
     for (const auto &[caption, page] : pages)
         if (text == QString::fromUtf8(caption))
@@ -476,6 +514,7 @@ void Tfrm_Option::Button1Click()
     settings.WriteColor(keys::DeActivateBGColor, BGColor2->Color());
     settings.Write(keys::StartUpType, StartUpKind);
     settings.Write(keys::StartUpPath, FromQ(txtStartPath->text()));
+    WriteExt();
 
     if (settings.One(keys::TabFix))
         host_.ApplyTabWidth(settings.Read(keys::TabMaxSize));

@@ -114,6 +114,11 @@ public:
     QLineEdit *txtStartPath;
     QToolButton *BitBtn2;
 
+    // その他: the settings of Option_Ext.
+    QWidget *TabSheet6;
+    QLineEdit *txtSearchURL;
+    QCheckBox *chkRestoreSession, *chkConfirmQuit;
+
     TSHBrowseForFolderEx *selectFolder;
 
     // The dialog's own values.
@@ -138,6 +143,11 @@ public:
 private:
     void BuildPages();
     void BuildTabPage();
+    // The page of Option_Ext. Its keys are written only when the user
+    // changed them, so a file without them stays without them.
+    void BuildExtPage();
+    void LoadingExt();
+    void WriteExt();
     void FormCreate();
     void Loading();
     void UpdatePreviews();
@@ -148,6 +158,13 @@ private:
     // dialog is shown (the hidden dialog of the start never fills it).
     std::shared_ptr<const std::vector<std::string>> popLines_;
     bool popListPending_ = false;
+
+    struct ExtValues {
+        std::string searchURL;
+        bool restoreSession = false;
+        bool confirmQuit = false;
+    };
+    ExtValues loadedExt_; // as read, to write only what changed
 
     OptionHost &host_;
     uint32_t lastChosenColor_ = 0; // the colour dialog starts here (black first)

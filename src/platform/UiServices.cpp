@@ -5,7 +5,6 @@
 #include "platform/UiTexts.h"
 
 #include <QApplication>
-#include <utility>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
@@ -22,6 +21,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace orvex {
 
@@ -238,7 +238,11 @@ public:
         QPushButton *refuse = box.addButton(question.refuseCaption, QMessageBox::RejectRole);
         box.setDefaultButton(refuse);
         box.setEscapeButton(refuse);
+        if (!question.checkCaption.isEmpty())
+            box.setCheckBox(new QCheckBox(question.checkCaption, &box));
         box.exec();
+        if (question.checked && box.checkBox())
+            *question.checked = box.checkBox()->isChecked();
         return box.clickedButton() == accept;
     }
 

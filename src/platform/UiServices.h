@@ -66,6 +66,10 @@ struct Question {
     QString acceptCaption;
     QString refuseCaption;
     MessageIcon icon = MessageIcon::Warning;
+    // A check box under the text when it has a caption; its state at the
+    // answer goes to *checked.
+    QString checkCaption;
+    bool *checked = nullptr;
 };
 
 // Where the print dialog sends the page: a printer by name, or a PDF file.

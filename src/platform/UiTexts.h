@@ -30,6 +30,19 @@ inline constexpr const char *CertificateDetail =
 inline constexpr const char *CertificateRefuse = "接続しない";
 inline constexpr const char *CertificateProceed = "このセッションでは続行する";
 
+// The connection indicator at the address box; %1 is the page's host.
+inline constexpr const char *ConnectionSecure = "保護された通信 %1";
+inline constexpr const char *ConnectionSecureTip =
+    "%1 との通信は暗号化されています (https)。サーバーの証明書は信頼できる発行元のものです。";
+inline constexpr const char *ConnectionInsecure = "保護されていない通信";
+inline constexpr const char *ConnectionInsecureTip =
+    "%1 との通信は暗号化されていません (http)。送受信する内容を途中で読まれたり書き換えられたりするおそれが"
+    "あります。";
+inline constexpr const char *ConnectionException = "証明書エラー %1";
+inline constexpr const char *ConnectionExceptionTip =
+    "%1 の証明書は信頼できませんが、「続行」が選ばれたため表示しています。このエンジンではプログラムを終了"
+    "するまで警告なしで接続します。この通信は安全ではありません。";
+
 // Permissions.
 inline constexpr const char *PermissionTitle = "アクセス許可";
 inline constexpr const char *PermissionText = "%1 が%2を求めています。許可しますか？";
@@ -86,6 +99,20 @@ inline constexpr const char *PrintFailed = "印刷できません（%1）";
 // The engine folder cannot be made the working folder: the folder, and the
 // reason from SystemErrorText.
 inline constexpr const char *CannotChangeFolder = "フォルダ %1 に移動できません（%2）";
+
+// Conveniences beyond the design: the options page "その他", the page zoom,
+// the session and the question before quitting.
+inline constexpr const char *OptionExtPage = "その他";
+inline constexpr const char *SearchURLLabel = "アドレスバーからの検索（%s が検索語になります）:";
+inline constexpr const char *RestoreSessionOption = "起動時に前回のウィンドウを開く";
+inline constexpr const char *ConfirmQuitOption = "複数のウィンドウがあるとき、終了する前に確認する";
+inline constexpr const char *ZoomStatus = "ズーム: %1%";
+inline constexpr const char *RestoreQuestion = "前回のウィンドウを開き直しますか?";
+inline constexpr const char *RestoreDetail = "Orvex は前回、正しく終了しませんでした。";
+inline constexpr const char *QuitQuestion = "%1 個のウィンドウが開いています。終了しますか?";
+inline constexpr const char *DontAskAgain = "次回から確認しない";
+inline constexpr const char *Yes = "はい";
+inline constexpr const char *No = "いいえ";
 
 // The tab menu.
 inline constexpr const char *KeepAwake = "このウィンドウを休止しない";

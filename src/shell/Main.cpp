@@ -125,9 +125,19 @@ void TMainForm::BuildBars()
     Label1->setMinimumWidth(44); // wider where the font needs it
     txtAddress = new QLineEdit(ToolBar3);
     txtAddress->setObjectName(QStringLiteral("txtAddress"));
+    // The connection indicator sits in a holder of its own: a widget of a
+    // tool bar cannot be hidden by itself, the holder's label can.
+    auto *connectionHolder = new QWidget(ToolBar3);
+    auto *connectionLayout = new QHBoxLayout(connectionHolder);
+    connectionLayout->setContentsMargins(0, 0, 0, 0);
+    lblConnection = new QLabel(connectionHolder);
+    lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    connectionLayout->addWidget(lblConnection);
     btnMove = new QPushButton(QStringLiteral("移動"), ToolBar3);
     btnMove->setFixedWidth(41);
     ToolBar3->addWidget(Label1);
+    ShowConnection(lblConnection, ConnectionSecurity::None, QString());
+    ToolBar3->addWidget(connectionHolder);
     ToolBar3->addWidget(txtAddress);
     ToolBar3->addWidget(btnMove);
     connect(btnMove, &QPushButton::clicked, this, Guard([this] { btnMoveClick(); }));
@@ -185,6 +195,8 @@ void TMainForm::BuildBars()
     ConnectTabBar();
     connect(TabControl1, &TTabControl::MouseDown, this,
             Guard([this](Qt::MouseButton b, const QPoint &pos) { TabControl1MouseDown(b, pos); }));
+    connect(TabControl1, &TTabControl::DoubleClicked, this,
+            Guard([this](const QPoint &pos) { TabControl1DblClick(pos); }));
     TabBar->installEventFilter(this);
 
     // Status strip: status text and progress.
@@ -202,6 +214,15 @@ void TMainForm::BuildBars()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setFixedWidth(130);
+    // The page zoom, at the right end of the status panel while it is not 100 %.
+    auto *zoomLayout = new QHBoxLayout(StatusBar1);
+    zoomLayout->setContentsMargins(0, 0, 4, 0);
+    zoomLayout->addStretch(1);
+    ZoomPanel = new QLabel(StatusBar1);
+    ZoomPanel->setObjectName(QStringLiteral("ZoomPanel"));
+    ZoomPanel->setAutoFillBackground(true);
+    ZoomPanel->hide();
+    zoomLayout->addWidget(ZoomPanel);
     statusLayout->addWidget(StatusBar1, 1);
     statusLayout->addWidget(ProgressBar1);
     ToolBar1->installEventFilter(this);
@@ -223,6 +244,9 @@ void TMainForm::BuildBars()
     indicators.txtAddress = txtAddress;
     indicators.ProgressBar1 = ProgressBar1;
     indicators.StatusPanel = StatusBar1;
+    indicators.Connection = lblConnection;
+    indicators.ZoomPanel = ZoomPanel;
+    AcceptDrops();
 }
 
 // ---------------------------------------------------------------------------
@@ -235,6 +259,14 @@ void TMainForm::FormCreate()
     // portable copy, the user's folder of an installed one.
     AppDirPath = DataFolder();
     ClaimFolder(AppDirPath); // and clear what a crash left there, when no other Orvex uses it
+    Downloads().SetSettingsPath(AppDirPath + "config.ini");
+    session_ =
+        std::make_unique<SessionWriter>(AppDirPath + kSessionFileName, [this] { return CurrentSession(); });
+    for (auto signal : {&WindowRegistry::inserted, &WindowRegistry::removed, &WindowRegistry::renamed})
+        connect(&windows_, signal, this, [this] {
+            if (!closing_)
+                session_->Changed();
+        });
     BandPositionRead();
     BuildBookmarkMenu();
 
@@ -256,6 +288,7 @@ void TMainForm::FormCreate()
     indicators.EnablePageCommands(false);
     ReadMojiSize();
     indicators.mnuShow_Size->setEnabled(false);
+    RestorePlace();
 }
 
 // ---------------------------------------------------------------------------
@@ -290,9 +323,11 @@ void TMainForm::FormResize()
     // What went wrong while the forms were made shows first.
     ReleaseErrorBoxes();
     Guarded([this] {
+        const bool restored = OfferSession();
         OpenParams();
-        if (!hasParams_)
+        if (!hasParams_ && !restored)
             OpenStartUp();
+        session_->Changed(); // this run is under way
         if (!FileExists(AppDirPath + "config.ini"))
             mnuOptionClick();
         firstResize_ = false;
@@ -349,6 +384,10 @@ void TMainForm::mnuWebList_EditClick()
 bool TMainForm::FormClose()
 {
     const SettingsFile settings = Settings();
+    // The run ends in order: its windows for the next start.
+    Session last = CurrentSession();
+    last.ended = true;
+    session_->Finish(last);
     {
         // config.ini is written once, with every key in its order.
         ProfileBatch batch(settings.Path());
@@ -356,6 +395,9 @@ bool TMainForm::FormClose()
         settings.Write(keys::LastMojiSize, mojiSize);
         settings.Write(keys::WinSize, static_cast<int>(childWinState));
         BandPositionWrite();
+        // The main window's place only once the user moved or sized it.
+        if (drawn_ && PlaceText() != placeAtStart_)
+            settings.Write(keys::MainPlace, FromQ(PlaceText()));
         if (!batch.Commit())
             throw Error(FormatMessage(msg::CannotWriteSettings, settings.Path()));
     }
@@ -365,6 +407,12 @@ bool TMainForm::FormClose()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    bool quit = true;
+    Guarded([&] { quit = ConfirmQuit(); });
+    if (!quit) {
+        event->ignore();
+        return;
+    }
     if (Downloads().RunningCount() > 0) {
         Question question;
         question.title = QString::fromUtf8(txt::DownloadsRunningTitle);
@@ -404,6 +452,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (DropFilter(watched, event))
+        return true;
     if (watched == windowHandle() && event->type() == QEvent::Expose) {
         // The window paints itself on this event; the start-up actions run
         // right after it.
@@ -411,6 +461,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
             windowHandle()->removeEventFilter(this);
             QTimer::singleShot(0, this, [this] {
                 drawn_ = true;
+                placeAtStart_ = PlaceText();
                 Guarded([this] { FormResize(); });
             });
         }

@@ -16,6 +16,7 @@
 #include "core/Settings.h"
 #include "dialogs/Option.h"
 #include "shell/Band.h"
+#include "shell/SessionWriter.h"
 #include "shell/WindowRegistry.h"
 
 #include <QIcon>
@@ -24,6 +25,7 @@
 #include <QVector>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -34,6 +36,7 @@ class QLabel;
 class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
+class QMimeData;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -46,6 +49,7 @@ namespace orvex {
 
 class SleepPolicy;
 class TChildForm;
+struct CaughtPage;
 class TFindBar;
 class TTabControl;
 
@@ -59,6 +63,7 @@ struct MainControls {
     QAction *ToolButton1 = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *txtAddress = nullptr;
+    QLabel *lblConnection = nullptr; // the connection of the page in front
     QPushButton *btnMove = nullptr;
     QWidget *JBar = nullptr;
     QTreeWidget *TreeView1 = nullptr;
@@ -69,6 +74,7 @@ struct MainControls {
     QMenu *TabPopup = nullptr;
     QWidget *ToolBar1 = nullptr; // the status strip
     QLabel *StatusBar1 = nullptr;
+    QLabel *ZoomPanel = nullptr; // inside StatusBar1
     QProgressBar *ProgressBar1 = nullptr;
 
     QMenu *mnuFile = nullptr;
@@ -132,9 +138,20 @@ public:
     void mnuWebList_EditClick();
 
     // ---- opening pages ----
-    void OpenNewWindow(const QString &caption, const QString &address);
+    // `caught`: a page caught for a new window; the window adopts its
+    // control instead of navigating a new one to `address`. Returns the new
+    // window, nullptr when the tab limit refused it.
+    TChildForm *OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught = nullptr);
+    // The tab limit is on and reached.
+    bool TabLimitReached();
+    // The engine checked in the Tools menu, which new windows take.
+    EngineKind ToolsEngine() const;
     void txtAddressKeyDown(int key);
     void btnMoveClick();
+    // Typed text in a window: an address as it stands, words through the
+    // search address of the settings (core/AddressText.h).
+    void NavigateTyped(TChildForm *child, const QString &text);
+    QString SearchAddressFor(const QString &words) const;
     void FileNew1Execute();
     void ToolButton1Click() { FileNew1Execute(); }
     void mnuNew_CilpClick();
@@ -165,6 +182,14 @@ public:
     void popAddCloseClick();
     void mnu_AllCloseClick();
     void mnu_AllCloseNotMeClick();
+    // Keys of the tab bar: the tab `steps` away in tab order (wrapping), the
+    // tab at an index (-1: the last), the most recently closed address again
+    // (each press one further back), and the address box to type in.
+    void SelectTabBy(int steps);
+    void SelectTabAt(int index);
+    void ReopenClosed();
+    void FocusAddress();
+    void TabControl1DblClick(const QPoint &pos);
 
     // ---- commands on the active page ----
     void BackCtrlClick();
@@ -177,6 +202,8 @@ public:
     void mnuEdit_FindClick();
     void mnuFile_PrintClick();
     void SetTextSize(int size);
+    // Page zoom of the active window: steps along, 0 back to 100 %.
+    void ZoomPage(int steps);
     void ReadMojiSize();
 
     // ---- bars ----
@@ -196,8 +223,20 @@ public:
     int JBarWidth() const;
     void SetJBarWidth(int width);
 
+    // ---- remembered place of the main window (MainSession.cpp) ----
+    // "left,top,width,height,maximised", as Option_Ext keeps it.
+    QString PlaceText() const;
+    void RestorePlace();
+    // The windows of the last run, at start: offered back after a crash,
+    // opened again when the settings say so. True when they were opened.
+    bool OfferSession();
+    Session CurrentSession() const;
+    // Before quitting with several windows, when the settings say so; false
+    // keeps the program running.
+    bool ConfirmQuit();
+
     // ---- new windows and recently closed ----
-    bool IsPopupURL(const QString &address);
+    bool IsPopupURL(const QString &address) override;
     void mnuLeastURLClick();
 
     // ---- bookmarks (MainBookmarks.cpp) ----
@@ -259,6 +298,7 @@ protected:
 private:
     void BuildImages();
     void BuildMenus();
+    void AddKeyCommands();
     void BuildBars();
     void OnSubWindowActivated(QMdiSubWindow *window);
     void UpdateChildCommands();
@@ -266,6 +306,10 @@ private:
     void RebuildWindowList();
 
     void ConnectTabBar();
+    // Dropped links (MainDrops.cpp).
+    void AcceptDrops();
+    bool DropFilter(QObject *watched, QEvent *event);
+    QStringList DroppedAddresses(const QMimeData *data) const;
     // The windows go without their own close handling (shutdown).
     void DiscardWindows();
 
@@ -285,11 +329,17 @@ private:
 
     QStringList params_;
     QVector<QIcon> images_;
-    std::optional<QPoint> lastPlace_; // where the last new window was put
+    std::vector<QAction *> keyCommands_; // the key-only commands (AddKeyCommands)
+    std::optional<QPoint> lastPlace_;    // where the last new window was put
     bool jbarDragging_ = false;
     QToolBar *bandPressed_ = nullptr;        // the band whose handle the mouse holds
     QPoint bandPressPos_;                    // where it was pressed, in global coordinates
     std::array<int, 2> bandWidthsAtPress_{}; // of ToolBar2 and ToolBar3 then
+    size_t reopened_ = 0;                    // closed addresses reopened by ReopenClosed in a row
+    std::vector<std::string> reopenedFrom_;  // the closed list they were taken from
+    QString placeAtStart_;                   // the main window's place once first drawn
+    std::unique_ptr<SessionWriter> session_;
+    bool sessionOffered_ = false;
     bool closing_ = false;
     bool drawn_ = false;      // the window has been shown and painted once
     bool startingUp_ = false; // the start-up actions are running

@@ -26,7 +26,7 @@ QString ItemCaption(const BookmarkNode &entry)
     return QStringLiteral("&") + MenuLiteral(ToQ(entry.caption));
 }
 
-constexpr int kFixedBookmarkItems = 2; // "ブックマークを編集(&E)" and the separator
+constexpr int kFixedBookmarkItems = 3; // "ブックマークに追加(&A)", "ブックマークを編集(&E)", the separator
 constexpr int kFolderImage = 11;
 constexpr int kPageImage = 12;
 

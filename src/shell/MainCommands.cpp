@@ -86,6 +86,12 @@ void TMainForm::SetTextSize(int size)
     CheckMojiSize(size);
 }
 
+void TMainForm::ZoomPage(int steps)
+{
+    if (TChildForm *child = ActiveChild())
+        child->ZoomBy(steps);
+}
+
 void TMainForm::ReadMojiSize()
 {
     mojiSize = static_cast<uint8_t>(Settings().Read(keys::LastMojiSize));

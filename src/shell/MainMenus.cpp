@@ -153,6 +153,7 @@ void TMainForm::BuildMenus()
     mnuBookMark = bar->addMenu(QStringLiteral("ブックマーク(&B)"));
     AddItems(*this, mnuBookMark,
              {
+                 {"ブックマークに追加(&A)", &TMainForm::popAddBookMarkClick, Qt::CTRL | Qt::Key_D},
                  {"ブックマークを編集(&E)", &TMainForm::mnuBMEditClick, kNoKey, -1, &mnuBMEdit},
                  kSeparator,
              });
@@ -215,7 +216,50 @@ void TMainForm::BuildMenus()
              });
     sleep_->AddKeepItem(TabPopup, [this] { return popupTab_; });
 
+    AddKeyCommands();
     UpdateChildCommands();
+}
+
+// Keys without a menu item: the tab keys of every browser, and more keys
+// for commands that have one. They act wherever the focus is in the window.
+void TMainForm::AddKeyCommands()
+{
+    const auto tabAt = [](int index) { return [index](TMainForm &form) { form.SelectTabAt(index); }; };
+    const auto step = [](int steps) { return [steps](TMainForm &form) { form.SelectTabBy(steps); }; };
+    const auto zoom = [](int steps) { return [steps](TMainForm &form) { form.ZoomPage(steps); }; };
+    const std::pair<std::function<void(TMainForm &)>, QList<QKeySequence>> keys[] = {
+        {&TMainForm::FileNew1Execute, {Qt::CTRL | Qt::Key_T}},
+        {&TMainForm::mnuFile_CloseClick, {Qt::CTRL | Qt::Key_W}},
+        {&TMainForm::ReopenClosed, {Qt::CTRL | Qt::SHIFT | Qt::Key_T}},
+        {step(1), {Qt::CTRL | Qt::Key_Tab, Qt::CTRL | Qt::Key_PageDown}},
+        {step(-1),
+         {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, Qt::CTRL | Qt::SHIFT | Qt::Key_Tab,
+          Qt::CTRL | Qt::Key_PageUp}},
+        {tabAt(0), {Qt::ALT | Qt::Key_1}},
+        {tabAt(1), {Qt::ALT | Qt::Key_2}},
+        {tabAt(2), {Qt::ALT | Qt::Key_3}},
+        {tabAt(3), {Qt::ALT | Qt::Key_4}},
+        {tabAt(4), {Qt::ALT | Qt::Key_5}},
+        {tabAt(5), {Qt::ALT | Qt::Key_6}},
+        {tabAt(6), {Qt::ALT | Qt::Key_7}},
+        {tabAt(7), {Qt::ALT | Qt::Key_8}},
+        {tabAt(-1), {Qt::ALT | Qt::Key_9}},
+        {&TMainForm::FocusAddress, {Qt::CTRL | Qt::Key_L, Qt::ALT | Qt::Key_D, Qt::Key_F6}},
+        // "+" takes Shift on most keyboards, ";" is its key on Japanese ones.
+        {zoom(1),
+         {Qt::CTRL | Qt::Key_Plus, Qt::CTRL | Qt::SHIFT | Qt::Key_Plus, Qt::CTRL | Qt::Key_Equal,
+          Qt::CTRL | Qt::Key_Semicolon}},
+        {zoom(-1), {Qt::CTRL | Qt::Key_Minus}},
+        {zoom(0), {Qt::CTRL | Qt::Key_0}},
+    };
+    for (const auto &[command, sequences] : keys) {
+        auto *action = new QAction(this);
+        action->setShortcuts(sequences);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, Guard([this, command = command] { command(*this); }));
+        addAction(action);
+        keyCommands_.push_back(action);
+    }
 }
 
 void TMainForm::UpdateChildCommands()

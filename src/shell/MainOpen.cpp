@@ -4,13 +4,16 @@
 
 #include "browser/childIE.h"
 #include "browser/childMoz.h"
+#include "browser/tmpWeb.h"
 #include "browser/untTab.h"
+#include "core/AddressText.h"
 #include "core/Errors.h"
 #include "core/SystemErrors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
 
 #include <QAction>
+#include <QHostInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -84,17 +87,22 @@ ArrangingScope::~ArrangingScope()
         form_.UpdateCoveredPages();
 }
 
-void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
+bool TMainForm::TabLimitReached()
+{
+    const SettingsFile settings = Settings();
+    return settings.NonZero(keys::TabLen) &&
+           windows_.Count() == static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
+}
+
+TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught)
 {
     const SettingsFile settings = Settings();
     const std::string mozPath = settings.Read(keys::MozPath);
     const bool mozilla = settings.LowByteOne(keys::Mozilla);
-    const bool limited = settings.NonZero(keys::TabLen);
-    const uint8_t maxLen = static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
 
     // The tab limit refuses silently.
-    if (limited && windows_.Count() == maxLen)
-        return;
+    if (TabLimitReached())
+        return nullptr;
 
     // The Gecko folder becomes the working folder, whichever engine is checked.
     if (mozilla && ::chdir(mozPath.c_str()) != 0) {
@@ -107,15 +115,17 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // With a tab selected that keeps its selection, the new window opens
     // behind the window in front of it.
     const bool background = remembered >= 0 && !newWindowActive;
-    const EngineKind kind = IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    // An adopted page stays in the engine that made it.
+    const EngineKind kind = caught ? caught->kind : ToolsEngine();
     const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
     try {
+        std::unique_ptr<WebBrowser2> adopted = caught ? std::move(caught->control) : nullptr;
         if (kind == EngineKind::InternetExplorer)
-            child = new Tfrm_IE(*this, nullptr);
+            child = new Tfrm_IE(*this, nullptr, std::move(adopted));
         else
-            child = new Tfrm_MZ(*this, nullptr);
+            child = new Tfrm_MZ(*this, nullptr, std::move(adopted));
     } catch (...) {
         // Windows and tabs stay paired: the tab of a window that could not
         // be made is taken back; its number stays used.
@@ -157,10 +167,18 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     // An engine error on Navigate still completes the open, so the window
     // keeps its number and its tab; the error is reported afterwards.
     std::exception_ptr navigateError;
-    try {
-        child->Browser()->Navigate(address);
-    } catch (...) {
-        navigateError = std::current_exception();
+    if (caught) {
+        // The adopted page is loading already; a title it reported while
+        // caught is its caption now.
+        child->CheckNextAddress = caught->checkNextAddress;
+        if (!caught->title.isEmpty())
+            child->OnTitleChange(caught->title);
+    } else {
+        try {
+            child->Browser()->Navigate(address);
+        } catch (...) {
+            navigateError = std::current_exception();
+        }
     }
 
     if (newWindowActive) {
@@ -172,6 +190,7 @@ void TMainForm::OpenNewWindow(const QString &caption, const QString &address)
     shield.Restore();
     if (navigateError)
         std::rethrow_exception(navigateError);
+    return child;
 }
 
 QRect TMainForm::NextWindowPlace(const QWidget &window)
@@ -215,8 +234,35 @@ void TMainForm::btnMoveClick()
     if (mode == 1)
         FileNew1Execute();
     if (!text.isEmpty())
-        if (WebBrowser2 *browser = ActiveBrowser())
-            browser->Navigate(text);
+        if (TChildForm *child = ActiveChild())
+            NavigateTyped(child, text);
+}
+
+QString TMainForm::SearchAddressFor(const QString &words) const
+{
+    return ToQ(SearchAddress(Settings().Read(keys::SearchURL), FromQ(words)));
+}
+
+void TMainForm::NavigateTyped(TChildForm *child, const QString &text)
+{
+    const TypedText typed = ClassifyTypedText(FromQ(text));
+    if (typed.kind == TypedText::Address) {
+        child->Browser()->Navigate(text);
+    } else if (typed.kind == TypedText::Search) {
+        child->Browser()->Navigate(SearchAddressFor(text));
+    } else {
+        // A single word opens as an address when it names a host; the
+        // lookup runs aside, so a slow name server never holds the window.
+        QPointer<TChildForm> target(child);
+        const QString search = SearchAddressFor(text);
+        QHostInfo::lookupHost(
+            ToQ(typed.host), this, Guard([this, target, text, search](const QHostInfo &info) {
+                if (!target || windows_.IndexOfChild(target) < 0)
+                    return;
+                const bool host = info.error() == QHostInfo::NoError && !info.addresses().isEmpty();
+                target->Browser()->Navigate(host ? text : search);
+            }));
+    }
 }
 
 void TMainForm::FileNew1Execute()
@@ -239,6 +285,11 @@ void TMainForm::FileOpen1Execute()
     request.filter = QStringLiteral("すべてのファイル(*.*)|*.*");
     if (std::optional<QString> path = Ui().OpenFile(this, request))
         OpenNewWindow(QString(), *path);
+}
+
+EngineKind TMainForm::ToolsEngine() const
+{
+    return IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
 }
 
 void TMainForm::IE_ItemClick()

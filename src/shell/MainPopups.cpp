@@ -13,20 +13,42 @@
 
 namespace orvex {
 
+namespace {
+
+QString EngineCaption(EngineKind kind)
+{
+    return kind == EngineKind::InternetExplorer ? QStringLiteral("Internet Explorer")
+                                                : QStringLiteral("Gecko");
+}
+
+} // namespace
+
 void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel)
 {
     // The catcher's engine is the requester's (an engine can only hand its
-    // page to its own kind); the new window takes the Tools menu's engine.
-    auto *catcher = new Tfrm_tmpWeb(
-        requester,
-        [this](const QString &address) {
-            if (IsPopupURL(address))
-                return;
-            OpenNewWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer")
-                                               : QStringLiteral("Gecko"),
-                          address);
-        },
-        this);
+    // page to its own kind). When the Tools menu's engine is the same, the
+    // new window adopts the page itself, with its opener, its form data and
+    // what a script writes into it; a page cannot cross engines, so in the
+    // other engine the address opens with a new request.
+    Tfrm_tmpWeb::Handlers handlers;
+    handlers.decide = [this, requester](const QString &address) {
+        using Fate = Tfrm_tmpWeb::Fate;
+        // A page's source view has no address to load anew: it stays in its
+        // engine whatever the Tools menu says.
+        const bool adopt = ToolsEngine() == requester || address.startsWith(QLatin1String("view-source:"));
+        // An about:blank pop-up is checked at the address it goes on to.
+        const bool blank = adopt && address == QLatin1String("about:blank");
+        if (!blank && IsPopupURL(address))
+            return Fate::Refuse;
+        if (!adopt)
+            return Fate::Reopen;
+        return TabLimitReached() ? Fate::Refuse : Fate::Adopt;
+    };
+    handlers.reopen = [this](const QString &address) {
+        OpenNewWindow(EngineCaption(ToolsEngine()), address);
+    };
+    handlers.adopt = [this](CaughtPage &page) { OpenNewWindow(EngineCaption(page.kind), QString(), &page); };
+    auto *catcher = new Tfrm_tmpWeb(requester, std::move(handlers), this);
     ppDisp = catcher->WebBrowser1();
     cancel = false;
 }

@@ -11,9 +11,11 @@
 #include "platform/UiServices.h"
 #include "shell/SleepPolicy.h"
 
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
+#include <algorithm>
 
 namespace orvex {
 
@@ -134,6 +136,54 @@ void TMainForm::TabControl1MouseDown(Qt::MouseButton button, const QPoint &pos)
     HitTestTab(pos);
     if (button == Qt::RightButton)
         TabPopup->popup(TabControl1->mapToGlobal(pos));
+    else if (button == Qt::MiddleButton)
+        CloseTab(popupTab_);
+}
+
+void TMainForm::TabControl1DblClick(const QPoint &pos)
+{
+    if (TabControl1->tabAt(pos) < 0)
+        FileNew1Execute();
+}
+
+void TMainForm::SelectTabBy(int steps)
+{
+    const int n = windows_.Count();
+    if (n == 0)
+        return;
+    const int from = std::max(0, windows_.Selected());
+    windows_.Choose(((from + steps) % n + n) % n);
+}
+
+void TMainForm::SelectTabAt(int index)
+{
+    const int n = windows_.Count();
+    if (n == 0)
+        return;
+    if (index < 0 || index >= n)
+        index = index < 0 ? n - 1 : -1;
+    if (index >= 0)
+        windows_.Choose(index);
+}
+
+void TMainForm::ReopenClosed()
+{
+    const std::vector<std::string> &entries = closedList.Entries();
+    if (entries != reopenedFrom_)
+        reopened_ = 0; // closed since: start again from the newest
+    if (reopened_ >= entries.size())
+        return;
+    reopenedFrom_ = entries;
+    ++reopened_;
+    OpenNewWindow(QStringLiteral("loading"), ToQ(entries[entries.size() - reopened_]));
+}
+
+void TMainForm::FocusAddress()
+{
+    if (!txtAddress->isVisible())
+        return;
+    txtAddress->setFocus(Qt::ShortcutFocusReason);
+    txtAddress->selectAll();
 }
 
 void TMainForm::TabControl1DrawTab(QPainter &painter, int index, const QRect &rect, bool active)

@@ -366,6 +366,12 @@ bool FakeEngine::RaiseBeforeNavigate(const QString &url)
     return cancel;
 }
 
+void FakeEngine::RaiseWindowClosing()
+{
+    if (sink_)
+        sink_->OnWindowClosing();
+}
+
 std::function<void(FakeEngine &, const QString &url)> &DuringNavigate()
 {
     static std::function<void(FakeEngine &, const QString &)> hook;
@@ -382,6 +388,22 @@ void FakeEngine::RaiseDownloadComplete()
 {
     if (sink_)
         sink_->OnDownloadComplete();
+}
+
+void FakeEngine::RaiseZoomWheel(int steps)
+{
+    if (sink_)
+        sink_->OnZoomWheel(steps);
+}
+
+void FakeEngine::SetZoomFactor(double factor)
+{
+    if (!(factor > 0.0) || factor > 10.0)
+        throw std::runtime_error("zoom factor out of range");
+    char text[32];
+    std::snprintf(text, sizeof text, "SetZoomFactor(%g)", factor);
+    log.push_back(text);
+    zoomFactor_ = factor;
 }
 
 bool FakeEngine::RaisePageDialog(const PageDialogRequest &request, QString *text)

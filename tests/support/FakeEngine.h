@@ -38,6 +38,9 @@ public:
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void SetZoomFactor(double factor) override;
+    double ZoomFactor() const override { return zoomFactor_; }
+
     void SetLifecycle(PageLifecycle state) override;
     PageLifecycle Lifecycle() const override { return lifecycle_; }
     // Answers with sleepBlockers on the next turn of the event loop.
@@ -88,8 +91,10 @@ public:
     // Returns cancel; ppDisp receives what the host handed back.
     bool RaiseNewWindow(WebBrowser2 *&ppDisp);
     bool RaiseBeforeNavigate(const QString &url); // returns cancel
+    void RaiseWindowClosing();
     void RaiseDownloadBegin();
     void RaiseDownloadComplete();
+    void RaiseZoomWheel(int steps);
 
     // Questions to the host. Each returns the host's answer, or the refusing
     // default when no sink is set.
@@ -113,6 +118,7 @@ private:
     QPointer<QWidget> widget_;
     WebBrowserEvents *sink_ = nullptr;
     QString location_;
+    double zoomFactor_ = 1.0;
     bool busy_ = false;
     PageLifecycle lifecycle_ = PageLifecycle::Active;
     std::string failNavigate_;

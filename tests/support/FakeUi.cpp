@@ -102,6 +102,10 @@ std::optional<Credentials> FakeUi::SignIn(QWidget *, const SignInRequest &reques
 bool FakeUi::Ask(QWidget *, const Question &question)
 {
     questions.push_back(question);
+    if (question.checked && !askChecks.empty()) {
+        *question.checked = askChecks.front();
+        askChecks.pop_front();
+    }
     return TakePlain(askAnswers);
 }
 

@@ -34,6 +34,7 @@ public:
     std::deque<PageMessageAnswer> pageAnswers;        // ShowPageMessage
     std::deque<std::optional<Credentials>> signInAnswers;
     std::deque<bool> askAnswers;              // Ask: true = the accepting answer
+    std::deque<bool> askChecks;               // Ask with a check box: its state
     std::deque<QStringList> openFilesAnswers; // OpenFiles
     std::deque<std::optional<PrintChoice>> printAnswers;
 

@@ -154,9 +154,20 @@ void HttpServer::Serve(int fd)
             break;
         head.append(buffer, int(n));
     }
+    const int headEnd = head.indexOf("\r\n\r\n");
+    QByteArray body = headEnd >= 0 ? head.mid(headEnd + 4) : QByteArray();
+    head.truncate(headEnd >= 0 ? headEnd + 4 : head.size());
     const QList<QByteArray> words = head.left(head.indexOf("\r\n")).split(' ');
     if (words.size() >= 2) {
-        HttpRequest request{words[0], words[1], head};
+        HttpRequest request{words[0], words[1], head, QByteArray()};
+        const qint64 length = std::min<qint64>(request.Header("Content-Length").toLongLong(), 1 << 20);
+        while (body.size() < length) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            body.append(buffer, int(n));
+        }
+        request.body = body.left(int(length));
         const HttpReply reply = handler_(request);
         if (reply.delayMs <= 0 || WaitUnlessStopped(reply.delayMs)) {
             const qint64 size = reply.generatedSize >= 0 ? reply.generatedSize : reply.body.size();

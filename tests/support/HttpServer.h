@@ -20,6 +20,7 @@ struct HttpRequest {
     QByteArray method;
     QByteArray path;
     QByteArray head; // the request line and headers, as received
+    QByteArray body; // the Content-Length bytes after the headers (a form's POST)
     // The value of a header ("" when absent); the name without regard to case.
     QByteArray Header(const QByteArray &name) const;
 };

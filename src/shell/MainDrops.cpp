@@ -1,0 +1,76 @@
+// Links, pictures and addresses dropped on the main window: on the tab bar or
+// the empty MDI area each opens a new window; on the address box the first
+// replaces the address and the active window goes there.
+#include "shell/Main.h"
+
+#include "browser/ChildForm.h"
+#include "browser/untTab.h"
+#include "core/AddressText.h"
+#include "platform/UiServices.h"
+
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMimeData>
+
+namespace orvex {
+
+QStringList TMainForm::DroppedAddresses(const QMimeData *data) const
+{
+    QStringList addresses;
+    if (!data)
+        return addresses;
+    for (const QUrl &url : data->urls())
+        if (url.isValid())
+            addresses << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+    if (addresses.isEmpty() && data->hasText()) {
+        // Text: its first line, an address as it stands, words searched.
+        const QString text = data->text().section('\n', 0, 0).trimmed();
+        if (!text.isEmpty())
+            addresses << (ClassifyTypedText(FromQ(text)).kind == TypedText::Search ? SearchAddressFor(text)
+                                                                                   : text);
+    }
+    return addresses;
+}
+
+bool TMainForm::DropFilter(QObject *watched, QEvent *event)
+{
+    const bool onTabs = watched == TabControl1 || watched == mdiArea->viewport();
+    if (!onTabs && watched != txtAddress)
+        return false;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event);
+    const QStringList addresses = DroppedAddresses(drop->mimeData());
+    if (addresses.isEmpty())
+        return false;
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (type != QEvent::Drop)
+        return true;
+    Guarded([this, onTabs, addresses] {
+        if (onTabs) {
+            for (const QString &address : addresses)
+                OpenNewWindow(QStringLiteral("loading"), address);
+            return;
+        }
+        txtAddress->setText(addresses.first());
+        if (TChildForm *child = ActiveChild())
+            child->Browser()->Navigate(addresses.first());
+        else
+            OpenNewWindow(QStringLiteral("loading"), addresses.first());
+    });
+    return true;
+}
+
+void TMainForm::AcceptDrops()
+{
+    for (QWidget *target :
+         {static_cast<QWidget *>(TabControl1), mdiArea->viewport(), static_cast<QWidget *>(txtAddress)}) {
+        target->setAcceptDrops(true);
+        target->installEventFilter(this);
+    }
+}
+
+} // namespace orvex
