@@ -1688,7 +1688,7 @@ TEST_P(RenderedContract, FrozenPagesStopTheirTimersUntilWoken)
         return;
     }
     ASSERT_EQ(browser->Lifecycle(), PageLifecycle::Frozen);
-    Pump(300);
+    Pump(1000); // the page's process hears of it a moment later
     events.titles.clear();
     Pump(1000);
     EXPECT_TRUE(events.titles.isEmpty()) << events.titles.join(',').toStdString();
