@@ -5,7 +5,7 @@ ORVEX_PACKAGES=(
   qtbase5-dev qtwebengine5-dev libqt5x11extras5-dev libwebkit2gtk-4.1-dev libxml2-dev
   libgtest-dev googletest libxtst-dev
   xvfb xauth fonts-ipafont-gothic openssl curl locales
-  desktop-file-utils
+  desktop-file-utils dbus-daemon
   qttranslations5-l10n
 )
 

@@ -223,6 +223,15 @@ TEST_F(DownloadsTest, ServerNamesAreMadeSafe)
     EXPECT_EQ(SafeFileName(QStringLiteral("a\nb\x01.txt")), QStringLiteral("ab.txt"));
     EXPECT_EQ(SafeFileName(QStringLiteral("dir/")), QStringLiteral("ダウンロード"));
     EXPECT_EQ(SafeFileName(QString(300, 'x')).size(), 200);
+    // Invisible direction and format characters go; the extension shows as it is.
+    EXPECT_EQ(SafeFileName(QStringLiteral("invoice\u202Etxt.exe")), QStringLiteral("invoicetxt.exe"));
+    EXPECT_EQ(SafeFileName(QStringLiteral("\u200Ba\u2066b\uFEFF.pdf")), QStringLiteral("ab.pdf"));
+    // Long names are cut by bytes before the extension, never inside a character.
+    const QString kana = SafeFileName(QString(200, QChar(0x30A2)) + QStringLiteral(".pdf"));
+    EXPECT_EQ(kana, QString(65, QChar(0x30A2)) + QStringLiteral(".pdf"));
+    const QString emoji = SafeFileName(QString::fromUtf8("😀").repeated(80) + QStringLiteral(".tar"));
+    EXPECT_EQ(emoji, QString::fromUtf8("😀").repeated(49) + QStringLiteral(".tar"));
+    EXPECT_EQ(SafeFileName(QStringLiteral("\u202E.exe")), QStringLiteral("exe"));
 }
 
 TEST_F(DownloadsTest, TransfersOfAPageGoOnWhenItsWindowCloses)

@@ -59,10 +59,15 @@ TEST(FolderClaim, LeavesThemWhileAnotherOrvexUsesTheFolder)
     const int other = open(folder.File(".orvex.lock").c_str(), O_RDWR | O_CREAT, 0666);
     ASSERT_GE(other, 0);
     ASSERT_EQ(flock(other, LOCK_SH), 0);
+    EXPECT_TRUE(orvex::FolderInUse(folder.Path()));
     EXPECT_EQ(ClaimFolder(folder.Path()), -1);
     EXPECT_TRUE(Exists(folder, ".config.ini.Ab12Cd"));
     EXPECT_TRUE(Exists(folder, "WebList/.news.wlf.orvex-a1B2c3"));
     close(other);
+
+    TempFolder alone;
+    EXPECT_FALSE(orvex::FolderInUse(alone.Path()));
+    EXPECT_FALSE(orvex::FolderInUse(alone.File("none")));
 }
 
 } // namespace

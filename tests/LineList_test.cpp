@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/FileIO.h"
+#include "core/FileProblems.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,31 @@ TEST(LineList, FailuresCarryTheFileName)
     } catch (const Error &e) {
         EXPECT_EQ(std::string(e.what()), "ファイル " + unwritable + " を作成できません");
     }
+}
+
+// Byte pairs without a CP932 character read as U+FFFD; saving over them
+// first keeps the file as it was, once, and says where.
+TEST(LineList, UndefinedCp932PairsAreKeptBeforeSaving)
+{
+    TempFolder folder;
+    std::vector<std::string> told;
+    SetFileProblemSink([&](const std::string &message) { told.push_back(message); });
+    const std::string path = folder.File("CloseURL.txt");
+    folder.Write("CloseURL.txt", "*\x85\x40*\r\n*\x83\x65*\r\n");
+    const Lines lines = LoadLineList(path);
+    EXPECT_EQ(lines, (Lines{"*\uFFFD*", "*テ*"}));
+    SaveLineList(path, lines);
+    SaveLineList(path, lines);
+    SetFileProblemSink(nullptr);
+
+    ASSERT_EQ(folder.Names().size(), 2u);
+    const std::string backup =
+        folder.File(folder.Names()[0] == "CloseURL.txt" ? folder.Names()[1] : folder.Names()[0]);
+    EXPECT_EQ(ReadFileBytes(backup), "*\x85\x40*\r\n*\x83\x65*\r\n");
+    EXPECT_EQ(told, std::vector<std::string>{"ファイル " + path +
+                                             " には文字として読めないバイトがあるため、元のファイルを " +
+                                             backup + " に残しました"});
+    EXPECT_EQ(LoadLineList(path), lines);
 }
 
 TEST(LineList, SaveTextFileKeepsTheTextAsGiven)

@@ -247,7 +247,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         h.form->Controls().txtAddress->setFocus();
         ASSERT_TRUE(h.form->Controls().txtAddress->hasFocus()) << state;
         int focusMoves = 0;
-        QObject::connect(qApp, &QApplication::focusChanged, h.form, [&] { ++focusMoves; });
+        QObject watching; // ends the counting before focusMoves goes
+        QObject::connect(qApp, &QApplication::focusChanged, &watching, [&] { ++focusMoves; });
         for (int i = 0; i < 3; ++i)
             h.form->OpenNewWindow(QStringLiteral("behind"), QStringLiteral("http://behind/"));
         h.Pump();

@@ -23,6 +23,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -89,6 +91,52 @@ TEST_F(OptionTest, OkOnAFreshFolderWritesEveryKeyInOrderAndTheBlockList)
     EXPECT_EQ(main.tabTypes, std::vector<int>{0});
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(ui.messages.size(), 1);
+}
+
+// The names of the files that came into `folder` (saved whole: renamed or
+// closed after writing) since the watch began.
+class SaveWatch {
+public:
+    explicit SaveWatch(const std::string &folder) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+    ~SaveWatch() { close(fd_); }
+    std::vector<std::string> Saved()
+    {
+        std::vector<std::string> names;
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n = 0;
+        while ((n = read(fd_, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < n;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+                if (event->len > 0 && event->name[0] != '.')
+                    names.emplace_back(event->name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return names;
+    }
+
+private:
+    int fd_;
+};
+
+TEST_F(OptionTest, OkSavesTheSettingsOnceAndTheBlockListOnlyWhenChanged)
+{
+    WriteConfig("[Option_Tab]\r\nMaxSize=90\r\n");
+    dir.Write("CloseURL.txt", "*a*\r\n*b*\r\n");
+    SaveWatch watch(dir.Path());
+    Open()->Button1->click();
+    EXPECT_EQ(watch.Saved(), std::vector<std::string>{"config.ini"});
+    EXPECT_EQ(Key("Option_Tab", "MaxSize"), "90");
+    EXPECT_EQ(Key("Option_StartUp", "Path"), "");
+
+    auto dialog = Open();
+    dialog->PopList->setPlainText(QStringLiteral("*a*\n*c*"));
+    dialog->Button1->click();
+    EXPECT_EQ(watch.Saved(), (std::vector<std::string>{"config.ini", "CloseURL.txt"}));
+    EXPECT_EQ(dir.Read("CloseURL.txt"), "*a*\r\n*c*\r\n");
 }
 
 TEST_F(OptionTest, LoadsEveryValueAndShowsTheFirstPage)

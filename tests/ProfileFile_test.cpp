@@ -189,6 +189,15 @@ TEST_F(ProfileFileTest, StoresCp932AndFallsBackToUtf8ForTheWholeFile)
     ASSERT_TRUE(Set("S", "Path", "x"));
     EXPECT_EQ(Bytes(), "\xEF\xBB\xBF[S]\r\nPath=x\r\nMark=🙂\r\n");
 
+    // A CP932 file with a byte pair that has no character is kept as it was
+    // before it moves to UTF-8.
+    Put("[S]\r\nOdd=\x85\x40\r\n");
+    ASSERT_TRUE(Set("S", "Mark", "🙂"));
+    EXPECT_EQ(Bytes(), "\xEF\xBB\xBF[S]\r\nOdd=\uFFFD\r\nMark=🙂\r\n");
+    std::vector<std::string> names = folder.Names();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(folder.Read(names[0] == "config.ini" ? names[1] : names[0]), "[S]\r\nOdd=\x85\x40\r\n");
+
     // Half-width katakana in CP932 can look like UTF-8 ("ﾃｽ" is C3 BD): such a
     // file is marked, or it would read back as another text.
     Put("");

@@ -148,3 +148,39 @@ TEST(UrlMask, SameAnswersAsBacktracking)
 }
 
 } // namespace
+
+namespace {
+
+// A compiled list, which files each mask under a window of plain characters,
+// answers as trying every mask would, whatever windows the masks have.
+TEST(UrlMask, ListAnswersAsEveryMaskInTurn)
+{
+    const std::vector<std::string> alphabet = {"a", "b", "A", "*", "?", "[ab]", "あ", "\xFF", "ab", "bab"};
+    std::mt19937 random(777);
+    const auto make = [&](size_t maxLength) {
+        std::string text;
+        const size_t length = random() % (maxLength + 1);
+        for (size_t i = 0; i < length; ++i) {
+            text += alphabet[random() % alphabet.size()];
+        }
+        return text;
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::string> masks;
+        for (int i = 0; i < 20; ++i) {
+            masks.push_back(make(12));
+        }
+        const orvex::MaskList list(masks);
+        for (int check = 0; check < 50; ++check) {
+            std::string address = make(24);
+            address = address.substr(0, random() % 2 ? address.size() : 0) + masks[random() % masks.size()];
+            bool any = false;
+            for (const std::string &mask : masks) {
+                any = any || MatchesURLMask(address, mask);
+            }
+            ASSERT_EQ(list.MatchesAny(address), any) << address;
+        }
+    }
+}
+
+} // namespace

@@ -45,6 +45,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace orvex;
@@ -1262,6 +1263,31 @@ TEST_P(EngineContract, DownloadsAreSavedWholeAndCancelledOnesLeaveNothing)
     ASSERT_TRUE(finished(count + 1));
     EXPECT_FALSE(events.transfers.back()->ok);
     EXPECT_FALSE(events.transfers.back()->error.isEmpty());
+}
+
+// A disk too small for the transfer: it fails with a Japanese reason and
+// leaves nothing, neither the host's file nor the engine's own.
+TEST_P(EngineContract, ADownloadOntoAFullDiskFailsAndLeavesNothing)
+{
+    if (!Real())
+        GTEST_SKIP() << "the fake engine writes no file";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root; not tested here";
+    QTemporaryDir folder;
+    const QByteArray disk = QFile::encodeName(folder.path());
+    if (mount("orvex-test", disk.constData(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "no small tmpfs here; not tested";
+    const std::unique_ptr<const char, void (*)(const char *)> unmount(
+        disk.constData(), [](const char *at) { umount2(at, MNT_DETACH); });
+    events.downloadFolder = folder.path();
+    browser->Navigate(server->Url("/file.bin"));
+    ASSERT_TRUE(WaitFor([&] { return !events.transfers.empty() && events.transfers[0]->finished; }, 60000));
+    const auto &transfer = *events.transfers[0];
+    EXPECT_FALSE(transfer.ok);
+    EXPECT_FALSE(transfer.error.contains(QRegularExpression("[A-Za-z]"))) << transfer.error.toStdString();
+    EXPECT_FALSE(transfer.error.isEmpty());
+    Pump(500);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
 }
 
 TEST_P(EngineContract, PageDialogsAreAnsweredByTheHost)

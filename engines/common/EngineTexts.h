@@ -29,6 +29,11 @@ inline constexpr const char *kDownloadFailed = "ダウンロードできませ�
 inline constexpr const char *kDownloadCannotSave = "フォルダー %1 に保存できません";
 inline constexpr const char *kDownloadCannotWrite = "ファイルに書き込めません";
 inline constexpr const char *kDownloadNetwork = "ネットワークのエラーでダウンロードが中断しました";
+inline constexpr const char *kDownloadNoSpace = "ディスクの空き領域が足りません";
+inline constexpr const char *kDownloadNameTooLong = "ファイル名が長すぎます";
+inline constexpr const char *kDownloadAccessDenied = "ファイルに書き込む権限がありません";
+inline constexpr const char *kDownloadTooLarge = "ファイルが大きすぎます";
+inline constexpr const char *kDownloadServer = "サーバーのエラーでダウンロードできませんでした";
 
 // Printing (WebBrowserEvents::OnPrintFinished); %1 is the printer or the file.
 inline constexpr const char *kPrinterNotFound = "プリンター「%1」が見つかりません";

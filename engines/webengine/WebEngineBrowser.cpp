@@ -209,6 +209,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     view_ = new QWebEngineView(parent);
     page_ = new WebEnginePage(this, ModuleProfile(), view_);
     view_->setPage(page_);
+    viewObject_ = view_.data();
     view_->installEventFilter(this);
     // A page opened from disk shows its own images and style sheets, but
     // may neither read other local files nor send what it read anywhere.
@@ -691,7 +692,7 @@ bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
 {
     // The render widget that takes the keys is replaced on the first load
     // and whenever the renderer process changes; follow it.
-    if (watched == view_ && event->type() == QEvent::ChildAdded) {
+    if (watched == viewObject_ && event->type() == QEvent::ChildAdded) {
         QObject *child = static_cast<QChildEvent *>(event)->child();
         if (child && child->isWidgetType())
             child->installEventFilter(keyBlocker_);

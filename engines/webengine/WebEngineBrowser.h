@@ -93,6 +93,9 @@ private:
     void CheckMemory();
 
     QPointer<QWebEngineView> view_;
+    // The same view as a plain object, for the event filter: the view sends
+    // events while it is destroyed, when it is no QWebEngineView any more.
+    QPointer<QObject> viewObject_;
     QPointer<WebEnginePage> page_;
     QString findText_; // the text of the last Find, named in its answer
     bool findMatchCase_ = false;

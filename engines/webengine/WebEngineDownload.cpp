@@ -9,6 +9,62 @@
 
 namespace orvex::webengine {
 
+namespace {
+
+// The engine's reason for an interrupted transfer, in Japanese (its own
+// string is English).
+QString InterruptText(QWebEngineDownloadItem::DownloadInterruptReason reason)
+{
+    using Item = QWebEngineDownloadItem;
+    const char *text = engine::texts::kDownloadFailed;
+    switch (reason) {
+    case Item::FileNoSpace:
+        text = engine::texts::kDownloadNoSpace;
+        break;
+    case Item::FileNameTooLong:
+        text = engine::texts::kDownloadNameTooLong;
+        break;
+    case Item::FileAccessDenied:
+        text = engine::texts::kDownloadAccessDenied;
+        break;
+    case Item::FileTooLarge:
+        text = engine::texts::kDownloadTooLarge;
+        break;
+    case Item::FileFailed:
+    case Item::FileTransientError:
+    case Item::FileVirusInfected:
+    case Item::FileBlocked:
+    case Item::FileSecurityCheckFailed:
+    case Item::FileTooShort:
+    case Item::FileHashMismatch:
+        text = engine::texts::kDownloadCannotWrite;
+        break;
+    case Item::NetworkFailed:
+    case Item::NetworkTimeout:
+    case Item::NetworkDisconnected:
+    case Item::NetworkServerDown:
+    case Item::NetworkInvalidRequest:
+        text = engine::texts::kDownloadNetwork;
+        break;
+    case Item::ServerFailed:
+    case Item::ServerBadContent:
+    case Item::ServerUnauthorized:
+    case Item::ServerCertProblem:
+    case Item::ServerForbidden:
+    case Item::ServerUnreachable:
+        text = engine::texts::kDownloadServer;
+        break;
+    case Item::UserCanceled:
+        text = engine::texts::kDownloadCancelled;
+        break;
+    default:
+        break;
+    }
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
 void RouteDownload(QWebEngineDownloadItem *item)
 {
     auto *page = dynamic_cast<WebEnginePage *>(item->page());
@@ -40,6 +96,13 @@ WebEngineDownload::WebEngineDownload(QWebEngineDownloadItem *item)
 {
     connect(item, &QWebEngineDownloadItem::downloadProgress, this, &WebEngineDownload::OnProgress);
     connect(item, &QWebEngineDownloadItem::finished, this, &WebEngineDownload::OnFinished);
+    // An interrupted transfer is not finished (it could be resumed) and
+    // says so only through its state: it ends here as a failure.
+    connect(item, &QWebEngineDownloadItem::stateChanged, this,
+            [this](QWebEngineDownloadItem::DownloadState state) {
+                if (state == QWebEngineDownloadItem::DownloadInterrupted)
+                    OnFinished();
+            });
     // An item that goes away unfinished (refused before it started) ends
     // the transfer too.
     connect(item, &QObject::destroyed, this, [this] {
@@ -120,11 +183,11 @@ void WebEngineDownload::OnFinished()
     default: {
         // An interrupted transfer could be resumed, but nothing here offers
         // that: leave nothing behind.
-        const QString reason = item->interruptReasonString();
+        const QString reason = InterruptText(item->interruptReason());
         disconnect(item, nullptr, this, nullptr);
         item->cancel();
         RemovePartialFile();
-        Report(false, reason.isEmpty() ? QString::fromUtf8(engine::texts::kDownloadFailed) : reason);
+        Report(false, reason);
         break;
     }
     }
@@ -142,8 +205,10 @@ void WebEngineDownload::RemovePartialFile()
 {
     if (path_.isEmpty())
         return;
-    // The engine writes to "<path>.download" until the transfer is complete.
+    // The engine may write to an intermediate name until the transfer is
+    // complete.
     QFile::remove(path_ + QStringLiteral(".download"));
+    QFile::remove(path_ + QStringLiteral(".crdownload"));
     QFile::remove(path_);
 }
 

@@ -79,8 +79,11 @@ void DownloadItem::Cancel()
 
 void DownloadItem::RemovePartialFile()
 {
-    if (!path_.isEmpty())
-        QFile::remove(path_);
+    if (path_.isEmpty())
+        return;
+    // The engine writes to "<path>.wkdownload" until the transfer is complete.
+    QFile::remove(path_);
+    QFile::remove(path_ + QStringLiteral(".wkdownload"));
 }
 
 void DownloadItem::OnReceivedData(WebKitDownload *, guint64, gpointer self)

@@ -86,20 +86,58 @@ QString CommitFile(const QString &temp, const QString &final, bool replace, int 
 
 } // namespace
 
+namespace {
+
+// Characters a file name never keeps: controls, and the invisible format
+// characters (bidirectional overrides would show "invoice\u202Etxt.exe" as
+// "invoiceexe.txt").
+bool Unwanted(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Control || category == QChar::Other_Format ||
+           category == QChar::Separator_Line || category == QChar::Separator_Paragraph;
+}
+
+int Utf8Bytes(char32_t c)
+{
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+// The first characters of `text` that fit in `bytes` UTF-8 bytes.
+QString CutToBytes(const QString &text, int bytes)
+{
+    QString cut;
+    for (const char32_t c : text.toUcs4()) {
+        bytes -= Utf8Bytes(c);
+        if (bytes < 0)
+            break;
+        cut += QString::fromUcs4(&c, 1);
+    }
+    return cut;
+}
+
+} // namespace
+
 QString SafeFileName(const QString &suggested)
 {
     QString name = suggested;
     name.replace('\\', '/');
     name = name.mid(name.lastIndexOf('/') + 1);
     QString clean;
-    for (const QChar c : name)
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
-            clean += c;
+    for (const char32_t c : name.toUcs4())
+        if (!Unwanted(c))
+            clean += QString::fromUcs4(&c, 1);
     clean = clean.trimmed();
     while (clean.startsWith('.'))
         clean.remove(0, 1);
-    clean = clean.left(200).trimmed();
-    return clean.isEmpty() ? Text(txt::DownloadDefaultName) : clean;
+    if (clean.toUtf8().size() > kMaxSafeNameBytes) {
+        // Cut before the extension, which stays (when it is a short one).
+        const int dot = clean.lastIndexOf('.');
+        const QString extension = dot > 0 && clean.size() - dot <= 16 ? clean.mid(dot) : QString();
+        const QString stem = clean.left(clean.size() - extension.size());
+        clean = CutToBytes(stem, kMaxSafeNameBytes - extension.toUtf8().size()).trimmed() + extension;
+    }
+    return clean.isEmpty() || clean.startsWith('.') ? Text(txt::DownloadDefaultName) + clean : clean;
 }
 
 QString FreeFileName(const QString &folder, const QString &name)

@@ -23,9 +23,12 @@ class QVBoxLayout;
 
 namespace orvex {
 
-// The server's file name made safe to save: no folders, no control
-// characters, no leading dots, at most 200 characters; "ダウンロード" when
-// nothing is left.
+// The server's file name made safe to save: no folders, no control or
+// invisible format characters, no leading dots, at most kMaxSafeNameBytes
+// bytes of UTF-8 (cut before the extension, which stays), so that the
+// temporary ".part" name and a " (n)" still fit the system's 255; "ダウンロード"
+// when nothing is left.
+inline constexpr int kMaxSafeNameBytes = 200;
 QString SafeFileName(const QString &suggested);
 // `name` in `folder` when no file has it, else "name (1).ext", "name (2).ext"...
 QString FreeFileName(const QString &folder, const QString &name);

@@ -515,7 +515,7 @@ void WriteBookmarks(const BookmarkTree &tree)
         KeepBackupBeforeSaving(path);
     }
     if (!WriteFileAtomic(path, *bytes)) {
-        throw Error(FormatMessage(msg::CannotCreateFile, path));
+        throw Error(SaveFailedText(msg::CannotCreateFile, path));
     }
 }
 

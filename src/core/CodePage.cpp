@@ -305,6 +305,14 @@ std::string DecodeFileText(std::string_view bytes)
     return Cp932ToUtf8(bytes);
 }
 
+bool DecodesWithoutLoss(std::string_view bytes)
+{
+    if (bytes.substr(0, kBom.size()) == kBom) {
+        return IsValidUtf8(bytes.substr(kBom.size()));
+    }
+    return IsValidUtf8(bytes) || Cp932ToUtf8Exact(bytes).has_value();
+}
+
 std::string EncodeFileText(std::string_view utf8)
 {
     // CP932 text that also reads as valid UTF-8 (half-width katakana can)

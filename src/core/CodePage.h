@@ -57,6 +57,10 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // valid UTF-8 is taken as UTF-8; anything else as CP932.
 std::string DecodeFileText(std::string_view bytes);
 
+// False when DecodeFileText puts U+FFFD in place of some bytes (CP932 byte
+// pairs without a character, or bytes that are not UTF-8 behind the mark).
+bool DecodesWithoutLoss(std::string_view bytes);
+
 // Writing a text file: CP932 when every character has a CP932 form, else the
 // whole text as UTF-8 behind a byte-order mark, so nothing is lost.
 std::string EncodeFileText(std::string_view utf8);

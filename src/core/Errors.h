@@ -28,6 +28,14 @@ inline constexpr const char *CannotWriteSettings = "%s に書き込めません"
 // A later start found an Orvex running on the data folder %s that took
 // nothing.
 inline constexpr const char *RunningCopyNotAnswering = "%s を使う Orvex が起動していますが、応答しません";
+// Without a private place to meet, the data folder's own lock found another
+// Orvex on the data folder %s.
+inline constexpr const char *DataFolderInUse =
+    "データフォルダ %s は別の Orvex が使っているため、起動しません";
+// A hand-off of more addresses than one start may open: the limit, then how
+// many were left out.
+inline constexpr const char *TooManyAddresses =
+    "一度に開けるアドレスは %s 件までです。残りの %s 件は開きませんでした";
 inline constexpr const char *NotAnInteger = "'%s' は整数ではありません";
 inline constexpr const char *FileTooLarge = "ファイル %s は %s MB を超えているため読み込みません";
 // File, line, reason.
@@ -36,6 +44,13 @@ inline constexpr const char *UnreadableFile =
 inline constexpr const char *BackupKept = "読み込めなかった元のファイルを %s に残しました";
 inline constexpr const char *CannotKeepBackup =
     "読み込めなかったファイル %s の控えを作れないため、上書きしません";
+// Added to a failed save's message when the file had to be rewritten in
+// place (its folder refuses new files).
+inline constexpr const char *InPlaceOldKept = "。ファイルは元の内容のまま残しました";
+inline constexpr const char *InPlaceOldLost = "。ファイルを元の内容に戻せませんでした";
+// A file whose bytes do not all read as characters, kept before it is saved.
+inline constexpr const char *LossyBackupKept =
+    "ファイル %s には文字として読めないバイトがあるため、元のファイルを %s に残しました";
 inline constexpr const char *QuitWithoutSaving = "保存せずに終了しますか？";
 // Reasons a file could not be read.
 inline constexpr const char *ReasonNotWellFormed = "XML の書式が正しくありません";

@@ -58,16 +58,60 @@ std::string ResolveTarget(const std::string &path)
 
 constexpr char kTempMarker[] = ".orvex-XXXXXX";
 
+thread_local WriteFailure lastFailure = WriteFailure::None;
+
+bool ReadAllAt(int fd, std::string &out)
+{
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = pread(fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        out.append(buffer, static_cast<size_t>(n));
+        at += n;
+    }
+}
+
+bool WriteAllAt(int fd, std::string_view bytes)
+{
+    return lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, bytes) &&
+           ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+}
+
 // The file is rewritten where it stands: what the Windows service does when
-// the folder refuses new files. Not atomic, but flushed before it counts.
+// the folder refuses new files. Never leaves less than the old file: the
+// space for the new bytes is reserved before anything is written, and on a
+// failure after that the old bytes are put back.
 bool WriteInPlace(const std::string &target, std::string_view bytes)
 {
-    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = open(target.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    const bool written =
-        WriteAll(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+    lastFailure = WriteFailure::OldKept;
+    std::string old;
+    bool written = ReadAllAt(fd, old);
+    if (written && bytes.size() > old.size()) {
+        const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+        if (reserved != 0) {
+            // The reservation may have grown the file before it failed.
+            if (ftruncate(fd, static_cast<off_t>(old.size())) != 0) {
+                WriteAllAt(fd, old);
+            }
+            written = false;
+        }
+    }
+    if (written && !WriteAllAt(fd, bytes)) {
+        written = false;
+        lastFailure = WriteAllAt(fd, old) ? WriteFailure::OldKept : WriteFailure::OldLost;
+    }
     return close(fd) == 0 && written;
 }
 
@@ -96,6 +140,38 @@ bool EqualsFolded(std::string_view a, std::string_view b)
         }
     }
     return true;
+}
+
+// A temporary file of an earlier save of `name` that a crash left in
+// `folder` (with its trailing "/", or "."): removed once it is old enough
+// that no save can still be writing it. The data folder's are also swept at
+// the start; this covers a file of ours anywhere else.
+void RemoveOldTemporariesOf(const std::string &folder, const std::string &name)
+{
+    constexpr time_t kOldSeconds = 600;
+    DIR *listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const std::string head = "." + name + std::string(kTempMarker, sizeof kTempMarker - 1 - 6);
+    const time_t now = time(nullptr);
+    std::vector<std::string> old;
+    while (const dirent *entry = readdir(listing)) {
+        const std::string_view each = entry->d_name;
+        if (each.size() != head.size() + 6 || each.substr(0, head.size()) != head ||
+            !IsTempSuffix(each.substr(head.size()))) {
+            continue;
+        }
+        const std::string path = (folder == "." ? std::string() : folder) + std::string(each);
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < now - kOldSeconds) {
+            old.push_back(path);
+        }
+    }
+    closedir(listing);
+    for (const std::string &path : old) {
+        unlink(path.c_str());
+    }
 }
 
 } // namespace
@@ -193,8 +269,14 @@ FileContent ReadFileLimited(const std::string &path, size_t limit)
     return content;
 }
 
+WriteFailure LastWriteFailure()
+{
+    return lastFailure;
+}
+
 bool WriteFileAtomic(const std::string &path, std::string_view bytes)
 {
+    lastFailure = WriteFailure::None;
     const std::string target = ResolveTarget(path);
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
@@ -237,6 +319,7 @@ bool WriteFileAtomic(const std::string &path, std::string_view bytes)
         fsync(dirFd);
         close(dirFd);
     }
+    RemoveOldTemporariesOf(folder, name);
     return true;
 }
 

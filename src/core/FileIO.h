@@ -2,7 +2,8 @@
 // temporary file in the same folder and is renamed over the old one, so a
 // crash or a full disk never leaves a half-written file. Where the folder is
 // read-only but the file is writable, the file is written in place (then
-// flushed), as the Windows service does.
+// flushed), as the Windows service does, after the space for the new bytes
+// is reserved, so that a full disk never leaves less than the old file.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,13 @@ inline constexpr size_t kMaxListFileBytes = 32u << 20;
 // on any failure (the old file, if any, is left as it was and no temporary
 // file stays behind).
 bool WriteFileAtomic(const std::string &path, std::string_view bytes);
+
+// What the last failed WriteFileAtomic of this thread did to the file when it
+// had to write in place: None (not in place; the old file is untouched),
+// OldKept (the old bytes are there, untouched or put back), OldLost (they
+// could not be put back).
+enum class WriteFailure { None, OldKept, OldLost };
+WriteFailure LastWriteFailure();
 
 // Copies a file that could not be read to a dated name beside it
 // ("bookmark.xml.20240131-093000.bak"), leaving the original as it is.

@@ -58,4 +58,29 @@ void KeepBackupBeforeSaving(const std::string &path)
     ReportFileProblem(FormatMessage(msg::BackupKept, backup));
 }
 
+std::string SaveFailedText(const char *pattern, const std::string &path)
+{
+    std::string text = FormatMessage(pattern, path);
+    switch (LastWriteFailure()) {
+    case WriteFailure::None:
+        break;
+    case WriteFailure::OldKept:
+        text += msg::InPlaceOldKept;
+        break;
+    case WriteFailure::OldLost:
+        text += msg::InPlaceOldLost;
+        break;
+    }
+    return text;
+}
+
+void KeepBackupBeforeLossySave(const std::string &path)
+{
+    const std::string backup = KeepDatedBackup(path);
+    if (backup.empty()) {
+        throw Error(FormatMessage(msg::CannotKeepBackup, path));
+    }
+    ReportFileProblem(FormatMessage(FormatMessage(msg::LossyBackupKept, path), backup));
+}
+
 } // namespace orvex

@@ -23,4 +23,13 @@ std::string FileTooLargeText(const std::string &path);
 // message) when no backup can be made; then nothing may be written.
 void KeepBackupBeforeSaving(const std::string &path);
 
+// The message of a failed save of `path` (pattern with one "%s"), with what
+// became of the file when it had to be rewritten in place.
+std::string SaveFailedText(const char *pattern, const std::string &path);
+
+// Before a text file whose bytes do not all decode (CP932 byte pairs without
+// a character) is saved over: keeps it as a dated backup and tells the user.
+// Throws orvex::Error (the backup message) when no backup can be made.
+void KeepBackupBeforeLossySave(const std::string &path);
+
 } // namespace orvex

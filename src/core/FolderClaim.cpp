@@ -2,6 +2,7 @@
 
 #include "core/FileIO.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
@@ -32,6 +33,20 @@ int ClaimFolder(const std::string &folder)
     }
     flock(fd, LOCK_SH);
     return removed;
+}
+
+bool FolderInUse(const std::string &folder)
+{
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    const int fd = open((prefix + ".orvex.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    // Another open file of the lock: fails against any holder, this
+    // process's own claim included.
+    const bool inUse = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return inUse;
 }
 
 } // namespace orvex

@@ -14,4 +14,8 @@ namespace orvex {
 // read-only folder).
 int ClaimFolder(const std::string &folder);
 
+// True when another process holds its lock on `folder` (another Orvex runs
+// on it). A folder whose lock file cannot be made is in use by no one.
+bool FolderInUse(const std::string &folder);
+
 } // namespace orvex

@@ -43,6 +43,7 @@ namespace {
 struct LineListFile {
     FileRead state;
     std::shared_ptr<const std::vector<std::string>> lines;
+    bool lossy = false; // some bytes became U+FFFD
 };
 
 FileCache<LineListFile> &LineListCache()
@@ -55,20 +56,25 @@ std::shared_ptr<const LineListFile> ReadCached(const std::string &path)
 {
     return LineListCache().Get(path, kMaxListFileBytes, [](const std::string &, FileContent content) {
         auto lines = std::make_shared<std::vector<std::string>>();
+        bool lossy = false;
         if (content.state == FileRead::Read) {
             *lines = SplitLines(DecodeFileText(content.bytes));
+            lossy = !DecodesWithoutLoss(content.bytes);
         }
-        return LineListFile{content.state, std::move(lines)};
+        return LineListFile{content.state, std::move(lines), lossy};
     });
 }
 
 // Before a file is replaced: one that is there but cannot be read (or is too
-// large to be read) is kept as a dated backup first.
+// large to be read), or whose bytes do not all read as characters, is kept
+// as a dated backup first.
 void KeepUnreadableBeforeSaving(const std::string &path)
 {
     const FileRead state = ProbeFile(path, kMaxListFileBytes);
     if (state == FileRead::Unreadable || state == FileRead::TooLarge) {
         KeepBackupBeforeSaving(path);
+    } else if (state == FileRead::Read && ReadCached(path)->lossy) {
+        KeepBackupBeforeLossySave(path);
     }
 }
 
@@ -100,7 +106,7 @@ void SaveTextFile(const std::string &path, std::string_view utf8)
 {
     KeepUnreadableBeforeSaving(path);
     if (!WriteFileAtomic(path, EncodeFileText(utf8))) {
-        throw Error(FormatMessage(msg::CannotCreateFile, path));
+        throw Error(SaveFailedText(msg::CannotCreateFile, path));
     }
 }
 

@@ -454,13 +454,31 @@ std::unordered_map<std::string, OpenBatch> &Batches()
     return batches;
 }
 
+// Before a CP932 file moves to UTF-8: byte pairs without a character would
+// become U+FFFD, so the file as it is on disk is kept as a dated backup first
+// (told after the lock is let go). False when no backup can be made.
+bool KeepBeforeLosingBytes(const std::string &path, const ParsedFile &file)
+{
+    if (file.encoding != Encoding::Cp932 || Cp932ToUtf8Exact(file.raw)) {
+        return true;
+    }
+    const std::string backup = KeepDatedBackup(path);
+    pendingProblem = backup.empty() ? FormatMessage(msg::CannotKeepBackup, path)
+                                    : FormatMessage(FormatMessage(msg::LossyBackupKept, path), backup);
+    return !backup.empty();
+}
+
 // The file's bytes after one write; nullopt when the write cannot be made.
-std::optional<std::string> ApplyWrite(std::shared_ptr<const ParsedFile> file, const std::string &section,
-                                      const std::string &key, const std::string &stored)
+std::optional<std::string> ApplyWrite(const std::string &path, std::shared_ptr<const ParsedFile> file,
+                                      const std::string &section, const std::string &key,
+                                      const std::string &stored)
 {
     std::optional<std::string> bytes = Splice(*file, section, key, stored);
     if (!bytes) {
         // The new text has no CP932 form: the whole file moves to UTF-8.
+        if (!KeepBeforeLosingBytes(path, *file)) {
+            return std::nullopt;
+        }
         std::string utf8(kBom);
         utf8 += Cp932ToUtf8(file->raw);
         file = Parse(std::move(utf8));
@@ -472,6 +490,9 @@ std::optional<std::string> ApplyWrite(std::shared_ptr<const ParsedFile> file, co
     if (file->encoding == Encoding::Cp932 && DetectEncoding(*bytes) == Encoding::Utf8) {
         // CP932 bytes that happen to form valid UTF-8 (half-width katakana
         // can) would be read back as UTF-8: mark the file as UTF-8 instead.
+        if (!KeepBeforeLosingBytes(path, *file)) {
+            return std::nullopt;
+        }
         return std::string(kBom) + Cp932ToUtf8(*bytes);
     }
     return bytes;
@@ -602,7 +623,7 @@ bool WriteLocked(const std::string &path, const std::string &sectionName, const 
         batch->second.written = true;
         return true;
     }
-    std::optional<std::string> bytes = ApplyWrite(file, sectionName, keyName, stored);
+    std::optional<std::string> bytes = ApplyWrite(path, file, sectionName, keyName, stored);
     if (!bytes) {
         return false;
     }

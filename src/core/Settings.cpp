@@ -2,6 +2,7 @@
 
 #include "core/ColorText.h"
 #include "core/Errors.h"
+#include "core/FileProblems.h"
 #include "core/ProfileFile.h"
 
 namespace orvex {
@@ -93,7 +94,7 @@ void SettingsFile::WriteString(const std::string &section, const std::string &ke
                                const std::string &value) const
 {
     if (!WritePrivateProfileString(section, key, value, path_)) {
-        throw Error(FormatMessage(msg::CannotWriteSettings, path_));
+        throw Error(SaveFailedText(msg::CannotWriteSettings, path_));
     }
 }
 

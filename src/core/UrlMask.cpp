@@ -3,6 +3,7 @@
 #include "core/CodePage.h"
 #include "core/Errors.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -367,32 +368,252 @@ bool MatchesURLMask(const std::string &address, const std::string &mask)
     return Matches(Compile(mask), address);
 }
 
+namespace {
+
+// Window lengths a mask can be filed under: longer windows are rarer, and
+// few lengths keep a check to few look-ups per character.
+constexpr uint32_t kWindowLengths[] = {16, 12, 8, 6, 4, 3, 2, 1};
+constexpr uint64_t kHashBase = 0x100000001B3ull;
+
+uint64_t Mix(uint64_t x)
+{
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    return x == 0 ? 1 : x;
+}
+
+// Prefix hashes of folded characters, so that any window's hash is two
+// multiplications away.
+struct WindowHashes {
+    std::vector<uint64_t> prefix{0};
+    std::vector<uint64_t> power{1};
+
+    void Reset() { prefix.resize(1); }
+    void Add(uint32_t c)
+    {
+        prefix.push_back(prefix.back() * kHashBase + c + 1);
+        while (power.size() < prefix.size()) {
+            power.push_back(power.back() * kHashBase);
+        }
+    }
+    size_t size() const { return prefix.size() - 1; }
+    uint64_t Key(size_t at, uint32_t length) const
+    {
+        return Mix(prefix[at + length] - prefix[at] * power[length] + length * 0x9E3779B97F4A7C15ull);
+    }
+};
+
+uint32_t WindowFor(size_t runLength)
+{
+    for (const uint32_t length : kWindowLengths) {
+        if (length <= runLength) {
+            return length;
+        }
+    }
+    return 0;
+}
+
+// The runs of plain characters of a mask, folded as the matcher folds them,
+// as [begin, end) positions into `chars`.
+void PlainRuns(const std::string &mask, bool hasSet, std::vector<uint32_t> &chars,
+               std::vector<std::pair<size_t, size_t>> &runs)
+{
+    chars.clear();
+    runs.clear();
+    size_t begin = 0;
+    const auto cut = [&] {
+        if (chars.size() > begin) {
+            runs.emplace_back(begin, chars.size());
+        }
+    };
+    if (hasSet) {
+        // Only the compiler knows where a set ends.
+        const CompiledMask compiled = Compile(mask);
+        for (const Token &token : compiled.tokens) {
+            if (token.kind == Token::Literal) {
+                chars.push_back(token.literal);
+                continue;
+            }
+            cut();
+            chars.push_back(0); // a break, never looked at
+            begin = chars.size();
+        }
+        cut();
+        return;
+    }
+    size_t i = 0;
+    while (i < mask.size()) {
+        const auto lead = static_cast<unsigned char>(mask[i]);
+        const uint32_t c = lead < 0x80 ? mask[i++] : DecodeUtf8At(mask, i).value_or(0xDC00 + lead);
+        if (c == '*' || c == '?') {
+            cut();
+            chars.push_back(0);
+            begin = chars.size();
+        } else {
+            chars.push_back(LowerAscii(c));
+        }
+    }
+    cut();
+}
+
+} // namespace
+
 MaskList::MaskList(const std::vector<std::string> &masks)
 {
-    masks_.reserve(masks.size());
+    size_t bytes = 0;
     for (const std::string &mask : masks) {
+        bytes += mask.size();
+    }
+    text_.reserve(bytes);
+    offsets_.reserve(masks.size() + 1);
+    offsets_.push_back(0);
+
+    // Each mask goes to the candidate window whose bucket is smallest so far
+    // (counted by slot: a shared slot only makes the choice a little worse).
+    size_t countSlots = 1024;
+    while (countSlots < masks.size()) {
+        countSlots *= 2;
+    }
+    std::vector<uint16_t> counts(countSlots, 0);
+    std::vector<std::pair<uint64_t, uint32_t>> filed; // key, mask
+    filed.reserve(masks.size());
+    std::vector<uint32_t> chars;
+    std::vector<std::pair<size_t, size_t>> runs;
+    WindowHashes hashes;
+    for (const std::string &mask : masks) {
+        const auto index = static_cast<uint32_t>(offsets_.size() - 1);
+        const bool hasSet = mask.find('[') != std::string::npos;
         try {
-            masks_.push_back(std::make_unique<CompiledMask>(Compile(mask)));
+            PlainRuns(mask, hasSet, chars, runs);
         } catch (const Error &error) {
             error_ = error.what();
-            masks_.clear();
             return;
         }
+        text_ += mask;
+        offsets_.push_back(static_cast<uint32_t>(text_.size()));
+        if (runs.empty()) {
+            always_.push_back(index);
+            continue;
+        }
+        hashes.Reset();
+        for (const uint32_t c : chars) {
+            hashes.Add(c);
+        }
+        uint64_t best = 0;
+        uint32_t bestCount = UINT32_MAX;
+        uint32_t bestLength = 0;
+        for (const auto &[begin, end] : runs) {
+            const uint32_t length = WindowFor(end - begin);
+            for (const size_t at : {begin, end - length}) {
+                const uint64_t key = hashes.Key(at, length);
+                const uint32_t count = counts[key & (countSlots - 1)];
+                if (count < bestCount || (count == bestCount && length > bestLength)) {
+                    best = key;
+                    bestCount = count;
+                    bestLength = length;
+                }
+            }
+        }
+        uint16_t &count = counts[best & (countSlots - 1)];
+        count += count < UINT16_MAX;
+        lengths_ |= 1u << bestLength;
+        filed.emplace_back(best, index);
+    }
+    counts = std::vector<uint16_t>();
+
+    std::sort(filed.begin(), filed.end());
+    size_t keys = 0;
+    for (size_t i = 0; i < filed.size(); ++i) {
+        keys += i == 0 || filed[i].first != filed[i - 1].first;
+    }
+    size_t capacity = 16;
+    while (capacity < keys * 2) {
+        capacity *= 2;
+    }
+    table_.assign(capacity, Bucket{});
+    seen_.assign(std::max<size_t>(capacity / 16, 64), 0);
+    filed_.reserve(filed.size());
+    for (size_t i = 0; i < filed.size();) {
+        const uint64_t key = filed[i].first;
+        size_t slot = key & (capacity - 1);
+        while (table_[slot].key != 0) {
+            slot = (slot + 1) & (capacity - 1);
+        }
+        table_[slot] = Bucket{key, static_cast<uint32_t>(filed_.size()), 0};
+        for (; i < filed.size() && filed[i].first == key; ++i) {
+            filed_.push_back(filed[i].second);
+            ++table_[slot].count;
+        }
+        const uint64_t bit = (key >> 20) % (seen_.size() * 64);
+        seen_[bit / 64] |= uint64_t{1} << (bit % 64);
     }
 }
 
 MaskList::~MaskList() = default;
+
+const MaskList::Bucket *MaskList::Find(uint64_t key) const
+{
+    const uint64_t bit = (key >> 20) % (seen_.size() * 64);
+    if ((seen_[bit / 64] & (uint64_t{1} << (bit % 64))) == 0) {
+        return nullptr;
+    }
+    const size_t mask = table_.size() - 1;
+    for (size_t slot = key & mask;; slot = (slot + 1) & mask) {
+        if (table_[slot].key == key) {
+            return &table_[slot];
+        }
+        if (table_[slot].key == 0) {
+            return nullptr;
+        }
+    }
+}
+
+bool MaskList::MatchesMask(uint32_t index, const std::string &address) const
+{
+    const std::string mask = text_.substr(offsets_[index], offsets_[index + 1] - offsets_[index]);
+    return Matches(Compile(mask), address);
+}
 
 bool MaskList::MatchesAny(const std::string &address) const
 {
     if (!error_.empty()) {
         throw Error(error_);
     }
-    const bool ascii = IsAscii(address);
-    const std::vector<uint32_t> text = ascii ? std::vector<uint32_t>() : DecodeUtf8(address);
-    for (const std::unique_ptr<CompiledMask> &mask : masks_) {
-        if (ascii ? mask->Matches(AsciiText{address}) : mask->Matches(text)) {
+    for (const uint32_t index : always_) {
+        if (MatchesMask(index, address)) {
             return true;
+        }
+    }
+    if (filed_.empty()) {
+        return false;
+    }
+    WindowHashes hashes;
+    for (size_t i = 0; i < address.size();) {
+        const auto lead = static_cast<unsigned char>(address[i]);
+        hashes.Add(LowerAscii(lead < 0x80 ? address[i++] : DecodeUtf8At(address, i).value_or(0xDC00 + lead)));
+    }
+    // Every bucket a window of the address names, each once.
+    std::vector<const Bucket *> buckets;
+    for (const uint32_t length : kWindowLengths) {
+        if ((lengths_ & (1u << length)) == 0 || hashes.size() < length) {
+            continue;
+        }
+        for (size_t at = 0; at + length <= hashes.size(); ++at) {
+            if (const Bucket *bucket = Find(hashes.Key(at, length))) {
+                buckets.push_back(bucket);
+            }
+        }
+    }
+    std::sort(buckets.begin(), buckets.end());
+    buckets.erase(std::unique(buckets.begin(), buckets.end()), buckets.end());
+    for (const Bucket *bucket : buckets) {
+        for (uint32_t k = 0; k < bucket->count; ++k) {
+            if (MatchesMask(filed_[bucket->start + k], address)) {
+                return true;
+            }
         }
     }
     return false;

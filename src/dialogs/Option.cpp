@@ -2,7 +2,9 @@
 
 #include "core/ColorText.h"
 #include "core/Errors.h"
+#include "core/FileProblems.h"
 #include "core/LineList.h"
+#include "core/ProfileFile.h"
 #include "core/Settings.h"
 #include "dialogs/SHBFFEX.h"
 #include "platform/Look.h"
@@ -491,11 +493,44 @@ void Tfrm_Option::BitBtn2Click()
 }
 
 // OK: every key in its order, then the tab width and style applied to the
-// main window, then the block list. An error stops at its step; what was
-// written before stays written and the dialog stays open.
+// main window, then the block list. The keys go to config.ini in one save.
+// An error stops at its step; what was written before stays written and the
+// dialog stays open.
 void Tfrm_Option::Button1Click()
 {
     const SettingsFile settings(AppDir + "config.ini");
+    {
+        ProfileBatch batch(settings.Path());
+        const auto commit = [&] {
+            if (!batch.Commit())
+                throw Error(SaveFailedText(msg::CannotWriteSettings, settings.Path()));
+        };
+        try {
+            WriteSettings(settings);
+        } catch (const Error &) {
+            // A value that does not convert: the keys before it are kept.
+            commit();
+            throw;
+        }
+        commit();
+    }
+
+    if (settings.One(keys::TabFix))
+        host_.ApplyTabWidth(settings.Read(keys::TabMaxSize));
+    host_.ApplyTabType(settings.Read(keys::TabType));
+
+    // The block list is written only when it differs from what was read: a
+    // list never shown, or shown and left alone, leaves the file untouched.
+    if (!popListPending_) {
+        const std::vector<std::string> lines = SplitLines(FromQ(PopList->toPlainText()));
+        if (!popLines_ || lines != *popLines_)
+            SaveLineList(AppDir + "CloseURL.txt", lines);
+    }
+    close();
+}
+
+void Tfrm_Option::WriteSettings(const SettingsFile &settings)
+{
     settings.Write(keys::MozPath, FromQ(txtMozPath->text()));
     settings.Write(keys::Mozilla, GeckoFlag);
     settings.WriteFlag(keys::BookMark, chkWin1->isChecked());
@@ -515,16 +550,6 @@ void Tfrm_Option::Button1Click()
     settings.Write(keys::StartUpType, StartUpKind);
     settings.Write(keys::StartUpPath, FromQ(txtStartPath->text()));
     WriteExt();
-
-    if (settings.One(keys::TabFix))
-        host_.ApplyTabWidth(settings.Read(keys::TabMaxSize));
-    host_.ApplyTabType(settings.Read(keys::TabType));
-
-    // A list never shown is written as it was read.
-    const std::vector<std::string> lines =
-        popListPending_ ? *popLines_ : SplitLines(FromQ(PopList->toPlainText()));
-    SaveLineList(AppDir + "CloseURL.txt", lines);
-    close();
 }
 
 void Tfrm_Option::Button2Click()

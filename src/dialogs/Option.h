@@ -25,6 +25,7 @@ class QTreeWidgetItem;
 
 namespace orvex {
 
+class SettingsFile;
 class TSHBrowseForFolderEx;
 
 // What the dialog changes in the main window: the Gecko engine item at once,
@@ -150,6 +151,7 @@ private:
     void WriteExt();
     void FormCreate();
     void Loading();
+    void WriteSettings(const SettingsFile &settings); // every key of OK, in its order
     void UpdatePreviews();
     void SetFieldEnabled(QLineEdit *edit, bool enabled);
     void showEvent(QShowEvent *event) override;

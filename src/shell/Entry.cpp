@@ -5,6 +5,7 @@
 #include "browser/Downloads.h"
 #include "browser/tmpWeb.h"
 #include "core/Errors.h"
+#include "core/FolderClaim.h"
 #include "core/ProgramFolder.h"
 #include "dialogs/About.h"
 #include "dialogs/Option.h"
@@ -23,8 +24,11 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QTranslator>
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace orvex {
@@ -43,6 +47,27 @@ void PrepareEnvironment()
 }
 
 namespace {
+
+// A request to end (logout, kill, Ctrl+C) ends the event loop as quitting
+// does, so that the run lets go of what it holds: the hand-off lock and
+// socket, the bus name, the engines' profiles.
+int quitPipe[2] = {-1, -1};
+
+void QuitOnTermination(QApplication &app)
+{
+    if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = write(quitPipe[1], &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+}
 
 // True when OpenGL is drawn by a software rasteriser (llvmpipe and its
 // kin) or is missing altogether.
@@ -174,6 +199,8 @@ int RunOrvex(int argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("orvex"));
     QApplication::setWindowIcon(ProgramIcon());
 
+    QuitOnTermination(app);
+
     const QStringList params = CommandLineAddresses(QApplication::arguments().mid(1), QDir::currentPath());
     const std::string dataFolder = DataFolder();
     // One Orvex per data folder: a later start gives its addresses to the
@@ -181,6 +208,12 @@ int RunOrvex(int argc, char **argv)
     SingleInstance instance(dataFolder);
     switch (instance.Start(params)) {
     case SingleInstance::Role::First:
+        // Without a private place to meet, the data folder's own lock tells
+        // whether another Orvex runs on it.
+        if (instance.ServerPath().isEmpty() && FolderInUse(dataFolder)) {
+            ShowErrorBox(ToQ(FormatMessage(msg::DataFolderInUse, dataFolder)));
+            return 1;
+        }
         break;
     case SingleInstance::Role::HandedOver:
         return 0;

@@ -8,6 +8,7 @@
 #include "core/ColorText.h"
 #include "core/Errors.h"
 #include "core/FileIO.h"
+#include "core/FileProblems.h"
 #include "core/FolderClaim.h"
 #include "core/LineList.h"
 #include "core/ProfileFile.h"
@@ -58,6 +59,11 @@ TMainForm::~TMainForm()
 {
     closing_ = true; // the windows going with it report nothing back
     DiscardWindows();
+    // The child widgets outlive this body (Qt deletes them in ~QWidget) and
+    // still signal while they go, the MDI area its activations above all:
+    // none of that may reach the form, which is no TMainForm by then.
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -289,6 +295,7 @@ void TMainForm::FormCreate()
     ReadMojiSize();
     indicators.mnuShow_Size->setEnabled(false);
     RestorePlace();
+    PreparePopupCheck();
 }
 
 // ---------------------------------------------------------------------------
@@ -399,7 +406,7 @@ bool TMainForm::FormClose()
         if (drawn_ && PlaceText() != placeAtStart_)
             settings.Write(keys::MainPlace, FromQ(PlaceText()));
         if (!batch.Commit())
-            throw Error(FormatMessage(msg::CannotWriteSettings, settings.Path()));
+            throw Error(SaveFailedText(msg::CannotWriteSettings, settings.Path()));
     }
     closedList.Save(AppDirPath + "Close.txt");
     return true;

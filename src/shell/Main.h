@@ -237,6 +237,8 @@ public:
 
     // ---- new windows and recently closed ----
     bool IsPopupURL(const QString &address) override;
+    // Starts compiling the block list in the background when blocking is on.
+    void PreparePopupCheck();
     void mnuLeastURLClick();
 
     // ---- bookmarks (MainBookmarks.cpp) ----

@@ -3,13 +3,17 @@
 #include "shell/Main.h"
 
 #include "browser/tmpWeb.h"
+#include "core/Errors.h"
 #include "core/LineList.h"
+#include "core/Settings.h"
 #include "core/UrlMask.h"
 #include "platform/UiServices.h"
 #include "shell/MenuText.h"
 
 #include <QAction>
 #include <QMenu>
+#include <future>
+#include <memory>
 
 namespace orvex {
 
@@ -53,21 +57,43 @@ void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, b
     cancel = false;
 }
 
+namespace {
+
+// The block list, compiled on a worker thread once per change of the file,
+// so that a large list neither holds up the start nor every check.
+std::shared_future<std::shared_ptr<const MaskList>> CompiledBlockList(const std::string &path)
+{
+    static std::shared_ptr<const std::vector<std::string>> lines;
+    static std::shared_future<std::shared_ptr<const MaskList>> masks;
+    const std::shared_ptr<const std::vector<std::string>> current = LoadLineListShared(path);
+    if (current != lines) {
+        lines = current;
+        masks = std::async(std::launch::async, [current] {
+                    return std::make_shared<const MaskList>(*current);
+                }).share();
+    }
+    return masks;
+}
+
+} // namespace
+
+void TMainForm::PreparePopupCheck()
+{
+    if (!Settings().NonZero(keys::CloseURL))
+        return;
+    try {
+        CompiledBlockList(AppDirPath + "CloseURL.txt");
+    } catch (const Error &) {
+        // Told at the first check, where the list is needed.
+    }
+}
+
 bool TMainForm::IsPopupURL(const QString &address)
 {
     if (!Settings().NonZero(keys::CloseURL))
         return false;
-    // Read and compiled once per change of the file, not at every request.
-    static std::shared_ptr<const std::vector<std::string>> lines;
-    static std::shared_ptr<const MaskList> masks;
-    const std::shared_ptr<const std::vector<std::string>> current =
-        LoadLineListShared(AppDirPath + "CloseURL.txt");
-    if (current != lines) {
-        masks = std::make_shared<const MaskList>(*current);
-        lines = current;
-    }
     // Every line counts, so a malformed mask anywhere is reported.
-    return masks->MatchesAny(FromQ(address));
+    return CompiledBlockList(AppDirPath + "CloseURL.txt").get()->MatchesAny(FromQ(address));
 }
 
 void TMainForm::mnuLeastURLClick()

@@ -1,13 +1,17 @@
 #include "shell/SingleInstance.h"
 
+#include "core/Errors.h"
 #include "platform/UiServices.h"
 
 #include <QCryptographicHash>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 #include <cerrno>
 #include <cstdio>
@@ -27,6 +31,13 @@ namespace {
 const QByteArray kMagic = QByteArrayLiteral("ORVX");
 constexpr char kAnswer = 'K';
 constexpr quint32 kMaxPayload = 1 << 20;
+
+// What one running Orvex takes from later starts and other programs of the
+// user: so many connections at once (more are closed at once), so long for
+// a connection to deliver its request, so many addresses per request.
+constexpr int kMaxConnections = 16;
+constexpr int kRequestTimeoutMs = 5000;
+constexpr int kMaxAddresses = 100;
 
 // Room for "/orvex-" + 16 hexadecimal digits + ".lock" in a socket address,
 // which holds 107 bytes.
@@ -83,6 +94,17 @@ bool IsPrivateFolder(const std::string &path)
            (st.st_mode & 077) == 0;
 }
 
+// The session bus when one runs; never one started for the asking (the bus
+// library would launch one on the X display otherwise).
+QDBusConnection SessionBusIfRunning()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        (runtime.isEmpty() || !QFileInfo::exists(QString::fromLocal8Bit(runtime) + QStringLiteral("/bus"))))
+        return QDBusConnection(QStringLiteral("orvex-no-session-bus"));
+    return QDBusConnection::sessionBus();
+}
+
 } // namespace
 
 std::string SingleInstance::RuntimeFolder()
@@ -99,35 +121,60 @@ std::string SingleInstance::RuntimeFolder()
 
 SingleInstance::SingleInstance(const std::string &dataFolder, const std::string &runtimeFolder,
                                QObject *parent)
-    : QObject(parent)
+    : QObject(parent), bus_(SessionBusIfRunning())
 {
-    const std::string runtime = runtimeFolder.empty() ? RuntimeFolder() : runtimeFolder;
-    if (runtime.empty())
-        return;
     // The same folder reached by another spelling is the same data folder.
     QString folder = QFileInfo(QString::fromStdString(dataFolder)).canonicalFilePath();
     if (folder.isEmpty())
         folder = QString::fromStdString(dataFolder);
     const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex();
+    busName_ = QStringLiteral("io.orvex.Orvex.f") + QString::fromLatin1(hash.left(16));
+    const std::string runtime = runtimeFolder.empty() ? RuntimeFolder() : runtimeFolder;
+    if (runtime.empty())
+        return;
     serverPath_ =
         QString::fromStdString(runtime) + QStringLiteral("orvex-") + QString::fromLatin1(hash.left(16));
 }
 
+QString SingleInstance::BusPath()
+{
+    return QStringLiteral("/io/orvex/Orvex");
+}
+
 SingleInstance::~SingleInstance()
 {
+    if (ownsBusName_) {
+        bus_.unregisterObject(BusPath());
+        bus_.unregisterService(busName_);
+    }
     if (server_)
         server_->close(); // removes the socket file
-    if (lockFd_ >= 0)
+    if (lockFd_ >= 0) {
+        // Removed while still held: a start that opened it meanwhile finds
+        // it gone after locking and tries again (TryLock).
+        ::unlink(QFile::encodeName(LockPath()).constData());
         ::close(lockFd_);
+    }
 }
 
 SingleInstance::Role SingleInstance::Start(const QStringList &addresses, int timeoutMs)
 {
+    QElapsedTimer clock;
+    clock.start();
+    // On a session bus the name decides at once, whoever asks first.
+    if (bus_.isConnected() && !OwnBusName()) {
+        switch (HandOverOnBus(addresses, timeoutMs)) {
+        case Delivery::Taken:
+            return Role::HandedOver;
+        case Delivery::Unanswered:
+            return Role::NoAnswer;
+        case Delivery::NotReached:
+            break; // the owner ended meanwhile: the lock decides
+        }
+    }
     // Without a private runtime folder there is nowhere safe to meet.
     if (serverPath_.isEmpty())
         return Role::First;
-    QElapsedTimer clock;
-    clock.start();
     for (;;) {
         if (TryLock()) {
             Listen();
@@ -161,6 +208,15 @@ bool SingleInstance::TryLock()
         ::close(fd);
         return false;
     }
+    // The file may have been removed by the Orvex that held it, as it ended,
+    // between our open and our lock: then a new one is locked.
+    struct stat held {
+    }, named{};
+    if (::fstat(fd, &held) != 0 || ::stat(path.constData(), &named) != 0 || held.st_ino != named.st_ino ||
+        held.st_dev != named.st_dev) {
+        ::close(fd);
+        return TryLock();
+    }
     lockFd_ = fd;
     return true;
 }
@@ -178,6 +234,18 @@ void SingleInstance::Listen()
     }
     connect(server_, &QLocalServer::newConnection, this, Guard([this] {
                 while (QLocalSocket *socket = server_->nextPendingConnection()) {
+                    if (connections_ >= kMaxConnections) {
+                        socket->abort();
+                        socket->deleteLater();
+                        continue;
+                    }
+                    ++connections_;
+                    connect(socket, &QObject::destroyed, this, [this] { --connections_; });
+                    // A connection that does not deliver its request in time goes.
+                    QTimer::singleShot(kRequestTimeoutMs, socket, [socket] {
+                        socket->abort();
+                        socket->deleteLater();
+                    });
                     connect(socket, &QLocalSocket::readyRead, this,
                             Guard([this, socket] { ReadRequest(socket); }));
                     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -207,7 +275,23 @@ void SingleInstance::ReadRequest(QLocalSocket *socket)
     socket->write(&kAnswer, 1);
     socket->flush();
     socket->disconnectFromServer();
-    emit AddressesReceived(*addresses);
+    Deliver(*addresses);
+}
+
+void SingleInstance::Deliver(const QStringList &addresses)
+{
+    if (addresses.size() > kMaxAddresses) {
+        const int refused = addresses.size() - kMaxAddresses;
+        emit AddressesReceived(addresses.mid(0, kMaxAddresses));
+        // Told once the windows are open, outside the caller's handler.
+        QTimer::singleShot(0, this, [refused] {
+            ShowErrorBox(
+                ToQ(FormatMessage(FormatMessage(msg::TooManyAddresses, std::to_string(kMaxAddresses)),
+                                  std::to_string(refused))));
+        });
+        return;
+    }
+    emit AddressesReceived(addresses);
 }
 
 // Taken once the running one answered. An answer comes before the addresses
@@ -233,6 +317,60 @@ SingleInstance::Delivery SingleInstance::HandOver(const QStringList &addresses, 
     if (socket.read(&answer, 1) == 1 && answer == kAnswer)
         return Delivery::Taken;
     return socket.state() == QLocalSocket::ConnectedState ? Delivery::Unanswered : Delivery::NotReached;
+}
+
+// The name is asked for without queueing: either this start owns it now, or
+// another one does.
+bool SingleInstance::OwnBusName()
+{
+    auto *adaptor = new ApplicationAdaptor(this);
+    if (!bus_.registerObject(BusPath(), this)) {
+        delete adaptor;
+        return false;
+    }
+    if (!bus_.registerService(busName_)) {
+        bus_.unregisterObject(BusPath());
+        delete adaptor;
+        return false;
+    }
+    ownsBusName_ = true;
+    return true;
+}
+
+SingleInstance::Delivery SingleInstance::HandOverOnBus(const QStringList &addresses, int timeoutMs)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        busName_, BusPath(), QStringLiteral("org.freedesktop.Application"),
+        addresses.isEmpty() ? QStringLiteral("Activate") : QStringLiteral("Open"));
+    if (addresses.isEmpty())
+        call << QVariantMap();
+    else
+        call << addresses << QVariantMap();
+    const QDBusMessage reply = bus_.call(call, QDBus::Block, timeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return Delivery::Taken;
+    return reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NoReply") ? Delivery::Unanswered
+                                                                                     : Delivery::NotReached;
+}
+
+ApplicationAdaptor::ApplicationAdaptor(SingleInstance *instance)
+    : QDBusAbstractAdaptor(instance), instance_(instance)
+{
+}
+
+void ApplicationAdaptor::Activate(const QVariantMap &)
+{
+    instance_->Deliver({});
+}
+
+void ApplicationAdaptor::Open(const QStringList &uris, const QVariantMap &)
+{
+    instance_->Deliver(uris);
+}
+
+void ApplicationAdaptor::ActivateAction(const QString &, const QVariantList &, const QVariantMap &)
+{
+    instance_->Deliver({});
 }
 
 } // namespace orvex

@@ -2,11 +2,19 @@
 // listens on a local socket, both named after its data folder, in the
 // user's runtime folder; a later start with the same data folder hands its
 // command-line addresses to the first one and ends, so two processes never
-// share one set of files and engine profiles.
+// share one set of files and engine profiles. On a session bus the hand-off
+// goes the desktop's way: the first start owns a well-known name made from
+// its data folder and serves org.freedesktop.Application there; the lock
+// and the socket stay for starts that have no bus (as under xvfb-run). The lock file goes with the
+// first one's end. Where the runtime folder is not a private folder of the
+// user, there is no meeting place (ServerPath() is empty).
 #pragma once
 
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
 #include <QObject>
 #include <QStringList>
+#include <QVariantMap>
 #include <string>
 
 class QLocalServer;
@@ -33,6 +41,13 @@ public:
     // starting or just ending.
     Role Start(const QStringList &addresses, int timeoutMs = 10000);
 
+    // The session bus by default; tests give a bus of their own. Before Start.
+    void UseBus(const QDBusConnection &bus) { bus_ = bus; }
+    // The well-known name on the bus, "io.orvex.Orvex.f<hash>", and the path
+    // of the application object.
+    QString BusName() const { return busName_; }
+    static QString BusPath();
+
     // The socket's and the lock's paths ("<runtime>/orvex-<hash>", + ".lock").
     QString ServerPath() const { return serverPath_; }
     QString LockPath() const { return serverPath_ + QStringLiteral(".lock"); }
@@ -41,6 +56,10 @@ public:
     // socket name, else /tmp/orvex-<uid>, made private; "" when neither is.
     static std::string RuntimeFolder();
 
+    // Addresses of a later start, by either way: at most 100 are opened,
+    // the user is told of the rest.
+    void Deliver(const QStringList &addresses);
+
 signals:
     // Addresses handed over by a later start, in its argument order.
     void AddressesReceived(const QStringList &addresses);
@@ -48,14 +67,38 @@ signals:
 private:
     enum class Delivery { Taken, Unanswered, NotReached };
 
+    bool OwnBusName();
+    Delivery HandOverOnBus(const QStringList &addresses, int timeoutMs);
+
     bool TryLock();
     void Listen();
     Delivery HandOver(const QStringList &addresses, int timeoutMs);
     void ReadRequest(QLocalSocket *socket);
 
+    QDBusConnection bus_;
+    QString busName_;
+    bool ownsBusName_ = false;
     QString serverPath_;
     int lockFd_ = -1;
     QLocalServer *server_ = nullptr;
+    int connections_ = 0; // open connections of the server
+};
+
+// org.freedesktop.Application on the first start's object: Open hands the
+// addresses over, Activate brings the window up as an empty hand-off does.
+class ApplicationAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+public:
+    explicit ApplicationAdaptor(SingleInstance *instance);
+
+public slots:
+    void Activate(const QVariantMap &platformData);
+    void Open(const QStringList &uris, const QVariantMap &platformData);
+    void ActivateAction(const QString &name, const QVariantList &parameter, const QVariantMap &platformData);
+
+private:
+    SingleInstance *instance_;
 };
 
 } // namespace orvex
