@@ -44,6 +44,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -563,6 +564,36 @@ protected:
               "document.onfullscreenchange=function(){if(!document.fullscreenElement)"
               "document.title='left';};"
               "</script></body></html>");
+        Write("tick.html",
+              "<html><head><title>tick 0</title></head><body><script>var n=0;"
+              "setInterval(function(){document.title='tick '+(++n);},100);</script></body></html>");
+        // Scrolls itself on a first visit only and reports where it stands.
+        Write("tall.html", "<html><head><title>tall</title></head><body style='height:5000px'><script>"
+                           "if(performance.navigation.type==0)setTimeout(function(){scrollTo(0,1500);},0);"
+                           "setInterval(function(){document.title='y '+Math.round(scrollY);},100);"
+                           "</script></body></html>");
+        // What a page would lose: typed text, a "leave" handler added with
+        // addEventListener, audio playing (a tone made in the page, played
+        // on a click).
+        const QByteArray keep =
+            "<html><head><title>keep</title></head><body><input id='t' value='a'><script>";
+        Write("keep.html", keep + "</script></body></html>");
+        Write("typed.html", keep + "document.getElementById('t').value='typed';</script></body></html>");
+        Write(
+            "listen.html",
+            keep +
+                "addEventListener('beforeunload',function(e){e.preventDefault();});</script></body></html>");
+        Write("media.html",
+              keep + "var n=8000,b=new DataView(new ArrayBuffer(44+n));"
+                     "var w=function(o,s){for(var i=0;i<s.length;++i)b.setUint8(o+i,s.charCodeAt(i));};"
+                     "w(0,'RIFF');b.setUint32(4,36+n,true);w(8,'WAVEfmt ');b.setUint32(16,16,true);"
+                     "b.setUint16(20,1,true);b.setUint16(22,1,true);b.setUint32(24,8000,true);"
+                     "b.setUint32(28,8000,true);b.setUint16(32,1,true);b.setUint16(34,8,true);w(36,'data');"
+                     "b.setUint32(40,n,true);for(var i=0;i<n;++i)b.setUint8(44+i,128+100*Math.sin(i/3));"
+                     "var a=new Audio(URL.createObjectURL(new Blob([b],{type:'audio/wav'})));a.loop=true;"
+                     "document.onclick=function(){a.play().then(function(){document.title='playing';},"
+                     "function(e){document.title='refused '+e;});};"
+                     "</script><div style='height:300px'></div></body></html>");
         Write("find.html", "<html><head><title>find</title></head><body>"
                            "<p>apple Apple APPLE</p><p>pineapple</p></body></html>");
         Write("width.html", "<html><head></head><body><script>"
@@ -1753,6 +1784,86 @@ TEST_P(EngineContract, FindCountsMatchesAndPrintWritesPdf)
     ASSERT_TRUE(WaitFor([&] { return events.printResults.size() == 2; }, 10000));
     EXPECT_FALSE(events.printResults[1].first);
     EXPECT_FALSE(events.printResults[1].second.isEmpty());
+}
+
+TEST_P(EngineContract, SleepingPagesNameWhatTheyWouldLose)
+{
+    auto blockers = [&] {
+        std::optional<uint32_t> answer;
+        browser->QuerySleepBlockers([&](uint32_t bits) { answer = bits; });
+        return WaitFor([&] { return answer.has_value(); }) ? *answer : ~0u;
+    };
+    if (!Real()) {
+        Fake()->sleepBlockers = SLEEP_BLOCKER_MEDIA;
+        EXPECT_EQ(blockers(), SLEEP_BLOCKER_MEDIA);
+        browser->SetLifecycle(PageLifecycle::Discarded);
+        EXPECT_EQ(browser->Lifecycle(), PageLifecycle::Discarded);
+        browser->Navigate("about:blank");
+        EXPECT_EQ(browser->Lifecycle(), PageLifecycle::Active) << "navigating wakes the page";
+        return;
+    }
+    events.answerDialog = [](const PageDialogRequest &, QString *) { return true; }; // leave
+    ASSERT_TRUE(Load(Page("keep.html"), "keep"));
+    EXPECT_EQ(blockers(), 0u) << "an untouched page loses nothing";
+    const struct {
+        const char *page;
+        uint32_t bit;
+    } cases[] = {{"typed.html", SLEEP_BLOCKER_FORM_INPUT},
+                 {"listen.html", SLEEP_BLOCKER_BEFOREUNLOAD},
+                 {"media.html", SLEEP_BLOCKER_MEDIA}};
+    for (const auto &c : cases) {
+        events.titles.clear();
+        browser->Navigate(Page(c.page));
+        ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && browser->LocationURL() == Page(c.page); }));
+        if (c.bit == SLEEP_BLOCKER_MEDIA) {
+            Click(QPoint(100, 100)); // the engines play sound only after the user touched the page
+            ASSERT_TRUE(WaitFor([&] { return events.titles.contains("playing"); }))
+                << events.titles.join(',').toStdString();
+        }
+        EXPECT_TRUE(WaitFor([&] { return (blockers() & c.bit) != 0; }, 5000)) << c.page;
+    }
+    ASSERT_TRUE(Load(Page("leave.html"), "leave"));
+    EXPECT_EQ(blockers() & SLEEP_BLOCKER_BEFOREUNLOAD, SLEEP_BLOCKER_BEFOREUNLOAD) << "onbeforeunload";
+}
+
+TEST_P(RenderedContract, FrozenPagesStopTheirTimersUntilWoken)
+{
+    ASSERT_TRUE(Load(Page("tick.html"), "tick 1"));
+    browser->SetLifecycle(PageLifecycle::Frozen);
+    if (GetParam() == Engine::Gecko) {
+        // WebKitGTK has no frozen state: the page stays awake.
+        EXPECT_EQ(browser->Lifecycle(), PageLifecycle::Active);
+        return;
+    }
+    ASSERT_EQ(browser->Lifecycle(), PageLifecycle::Frozen);
+    Pump(1000); // the page's process hears of it a moment later
+    events.titles.clear();
+    Pump(1000);
+    EXPECT_TRUE(events.titles.isEmpty()) << events.titles.join(',').toStdString();
+    browser->SetLifecycle(PageLifecycle::Active);
+    EXPECT_EQ(browser->Lifecycle(), PageLifecycle::Active);
+    ASSERT_TRUE(
+        WaitFor([&] { return !events.titles.isEmpty() && events.titles.back().mid(5).toInt() >= 3; }));
+    EXPECT_FALSE(events.titles.contains("tick 1")) << "the same page goes on, not a reload";
+}
+
+TEST_P(RenderedContract, DiscardedPagesComeBackWithHistoryAndScrollPosition)
+{
+    ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
+    browser->Navigate(Page("tall.html"));
+    ASSERT_TRUE(WaitFor([&] { return events.titles.contains("y 1500"); }));
+    Pump(1500); // the engine records the scroll position a moment after the scroll
+    browser->SetLifecycle(PageLifecycle::Discarded);
+    ASSERT_EQ(browser->Lifecycle(), PageLifecycle::Discarded);
+    Pump(500);
+    events.titles.clear();
+    EXPECT_EQ(browser->LocationURL(), Page("tall.html")) << "the address stays while it sleeps";
+    browser->SetLifecycle(PageLifecycle::Active);
+    ASSERT_TRUE(WaitFor([&] { return !events.titles.isEmpty() && events.titles.back().startsWith("y "); }));
+    EXPECT_TRUE(WaitFor([&] { return events.titles.back() == "y 1500"; }, 5000))
+        << events.titles.join(',').toStdString();
+    browser->GoBack();
+    EXPECT_TRUE(WaitFor([&] { return browser->LocationURL() == Page("one.html") && !browser->Busy(); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineContract, ::testing::Values(Engine::Fake, Engine::IE, Engine::Gecko),

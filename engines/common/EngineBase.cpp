@@ -24,6 +24,56 @@ constexpr int kStayAnswerDelayMs = 300;
 
 } // namespace
 
+const char *const SleepWatchScript = R"JS((function () {
+    if (window.__orvexLeaveHandlers !== undefined)
+        return;
+    var handlers = 0;
+    var add = EventTarget.prototype.addEventListener;
+    var remove = EventTarget.prototype.removeEventListener;
+    EventTarget.prototype.addEventListener = function (type) {
+        if (this === window && type === 'beforeunload')
+            ++handlers;
+        return add.apply(this, arguments);
+    };
+    EventTarget.prototype.removeEventListener = function (type) {
+        if (this === window && type === 'beforeunload' && handlers > 0)
+            --handlers;
+        return remove.apply(this, arguments);
+    };
+    Object.defineProperty(window, '__orvexLeaveHandlers', { get: function () { return handlers; } });
+})();)JS";
+
+const char *const SleepBlockerScript = R"JS((function () {
+    var bits = 0;
+    var fields = document.querySelectorAll('input, textarea, select');
+    for (var i = 0; i < fields.length && !(bits & 1); ++i) {
+        var f = fields[i];
+        if (f.tagName === 'SELECT') {
+            var first = 0; // a single choice shows its last preset, else its first option
+            for (var j = 0; j < f.options.length; ++j) {
+                if (f.options[j].defaultSelected)
+                    first = j;
+                if (f.multiple && f.options[j].selected !== f.options[j].defaultSelected)
+                    bits |= 1;
+            }
+            if (!f.multiple && f.options.length && f.selectedIndex !== first)
+                bits |= 1;
+        } else if (f.type === 'checkbox' || f.type === 'radio') {
+            if (f.checked !== f.defaultChecked)
+                bits |= 1;
+        } else if (!/^(hidden|submit|button|reset|image|file)$/.test(f.type) && f.value !== f.defaultValue) {
+            bits |= 1;
+        }
+    }
+    if (window.onbeforeunload || window.__orvexLeaveHandlers > 0)
+        bits |= 2;
+    var media = document.querySelectorAll('audio, video');
+    for (var k = 0; k < media.length; ++k)
+        if (!media[k].paused && !media[k].ended)
+            bits |= 4;
+    return bits;
+})())JS";
+
 qreal ZoomFactorForLevel(int level)
 {
     static const qreal factors[] = {0.6, 0.8, 1.0, 1.3, 1.6};
@@ -384,10 +434,29 @@ bool BrowserBase::AskPermission(const QUrl &origin, PagePermission permission)
 
 void BrowserBase::ReportFullScreen(bool fullScreen)
 {
+    fullScreen_ = fullScreen;
     if (WebBrowserEvents *sink = sink_) {
         DeliveryScope scope;
         sink->OnFullScreenChange(fullScreen);
     }
+}
+
+void BrowserBase::QuerySleepBlockers(std::function<void(uint32_t)> answer)
+{
+    std::weak_ptr<bool> alive = alive_;
+    auto deliver = [this, alive, answer](uint32_t blockers) {
+        if (alive.expired())
+            return;
+        if (fullScreen_)
+            blockers |= SLEEP_BLOCKER_FULLSCREEN;
+        lastBlockers_ = blockers;
+        DeliveryScope scope;
+        answer(blockers);
+    };
+    if (lifecycle_ != PageLifecycle::Active)
+        QTimer::singleShot(0, this, [deliver, blockers = lastBlockers_] { deliver(blockers); });
+    else
+        LookForSleepBlockers(deliver);
 }
 
 void BrowserBase::HandOverDownload(Download *download)

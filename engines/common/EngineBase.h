@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 
 namespace orvex::engine {
 
@@ -42,6 +43,14 @@ int PageMemoryLimitMb();
 // What the address box's indicator shows for a page at `url`; `accepted`:
 // the user accepted the certificate of its https server.
 ConnectionSecurity SecurityOf(const QUrl &url, bool accepted);
+
+// Sleeping pages. The watch script runs in the page's own world before the
+// page's scripts and counts the "leave this page?" handlers added with
+// addEventListener; the blocker script, run in the same world, answers with
+// the SleepBlocker bits a page's document shows (typed form text, such a
+// handler, audio or video playing).
+extern const char *const SleepWatchScript;
+extern const char *const SleepBlockerScript;
 
 // Eats key events with Ctrl or Alt held while blocking is on, so that the page
 // never sees accelerators and the host's shortcuts still work.
@@ -85,6 +94,11 @@ public:
     void RequestClose() override;
     void SetZoomFactor(double factor) override;
     double ZoomFactor() const override { return pageZoom_; }
+
+    PageLifecycle Lifecycle() const override { return lifecycle_; }
+    // Looks into the page while it is Active; a sleeping page answers what it
+    // answered before it slept, since nothing in it can change meanwhile.
+    void QuerySleepBlockers(std::function<void(uint32_t)> answer) override;
 
     // Called by the engine's page. None of them touches the control after
     // the sink returns, so the host may destroy the control in its handler.
@@ -151,6 +165,10 @@ protected:
     virtual void AskToClose() = 0;
     virtual QString SuggestedSaveName() const;
     virtual QString SaveFilter() const;
+    // The engine's half of QuerySleepBlockers: runs SleepBlockerScript and
+    // adds what the engine itself knows. `answer` may be called at any time,
+    // also after the control is gone (it then does nothing).
+    virtual void LookForSleepBlockers(std::function<void(uint32_t)> answer) = 0;
 
     // Releases the engine's view: at once, or, when the control is destroyed
     // from inside one of its own events (the engine is still inside the
@@ -171,10 +189,13 @@ protected:
     {
         sink_ = nullptr;
         catchTimer_.stop();
+        alive_.reset();
     }
 
     int zoomLevel_ = 2;
     qreal pageZoom_ = 1.0;
+
+    PageLifecycle lifecycle_ = PageLifecycle::Active;
     HostOptions options_;
     AcceleratorBlocker *keyBlocker_;
 
@@ -187,6 +208,9 @@ private:
     bool backEnabled_ = false;
     bool forwardEnabled_ = false;
     bool closeRequested_ = false;
+    bool fullScreen_ = false;
+    uint32_t lastBlockers_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     QTimer catchTimer_;
     QPointer<CrashPage> crashPage_;
     bool connectionReported_ = false;

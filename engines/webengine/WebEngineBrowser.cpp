@@ -18,6 +18,8 @@
 #include <QWebEngineDownloadItem>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineFullScreenRequest>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWheelEvent>
@@ -215,6 +217,13 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+
+    QWebEngineScript watch;
+    watch.setSourceCode(QString::fromUtf8(engine::SleepWatchScript));
+    watch.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    watch.setWorldId(QWebEngineScript::MainWorld);
+    watch.setRunsOnSubFrames(false);
+    page_->scripts().insert(watch);
     ConnectPage();
     SetHostOptions(HostOptions());
     memoryTimer_.setInterval(kMemoryCheckMs);
@@ -265,6 +274,11 @@ void WebEngineBrowser::ConnectPage()
     connect(
         page, &QWebEnginePage::renderProcessTerminated, this,
         [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { OnRenderProcessEnded(status); });
+
+    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
+    // The page wakes by itself when it is shown (a restored window).
+    connect(page, &QWebEnginePage::lifecycleStateChanged, this,
+            [this](QWebEnginePage::LifecycleState state) { lifecycle_ = PageLifecycle(int(state)); });
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
     for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward})
         connect(page->action(action), &QAction::changed, this, [this] { ReportCommandStates(); });
@@ -292,7 +306,8 @@ void WebEngineBrowser::ConnectPage()
 
 void WebEngineBrowser::OnRenderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status)
 {
-    if (status == QWebEnginePage::NormalTerminationStatus)
+    // A discarded page's process goes on purpose.
+    if (status == QWebEnginePage::NormalTerminationStatus || lifecycle_ == PageLifecycle::Discarded)
         return;
     const engine::PageEnd why = EndedForMemory().contains(renderPid_) ? engine::PageEnd::OutOfMemory
                                 : status == QWebEnginePage::KilledTerminationStatus
@@ -423,18 +438,53 @@ QWidget *WebEngineBrowser::Control()
     return view_;
 }
 
+void WebEngineBrowser::SetLifecycle(PageLifecycle state)
+{
+    if (!page_ || state == lifecycle_)
+        return;
+    static_assert(int(QWebEnginePage::LifecycleState::Discarded) == int(PageLifecycle::Discarded));
+    // QtWebEngine refuses to put a visible page to sleep; a covered window's
+    // page still counts as visible, so it is told otherwise while it sleeps.
+    if (state == PageLifecycle::Active) {
+        page_->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+        page_->setVisible(view_ && view_->isVisible());
+    } else {
+        page_->setVisible(false);
+        page_->setLifecycleState(QWebEnginePage::LifecycleState(int(state)));
+    }
+    lifecycle_ = PageLifecycle(int(page_->lifecycleState()));
+}
+
+void WebEngineBrowser::LookForSleepBlockers(std::function<void(uint32_t)> answer)
+{
+    if (!page_) {
+        QTimer::singleShot(0, this, [answer] { answer(SLEEP_BLOCKER_UNKNOWN); });
+        return;
+    }
+    const uint32_t audible = page_->recentlyAudible() ? uint32_t(SLEEP_BLOCKER_MEDIA) : 0u;
+    page_->runJavaScript(QString::fromUtf8(engine::SleepBlockerScript), QWebEngineScript::MainWorld,
+                         [answer, audible](const QVariant &bits) {
+                             answer(bits.canConvert<int>() && bits.isValid()
+                                        ? uint32_t(bits.toInt()) | audible
+                                        : SLEEP_BLOCKER_UNKNOWN | audible);
+                         });
+}
+
 void WebEngineBrowser::GoBack()
 {
+    SetLifecycle(PageLifecycle::Active);
     Trigger(page_.data(), QWebEnginePage::Back);
 }
 
 void WebEngineBrowser::GoForward()
 {
+    SetLifecycle(PageLifecycle::Active);
     Trigger(page_.data(), QWebEnginePage::Forward);
 }
 
 void WebEngineBrowser::Refresh()
 {
+    SetLifecycle(PageLifecycle::Active);
     Trigger(page_.data(), QWebEnginePage::Reload);
 }
 
@@ -455,6 +505,7 @@ QString WebEngineBrowser::EngineName() const
 
 void WebEngineBrowser::Load(const QUrl &url)
 {
+    SetLifecycle(PageLifecycle::Active);
     if (page_)
         page_->load(url);
 }

@@ -60,6 +60,7 @@ public:
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void SetLifecycle(PageLifecycle state) override;
 
     WebEnginePage *Page() const { return page_; }
     // "Save page" from the page's context menu: asks where, as SAVEAS does.
@@ -77,6 +78,7 @@ protected:
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;
     QString SaveFilter() const override;
+    void LookForSleepBlockers(std::function<void(uint32_t)> answer) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

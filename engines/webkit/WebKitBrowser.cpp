@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include <gtk/gtkunixprint.h>
 #include <webkit2/webkit2.h>
@@ -156,6 +157,11 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
                                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
         webkit_user_content_manager_add_script(content, refuse);
         webkit_user_script_unref(refuse);
+        WebKitUserScript *watch =
+            webkit_user_script_new(engine::SleepWatchScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                   WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+        webkit_user_content_manager_add_script(content, watch);
+        webkit_user_script_unref(watch);
         webkit_user_content_manager_register_script_message_handler(content, kFullScreenMessage);
         g_signal_connect(content, "script-message-received::orvexFullScreen", G_CALLBACK(OnFullScreenRequest),
                          this);
@@ -180,6 +186,8 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
 WebKitBrowser::~WebKitBrowser()
 {
     Detach();
+    if (session_)
+        webkit_web_view_session_state_unref(session_);
     ForgetView();
     if (GtkViewHost *host = host_.data()) {
         // From inside one of the page's own events the view is still in
@@ -249,8 +257,76 @@ QWidget *WebKitBrowser::Control()
     return host_;
 }
 
+void WebKitBrowser::SetLifecycle(PageLifecycle state)
+{
+    if (!view_ || state == lifecycle_)
+        return;
+    if (state == PageLifecycle::Active) {
+        lifecycle_ = state;
+        RestoreSession();
+        return;
+    }
+    // WebKitGTK has no frozen state (a hidden page's timers are only slowed
+    // down), so Frozen is refused. Discarding ends the page's web process,
+    // which a view shares with its opener and the windows it opened: such a
+    // page stays.
+    if (state == PageLifecycle::Frozen || relatedTo_ || opened_)
+        return;
+    lifecycle_ = state;
+    // The history with each page's scroll position, to come back to.
+    session_ = webkit_web_view_get_session_state(view_);
+    webkit_web_view_terminate_web_process(view_);
+}
+
+void WebKitBrowser::RestoreSession()
+{
+    WebKitWebViewSessionState *session = std::exchange(session_, nullptr);
+    if (!session)
+        return;
+    if (view_) {
+        webkit_web_view_restore_session_state(view_, session);
+        WebKitBackForwardListItem *item =
+            webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view_));
+        LoadRequested();
+        if (item)
+            webkit_web_view_go_to_back_forward_list_item(view_, item);
+        else
+            webkit_web_view_load_uri(view_, shownAddress_.toUtf8().constData());
+    }
+    webkit_web_view_session_state_unref(session);
+}
+
+void WebKitBrowser::LookForSleepBlockers(std::function<void(uint32_t)> answer)
+{
+    if (!view_) {
+        QTimer::singleShot(0, this, [answer] { answer(SLEEP_BLOCKER_UNKNOWN); });
+        return;
+    }
+    struct Query {
+        std::function<void(uint32_t)> answer;
+        uint32_t known;
+    };
+    auto *query = new Query{std::move(answer),
+                            webkit_web_view_is_playing_audio(view_) ? uint32_t(SLEEP_BLOCKER_MEDIA) : 0u};
+    webkit_web_view_evaluate_javascript(
+        view_, engine::SleepBlockerScript, -1, nullptr, nullptr, nullptr,
+        [](GObject *view, GAsyncResult *result, gpointer data) {
+            std::unique_ptr<Query> query(static_cast<Query *>(data));
+            uint32_t bits = SLEEP_BLOCKER_UNKNOWN;
+            if (JSCValue *value =
+                    webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr)) {
+                if (jsc_value_is_number(value))
+                    bits = uint32_t(jsc_value_to_int32(value));
+                g_object_unref(value);
+            }
+            query->answer(bits | query->known);
+        },
+        query);
+}
+
 void WebKitBrowser::GoBack()
 {
+    SetLifecycle(PageLifecycle::Active);
     if (view_ && webkit_web_view_can_go_back(view_)) {
         LoadRequested();
         webkit_web_view_go_back(view_);
@@ -259,6 +335,7 @@ void WebKitBrowser::GoBack()
 
 void WebKitBrowser::GoForward()
 {
+    SetLifecycle(PageLifecycle::Active);
     if (view_ && webkit_web_view_can_go_forward(view_)) {
         LoadRequested();
         webkit_web_view_go_forward(view_);
@@ -267,6 +344,7 @@ void WebKitBrowser::GoForward()
 
 void WebKitBrowser::Refresh()
 {
+    SetLifecycle(PageLifecycle::Active);
     if (view_) {
         LoadRequested();
         webkit_web_view_reload(view_);
@@ -315,6 +393,7 @@ QString WebKitBrowser::EngineName() const
 
 void WebKitBrowser::Load(const QUrl &url)
 {
+    SetLifecycle(PageLifecycle::Active);
     if (!view_)
         return;
     if (url.scheme() != QLatin1String("javascript")) {
@@ -826,6 +905,7 @@ gpointer WebKitBrowser::OnCreate(WebKitWebView *view, gpointer, gpointer self)
     QPointer<WebKitBrowser> alive(browser);
     WebKitWebView *previous = g_opener;
     g_opener = view;
+    browser->opened_ = true;
     WebBrowser2 *target = browser->RequestNewWindow();
     g_opener = previous;
     if (!alive)

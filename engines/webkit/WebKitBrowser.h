@@ -15,6 +15,7 @@ typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
 typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitFindController WebKitFindController;
+typedef struct _WebKitWebViewSessionState WebKitWebViewSessionState;
 typedef struct _GtkPrintSettings GtkPrintSettings;
 
 namespace orvex::webkit {
@@ -43,6 +44,7 @@ public:
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
+    void SetLifecycle(PageLifecycle state) override;
 
     WebKitWebView *View() const { return view_; }
     // The control a view of this module belongs to, if any.
@@ -58,9 +60,12 @@ protected:
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;
     QString SaveFilter() const override;
+    void LookForSleepBlockers(std::function<void(uint32_t)> answer) override;
 
 private:
     void ConnectView();
+    // Reloads a discarded page from its saved history, at its scroll position.
+    void RestoreSession();
     void ForgetView();
     void ReportTitle();
     void ShowErrorPage(const QString &address, const QString &reason);
@@ -109,6 +114,8 @@ private:
     // The opener this view was made for (a catcher), which it shares its
     // web process and content rules with.
     WebKitWebView *relatedTo_ = nullptr;
+    WebKitWebViewSessionState *session_ = nullptr; // while discarded
+    bool opened_ = false; // this page asked for a new window (that may share its process)
     QString status_;
     QString titleShown_;
     // The address of the page shown. WebKit's own address moves to a

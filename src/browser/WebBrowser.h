@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 
 class QWidget;
 
@@ -271,6 +272,21 @@ public:
     virtual void OnZoomWheel(int steps) { (void)steps; }
 };
 
+// A page out of sight may sleep. Frozen: its scripts and timers stop and
+// nothing reloads. Discarded: the engine gives the page's memory back and
+// keeps its address, history and scroll position; the page reloads from them
+// when it is made Active again. The control, its widget and its sink stay.
+enum class PageLifecycle { Active, Frozen, Discarded };
+
+// What a page would lose if it slept now (bits of the QuerySleepBlockers answer).
+enum SleepBlocker : uint32_t {
+    SLEEP_BLOCKER_FORM_INPUT = 0x1,   // text typed into a form and not submitted
+    SLEEP_BLOCKER_BEFOREUNLOAD = 0x2, // a "leave this page?" handler
+    SLEEP_BLOCKER_MEDIA = 0x4,        // audio or video playing
+    SLEEP_BLOCKER_FULLSCREEN = 0x8,
+    SLEEP_BLOCKER_UNKNOWN = 0x10, // the engine could not look into the page
+};
+
 // Host options of the IE control (see UIWebBrowser.h); engines apply what
 // they have a counterpart for.
 struct HostOptions {
@@ -319,6 +335,14 @@ public:
     // later pages. The text size (ExecWB OLECMDID_ZOOM) works beside it.
     virtual void SetZoomFactor(double factor) = 0;
     virtual double ZoomFactor() const = 0;
+
+    // Sleeping pages (see PageLifecycle). Navigate, GoBack, GoForward and
+    // Refresh wake a sleeping page first.
+    virtual void SetLifecycle(PageLifecycle state) = 0;
+    virtual PageLifecycle Lifecycle() const = 0;
+    // Answers, later and on the user-interface thread, with the SleepBlocker
+    // bits of what the page would lose now; never after the control is gone.
+    virtual void QuerySleepBlockers(std::function<void(uint32_t blockers)> answer) = 0;
 };
 
 // Given to a module once, before its first control: where it keeps its

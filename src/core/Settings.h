@@ -122,6 +122,12 @@ inline constexpr TextKey DownloadFolder{"Option_Ext", "DownloadFolder", ""};
 inline constexpr IntKey ExtHistory{"Option_Ext", "History", 1};
 // 1: the history panel stands beside the side bar.
 inline constexpr IntKey ExtHistoryPanel{"Option_Ext", "HistoryPanel", 0};
+
+// Windows out of sight sleep (beyond the design: its own section).
+inline constexpr IntKey SleepOn{"Option_Ext", "Sleep", 1};
+inline constexpr IntKey SleepFreezeSeconds{"Option_Ext", "SleepFreezeSeconds", 120};
+inline constexpr IntKey SleepDiscardMinutes{"Option_Ext", "SleepDiscardMinutes", 30};
+inline constexpr IntKey SleepMemoryMB{"Option_Ext", "SleepMemoryMB", 3072};
 } // namespace keys
 
 } // namespace orvex

@@ -136,4 +136,7 @@ inline constexpr const char *DontAskAgain = "次回から確認しない";
 inline constexpr const char *Yes = "はい";
 inline constexpr const char *No = "いいえ";
 
+// The tab menu.
+inline constexpr const char *KeepAwake = "このウィンドウを休止しない";
+
 } // namespace orvex::txt

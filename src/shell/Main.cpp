@@ -21,6 +21,7 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/SleepPolicy.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -53,6 +54,8 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(p
     setContextMenuPolicy(Qt::PreventContextMenu);
     BuildImages();
     BuildBars();
+    sleep_ = new SleepPolicy(
+        mdiArea, TabControl1, windows_, [this] { return sleep::ReadLimits(Settings()); }, this);
     BuildMenus();
     FormCreate();
     BuildHistory();
@@ -573,6 +576,8 @@ WebBrowser2 *TMainForm::ActiveBrowser()
 void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
 {
     auto *child = qobject_cast<TChildForm *>(window);
+    if (child)
+        Guarded([this, child] { sleep_->Wake(child); });
     if (child && child->IsOpen)
         Guarded([child] { child->FormActivate(); });
     if (FindBar1->isVisible() && child)

@@ -51,6 +51,7 @@ namespace orvex {
 class HistoryStore;
 class TAddressCompleter;
 class THistoryPanel;
+class SleepPolicy;
 class TChildForm;
 struct CaughtPage;
 class TFindBar;
@@ -120,6 +121,7 @@ public:
     const MainControls &Controls() const { return *this; }
     // The open windows in tab order, their numbers and tab texts.
     const WindowRegistry &Windows() const { return windows_; }
+    SleepPolicy &Sleep() const { return *sleep_; }
     bool FirstResize() const { return firstResize_; }
     bool HasParams() const { return hasParams_; }
     int PopupTab() const { return popupTab_; }
@@ -338,6 +340,7 @@ private:
     bool hasParams_ = false;
     int popupTab_ = 0; // tab last hit by a right or middle press; 255 when none
     WindowRegistry windows_;
+    SleepPolicy *sleep_ = nullptr;
     ClosedList closedList;
     std::string AppDirPath; // the data folder (DataFolder), with its trailing "/"
     ChildState childWinState = ChildState::Normal;

@@ -8,6 +8,7 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "shell/MenuText.h"
+#include "shell/SleepPolicy.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -220,6 +221,7 @@ void TMainForm::BuildMenus()
              {
                  {"閉じる(&C)", &TMainForm::popTabCloseClick},
              });
+    sleep_->AddKeepItem(TabPopup, [this] { return popupTab_; });
 
     AddKeyCommands();
     UpdateChildCommands();

@@ -9,6 +9,7 @@
 #include "core/LineList.h"
 #include "core/ProfileFile.h"
 #include "platform/UiServices.h"
+#include "shell/SleepPolicy.h"
 
 #include <QLineEdit>
 #include <QMdiArea>
@@ -193,6 +194,7 @@ void TMainForm::TabControl1DrawTab(QPainter &painter, int index, const QRect &re
     uint32_t colors[4];
     ReadTabColors(colors);
     PaintTab(painter, index, rect, active, colors);
+    sleep_->PaleTab(painter, index, rect);
 }
 
 void TMainForm::PaintTab(QPainter &painter, int index, const QRect &rect, bool active,

@@ -147,6 +147,7 @@ void FakeEngine::SetHostOptions(const HostOptions &options)
 void FakeEngine::Navigate(const QString &url)
 {
     log.push_back("Navigate(" + url.toStdString() + ")");
+    lifecycle_ = PageLifecycle::Active;
     if (!failNavigate_.empty()) {
         std::string message;
         message.swap(failNavigate_);
@@ -167,6 +168,7 @@ void FakeEngine::Navigate(const QString &url)
 void FakeEngine::GoBack()
 {
     log.push_back("GoBack()");
+    lifecycle_ = PageLifecycle::Active;
     if (simulateLoads && historyIndex_ > 0) {
         location_ = history_[size_t(--historyIndex_)];
         SimulateLoad();
@@ -175,6 +177,7 @@ void FakeEngine::GoBack()
 void FakeEngine::GoForward()
 {
     log.push_back("GoForward()");
+    lifecycle_ = PageLifecycle::Active;
     if (simulateLoads && historyIndex_ + 1 < int(history_.size())) {
         location_ = history_[size_t(++historyIndex_)];
         SimulateLoad();
@@ -183,6 +186,7 @@ void FakeEngine::GoForward()
 void FakeEngine::Refresh()
 {
     log.push_back("Refresh()");
+    lifecycle_ = PageLifecycle::Active;
     if (simulateLoads && historyIndex_ >= 0)
         SimulateLoad();
 }
@@ -215,6 +219,23 @@ void FakeEngine::SimulateLoad()
         step([&] { RaiseDownloadComplete(); });
     });
 }
+void FakeEngine::SetLifecycle(PageLifecycle state)
+{
+    static const char *const names[] = {"Active", "Frozen", "Discarded"};
+    log.push_back(std::string("SetLifecycle(") + names[int(state)] + ")");
+    const bool reload = lifecycle_ == PageLifecycle::Discarded && state == PageLifecycle::Active;
+    lifecycle_ = state;
+    // A discarded page comes back by reloading, as the real engines do.
+    if (reload && simulateLoads && historyIndex_ >= 0)
+        SimulateLoad();
+}
+
+void FakeEngine::QuerySleepBlockers(std::function<void(uint32_t)> answer)
+{
+    log.push_back("QuerySleepBlockers()");
+    QTimer::singleShot(0, widget_, [this, answer] { answer(sleepBlockers); });
+}
+
 void FakeEngine::Stop()
 {
     log.push_back("Stop()");

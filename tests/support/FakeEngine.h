@@ -46,6 +46,11 @@ public:
     void SetZoomFactor(double factor) override;
     double ZoomFactor() const override { return zoomFactor_; }
 
+    void SetLifecycle(PageLifecycle state) override;
+    PageLifecycle Lifecycle() const override { return lifecycle_; }
+    // Answers with sleepBlockers on the next turn of the event loop.
+    void QuerySleepBlockers(std::function<void(uint32_t)> answer) override;
+
     // What the control was asked to do, one entry per call, e.g.
     // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
     // "SetHostOptions(accel=1,noContext=0,flags=0x4000,dl=0x70)".
@@ -71,6 +76,8 @@ public:
     std::set<QString> failingPages;
     // The page has a "leave this page?" handler.
     bool leaveHandler = false;
+    // What QuerySleepBlockers answers (SleepBlocker bits).
+    uint32_t sleepBlockers = 0;
     // The text Find searches; Find answers with the number of matches.
     QString pageText;
 
@@ -123,6 +130,7 @@ private:
     QString location_;
     double zoomFactor_ = 1.0;
     bool busy_ = false;
+    PageLifecycle lifecycle_ = PageLifecycle::Active;
     std::string failNavigate_;
     std::string failExecWB_;
     std::vector<QString> history_;

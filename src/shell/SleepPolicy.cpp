@@ -1,0 +1,266 @@
+#include "shell/SleepPolicy.h"
+
+#include "browser/ChildForm.h"
+#include "core/Settings.h"
+#include "platform/UiServices.h"
+#include "platform/UiTexts.h"
+#include "shell/WindowRegistry.h"
+
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPainter>
+#include <QPointer>
+#include <QRegion>
+#include <algorithm>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace orvex {
+
+namespace sleep {
+
+Limits ReadLimits(const SettingsFile &settings)
+{
+    Limits limits;
+    limits.enabled = settings.NonZero(keys::SleepOn);
+    limits.freezeAfterMs = std::max<int64_t>(1, settings.Read(keys::SleepFreezeSeconds)) * 1000;
+    limits.discardAfterMs = std::max<int64_t>(1, settings.Read(keys::SleepDiscardMinutes)) * 60 * 1000;
+    limits.memoryBudget = std::max<int64_t>(0, settings.Read(keys::SleepMemoryMB)) * 1024 * 1024;
+    return limits;
+}
+
+std::vector<Step> Decide(const std::vector<Window> &windows, int64_t now, int64_t memoryUsed,
+                         const Limits &limits)
+{
+    std::vector<Step> steps;
+    const Window *oldest = nullptr;
+    for (const Window &w : windows) {
+        if (w.seen) {
+            if (w.lifecycle != PageLifecycle::Active)
+                steps.push_back({w.number, PageLifecycle::Active});
+            continue;
+        }
+        if (!limits.enabled || !w.maySleep || w.lifecycle == PageLifecycle::Discarded)
+            continue;
+        const int64_t away = now - w.outOfSightSince;
+        if (away >= limits.discardAfterMs) {
+            steps.push_back({w.number, PageLifecycle::Discarded});
+            continue;
+        }
+        if (away >= limits.freezeAfterMs && w.mayFreeze && w.lifecycle == PageLifecycle::Active)
+            steps.push_back({w.number, PageLifecycle::Frozen});
+        if (!oldest || w.outOfSightSince < oldest->outOfSightSince)
+            oldest = &w;
+    }
+    if (oldest && limits.memoryBudget > 0 && memoryUsed > limits.memoryBudget) {
+        auto same = [&](const Step &s) { return s.number == oldest->number; };
+        steps.erase(std::remove_if(steps.begin(), steps.end(), same), steps.end());
+        steps.push_back({oldest->number, PageLifecycle::Discarded});
+    }
+    return steps;
+}
+
+std::vector<bool> SeenWindows(const QRect &area, const std::vector<Placement> &frontToBack)
+{
+    std::vector<bool> seen;
+    QRegion covered;
+    for (const Placement &p : frontToBack) {
+        if (!p.shown) {
+            seen.push_back(false);
+            continue;
+        }
+        seen.push_back(!(QRegion(p.frame & area) - covered).isEmpty());
+        covered += p.frame;
+    }
+    return seen;
+}
+
+int64_t ProgramMemory()
+{
+    // The process tree from /proc/<pid>/stat: "pid (name) state ppid ...",
+    // where the name may hold spaces and parentheses.
+    std::unordered_map<int, std::vector<int>> children;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &name : pids) {
+        bool number = false;
+        const int pid = name.toInt(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const int close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (close > 0 && fields.size() > 1)
+            children[fields[1].toInt()].push_back(pid);
+    }
+    int64_t total = 0;
+    std::vector<int> pending{int(getpid())};
+    while (!pending.empty()) {
+        const int pid = pending.back();
+        pending.pop_back();
+        for (int child : children[pid])
+            pending.push_back(child);
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!rollup.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &row : rollup.readAll().split('\n'))
+            if (row.startsWith("Pss:"))
+                total += row.mid(4).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return total;
+}
+
+} // namespace sleep
+
+SleepPolicy::SleepPolicy(QMdiArea *area, QWidget *tabs, const WindowRegistry &windows,
+                         std::function<sleep::Limits()> limits, QObject *parent)
+    : QObject(parent), area_(area), tabs_(tabs), windows_(windows), limits_(std::move(limits))
+{
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    clock = [started] { return started->elapsed(); };
+    memory = [] { return sleep::ProgramMemory(); };
+    timer_.setInterval(kRoundMs);
+    connect(&timer_, &QTimer::timeout, this, Guard([this] { Round(); }));
+    timer_.start();
+}
+
+void SleepPolicy::Round()
+{
+    const std::vector<TChildForm *> children = windows_.Children();
+    TChildForm *active = qobject_cast<TChildForm *>(area_->activeSubWindow());
+    // Front to back, as the area stacks its windows.
+    std::vector<TChildForm *> stacked;
+    std::vector<sleep::Placement> placements;
+    const QList<QMdiSubWindow *> order = area_->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (auto *child = qobject_cast<TChildForm *>(*it)) {
+            stacked.push_back(child);
+            placements.push_back({child->geometry(), child->isVisible() && !child->isMinimized()});
+        }
+    const std::vector<bool> seen = sleep::SeenWindows(area_->viewport()->rect(), placements);
+
+    const int64_t now = clock();
+    const sleep::Limits limits = limits_();
+    std::vector<sleep::Window> states;
+    QHash<int32_t, Track> kept;
+    for (TChildForm *child : children) {
+        WebBrowser2 *browser = child->Browser();
+        if (!browser || child->Tag < 0)
+            continue;
+        Track track = tracks_.value(child->Tag);
+        const auto at = std::find(stacked.begin(), stacked.end(), child);
+        const bool isSeen = child == active || (at != stacked.end() && seen[size_t(at - stacked.begin())]);
+        if (isSeen)
+            track.outOfSightSince = -1;
+        else if (track.outOfSightSince < 0)
+            track.outOfSightSince = now;
+        sleep::Window w;
+        w.number = child->Tag;
+        w.seen = isSeen;
+        w.outOfSightSince = track.outOfSightSince;
+        w.lifecycle = browser->Lifecycle();
+        w.maySleep = !track.keep && !track.asking && now >= track.askAgainAt && !browser->Busy() &&
+                     !child->FullScreenWindow();
+        w.mayFreeze = !track.freezeRefused;
+        states.push_back(w);
+        kept.insert(child->Tag, track);
+    }
+    tracks_ = kept; // closed windows are forgotten
+    const bool overBudget = limits.enabled && limits.memoryBudget > 0;
+    for (const sleep::Step &step : sleep::Decide(states, now, overBudget ? memory() : 0, limits))
+        Apply(step);
+}
+
+void SleepPolicy::Apply(const sleep::Step &step)
+{
+    TChildForm *child = windows_.Child(step.number);
+    if (!child || !child->Browser())
+        return;
+    if (step.to == PageLifecycle::Active) {
+        Wake(child);
+        return;
+    }
+    // Asked first: the page may hold something it would lose.
+    tracks_[step.number].asking = true;
+    QPointer<TChildForm> alive(child);
+    const int32_t number = step.number;
+    const PageLifecycle to = step.to;
+    child->Browser()->QuerySleepBlockers(Guard([this, alive, number, to](uint32_t blockers) {
+        if (!alive || !tracks_.contains(number))
+            return;
+        Track &track = tracks_[number];
+        track.asking = false;
+        if (blockers != 0) {
+            track.askAgainAt = clock() + 30 * 1000;
+            return;
+        }
+        // Seen again, or kept awake, while the page answered.
+        WebBrowser2 *browser = alive->Browser();
+        if (!browser || track.outOfSightSince < 0 || track.keep)
+            return;
+        browser->SetLifecycle(to);
+        if (to == PageLifecycle::Frozen && browser->Lifecycle() == PageLifecycle::Active)
+            track.freezeRefused = true;
+        tabs_->update(); // the tab is drawn paler
+    }));
+}
+
+void SleepPolicy::Wake(TChildForm *child)
+{
+    if (!child || !child->Browser())
+        return;
+    if (tracks_.contains(child->Tag))
+        tracks_[child->Tag].outOfSightSince = -1;
+    if (child->Browser()->Lifecycle() == PageLifecycle::Active)
+        return;
+    child->Browser()->SetLifecycle(PageLifecycle::Active);
+    tabs_->update();
+}
+
+bool SleepPolicy::Sleeping(int index) const
+{
+    if (index < 0 || index >= windows_.Count() || !windows_.At(index).child)
+        return false;
+    WebBrowser2 *browser = windows_.At(index).child->Browser();
+    return browser && browser->Lifecycle() != PageLifecycle::Active;
+}
+
+void SleepPolicy::PaleTab(QPainter &painter, int index, const QRect &rect) const
+{
+    if (Sleeping(index))
+        painter.fillRect(rect, QColor(255, 255, 255, 110));
+}
+
+void SleepPolicy::AddKeepItem(QMenu *menu, std::function<int()> popupTab)
+{
+    keepItem_ = menu->addAction(QString::fromUtf8(txt::KeepAwake));
+    keepItem_->setCheckable(true);
+    auto number = [this, popupTab] {
+        const int index = popupTab();
+        return index >= 0 && index < windows_.Count() ? windows_.At(index).number : -1;
+    };
+    connect(menu, &QMenu::aboutToShow, this, Guard([this, number] {
+                keepItem_->setEnabled(number() >= 0);
+                keepItem_->setChecked(KeptAwake(number()));
+            }));
+    connect(keepItem_, &QAction::triggered, this,
+            Guard([this, number](bool keep) { SetKeptAwake(number(), keep); }));
+}
+
+void SleepPolicy::SetKeptAwake(int32_t number, bool keep)
+{
+    if (number < 0)
+        return;
+    tracks_[number].keep = keep;
+    if (keep)
+        Wake(windows_.Child(number));
+}
+
+} // namespace orvex

@@ -1,0 +1,127 @@
+// Windows out of sight sleep. A window that is neither the active one nor
+// visible in the MDI area (covered, minimised, behind a maximised window) has
+// its page frozen after a short time and discarded after a longer one, or
+// sooner, oldest first, while the program's memory is over its budget. A
+// page is put to sleep only when its engine says it would lose nothing, and
+// never while it loads, shows full screen or its window is kept awake by the
+// user. The window, its tab, caption, address and history stay; seeing the
+// window again wakes its page.
+//
+// The decisions (Decide, SeenWindows) are plain functions over plain data;
+// SleepPolicy gathers that data from the MDI area and applies them.
+#pragma once
+
+#include "browser/WebBrowser.h"
+
+#include <QHash>
+#include <QObject>
+#include <QRect>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QAction;
+class QMdiArea;
+class QMenu;
+class QPainter;
+class QWidget;
+
+namespace orvex {
+
+class SettingsFile;
+class TChildForm;
+class WindowRegistry;
+
+namespace sleep {
+
+struct Limits {
+    bool enabled = true;
+    int64_t freezeAfterMs = 0;
+    int64_t discardAfterMs = 0;
+    int64_t memoryBudget = 0; // bytes over all the program's processes; 0: none
+};
+Limits ReadLimits(const SettingsFile &settings);
+
+// One window as the decisions see it.
+struct Window {
+    int32_t number = -1;
+    bool seen = true;
+    int64_t outOfSightSince = 0; // on the policy's clock, while not seen
+    PageLifecycle lifecycle = PageLifecycle::Active;
+    bool maySleep = false;  // not kept awake, not loading, not full screen, nothing to lose
+    bool mayFreeze = false; // and the engine has not refused to freeze it
+};
+
+struct Step {
+    int32_t number;
+    PageLifecycle to;
+};
+
+// What to do now: wake every seen sleeper; freeze or discard each window out
+// of sight for long enough; over the memory budget, discard the window out
+// of sight longest that is not yet discarded (one a round, the next round
+// measures again).
+std::vector<Step> Decide(const std::vector<Window> &windows, int64_t now, int64_t memoryUsed,
+                         const Limits &limits);
+
+struct Placement {
+    QRect frame;       // in the area's coordinates
+    bool shown = true; // neither hidden nor minimised
+};
+// For windows given front to back: whether any part of each shows inside
+// `area`.
+std::vector<bool> SeenWindows(const QRect &area, const std::vector<Placement> &frontToBack);
+
+// The proportional memory (PSS) of this process and every process below it
+// (the engines' renderers and web processes), in bytes.
+int64_t ProgramMemory();
+
+} // namespace sleep
+
+class SleepPolicy : public QObject {
+public:
+    static constexpr int kRoundMs = 2000;
+
+    // `tabs`: the tab bar, redrawn when a window falls asleep or wakes.
+    SleepPolicy(QMdiArea *area, QWidget *tabs, const WindowRegistry &windows,
+                std::function<sleep::Limits()> limits, QObject *parent);
+
+    // One round: look at every window, wake, freeze or discard.
+    void Round();
+    // The window comes to the front: its page wakes at once.
+    void Wake(TChildForm *child);
+
+    // The tab at `index` shows a sleeping window: its contents are drawn paler.
+    bool Sleeping(int index) const;
+    void PaleTab(QPainter &painter, int index, const QRect &rect) const;
+
+    // "Keep this window awake" in the tab menu, for the tab `popupTab` names.
+    void AddKeepItem(QMenu *menu, std::function<int()> popupTab);
+    bool KeptAwake(int32_t number) const { return tracks_.value(number).keep; }
+    void SetKeptAwake(int32_t number, bool keep);
+
+    // Replaced by tests: the clock in milliseconds and the memory reading.
+    std::function<int64_t()> clock;
+    std::function<int64_t()> memory;
+
+private:
+    struct Track {
+        int64_t outOfSightSince = -1;
+        int64_t askAgainAt = 0; // after a page said it would lose something
+        bool keep = false;
+        bool asking = false;
+        bool freezeRefused = false;
+    };
+    void Apply(const sleep::Step &step);
+
+    QMdiArea *area_;
+    QWidget *tabs_;
+    const WindowRegistry &windows_;
+    std::function<sleep::Limits()> limits_;
+    QHash<int32_t, Track> tracks_;
+    QTimer timer_;
+    QAction *keepItem_ = nullptr;
+};
+
+} // namespace orvex
