@@ -4,7 +4,7 @@ ORVEX_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qtbase5-dev qtwebengine5-dev libqt5x11extras5-dev libwebkit2gtk-4.1-dev libxml2-dev
   libgtest-dev googletest libxtst-dev
-  xvfb xauth fonts-ipafont-gothic openssl curl locales
+  xvfb xauth fonts-ipafont-gothic openssl curl locales python3
   desktop-file-utils dbus-daemon
   qttranslations5-l10n
   libqt5sql5-sqlite

@@ -358,6 +358,34 @@ bool MakeCertificate(const QString &folder)
 // valid. WebKitGTK trusts only the system's authorities.
 QTemporaryDir *g_trusted = nullptr;
 
+// Serves the files of a folder over TLS on every address (IPv4 and IPv6),
+// each connection in a thread of its own, the handshake in it too.
+constexpr const char *kTlsServerScript = R"(
+import http.server, socket, ssl, sys, os
+folder, cert, key = sys.argv[1:4]
+os.chdir(folder)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(cert, key)
+class Server(http.server.ThreadingHTTPServer):
+    address_family = socket.AF_INET6
+    daemon_threads = True
+    def server_bind(self):
+        self.socket.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
+        super().server_bind()
+    def finish_request(self, request, client_address):
+        try:
+            request = context.wrap_socket(request, server_side=True)
+        except (OSError, ssl.SSLError):
+            return
+        self.RequestHandlerClass(request, client_address, self)
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+server = Server(('::', 0), Quiet)
+print('ACCEPT [::]:%d' % server.server_address[1], flush=True)
+server.serve_forever()
+)";
+
 class TlsServer {
 public:
     // `trusted`: serve with the run's trusted certificate, else a new one.
@@ -369,7 +397,9 @@ public:
         const QString key = from + "/key.pem", cert = from + "/cert.pem";
         process_.setWorkingDirectory(folder_.path());
         process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start("openssl", {"s_server", "-accept", "0", "-cert", cert, "-key", key, "-WWW"});
+        // A threaded server: openssl's s_server serves one connection at a
+        // time, and an engine holding a second one open stalled its next load.
+        process_.start("python3", {"-c", QString::fromLatin1(kTlsServerScript), folder_.path(), cert, key});
         // It names the port it took: "ACCEPT [::]:40203".
         WaitFor([&] {
             process_.waitForReadyRead(50);
