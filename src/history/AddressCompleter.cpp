@@ -5,7 +5,6 @@
 #include "platform/UiTexts.h"
 
 #include <QDateTime>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTreeWidget>

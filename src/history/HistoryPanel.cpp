@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>

@@ -99,7 +99,6 @@ inline constexpr const char *PrintFailed = "印刷できません（%1）";
 inline constexpr const char *PrintPageRange = "ページ指定";
 
 // History, address completion and the clearing of browsing data.
-inline constexpr const char *HistoryTitle = "履歴";
 inline constexpr const char *HistorySearch = "履歴を検索";
 inline constexpr const char *HistoryToday = "今日";
 inline constexpr const char *HistoryYesterday = "昨日";
