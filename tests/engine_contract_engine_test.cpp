@@ -1581,7 +1581,10 @@ TEST_P(RenderedContract, RunawayPageIsStoppedAtTheMemoryLimitWhileOthersGoOn)
     EXPECT_TRUE(Texts(CrashPageShown()).contains(QStringLiteral("メモリが足りなくなったため")))
         << Texts(CrashPageShown()).toStdString();
     EXPECT_GT(peakMb, kMemoryLimitMb / 2) << "the page did grow";
-    EXPECT_LT(peakMb, kMemoryLimitMb * 3 / 2) << "and was stopped near the limit";
+    // The engines look at a page's memory only now and then (WebKitGTK every
+    // half second), and this page grows by 320 MB a second on a fast machine:
+    // twice the limit is "stopped", an unlimited page reaches gigabytes.
+    EXPECT_LT(peakMb, kMemoryLimitMb * 2) << "and was stopped near the limit";
     Pump(300);
     window.grab().save(Shot("memory"));
 
