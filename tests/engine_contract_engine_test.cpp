@@ -627,7 +627,7 @@ protected:
         Write("find.html", "<html><head><title>find</title></head><body>"
                            "<p>apple Apple APPLE</p><p>pineapple</p></body></html>");
         Write("width.html", "<html><head></head><body><script>"
-                            "function show(){document.title='width '+innerWidth;}"
+                            "function show(){document.title='width '+innerWidth+' '+location.search;}"
                             "onresize=show;show();</script></body></html>");
         Write("text.html", "<html><head><title>text</title></head><body style='margin:0;"
                            "background:#fff'><div style='font:20px sans-serif;color:#000'>"
@@ -929,7 +929,11 @@ TEST_P(RenderedContract, TextSizeScalesTheText)
 // the control's next page too, and the text size works beside it.
 TEST_P(RenderedContract, PageZoomChangesThePageWidth)
 {
-    const auto width = [&] { return events.titles.isEmpty() ? -1 : events.titles.last().mid(6).toInt(); };
+    // The title names the query, so that the old page's late reports of its
+    // text size changes are not taken for the next page's.
+    const auto width = [&] {
+        return events.titles.isEmpty() ? -1 : events.titles.last().section(' ', 1, 1).toInt();
+    };
     browser->Navigate(Page("width.html"));
     ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && width() > 0; }));
     const int normal = width();
@@ -941,11 +945,12 @@ TEST_P(RenderedContract, PageZoomChangesThePageWidth)
         << normal << " -> " << width();
     browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 3);
     browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 2);
-    const int zoomed = width();
-    events.titles.clear();
-    ASSERT_TRUE(Load(Page("width.html") + "?next", "width " + QString::number(zoomed)));
-    EXPECT_NEAR(width(), normal / 2, 2)
-        << "the zoom stays for the next page: " << events.titles.join(" | ").toStdString();
+    browser->Navigate(Page("width.html") + "?next");
+    EXPECT_TRUE(WaitFor([&] {
+        return !browser->Busy() && events.titles.last().endsWith(" ?next") &&
+               std::abs(width() - normal / 2) <= 2;
+    })) << "the zoom stays for the next page: "
+        << events.titles.join(" | ").toStdString();
     const QString shot =
         QStringLiteral("/tmp/orvex-%1-zoom.png").arg(GetParam() == Engine::IE ? "iexplore" : "mozctl");
     browser->Control()->grab().save(shot);
