@@ -192,7 +192,7 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
     EXPECT_FALSE(panel->isVisible());
     // The text size stays a command of its own.
     h.form->SetTextSize(4);
-    EXPECT_EQ(a->LastCall(), "ExecWB(19,2,4)");
+    EXPECT_EQ(a->LastCall(), "Zoom(4)");
     EXPECT_EQ(a->ZoomFactor(), 1.0);
 }
 
