@@ -139,6 +139,32 @@ TEST_F(ChildWindowTest, APageThatAsksBeforeLeavingIsAskedWhenItsWindowCloses)
     EXPECT_EQ(h.ui.pageMessages.size(), 5u);
 }
 
+// Quitting asks the pages in turn, each once, and the first that stays
+// ends the asking; a second quit while they are asked adds no question.
+TEST_F(ChildWindowTest, QuitAsksEachPageOnceInTurnUntilOneStays)
+{
+    h.Start();
+    for (const char *address : {"http://a/", "http://b/", "http://c/"})
+        Open(address);
+    for (int i = 0; i < 3; ++i)
+        h.EngineOf(h.Child(i))->leaveHandler = true;
+    PageMessageAnswer stay, leave;
+    leave.accepted = true;
+    h.ui.pageAnswers = {leave, stay, leave};
+    EXPECT_FALSE(h.form->close());
+    EXPECT_FALSE(h.form->close());
+    h.Pump();
+    EXPECT_EQ(h.ui.pageMessages.size(), 2u) << "the page after the one that stayed is not asked";
+    EXPECT_TRUE(h.form->isVisible());
+    EXPECT_EQ(h.form->ChildCount(), 3);
+
+    h.ui.pageAnswers = {leave, leave, leave};
+    h.form->close();
+    h.Pump();
+    EXPECT_EQ(h.ui.pageMessages.size(), 5u);
+    EXPECT_FALSE(h.form->isVisible());
+}
+
 TEST_F(ChildWindowTest, BackgroundCommandStateStaysWithItsOwnWindow)
 {
     Open("http://one/");

@@ -526,6 +526,9 @@ TEST(Commands, NavigationAndEditCommandsGoToTheActiveEngine)
     e->FailNextCommand("コピーできません");
     EXPECT_FALSE(Guarded([&] { h.form->mnuEdit_CopyClick(); }));
     EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("コピーできません."));
+    // A save that fails later shows the engine's message the same way.
+    h.Child(0)->OnSaveFinished(false, QStringLiteral("ページを保存できません: /ro/a.html"));
+    EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("ページを保存できません: /ro/a.html."));
 }
 
 TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)

@@ -7,6 +7,7 @@
 #include <QAuthenticator>
 #include <QChildEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -535,7 +536,10 @@ void WebEngineBrowser::WatchSave(QWebEngineDownloadItem *item)
         if (*reported || !self || !item->isFinished())
             return;
         *reported = true;
-        const bool ok = item->state() == QWebEngineDownloadItem::DownloadCompleted;
+        // QtWebEngine reports a page it could not write as completed: the
+        // file itself tells.
+        const QFileInfo file(QDir(item->downloadDirectory()).filePath(item->downloadFileName()));
+        const bool ok = item->state() == QWebEngineDownloadItem::DownloadCompleted && file.isFile();
         // A cancelled save is the user's choice and nothing to report.
         if (item->state() == QWebEngineDownloadItem::DownloadCancelled)
             return;
