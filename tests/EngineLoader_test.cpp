@@ -19,8 +19,7 @@ TEST(EngineLoader, AModuleOfAnotherContractIsRefusedNamingTheFile)
                                                     {ORVEX_OLDER_CONTRACT_FOLDER, EngineContractVersion - 1}};
     for (const auto &[folder, version] : modules) {
         test::TempFolder program;
-        program.Write("config.ini",
-                      std::string("[Option_Main]\r\nMozilla=1\r\nMozPath=") + folder + "\r\n");
+        program.Write("config.ini", std::string("[Option_Main]\r\nMozilla=1\r\nMozPath=") + folder + "\r\n");
         SetProgramFolderOverride(program.Path() + "/");
         const std::string module = std::string(folder) + "/mozctl.so";
         EXPECT_EQ(FindEngineModule(EngineKind::Gecko), module);
@@ -29,10 +28,11 @@ TEST(EngineLoader, AModuleOfAnotherContractIsRefusedNamingTheFile)
                 CreateWebBrowser(EngineKind::Gecko, nullptr);
                 ADD_FAILURE() << "loaded";
             } catch (const Error &e) {
-                EXPECT_EQ(std::string(e.what()), "エンジン モジュール " + module +
-                                                     " はこのバージョンの Orvex 用ではありません (契約バージョン " +
-                                                     std::to_string(version) + "、必要なのは " +
-                                                     std::to_string(EngineContractVersion) + ")");
+                EXPECT_EQ(std::string(e.what()),
+                          "エンジン モジュール " + module +
+                              " はこのバージョンの Orvex 用ではありません (契約バージョン " +
+                              std::to_string(version) + "、必要なのは " +
+                              std::to_string(EngineContractVersion) + ")");
             }
         }
         SetProgramFolderOverride("");

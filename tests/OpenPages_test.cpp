@@ -521,8 +521,8 @@ TEST(Commands, NavigationAndEditCommandsGoToTheActiveEngine)
     h.form->mnuEdit_slrAllClick();
     h.form->mnuFile_SaveAsClick();
     const std::vector<std::string> tail(e->log.end() - 7, e->log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"GoBack()", "GoForward()", "Stop()", "Refresh()",
-                                              "Copy()", "SelectAll()", "SaveTo()"}));
+    EXPECT_EQ(tail, (std::vector<std::string>{"GoBack()", "GoForward()", "Stop()", "Refresh()", "Copy()",
+                                              "SelectAll()", "SaveTo()"}));
     e->FailNextCommand("コピーできません");
     EXPECT_FALSE(Guarded([&] { h.form->mnuEdit_CopyClick(); }));
     EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("コピーできません."));

@@ -1751,18 +1751,22 @@ TEST_P(EngineContract, LoadsTellWhetherThePageShowedAndClearingRemovesCookies)
 
     const EngineKind kind = GetParam() == Engine::IE ? EngineKind::InternetExplorer : EngineKind::Gecko;
     ASSERT_TRUE(Load(server->Url("/setcookie"), "cookie set"));
-    ASSERT_TRUE(Load(server->Url("/cookie1"), "cookie [orvex=kept]")) << events.titles.join(" | ").toStdString();
+    ASSERT_TRUE(Load(server->Url("/cookie1"), "cookie [orvex=kept]"))
+        << events.titles.join(" | ").toStdString();
     ClearDataRequest request;
     request.kinds = CLEARDATA_COOKIES;
     ASSERT_TRUE(ClearEngineData(kind, request));
     // The engines clear in the background: ask until the cookie is gone.
     int round = 2;
-    EXPECT_TRUE(WaitFor([&] {
-        if (!browser->Busy())
-            browser->Navigate(server->Url(QStringLiteral("/cookie%1").arg(round++)));
-        Pump(300);
-        return events.titles.contains("cookie []");
-    }, 15000)) << events.titles.join(" | ").toStdString();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            if (!browser->Busy())
+                browser->Navigate(server->Url(QStringLiteral("/cookie%1").arg(round++)));
+            Pump(300);
+            return events.titles.contains("cookie []");
+        },
+        15000))
+        << events.titles.join(" | ").toStdString();
 }
 
 TEST_P(EngineContract, CommandStatesComeAfterEveryNavigation)

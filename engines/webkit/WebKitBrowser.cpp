@@ -732,7 +732,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
     case WEBKIT_LOAD_STARTED:
         browser->awaitingCommit_ = true;
         browser->loadFailed_ = false;
-        browser->errorPage_ = browser->errorPage_ == ErrorPage::Pending ? ErrorPage::Showing : ErrorPage::None;
+        browser->errorPage_ =
+            browser->errorPage_ == ErrorPage::Pending ? ErrorPage::Showing : ErrorPage::None;
         browser->requestTimer_.stop();
         browser->progress_ = -1;
         browser->titleShown_.clear();

@@ -404,7 +404,8 @@ bool TChildForm::CloseAgreed()
 
 void AskPagesToClose(std::vector<QPointer<TChildForm>> pages, std::function<void(bool)> done)
 {
-    auto next = std::find_if(pages.begin(), pages.end(), [](const QPointer<TChildForm> &page) { return page; });
+    auto next =
+        std::find_if(pages.begin(), pages.end(), [](const QPointer<TChildForm> &page) { return page; });
     if (next == pages.end()) {
         done(true);
         return;

@@ -186,7 +186,7 @@ protected:
     WebBrowser2 *browser_ = nullptr;
     QPointer<QWidget> fullScreen_;
     bool discarding_ = false;
-    bool placed_ = false;        // the area's own resizes while placing are not the user's
+    bool placed_ = false;       // the area's own resizes while placing are not the user's
     bool closeAllowed_ = false; // the page agreed to go: the close goes ahead
     bool asking_ = false;       // a question of the page is on screen
     // Those waiting for the page's answer to RequestClose; empty when none

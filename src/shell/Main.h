@@ -20,8 +20,8 @@
 #include "shell/WindowRegistry.h"
 
 #include <QIcon>
-#include <QPointer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QVector>
 #include <array>
@@ -365,8 +365,8 @@ private:
     bool closing_ = false;
     bool askingPages_ = false; // quitting: the pages are being asked
     bool pagesAgreed_ = false; // quitting: every page agreed to go
-    bool drawn_ = false;      // the window has been shown and painted once
-    bool startingUp_ = false; // the start-up actions are running
+    bool drawn_ = false;       // the window has been shown and painted once
+    bool startingUp_ = false;  // the start-up actions are running
     int arranging_ = 0;
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     // The history: its store, the panel beside the side bar and the address
