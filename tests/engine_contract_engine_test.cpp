@@ -950,8 +950,8 @@ TEST_P(RenderedContract, PageZoomChangesThePageWidth)
     EXPECT_DOUBLE_EQ(browser->ZoomFactor(), 2.0);
     EXPECT_TRUE(WaitFor([&] { return std::abs(width() - normal / 2) <= 2; }, 10000))
         << normal << " -> " << width();
-    browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 3);
-    browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, 2);
+    browser->Zoom(3);
+    browser->Zoom(2);
     const int zoomed = width();
     events.titles.clear();
     ASSERT_TRUE(Load(Page("width.html") + "?next", "width " + QString::number(zoomed)));
@@ -2037,9 +2037,9 @@ TEST(IexploreServices, ViewSourceShowsThePageWithoutLoadingItAgain)
     const QString markup = QStringLiteral("<p>ソース</p><script>fetch('/ran');</script>");
     bool copied = false;
     for (int attempt = 0; attempt < 5 && !copied; ++attempt) {
-        catcher->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT);
+        catcher->SelectAll();
         Pump(300 + 300 * attempt);
-        catcher->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_DODEFAULT);
+        catcher->Copy();
         copied = WaitFor([&] { return QApplication::clipboard()->text().contains(markup); }, 2000);
     }
     EXPECT_TRUE(copied) << QApplication::clipboard()->text().toStdString();
