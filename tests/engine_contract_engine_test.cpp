@@ -955,7 +955,8 @@ TEST_P(RenderedContract, PageZoomChangesThePageWidth)
     const int zoomed = width();
     events.titles.clear();
     ASSERT_TRUE(Load(Page("width.html") + "?next", "width " + QString::number(zoomed)));
-    EXPECT_NEAR(width(), normal / 2, 2) << "the zoom stays for the next page";
+    EXPECT_NEAR(width(), normal / 2, 2)
+        << "the zoom stays for the next page: " << events.titles.join(" | ").toStdString();
     const QString shot =
         QStringLiteral("/tmp/orvex-%1-zoom.png").arg(GetParam() == Engine::IE ? "iexplore" : "mozctl");
     browser->Control()->grab().save(shot);

@@ -393,7 +393,7 @@ void TChildForm::OnCloseAnswer(bool mayClose)
     const std::vector<std::function<void(bool)>> askers = std::move(closeAskers_);
     closeAskers_.clear();
     for (const auto &answer : askers)
-        answer(mayClose);
+        Guarded([&] { answer(mayClose); });
 }
 
 bool TChildForm::CloseAgreed()
