@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QProgressBar>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace orvex;
@@ -381,12 +382,15 @@ TEST_F(ChildWindowTest, LateEventsAfterCloseDoNothing)
 {
     Open("http://x/");
     FakeEngine *e = h.EngineOf(h.Child(0));
+    const auto made = std::find_if(CreatedFakes().begin(), CreatedFakes().end(),
+                                   [e](const CreatedFake &fake) { return fake.engine == e; });
+    ASSERT_NE(made, CreatedFakes().end());
+    const size_t index = made - CreatedFakes().begin();
     h.Child(0)->CloseWindow();
     // The control was told to stop sending events before it went.
-    // (The window, and the control with it, is deleted only once the test's
-    // own loop runs, so the control is still there to look at.)
-    ASSERT_TRUE(test::WaitFor([&] { return h.form->ChildCount() == 0; }, 5000));
-    EXPECT_EQ(e->Sink(), nullptr);
+    ASSERT_TRUE(test::WaitFor(
+        [&] { return h.form->ChildCount() == 0 && CreatedFakes()[index].engine == nullptr; }, 5000));
+    EXPECT_EQ(CreatedFakes()[index].sinkAtEnd, nullptr);
 }
 
 } // namespace

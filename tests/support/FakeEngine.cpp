@@ -124,8 +124,10 @@ FakeEngine::FakeEngine(QWidget *parent, EngineKind kind) : kind_(kind), widget_(
 FakeEngine::~FakeEngine()
 {
     for (CreatedFake &fake : Registry())
-        if (fake.engine == this)
+        if (fake.engine == this) {
             fake.engine = nullptr;
+            fake.sinkAtEnd = sink_;
+        }
     delete widget_.data(); // nothing when the parent already deleted it
 }
 

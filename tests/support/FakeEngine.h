@@ -147,11 +147,13 @@ private:
 };
 
 // A fake made by the installed factory, with the engine it stands for. The
-// pointer is cleared when the fake is destroyed.
+// pointer is cleared when the fake is destroyed, and the event sink it still
+// had then is kept.
 struct CreatedFake {
     FakeEngine *engine;
     EngineKind kind;
     QWidget *parent;
+    WebBrowserEvents *sinkAtEnd = nullptr;
 };
 
 // Makes CreateWebBrowser create fakes and returns the list they are recorded
