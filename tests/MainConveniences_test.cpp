@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -365,8 +366,14 @@ TEST(Conveniences, DesignConfigStaysByteForByteUntilAnOptionOfTheirsChanges)
     const std::string changed = RunWith([](MainHarness &, Tfrm_Option &options) {
         options.txtSearchURL->setText(QStringLiteral("http://s/?q=%s"));
         options.chkConfirmQuit->setChecked(true);
+        options.chkHistory->setChecked(false);
+        options.spnSleepDiscard->setValue(5);
+        // Off, the times and the budget cannot be edited.
+        options.chkSleep->setChecked(false);
+        EXPECT_FALSE(options.spnSleepFreeze->isEnabled());
     });
-    const std::string section = "[Option_Ext]\r\nSearchURL=http://s/?q=%s\r\nConfirmQuit=1\r\n";
+    const std::string section = "[Option_Ext]\r\nSearchURL=http://s/?q=%s\r\nConfirmQuit=1\r\n"
+                                "History=0\r\nSleep=0\r\nSleepDiscardMinutes=5\r\n";
     const size_t at = changed.find(section);
     ASSERT_NE(at, std::string::npos) << changed;
     EXPECT_EQ(std::string(changed).erase(at, section.size()), plain);
