@@ -10,6 +10,7 @@
 #include "dialogs/About.h"
 #include "dialogs/Option.h"
 #include "platform/UiServices.h"
+#include "shell/BenchProbe.h"
 #include "shell/FramePacer.h"
 #include "shell/Main.h"
 #include "shell/SingleInstance.h"
@@ -243,6 +244,7 @@ int RunOrvex(int argc, char **argv)
                      [mainForm](const QStringList &addresses) { OpenHandedOver(*mainForm, addresses); });
     // Scheduled first, so a message box at start-up cannot hold the picture back.
     ScheduleScreenshot(mainForm);
+    StartBenchProbe(mainForm);
     // Made hidden at start-up: its loading sets the Gecko engine item.
     auto *hiddenOptions = new Tfrm_Option(*mainForm, mainForm->AppDir());
     hiddenOptions->hide();
