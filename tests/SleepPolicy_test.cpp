@@ -154,6 +154,14 @@ TEST_F(SleepingWindows, AWindowOutOfSightFreezesAndWakesWhenActivated)
     EXPECT_EQ(h.Child(0)->Caption(), caption);
     EXPECT_EQ(h.form->ChildCount(), 3);
     EXPECT_EQ(h.folder.Read("config.ini").find("Option_Ext"), std::string::npos) << "nothing written";
+    // Every window in sight: the memory, a walk over all processes, is not read.
+    int readings = 0;
+    policy().memory = [&readings] { return ++readings, int64_t(0); };
+    RoundAt(32 * kMinute);
+    EXPECT_EQ(readings, 0);
+    h.Child(1)->showMinimized();
+    RoundAt(33 * kMinute);
+    EXPECT_EQ(readings, 1);
 }
 
 TEST_F(SleepingWindows, PagesThatWouldLoseSomethingOrAreKeptStayAwake)
