@@ -409,6 +409,7 @@ void TMainForm::mnuWebList_EditClick()
 bool TMainForm::FormClose()
 {
     const SettingsFile settings = Settings();
+    pendingLines_.clear(); // a web list still opening stops
     // The run ends in order: its windows for the next start.
     Session last = CurrentSession();
     last.ended = true;

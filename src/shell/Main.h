@@ -20,12 +20,13 @@
 #include "shell/WindowRegistry.h"
 
 #include <QIcon>
-#include <QPointer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QVector>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -166,7 +167,11 @@ public:
     void Moz_ItemClick();
     void WebListItemClick(QAction *item);
     void LeastURLItemClick(QAction *item);
+    // Opens a window for each line, in order. A long list gives way to the
+    // event loop between short slices of openings, so the program keeps
+    // drawing and the first pages load while the rest open.
     void OpenLines(const std::vector<std::string> &lines, const QString &caption);
+    void OpenPendingLines();
     // Where the next new window goes in the MDI area (its normal geometry).
     QRect NextWindowPlace(const QWidget &window);
 
@@ -366,6 +371,8 @@ private:
     bool drawn_ = false;      // the window has been shown and painted once
     bool startingUp_ = false; // the start-up actions are running
     int arranging_ = 0;
+    std::deque<std::pair<QString, QString>> pendingLines_; // caption, address: OpenLines yet to open
+    bool pendingScheduled_ = false;
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     // The history: its store, the panel beside the side bar and the address
     // box's completion; the bookmarks completion offers, with the file they

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
+#include <QTimer>
 #include <algorithm>
 
 namespace orvex {
@@ -208,7 +209,34 @@ QRect TMainForm::NextWindowPlace(const QWidget &window)
 void TMainForm::OpenLines(const std::vector<std::string> &lines, const QString &caption)
 {
     for (const std::string &line : lines)
-        OpenNewWindow(caption, ToQ(line));
+        pendingLines_.emplace_back(caption, ToQ(line));
+    if (!pendingScheduled_)
+        OpenPendingLines();
+}
+
+void TMainForm::OpenPendingLines()
+{
+    // A window with a real engine takes ten to thirty milliseconds to make:
+    // a hundred in one go held the loop for seconds, four keep it turning
+    // about every frame or two.
+    constexpr int kWindowsPerTurn = 4;
+    pendingScheduled_ = false;
+    for (int opened = 0; !pendingLines_.empty(); ++opened) {
+        if (opened == kWindowsPerTurn) {
+            pendingScheduled_ = true;
+            QTimer::singleShot(0, this, Guard([this] { OpenPendingLines(); }));
+            return;
+        }
+        const auto [caption, address] = pendingLines_.front();
+        pendingLines_.pop_front();
+        try {
+            OpenNewWindow(caption, address);
+        } catch (...) {
+            // An error ends the list where it happened, as it always did.
+            pendingLines_.clear();
+            throw;
+        }
+    }
 }
 
 void TMainForm::txtAddressKeyDown(int key)
