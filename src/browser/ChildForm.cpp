@@ -519,6 +519,7 @@ void TChildForm::OnDownloadBegin()
 
 void TChildForm::OnDocumentComplete(const QString &url, bool ok)
 {
+    firstLoadDone_ = true;
     Guarded([&] {
         if (ok)
             host_.PageVisited(url, pageTitle_);

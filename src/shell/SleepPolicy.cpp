@@ -167,7 +167,7 @@ void SleepPolicy::Round()
         w.outOfSightSince = track.outOfSightSince;
         w.lifecycle = browser->Lifecycle();
         w.maySleep = !track.keep && !track.asking && now >= track.askAgainAt && !browser->Busy() &&
-                     !child->FullScreenWindow();
+                     child->FirstLoadDone() && !child->FullScreenWindow();
         w.mayFreeze = !track.freezeRefused;
         states.push_back(w);
         kept.insert(child->Tag, track);
