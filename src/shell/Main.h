@@ -179,7 +179,7 @@ public:
     int FindTab(int32_t number) const;
     void RemoveTab(int32_t number) override;
     void HitTestTab(const QPoint &pos);
-    bool CloseTab(int index); // false when the page asked to stay
+    bool CloseTab(int index); // false while the page is asked (its tab goes once it agrees)
     void AddCloseURL(int index);
     void ShowTab(int index);
     void ReadTabColors(uint32_t colors[4]) const;
@@ -368,8 +368,10 @@ private:
     std::unique_ptr<SessionWriter> session_;
     bool sessionOffered_ = false;
     bool closing_ = false;
-    bool drawn_ = false;      // the window has been shown and painted once
-    bool startingUp_ = false; // the start-up actions are running
+    bool askingPages_ = false; // quitting: the pages are being asked
+    bool pagesAgreed_ = false; // quitting: every page agreed to go
+    bool drawn_ = false;       // the window has been shown and painted once
+    bool startingUp_ = false;  // the start-up actions are running
     int arranging_ = 0;
     std::deque<std::pair<QString, QString>> pendingLines_; // caption, address: OpenLines yet to open
     bool pendingScheduled_ = false;
