@@ -1,7 +1,8 @@
 // The options dialog: edits the sections Option_Main, Option_Window,
 // Option_advertisemen, Option_Tab and Option_StartUp of config.ini and the
-// pop-up block list CloseURL.txt. Modeless; each opening makes a new one,
-// loaded from the file at that moment.
+// pop-up block list CloseURL.txt, and on its page その他 the keys of
+// Option_Ext (search, session, history, sleeping windows). Modeless; each
+// opening makes a new one, loaded from the file at that moment.
 #pragma once
 
 #include <QFrame>
