@@ -25,7 +25,10 @@ namespace {
 struct ChildWindowTest : ::testing::Test {
     MainHarness h;
     PageIndicators &ind() { return h.form->Indicators(); }
-    void Open(const QString &address) { h.form->OpenNewWindow(QStringLiteral("c"), address); }
+    void Open(const QString &address)
+    {
+        h.form->OpenNewWindow(h.form->ToolsEngine(), address, QStringLiteral("c"));
+    }
 };
 
 TEST_F(ChildWindowTest, BackgroundWindowTitlesItsOwnWindowAndTabButLeavesTheIndicators)

@@ -89,7 +89,7 @@ TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
     h.Start();
     QApplication::setActiveWindow(h.form);
     for (const char *address : {"http://a/", "http://b/", "http://c/"})
-        h.form->OpenNewWindow(QString::fromUtf8(address), QString::fromUtf8(address));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QString::fromUtf8(address), QString::fromUtf8(address));
     // Activated 2, then 0: activation history would go back to 2.
     h.form->Controls().TabControl1->setCurrentIndex(2);
     h.form->Controls().TabControl1->setCurrentIndex(0);
@@ -163,8 +163,8 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
     MainHarness h;
     h.Start();
     QApplication::setActiveWindow(h.form);
-    h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
-    h.form->OpenNewWindow(QStringLiteral("b"), QStringLiteral("http://b/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://a/"), QStringLiteral("a"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://b/"), QStringLiteral("b"));
     FakeEngine *a = h.EngineOf(h.Child(0));
     FakeEngine *b = h.EngineOf(h.Child(1));
     QLabel *panel = h.form->Controls().ZoomPanel;
@@ -258,8 +258,8 @@ TEST(Conveniences, SessionIsOfferedBackAfterACrashAndReopenedByTheOption)
     {
         MainHarness h;
         h.Start();
-        h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
-        h.form->OpenNewWindow(QStringLiteral("b"), QStringLiteral("http://b/日本"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://a/"), QStringLiteral("a"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://b/日本"), QStringLiteral("b"));
         // Written aside, within about a second of the change.
         ASSERT_TRUE(
             WaitFor([&] { return SessionOf(h) == "ended=0\r\nhttp://a/\r\nhttp://b/日本\r\n"; }, 10000))
@@ -337,7 +337,7 @@ std::string RunWith(const std::function<void(MainHarness &, Tfrm_Option &)> &use
 {
     MainHarness h(kDesignConfig);
     h.Start();
-    h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://a/"), QStringLiteral("a"));
     Tfrm_Option options(*h.form, h.AppDir());
     use(h, options);
     options.Button1Click();

@@ -223,11 +223,12 @@ TEST(MainWindow, CloseListAtShutdownHoldsTheLastTen)
 {
     MainHarness h;
     for (int i = 1; i <= 12; ++i) {
-        h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://p%1/").arg(i));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://p%1/").arg(i),
+                              QStringLiteral("c"));
         h.Child(0)->CloseWindow();
         h.Pump();
     }
-    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://still-open/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://still-open/"), QStringLiteral("c"));
     h.Start();
     h.form->close();
     std::string expected;

@@ -92,6 +92,11 @@ TEST(OpenPages, BlankPageDependsOnTheCheckedEngine)
     EXPECT_EQ(h.Engine(1)->Kind(), EngineKind::Gecko);
     EXPECT_TRUE(h.Engine(1)->Called("Navigate(about:blank)"));
     EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("Gecko"));
+    // The engine is the caller's value: a caption naming the other engine
+    // changes nothing.
+    h.form->OpenNewWindow(EngineKind::InternetExplorer, QStringLiteral("http://x/"), QStringLiteral("Gecko"));
+    EXPECT_EQ(h.Engine(2)->Kind(), EngineKind::InternetExplorer);
+    EXPECT_TRUE(h.form->Controls().Moz_Item->isChecked());
 }
 
 TEST(OpenPages, AddressBarWithNoWindowOpensOneAndShowsTheAddressThere)
@@ -229,7 +234,7 @@ TEST(OpenPages, ATitleReportedDuringNavigateGoesToTheNewWindowsTab)
     DuringNavigate() = [](FakeEngine &engine, const QString &url) { engine.RaiseTitle(url); };
     h.form->FileNew1Execute();
     h.form->FileNew1Execute();
-    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://third/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://third/"), QStringLiteral("c"));
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:about:blank* 1:about:blank 2:http://third/"));
     EXPECT_EQ(h.Child(2)->windowTitle(), QStringLiteral("http://third/"));
 }
@@ -239,7 +244,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
     for (const char *state : {"0", "1"}) { // normal and maximised windows
         MainHarness h(Config(std::string("WinSize=") + state + "\r\n"));
         h.Start();
-        h.form->OpenNewWindow(QStringLiteral("front"), QStringLiteral("http://front/"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://front/"),
+                              QStringLiteral("front"));
         h.form->activateWindow();
         h.Pump();
         h.form->Controls().txtAddress->setFocus();
@@ -248,7 +254,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         QObject watching; // ends the counting before focusMoves goes
         QObject::connect(qApp, &QApplication::focusChanged, &watching, [&] { ++focusMoves; });
         for (int i = 0; i < 3; ++i)
-            h.form->OpenNewWindow(QStringLiteral("behind"), QStringLiteral("http://behind/"));
+            h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://behind/"),
+                                  QStringLiteral("behind"));
         h.Pump();
         EXPECT_EQ(focusMoves, 0) << state;
         EXPECT_EQ(QApplication::focusWidget(), h.form->Controls().txtAddress) << state;
@@ -272,7 +279,8 @@ struct TabBarTest : ::testing::Test {
     void OpenN(int n)
     {
         for (int i = 0; i < n; ++i)
-            h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://page%1/").arg(i));
+            h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://page%1/").arg(i),
+                                  QStringLiteral("c"));
     }
 };
 
@@ -565,8 +573,8 @@ TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
     EXPECT_FALSE(h.form->Controls().FindBar1->isVisible());
     EXPECT_TRUE(h.ui.printDocuments.isEmpty());
 
-    h.form->OpenNewWindow(QStringLiteral("one"), QStringLiteral("http://one/"));
-    h.form->OpenNewWindow(QStringLiteral("two"), QStringLiteral("http://two/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://one/"), QStringLiteral("one"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://two/"), QStringLiteral("two"));
     FakeEngine *front = h.EngineOf(h.Child(0));
     FakeEngine *back = h.EngineOf(h.Child(1));
     ASSERT_EQ(h.form->ActiveChild(), h.Child(0));

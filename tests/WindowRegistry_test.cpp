@@ -73,7 +73,9 @@ TEST(WindowRegistry, TabsWindowsAndNumbersAgreeThroughEveryWayOfOpeningAndClosin
 {
     MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Tab]\r\nLen=1\r\nMaxLen=4\r\n");
     Agreement agree(h);
-    auto open = [&](const QString &address) { h.form->OpenNewWindow(QStringLiteral("c"), address); };
+    auto open = [&](const QString &address) {
+        h.form->OpenNewWindow(h.form->ToolsEngine(), address, QStringLiteral("c"));
+    };
 
     open("http://a/");
     h.form->Moz_ItemClick();

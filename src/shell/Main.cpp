@@ -21,6 +21,7 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/Captions.h"
 #include "shell/SleepPolicy.h"
 
 #include <QAction>
@@ -75,13 +76,16 @@ TMainForm::~TMainForm()
     delete historyPanel_;
     historyPanel_ = nullptr;
     history_.reset();
+    if (ownBookmarkEditor_ && frm_BMEdit == ownBookmarkEditor_.get())
+        frm_BMEdit = nullptr;
 }
 
 // ---------------------------------------------------------------------------
 // Pictures: the image list shared by the buttons and menus (platform/Look.h).
 
-QIcon TMainForm::Image(int index) const
+QIcon TMainForm::Image(Picture picture) const
 {
+    const int index = static_cast<int>(picture);
     return index >= 0 && index < images_.size() ? images_[index] : QIcon();
 }
 
@@ -102,13 +106,13 @@ void TMainForm::BuildBars()
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setIconSize(QSize(16, 16));
     ToolBar2->setMinimumHeight(24);
-    ToolButton1 = ToolBar2->addAction(Image(0), QStringLiteral("空白"));
+    ToolButton1 = ToolBar2->addAction(Image(Picture::NewPage), QStringLiteral("空白"));
     connect(ToolButton1, &QAction::triggered, this, Guard([this] { ToolButton1Click(); }));
     ToolBar2->addSeparator();
-    indicators.BackCtrl = ToolBar2->addAction(Image(1), QStringLiteral("戻る"));
-    indicators.FrwrdCtrl = ToolBar2->addAction(Image(2), QStringLiteral("進む"));
-    indicators.StopCtrl = ToolBar2->addAction(Image(3), QStringLiteral("中止"));
-    indicators.ReLoadCtrl = ToolBar2->addAction(Image(4), QStringLiteral("更新"));
+    indicators.BackCtrl = ToolBar2->addAction(Image(Picture::Back), QStringLiteral("戻る"));
+    indicators.FrwrdCtrl = ToolBar2->addAction(Image(Picture::Forward), QStringLiteral("進む"));
+    indicators.StopCtrl = ToolBar2->addAction(Image(Picture::Stop), QStringLiteral("中止"));
+    indicators.ReLoadCtrl = ToolBar2->addAction(Image(Picture::Reload), QStringLiteral("更新"));
     // The buttons double as the View menu's items: caption there, keys, and
     // the button's own name as its tip. A key works while its button is
     // enabled, so it acts on the active window as the button does.
@@ -295,9 +299,8 @@ void TMainForm::FormCreate()
     BuildBookmarkMenu();
 
     const SettingsFile settings = Settings();
-    const bool ie = settings.Read(keys::LastEngine) == "IE";
-    IE_item->setChecked(ie);
-    Moz_Item->setChecked(!ie);
+    SetToolsEngine(settings.Read(keys::LastEngine) == "IE" ? EngineKind::InternetExplorer
+                                                           : EngineKind::Gecko);
     if (settings.Read(keys::Mozilla) == 0)
         Moz_Item->setEnabled(false);
     if (settings.Read(keys::TabFix) == 1)
@@ -366,7 +369,7 @@ void TMainForm::OpenParams()
         return;
     hasParams_ = true;
     for (const QString &address : params_)
-        OpenNewWindow(QStringLiteral("londing"), address);
+        OpenNewWindow(ToolsEngine(), address, kLondingCaption);
 }
 
 void TMainForm::OpenStartUp()
@@ -375,9 +378,9 @@ void TMainForm::OpenStartUp()
     const std::string path = settings.Read(keys::StartUpPath);
     const uint8_t type = static_cast<uint8_t>(settings.Read(keys::StartUpType));
     if (type == 1) {
-        OpenNewWindow(QStringLiteral("Loading"), ToQ(path));
+        OpenNewWindow(ToolsEngine(), ToQ(path), kStartUpCaption);
     } else if (type == 2 && FileExists(path)) {
-        OpenLines(LoadLineList(path), QStringLiteral("londing"));
+        OpenLines(LoadLineList(path), kLondingCaption);
     }
 }
 
@@ -416,7 +419,7 @@ bool TMainForm::FormClose()
     {
         // config.ini is written once, with every key in its order.
         ProfileBatch batch(settings.Path());
-        settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
+        settings.Write(keys::LastEngine, toolsEngine_ == EngineKind::InternetExplorer ? "IE" : "Gecko");
         settings.Write(keys::LastMojiSize, mojiSize);
         settings.Write(keys::WinSize, static_cast<int>(childWinState));
         BandPositionWrite();

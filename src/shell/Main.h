@@ -15,13 +15,14 @@
 #include "core/ClosedList.h"
 #include "core/Settings.h"
 #include "dialogs/Option.h"
+#include "platform/Look.h"
 #include "shell/Band.h"
 #include "shell/SessionWriter.h"
 #include "shell/WindowRegistry.h"
 
 #include <QIcon>
-#include <QPointer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QVector>
 #include <array>
@@ -131,7 +132,7 @@ public:
     void SetAboutBox(QDialog *box) { AboutBoxDialog = box; }
 
     SettingsFile Settings() const { return SettingsFile(AppDirPath + "config.ini"); }
-    QIcon Image(int index) const;
+    QIcon Image(Picture picture) const;
 
     // ---- start-up and shutdown ----
     void FormCreate();
@@ -144,14 +145,18 @@ public:
     void mnuWebList_EditClick();
 
     // ---- opening pages ----
-    // `caught`: a page caught for a new window; the window adopts its
-    // control instead of navigating a new one to `address`. Returns the new
-    // window, nullptr when the tab limit refused it.
-    TChildForm *OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught = nullptr);
+    // A new window of engine `kind`, navigated to `address`, with `caption`
+    // until its page reports a title. `caught`: a page caught for a new
+    // window; the window adopts its control (and its engine) instead of
+    // navigating a new one. Returns the new window, nullptr when the tab
+    // limit refused it.
+    TChildForm *OpenNewWindow(EngineKind kind, const QString &address, const QString &caption,
+                              CaughtPage *caught = nullptr);
     // The tab limit is on and reached.
     bool TabLimitReached();
-    // The engine checked in the Tools menu, which new windows take.
-    EngineKind ToolsEngine() const;
+    // The engine new windows take: "General"/"LastEngine" at start, then the
+    // user's choice in the Tools menu, whose check marks show it.
+    EngineKind ToolsEngine() const { return toolsEngine_; }
     void txtAddressKeyDown(int key);
     void btnMoveClick();
     // Typed text in a window: an address as it stands, words through the
@@ -317,6 +322,7 @@ protected:
 
 private:
     void BuildImages();
+    void SetToolsEngine(EngineKind kind);
     void BuildMenus();
     void AddKeyCommands();
     void BuildBars();
@@ -350,6 +356,7 @@ private:
     QDialog *AboutBoxDialog = nullptr; // the About box made at start-up
 
     QStringList params_;
+    EngineKind toolsEngine_ = EngineKind::InternetExplorer;
     QVector<QIcon> images_;
     std::vector<QAction *> keyCommands_; // the key-only commands (AddKeyCommands)
     std::optional<QPoint> lastPlace_;    // where the last new window was put
@@ -376,6 +383,7 @@ private:
     QAction *mnuShow_History = nullptr;
     std::shared_ptr<const void> completionSource_;
     std::unique_ptr<std::vector<CompletionBookmark>> completionBookmarks_;
+    std::unique_ptr<Tfrm_BMEdit> ownBookmarkEditor_; // when the application made none
     friend class ArrangingScope;
 };
 

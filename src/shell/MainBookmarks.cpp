@@ -27,8 +27,8 @@ QString ItemCaption(const BookmarkNode &entry)
 }
 
 constexpr int kFixedBookmarkItems = 3; // "ブックマークに追加(&A)", "ブックマークを編集(&E)", the separator
-constexpr int kFolderImage = 11;
-constexpr int kPageImage = 12;
+constexpr Picture kFolderImage = Picture::Folder;
+constexpr Picture kPageImage = Picture::WebPage;
 
 // A menu holds at most this many generated items (the design counts them in
 // 8 bits); the rest follow in a sub-menu at its end, and so on. Every menu
@@ -96,7 +96,7 @@ void OpenBookmark(TMainForm *form, const QString &address)
         newWindow = true;
     }
     if (newWindow) {
-        form->OpenNewWindow(QString(), form->Controls().txtAddress->text());
+        form->OpenNewWindow(form->ToolsEngine(), form->Controls().txtAddress->text(), QString());
     } else {
         active->Navigate(form->Controls().txtAddress->text());
     }
@@ -158,7 +158,10 @@ void TMainForm::mnuBMEditClick()
     // With no selection left, one click opens the same bookmark again.
     TreeView1->setCurrentItem(nullptr);
     if (frm_BMEdit == nullptr) {
-        frm_BMEdit = new Tfrm_BMEdit(*this);
+        // A main window made without the application's forms (the tests')
+        // makes an editor of its own, which goes with it.
+        ownBookmarkEditor_ = std::make_unique<Tfrm_BMEdit>(*this);
+        frm_BMEdit = ownBookmarkEditor_.get();
     }
     frm_BMEdit->show();
     frm_BMEdit->raise();

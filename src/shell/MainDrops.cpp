@@ -7,6 +7,7 @@
 #include "browser/untTab.h"
 #include "core/AddressText.h"
 #include "platform/UiServices.h"
+#include "shell/Captions.h"
 
 #include <QDropEvent>
 #include <QLineEdit>
@@ -52,14 +53,14 @@ bool TMainForm::DropFilter(QObject *watched, QEvent *event)
     Guarded([this, onTabs, addresses] {
         if (onTabs) {
             for (const QString &address : addresses)
-                OpenNewWindow(QStringLiteral("loading"), address);
+                OpenNewWindow(ToolsEngine(), address, kLoadingCaption);
             return;
         }
         txtAddress->setText(addresses.first());
         if (TChildForm *child = ActiveChild())
             child->Browser()->Navigate(addresses.first());
         else
-            OpenNewWindow(QStringLiteral("loading"), addresses.first());
+            OpenNewWindow(ToolsEngine(), addresses.first(), kLoadingCaption);
     });
     return true;
 }

@@ -59,7 +59,7 @@ void TMainForm::BuildHistory()
                 txtAddress->setText(url);
                 WebBrowser2 *active = ChildCount() > 0 ? ActiveBrowser() : nullptr;
                 if (newWindow || !active)
-                    OpenNewWindow(QString(), url);
+                    OpenNewWindow(ToolsEngine(), url, QString());
                 else
                     active->Navigate(url);
             }));

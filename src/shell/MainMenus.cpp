@@ -61,7 +61,7 @@ void AddItems(TMainForm &form, QMenu *menu, std::initializer_list<MenuItem> item
         action->setShortcut(item.key);
         action->setCheckable(item.checkable);
         if (item.picture >= 0)
-            action->setIcon(form.Image(item.picture));
+            action->setIcon(form.Image(static_cast<Picture>(item.picture)));
         QObject::connect(action, &QAction::triggered, &form,
                          Guard([&form, command = item.command] { command(form); }));
         if (item.keep)
@@ -176,12 +176,12 @@ void TMainForm::BuildMenus()
                  {"Internet Explorer", &TMainForm::IE_ItemClick, kNoKey, -1, &IE_item, true},
                  {"Gekko", &TMainForm::Moz_ItemClick, kNoKey, -1, &Moz_Item, true},
              });
-    AddItems(*this, mnuTool,
-             {
-                 {"閲覧データの消去(&D)...", &TMainForm::mnuClearDataClick,
-                  Qt::CTRL | Qt::SHIFT | Qt::Key_Delete},
-                 {"オプション", &TMainForm::mnuOptionClick, Qt::Key_F12, Pic(Picture::Options)},
-             });
+    AddItems(
+        *this, mnuTool,
+        {
+            {"閲覧データの消去(&D)...", &TMainForm::mnuClearDataClick, Qt::CTRL | Qt::SHIFT | Qt::Key_Delete},
+            {"オプション", &TMainForm::mnuOptionClick, Qt::Key_F12, Pic(Picture::Options)},
+        });
 
     mnuWindow = bar->addMenu(QStringLiteral("ウィンドウ(&W)"));
     QAction *windowItems[5] = {};

@@ -10,6 +10,7 @@
 #include "core/Errors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/Captions.h"
 
 #include <QAction>
 #include <QHostInfo>
@@ -91,7 +92,8 @@ bool TMainForm::TabLimitReached()
            windows_.Count() == static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
 }
 
-TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught)
+TChildForm *TMainForm::OpenNewWindow(EngineKind kind, const QString &address, const QString &caption,
+                                     CaughtPage *caught)
 {
     const SettingsFile settings = Settings();
 
@@ -108,7 +110,8 @@ TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &addr
     // behind the window in front of it.
     const bool background = remembered >= 0 && !newWindowActive;
     // An adopted page stays in the engine that made it.
-    const EngineKind kind = caught ? caught->kind : ToolsEngine();
+    if (caught)
+        kind = caught->kind;
     const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
@@ -135,7 +138,7 @@ TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &addr
     const std::vector<TChildForm *> children = Children();
     // Whatever has the keyboard focus keeps it while a window opens behind.
     FocusShield shield(background ? focusWidget() : nullptr, children);
-    child->setWindowIcon(Image(12));
+    child->setWindowIcon(Image(Picture::WebPage));
     // A window opened behind a maximised window. The area would restore the
     // front window when the new one is activated, and maximise it again when
     // it comes back to the front, resizing and redrawing its page twice: it
@@ -208,7 +211,7 @@ QRect TMainForm::NextWindowPlace(const QWidget &window)
 void TMainForm::OpenLines(const std::vector<std::string> &lines, const QString &caption)
 {
     for (const std::string &line : lines)
-        OpenNewWindow(caption, ToQ(line));
+        OpenNewWindow(ToolsEngine(), ToQ(line), caption);
 }
 
 void TMainForm::txtAddressKeyDown(int key)
@@ -259,16 +262,15 @@ void TMainForm::NavigateTyped(TChildForm *child, const QString &text)
 
 void TMainForm::FileNew1Execute()
 {
-    if (IE_item->isChecked())
-        OpenNewWindow(QStringLiteral("Internet Explorer"), QString());
-    else
-        OpenNewWindow(QStringLiteral("Gecko"), QStringLiteral("about:blank"));
+    const EngineKind kind = ToolsEngine();
+    const QString address = kind == EngineKind::InternetExplorer ? QString() : QStringLiteral("about:blank");
+    OpenNewWindow(kind, address, EngineCaption(kind));
 }
 
 void TMainForm::mnuNew_CilpClick()
 {
     const QString text = Ui().ClipboardText();
-    OpenNewWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer") : QStringLiteral("Gecko"), text);
+    OpenNewWindow(ToolsEngine(), text, EngineCaption(ToolsEngine()));
 }
 
 void TMainForm::FileOpen1Execute()
@@ -276,29 +278,29 @@ void TMainForm::FileOpen1Execute()
     FileDialogRequest request;
     request.filter = QStringLiteral("すべてのファイル(*.*)|*.*");
     if (std::optional<QString> path = Ui().OpenFile(this, request))
-        OpenNewWindow(QString(), *path);
+        OpenNewWindow(ToolsEngine(), *path, QString());
 }
 
-EngineKind TMainForm::ToolsEngine() const
+void TMainForm::SetToolsEngine(EngineKind kind)
 {
-    return IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    toolsEngine_ = kind;
+    IE_item->setChecked(kind == EngineKind::InternetExplorer);
+    Moz_Item->setChecked(kind == EngineKind::Gecko);
 }
 
 void TMainForm::IE_ItemClick()
 {
-    IE_item->setChecked(true);
-    Moz_Item->setChecked(false);
+    SetToolsEngine(EngineKind::InternetExplorer);
 }
 
 void TMainForm::Moz_ItemClick()
 {
-    Moz_Item->setChecked(true);
-    IE_item->setChecked(false);
+    SetToolsEngine(EngineKind::Gecko);
 }
 
 void TMainForm::LeastURLItemClick(QAction *item)
 {
-    OpenNewWindow(QStringLiteral("loading"), item->statusTip());
+    OpenNewWindow(ToolsEngine(), item->statusTip(), kLoadingCaption);
 }
 
 } // namespace orvex

@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "core/UrlMask.h"
 #include "platform/UiServices.h"
+#include "shell/Captions.h"
 #include "shell/MenuText.h"
 
 #include <QAction>
@@ -16,16 +17,6 @@
 #include <memory>
 
 namespace orvex {
-
-namespace {
-
-QString EngineCaption(EngineKind kind)
-{
-    return kind == EngineKind::InternetExplorer ? QStringLiteral("Internet Explorer")
-                                                : QStringLiteral("Gecko");
-}
-
-} // namespace
 
 void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel)
 {
@@ -49,9 +40,11 @@ void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, b
         return TabLimitReached() ? Fate::Refuse : Fate::Adopt;
     };
     handlers.reopen = [this](const QString &address) {
-        OpenNewWindow(EngineCaption(ToolsEngine()), address);
+        OpenNewWindow(ToolsEngine(), address, EngineCaption(ToolsEngine()));
     };
-    handlers.adopt = [this](CaughtPage &page) { OpenNewWindow(EngineCaption(page.kind), QString(), &page); };
+    handlers.adopt = [this](CaughtPage &page) {
+        OpenNewWindow(page.kind, QString(), EngineCaption(page.kind), &page);
+    };
     auto *catcher = new Tfrm_tmpWeb(requester, std::move(handlers), this);
     ppDisp = catcher->WebBrowser1();
     cancel = false;

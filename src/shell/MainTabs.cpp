@@ -9,6 +9,7 @@
 #include "core/LineList.h"
 #include "core/ProfileFile.h"
 #include "platform/UiServices.h"
+#include "shell/Captions.h"
 #include "shell/SleepPolicy.h"
 
 #include <QLineEdit>
@@ -178,7 +179,7 @@ void TMainForm::ReopenClosed()
         return;
     reopenedFrom_ = entries;
     ++reopened_;
-    OpenNewWindow(QStringLiteral("loading"), ToQ(entries[entries.size() - reopened_]));
+    OpenNewWindow(ToolsEngine(), ToQ(entries[entries.size() - reopened_]), kLoadingCaption);
 }
 
 void TMainForm::FocusAddress()

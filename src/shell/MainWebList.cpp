@@ -4,6 +4,7 @@
 
 #include "core/LineList.h"
 #include "platform/UiServices.h"
+#include "shell/Captions.h"
 #include "shell/MenuText.h"
 
 #include <QAction>
@@ -64,7 +65,7 @@ void TMainForm::EnumFiles(const std::string &folder)
     }
 
     for (const QString &name : ListFiles(path)) {
-        auto *item = new QAction(Image(13), ListCaption(name), this);
+        auto *item = new QAction(Image(Picture::Pages), ListCaption(name), this);
         item->setStatusTip(name);
         connect(item, &QAction::triggered, this, Guard([this, item] { WebListItemClick(item); }));
         mnuWebList->addAction(item);
@@ -74,7 +75,7 @@ void TMainForm::EnumFiles(const std::string &folder)
 void TMainForm::WebListItemClick(QAction *item)
 {
     const std::string path = AppDirPath + "WebList/" + FromQ(item->statusTip());
-    OpenLines(LoadLineList(path), QStringLiteral("londing"));
+    OpenLines(LoadLineList(path), kLondingCaption);
 }
 
 } // namespace orvex
