@@ -8,6 +8,7 @@
 #include "core/FileIO.h"
 #include "platform/UiServices.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 
 #include <QAction>
@@ -83,7 +84,7 @@ TEST_F(ChildWindowTest, ClosingWindowsBehindLeavesTheFrontWindowsStates)
         h.Child(1)->CloseWindow();
         h.Pump();
         // "これ以外を全て閉じる" on the front window's tab.
-        h.form->SetPopupTab(0);
+        h.form->Tabs().SetPopupTab(0);
         h.form->mnu_AllCloseNotMeClick();
         h.Pump();
         ASSERT_EQ(h.form->ChildCount(), 1);
@@ -112,7 +113,7 @@ TEST_F(ChildWindowTest, APageThatAsksBeforeLeavingIsAskedWhenItsWindowCloses)
     // Staying keeps the window and its tab, whichever command closed it.
     h.ui.pageAnswers = {stay, stay, stay};
     EXPECT_FALSE(h.Child(0)->CloseWindow());
-    h.form->SetPopupTab(0);
+    h.form->Tabs().SetPopupTab(0);
     h.form->popTabCloseClick();
     h.form->mnu_AllCloseClick(); // the other window goes, the asking one stays
     h.Pump();

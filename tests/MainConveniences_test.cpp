@@ -8,6 +8,7 @@
 #include "core/FileIO.h"
 #include "dialogs/Option.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 #include "support/Wait.h"
 
@@ -129,7 +130,7 @@ TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
     Key(Qt::Key_W, Qt::ControlModifier);
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 2);
-    h.form->SelectTabAt(0);
+    h.form->Tabs().SelectTabAt(0);
     Key(Qt::Key_W, Qt::ControlModifier);
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 1);
@@ -175,12 +176,12 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 125%"));
     // The other window keeps its own zoom; coming back shows this one's again.
-    h.form->SelectTabAt(1);
+    h.form->Tabs().SelectTabAt(1);
     EXPECT_FALSE(panel->isVisible());
     Key(Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_EQ(b->LastCall(), "SetZoomFactor(0.9)");
     EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 90%"));
-    h.form->SelectTabAt(0);
+    h.form->Tabs().SelectTabAt(0);
     EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 125%"));
     // Ctrl+wheel over the page, to the ends of the steps and no further.
     a->RaiseZoomWheel(30);
@@ -355,7 +356,7 @@ TEST(Conveniences, DesignConfigStaysByteForByteUntilAnOptionOfTheirsChanges)
         QApplication::setActiveWindow(h.form);
         Type(h, QStringLiteral("two words"));
         h.form->ZoomPage(2);
-        h.form->SelectTabBy(1);
+        h.form->Tabs().SelectTabBy(1);
         h.form->FileNew1Execute();
         options.TreeView1->setCurrentItem(options.TreeView1->topLevelItem(4));
         EXPECT_EQ(options.PageCTL->currentWidget(), options.TabSheet6);

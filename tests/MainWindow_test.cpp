@@ -3,6 +3,7 @@
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
 #include "dialogs/Option.h"
+#include "shell/BarLayout.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 
@@ -67,7 +68,7 @@ TEST(MainWindow, FirstStartWithoutSettingsUsesEveryDefault)
          {h.form->Controls().mnuShow_default, h.form->Controls().mnuShow_Address,
           h.form->Controls().mnuShow_Status, h.form->Controls().mnuShow_Tab, h.form->Controls().mnuShow_J})
         EXPECT_TRUE(view->isChecked());
-    EXPECT_EQ(h.form->JBarWidth(), 153);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 153);
     EXPECT_EQ(VisibleOptionDialogs(), 0);
     h.Start();
     EXPECT_EQ(h.form->ChildCount(), 0);

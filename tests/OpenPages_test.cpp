@@ -7,6 +7,7 @@
 #include "browser/untTab.h"
 #include "core/ColorText.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 
 #include <QAction>
@@ -44,7 +45,7 @@ TEST(OpenPages, TabLimitRefusesSilentlyAtExactlyMaxLen)
         h.form->FileNew1Execute();
     EXPECT_EQ(h.form->ChildCount(), 3);
     EXPECT_TRUE(h.ui.messages.isEmpty());
-    h.form->CloseTab(0);
+    h.form->Tabs().CloseTab(0);
     h.form->FileNew1Execute();
     EXPECT_EQ(h.form->ChildCount(), 3);
     EXPECT_EQ(h.form->Windows().WinTags(), (QStringList{"1", "2", "3"}));
@@ -267,7 +268,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         h.Child(0)->CloseWindow();
         h.Pump();
         ASSERT_NE(h.form->ActiveChild(), nullptr) << state;
-        EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(h.form->ActiveChild()->Tag))
+        EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(),
+                  h.form->Tabs().FindTab(h.form->ActiveChild()->Tag))
             << state;
     }
 }
@@ -293,7 +295,7 @@ TEST_F(TabBarTest, ClosingTheFrontWindowSelectsTheNextWindowsTab)
     h.Pump();
     TChildForm *front = h.form->ActiveChild();
     ASSERT_NE(front, nullptr);
-    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(front->Tag));
+    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->Tabs().FindTab(front->Tag));
     EXPECT_EQ(h.form->Controls().TabControl1->count(), 2);
 }
 
@@ -307,14 +309,14 @@ TEST_F(TabBarTest, ClickingATabBringsItsWindowToTheFront)
 TEST_F(TabBarTest, CloseAllButThisKeepsThePointedTabOrTheLastFor255)
 {
     OpenN(5);
-    h.form->SetPopupTab(2);
+    h.form->Tabs().SetPopupTab(2);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
     EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"2"});
     EXPECT_EQ(h.form->ChildCount(), 1);
 
     OpenN(3);
-    h.form->SetPopupTab(255);
+    h.form->Tabs().SetPopupTab(255);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
     EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"7"});
@@ -330,9 +332,9 @@ TEST_F(TabBarTest, CloseAllAddsOneClosedAddressPerWindowInTabOrder)
     const std::vector<std::string> expected{"http://page0/", "http://page1/", "http://page2/",
                                             "http://page3/"};
     EXPECT_EQ(h.form->RecentlyClosed().Entries(), expected);
-    EXPECT_EQ(h.form->AllClosing(), -1);
+    EXPECT_EQ(h.form->Windows().AllClosing(), -1);
     OpenN(1);
-    EXPECT_EQ(h.form->AllClosing(), 0);
+    EXPECT_EQ(h.form->Windows().AllClosing(), 0);
 }
 
 TEST_F(TabBarTest, RightPressOnEmptyBarSetsPopupTab255)
@@ -340,15 +342,15 @@ TEST_F(TabBarTest, RightPressOnEmptyBarSetsPopupTab255)
     OpenN(2);
     h.Start();
     h.form->TabControl1MouseDown(Qt::MiddleButton, QPoint(h.form->Controls().TabControl1->width() - 2, 5));
-    EXPECT_EQ(h.form->PopupTab(), 255);
+    EXPECT_EQ(h.form->Tabs().PopupTab(), 255);
     h.form->TabControl1MouseDown(Qt::MiddleButton, h.form->Controls().TabControl1->tabRect(1).center());
-    EXPECT_EQ(h.form->PopupTab(), 1);
+    EXPECT_EQ(h.form->Tabs().PopupTab(), 1);
 }
 
 TEST_F(TabBarTest, AddCloseUrlAppendsTheAddressAndClosesOnlyWhenTheFileExists)
 {
     OpenN(2);
-    h.form->SetPopupTab(1);
+    h.form->Tabs().SetPopupTab(1);
     // No CloseURL.txt: the message, and the tab stays.
     EXPECT_FALSE(Guarded([&] { h.form->popAddCloseClick(); }));
     EXPECT_EQ(h.form->ChildCount(), 2);
@@ -498,7 +500,7 @@ TEST_F(TabBarTest, ThreeHundredWindowsKeepEveryTabOnItsWindow)
     for (int number = 0; number < 300; number += 3)
         h.form->FindChild(number)->CloseWindow();
     for (int number = 1; number < 300; number += 3)
-        h.form->CloseTab(h.form->FindTab(number));
+        h.form->Tabs().CloseTab(h.form->Tabs().FindTab(number));
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 100);
     ASSERT_EQ(h.form->Controls().TabControl1->count(), 100);

@@ -10,7 +10,10 @@
 #include "core/Errors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/BarLayout.h"
 #include "shell/Captions.h"
+#include "shell/ChildWindowHost.h"
+#include "shell/TabStrip.h"
 
 #include <QAction>
 #include <QHostInfo>
@@ -118,9 +121,9 @@ TChildForm *TMainForm::OpenNewWindow(EngineKind kind, const QString &address, co
     try {
         std::unique_ptr<WebBrowser2> adopted = caught ? std::move(caught->control) : nullptr;
         if (kind == EngineKind::InternetExplorer)
-            child = new Tfrm_IE(*this, nullptr, std::move(adopted));
+            child = new Tfrm_IE(*host_, nullptr, std::move(adopted));
         else
-            child = new Tfrm_MZ(*this, nullptr, std::move(adopted));
+            child = new Tfrm_MZ(*host_, nullptr, std::move(adopted));
     } catch (...) {
         // Windows and tabs stay paired: the tab of a window that could not
         // be made is taken back; its number stays used.
@@ -225,7 +228,7 @@ void TMainForm::btnMoveClick()
     uint8_t mode = static_cast<uint8_t>(Settings().Read(keys::WindowAddressBar));
     if (ChildCount() == 0)
         mode = 1;
-    const QString text = txtAddress->text();
+    const QString text = bars_->Widgets().txtAddress->text();
     if (mode == 1)
         FileNew1Execute();
     if (!text.isEmpty())
@@ -284,8 +287,8 @@ void TMainForm::FileOpen1Execute()
 void TMainForm::SetToolsEngine(EngineKind kind)
 {
     toolsEngine_ = kind;
-    IE_item->setChecked(kind == EngineKind::InternetExplorer);
-    Moz_Item->setChecked(kind == EngineKind::Gecko);
+    menu_.IE_item->setChecked(kind == EngineKind::InternetExplorer);
+    menu_.Moz_Item->setChecked(kind == EngineKind::Gecko);
 }
 
 void TMainForm::IE_ItemClick()

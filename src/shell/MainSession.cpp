@@ -65,7 +65,7 @@ bool TMainForm::OfferSession()
     if (sessionOffered_)
         return false;
     sessionOffered_ = true;
-    const std::optional<Session> last = ReadSession(AppDirPath + kSessionFileName);
+    const std::optional<Session> last = ReadSession(appDir_ + kSessionFileName);
     if (!last || last->addresses.empty())
         return false;
     bool reopen = false;

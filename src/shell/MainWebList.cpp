@@ -58,9 +58,9 @@ void TMainForm::EnumFiles(const std::string &folder)
     if (!path.endsWith('/'))
         path += '/';
 
-    const QList<QAction *> old = mnuWebList->actions();
+    const QList<QAction *> old = menu_.mnuWebList->actions();
     for (int i = kFixedWebListItems; i < old.size(); ++i) {
-        mnuWebList->removeAction(old[i]);
+        menu_.mnuWebList->removeAction(old[i]);
         delete old[i];
     }
 
@@ -68,13 +68,13 @@ void TMainForm::EnumFiles(const std::string &folder)
         auto *item = new QAction(Image(Picture::Pages), ListCaption(name), this);
         item->setStatusTip(name);
         connect(item, &QAction::triggered, this, Guard([this, item] { WebListItemClick(item); }));
-        mnuWebList->addAction(item);
+        menu_.mnuWebList->addAction(item);
     }
 }
 
 void TMainForm::WebListItemClick(QAction *item)
 {
-    const std::string path = AppDirPath + "WebList/" + FromQ(item->statusTip());
+    const std::string path = appDir_ + "WebList/" + FromQ(item->statusTip());
     OpenLines(LoadLineList(path), kLondingCaption);
 }
 
