@@ -128,15 +128,8 @@ public:
     // The data folder, with its trailing "/".
     std::string AppDir() const { return appDir_; }
 
-    // ---- start-up and shutdown ----
-    void FormCreate();
-    void FormResize();
-    void OpenParams();
-    void OpenStartUp();
+    // ---- shutdown ----
     bool FormClose(); // throws when a write failed: the window stays open
-    void mnuOptionClick();
-    void HelpAbout1Execute();
-    void mnuWebList_EditClick();
 
     // ---- opening pages ----
     // A new window of engine `kind`, navigated to `address`, with `caption`
@@ -146,38 +139,25 @@ public:
     // limit refused it.
     TChildForm *OpenNewWindow(EngineKind kind, const QString &address, const QString &caption,
                               CaughtPage *caught = nullptr);
-    // The tab limit is on and reached.
-    bool TabLimitReached();
     // The engine new windows take: "General"/"LastEngine" at start, then the
     // user's choice in the Tools menu, whose check marks show it.
     EngineKind ToolsEngine() const { return toolsEngine_; }
     void txtAddressKeyDown(int key);
     void btnMoveClick();
-    // Typed text in a window: an address as it stands, words through the
-    // search address of the settings (core/AddressText.h).
-    void NavigateTyped(TChildForm *child, const QString &text);
-    QString SearchAddressFor(const QString &words) const;
     void FileNew1Execute();
     void ToolButton1Click() { FileNew1Execute(); }
     void mnuNew_CilpClick();
     void FileOpen1Execute();
     void IE_ItemClick();
     void Moz_ItemClick();
-    void WebListItemClick(QAction *item);
-    void LeastURLItemClick(QAction *item);
-    void OpenLines(const std::vector<std::string> &lines, const QString &caption);
 
     // ---- tab bar (the routines are the TabStrip's) ----
-    void TabControl1Change();
     void TabControl1MouseDown(Qt::MouseButton button, const QPoint &pos);
     void TabControl1DrawTab(QPainter &painter, int index, const QRect &rect, bool active);
-    void TabControl1DblClick(const QPoint &pos);
     void popTabCloseClick();
     void popAddCloseClick();
     void mnu_AllCloseClick();
     void mnu_AllCloseNotMeClick();
-    // The most recently closed address again (each press one further back).
-    void ReopenClosed();
 
     // ---- commands on the active page ----
     void BackCtrlClick();
@@ -187,53 +167,31 @@ public:
     void mnuEdit_CopyClick();
     void mnuEdit_slrAllClick();
     void mnuFile_SaveAsClick();
-    void mnuEdit_FindClick();
-    void mnuFile_PrintClick();
     void SetTextSize(int size);
     // Page zoom of the active window: steps along, 0 back to 100 %.
     void ZoomPage(int steps);
-    void ReadMojiSize();
 
     // ---- bars (the layout is the BarLayout's) ----
-    void BandPositionRead();
-    void ViewToolBar();
-    void BandPositionWrite();
     void btnBarClick();
     void JBarMouseUp(int x);
     void JBarResize();
     void CoolBar1MouseUp();
 
-    // ---- remembered place of the main window (MainSession.cpp) ----
-    // "left,top,width,height,maximised", as Option_Ext keeps it.
-    QString PlaceText() const;
-    void RestorePlace();
-    // The windows of the last run, at start: offered back after a crash,
-    // opened again when the settings say so. True when they were opened.
-    bool OfferSession();
-    Session CurrentSession() const;
-    // Before quitting with several windows, when the settings say so; false
-    // keeps the program running.
-    bool ConfirmQuit();
-
     // ---- new windows and recently closed ----
-    // Starts compiling the block list in the background when blocking is on.
-    void PreparePopupCheck();
     void mnuLeastURLClick();
 
     // ---- bookmarks (MainBookmarks.cpp) ----
     void BuildBookmarkMenu() override;
     void BuildBookmarkBar() override;
-    void iventMenuClick(QAction *item);
     void TreeView1Change(QTreeWidgetItem *node);
+    void iventMenuClick(QAction *item);
     void mnuBMEditClick();
-    void popAddBookMarkClick();
 
     // ---- history (MainHistory.cpp) ----
     HistoryStore *History() const { return history_.get(); }
     THistoryPanel *HistoryPanel() const { return historyPanel_; }
     TAddressCompleter *Completer() const { return completer_.get(); }
-    void mnuHistoryClick();   // 表示 > 履歴: the history panel, shown or hidden
-    void mnuClearDataClick(); // ツール > 閲覧データの消去
+    void mnuHistoryClick(); // 表示 > 履歴: the history panel, shown or hidden
     // Clears what the choice names, in the history and in both engines'
     // profiles.
     void ClearBrowsingData(const ClearDataChoice &choice);
@@ -249,16 +207,14 @@ public:
     // ---- window menu (MainMenus.cpp) ----
     void mnuFile_CloseClick();
     void TileWindows(bool horizontal);
-    void MinimizeAll();
-    void ArrangeIcons();
 
     // ---- helpers ----
     TChildForm *ActiveChild();
+    WebBrowser2 *ActiveBrowser();
     // The live child windows in tab order.
     std::vector<TChildForm *> Children() const { return windows_.Children(); }
     TChildForm *FindChild(int32_t number) const { return windows_.Child(number); }
     int ChildCount() const { return windows_.ChildCount(); }
-    WebBrowser2 *ActiveBrowser();
     // "0:loading* 1:Example": tabs with their window numbers, '*' on the selected one.
     QString DescribeTabs() const { return windows_.Describe(); }
 
@@ -269,6 +225,58 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The design's handlers that only the menus, keys and the window's own
+    // start-up and shutdown run.
+    // ---- start-up and shutdown ----
+    void FormCreate();
+    void FormResize();
+    void OpenParams();
+    void OpenStartUp();
+    void mnuOptionClick();
+    void HelpAbout1Execute();
+    // ---- opening pages ----
+    // The tab limit is on and reached.
+    bool TabLimitReached();
+    // Typed text in a window: an address as it stands, words through the
+    // search address of the settings (core/AddressText.h).
+    void NavigateTyped(TChildForm *child, const QString &text);
+    QString SearchAddressFor(const QString &words) const;
+    void WebListItemClick(QAction *item);
+    void LeastURLItemClick(QAction *item);
+    void OpenLines(const std::vector<std::string> &lines, const QString &caption);
+    // ---- tab bar ----
+    void TabControl1Change();
+    void TabControl1DblClick(const QPoint &pos);
+    // The most recently closed address again (each press one further back).
+    void ReopenClosed();
+    // ---- commands on the active page ----
+    void mnuEdit_FindClick();
+    void mnuFile_PrintClick();
+    void ReadMojiSize();
+    // ---- bars ----
+    void BandPositionRead();
+    void ViewToolBar();
+    void BandPositionWrite();
+    // ---- remembered place of the main window (MainSession.cpp) ----
+    // "left,top,width,height,maximised", as Option_Ext keeps it.
+    QString PlaceText() const;
+    void RestorePlace();
+    // The windows of the last run, at start: offered back after a crash,
+    // opened again when the settings say so. True when they were opened.
+    bool OfferSession();
+    Session CurrentSession() const;
+    // Before quitting with several windows, when the settings say so; false
+    // keeps the program running.
+    bool ConfirmQuit();
+    // ---- new windows, bookmarks, web lists, history, window menu ----
+    // Starts compiling the block list in the background when blocking is on.
+    void PreparePopupCheck();
+    void popAddBookMarkClick();
+    void mnuWebList_EditClick();
+    void mnuClearDataClick(); // ツール > 閲覧データの消去
+    void MinimizeAll();
+    void ArrangeIcons();
+
     void BuildImages();
     void SetToolsEngine(EngineKind kind);
     void BuildMenus();
