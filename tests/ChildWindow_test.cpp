@@ -10,6 +10,7 @@
 #include "shell/Main.h"
 #include "shell/TabStrip.h"
 #include "support/MainHarness.h"
+#include "support/Wait.h"
 
 #include <QAction>
 #include <QLabel>
@@ -113,8 +114,10 @@ TEST_F(ChildWindowTest, APageThatAsksBeforeLeavingIsAskedWhenItsWindowCloses)
     // Staying keeps the window and its tab, whichever command closed it.
     h.ui.pageAnswers = {stay, stay, stay};
     EXPECT_FALSE(h.Child(0)->CloseWindow());
+    h.Pump();
     h.form->Tabs().SetPopupTab(0);
     h.form->popTabCloseClick();
+    h.Pump();
     h.form->mnu_AllCloseClick(); // the other window goes, the asking one stays
     h.Pump();
     ASSERT_EQ(h.ui.pageMessages.size(), 3u);
@@ -127,6 +130,7 @@ TEST_F(ChildWindowTest, APageThatAsksBeforeLeavingIsAskedWhenItsWindowCloses)
     // Quitting asks too; staying keeps the program.
     h.ui.pageAnswers = {stay};
     EXPECT_FALSE(h.form->close());
+    h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 1);
     EXPECT_FALSE(FileExists(h.folder.File("Close.txt")));
 
@@ -137,6 +141,32 @@ TEST_F(ChildWindowTest, APageThatAsksBeforeLeavingIsAskedWhenItsWindowCloses)
     h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 0);
     EXPECT_EQ(h.ui.pageMessages.size(), 5u);
+}
+
+// Quitting asks the pages in turn, each once, and the first that stays
+// ends the asking; a second quit while they are asked adds no question.
+TEST_F(ChildWindowTest, QuitAsksEachPageOnceInTurnUntilOneStays)
+{
+    h.Start();
+    for (const char *address : {"http://a/", "http://b/", "http://c/"})
+        Open(address);
+    for (int i = 0; i < 3; ++i)
+        h.EngineOf(h.Child(i))->leaveHandler = true;
+    PageMessageAnswer stay, leave;
+    leave.accepted = true;
+    h.ui.pageAnswers = {leave, stay, leave};
+    EXPECT_FALSE(h.form->close());
+    EXPECT_FALSE(h.form->close());
+    h.Pump();
+    EXPECT_EQ(h.ui.pageMessages.size(), 2u) << "the page after the one that stayed is not asked";
+    EXPECT_TRUE(h.form->isVisible());
+    EXPECT_EQ(h.form->ChildCount(), 3);
+
+    h.ui.pageAnswers = {leave, leave, leave};
+    h.form->close();
+    h.Pump();
+    EXPECT_EQ(h.ui.pageMessages.size(), 5u);
+    EXPECT_FALSE(h.form->isVisible());
 }
 
 TEST_F(ChildWindowTest, BackgroundCommandStateStaysWithItsOwnWindow)
@@ -199,7 +229,7 @@ TEST_F(ChildWindowTest, GeckoWindowAtHundredShowsZeroAndStopsTheStopButton)
     EXPECT_TRUE(ind().mnuShow_Size->isEnabled());
     e->SetBusy(false);
     h.form->SetTextSize(4);
-    EXPECT_EQ(e->LastCall(), "ExecWB(19,2,4)");
+    EXPECT_EQ(e->LastCall(), "Zoom(4)");
     EXPECT_EQ(h.Child(0)->PageMojiSize, 4);
     EXPECT_TRUE(h.form->Controls().mnuSize_Max->isChecked());
 }
@@ -256,7 +286,9 @@ TEST_F(ChildWindowTest, ConnectionIndicatorShowsTheFrontPagesConnection)
     h.form->Controls().mdiArea->setActiveSubWindow(h.Child(0));
     EXPECT_EQ(indicator->text(), QStringLiteral("保護された通信 secure.example"));
     h.Child(0)->CloseWindow();
+    h.Pump();
     h.Child(0)->CloseWindow();
+    h.Pump();
     EXPECT_TRUE(indicator->isHidden());
 }
 
@@ -355,6 +387,9 @@ TEST_F(ChildWindowTest, LateEventsAfterCloseDoNothing)
     FakeEngine *e = h.EngineOf(h.Child(0));
     h.Child(0)->CloseWindow();
     // The control was told to stop sending events before it went.
+    // (The window, and the control with it, is deleted only once the test's
+    // own loop runs, so the control is still there to look at.)
+    ASSERT_TRUE(test::WaitFor([&] { return h.form->ChildCount() == 0; }, 5000));
     EXPECT_EQ(e->Sink(), nullptr);
 }
 

@@ -31,6 +31,10 @@ TEST(Errors, FormatReplacesTheFirstPlaceholderOnly)
               "/opt/orvex/config.ini に書き込めません");
     EXPECT_EQ(FormatMessage("%s and %s", "%s"), "%s and %s");
     EXPECT_EQ(FormatMessage("no placeholder", "x"), "no placeholder");
+    // Several in one pass: a path holding "%s" is not taken for a placeholder;
+    // arguments beyond the placeholders are left out.
+    EXPECT_EQ(FormatMessage("%s (%s)", {"/tmp/%s.so", "5"}), "/tmp/%s.so (5)");
+    EXPECT_EQ(FormatMessage("%s", {"a", "b"}), "a");
 }
 
 } // namespace

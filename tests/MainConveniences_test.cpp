@@ -193,7 +193,7 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
     EXPECT_FALSE(panel->isVisible());
     // The text size stays a command of its own.
     h.form->SetTextSize(4);
-    EXPECT_EQ(a->LastCall(), "ExecWB(19,2,4)");
+    EXPECT_EQ(a->LastCall(), "Zoom(4)");
     EXPECT_EQ(a->ZoomFactor(), 1.0);
 }
 
@@ -305,6 +305,7 @@ TEST(Conveniences, QuitAsksWithSeveralWindowsOnlyWhenTheOptionIsOn)
     h.Start();
     h.form->FileNew1Execute();
     h.form->close();
+    h.Pump(); // the pages agree to go
     EXPECT_TRUE(h.ui.questions.empty()) << "one window: no question";
     EXPECT_FALSE(h.form->isVisible());
     h.form->show();
@@ -318,6 +319,7 @@ TEST(Conveniences, QuitAsksWithSeveralWindowsOnlyWhenTheOptionIsOn)
     EXPECT_EQ(h.ui.questions[0].checkCaption, QStringLiteral("次回から確認しない"));
     EXPECT_TRUE(h.form->isVisible()) << "いいえ keeps it running";
     h.form->close();
+    h.Pump();
     EXPECT_FALSE(h.form->isVisible());
     EXPECT_NE(h.folder.Read("config.ini").find("ConfirmQuit=0"), std::string::npos);
 }

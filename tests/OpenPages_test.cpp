@@ -46,6 +46,7 @@ TEST(OpenPages, TabLimitRefusesSilentlyAtExactlyMaxLen)
     EXPECT_EQ(h.form->ChildCount(), 3);
     EXPECT_TRUE(h.ui.messages.isEmpty());
     h.form->Tabs().CloseTab(0);
+    h.Pump();
     h.form->FileNew1Execute();
     EXPECT_EQ(h.form->ChildCount(), 3);
     EXPECT_EQ(h.form->Windows().WinTags(), (QStringList{"1", "2", "3"}));
@@ -359,6 +360,7 @@ TEST_F(TabBarTest, AddCloseUrlAppendsTheAddressAndClosesOnlyWhenTheFileExists)
 
     h.folder.Write("CloseURL.txt", "*ads*\r\n");
     h.form->popAddCloseClick();
+    h.Pump();
     EXPECT_EQ(h.folder.Read("CloseURL.txt"), "*ads*\r\nhttp://page1/\r\n");
     EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"0"});
 }
@@ -529,11 +531,14 @@ TEST(Commands, NavigationAndEditCommandsGoToTheActiveEngine)
     h.form->mnuEdit_slrAllClick();
     h.form->mnuFile_SaveAsClick();
     const std::vector<std::string> tail(e->log.end() - 7, e->log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"GoBack()", "GoForward()", "Stop()", "Refresh()",
-                                              "ExecWB(12,0)", "ExecWB(17,0)", "ExecWB(4,0)"}));
-    e->FailNextExecWB("コピーできません");
+    EXPECT_EQ(tail, (std::vector<std::string>{"GoBack()", "GoForward()", "Stop()", "Refresh()", "Copy()",
+                                              "SelectAll()", "SaveTo()"}));
+    e->FailNextCommand("コピーできません");
     EXPECT_FALSE(Guarded([&] { h.form->mnuEdit_CopyClick(); }));
     EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("コピーできません."));
+    // A save that fails later shows the engine's message the same way.
+    h.Child(0)->OnSaveFinished(false, QStringLiteral("ページを保存できません: /ro/a.html"));
+    EXPECT_EQ(h.ui.LastMessageText(), QStringLiteral("ページを保存できません: /ro/a.html."));
 }
 
 TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)
@@ -541,16 +546,16 @@ TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)
     MainHarness h;
     h.form->FileNew1Execute();
     FakeEngine *e = h.Engine(0);
-    const int zoomsAtOpen = e->CountOf("ExecWB(19");
+    const int zoomsAtOpen = e->CountOf("Zoom(");
     e->SetBusy(true);
     h.form->Controls().mnuSize_Max->trigger();
     EXPECT_EQ(h.form->MojiSize(), 2);
     EXPECT_FALSE(h.form->Controls().mnuSize_Max->isChecked());
     EXPECT_TRUE(h.form->Controls().mnuSize_middle->isChecked());
-    EXPECT_EQ(e->CountOf("ExecWB(19"), zoomsAtOpen);
+    EXPECT_EQ(e->CountOf("Zoom("), zoomsAtOpen);
 
     e->SetBusy(false);
-    e->FailNextExecWB("zoom failed");
+    e->FailNextCommand("zoom failed");
     h.form->Controls().mnuSize_Small->trigger();
     EXPECT_TRUE(h.ui.messages.isEmpty());
     EXPECT_EQ(h.form->MojiSize(), 1);
@@ -558,7 +563,7 @@ TEST(Commands, TextSizeIsIgnoredWhileBusyAndErrorsAreSwallowed)
     EXPECT_TRUE(h.form->Controls().mnuSize_Small->isChecked());
     EXPECT_FALSE(h.form->Controls().mnuSize_middle->isChecked());
     h.form->Controls().mnuSize_Max->trigger();
-    EXPECT_EQ(e->LastCall(), "ExecWB(19,2,4)");
+    EXPECT_EQ(e->LastCall(), "Zoom(4)");
 }
 
 TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
@@ -641,17 +646,17 @@ TEST(Commands, NewIeWindowsShowTheCheckedSize)
         EXPECT_EQ(h.Engine(0)->zoom, 1);
         // Sized before the page loads.
         const std::vector<std::string> &log = h.Engine(0)->log;
-        const auto zoom = std::find(log.begin(), log.end(), "ExecWB(19,2,1)");
+        const auto zoom = std::find(log.begin(), log.end(), "Zoom(1)");
         EXPECT_LT(zoom, std::find(log.begin(), log.end(), "Navigate()"));
         // A Gecko window has no text size.
         h.form->Moz_ItemClick();
         h.form->FileNew1Execute();
-        EXPECT_EQ(h.Engine(1)->CountOf("ExecWB"), 0);
+        EXPECT_EQ(h.Engine(1)->CountOf("Zoom("), 0);
     }
     // A size no item stands for is not sent.
     MainHarness h(Config("LastMojiSize=9\r\n"));
     h.form->FileNew1Execute();
-    EXPECT_EQ(h.Engine(0)->CountOf("ExecWB"), 0);
+    EXPECT_EQ(h.Engine(0)->CountOf("Zoom("), 0);
     EXPECT_EQ(qobject_cast<Tfrm_IE *>(h.Child(0))->PageMojiSize, 9);
 }
 

@@ -408,8 +408,8 @@ TEST_F(Gecko, ClipboardWorksBothWaysWithoutStalls)
 {
     ASSERT_TRUE(Load(Page("text.html"), "text"));
     QApplication::clipboard()->setText("before");
-    browser->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT);
-    browser->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_DODEFAULT);
+    browser->SelectAll();
+    browser->Copy();
     // Every read answers at once, while GTK takes the selection and after.
     qint64 slowest = 0;
     const bool copied = WaitFor(

@@ -124,11 +124,11 @@ ConnectionSecurity SecurityOf(const QUrl &url, bool accepted)
     return ConnectionSecurity::None;
 }
 
-QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
+QString ChooseSavePath(QWidget *parent, const QString &given, const QString &suggestedName,
                        const QString &filter)
 {
-    if (in.type() == QVariant::String && !in.toString().isEmpty())
-        return in.toString();
+    if (!given.isEmpty())
+        return given;
     const QByteArray scripted = qgetenv("ORVEX_SAVEAS_PATH");
     if (!scripted.isEmpty())
         return QString::fromLocal8Bit(scripted);
@@ -180,38 +180,18 @@ void BrowserBase::Navigate(const QString &url)
     Load(AddressToUrl(url));
 }
 
-void BrowserBase::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant *out)
+void BrowserBase::Zoom(int level)
 {
-    switch (cmdID) {
-    case OLECMDID_SAVEAS: {
-        QWidget *parent = Control() ? Control()->window() : nullptr;
-        const QString path = ChooseSavePath(parent, in, SuggestedSaveName(), SaveFilter());
-        if (!path.isEmpty())
-            SaveTo(path);
-        break;
-    }
-    case OLECMDID_COPY:
-        Copy();
-        break;
-    case OLECMDID_SELECTALL:
-        SelectAll();
-        break;
-    case OLECMDID_ZOOM:
-        if (in.isValid()) {
-            bool ok = false;
-            const int level = in.toInt(&ok);
-            if (!ok)
-                throw std::runtime_error("text size is not a number");
-            ApplyZoom(ZoomFactorForLevel(level), pageZoom_);
-            zoomLevel_ = level;
-        }
-        if (out)
-            *out = zoomLevel_;
-        break;
-    default:
-        throw std::runtime_error("unsupported command " + std::to_string(cmdID) + " (option " +
-                                 std::to_string(cmdexecopt) + ")");
-    }
+    ApplyZoom(ZoomFactorForLevel(level), pageZoom_);
+    zoomLevel_ = level;
+}
+
+void BrowserBase::SaveTo(const QString &path)
+{
+    QWidget *parent = Control() ? Control()->window() : nullptr;
+    const QString chosen = ChooseSavePath(parent, path, SuggestedSaveName(), SaveFilter());
+    if (!chosen.isEmpty())
+        WritePage(chosen);
 }
 
 // Find and Print are built per engine; until an engine has them they fail
@@ -484,6 +464,14 @@ void BrowserBase::ReportPrintFinished(bool ok, const QString &error)
     if (WebBrowserEvents *sink = sink_) {
         DeliveryScope scope;
         sink->OnPrintFinished(ok, error);
+    }
+}
+
+void BrowserBase::ReportSaveFinished(bool ok, const QString &error)
+{
+    if (WebBrowserEvents *sink = sink_) {
+        DeliveryScope scope;
+        sink->OnSaveFinished(ok, error);
     }
 }
 

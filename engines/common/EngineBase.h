@@ -1,7 +1,7 @@
 // What both engine modules share: the event sink with its delivery rules,
 // the Busy flag, the back/forward state that is reported only when it really
-// changes, the new-window catcher hand-off, ExecWB argument checking, the
-// accelerator key filter and the address conversion. Each module compiles
+// changes, the new-window catcher hand-off, the text size and the save
+// dialog of the page commands, the accelerator key filter and the address conversion. Each module compiles
 // its own copy; nothing here is exported.
 #pragma once
 
@@ -28,10 +28,10 @@ QUrl AddressToUrl(const QString &address);
 // "host" or "host:port" of an address, as a question names the server.
 QString HostWithPort(const QUrl &url);
 
-// Where SAVEAS writes: the input when it is a file name, else the path in
+// Where a save writes: `given` when it is not empty, else the path in
 // ORVEX_SAVEAS_PATH when that is set (tests and scripted runs), else the
 // user's answer in a save dialog. "" means the user cancelled.
-QString ChooseSavePath(QWidget *parent, const QVariant &in, const QString &suggestedName,
+QString ChooseSavePath(QWidget *parent, const QString &given, const QString &suggestedName,
                        const QString &filter);
 
 // The memory a page's process may use, in MB: a quarter of the machine's,
@@ -87,8 +87,10 @@ public:
     void SetEvents(WebBrowserEvents *sink) override { sink_ = sink; }
     void SetHostOptions(const HostOptions &options) override;
     void Navigate(const QString &url) override;
-    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(), QVariant *out = nullptr) override;
     bool Busy() const override { return busy_; }
+    void Zoom(int level) override;
+    int ZoomLevel() const override { return zoomLevel_; }
+    void SaveTo(const QString &path) override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
     void RequestClose() override;
@@ -130,6 +132,7 @@ public:
     void HandOverDownload(Download *download);
     void ReportFindResult(const QString &text, int matches);
     void ReportPrintFinished(bool ok, const QString &error);
+    void ReportSaveFinished(bool ok, const QString &error);
     // The engine closes the page (no handler, or the user chose to leave):
     // the answer to a pending RequestClose; nothing without one.
     void PageMayClose();
@@ -157,9 +160,9 @@ protected:
     // The text size's factor and the page zoom; engines without a separate
     // text zoom scale the page by their product.
     virtual void ApplyZoom(qreal textFactor, qreal pageFactor) = 0;
-    virtual void SaveTo(const QString &path) = 0;
-    virtual void Copy() = 0;
-    virtual void SelectAll() = 0;
+    // Starts writing the page to `path`; the end is reported through
+    // ReportSaveFinished.
+    virtual void WritePage(const QString &path) = 0;
     virtual void ApplyHostOptions(const HostOptions &options) = 0;
     // Runs the page's "leave this page?" handler as a close of the page.
     virtual void AskToClose() = 0;

@@ -5,11 +5,12 @@
 
 namespace orvex::engine::texts {
 
-// The save dialog of ExecWB SAVEAS and "save page".
+// The save dialog of SaveTo and "save page", and its failure.
 inline constexpr const char *kSaveAsTitle = "名前を付けて保存";
 inline constexpr const char *kSaveFilterHtml = "Web ページ (*.html *.htm);;すべてのファイル (*)";
 inline constexpr const char *kSaveFilterHtmlAndArchive =
     "Web ページ (*.html *.htm);;Web アーカイブ (*.mht *.mhtml);;すべてのファイル (*)";
+inline constexpr const char *kSaveFailed = "ページを保存できません";
 
 // Navigate with a text that is no address; %1 is the text.
 inline constexpr const char *kInvalidAddress = "アドレス %1 を開けません。アドレスが正しくありません";

@@ -7,6 +7,7 @@
 #include <QAuthenticator>
 #include <QChildEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -517,17 +518,41 @@ void WebEngineBrowser::ApplyZoom(qreal textFactor, qreal pageFactor)
         view_->setZoomFactor(textFactor * pageFactor);
 }
 
-void WebEngineBrowser::SaveTo(const QString &path)
+void WebEngineBrowser::WritePage(const QString &path)
 {
-    // Written asynchronously by the engine's own download of the page.
+    // Written asynchronously by the engine's own download of the page,
+    // which the profile hands to WatchSave.
     if (page_)
         page_->save(path, SaveFormatFor(path));
+}
+
+void WebEngineBrowser::WatchSave(QWebEngineDownloadItem *item)
+{
+    // An interrupted save is not finished (it could be resumed) and says so
+    // only through its state; either way the save is reported once.
+    QPointer<WebEngineBrowser> self(this);
+    auto reported = std::make_shared<bool>(false);
+    auto report = [self, item, reported] {
+        if (*reported || !self || !item->isFinished())
+            return;
+        *reported = true;
+        // QtWebEngine reports a page it could not write as completed: the
+        // file itself tells.
+        const QFileInfo file(QDir(item->downloadDirectory()).filePath(item->downloadFileName()));
+        const bool ok = item->state() == QWebEngineDownloadItem::DownloadCompleted && file.isFile();
+        // A cancelled save is the user's choice and nothing to report.
+        if (item->state() == QWebEngineDownloadItem::DownloadCancelled)
+            return;
+        self->ReportSaveFinished(ok, ok ? QString() : QString::fromUtf8(engine::texts::kSaveFailed));
+    };
+    connect(item, &QWebEngineDownloadItem::finished, this, report);
+    connect(item, &QWebEngineDownloadItem::stateChanged, this, report);
 }
 
 void WebEngineBrowser::SavePageRequested(QWebEngineDownloadItem *item)
 {
     QWidget *parent = view_ ? view_->window() : nullptr;
-    const QString path = engine::ChooseSavePath(parent, QVariant(), SuggestedSaveName(), SaveFilter());
+    const QString path = engine::ChooseSavePath(parent, QString(), SuggestedSaveName(), SaveFilter());
     if (path.isEmpty()) {
         item->cancel();
         return;
@@ -536,6 +561,7 @@ void WebEngineBrowser::SavePageRequested(QWebEngineDownloadItem *item)
     item->setDownloadDirectory(target.absolutePath());
     item->setDownloadFileName(target.fileName());
     item->setSavePageFormat(SaveFormatFor(path));
+    WatchSave(item);
     item->accept();
 }
 

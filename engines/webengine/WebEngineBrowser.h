@@ -61,19 +61,21 @@ public:
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
     void SetLifecycle(PageLifecycle state) override;
+    void Copy() override;
+    void SelectAll() override;
 
     WebEnginePage *Page() const { return page_; }
-    // "Save page" from the page's context menu: asks where, as SAVEAS does.
+    // "Save page" from the page's context menu: asks where, as SaveTo does.
     void SavePageRequested(QWebEngineDownloadItem *item);
+    // A save of this page under way: its end is reported as OnSaveFinished.
+    void WatchSave(QWebEngineDownloadItem *item);
     // The page's HTML, as text, in a new window the host gives.
     void ShowSource();
 
 protected:
     void Load(const QUrl &url) override;
     void ApplyZoom(qreal textFactor, qreal pageFactor) override;
-    void SaveTo(const QString &path) override;
-    void Copy() override;
-    void SelectAll() override;
+    void WritePage(const QString &path) override;
     void AskToClose() override;
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;

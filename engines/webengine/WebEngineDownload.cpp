@@ -70,9 +70,12 @@ void RouteDownload(QWebEngineDownloadItem *item)
     auto *page = dynamic_cast<WebEnginePage *>(item->page());
     WebEngineBrowser *owner = page ? page->Owner() : nullptr;
     if (item->isSavePageDownload()) {
-        // SAVEAS (page->save) comes already accepted with its path and format.
-        if (item->state() != QWebEngineDownloadItem::DownloadRequested)
+        // SaveTo (page->save) comes already accepted with its path and format.
+        if (item->state() != QWebEngineDownloadItem::DownloadRequested) {
+            if (owner)
+                owner->WatchSave(item);
             return;
+        }
         if (owner)
             owner->SavePageRequested(item);
         else

@@ -11,7 +11,7 @@ class QWebEngineDownloadItem;
 
 namespace orvex::webengine {
 
-// The profile's downloadRequested: a page saved by SAVEAS goes on as it was
+// The profile's downloadRequested: a page saved by SaveTo goes on as it was
 // set up, "save page" from the context menu asks where, and every other
 // request is handed to the host of the page that started it, or refused when
 // there is none. A request the host leaves undecided is refused.

@@ -76,7 +76,6 @@ inline constexpr CertificateReason kCertificateReasons[] = {
 
 inline constexpr const char *kPrintNoPrinter = "プリンターが指定されていません";
 
-inline constexpr const char *kSaveFailed = "ページを保存できません";
 // Shown in the status bar when a page asks for full screen.
 inline constexpr const char *kFullScreenRefused = "このウィンドウでは全画面表示を使えません";
 inline constexpr const char *kNoDisplay =

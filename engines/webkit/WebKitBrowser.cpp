@@ -4,7 +4,6 @@
 #include "Texts.h"
 #include "WebKitContext.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -87,21 +86,28 @@ QString CertificateDescription(GTlsCertificateFlags errors)
     return reasons.join(QStringLiteral("。")) + QStringLiteral("。");
 }
 
-// Runs the loop until an asynchronous engine call has answered.
-struct PendingCall {
-    QEventLoop loop;
-    bool done = false;
-    GError *error = nullptr;
-    QByteArray data;
-    void Finish()
+// A save in progress. The page's HTML is written by the module itself, through
+// a temporary file, so a failed write leaves no part of a page behind.
+struct SaveJob {
+    QPointer<WebKitBrowser> browser;
+    QString path;
+    bool archive = false;
+
+    // `content`: the HTML to write; null when the engine wrote the file.
+    void Finish(GError *error, const QByteArray *content)
     {
-        done = true;
-        loop.quit();
-    }
-    void Wait()
-    {
-        if (!done)
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        // The engine's message is in English: the module's own text says it.
+        QString failure;
+        if (error)
+            failure = QString::fromUtf8(engine::texts::kSaveFailed);
+        g_clear_error(&error);
+        if (failure.isEmpty() && content) {
+            QSaveFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(*content) != content->size() || !file.commit())
+                failure = QString::fromUtf8(engine::texts::kSaveFailed) + QStringLiteral(": ") + path;
+        }
+        if (browser)
+            browser->ReportSaveFinished(failure.isEmpty(), failure);
     }
 };
 
@@ -416,56 +422,47 @@ void WebKitBrowser::ApplyZoom(qreal textFactor, qreal pageFactor)
     webkit_web_view_set_zoom_level(view_, textFactor * pageFactor);
 }
 
-void WebKitBrowser::SaveTo(const QString &path)
+void WebKitBrowser::WritePage(const QString &path)
 {
     if (!view_)
         return;
-    QPointer<WebKitBrowser> alive(this);
-    PendingCall call;
+    // The engine answers later; the job carries what the answer needs.
     const QString suffix = QFileInfo(path).suffix().toLower();
-    const bool archive = suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
-    if (archive) {
+    auto *job = new SaveJob{this, path, suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml")};
+    if (job->archive) {
         // The page with its images and style sheets, in one file.
         GFile *file = g_file_new_for_path(QFile::encodeName(path).constData());
         webkit_web_view_save_to_file(
             view_, file, WEBKIT_SAVE_MODE_MHTML, nullptr,
             [](GObject *view, GAsyncResult *result, gpointer data) {
-                auto *pending = static_cast<PendingCall *>(data);
-                webkit_web_view_save_to_file_finish(WEBKIT_WEB_VIEW(view), result, &pending->error);
-                pending->Finish();
+                std::unique_ptr<SaveJob> job(static_cast<SaveJob *>(data));
+                GError *error = nullptr;
+                webkit_web_view_save_to_file_finish(WEBKIT_WEB_VIEW(view), result, &error);
+                job->Finish(error, nullptr);
             },
-            &call);
+            job);
         g_object_unref(file);
-    } else {
-        // The page's HTML as the server sent it, in its own encoding.
-        WebKitWebResource *page = webkit_web_view_get_main_resource(view_);
-        if (!page)
-            throw std::runtime_error(texts::kSaveFailed);
-        webkit_web_resource_get_data(
-            page, nullptr,
-            [](GObject *resource, GAsyncResult *result, gpointer data) {
-                auto *pending = static_cast<PendingCall *>(data);
-                gsize length = 0;
-                guchar *bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(resource), result,
-                                                                    &length, &pending->error);
-                if (bytes)
-                    pending->data = QByteArray(reinterpret_cast<const char *>(bytes), int(length));
-                g_free(bytes);
-                pending->Finish();
-            },
-            &call);
-    }
-    call.Wait();
-    // The engine's message is in English: the module's own text says it.
-    const bool failed = call.error != nullptr;
-    g_clear_error(&call.error);
-    if (failed)
-        throw std::runtime_error(texts::kSaveFailed);
-    if (archive || !alive)
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(call.data) != call.data.size() || !file.commit())
-        throw std::runtime_error(std::string(texts::kSaveFailed) + ": " + path.toStdString());
+    }
+    // The page's HTML as the server sent it, in its own encoding.
+    WebKitWebResource *page = webkit_web_view_get_main_resource(view_);
+    if (!page) {
+        delete job;
+        throw std::runtime_error(engine::texts::kSaveFailed);
+    }
+    webkit_web_resource_get_data(
+        page, nullptr,
+        [](GObject *resource, GAsyncResult *result, gpointer data) {
+            std::unique_ptr<SaveJob> job(static_cast<SaveJob *>(data));
+            GError *error = nullptr;
+            gsize length = 0;
+            guchar *bytes =
+                webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(resource), result, &length, &error);
+            const QByteArray content(reinterpret_cast<const char *>(bytes), bytes ? int(length) : 0);
+            g_free(bytes);
+            job->Finish(error, &content);
+        },
+        job);
 }
 
 void WebKitBrowser::Copy()
@@ -735,7 +732,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
     case WEBKIT_LOAD_STARTED:
         browser->awaitingCommit_ = true;
         browser->loadFailed_ = false;
-        browser->errorPage_ = browser->errorPage_ == ErrorPage::Pending ? ErrorPage::Showing : ErrorPage::None;
+        browser->errorPage_ =
+            browser->errorPage_ == ErrorPage::Pending ? ErrorPage::Showing : ErrorPage::None;
         browser->requestTimer_.stop();
         browser->progress_ = -1;
         browser->titleShown_.clear();

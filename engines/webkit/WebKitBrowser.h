@@ -45,6 +45,8 @@ public:
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
     void SetLifecycle(PageLifecycle state) override;
+    void Copy() override;
+    void SelectAll() override;
 
     WebKitWebView *View() const { return view_; }
     // The control a view of this module belongs to, if any.
@@ -53,9 +55,7 @@ public:
 protected:
     void Load(const QUrl &url) override;
     void ApplyZoom(qreal textFactor, qreal pageFactor) override;
-    void SaveTo(const QString &path) override;
-    void Copy() override;
-    void SelectAll() override;
+    void WritePage(const QString &path) override;
     void AskToClose() override;
     void ApplyHostOptions(const HostOptions &options) override;
     QString SuggestedSaveName() const override;

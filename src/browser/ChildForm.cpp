@@ -6,6 +6,7 @@
 #include "platform/UiTexts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -77,6 +78,13 @@ void PageIndicators::EnablePageCommands(bool enabled)
 TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(parent), host_(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A page that never answers (a hung page) does not keep its window for
+    // ever; one whose question is on screen waits for the user.
+    closePatience_.setInterval(kClosePatienceMs);
+    connect(&closePatience_, &QTimer::timeout, this, [this] {
+        if (!asking_)
+            OnCloseAnswer(true);
+    });
     // The main window's Ctrl+W closes the active window wherever the focus
     // is; the system menu's own close key (Ctrl+W here) would make it
     // ambiguous.
@@ -88,8 +96,13 @@ TChildForm::TChildForm(BrowserHost &host, QWidget *parent) : QMdiSubWindow(paren
 
 TChildForm::~TChildForm()
 {
-    if (closeWait_)
-        closeWait_->quit();
+    // A page that goes while it is asked counts as gone; the askers hear
+    // it once this window is.
+    if (!closeAskers_.empty())
+        QTimer::singleShot(0, qApp, [askers = std::move(closeAskers_)] {
+            for (const auto &answer : askers)
+                answer(true);
+        });
 }
 
 void TChildForm::AttachBrowser(WebBrowser2 *browser)
@@ -352,46 +365,59 @@ void TChildForm::FormClose()
         front->ShowSavedStates();
 }
 
-bool TChildForm::AskPageToClose()
+void TChildForm::AskPageToClose(std::function<void(bool)> answer)
 {
-    if (!browser_ || !IsOpen || discarding_)
-        return true;
-    if (closeWait_)
-        return false; // already asking: the first question decides
-    QPointer<TChildForm> alive(this);
-    QEventLoop wait;
-    closeWait_ = &wait;
-    closeAnswered_ = false;
-    pageMayClose_ = false;
-    // A page that never answers (a hung page) does not keep its window for
-    // ever; one whose question is on screen waits for the user.
-    QTimer patience;
-    patience.setInterval(kClosePatienceMs);
-    connect(&patience, &QTimer::timeout, &wait, [alive, &wait] {
-        if (alive && alive->asking_)
-            return;
-        if (alive) {
-            alive->closeAnswered_ = true;
-            alive->pageMayClose_ = true;
-        }
-        wait.quit();
-    });
-    patience.start();
+    closeAskers_.push_back(std::move(answer));
+    if (closeAskers_.size() > 1)
+        return; // already asked: its answer goes to every asker
+    if (!browser_ || !IsOpen || discarding_) {
+        QTimer::singleShot(0, this, [this] { OnCloseAnswer(true); });
+        return;
+    }
+    closePatience_.start();
+    const QScopedValueRollback<bool> requesting(requestingClose_, true);
     browser_->RequestClose();
-    if (alive && !closeAnswered_)
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!alive)
-        return false;
-    closeWait_ = nullptr;
-    return pageMayClose_;
 }
 
 void TChildForm::OnCloseAnswer(bool mayClose)
 {
-    closeAnswered_ = true;
-    pageMayClose_ = mayClose;
-    if (closeWait_)
-        closeWait_->quit();
+    if (closeAskers_.empty())
+        return; // late, after the patience ran out
+    if (requestingClose_) {
+        // Answered before RequestClose returned: the askers hear it once
+        // their own call has returned.
+        QTimer::singleShot(0, this, [this, mayClose] { OnCloseAnswer(mayClose); });
+        return;
+    }
+    closePatience_.stop();
+    const std::vector<std::function<void(bool)>> askers = std::move(closeAskers_);
+    closeAskers_.clear();
+    for (const auto &answer : askers)
+        Guarded([&] { answer(mayClose); });
+}
+
+bool TChildForm::CloseAgreed()
+{
+    const QScopedValueRollback<bool> agreed(closeAllowed_, true);
+    return close();
+}
+
+void AskPagesToClose(std::vector<QPointer<TChildForm>> pages, std::function<void(bool)> done)
+{
+    auto next =
+        std::find_if(pages.begin(), pages.end(), [](const QPointer<TChildForm> &page) { return page; });
+    if (next == pages.end()) {
+        done(true);
+        return;
+    }
+    TChildForm *page = *next;
+    pages.erase(pages.begin(), next + 1);
+    page->AskPageToClose([pages = std::move(pages), done = std::move(done)](bool mayClose) mutable {
+        if (mayClose)
+            AskPagesToClose(std::move(pages), std::move(done));
+        else
+            done(false);
+    });
 }
 
 void TChildForm::closeEvent(QCloseEvent *event)
@@ -400,9 +426,15 @@ void TChildForm::closeEvent(QCloseEvent *event)
         QMdiSubWindow::closeEvent(event);
         return;
     }
-    // The page is asked first; staying keeps the window.
-    if (!AskPageToClose()) {
+    // The page is asked first; the window closes once it agrees, and
+    // staying keeps it.
+    if (!closeAllowed_) {
         event->ignore();
+        QPointer<TChildForm> self(this);
+        AskPageToClose([self](bool mayClose) {
+            if (self && mayClose)
+                self->CloseAgreed();
+        });
         return;
     }
     Guarded([this] { FormClose(); });
@@ -628,6 +660,12 @@ void TChildForm::OnPrintFinished(bool ok, const QString &error)
         return;
     const QString reason = error.isEmpty() ? QString::fromUtf8(txt::DownloadUnknownError) : error;
     ShowErrorBox(QString::fromUtf8(txt::PrintFailed).arg(reason));
+}
+
+void TChildForm::OnSaveFinished(bool ok, const QString &error)
+{
+    if (!ok)
+        ShowErrorBox(error.isEmpty() ? QString::fromUtf8(txt::DownloadUnknownError) : error);
 }
 
 void TChildForm::OnConnectionChange(ConnectionSecurity security, const QString &host)

@@ -7,10 +7,12 @@
 #include "browser/BrowserHost.h"
 #include "browser/WebBrowser.h"
 
-#include <QEventLoop>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QTimer>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 class QLabel;
 
@@ -23,6 +25,13 @@ QSize DefaultWindowSize(const QSize &area);
 // Shows a page's connection in the indicator at the address box: hidden
 // for a page that came over no connection.
 void ShowConnection(QLabel *indicator, ConnectionSecurity security, const QString &host);
+
+class TChildForm;
+
+// Asks the pages one after another, each once: `done` gets false at the first
+// that stays (the rest are not asked), true once every page may go (pages
+// gone meanwhile count as gone). Without pages it answers at once.
+void AskPagesToClose(std::vector<QPointer<TChildForm>> pages, std::function<void(bool allMayClose)> done);
 
 class TChildForm : public QMdiSubWindow, public WebBrowserEvents {
     Q_OBJECT
@@ -48,12 +57,17 @@ public:
     virtual EngineKind Kind() const = 0;
     WebBrowser2 *Browser() const { return browser_; }
 
-    // Runs the window's close handling and closes it (same as its close box).
-    // False when the page asked to stay and the user agreed: the window stays.
+    // Starts the window's close handling (same as its close box): the page
+    // is asked first, and the window closes once it agrees. False while the
+    // page is asked (a page that stays keeps its window).
     bool CloseWindow() { return close(); }
     // Asks the page whether it may go (its "leave this page?" handler, which
-    // may ask the user) and waits for the answer. True: it may close.
-    bool AskPageToClose();
+    // may ask the user). The answer comes later, never before this returns:
+    // true, it may close. Asked again before it answered, the one question
+    // answers every asker.
+    void AskPageToClose(std::function<void(bool mayClose)> answer);
+    // Closes the window of a page that agreed to go, without asking again.
+    bool CloseAgreed();
     // Destroys the window without its close handling (main window shutdown).
     void Discard();
 
@@ -112,6 +126,8 @@ public:
     void OnFileDownload(Download *download) override;
     void OnFindResult(const QString &text, int matches) override;
     void OnPrintFinished(bool ok, const QString &error) override;
+    // A failed save shows the engine's message in the standard error box.
+    void OnSaveFinished(bool ok, const QString &error) override;
     void OnConnectionChange(ConnectionSecurity security, const QString &host) override;
     void OnZoomWheel(int steps) override;
 
@@ -170,12 +186,14 @@ protected:
     WebBrowser2 *browser_ = nullptr;
     QPointer<QWidget> fullScreen_;
     bool discarding_ = false;
-    bool placed_ = false;        // the area's own resizes while placing are not the user's
-    bool closeAllowed_ = false;  // the page agreed to go: the close goes ahead
-    bool closeAnswered_ = false; // the page's answer to the pending close request
-    bool pageMayClose_ = false;
-    bool asking_ = false; // a question of the page is on screen
-    QEventLoop *closeWait_ = nullptr;
+    bool placed_ = false;       // the area's own resizes while placing are not the user's
+    bool closeAllowed_ = false; // the page agreed to go: the close goes ahead
+    bool asking_ = false;       // a question of the page is on screen
+    // Those waiting for the page's answer to RequestClose; empty when none
+    // is pending.
+    std::vector<std::function<void(bool)>> closeAskers_;
+    bool requestingClose_ = false; // inside RequestClose
+    QTimer closePatience_;
     QString pageTitle_; // the title of the page loading or shown, for the history
 };
 

@@ -64,7 +64,7 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
 {
     const std::string path = FindEngineModule(kind);
     if (path.empty())
-        throw Error(std::string("エンジン モジュール ") + ExpectedPath(kind) + " が見つかりません");
+        throw Error(FormatMessage(msg::EngineModuleMissing, ExpectedPath(kind)));
 
     auto known = LoadedModules().find(path);
     if (known != LoadedModules().end())
@@ -73,25 +73,24 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
     void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = ::dlerror();
-        throw Error("エンジン モジュール " + path + " を読み込めません: " + (why ? why : "unknown error"));
+        throw Error(FormatMessage(msg::EngineModuleUnreadable, path) + (why ? std::string(": ") + why : ""));
     }
     ::dlerror();
-    // A module built for another contract would be called through the wrong
-    // layout: refuse it before anything of it runs.
+    // A module built for another contract, older or newer, would be called
+    // through the wrong layout: refuse it before anything of it runs.
     auto version = reinterpret_cast<ContractVersionFn>(::dlsym(handle, ContractVersionSymbol));
     if (!version || version() != EngineContractVersion) {
         const int found = version ? version() : 0;
         ::dlclose(handle);
-        throw Error("エンジン モジュール " + path +
-                    " はこのバージョンの Orvex 用ではありません (契約バージョン " + std::to_string(found) +
-                    "、必要なのは " + std::to_string(EngineContractVersion) + ")");
+        throw Error(FormatMessage(msg::EngineModuleOtherContract,
+                                  {path, std::to_string(found), std::to_string(EngineContractVersion)}));
     }
     void *symbol = ::dlsym(handle, CreateWebBrowserSymbol);
     if (!symbol) {
         const char *why = ::dlerror();
         // Nothing of the module is in use yet, so it may go again.
         ::dlclose(handle);
-        throw Error("エンジン モジュール " + path + " に " + CreateWebBrowserSymbol + " がありません" +
+        throw Error(FormatMessage(msg::EngineModuleNoFactory, {path, CreateWebBrowserSymbol}) +
                     (why ? std::string(": ") + why : std::string()));
     }
     auto factory = reinterpret_cast<CreateWebBrowserFn>(symbol);
@@ -126,12 +125,10 @@ std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent)
     try {
         browser = factory(parent);
     } catch (const std::exception &e) {
-        throw Error(std::string("エンジン モジュール ") + ModuleFileName(kind) +
-                    " でコントロールを作成できません: " + e.what());
+        throw Error(FormatMessage(msg::EngineControlFailed, ModuleFileName(kind)) + ": " + e.what());
     }
     if (!browser)
-        throw Error(std::string("エンジン モジュール ") + ModuleFileName(kind) +
-                    " でコントロールを作成できません");
+        throw Error(FormatMessage(msg::EngineControlFailed, ModuleFileName(kind)));
     return std::unique_ptr<WebBrowser2>(browser);
 }
 

@@ -19,12 +19,15 @@
 #include <QVariant>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
+#include <string>
 
 class QWidget;
 
 namespace orvex {
 
-// ExecWB command identifiers and execution options (the published values).
+// ExecWB command identifiers and execution options (the published values),
+// for the design's calls through WebBrowser2::ExecWB.
 enum OLECMDID : int {
     OLECMDID_SAVEAS = 4,
     OLECMDID_COPY = 12,
@@ -252,6 +255,9 @@ public:
     virtual void OnFindResult(const QString &text, int matches) { (void)text, (void)matches; }
     // The answer to Print.
     virtual void OnPrintFinished(bool ok, const QString &error) { (void)ok, (void)error; }
+    // The answer to SaveTo, once the file is written whole (ok) or the save
+    // failed: `error` is the Japanese message to show.
+    virtual void OnSaveFinished(bool ok, const QString &error) { (void)ok, (void)error; }
     // The answer to RequestClose: true when the page may close (it has no
     // "leave this page?" handler, or the user chose to leave), false when
     // the user chose to stay. The page is left as it was either way.
@@ -312,8 +318,6 @@ public:
     virtual void GoForward() = 0;
     virtual void Refresh() = 0;
     virtual void Stop() = 0;
-    virtual void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(),
-                        QVariant *out = nullptr) = 0;
     virtual QString LocationURL() const = 0;
     virtual bool Busy() const = 0;
 
@@ -330,9 +334,23 @@ public:
     // returns; the control itself is never closed by it.
     virtual void RequestClose() = 0;
 
+    // The page commands.
+    // Text size 0 (smallest) to 4 (largest), 2 by default; throws outside
+    // 0..4 and keeps the size it had. It stays for the control's later pages.
+    virtual void Zoom(int level) = 0;
+    virtual int ZoomLevel() const = 0;
+    // Saves the page shown to `path`: ".mht"/".mhtml" the page with its
+    // images and style sheets in one file, else its HTML. An empty path asks
+    // the user in the engine's save dialog (nothing happens when cancelled).
+    // Throws when there is nothing to save; the end comes as OnSaveFinished.
+    virtual void SaveTo(const QString &path) = 0;
+    // The selection to the clipboard; the whole page selected.
+    virtual void Copy() = 0;
+    virtual void SelectAll() = 0;
+
     // Page zoom: the whole page scales by `factor` (1 = 100 %), its layout
     // width in CSS pixels shrinking as it grows; it stays for the control's
-    // later pages. The text size (ExecWB OLECMDID_ZOOM) works beside it.
+    // later pages. The text size (Zoom) works beside it.
     virtual void SetZoomFactor(double factor) = 0;
     virtual double ZoomFactor() const = 0;
 
@@ -343,7 +361,42 @@ public:
     // Answers, later and on the user-interface thread, with the SleepBlocker
     // bits of what the page would lose now; never after the control is gone.
     virtual void QuerySleepBlockers(std::function<void(uint32_t blockers)> answer) = 0;
+
+    // The design's command multiplexer, kept for its calls: the published
+    // OLECMDID values onto the page commands above. SAVEAS takes a file
+    // name as input (else the user chooses one); ZOOM takes the text size as
+    // input and gives the size as output. Other commands throw.
+    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(), QVariant *out = nullptr);
 };
+
+inline void WebBrowser2::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant *out)
+{
+    switch (cmdID) {
+    case OLECMDID_SAVEAS:
+        SaveTo(in.type() == QVariant::String ? in.toString() : QString());
+        break;
+    case OLECMDID_COPY:
+        Copy();
+        break;
+    case OLECMDID_SELECTALL:
+        SelectAll();
+        break;
+    case OLECMDID_ZOOM:
+        if (in.isValid()) {
+            bool ok = false;
+            const int level = in.toInt(&ok);
+            if (!ok)
+                throw std::runtime_error("text size is not a number");
+            Zoom(level);
+        }
+        if (out)
+            *out = ZoomLevel();
+        break;
+    default:
+        throw std::runtime_error("unsupported command " + std::to_string(cmdID) + " (option " +
+                                 std::to_string(cmdexecopt) + ")");
+    }
+}
 
 // Given to a module once, before its first control: where it keeps its
 // profile and which language it speaks.
@@ -358,7 +411,7 @@ struct EngineEnvironment {
 
 // The version of this contract. A module exports the version it was built
 // for; the loader refuses a module of another version.
-inline constexpr int EngineContractVersion = 4;
+inline constexpr int EngineContractVersion = 5;
 
 // The functions each engine module exports.
 extern "C" {

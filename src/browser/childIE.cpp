@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <algorithm>
+#include <stdexcept>
 
 namespace orvex {
 
@@ -20,9 +21,10 @@ Tfrm_IE::Tfrm_IE(BrowserHost &host, QWidget *parent, std::unique_ptr<WebBrowser2
     PageMojiSize = host_.MojiSize();
     if (PageMojiSize <= 4) {
         try {
-            browser_->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(int(PageMojiSize)),
-                             nullptr);
-        } catch (...) {
+            browser_->Zoom(PageMojiSize);
+        } catch (const std::runtime_error &) {
+            // An engine that cannot size its text shows the page at its own
+            // size, as the size commands leave it; the window still opens.
         }
     }
     FormCreate();

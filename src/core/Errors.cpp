@@ -23,4 +23,18 @@ std::string FormatMessage(const std::string &pattern, const std::string &argumen
     return text;
 }
 
+std::string FormatMessage(const std::string &pattern, std::initializer_list<std::string> arguments)
+{
+    std::string text;
+    size_t from = 0;
+    for (const std::string &argument : arguments) {
+        const size_t at = pattern.find("%s", from);
+        if (at == std::string::npos)
+            break;
+        text.append(pattern, from, at - from).append(argument);
+        from = at + 2;
+    }
+    return text.append(pattern, from, std::string::npos);
+}
+
 } // namespace orvex

@@ -2,6 +2,7 @@
 // guard (UiServices.h), which shows the message in the standard error box.
 #pragma once
 
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +20,9 @@ std::string ErrorBoxText(const std::string &message);
 
 // Replaces the first "%s" of a message pattern with the argument.
 std::string FormatMessage(const std::string &pattern, const std::string &argument);
+// Replaces the "%s" of a pattern with the arguments in order, in one pass:
+// an argument holding "%s" stays as it is.
+std::string FormatMessage(const std::string &pattern, std::initializer_list<std::string> arguments);
 
 // The messages used across the program.
 namespace msg {
@@ -72,6 +76,15 @@ inline constexpr const char *InvalidMask = "%1:d 番目の文字（'%0:s'）は�
 inline constexpr const char *HistoryKeptAside =
     "履歴のデータベースを読み込めません。元のファイルを %s に残し、新しい履歴を始めます";
 inline constexpr const char *CannotWriteHistory = "履歴を %s に書き込めません";
+// Loading an engine module; the first %s is the module's file.
+inline constexpr const char *EngineModuleMissing = "エンジン モジュール %s が見つかりません";
+inline constexpr const char *EngineModuleUnreadable = "エンジン モジュール %s を読み込めません";
+// The second %s: the module's contract version, the third the one needed.
+inline constexpr const char *EngineModuleOtherContract =
+    "エンジン モジュール %s はこのバージョンの Orvex 用ではありません (契約バージョン %s、必要なのは %s)";
+// The second %s: the missing function.
+inline constexpr const char *EngineModuleNoFactory = "エンジン モジュール %s に %s がありません";
+inline constexpr const char *EngineControlFailed = "エンジン モジュール %s でコントロールを作成できません";
 } // namespace msg
 
 } // namespace orvex

@@ -312,13 +312,18 @@ bool TMainForm::FormClose()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    if (askingPages_) {
+        event->ignore(); // the quit under way decides
+        return;
+    }
     bool quit = true;
-    Guarded([&] { quit = ConfirmQuit(); });
+    if (!pagesAgreed_)
+        Guarded([&] { quit = ConfirmQuit(); });
     if (!quit) {
         event->ignore();
         return;
     }
-    if (Downloads().RunningCount() > 0) {
+    if (!pagesAgreed_ && Downloads().RunningCount() > 0) {
         Question question;
         question.title = QString::fromUtf8(txt::DownloadsRunningTitle);
         question.text = QString::fromUtf8(txt::DownloadsRunningText);
@@ -329,15 +334,26 @@ void TMainForm::closeEvent(QCloseEvent *event)
             return;
         }
     }
-    // Every page is asked; one that stays keeps the program open.
+    // Every page is asked, one after another; one that stays keeps the
+    // program open. Once all have agreed, the quit goes on from here.
     std::vector<QPointer<TChildForm>> pages;
     for (TChildForm *child : Children())
         pages.emplace_back(child);
-    for (const QPointer<TChildForm> &page : pages)
-        if (page && !page->AskPageToClose()) {
-            event->ignore();
-            return;
-        }
+    if (!pagesAgreed_ && !pages.empty()) {
+        event->ignore();
+        askingPages_ = true;
+        QPointer<TMainForm> self(this);
+        AskPagesToClose(std::move(pages), [self](bool allMayClose) {
+            if (!self)
+                return;
+            self->askingPages_ = false;
+            if (!allMayClose)
+                return;
+            const QScopedValueRollback<bool> agreed(self->pagesAgreed_, true);
+            self->close();
+        });
+        return;
+    }
     if (!Guarded([this] { FormClose(); })) {
         // The error is shown; quitting stays possible, without saving.
         Question quit;

@@ -338,8 +338,10 @@ private:
     std::unique_ptr<SessionWriter> session_;
     bool sessionOffered_ = false;
     bool closing_ = false;
-    bool drawn_ = false;      // the window has been shown and painted once
-    bool startingUp_ = false; // the start-up actions are running
+    bool askingPages_ = false; // quitting: the pages are being asked
+    bool pagesAgreed_ = false; // quitting: every page agreed to go
+    bool drawn_ = false;       // the window has been shown and painted once
+    bool startingUp_ = false;  // the start-up actions are running
     int arranging_ = 0;
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     // The history: its store, the panel beside the side bar and the address

@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <algorithm>
 
 namespace orvex {
@@ -76,15 +77,25 @@ bool TabStrip::CloseTab(int index)
     if (index < 0 || index >= windows_.Count())
         return false; // the press named no tab
     const int32_t number = windows_.At(index).number;
-    if (TChildForm *child = windows_.At(index).child) {
-        windows_.SetTabClosing(true);
-        const bool closed = child->CloseWindow();
-        windows_.SetTabClosing(false);
-        if (!closed)
-            return false; // the page stays, and its tab with it
+    TChildForm *child = windows_.At(index).child;
+    if (!child) {
+        windows_.Remove(index);
+        return true;
     }
-    windows_.Remove(windows_.IndexOf(number));
-    return true;
+    // The page is asked first; once it agrees, its window and tab go.
+    QPointer<TabStrip> self(this);
+    QPointer<TChildForm> page(child);
+    child->AskPageToClose([self, page, number](bool mayClose) {
+        if (!self || !mayClose)
+            return; // the page stays, and its tab with it
+        if (page) {
+            self->windows_.SetTabClosing(true);
+            page->CloseAgreed();
+            self->windows_.SetTabClosing(false);
+        }
+        self->windows_.Remove(self->windows_.IndexOf(number));
+    });
+    return false;
 }
 
 void TabStrip::AddCloseURL(int index)

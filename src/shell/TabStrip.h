@@ -41,7 +41,7 @@ public:
     // selection stays on the tab it was on.
     void RemoveTab(int32_t number);
     void HitTestTab(const QPoint &pos);
-    bool CloseTab(int index); // false when the page asked to stay
+    bool CloseTab(int index); // false while the page is asked (its tab goes once it agrees)
     // The address of the tab's page joins the pop-up block list.
     void AddCloseURL(int index);
     void ShowTab(int index);

@@ -241,35 +241,47 @@ void FakeEngine::Stop()
     log.push_back("Stop()");
 }
 
-void FakeEngine::ExecWB(int cmdID, int cmdexecopt, const QVariant &in, QVariant *out)
+void FakeEngine::Command(const std::string &entry)
 {
-    std::string entry = "ExecWB(" + std::to_string(cmdID) + "," + std::to_string(cmdexecopt);
-    if (in.isValid())
-        entry += "," + in.toString().toStdString();
-    log.push_back(entry + ")");
-    if (!failExecWB_.empty()) {
+    log.push_back(entry);
+    if (!failCommand_.empty()) {
         std::string message;
-        message.swap(failExecWB_);
+        message.swap(failCommand_);
         throw std::runtime_error(message);
     }
-    switch (cmdID) {
-    case OLECMDID_ZOOM:
-        if (in.isValid()) {
-            const int level = in.toInt();
-            if (level < 0 || level > 4)
-                throw std::runtime_error("zoom level out of range");
-            zoom = level;
-        }
-        if (out)
-            *out = zoom;
-        break;
-    case OLECMDID_SAVEAS:
-    case OLECMDID_COPY:
-    case OLECMDID_SELECTALL:
-        break;
-    default:
-        throw std::runtime_error("unsupported command " + std::to_string(cmdID));
-    }
+}
+
+void FakeEngine::Zoom(int level)
+{
+    Command("Zoom(" + std::to_string(level) + ")");
+    if (level < 0 || level > 4)
+        throw std::runtime_error("text size out of range");
+    zoom = level;
+}
+
+void FakeEngine::SaveTo(const QString &path)
+{
+    Command("SaveTo(" + path.toStdString() + ")");
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write("saved " + location_.toUtf8()) > 0;
+    const QString error = ok ? QString() : QStringLiteral("cannot write ") + path;
+    if (widget_)
+        QTimer::singleShot(0, widget_, [this, ok, error] {
+            if (sink_)
+                sink_->OnSaveFinished(ok, error);
+        });
+}
+
+void FakeEngine::Copy()
+{
+    Command("Copy()");
+}
+
+void FakeEngine::SelectAll()
+{
+    Command("SelectAll()");
 }
 
 QString FakeEngine::EngineName() const

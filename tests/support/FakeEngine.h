@@ -1,7 +1,7 @@
 // A scriptable stand-in for an engine control. It records every operation it
 // is asked to perform, lets a test set what it reports (LocationURL, Busy),
 // raises any event on its sink on demand and can be told to fail the next
-// Navigate or ExecWB. InstallFakeEngines() makes CreateWebBrowser hand out
+// Navigate or page command. InstallFakeEngines() makes CreateWebBrowser hand out
 // fakes instead of loading the engine modules.
 #pragma once
 
@@ -33,7 +33,6 @@ public:
     void GoForward() override;
     void Refresh() override;
     void Stop() override;
-    void ExecWB(int cmdID, int cmdexecopt, const QVariant &in = QVariant(), QVariant *out = nullptr) override;
     QString LocationURL() const override { return location_; }
     bool Busy() const override { return busy_; }
     QString EngineName() const override;
@@ -43,6 +42,13 @@ public:
     // before it closes (leaveHandler), after a BeforeUnload question to the
     // host; else at once "may close".
     void RequestClose() override;
+    void Zoom(int level) override;
+    int ZoomLevel() const override { return zoom; }
+    // Writes "saved <LocationURL>" to the path and answers on the next turn
+    // of the event loop; an empty path stands for a cancelled dialog.
+    void SaveTo(const QString &path) override;
+    void Copy() override;
+    void SelectAll() override;
     void SetZoomFactor(double factor) override;
     double ZoomFactor() const override { return zoomFactor_; }
 
@@ -52,7 +58,7 @@ public:
     void QuerySleepBlockers(std::function<void(uint32_t)> answer) override;
 
     // What the control was asked to do, one entry per call, e.g.
-    // "Navigate(http://x)", "GoBack()", "ExecWB(19,2,3)", "SetEvents(set)",
+    // "Navigate(http://x)", "GoBack()", "Zoom(3)", "SetEvents(set)",
     // "SetHostOptions(accel=1,noContext=0,flags=0x4000,dl=0x70)".
     std::vector<std::string> log;
     std::string LastCall() const { return log.empty() ? std::string() : log.back(); }
@@ -81,14 +87,15 @@ public:
     // The text Find searches; Find answers with the number of matches.
     QString pageText;
 
-    // The next Navigate / ExecWB throws std::runtime_error with this message
-    // (once; empty message = no failure).
+    // The next Navigate / page command (Zoom, SaveTo, Copy, SelectAll)
+    // throws std::runtime_error with this message (once; empty message = no
+    // failure).
     void FailNextNavigate(const std::string &message) { failNavigate_ = message; }
-    void FailNextExecWB(const std::string &message) { failExecWB_ = message; }
+    void FailNextCommand(const std::string &message) { failCommand_ = message; }
 
     HostOptions hostOptions; // the last options handed over
     bool hostOptionsSet = false;
-    int zoom = 2; // the last ZOOM level (0..4)
+    int zoom = 2; // the text size (0..4)
     WebBrowserEvents *Sink() const { return sink_; }
     EngineKind Kind() const { return kind_; }
 
@@ -123,6 +130,8 @@ public:
 
 private:
     void SimulateLoad();
+    // Logs a page command and throws when told to fail it.
+    void Command(const std::string &entry);
 
     EngineKind kind_;
     QPointer<QWidget> widget_;
@@ -132,7 +141,7 @@ private:
     bool busy_ = false;
     PageLifecycle lifecycle_ = PageLifecycle::Active;
     std::string failNavigate_;
-    std::string failExecWB_;
+    std::string failCommand_;
     std::vector<QString> history_;
     int historyIndex_ = -1;
 };
