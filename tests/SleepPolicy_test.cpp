@@ -5,6 +5,7 @@
 #include "browser/ChildForm.h"
 #include "core/Settings.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 
 #include <QAction>
@@ -179,7 +180,7 @@ TEST_F(SleepingWindows, PagesThatWouldLoseSomethingOrAreKeptStayAwake)
     h.form->Controls().mdiArea->setActiveSubWindow(h.Child(2));
     h.Pump();
     // The tab menu's item keeps window 1 awake.
-    h.form->SetPopupTab(h.form->Windows().IndexOfChild(h.Child(1)));
+    h.form->Tabs().SetPopupTab(h.form->Windows().IndexOfChild(h.Child(1)));
     QAction *keep = nullptr;
     for (QAction *item : h.form->Controls().TabPopup->actions())
         if (item->text() == QStringLiteral("このウィンドウを休止しない"))

@@ -2,6 +2,7 @@
 
 #include "browser/ChildForm.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -70,7 +71,7 @@ private:
             const int index = command.mid(5).toInt();
             timespec at{};
             clock_gettime(CLOCK_MONOTONIC, &at);
-            form_->SelectTabAt(index);
+            form_->Tabs().SelectTabAt(index);
             std::printf("woke %d %.1f\n", index, double(at.tv_sec) * 1000 + double(at.tv_nsec) / 1e6);
         }
         std::fflush(stdout);
