@@ -15,6 +15,8 @@
 #                           round, and the table gives the spread of the ratios
 #   QUIET_WAIT=20           seconds each run waits at most for an idle machine
 #   RESULTS=dir             keep the harness's logs and per-run data there
+#   ONLY=regex              only the runs whose labels match (a pair: both labels,
+#                           e.g. ONLY='^(floor_sw_20|orvex_weblist_20)$')
 #
 # Like is paired with like:
 # - the same rendering back end: Qt Quick's software back end
@@ -135,6 +137,7 @@ for ((round = 1; round <= rounds; round++)); do
   warmup=$((round == 1 ? 1 : 0))
   for run in "${runs[@]}"; do
     IFS='|' read -r label n template <<< "$run"
+    [[ -z ${ONLY:-} || $label =~ $ONLY ]] || continue
     python3 "$work/harness/beacon_bench.py" -n "$n" -r "$reps" --warmup "$warmup" --quiet-wait "$quiet" \
       --label "$label" --json "$work/$label.$round.json" -- "$template" \
       > "$work/$label.$round.log" 2>&1 || echo "$label: harness failed, see the log below" >&2

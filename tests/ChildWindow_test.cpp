@@ -8,6 +8,7 @@
 #include "core/FileIO.h"
 #include "platform/UiServices.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 #include "support/Wait.h"
 
@@ -27,7 +28,10 @@ namespace {
 struct ChildWindowTest : ::testing::Test {
     MainHarness h;
     PageIndicators &ind() { return h.form->Indicators(); }
-    void Open(const QString &address) { h.form->OpenNewWindow(QStringLiteral("c"), address); }
+    void Open(const QString &address)
+    {
+        h.form->OpenNewWindow(h.form->ToolsEngine(), address, QStringLiteral("c"));
+    }
 };
 
 TEST_F(ChildWindowTest, BackgroundWindowTitlesItsOwnWindowAndTabButLeavesTheIndicators)
@@ -82,7 +86,7 @@ TEST_F(ChildWindowTest, ClosingWindowsBehindLeavesTheFrontWindowsStates)
         h.Child(1)->CloseWindow();
         h.Pump();
         // "これ以外を全て閉じる" on the front window's tab.
-        h.form->SetPopupTab(0);
+        h.form->Tabs().SetPopupTab(0);
         h.form->mnu_AllCloseNotMeClick();
         h.Pump();
         ASSERT_EQ(h.form->ChildCount(), 1);
@@ -112,7 +116,7 @@ TEST_F(ChildWindowTest, APageThatAsksBeforeLeavingIsAskedWhenItsWindowCloses)
     h.ui.pageAnswers = {stay, stay, stay};
     EXPECT_FALSE(h.Child(0)->CloseWindow());
     h.Pump();
-    h.form->SetPopupTab(0);
+    h.form->Tabs().SetPopupTab(0);
     h.form->popTabCloseClick();
     h.Pump();
     h.form->mnu_AllCloseClick(); // the other window goes, the asking one stays

@@ -237,7 +237,7 @@ TEST_F(DownloadsTest, ServerNamesAreMadeSafe)
 TEST_F(DownloadsTest, TransfersOfAPageGoOnWhenItsWindowCloses)
 {
     MainHarness h;
-    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://example.com/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://example.com/"), QStringLiteral("c"));
     TChildForm *child = h.Child(0);
     std::shared_ptr<Probe> one, two;
     // The harness's own FakeUi, installed last, answers.

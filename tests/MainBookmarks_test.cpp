@@ -67,9 +67,8 @@ protected:
     }
     void TearDown() override
     {
-        delete frm_BMEdit;
+        h.reset(); // with the editor the main window made, if any
         frm_BMEdit = nullptr;
-        h.reset();
     }
     QAction *Item(const QString &path) // "&F/&G/&C"
     {
@@ -278,7 +277,9 @@ TEST_F(MainBookmarksTest, EditorIsFilledFromThePageAndTheSideBarUnselected)
 TEST_F(MainBookmarksTest, EditorOkRebuildsMenuAndSideBarWithoutDuplicates)
 {
     Make("0");
-    frm_BMEdit = new Tfrm_BMEdit(*form);
+    // The application's editor, made before the menu asks for one.
+    const auto editor = std::make_unique<Tfrm_BMEdit>(*form);
+    frm_BMEdit = editor.get();
     form->mnuBMEditClick();
     frm_BMEdit->txtName->setText("New");
     frm_BMEdit->txtURL->setText("http://new/");

@@ -8,6 +8,7 @@
 #include "core/FileIO.h"
 #include "dialogs/Option.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 #include "support/Wait.h"
 
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -89,7 +91,7 @@ TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
     h.Start();
     QApplication::setActiveWindow(h.form);
     for (const char *address : {"http://a/", "http://b/", "http://c/"})
-        h.form->OpenNewWindow(QString::fromUtf8(address), QString::fromUtf8(address));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QString::fromUtf8(address), QString::fromUtf8(address));
     // Activated 2, then 0: activation history would go back to 2.
     h.form->Controls().TabControl1->setCurrentIndex(2);
     h.form->Controls().TabControl1->setCurrentIndex(0);
@@ -129,7 +131,7 @@ TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
     Key(Qt::Key_W, Qt::ControlModifier);
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 2);
-    h.form->SelectTabAt(0);
+    h.form->Tabs().SelectTabAt(0);
     Key(Qt::Key_W, Qt::ControlModifier);
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 1);
@@ -163,8 +165,8 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
     MainHarness h;
     h.Start();
     QApplication::setActiveWindow(h.form);
-    h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
-    h.form->OpenNewWindow(QStringLiteral("b"), QStringLiteral("http://b/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://a/"), QStringLiteral("a"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://b/"), QStringLiteral("b"));
     FakeEngine *a = h.EngineOf(h.Child(0));
     FakeEngine *b = h.EngineOf(h.Child(1));
     QLabel *panel = h.form->Controls().ZoomPanel;
@@ -175,12 +177,12 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 125%"));
     // The other window keeps its own zoom; coming back shows this one's again.
-    h.form->SelectTabAt(1);
+    h.form->Tabs().SelectTabAt(1);
     EXPECT_FALSE(panel->isVisible());
     Key(Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_EQ(b->LastCall(), "SetZoomFactor(0.9)");
     EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 90%"));
-    h.form->SelectTabAt(0);
+    h.form->Tabs().SelectTabAt(0);
     EXPECT_EQ(panel->text(), QStringLiteral("ズーム: 125%"));
     // Ctrl+wheel over the page, to the ends of the steps and no further.
     a->RaiseZoomWheel(30);
@@ -258,8 +260,8 @@ TEST(Conveniences, SessionIsOfferedBackAfterACrashAndReopenedByTheOption)
     {
         MainHarness h;
         h.Start();
-        h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
-        h.form->OpenNewWindow(QStringLiteral("b"), QStringLiteral("http://b/日本"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://a/"), QStringLiteral("a"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://b/日本"), QStringLiteral("b"));
         // Written aside, within about a second of the change.
         ASSERT_TRUE(
             WaitFor([&] { return SessionOf(h) == "ended=0\r\nhttp://a/\r\nhttp://b/日本\r\n"; }, 10000))
@@ -339,7 +341,7 @@ std::string RunWith(const std::function<void(MainHarness &, Tfrm_Option &)> &use
 {
     MainHarness h(kDesignConfig);
     h.Start();
-    h.form->OpenNewWindow(QStringLiteral("a"), QStringLiteral("http://a/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://a/"), QStringLiteral("a"));
     Tfrm_Option options(*h.form, h.AppDir());
     use(h, options);
     options.Button1Click();
@@ -357,7 +359,7 @@ TEST(Conveniences, DesignConfigStaysByteForByteUntilAnOptionOfTheirsChanges)
         QApplication::setActiveWindow(h.form);
         Type(h, QStringLiteral("two words"));
         h.form->ZoomPage(2);
-        h.form->SelectTabBy(1);
+        h.form->Tabs().SelectTabBy(1);
         h.form->FileNew1Execute();
         options.TreeView1->setCurrentItem(options.TreeView1->topLevelItem(4));
         EXPECT_EQ(options.PageCTL->currentWidget(), options.TabSheet6);
@@ -367,8 +369,14 @@ TEST(Conveniences, DesignConfigStaysByteForByteUntilAnOptionOfTheirsChanges)
     const std::string changed = RunWith([](MainHarness &, Tfrm_Option &options) {
         options.txtSearchURL->setText(QStringLiteral("http://s/?q=%s"));
         options.chkConfirmQuit->setChecked(true);
+        options.chkHistory->setChecked(false);
+        options.spnSleepDiscard->setValue(5);
+        // Off, the times and the budget cannot be edited.
+        options.chkSleep->setChecked(false);
+        EXPECT_FALSE(options.spnSleepFreeze->isEnabled());
     });
-    const std::string section = "[Option_Ext]\r\nSearchURL=http://s/?q=%s\r\nConfirmQuit=1\r\n";
+    const std::string section = "[Option_Ext]\r\nSearchURL=http://s/?q=%s\r\nConfirmQuit=1\r\n"
+                                "History=0\r\nSleep=0\r\nSleepDiscardMinutes=5\r\n";
     const size_t at = changed.find(section);
     ASSERT_NE(at, std::string::npos) << changed;
     EXPECT_EQ(std::string(changed).erase(at, section.size()), plain);

@@ -42,7 +42,7 @@ protected:
 
 TEST_F(MainHistoryTest, PagesShownAreRecordedButNotFailedOrBlankOnesNorWhenTurnedOff)
 {
-    h.form->OpenNewWindow(QString(), "http://a.example/");
+    h.form->OpenNewWindow(h.form->ToolsEngine(), "http://a.example/", QString());
     FakeEngine *engine = h.Engine(0);
     engine->RaiseTitle("エー");
     engine->RaiseDocumentComplete("http://a.example/", true);
@@ -64,7 +64,7 @@ TEST_F(MainHistoryTest, PagesShownAreRecordedButNotFailedOrBlankOnesNorWhenTurne
 
 TEST_F(MainHistoryTest, CompletionChoosesRestoresDeletesAndOpens)
 {
-    h.form->OpenNewWindow(QString(), "http://start.example/");
+    h.form->OpenNewWindow(h.form->ToolsEngine(), "http://start.example/", QString());
     for (int i = 0; i < 3; ++i)
         store().RecordVisit("http://news.example/", "ニュース");
     store().RecordVisit("http://nagoya.example/", "名古屋");
@@ -100,7 +100,7 @@ TEST_F(MainHistoryTest, CompletionChoosesRestoresDeletesAndOpens)
 
 TEST_F(MainHistoryTest, PanelOpensEntriesAndClearingTakesThePeriodFromHistoryAndBothEngines)
 {
-    h.form->OpenNewWindow(QString(), "http://start.example/");
+    h.form->OpenNewWindow(h.form->ToolsEngine(), "http://start.example/", QString());
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     store().RecordVisitAt("http://recent.example/", "最近", now - 60 * 1000);
     store().RecordVisitAt("http://old.example/", "前", now - 3 * 24 * 3600 * 1000LL);

@@ -3,6 +3,7 @@
 // start; and the layout rules run at every resize.
 #include "browser/untTab.h"
 #include "core/Settings.h"
+#include "shell/BarLayout.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 
@@ -67,9 +68,9 @@ TEST(MainLayout, NoBarSectionGivesTheDefaultLayout)
                          static_cast<QWidget *>(h.form->Controls().ToolBar3), h.form->Controls().ToolBar1,
                          h.form->Controls().TabBar, h.form->Controls().JBar})
         EXPECT_TRUE(bar->isVisible()) << bar->objectName().toStdString();
-    EXPECT_EQ(h.form->JBarWidth(), 153);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 153);
     EXPECT_EQ(h.form->Controls().JBar->width(), 153);
-    EXPECT_EQ(h.form->BtnBarTag(), 0);
+    EXPECT_EQ(h.form->Bars().BtnBarTag(), 0);
 
     const std::string config = CloseAndTakeConfig(h);
     // Written in this order, the flags as "1"/"0".
@@ -233,7 +234,7 @@ TEST(MainLayout, EachViewItemTogglesItsOwnBar)
         {h.form->Controls().mnuShow_Tab, h.form->Controls().TabBar},
         {h.form->Controls().mnuShow_J, h.form->Controls().JBar}};
     for (const auto &[item, bar] : views) {
-        h.form->ToggleBar(item, bar); // called directly: flips once
+        h.form->Bars().ToggleBar(item, bar); // called directly: flips once
         EXPECT_FALSE(item->isChecked());
         EXPECT_TRUE(bar->isHidden());
         item->trigger(); // through the menu: flips once too
@@ -249,8 +250,8 @@ TEST(MainLayout, CollapsedSideBarSurvivesARestart)
         MainHarness h(kBaseConfig);
         h.Start();
         h.form->Controls().btnBar->click();
-        EXPECT_EQ(h.form->JBarWidth(), 11);
-        EXPECT_EQ(h.form->BtnBarTag(), 153);
+        EXPECT_EQ(h.form->Bars().JBarWidth(), 11);
+        EXPECT_EQ(h.form->Bars().BtnBarTag(), 153);
         config = CloseAndTakeConfig(h);
         EXPECT_EQ(BarValue(h, "JBarSize"), "11");
         EXPECT_EQ(BarValue(h, "JBarMax"), "153");
@@ -258,10 +259,10 @@ TEST(MainLayout, CollapsedSideBarSurvivesARestart)
     MainHarness h(config);
     h.Start();
     EXPECT_EQ(h.form->Controls().JBar->width(), 11);
-    EXPECT_EQ(h.form->BtnBarTag(), 153);
+    EXPECT_EQ(h.form->Bars().BtnBarTag(), 153);
     h.form->Controls().btnBar->click();
-    EXPECT_EQ(h.form->JBarWidth(), 153);
-    EXPECT_EQ(h.form->BtnBarTag(), 0);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 153);
+    EXPECT_EQ(h.form->Bars().BtnBarTag(), 0);
 }
 
 TEST(MainLayout, ReleasingASideBarDragSetsItsWidthButNotTheRememberedOne)
@@ -269,31 +270,31 @@ TEST(MainLayout, ReleasingASideBarDragSetsItsWidthButNotTheRememberedOne)
     MainHarness h(kBaseConfig);
     h.Start();
     h.form->JBarMouseUp(4);
-    EXPECT_EQ(h.form->JBarWidth(), 11);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 11);
     h.form->JBarMouseUp(12);
-    EXPECT_EQ(h.form->JBarWidth(), 12);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 12);
     h.form->JBarMouseUp(250);
-    EXPECT_EQ(h.form->JBarWidth(), 250);
-    EXPECT_EQ(h.form->BtnBarTag(), 0);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 250);
+    EXPECT_EQ(h.form->Bars().BtnBarTag(), 0);
 
     // Collapsed, then dragged: the button still restores the width from
     // before the collapse.
     h.form->btnBarClick();
-    EXPECT_EQ(h.form->BtnBarTag(), 250);
+    EXPECT_EQ(h.form->Bars().BtnBarTag(), 250);
     h.form->JBarMouseUp(180);
-    EXPECT_EQ(h.form->JBarWidth(), 180);
-    EXPECT_EQ(h.form->BtnBarTag(), 250);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 180);
+    EXPECT_EQ(h.form->Bars().BtnBarTag(), 250);
     h.form->btnBarClick();
-    EXPECT_EQ(h.form->JBarWidth(), 250);
-    EXPECT_EQ(h.form->BtnBarTag(), 0);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 250);
+    EXPECT_EQ(h.form->Bars().BtnBarTag(), 0);
 }
 
 TEST(MainLayout, HandEditedSideBarWidthsStaySensible)
 {
     MainHarness h(kBaseConfig + "[Bar]\r\nJBarSize=-40\r\n");
-    EXPECT_EQ(h.form->JBarWidth(), 11);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 11);
     MainHarness wide(kBaseConfig + "[Bar]\r\nJBarSize=100000\r\n");
-    EXPECT_LE(wide.form->JBarWidth(), 2000);
+    EXPECT_LE(wide.form->Bars().JBarWidth(), 2000);
 }
 
 TEST(MainLayout, StatusStripSplitsAbove260AndKeepsWidthsBelow)
@@ -307,13 +308,13 @@ TEST(MainLayout, StatusStripSplitsAbove260AndKeepsWidthsBelow)
     EXPECT_EQ(h.form->Controls().StatusBar1->width(), full - 130);
 
     strip->resize(261, strip->height());
-    h.form->LayoutRules();
+    h.form->Bars().LayoutRules();
     EXPECT_EQ(h.form->Controls().StatusBar1->width(), 131);
     EXPECT_EQ(h.form->Controls().ProgressBar1->x(), 131);
 
     for (int narrow : {260, 200}) {
         strip->resize(narrow, strip->height());
-        h.form->LayoutRules();
+        h.form->Bars().LayoutRules();
         EXPECT_EQ(h.form->Controls().StatusBar1->width(), 131) << narrow;
         EXPECT_EQ(h.form->Controls().ProgressBar1->width(), 130) << narrow;
     }

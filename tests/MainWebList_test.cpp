@@ -135,6 +135,31 @@ TEST_F(MainWebListTest, LinesAreSplitAtCrOrLfAndBlankLinesOpenToo)
                                           "Navigate(http://c/)", "Navigate()", "Navigate(http://d/)"}));
 }
 
+TEST_F(MainWebListTest, LongListOpensAFewWindowsATurnInOrderAndStopsWhenTheProgramCloses)
+{
+    std::string ten;
+    for (int i = 0; i < 10; ++i)
+        ten += "http://p" + std::to_string(i) + "/\r\n";
+    WriteList("ten.wlf", ten);
+    WriteList("two.wlf", "http://x/\r\nhttp://y/\r\n");
+    Rebuild();
+    WebListItem(*h.form, 0)->trigger();
+    EXPECT_EQ(h.form->ChildCount(), 4) << "the rest wait for the event loop";
+    WebListItem(*h.form, 1)->trigger();
+    EXPECT_EQ(h.form->ChildCount(), 4) << "a second list waits behind the first";
+    h.Pump();
+    QStringList expected;
+    for (int i = 0; i < 10; ++i)
+        expected << QStringLiteral("Navigate(http://p%1/)").arg(i);
+    expected << QStringLiteral("Navigate(http://x/)") << QStringLiteral("Navigate(http://y/)");
+    EXPECT_EQ(Navigations(), expected);
+
+    WebListItem(*h.form, 0)->trigger();
+    ASSERT_TRUE(h.form->FormClose());
+    h.Pump();
+    EXPECT_EQ(h.form->ChildCount(), 16);
+}
+
 TEST_F(MainWebListTest, EmptyListOpensNothing)
 {
     WriteList("empty.wlf", "");

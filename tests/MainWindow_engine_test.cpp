@@ -189,9 +189,9 @@ TEST_F(RealMain, StartUpAddress)
 TEST_F(RealMain, IeAndGeckoWindowsSideBySide)
 {
     Start("LastEngine=IE\r\n");
-    form->OpenNewWindow(QStringLiteral("IE"), Page("p1.html"));
+    form->OpenNewWindow(form->ToolsEngine(), Page("p1.html"), QStringLiteral("IE"));
     form->Moz_ItemClick();
-    form->OpenNewWindow(QStringLiteral("Gecko"), Page("p2.html"));
+    form->OpenNewWindow(form->ToolsEngine(), Page("p2.html"), QStringLiteral("Gecko"));
     ASSERT_TRUE(WaitForTabs({"ページ 1", "ページ 2"}));
     form->TileWindows(false);
     EXPECT_EQ(form->Children()[0]->Kind(), EngineKind::InternetExplorer);
@@ -217,7 +217,7 @@ protected:
             form->Moz_ItemClick();
         else
             form->IE_ItemClick();
-        form->OpenNewWindow(QStringLiteral("opener"), Page(page));
+        form->OpenNewWindow(form->ToolsEngine(), Page(page), QStringLiteral("opener"));
         // New windows take the Tools menu's engine: IE from here on.
         form->IE_ItemClick();
     }
@@ -303,7 +303,7 @@ TEST_P(RealPopups, AnAdoptedPopUpTalksWithItsOpenerAndClosesWithIt)
     Start("LastEngine=IE\r\n");
     if (GetParam() == EngineKind::Gecko)
         form->Moz_ItemClick();
-    form->OpenNewWindow(QStringLiteral("opener"), server.Url("/opener.html"));
+    form->OpenNewWindow(form->ToolsEngine(), server.Url("/opener.html"), QStringLiteral("opener"));
     ASSERT_TRUE(WaitForTabs({"got hello closed=false", "child got オープナーからのメッセージです"}))
         << form->DescribeTabs().toStdString();
     EXPECT_EQ(form->Children()[1]->Kind(), GetParam());
@@ -328,7 +328,7 @@ TEST_P(RealPopups, BlankPopUpsAreKeptUntilTheyGoToABlockedAddress)
                                "</script></body></html>");
     if (GetParam() == EngineKind::Gecko)
         form->Moz_ItemClick();
-    form->OpenNewWindow(QStringLiteral("opener"), Page("writer.html"));
+    form->OpenNewWindow(form->ToolsEngine(), Page("writer.html"), QStringLiteral("opener"));
     const QString kept = QStringLiteral("0:opener* 1:written");
     ASSERT_TRUE(WaitFor([&] { return form->DescribeTabs() == kept; })) << form->DescribeTabs().toStdString();
     Pump(2500); // the second pop-up has gone on to its address

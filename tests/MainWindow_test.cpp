@@ -3,6 +3,7 @@
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
 #include "dialogs/Option.h"
+#include "shell/BarLayout.h"
 #include "shell/Main.h"
 #include "support/MainHarness.h"
 
@@ -67,7 +68,7 @@ TEST(MainWindow, FirstStartWithoutSettingsUsesEveryDefault)
          {h.form->Controls().mnuShow_default, h.form->Controls().mnuShow_Address,
           h.form->Controls().mnuShow_Status, h.form->Controls().mnuShow_Tab, h.form->Controls().mnuShow_J})
         EXPECT_TRUE(view->isChecked());
-    EXPECT_EQ(h.form->JBarWidth(), 153);
+    EXPECT_EQ(h.form->Bars().JBarWidth(), 153);
     EXPECT_EQ(VisibleOptionDialogs(), 0);
     h.Start();
     EXPECT_EQ(h.form->ChildCount(), 0);
@@ -223,11 +224,12 @@ TEST(MainWindow, CloseListAtShutdownHoldsTheLastTen)
 {
     MainHarness h;
     for (int i = 1; i <= 12; ++i) {
-        h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://p%1/").arg(i));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://p%1/").arg(i),
+                              QStringLiteral("c"));
         h.Child(0)->CloseWindow();
         h.Pump();
     }
-    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://still-open/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://still-open/"), QStringLiteral("c"));
     h.Start();
     h.form->close();
     h.Pump(); // the open page agrees to go

@@ -214,7 +214,8 @@ TEST(RecentlyClosed, TwelveClosesShowTheLastTenNumberedOldestFirst)
 {
     MainHarness h;
     for (int i = 1; i <= 12; ++i) {
-        h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://p%1/").arg(i));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://p%1/").arg(i),
+                              QStringLiteral("c"));
         h.Child(0)->CloseWindow();
         h.Pump();
     }

@@ -7,6 +7,7 @@
 #include "browser/untTab.h"
 #include "core/ColorText.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 
 #include <QAction>
@@ -44,7 +45,7 @@ TEST(OpenPages, TabLimitRefusesSilentlyAtExactlyMaxLen)
         h.form->FileNew1Execute();
     EXPECT_EQ(h.form->ChildCount(), 3);
     EXPECT_TRUE(h.ui.messages.isEmpty());
-    h.form->CloseTab(0);
+    h.form->Tabs().CloseTab(0);
     h.Pump();
     h.form->FileNew1Execute();
     EXPECT_EQ(h.form->ChildCount(), 3);
@@ -93,6 +94,11 @@ TEST(OpenPages, BlankPageDependsOnTheCheckedEngine)
     EXPECT_EQ(h.Engine(1)->Kind(), EngineKind::Gecko);
     EXPECT_TRUE(h.Engine(1)->Called("Navigate(about:blank)"));
     EXPECT_EQ(h.Child(1)->windowTitle(), QStringLiteral("Gecko"));
+    // The engine is the caller's value: a caption naming the other engine
+    // changes nothing.
+    h.form->OpenNewWindow(EngineKind::InternetExplorer, QStringLiteral("http://x/"), QStringLiteral("Gecko"));
+    EXPECT_EQ(h.Engine(2)->Kind(), EngineKind::InternetExplorer);
+    EXPECT_TRUE(h.form->Controls().Moz_Item->isChecked());
 }
 
 TEST(OpenPages, AddressBarWithNoWindowOpensOneAndShowsTheAddressThere)
@@ -230,7 +236,7 @@ TEST(OpenPages, ATitleReportedDuringNavigateGoesToTheNewWindowsTab)
     DuringNavigate() = [](FakeEngine &engine, const QString &url) { engine.RaiseTitle(url); };
     h.form->FileNew1Execute();
     h.form->FileNew1Execute();
-    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://third/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://third/"), QStringLiteral("c"));
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:about:blank* 1:about:blank 2:http://third/"));
     EXPECT_EQ(h.Child(2)->windowTitle(), QStringLiteral("http://third/"));
 }
@@ -240,7 +246,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
     for (const char *state : {"0", "1"}) { // normal and maximised windows
         MainHarness h(Config(std::string("WinSize=") + state + "\r\n"));
         h.Start();
-        h.form->OpenNewWindow(QStringLiteral("front"), QStringLiteral("http://front/"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://front/"),
+                              QStringLiteral("front"));
         h.form->activateWindow();
         h.Pump();
         h.form->Controls().txtAddress->setFocus();
@@ -249,7 +256,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         QObject watching; // ends the counting before focusMoves goes
         QObject::connect(qApp, &QApplication::focusChanged, &watching, [&] { ++focusMoves; });
         for (int i = 0; i < 3; ++i)
-            h.form->OpenNewWindow(QStringLiteral("behind"), QStringLiteral("http://behind/"));
+            h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://behind/"),
+                                  QStringLiteral("behind"));
         h.Pump();
         EXPECT_EQ(focusMoves, 0) << state;
         EXPECT_EQ(QApplication::focusWidget(), h.form->Controls().txtAddress) << state;
@@ -261,7 +269,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         h.Child(0)->CloseWindow();
         h.Pump();
         ASSERT_NE(h.form->ActiveChild(), nullptr) << state;
-        EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(h.form->ActiveChild()->Tag))
+        EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(),
+                  h.form->Tabs().FindTab(h.form->ActiveChild()->Tag))
             << state;
     }
 }
@@ -273,7 +282,8 @@ struct TabBarTest : ::testing::Test {
     void OpenN(int n)
     {
         for (int i = 0; i < n; ++i)
-            h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://page%1/").arg(i));
+            h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://page%1/").arg(i),
+                                  QStringLiteral("c"));
     }
 };
 
@@ -286,7 +296,7 @@ TEST_F(TabBarTest, ClosingTheFrontWindowSelectsTheNextWindowsTab)
     h.Pump();
     TChildForm *front = h.form->ActiveChild();
     ASSERT_NE(front, nullptr);
-    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->FindTab(front->Tag));
+    EXPECT_EQ(h.form->Controls().TabControl1->currentIndex(), h.form->Tabs().FindTab(front->Tag));
     EXPECT_EQ(h.form->Controls().TabControl1->count(), 2);
 }
 
@@ -300,14 +310,14 @@ TEST_F(TabBarTest, ClickingATabBringsItsWindowToTheFront)
 TEST_F(TabBarTest, CloseAllButThisKeepsThePointedTabOrTheLastFor255)
 {
     OpenN(5);
-    h.form->SetPopupTab(2);
+    h.form->Tabs().SetPopupTab(2);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
     EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"2"});
     EXPECT_EQ(h.form->ChildCount(), 1);
 
     OpenN(3);
-    h.form->SetPopupTab(255);
+    h.form->Tabs().SetPopupTab(255);
     h.form->mnu_AllCloseNotMeClick();
     h.Pump();
     EXPECT_EQ(h.form->Windows().WinTags(), QStringList{"7"});
@@ -323,9 +333,9 @@ TEST_F(TabBarTest, CloseAllAddsOneClosedAddressPerWindowInTabOrder)
     const std::vector<std::string> expected{"http://page0/", "http://page1/", "http://page2/",
                                             "http://page3/"};
     EXPECT_EQ(h.form->RecentlyClosed().Entries(), expected);
-    EXPECT_EQ(h.form->AllClosing(), -1);
+    EXPECT_EQ(h.form->Windows().AllClosing(), -1);
     OpenN(1);
-    EXPECT_EQ(h.form->AllClosing(), 0);
+    EXPECT_EQ(h.form->Windows().AllClosing(), 0);
 }
 
 TEST_F(TabBarTest, RightPressOnEmptyBarSetsPopupTab255)
@@ -333,15 +343,15 @@ TEST_F(TabBarTest, RightPressOnEmptyBarSetsPopupTab255)
     OpenN(2);
     h.Start();
     h.form->TabControl1MouseDown(Qt::MiddleButton, QPoint(h.form->Controls().TabControl1->width() - 2, 5));
-    EXPECT_EQ(h.form->PopupTab(), 255);
+    EXPECT_EQ(h.form->Tabs().PopupTab(), 255);
     h.form->TabControl1MouseDown(Qt::MiddleButton, h.form->Controls().TabControl1->tabRect(1).center());
-    EXPECT_EQ(h.form->PopupTab(), 1);
+    EXPECT_EQ(h.form->Tabs().PopupTab(), 1);
 }
 
 TEST_F(TabBarTest, AddCloseUrlAppendsTheAddressAndClosesOnlyWhenTheFileExists)
 {
     OpenN(2);
-    h.form->SetPopupTab(1);
+    h.form->Tabs().SetPopupTab(1);
     // No CloseURL.txt: the message, and the tab stays.
     EXPECT_FALSE(Guarded([&] { h.form->popAddCloseClick(); }));
     EXPECT_EQ(h.form->ChildCount(), 2);
@@ -492,7 +502,7 @@ TEST_F(TabBarTest, ThreeHundredWindowsKeepEveryTabOnItsWindow)
     for (int number = 0; number < 300; number += 3)
         h.form->FindChild(number)->CloseWindow();
     for (int number = 1; number < 300; number += 3)
-        h.form->CloseTab(h.form->FindTab(number));
+        h.form->Tabs().CloseTab(h.form->Tabs().FindTab(number));
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 100);
     ASSERT_EQ(h.form->Controls().TabControl1->count(), 100);
@@ -570,8 +580,8 @@ TEST(Commands, KeysFindBarAndPrintActOnTheActiveWindow)
     EXPECT_FALSE(h.form->Controls().FindBar1->isVisible());
     EXPECT_TRUE(h.ui.printDocuments.isEmpty());
 
-    h.form->OpenNewWindow(QStringLiteral("one"), QStringLiteral("http://one/"));
-    h.form->OpenNewWindow(QStringLiteral("two"), QStringLiteral("http://two/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://one/"), QStringLiteral("one"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://two/"), QStringLiteral("two"));
     FakeEngine *front = h.EngineOf(h.Child(0));
     FakeEngine *back = h.EngineOf(h.Child(1));
     ASSERT_EQ(h.form->ActiveChild(), h.Child(0));

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -190,6 +191,26 @@ TEST_F(OptionTest, LoadsEveryValueAndShowsTheFirstPage)
         dialog->TreeView1->setCurrentItem(node);
         EXPECT_EQ(dialog->PageCTL->currentWidget(), page) << node->text(0).toStdString();
     }
+}
+
+TEST_F(OptionTest, SleepValuesOutsideTheBoxesRangesStayAsWrittenUntilChanged)
+{
+    WriteConfig("[Option_Ext]\r\nSleep=0\r\nSleepFreezeSeconds=0\r\nSleepMemoryMB=-5\r\n");
+    auto dialog = Open();
+    EXPECT_FALSE(dialog->chkSleep->isChecked());
+    EXPECT_FALSE(dialog->spnSleepMemory->isEnabled());
+    EXPECT_EQ(dialog->spnSleepFreeze->value(), 1);
+    EXPECT_EQ(dialog->spnSleepDiscard->value(), 30);
+    dialog->Button1->click();
+    EXPECT_EQ(Key("Option_Ext", "SleepFreezeSeconds"), "0");
+    EXPECT_EQ(Key("Option_Ext", "SleepMemoryMB"), "-5");
+    EXPECT_EQ(Key("Option_Ext", "History"), "<missing>");
+
+    dialog = Open();
+    dialog->spnSleepFreeze->setValue(45);
+    dialog->Button1->click();
+    EXPECT_EQ(Key("Option_Ext", "SleepFreezeSeconds"), "45");
+    EXPECT_EQ(Key("Option_Ext", "SleepMemoryMB"), "-5");
 }
 
 TEST_F(OptionTest, GeckoFlagTwoShowsCheckedAndIsWrittenAsOne)

@@ -20,8 +20,10 @@ struct PageServicesTest : ::testing::Test {
     {
         PageServices::Session().Reset();
         PageServices::Session().clock = [this] { return now; };
-        h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://one.example/"));
-        h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://two.example/"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://one.example/"),
+                              QStringLiteral("c"));
+        h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("http://two.example/"),
+                              QStringLiteral("c"));
     }
     void TearDown() override { PageServices::Session().Reset(); }
 
@@ -163,7 +165,8 @@ TEST_F(PageServicesTest, CertificateErrorsAreAcceptedPerEngineAndHostForTheSessi
     EXPECT_EQ(h.ui.questions.size(), 3u);
     // The other engine keeps exceptions of its own: its windows ask again.
     h.form->Moz_ItemClick();
-    h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("https://self.example:8443/"));
+    h.form->OpenNewWindow(h.form->ToolsEngine(), QStringLiteral("https://self.example:8443/"),
+                          QStringLiteral("c"));
     error.host = QStringLiteral("self.example");
     EXPECT_FALSE(h.Child(2)->OnCertificateError(error));
     EXPECT_EQ(h.ui.questions.size(), 4u);

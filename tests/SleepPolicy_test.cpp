@@ -5,6 +5,7 @@
 #include "browser/ChildForm.h"
 #include "core/Settings.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 
 #include <QAction>
@@ -111,6 +112,8 @@ protected:
         for (int i = 0; i < 3; ++i)
             h.form->FileNew1Execute();
         h.Pump();
+        for (int i = 0; i < 3; ++i)
+            engine(i)->RaiseDocumentComplete(QStringLiteral("about:blank"), true);
         policy().clock = [this] { return now; };
         policy().memory = [this] { return memory; };
         for (int i = 0; i < 3; ++i)
@@ -136,6 +139,10 @@ protected:
 
 TEST_F(SleepingWindows, AWindowOutOfSightFreezesAndWakesWhenActivated)
 {
+    // Not before the page has loaded once: it would wait out of sight unloaded.
+    h.form->FileNew1Execute();
+    h.Child(3)->showMinimized();
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(2));
     RoundAt(0);
     RoundAt(119 * 1000);
     EXPECT_EQ(engine(0)->CountOf("SetLifecycle"), 0);
@@ -144,6 +151,7 @@ TEST_F(SleepingWindows, AWindowOutOfSightFreezesAndWakesWhenActivated)
     EXPECT_TRUE(engine(0)->Called("QuerySleepBlockers()")) << "asked before sleeping";
     EXPECT_TRUE(policy().Sleeping(h.form->Windows().IndexOfChild(h.Child(0))));
     EXPECT_EQ(engine(2)->Lifecycle(), PageLifecycle::Active) << "the active window stays awake";
+    EXPECT_EQ(engine(3)->Lifecycle(), PageLifecycle::Active) << "never loaded";
 
     RoundAt(31 * kMinute);
     EXPECT_EQ(engine(0)->Lifecycle(), PageLifecycle::Discarded);
@@ -152,8 +160,17 @@ TEST_F(SleepingWindows, AWindowOutOfSightFreezesAndWakesWhenActivated)
     h.Pump();
     EXPECT_EQ(engine(0)->Lifecycle(), PageLifecycle::Active);
     EXPECT_EQ(h.Child(0)->Caption(), caption);
-    EXPECT_EQ(h.form->ChildCount(), 3);
+    EXPECT_EQ(h.form->ChildCount(), 4);
     EXPECT_EQ(h.folder.Read("config.ini").find("Option_Ext"), std::string::npos) << "nothing written";
+    // No window that could sleep out of sight: the memory, a walk over all
+    // processes, is not read.
+    int readings = 0;
+    policy().memory = [&readings] { return ++readings, int64_t(0); };
+    RoundAt(32 * kMinute);
+    EXPECT_EQ(readings, 0);
+    h.Child(1)->showMinimized();
+    RoundAt(33 * kMinute);
+    EXPECT_EQ(readings, 1);
 }
 
 TEST_F(SleepingWindows, PagesThatWouldLoseSomethingOrAreKeptStayAwake)
@@ -163,7 +180,7 @@ TEST_F(SleepingWindows, PagesThatWouldLoseSomethingOrAreKeptStayAwake)
     h.form->Controls().mdiArea->setActiveSubWindow(h.Child(2));
     h.Pump();
     // The tab menu's item keeps window 1 awake.
-    h.form->SetPopupTab(h.form->Windows().IndexOfChild(h.Child(1)));
+    h.form->Tabs().SetPopupTab(h.form->Windows().IndexOfChild(h.Child(1)));
     QAction *keep = nullptr;
     for (QAction *item : h.form->Controls().TabPopup->actions())
         if (item->text() == QStringLiteral("このウィンドウを休止しない"))

@@ -6,6 +6,7 @@
 #include "browser/untTab.h"
 #include "core/Errors.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 
 #include <QMdiArea>
@@ -73,7 +74,9 @@ TEST(WindowRegistry, TabsWindowsAndNumbersAgreeThroughEveryWayOfOpeningAndClosin
 {
     MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Tab]\r\nLen=1\r\nMaxLen=4\r\n");
     Agreement agree(h);
-    auto open = [&](const QString &address) { h.form->OpenNewWindow(QStringLiteral("c"), address); };
+    auto open = [&](const QString &address) {
+        h.form->OpenNewWindow(h.form->ToolsEngine(), address, QStringLiteral("c"));
+    };
 
     open("http://a/");
     h.form->Moz_ItemClick();
@@ -107,10 +110,10 @@ TEST(WindowRegistry, TabsWindowsAndNumbersAgreeThroughEveryWayOfOpeningAndClosin
     open("http://e/");
     agree.Check("0:loading 1:loading 3:http://titled/* 5:loading");
 
-    h.form->CloseTab(1);
+    h.form->Tabs().CloseTab(1);
     agree.Check("0:loading 3:http://titled/* 5:loading");
 
-    h.form->SetPopupTab(1);
+    h.form->Tabs().SetPopupTab(1);
     h.form->mnu_AllCloseNotMeClick();
     agree.Check("3:http://titled/*");
 
@@ -118,17 +121,17 @@ TEST(WindowRegistry, TabsWindowsAndNumbersAgreeThroughEveryWayOfOpeningAndClosin
     open("http://f/");
     open("http://g/");
     agree.Check("3:http://titled/* 6:loading 7:loading");
-    h.form->SetPopupTab(255);
+    h.form->Tabs().SetPopupTab(255);
     h.form->mnu_AllCloseNotMeClick();
     agree.Check("7:loading*");
 
     open("http://h/");
     h.form->mnu_AllCloseClick();
     agree.Check("");
-    EXPECT_EQ(h.form->AllClosing(), -1);
+    EXPECT_EQ(h.form->Windows().AllClosing(), -1);
     open("http://i/");
     agree.Check("9:loading*");
-    EXPECT_EQ(h.form->AllClosing(), 0);
+    EXPECT_EQ(h.form->Windows().AllClosing(), 0);
 }
 
 } // namespace

@@ -179,8 +179,13 @@ void ShowConnection(QLabel *indicator, ConnectionSecurity security, const QStrin
         text = txt::ConnectionException, tip = txt::ConnectionExceptionTip, colour = "#c00000";
         break;
     }
-    indicator->setText(QString::fromUtf8(text).arg(host));
-    indicator->setToolTip(QString::fromUtf8(tip).arg(host));
+    // Not every text names the host; QString::arg would warn on those.
+    const auto fill = [&host](const char *pattern) {
+        const QString text = QString::fromUtf8(pattern);
+        return text.contains(QLatin1String("%1")) ? text.arg(host) : text;
+    };
+    indicator->setText(fill(text));
+    indicator->setToolTip(fill(tip));
     indicator->setStyleSheet(QStringLiteral("QLabel{color:%1;padding:0 4px}").arg(QLatin1String(colour)));
     indicator->show();
 }
@@ -551,6 +556,7 @@ void TChildForm::OnDownloadBegin()
 
 void TChildForm::OnDocumentComplete(const QString &url, bool ok)
 {
+    firstLoadDone_ = true;
     Guarded([&] {
         if (ok)
             host_.PageVisited(url, pageTitle_);

@@ -141,6 +141,9 @@ public:
     void PrintPage();
     // The engine control's full-screen window while the page is full screen.
     QWidget *FullScreenWindow() const { return fullScreen_; }
+    // The page has finished (or failed) its first load: a page put to sleep
+    // before it would wait out of sight without ever loading.
+    bool FirstLoadDone() const { return firstLoadDone_; }
 
 signals:
     // The engine's answer to Find.
@@ -185,6 +188,7 @@ protected:
     BrowserHost &host_;
     WebBrowser2 *browser_ = nullptr;
     QPointer<QWidget> fullScreen_;
+    bool firstLoadDone_ = false;
     bool discarding_ = false;
     bool placed_ = false;       // the area's own resizes while placing are not the user's
     bool closeAllowed_ = false; // the page agreed to go: the close goes ahead

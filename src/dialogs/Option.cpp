@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -243,20 +244,56 @@ void Tfrm_Option::BuildExtPage()
     TabSheet6->setObjectName(QStringLiteral("TabSheet6"));
     PageCTL->addWidget(TabSheet6);
     Place(new QLabel(QString::fromUtf8(txt::SearchURLLabel), TabSheet6), 0, 2);
-    txtSearchURL = Place(new QLineEdit(TabSheet6), 8, 22, 300, 20);
-    chkRestoreSession = Place(new QCheckBox(QString::fromUtf8(txt::RestoreSessionOption), TabSheet6), 0, 56);
-    chkConfirmQuit = Place(new QCheckBox(QString::fromUtf8(txt::ConfirmQuitOption), TabSheet6), 0, 80);
+    txtSearchURL = Place(new QLineEdit(TabSheet6), 8, 20, 300, 20);
+    chkRestoreSession = Place(new QCheckBox(QString::fromUtf8(txt::RestoreSessionOption), TabSheet6), 0, 48);
+    chkConfirmQuit = Place(new QCheckBox(QString::fromUtf8(txt::ConfirmQuitOption), TabSheet6), 0, 68);
+    chkHistory = Place(new QCheckBox(QString::fromUtf8(txt::HistoryOption), TabSheet6), 0, 88);
+    chkSleep = Place(new QCheckBox(QString::fromUtf8(txt::SleepOption), TabSheet6), 0, 112);
+
+    // The times and the budget, indented under the switch that enables them.
+    const auto number = [this](const char *label, const char *unit, int top, int maximum) {
+        Place(new QLabel(QString::fromUtf8(label), TabSheet6), 16, top + 3);
+        auto *box = Place(new QSpinBox(TabSheet6), 200, top, 100, 20);
+        box->setRange(0, maximum);
+        box->setSuffix(QString::fromUtf8(unit));
+        return box;
+    };
+    spnSleepFreeze = number(txt::SleepFreezeLabel, txt::SleepFreezeUnit, 132, 86400);
+    spnSleepDiscard = number(txt::SleepDiscardLabel, txt::SleepDiscardUnit, 154, 10080);
+    spnSleepMemory = number(txt::SleepMemoryLabel, txt::SleepMemoryUnit, 176, 1048576);
+    spnSleepFreeze->setMinimum(1); // the policy counts at least one of each
+    spnSleepDiscard->setMinimum(1);
+    connect(chkSleep, &QCheckBox::toggled, this, Guard([this] { chkSleepClick(); }));
 }
 
 void Tfrm_Option::LoadingExt()
 {
     const SettingsFile settings(AppDir + "config.ini");
+    txtSearchURL->setText(ToQ(settings.Read(keys::SearchURL)));
+    chkRestoreSession->setChecked(settings.NonZero(keys::RestoreSession));
+    chkConfirmQuit->setChecked(settings.NonZero(keys::ConfirmQuit));
+    chkHistory->setChecked(settings.NonZero(keys::ExtHistory));
+    chkSleep->setChecked(settings.NonZero(keys::SleepOn));
+    spnSleepFreeze->setValue(settings.Read(keys::SleepFreezeSeconds));
+    spnSleepDiscard->setValue(settings.Read(keys::SleepDiscardMinutes));
+    spnSleepMemory->setValue(settings.Read(keys::SleepMemoryMB));
+    chkSleepClick();
+    // What the controls show, so that a value the boxes bring into their
+    // range is not taken for a change.
     loadedExt_.searchURL = settings.Read(keys::SearchURL);
-    loadedExt_.restoreSession = settings.NonZero(keys::RestoreSession);
-    loadedExt_.confirmQuit = settings.NonZero(keys::ConfirmQuit);
-    txtSearchURL->setText(ToQ(loadedExt_.searchURL));
-    chkRestoreSession->setChecked(loadedExt_.restoreSession);
-    chkConfirmQuit->setChecked(loadedExt_.confirmQuit);
+    loadedExt_.restoreSession = chkRestoreSession->isChecked();
+    loadedExt_.confirmQuit = chkConfirmQuit->isChecked();
+    loadedExt_.history = chkHistory->isChecked();
+    loadedExt_.sleep = chkSleep->isChecked();
+    loadedExt_.sleepFreeze = spnSleepFreeze->value();
+    loadedExt_.sleepDiscard = spnSleepDiscard->value();
+    loadedExt_.sleepMemory = spnSleepMemory->value();
+}
+
+void Tfrm_Option::chkSleepClick()
+{
+    for (QSpinBox *box : {spnSleepFreeze, spnSleepDiscard, spnSleepMemory})
+        box->setEnabled(chkSleep->isChecked());
 }
 
 void Tfrm_Option::WriteExt()
@@ -265,10 +302,23 @@ void Tfrm_Option::WriteExt()
     const std::string searchURL = FromQ(txtSearchURL->text().trimmed());
     if (searchURL != loadedExt_.searchURL)
         settings.Write(keys::SearchURL, searchURL.empty() ? keys::SearchURL.defaultValue : searchURL);
-    if (chkRestoreSession->isChecked() != loadedExt_.restoreSession)
-        settings.WriteFlag(keys::RestoreSession, chkRestoreSession->isChecked());
-    if (chkConfirmQuit->isChecked() != loadedExt_.confirmQuit)
-        settings.WriteFlag(keys::ConfirmQuit, chkConfirmQuit->isChecked());
+    const std::pair<QCheckBox *, std::pair<bool, const IntKey *>> flags[] = {
+        {chkRestoreSession, {loadedExt_.restoreSession, &keys::RestoreSession}},
+        {chkConfirmQuit, {loadedExt_.confirmQuit, &keys::ConfirmQuit}},
+        {chkHistory, {loadedExt_.history, &keys::ExtHistory}},
+        {chkSleep, {loadedExt_.sleep, &keys::SleepOn}},
+    };
+    for (const auto &[box, was] : flags)
+        if (box->isChecked() != was.first)
+            settings.WriteFlag(*was.second, box->isChecked());
+    const std::pair<QSpinBox *, std::pair<int, const IntKey *>> numbers[] = {
+        {spnSleepFreeze, {loadedExt_.sleepFreeze, &keys::SleepFreezeSeconds}},
+        {spnSleepDiscard, {loadedExt_.sleepDiscard, &keys::SleepDiscardMinutes}},
+        {spnSleepMemory, {loadedExt_.sleepMemory, &keys::SleepMemoryMB}},
+    };
+    for (const auto &[box, was] : numbers)
+        if (box->value() != was.first)
+            settings.Write(*was.second, box->value());
 }
 
 void Tfrm_Option::BuildTabPage()

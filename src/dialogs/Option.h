@@ -1,7 +1,8 @@
 // The options dialog: edits the sections Option_Main, Option_Window,
 // Option_advertisemen, Option_Tab and Option_StartUp of config.ini and the
-// pop-up block list CloseURL.txt. Modeless; each opening makes a new one,
-// loaded from the file at that moment.
+// pop-up block list CloseURL.txt, and on its page その他 the keys of
+// Option_Ext (search, session, history, sleeping windows). Modeless; each
+// opening makes a new one, loaded from the file at that moment.
 #pragma once
 
 #include <QFrame>
@@ -18,6 +19,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QStackedWidget;
 class QToolButton;
 class QTreeWidget;
@@ -118,7 +120,9 @@ public:
     // その他: the settings of Option_Ext.
     QWidget *TabSheet6;
     QLineEdit *txtSearchURL;
-    QCheckBox *chkRestoreSession, *chkConfirmQuit;
+    QCheckBox *chkRestoreSession, *chkConfirmQuit, *chkHistory;
+    QCheckBox *chkSleep;
+    QSpinBox *spnSleepFreeze, *spnSleepDiscard, *spnSleepMemory;
 
     TSHBrowseForFolderEx *selectFolder;
 
@@ -148,6 +152,7 @@ private:
     // changed them, so a file without them stays without them.
     void BuildExtPage();
     void LoadingExt();
+    void chkSleepClick();
     void WriteExt();
     void FormCreate();
     void Loading();
@@ -165,6 +170,11 @@ private:
         std::string searchURL;
         bool restoreSession = false;
         bool confirmQuit = false;
+        bool history = true;
+        bool sleep = true;
+        int sleepFreeze = 0; // as the boxes show them, within their ranges
+        int sleepDiscard = 0;
+        int sleepMemory = 0;
     };
     ExtValues loadedExt_; // as read, to write only what changed
 

@@ -1,16 +1,12 @@
 #include "shell/Entry.h"
 
-#include "bookmarks/BookMark.h"
-#include "bookmarks/EditWebList.h"
-#include "browser/Downloads.h"
-#include "browser/tmpWeb.h"
 #include "core/Errors.h"
 #include "core/FolderClaim.h"
 #include "core/ProgramFolder.h"
-#include "dialogs/About.h"
-#include "dialogs/Option.h"
 #include "platform/UiServices.h"
-#include "shell/FramePacer.h"
+#include "shell/Application.h"
+#include "shell/BenchProbe.h"
+#include "shell/Captions.h"
 #include "shell/Main.h"
 #include "shell/SingleInstance.h"
 
@@ -182,7 +178,7 @@ void OpenHandedOver(TMainForm &form, const QStringList &addresses)
 {
     Guarded([&] {
         for (const QString &address : addresses)
-            form.OpenNewWindow(QStringLiteral("londing"), address);
+            form.OpenNewWindow(form.ToolsEngine(), address, kLondingCaption);
     });
     if (form.isMinimized())
         form.showNormal();
@@ -235,38 +231,16 @@ int RunOrvex(int argc, char **argv)
 
     // The forms' errors while they are made wait for the main window.
     HoldErrorBoxes();
-    auto *mainForm = new TMainForm(params);
-    // Pages loading together change captions, the address box and the
-    // progress many times a frame: the window is painted once a frame.
-    new FramePacer(mainForm);
-    QObject::connect(&instance, &SingleInstance::AddressesReceived, mainForm,
-                     [mainForm](const QStringList &addresses) { OpenHandedOver(*mainForm, addresses); });
-    // Scheduled first, so a message box at start-up cannot hold the picture back.
-    ScheduleScreenshot(mainForm);
-    // Made hidden at start-up: its loading sets the Gecko engine item.
-    auto *hiddenOptions = new Tfrm_Option(*mainForm, mainForm->AppDir());
-    hiddenOptions->hide();
-    frm_BMEdit = new Tfrm_BMEdit(*mainForm);
-    auto *about = new TAboutBox(mainForm->AppDir());
-    mainForm->SetAboutBox(about);
-    frm_tmpWeb = new Tfrm_tmpWeb();
-    frm_WebList = new Tfrm_WebList(*mainForm, mainForm->AppDir());
-
-    mainForm->show();
-    const int result = app.exec();
-
-    // Transfers still running end before the engines' windows go.
-    ShutdownDownloads();
-    delete mainForm;
-    delete frm_WebList;
-    frm_WebList = nullptr;
-    delete frm_tmpWeb;
-    frm_tmpWeb = nullptr;
-    delete about;
-    delete frm_BMEdit;
-    frm_BMEdit = nullptr;
-    delete hiddenOptions;
-    return result;
+    Application forms(params, [&instance](TMainForm &mainForm) {
+        QObject::connect(&instance, &SingleInstance::AddressesReceived, &mainForm,
+                         [&mainForm](const QStringList &addresses) { OpenHandedOver(mainForm, addresses); });
+        // Scheduled before the other forms are made, so a message box at
+        // start-up cannot hold the picture back.
+        ScheduleScreenshot(&mainForm);
+        StartBenchProbe(&mainForm);
+    });
+    forms.MainForm().show();
+    return app.exec();
 }
 
 } // namespace orvex

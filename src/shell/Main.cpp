@@ -21,33 +21,29 @@
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/BarLayout.h"
+#include "shell/Captions.h"
+#include "shell/ChildWindowHost.h"
 #include "shell/SleepPolicy.h"
+#include "shell/TabStrip.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWindow>
 
 namespace orvex {
 
-TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(parent), params_(params)
+TMainForm::TMainForm(const QStringList &params, QWidget *parent)
+    : QMainWindow(parent), host_(std::make_unique<ChildWindowHost>(*this)), params_(params)
 {
     setWindowTitle(QStringLiteral("Orvex"));
     // The bars are shown and hidden from the View menu only.
@@ -55,7 +51,7 @@ TMainForm::TMainForm(const QStringList &params, QWidget *parent) : QMainWindow(p
     BuildImages();
     BuildBars();
     sleep_ = new SleepPolicy(
-        mdiArea, TabControl1, windows_, [this] { return sleep::ReadLimits(Settings()); }, this);
+        mdiArea, tabs_->Control(), windows_, [this] { return sleep::ReadLimits(Settings()); }, this);
     BuildMenus();
     FormCreate();
     BuildHistory();
@@ -75,13 +71,16 @@ TMainForm::~TMainForm()
     delete historyPanel_;
     historyPanel_ = nullptr;
     history_.reset();
+    if (ownBookmarkEditor_ && frm_BMEdit == ownBookmarkEditor_.get())
+        frm_BMEdit = nullptr;
 }
 
 // ---------------------------------------------------------------------------
 // Pictures: the image list shared by the buttons and menus (platform/Look.h).
 
-QIcon TMainForm::Image(int index) const
+QIcon TMainForm::Image(Picture picture) const
 {
+    const int index = static_cast<int>(picture);
     return index >= 0 && index < images_.size() ? images_[index] : QIcon();
 }
 
@@ -97,102 +96,7 @@ void TMainForm::BuildImages()
 
 void TMainForm::BuildBars()
 {
-    // The band bar: two movable bars in the top area, each starting a row.
-    ToolBar2 = new TBand(QStringLiteral("標準"), this);
-    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
-    ToolBar2->setIconSize(QSize(16, 16));
-    ToolBar2->setMinimumHeight(24);
-    ToolButton1 = ToolBar2->addAction(Image(0), QStringLiteral("空白"));
-    connect(ToolButton1, &QAction::triggered, this, Guard([this] { ToolButton1Click(); }));
-    ToolBar2->addSeparator();
-    indicators.BackCtrl = ToolBar2->addAction(Image(1), QStringLiteral("戻る"));
-    indicators.FrwrdCtrl = ToolBar2->addAction(Image(2), QStringLiteral("進む"));
-    indicators.StopCtrl = ToolBar2->addAction(Image(3), QStringLiteral("中止"));
-    indicators.ReLoadCtrl = ToolBar2->addAction(Image(4), QStringLiteral("更新"));
-    // The buttons double as the View menu's items: caption there, keys, and
-    // the button's own name as its tip. A key works while its button is
-    // enabled, so it acts on the active window as the button does.
-    struct NavItem {
-        QAction *action;
-        void (TMainForm::*handler)();
-        const char *caption;
-        QKeySequence key;
-    };
-    const NavItem nav[] = {
-        {indicators.BackCtrl, &TMainForm::BackCtrlClick, "戻る(&B)", QKeySequence(Qt::ALT | Qt::Key_Left)},
-        {indicators.FrwrdCtrl, &TMainForm::FrwrdCtrlClick, "進む(&F)", QKeySequence(Qt::ALT | Qt::Key_Right)},
-        {indicators.StopCtrl, &TMainForm::StopCtrlClick, "中止(&P)", QKeySequence(Qt::Key_Escape)},
-        {indicators.ReLoadCtrl, &TMainForm::ReLoadCtrlClick, "最新の情報に更新(&R)",
-         QKeySequence(Qt::Key_F5)},
-    };
-    for (const auto &[action, handler, caption, key] : nav) {
-        action->setToolTip(action->text());
-        action->setText(QString::fromUtf8(caption));
-        action->setShortcut(key);
-        action->setEnabled(false);
-        connect(action, &QAction::triggered, this, Guard([this, h = handler] { (this->*h)(); }));
-    }
-    addToolBar(Qt::TopToolBarArea, ToolBar2);
-    addToolBarBreak(Qt::TopToolBarArea);
-
-    ToolBar3 = new TBand(QStringLiteral("アドレスバー"), this);
-    ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
-    ToolBar3->setMinimumHeight(24);
-    Label1 = new QLabel(QStringLiteral("アドレス"), ToolBar3);
-    Label1->setMinimumWidth(44); // wider where the font needs it
-    txtAddress = new QLineEdit(ToolBar3);
-    txtAddress->setObjectName(QStringLiteral("txtAddress"));
-    // The connection indicator sits in a holder of its own: a widget of a
-    // tool bar cannot be hidden by itself, the holder's label can.
-    auto *connectionHolder = new QWidget(ToolBar3);
-    auto *connectionLayout = new QHBoxLayout(connectionHolder);
-    connectionLayout->setContentsMargins(0, 0, 0, 0);
-    lblConnection = new QLabel(connectionHolder);
-    lblConnection->setObjectName(QStringLiteral("lblConnection"));
-    connectionLayout->addWidget(lblConnection);
-    btnMove = new QPushButton(QStringLiteral("移動"), ToolBar3);
-    btnMove->setFixedWidth(41);
-    ToolBar3->addWidget(Label1);
-    ShowConnection(lblConnection, ConnectionSecurity::None, QString());
-    ToolBar3->addWidget(connectionHolder);
-    ToolBar3->addWidget(txtAddress);
-    ToolBar3->addWidget(btnMove);
-    connect(btnMove, &QPushButton::clicked, this, Guard([this] { btnMoveClick(); }));
-    connect(txtAddress, &QLineEdit::returnPressed, this,
-            Guard([this] { txtAddressKeyDown(Qt::Key_Return); }));
-    addToolBar(Qt::TopToolBarArea, ToolBar3);
-    for (QToolBar *bar : {ToolBar2, ToolBar3}) {
-        bar->setMovable(true);
-        bar->setFloatable(false); // a floating bar would have no place among the bands
-        bar->setAllowedAreas(Qt::TopToolBarArea);
-        bar->installEventFilter(this);
-    }
-
-    // Side bar: the bookmark tree and its collapse button.
-    JBar = new QWidget;
-    JBar->setObjectName(QStringLiteral("JBar"));
-    JBar->setCursor(Qt::SizeHorCursor);
-    JBar->setFixedWidth(153);
-    auto *jbarLayout = new QHBoxLayout(JBar);
-    jbarLayout->setContentsMargins(0, 0, 2, 0);
-    jbarLayout->setSpacing(0);
-    TreeView1 = new QTreeWidget(JBar);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->header()->hide();
-    TreeView1->setIndentation(19);
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeView1->setCursor(Qt::ArrowCursor);
-    btnBar = new QToolButton(JBar);
-    btnBar->setFixedWidth(8);
-    btnBar->setCursor(Qt::PointingHandCursor);
-    btnBar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-    jbarLayout->addWidget(TreeView1);
-    jbarLayout->addWidget(btnBar);
-    connect(btnBar, &QToolButton::clicked, this, Guard([this] { btnBarClick(); }));
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-            Guard([this](QTreeWidgetItem *node) { TreeView1Change(node); }));
-    JBar->installEventFilter(this);
-
+    bars_ = new BarLayout(*this, indicators_);
     FindBar1 = new TFindBar;
 
     mdiArea = new QMdiArea;
@@ -200,70 +104,47 @@ void TMainForm::BuildBars()
     mdiArea->setBackground(ToQColor(clInactiveCaption));
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::OnSubWindowActivated);
 
-    // Tab bar: 28 px, above the status strip.
-    TabBar = new QWidget;
-    TabBar->setObjectName(QStringLiteral("TabBar"));
-    TabBar->setFixedHeight(28);
-    TabControl1 = new TTabControl(TabBar);
-    TabControl1->setObjectName(QStringLiteral("TabControl1"));
-    TabControl1->SetDrawTab(Guard([this](QPainter &p, int index, const QRect &rect, bool active) {
+    tabs_ = new TabStrip(*this, windows_);
+    TTabControl *tabControl = tabs_->Control();
+    tabControl->SetDrawTab(Guard([this](QPainter &p, int index, const QRect &rect, bool active) {
         TabControl1DrawTab(p, index, rect, active);
     }));
-    ConnectTabBar();
-    connect(TabControl1, &TTabControl::MouseDown, this,
+    connect(&windows_, &WindowRegistry::chosen, this, Guard([this] { TabControl1Change(); }));
+    connect(tabControl, &TTabControl::MouseDown, this,
             Guard([this](Qt::MouseButton b, const QPoint &pos) { TabControl1MouseDown(b, pos); }));
-    connect(TabControl1, &TTabControl::DoubleClicked, this,
+    connect(tabControl, &TTabControl::DoubleClicked, this,
             Guard([this](const QPoint &pos) { TabControl1DblClick(pos); }));
-    TabBar->installEventFilter(this);
 
-    // Status strip: status text and progress.
-    ToolBar1 = new QWidget;
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    auto *statusLayout = new QHBoxLayout(ToolBar1);
-    statusLayout->setContentsMargins(0, 0, 0, 0);
-    statusLayout->setSpacing(0);
-    StatusBar1 = new QLabel(ToolBar1);
-    StatusBar1->setFrameShape(QFrame::Panel);
-    StatusBar1->setFrameShadow(QFrame::Sunken);
-    StatusBar1->setMinimumHeight(20);
-    ProgressBar1 = new QProgressBar(ToolBar1);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setFixedWidth(130);
-    // The page zoom, at the right end of the status panel while it is not 100 %.
-    auto *zoomLayout = new QHBoxLayout(StatusBar1);
-    zoomLayout->setContentsMargins(0, 0, 4, 0);
-    zoomLayout->addStretch(1);
-    ZoomPanel = new QLabel(StatusBar1);
-    ZoomPanel->setObjectName(QStringLiteral("ZoomPanel"));
-    ZoomPanel->setAutoFillBackground(true);
-    ZoomPanel->hide();
-    zoomLayout->addWidget(ZoomPanel);
-    statusLayout->addWidget(StatusBar1, 1);
-    statusLayout->addWidget(ProgressBar1);
-    ToolBar1->installEventFilter(this);
-
+    // The side bar and the windows side by side; under them the find bar,
+    // the tab bar and the status strip.
+    const BarWidgets &bars = bars_->Widgets();
     auto *central = new QWidget;
     auto *vbox = new QVBoxLayout(central);
     vbox->setContentsMargins(0, 0, 0, 0);
     vbox->setSpacing(0);
     auto *middle = new QHBoxLayout;
     middle->setSpacing(0);
-    middle->addWidget(JBar);
+    middle->addWidget(bars.JBar);
     middle->addWidget(mdiArea, 1);
     vbox->addLayout(middle, 1);
     vbox->addWidget(FindBar1);
-    vbox->addWidget(TabBar);
-    vbox->addWidget(ToolBar1);
+    vbox->addWidget(tabs_->Bar());
+    vbox->addWidget(bars.ToolBar1);
     setCentralWidget(central);
-
-    indicators.txtAddress = txtAddress;
-    indicators.ProgressBar1 = ProgressBar1;
-    indicators.StatusPanel = StatusBar1;
-    indicators.Connection = lblConnection;
-    indicators.ZoomPanel = ZoomPanel;
     AcceptDrops();
+}
+
+MainControls TMainForm::Controls() const
+{
+    MainControls c;
+    static_cast<BarWidgets &>(c) = bars_->Widgets();
+    static_cast<MainMenuItems &>(c) = menu_;
+    c.mdiArea = mdiArea;
+    c.FindBar1 = FindBar1;
+    c.TabBar = tabs_->Bar();
+    c.TabControl1 = tabs_->Control();
+    c.TabPopup = tabs_->Popup();
+    return c;
 }
 
 // ---------------------------------------------------------------------------
@@ -274,18 +155,18 @@ void TMainForm::FormCreate()
     firstResize_ = true;
     // The program's files live in the data folder: the program folder of a
     // portable copy, the user's folder of an installed one.
-    AppDirPath = DataFolder();
-    ClaimFolder(AppDirPath); // and clear what a crash left there, when no other Orvex uses it
+    appDir_ = DataFolder();
+    ClaimFolder(appDir_); // and clear what a crash left there, when no other Orvex uses it
     // A bookmark file an earlier version left in the Gecko folder comes to
     // the data folder first; the user is told once the window shows.
-    const std::string adopted = AdoptBookmarkFile(AppDirPath, Settings().Read(keys::MozPath));
+    const std::string adopted = AdoptBookmarkFile(appDir_, Settings().Read(keys::MozPath));
     if (!adopted.empty())
         QTimer::singleShot(0, this, [this, text = ToQ(adopted)] {
             Ui().ShowMessage(this, QStringLiteral("Orvex"), text, MessageIcon::Information);
         });
-    Downloads().SetSettingsPath(AppDirPath + "config.ini");
+    Downloads().SetSettingsPath(appDir_ + "config.ini");
     session_ =
-        std::make_unique<SessionWriter>(AppDirPath + kSessionFileName, [this] { return CurrentSession(); });
+        std::make_unique<SessionWriter>(appDir_ + kSessionFileName, [this] { return CurrentSession(); });
     for (auto signal : {&WindowRegistry::inserted, &WindowRegistry::removed, &WindowRegistry::renamed})
         connect(&windows_, signal, this, [this] {
             if (!closing_)
@@ -295,23 +176,22 @@ void TMainForm::FormCreate()
     BuildBookmarkMenu();
 
     const SettingsFile settings = Settings();
-    const bool ie = settings.Read(keys::LastEngine) == "IE";
-    IE_item->setChecked(ie);
-    Moz_Item->setChecked(!ie);
+    SetToolsEngine(settings.Read(keys::LastEngine) == "IE" ? EngineKind::InternetExplorer
+                                                           : EngineKind::Gecko);
     if (settings.Read(keys::Mozilla) == 0)
-        Moz_Item->setEnabled(false);
+        menu_.Moz_Item->setEnabled(false);
     if (settings.Read(keys::TabFix) == 1)
-        TabControl1->SetFixedTabWidth(settings.Read(keys::TabMaxSize));
+        tabs_->ApplyTabWidth(settings.Read(keys::TabMaxSize));
     const int32_t winSize = settings.Read(keys::WinSize);
-    childWinState = winSize == 1 || winSize == 2 ? static_cast<ChildState>(winSize) : ChildState::Normal;
-    TabControl1->SetButtonStyle(settings.Read(keys::TabType) != 0);
+    childWinState_ = winSize == 1 || winSize == 2 ? static_cast<ChildState>(winSize) : ChildState::Normal;
+    tabs_->ApplyTabType(settings.Read(keys::TabType));
 
     BuildBookmarkBar();
-    EnumFiles(AppDirPath + "WebList");
+    EnumFiles(appDir_ + "WebList");
     ViewToolBar();
-    indicators.EnablePageCommands(false);
+    indicators_.EnablePageCommands(false);
     ReadMojiSize();
-    indicators.mnuShow_Size->setEnabled(false);
+    indicators_.mnuShow_Size->setEnabled(false);
     RestorePlace();
     PreparePopupCheck();
 }
@@ -338,7 +218,7 @@ void TMainForm::showEvent(QShowEvent *event)
 
 void TMainForm::FormResize()
 {
-    LayoutRules();
+    bars_->LayoutRules();
     if (!firstResize_ || !drawn_ || startingUp_)
         return;
     // A failed action is shown here and leaves FirstResize set, so the next
@@ -353,7 +233,7 @@ void TMainForm::FormResize()
         if (!hasParams_ && !restored)
             OpenStartUp();
         session_->Changed(); // this run is under way
-        if (!FileExists(AppDirPath + "config.ini"))
+        if (!FileExists(appDir_ + "config.ini"))
             mnuOptionClick();
         firstResize_ = false;
     });
@@ -366,7 +246,7 @@ void TMainForm::OpenParams()
         return;
     hasParams_ = true;
     for (const QString &address : params_)
-        OpenNewWindow(QStringLiteral("londing"), address);
+        OpenNewWindow(ToolsEngine(), address, kLondingCaption);
 }
 
 void TMainForm::OpenStartUp()
@@ -375,23 +255,23 @@ void TMainForm::OpenStartUp()
     const std::string path = settings.Read(keys::StartUpPath);
     const uint8_t type = static_cast<uint8_t>(settings.Read(keys::StartUpType));
     if (type == 1) {
-        OpenNewWindow(QStringLiteral("Loading"), ToQ(path));
+        OpenNewWindow(ToolsEngine(), ToQ(path), kStartUpCaption);
     } else if (type == 2 && FileExists(path)) {
-        OpenLines(LoadLineList(path), QStringLiteral("londing"));
+        OpenLines(LoadLineList(path), kLondingCaption);
     }
 }
 
 void TMainForm::mnuOptionClick()
 {
-    auto *dialog = new Tfrm_Option(*this, AppDirPath);
+    auto *dialog = new Tfrm_Option(*this, appDir_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }
 
 void TMainForm::HelpAbout1Execute()
 {
-    if (AboutBoxDialog)
-        AboutBoxDialog->exec();
+    if (aboutBox_)
+        aboutBox_->exec();
 }
 
 void TMainForm::mnuWebList_EditClick()
@@ -409,6 +289,7 @@ void TMainForm::mnuWebList_EditClick()
 bool TMainForm::FormClose()
 {
     const SettingsFile settings = Settings();
+    pendingLines_.clear(); // a web list still opening stops
     // The run ends in order: its windows for the next start.
     Session last = CurrentSession();
     last.ended = true;
@@ -416,9 +297,9 @@ bool TMainForm::FormClose()
     {
         // config.ini is written once, with every key in its order.
         ProfileBatch batch(settings.Path());
-        settings.Write(keys::LastEngine, IE_item->isChecked() ? "IE" : "Gecko");
-        settings.Write(keys::LastMojiSize, mojiSize);
-        settings.Write(keys::WinSize, static_cast<int>(childWinState));
+        settings.Write(keys::LastEngine, toolsEngine_ == EngineKind::InternetExplorer ? "IE" : "Gecko");
+        settings.Write(keys::LastMojiSize, mojiSize_);
+        settings.Write(keys::WinSize, static_cast<int>(childWinState_));
         BandPositionWrite();
         // The main window's place only once the user moved or sized it.
         if (drawn_ && PlaceText() != placeAtStart_)
@@ -426,7 +307,7 @@ bool TMainForm::FormClose()
         if (!batch.Commit())
             throw Error(SaveFailedText(msg::CannotWriteSettings, settings.Path()));
     }
-    closedList.Save(AppDirPath + "Close.txt");
+    closedList_.Save(appDir_ + "Close.txt");
     return true;
 }
 
@@ -486,7 +367,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
             return;
         }
         try {
-            closedList.Save(AppDirPath + "Close.txt");
+            closedList_.Save(appDir_ + "Close.txt");
         } catch (const std::exception &) {
             // Leaving anyway: what could not be saved is lost by the user's choice.
         }
@@ -498,7 +379,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 }
 
 // ---------------------------------------------------------------------------
-// Events of the bars.
+// Events: the first painting, and drops.
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
@@ -515,41 +396,6 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
                 Guarded([this] { FormResize(); });
             });
         }
-    } else if (watched == JBar) {
-        if (event->type() == QEvent::MouseButtonPress) {
-            jbarDragging_ = true;
-        } else if (event->type() == QEvent::MouseButtonRelease && jbarDragging_) {
-            jbarDragging_ = false;
-            const int x = static_cast<QMouseEvent *>(event)->pos().x();
-            Guarded([this, x] { JBarMouseUp(x); });
-        } else if (event->type() == QEvent::Resize) {
-            Guarded([this] { JBarResize(); });
-        }
-    } else if ((watched == ToolBar2 || watched == ToolBar3) &&
-               (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)) {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        auto *band = static_cast<TBand *>(watched);
-        if (event->type() == QEvent::MouseButtonPress) {
-            if (mouse->button() == Qt::LeftButton && band->HandleRect().contains(mouse->pos())) {
-                bandPressed_ = band;
-                bandPressPos_ = mouse->globalPos();
-                bandWidthsAtPress_ = {ToolBar2->width(), ToolBar3->width()};
-            }
-        } else {
-            Guarded([this] { CoolBar1MouseUp(); });
-            if (bandPressed_ == watched && mouse->button() == Qt::LeftButton) {
-                // After the bar has ended its own move of the band.
-                const QPoint from = bandPressPos_, to = mouse->globalPos();
-                QTimer::singleShot(0, this, Guard([this, bar = bandPressed_, from, to] {
-                                       ReorderBandsAfterDrag(bar, from, to);
-                                   }));
-            }
-            bandPressed_ = nullptr;
-        }
-    } else if (watched == TabBar && event->type() == QEvent::Resize) {
-        TabControl1->setGeometry(0, 0, TabBar->width(), TabBar->height());
-    } else if (watched == ToolBar1 && event->type() == QEvent::Resize) {
-        Guarded([this] { LayoutRules(); });
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -559,21 +405,21 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::SetGeckoItemEnabled(bool enabled)
 {
-    Moz_Item->setEnabled(enabled);
+    menu_.Moz_Item->setEnabled(enabled);
 }
 
 void TMainForm::ApplyTabWidth(int width)
 {
-    TabControl1->SetFixedTabWidth(width);
+    tabs_->ApplyTabWidth(width);
 }
 
 void TMainForm::ApplyTabType(int tabType)
 {
-    TabControl1->SetButtonStyle(tabType != 0);
+    tabs_->ApplyTabType(tabType);
 }
 
 // ---------------------------------------------------------------------------
-// BrowserHost.
+// The child windows' side.
 
 TChildForm *TMainForm::ActiveChild()
 {
@@ -625,16 +471,12 @@ void TMainForm::UpdateCoveredPages()
 
 void TMainForm::CheckMojiSize(int size)
 {
-    QAction *items[] = {mnuSize_Min, mnuSize_Small, mnuSize_middle, mnuSize_Large, mnuSize_Max};
+    QAction *items[] = {menu_.mnuSize_Min, menu_.mnuSize_Small, menu_.mnuSize_middle, menu_.mnuSize_Large,
+                        menu_.mnuSize_Max};
     for (QAction *item : items)
         item->setChecked(false);
     if (size >= 0 && size <= 4)
         items[size]->setChecked(true);
-}
-
-void TMainForm::AddClosedURL(const QString &address)
-{
-    closedList.Append(FromQ(address));
 }
 
 void TMainForm::DiscardWindows()

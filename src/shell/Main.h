@@ -1,12 +1,13 @@
 // The main window: the MDI frame that holds the browser child windows, the
-// menus, the two top bars, the side bar, the tab bar and the status strip,
-// and the state the other windows share; the open windows themselves are
-// kept by its WindowRegistry. Its handlers are spread over several files by
-// concern: Main.cpp (construction, start-up, shutdown), MainMenus.cpp (the
-// menus as tables, the window menu), MainOpen.cpp (opening pages),
-// MainTabs.cpp (tab bar), MainCommands.cpp (commands on the active page),
-// MainLayout.cpp (bars and view toggles), MainPopups.cpp (new windows,
-// recently closed), MainBookmarks.cpp and MainWebList.cpp.
+// menus, and the state the other windows share. Its parts are objects of
+// their own: the bars and their layout (BarLayout), the tab bar (TabStrip),
+// the child windows' view of it (ChildWindowHost) and the open windows
+// (WindowRegistry). Its handlers keep the design's names and are spread over
+// several files by concern: Main.cpp (construction, start-up, shutdown),
+// MainMenus.cpp (the menus as tables, the window menu), MainOpen.cpp (opening
+// pages), MainTabs.cpp (the tab bar's handlers), MainCommands.cpp (commands
+// on the active page), MainLayout.cpp (the bars' handlers), MainPopups.cpp
+// (new windows, recently closed), MainBookmarks.cpp and MainWebList.cpp.
 #pragma once
 
 #include "bookmarks/BookMark.h"
@@ -15,7 +16,9 @@
 #include "core/ClosedList.h"
 #include "core/Settings.h"
 #include "dialogs/Option.h"
+#include "platform/Look.h"
 #include "shell/Band.h"
+#include "shell/BarLayout.h"
 #include "shell/SessionWriter.h"
 #include "shell/WindowRegistry.h"
 
@@ -26,6 +29,7 @@
 #include <QVector>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -56,33 +60,15 @@ class TChildForm;
 struct CaughtPage;
 class TFindBar;
 class TTabControl;
+class BarLayout;
+class TabStrip;
+class ChildWindowHost;
+class Tfrm_BMEdit;
 struct ClearDataChoice;
 struct CompletionBookmark;
 
-// The main window's controls and menus, under the design's names. The main
-// window's own code uses them directly; tests and other units reach them
-// through Controls(), which lets them use a control but not replace it.
-struct MainControls {
-    QMdiArea *mdiArea = nullptr;
-    TBand *ToolBar2 = nullptr; // band 0: the "標準" bar
-    TBand *ToolBar3 = nullptr; // band 1: the address bar
-    QAction *ToolButton1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLineEdit *txtAddress = nullptr;
-    QLabel *lblConnection = nullptr; // the connection of the page in front
-    QPushButton *btnMove = nullptr;
-    QWidget *JBar = nullptr;
-    QTreeWidget *TreeView1 = nullptr;
-    QToolButton *btnBar = nullptr;
-    TFindBar *FindBar1 = nullptr; // above the tab bar while finding in the page
-    QWidget *TabBar = nullptr;
-    TTabControl *TabControl1 = nullptr; // follows the window list
-    QMenu *TabPopup = nullptr;
-    QWidget *ToolBar1 = nullptr; // the status strip
-    QLabel *StatusBar1 = nullptr;
-    QLabel *ZoomPanel = nullptr; // inside StatusBar1
-    QProgressBar *ProgressBar1 = nullptr;
-
+// The main window's menus and the items it keeps, under the design's names.
+struct MainMenuItems {
     QMenu *mnuFile = nullptr;
     QMenu *mnuLeastURL = nullptr;
     QAction *mnuLeastURL_Child = nullptr;
@@ -104,12 +90,18 @@ struct MainControls {
     QList<QAction *> windowCommands; // cascade, tile, minimize all, arrange
 };
 
-class TMainForm : public QMainWindow,
-                  public BrowserHost,
-                  public OptionHost,
-                  public BookmarkEditorHost,
-                  public WebListHost,
-                  private MainControls {
+// The main window's controls and menus, as Controls() shows them to tests
+// and other units: they can use a control but not replace it. The bars, the
+// tab bar and the main window each keep their own.
+struct MainControls : BarWidgets, MainMenuItems {
+    QMdiArea *mdiArea = nullptr;
+    TFindBar *FindBar1 = nullptr; // above the tab bar while finding in the page
+    QWidget *TabBar = nullptr;
+    TTabControl *TabControl1 = nullptr; // follows the window list
+    QMenu *TabPopup = nullptr;
+};
+
+class TMainForm : public QMainWindow, public OptionHost, public BookmarkEditorHost, public WebListHost {
     Q_OBJECT
 public:
     // Runs the construction steps; opens no page. `params` are the
@@ -118,84 +110,55 @@ public:
     ~TMainForm() override;
 
     // ---- state others read ----
-    const MainControls &Controls() const { return *this; }
+    MainControls Controls() const;
+    BarLayout &Bars() const { return *bars_; }
+    TabStrip &Tabs() const { return *tabs_; }
     // The open windows in tab order, their numbers and tab texts.
     const WindowRegistry &Windows() const { return windows_; }
     SleepPolicy &Sleep() const { return *sleep_; }
     bool FirstResize() const { return firstResize_; }
     bool HasParams() const { return hasParams_; }
-    int PopupTab() const { return popupTab_; }
-    void SetPopupTab(int index) { popupTab_ = index; } // as a press on the tab bar sets it
-    const ClosedList &RecentlyClosed() const { return closedList; }
-    int BtnBarTag() const { return btnBarTag; }
-    void SetAboutBox(QDialog *box) { AboutBoxDialog = box; }
+    const ClosedList &RecentlyClosed() const { return closedList_; }
+    ChildState ChildWinState() const { return childWinState_; }
+    uint8_t MojiSize() const { return mojiSize_; }
+    PageIndicators &Indicators() { return indicators_; }
+    void SetAboutBox(QDialog *box) { aboutBox_ = box; }
 
-    SettingsFile Settings() const { return SettingsFile(AppDirPath + "config.ini"); }
-    QIcon Image(int index) const;
+    SettingsFile Settings() const { return SettingsFile(appDir_ + "config.ini"); }
+    QIcon Image(Picture picture) const;
+    // The data folder, with its trailing "/".
+    std::string AppDir() const { return appDir_; }
 
-    // ---- start-up and shutdown ----
-    void FormCreate();
-    void FormResize();
-    void OpenParams();
-    void OpenStartUp();
+    // ---- shutdown ----
     bool FormClose(); // throws when a write failed: the window stays open
-    void mnuOptionClick();
-    void HelpAbout1Execute();
-    void mnuWebList_EditClick();
 
     // ---- opening pages ----
-    // `caught`: a page caught for a new window; the window adopts its
-    // control instead of navigating a new one to `address`. Returns the new
-    // window, nullptr when the tab limit refused it.
-    TChildForm *OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught = nullptr);
-    // The tab limit is on and reached.
-    bool TabLimitReached();
-    // The engine checked in the Tools menu, which new windows take.
-    EngineKind ToolsEngine() const;
+    // A new window of engine `kind`, navigated to `address`, with `caption`
+    // until its page reports a title. `caught`: a page caught for a new
+    // window; the window adopts its control (and its engine) instead of
+    // navigating a new one. Returns the new window, nullptr when the tab
+    // limit refused it.
+    TChildForm *OpenNewWindow(EngineKind kind, const QString &address, const QString &caption,
+                              CaughtPage *caught = nullptr);
+    // The engine new windows take: "General"/"LastEngine" at start, then the
+    // user's choice in the Tools menu, whose check marks show it.
+    EngineKind ToolsEngine() const { return toolsEngine_; }
     void txtAddressKeyDown(int key);
     void btnMoveClick();
-    // Typed text in a window: an address as it stands, words through the
-    // search address of the settings (core/AddressText.h).
-    void NavigateTyped(TChildForm *child, const QString &text);
-    QString SearchAddressFor(const QString &words) const;
     void FileNew1Execute();
     void ToolButton1Click() { FileNew1Execute(); }
     void mnuNew_CilpClick();
     void FileOpen1Execute();
     void IE_ItemClick();
     void Moz_ItemClick();
-    void WebListItemClick(QAction *item);
-    void LeastURLItemClick(QAction *item);
-    void OpenLines(const std::vector<std::string> &lines, const QString &caption);
-    // Where the next new window goes in the MDI area (its normal geometry).
-    QRect NextWindowPlace(const QWidget &window);
 
-    // ---- tab bar ----
-    int FindTab(int32_t number) const;
-    void RemoveTab(int32_t number) override;
-    void HitTestTab(const QPoint &pos);
-    bool CloseTab(int index); // false while the page is asked (its tab goes once it agrees)
-    void AddCloseURL(int index);
-    void ShowTab(int index);
-    void ReadTabColors(uint32_t colors[4]) const;
-    void TabControl1Change();
+    // ---- tab bar (the routines are the TabStrip's) ----
     void TabControl1MouseDown(Qt::MouseButton button, const QPoint &pos);
     void TabControl1DrawTab(QPainter &painter, int index, const QRect &rect, bool active);
-    // The drawing of one tab with colours already read (ActivateCh, ActivateBG,
-    // DeActivateCh, DeActivateBG).
-    void PaintTab(QPainter &painter, int index, const QRect &rect, bool active, const uint32_t colors[4]);
     void popTabCloseClick();
     void popAddCloseClick();
     void mnu_AllCloseClick();
     void mnu_AllCloseNotMeClick();
-    // Keys of the tab bar: the tab `steps` away in tab order (wrapping), the
-    // tab at an index (-1: the last), the most recently closed address again
-    // (each press one further back), and the address box to type in.
-    void SelectTabBy(int steps);
-    void SelectTabAt(int index);
-    void ReopenClosed();
-    void FocusAddress();
-    void TabControl1DblClick(const QPoint &pos);
 
     // ---- commands on the active page ----
     void BackCtrlClick();
@@ -205,30 +168,100 @@ public:
     void mnuEdit_CopyClick();
     void mnuEdit_slrAllClick();
     void mnuFile_SaveAsClick();
-    void mnuEdit_FindClick();
-    void mnuFile_PrintClick();
     void SetTextSize(int size);
     // Page zoom of the active window: steps along, 0 back to 100 %.
     void ZoomPage(int steps);
-    void ReadMojiSize();
 
-    // ---- bars ----
-    void BandPositionRead();
-    void ViewToolBar();
-    void BandPositionWrite();
-    void ToggleBar(QAction *item, QWidget *bar);
+    // ---- bars (the layout is the BarLayout's) ----
     void btnBarClick();
     void JBarMouseUp(int x);
     void JBarResize();
     void CoolBar1MouseUp();
-    // A band dragged by its handle from `from` and let go at `to` (global
-    // coordinates): let go past the middle of the other band on its row, the
-    // two change places.
-    void ReorderBandsAfterDrag(QToolBar *dragged, const QPoint &from, const QPoint &to);
-    void LayoutRules();
-    int JBarWidth() const;
-    void SetJBarWidth(int width);
 
+    // ---- new windows and recently closed ----
+    void mnuLeastURLClick();
+
+    // ---- bookmarks (MainBookmarks.cpp) ----
+    void BuildBookmarkMenu() override;
+    void BuildBookmarkBar() override;
+    void TreeView1Change(QTreeWidgetItem *node);
+    void iventMenuClick(QAction *item);
+    void mnuBMEditClick();
+
+    // ---- history (MainHistory.cpp) ----
+    HistoryStore *History() const { return history_.get(); }
+    THistoryPanel *HistoryPanel() const { return historyPanel_; }
+    TAddressCompleter *Completer() const { return completer_.get(); }
+    void mnuHistoryClick(); // 表示 > 履歴: the history panel, shown or hidden
+    // Clears what the choice names, in the history and in both engines'
+    // profiles.
+    void ClearBrowsingData(const ClearDataChoice &choice);
+
+    // ---- web lists (MainWebList.cpp) ----
+    void EnumFiles(const std::string &folder) override;
+
+    // ---- OptionHost ----
+    void SetGeckoItemEnabled(bool enabled) override;
+    void ApplyTabWidth(int width) override;
+    void ApplyTabType(int tabType) override;
+
+    // ---- window menu (MainMenus.cpp) ----
+    void mnuFile_CloseClick();
+    void TileWindows(bool horizontal);
+
+    // ---- helpers ----
+    TChildForm *ActiveChild();
+    WebBrowser2 *ActiveBrowser();
+    // The live child windows in tab order.
+    std::vector<TChildForm *> Children() const { return windows_.Children(); }
+    TChildForm *FindChild(int32_t number) const { return windows_.Child(number); }
+    int ChildCount() const { return windows_.ChildCount(); }
+    // "0:loading* 1:Example": tabs with their window numbers, '*' on the selected one.
+    QString DescribeTabs() const { return windows_.Describe(); }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // The design's handlers that only the menus, keys and the window's own
+    // start-up and shutdown run.
+    // ---- start-up and shutdown ----
+    void FormCreate();
+    void FormResize();
+    void OpenParams();
+    void OpenStartUp();
+    void mnuOptionClick();
+    void HelpAbout1Execute();
+    // ---- opening pages ----
+    // The tab limit is on and reached.
+    bool TabLimitReached();
+    // Typed text in a window: an address as it stands, words through the
+    // search address of the settings (core/AddressText.h).
+    void NavigateTyped(TChildForm *child, const QString &text);
+    QString SearchAddressFor(const QString &words) const;
+    void WebListItemClick(QAction *item);
+    void LeastURLItemClick(QAction *item);
+    // Opens a window for each line, in order. A long list gives way to the
+    // event loop between short slices of openings, so the program keeps
+    // drawing and the first pages load while the rest open.
+    void OpenLines(const std::vector<std::string> &lines, const QString &caption);
+    void OpenPendingLines();
+    // ---- tab bar ----
+    void TabControl1Change();
+    void TabControl1DblClick(const QPoint &pos);
+    // The most recently closed address again (each press one further back).
+    void ReopenClosed();
+    // ---- commands on the active page ----
+    void mnuEdit_FindClick();
+    void mnuFile_PrintClick();
+    void ReadMojiSize();
+    // ---- bars ----
+    void BandPositionRead();
+    void ViewToolBar();
+    void BandPositionWrite();
     // ---- remembered place of the main window (MainSession.cpp) ----
     // "left,top,width,height,maximised", as Option_Ext keeps it.
     QString PlaceText() const;
@@ -240,83 +273,17 @@ public:
     // Before quitting with several windows, when the settings say so; false
     // keeps the program running.
     bool ConfirmQuit();
-
-    // ---- new windows and recently closed ----
-    bool IsPopupURL(const QString &address) override;
+    // ---- new windows, bookmarks, web lists, history, window menu ----
     // Starts compiling the block list in the background when blocking is on.
     void PreparePopupCheck();
-    void mnuLeastURLClick();
-
-    // ---- bookmarks (MainBookmarks.cpp) ----
-    void BuildBookmarkMenu() override;
-    void BuildBookmarkBar() override;
-    void iventMenuClick(QAction *item);
-    void TreeView1Change(QTreeWidgetItem *node);
-    void mnuBMEditClick();
     void popAddBookMarkClick();
-
-    // ---- history (MainHistory.cpp) ----
-    HistoryStore *History() const { return history_.get(); }
-    THistoryPanel *HistoryPanel() const { return historyPanel_; }
-    TAddressCompleter *Completer() const { return completer_.get(); }
-    void mnuHistoryClick();   // 表示 > 履歴: the history panel, shown or hidden
+    void mnuWebList_EditClick();
     void mnuClearDataClick(); // ツール > 閲覧データの消去
-    // Clears what the choice names, in the history and in both engines'
-    // profiles.
-    void ClearBrowsingData(const ClearDataChoice &choice);
-    void PageVisited(const QString &url, const QString &title) override;
-    void PageTitled(const QString &url, const QString &title) override;
-
-    // ---- web lists (MainWebList.cpp) ----
-    void EnumFiles(const std::string &folder) override;
-
-    // The data folder, with its trailing "/".
-    std::string AppDir() const { return AppDirPath; }
-
-    // ---- OptionHost ----
-    void SetGeckoItemEnabled(bool enabled) override;
-    void ApplyTabWidth(int width) override;
-    void ApplyTabType(int tabType) override;
-
-    // ---- BrowserHost ----
-    QWidget *Window() override { return this; }
-    PageIndicators &Indicators() override { return indicators; }
-    TChildForm *ActiveChild() override;
-    ChildState &ChildWinState() override { return childWinState; }
-    bool Arranging() const override { return arranging_ > 0; }
-    uint8_t MojiSize() const override { return mojiSize; }
-    void CheckMojiSize(int size) override;
-    int AllClosing() const override { return windows_.AllClosing(); }
-    void SetAllClosing(int value) override { windows_.SetAllClosing(value); }
-    void SelectTabOfWindow(int32_t number) override;
-    void SetTabCaptionOfWindow(int32_t number, const QString &caption) override;
-    void AddClosedURL(const QString &address) override;
-    void ChildClosed(TChildForm *child) override;
-    void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel) override;
-
-    // ---- window menu (MainMenus.cpp) ----
-    void mnuFile_CloseClick();
-    void TileWindows(bool horizontal);
     void MinimizeAll();
     void ArrangeIcons();
 
-    // ---- helpers ----
-    // The live child windows in tab order.
-    std::vector<TChildForm *> Children() const { return windows_.Children(); }
-    TChildForm *FindChild(int32_t number) const { return windows_.Child(number); }
-    int ChildCount() const { return windows_.ChildCount(); }
-    WebBrowser2 *ActiveBrowser();
-    // "0:loading* 1:Example": tabs with their window numbers, '*' on the selected one.
-    QString DescribeTabs() const { return windows_.Describe(); }
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     void BuildImages();
+    void SetToolsEngine(EngineKind kind);
     void BuildMenus();
     void AddKeyCommands();
     void BuildBars();
@@ -324,8 +291,17 @@ private:
     void UpdateChildCommands();
     void UpdateCoveredPages();
     void RebuildWindowList();
+    // Where the next new window goes in the MDI area (its normal geometry).
+    QRect NextWindowPlace(const QWidget &window);
 
-    void ConnectTabBar();
+    // What the child windows ask of the main window (ChildWindowHost).
+    void CheckMojiSize(int size);
+    void ChildClosed(TChildForm *child);
+    void NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel);
+    void PageVisited(const QString &url, const QString &title);
+    void PageTitled(const QString &url, const QString &title);
+    bool IsPopupURL(const QString &address);
+
     void BuildHistory();
     const std::vector<CompletionBookmark> &CompletionBookmarks();
     // Dropped links (MainDrops.cpp).
@@ -338,28 +314,32 @@ private:
     // ---- shared state ----
     bool firstResize_ = true;
     bool hasParams_ = false;
-    int popupTab_ = 0; // tab last hit by a right or middle press; 255 when none
     WindowRegistry windows_;
     SleepPolicy *sleep_ = nullptr;
-    ClosedList closedList;
-    std::string AppDirPath; // the data folder (DataFolder), with its trailing "/"
-    ChildState childWinState = ChildState::Normal;
-    uint8_t mojiSize = 2;
-    PageIndicators indicators;
-    int btnBarTag = 0;                 // remembered side bar width; 0 while expanded
-    QDialog *AboutBoxDialog = nullptr; // the About box made at start-up
+    ClosedList closedList_;
+    std::string appDir_; // the data folder (DataFolder), with its trailing "/"
+    ChildState childWinState_ = ChildState::Normal;
+    uint8_t mojiSize_ = 2;
+    PageIndicators indicators_;
+    QDialog *aboutBox_ = nullptr; // the About box made at start-up
+    EngineKind toolsEngine_ = EngineKind::InternetExplorer;
+
+    // ---- parts and controls ----
+    std::unique_ptr<ChildWindowHost> host_;
+    BarLayout *bars_ = nullptr; // children of the form
+    TabStrip *tabs_ = nullptr;
+    QMdiArea *mdiArea = nullptr;
+    TFindBar *FindBar1 = nullptr; // above the tab bar while finding in the page
+    MainMenuItems menu_;
+    QAction *mnuShow_History = nullptr;
 
     QStringList params_;
     QVector<QIcon> images_;
-    std::vector<QAction *> keyCommands_; // the key-only commands (AddKeyCommands)
-    std::optional<QPoint> lastPlace_;    // where the last new window was put
-    bool jbarDragging_ = false;
-    QToolBar *bandPressed_ = nullptr;        // the band whose handle the mouse holds
-    QPoint bandPressPos_;                    // where it was pressed, in global coordinates
-    std::array<int, 2> bandWidthsAtPress_{}; // of ToolBar2 and ToolBar3 then
-    size_t reopened_ = 0;                    // closed addresses reopened by ReopenClosed in a row
-    std::vector<std::string> reopenedFrom_;  // the closed list they were taken from
-    QString placeAtStart_;                   // the main window's place once first drawn
+    std::vector<QAction *> keyCommands_;    // the key-only commands (AddKeyCommands)
+    std::optional<QPoint> lastPlace_;       // where the last new window was put
+    size_t reopened_ = 0;                   // closed addresses reopened by ReopenClosed in a row
+    std::vector<std::string> reopenedFrom_; // the closed list they were taken from
+    QString placeAtStart_;                  // the main window's place once first drawn
     std::unique_ptr<SessionWriter> session_;
     bool sessionOffered_ = false;
     bool closing_ = false;
@@ -368,6 +348,14 @@ private:
     bool drawn_ = false;       // the window has been shown and painted once
     bool startingUp_ = false;  // the start-up actions are running
     int arranging_ = 0;
+    // What OpenLines has yet to open, with the engine chosen when it was asked.
+    struct PendingLine {
+        EngineKind engine;
+        QString address;
+        QString caption;
+    };
+    std::deque<PendingLine> pendingLines_;
+    bool pendingScheduled_ = false;
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     // The history: its store, the panel beside the side bar and the address
     // box's completion; the bookmarks completion offers, with the file they
@@ -375,10 +363,11 @@ private:
     std::unique_ptr<HistoryStore> history_;
     THistoryPanel *historyPanel_ = nullptr;
     std::unique_ptr<TAddressCompleter> completer_;
-    QAction *mnuShow_History = nullptr;
     std::shared_ptr<const void> completionSource_;
     std::unique_ptr<std::vector<CompletionBookmark>> completionBookmarks_;
+    std::unique_ptr<Tfrm_BMEdit> ownBookmarkEditor_; // when the application made none
     friend class ArrangingScope;
+    friend class ChildWindowHost;
 };
 
 // Marks the main window's own placing of windows (see Arranging()).

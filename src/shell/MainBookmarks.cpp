@@ -7,6 +7,7 @@
 #include "browser/ChildForm.h"
 #include "core/BookmarkStore.h"
 #include "platform/UiServices.h"
+#include "shell/BarLayout.h"
 #include "shell/MenuText.h"
 
 #include <QAction>
@@ -27,8 +28,8 @@ QString ItemCaption(const BookmarkNode &entry)
 }
 
 constexpr int kFixedBookmarkItems = 3; // "ブックマークに追加(&A)", "ブックマークを編集(&E)", the separator
-constexpr int kFolderImage = 11;
-constexpr int kPageImage = 12;
+constexpr Picture kFolderImage = Picture::Folder;
+constexpr Picture kPageImage = Picture::WebPage;
 
 // A menu holds at most this many generated items (the design counts them in
 // 8 bits); the rest follow in a sub-menu at its end, and so on. Every menu
@@ -96,7 +97,7 @@ void OpenBookmark(TMainForm *form, const QString &address)
         newWindow = true;
     }
     if (newWindow) {
-        form->OpenNewWindow(QString(), form->Controls().txtAddress->text());
+        form->OpenNewWindow(form->ToolsEngine(), form->Controls().txtAddress->text(), QString());
     } else {
         active->Navigate(form->Controls().txtAddress->text());
     }
@@ -106,9 +107,9 @@ void OpenBookmark(TMainForm *form, const QString &address)
 
 void TMainForm::BuildBookmarkMenu()
 {
-    const QList<QAction *> old = mnuBookMark->actions();
+    const QList<QAction *> old = menu_.mnuBookMark->actions();
     for (int i = kFixedBookmarkItems; i < old.size(); ++i) {
-        mnuBookMark->removeAction(old[i]);
+        menu_.mnuBookMark->removeAction(old[i]);
         if (QMenu *sub = old[i]->menu()) {
             delete sub; // takes its own action and everything below it
         } else {
@@ -116,20 +117,20 @@ void TMainForm::BuildBookmarkMenu()
         }
     }
     const std::shared_ptr<const BookmarkFile> file = ReadBookmarkFile();
-    AddBookmarkItems(this, mnuBookMark, file->tree);
+    AddBookmarkItems(this, menu_.mnuBookMark, file->tree);
 }
 
 void TMainForm::BuildBookmarkBar()
 {
     // Emptying the tree moves its selection; that must not open anything.
-    const QSignalBlocker quiet(TreeView1);
-    TreeView1->clear();
+    const QSignalBlocker quiet(bars_->Widgets().TreeView1);
+    bars_->Widgets().TreeView1->clear();
     const std::shared_ptr<const BookmarkFile> file = ReadBookmarkFile();
-    TreeView1->addTopLevelItems(BookmarkNodes(this, file->tree));
+    bars_->Widgets().TreeView1->addTopLevelItems(BookmarkNodes(this, file->tree));
     // An item view without a current item that has ever been set makes its
     // first node current when it gets the keyboard focus, which would open
     // that bookmark. Setting "none" explicitly stops it.
-    TreeView1->setCurrentItem(nullptr);
+    bars_->Widgets().TreeView1->setCurrentItem(nullptr);
 }
 
 void TMainForm::iventMenuClick(QAction *item)
@@ -156,14 +157,17 @@ void TMainForm::TreeView1Change(QTreeWidgetItem *node)
 void TMainForm::mnuBMEditClick()
 {
     // With no selection left, one click opens the same bookmark again.
-    TreeView1->setCurrentItem(nullptr);
+    bars_->Widgets().TreeView1->setCurrentItem(nullptr);
     if (frm_BMEdit == nullptr) {
-        frm_BMEdit = new Tfrm_BMEdit(*this);
+        // A main window made without the application's forms (the tests')
+        // makes an editor of its own, which goes with it.
+        ownBookmarkEditor_ = std::make_unique<Tfrm_BMEdit>(*this);
+        frm_BMEdit = ownBookmarkEditor_.get();
     }
     frm_BMEdit->show();
     frm_BMEdit->raise();
     frm_BMEdit->activateWindow();
-    frm_BMEdit->txtURL->setText(txtAddress->text());
+    frm_BMEdit->txtURL->setText(bars_->Widgets().txtAddress->text());
     TChildForm *child = ActiveChild();
     frm_BMEdit->txtName->setText(child != nullptr ? child->Caption() : QString());
 }

@@ -68,14 +68,15 @@ void TMainForm::mnuFile_PrintClick()
 
 void TMainForm::SetTextSize(int size)
 {
-    QAction *items[] = {mnuSize_Min, mnuSize_Small, mnuSize_middle, mnuSize_Large, mnuSize_Max};
+    QAction *items[] = {menu_.mnuSize_Min, menu_.mnuSize_Small, menu_.mnuSize_middle, menu_.mnuSize_Large,
+                        menu_.mnuSize_Max};
     TChildForm *child = ActiveChild();
     if (!child || child->Browser()->Busy()) {
         // The click toggled the item's check; a dropped command changes nothing.
         items[size]->setChecked(!items[size]->isChecked());
         return;
     }
-    mojiSize = static_cast<uint8_t>(size);
+    mojiSize_ = static_cast<uint8_t>(size);
     child->PageMojiSize = static_cast<uint8_t>(size);
     try {
         child->Browser()->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, QVariant(size), nullptr);
@@ -93,8 +94,8 @@ void TMainForm::ZoomPage(int steps)
 
 void TMainForm::ReadMojiSize()
 {
-    mojiSize = static_cast<uint8_t>(Settings().Read(keys::LastMojiSize));
-    CheckMojiSize(mojiSize);
+    mojiSize_ = static_cast<uint8_t>(Settings().Read(keys::LastMojiSize));
+    CheckMojiSize(mojiSize_);
 }
 
 } // namespace orvex

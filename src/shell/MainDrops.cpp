@@ -7,6 +7,9 @@
 #include "browser/untTab.h"
 #include "core/AddressText.h"
 #include "platform/UiServices.h"
+#include "shell/BarLayout.h"
+#include "shell/Captions.h"
+#include "shell/TabStrip.h"
 
 #include <QDropEvent>
 #include <QLineEdit>
@@ -35,8 +38,9 @@ QStringList TMainForm::DroppedAddresses(const QMimeData *data) const
 
 bool TMainForm::DropFilter(QObject *watched, QEvent *event)
 {
-    const bool onTabs = watched == TabControl1 || watched == mdiArea->viewport();
-    if (!onTabs && watched != txtAddress)
+    QLineEdit *address = bars_->Widgets().txtAddress;
+    const bool onTabs = watched == tabs_->Control() || watched == mdiArea->viewport();
+    if (!onTabs && watched != address)
         return false;
     const QEvent::Type type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
@@ -49,25 +53,25 @@ bool TMainForm::DropFilter(QObject *watched, QEvent *event)
     drop->accept();
     if (type != QEvent::Drop)
         return true;
-    Guarded([this, onTabs, addresses] {
+    Guarded([this, onTabs, addresses, address] {
         if (onTabs) {
             for (const QString &address : addresses)
-                OpenNewWindow(QStringLiteral("loading"), address);
+                OpenNewWindow(ToolsEngine(), address, kLoadingCaption);
             return;
         }
-        txtAddress->setText(addresses.first());
+        address->setText(addresses.first());
         if (TChildForm *child = ActiveChild())
             child->Browser()->Navigate(addresses.first());
         else
-            OpenNewWindow(QStringLiteral("loading"), addresses.first());
+            OpenNewWindow(ToolsEngine(), addresses.first(), kLoadingCaption);
     });
     return true;
 }
 
 void TMainForm::AcceptDrops()
 {
-    for (QWidget *target :
-         {static_cast<QWidget *>(TabControl1), mdiArea->viewport(), static_cast<QWidget *>(txtAddress)}) {
+    for (QWidget *target : {static_cast<QWidget *>(tabs_->Control()), mdiArea->viewport(),
+                            static_cast<QWidget *>(bars_->Widgets().txtAddress)}) {
         target->setAcceptDrops(true);
         target->installEventFilter(this);
     }

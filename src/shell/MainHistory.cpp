@@ -14,6 +14,7 @@
 #include "history/HistoryPanel.h"
 #include "history/HistoryStore.h"
 #include "platform/UiServices.h"
+#include "shell/BarLayout.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -43,7 +44,7 @@ void FlattenBookmarks(const BookmarkTree &tree, std::vector<CompletionBookmark> 
 
 void TMainForm::BuildHistory()
 {
-    history_ = std::make_unique<HistoryStore>(ToQ(AppDirPath + kHistoryFile));
+    history_ = std::make_unique<HistoryStore>(ToQ(appDir_ + kHistoryFile));
     connect(history_.get(), &HistoryStore::Damaged, this, Guard([](const QString &backup) {
                 ReportFileProblem(FormatMessage(msg::HistoryKeptAside, FromQ(backup)));
             }));
@@ -52,14 +53,15 @@ void TMainForm::BuildHistory()
     historyPanel_->setFixedWidth(kHistoryPanelWidth);
     historyPanel_->hide();
     // The panel stands right of the side bar, in the row of the MDI area.
-    if (auto *row = qobject_cast<QBoxLayout *>(JBar->parentWidget()->layout()->itemAt(0)->layout()))
-        row->insertWidget(row->indexOf(JBar) + 1, historyPanel_);
+    QWidget *sideBar = bars_->Widgets().JBar;
+    if (auto *row = qobject_cast<QBoxLayout *>(sideBar->parentWidget()->layout()->itemAt(0)->layout()))
+        row->insertWidget(row->indexOf(sideBar) + 1, historyPanel_);
     connect(historyPanel_, &THistoryPanel::OpenRequested, this,
             Guard([this](const QString &url, bool newWindow) {
-                txtAddress->setText(url);
+                bars_->Widgets().txtAddress->setText(url);
                 WebBrowser2 *active = ChildCount() > 0 ? ActiveBrowser() : nullptr;
                 if (newWindow || !active)
-                    OpenNewWindow(QString(), url);
+                    OpenNewWindow(ToolsEngine(), url, QString());
                 else
                     active->Navigate(url);
             }));
@@ -68,8 +70,8 @@ void TMainForm::BuildHistory()
         mnuShow_History->setChecked(true);
     }
 
-    completer_ =
-        std::make_unique<TAddressCompleter>(*txtAddress, *history_, [this] { return CompletionBookmarks(); });
+    completer_ = std::make_unique<TAddressCompleter>(*bars_->Widgets().txtAddress, *history_,
+                                                     [this] { return CompletionBookmarks(); });
     connect(completer_.get(), &TAddressCompleter::Chosen, this, Guard([this] { btnMoveClick(); }));
 }
 

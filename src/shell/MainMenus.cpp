@@ -7,8 +7,10 @@
 #include "browser/ChildForm.h"
 #include "platform/Look.h"
 #include "platform/UiServices.h"
+#include "shell/BarLayout.h"
 #include "shell/MenuText.h"
 #include "shell/SleepPolicy.h"
+#include "shell/TabStrip.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -61,7 +63,7 @@ void AddItems(TMainForm &form, QMenu *menu, std::initializer_list<MenuItem> item
         action->setShortcut(item.key);
         action->setCheckable(item.checkable);
         if (item.picture >= 0)
-            action->setIcon(form.Image(item.picture));
+            action->setIcon(form.Image(static_cast<Picture>(item.picture)));
         QObject::connect(action, &QAction::triggered, &form,
                          Guard([&form, command = item.command] { command(form); }));
         if (item.keep)
@@ -75,117 +77,123 @@ void TMainForm::BuildMenus()
 {
     QMenuBar *bar = menuBar();
 
-    mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    AddItems(*this, mnuFile->addMenu(QStringLiteral("新規作成(&N)")),
+    menu_.mnuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    AddItems(*this, menu_.mnuFile->addMenu(QStringLiteral("新規作成(&N)")),
              {
                  {"&空白", &TMainForm::FileNew1Execute, Qt::CTRL | Qt::Key_N, Pic(Picture::NewPage)},
                  {"クリップボード(&C)", &TMainForm::mnuNew_CilpClick},
              });
-    AddItems(*this, mnuFile,
+    AddItems(*this, menu_.mnuFile,
              {
                  {"開く(&O)...", &TMainForm::FileOpen1Execute, Qt::CTRL | Qt::Key_O, Pic(Picture::Open)},
-                 {"閉じる(&C)", &TMainForm::mnuFile_CloseClick, kNoKey, -1, &mnuFile_Close},
+                 {"閉じる(&C)", &TMainForm::mnuFile_CloseClick, kNoKey, -1, &menu_.mnuFile_Close},
                  {"名前をつけて保存(&A)...", &TMainForm::mnuFile_SaveAsClick, kNoKey, Pic(Picture::Save),
-                  &indicators.mnuFile_SaveAs},
+                  &indicators_.mnuFile_SaveAs},
                  {"印刷(&P)...", &TMainForm::mnuFile_PrintClick, Qt::CTRL | Qt::Key_P, -1,
-                  &indicators.mnuFile_Print},
+                  &indicators_.mnuFile_Print},
                  kSeparator,
              });
     // Filled from the recently closed list each time it opens.
-    mnuLeastURL = mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
-    mnuLeastURL_Child = mnuLeastURL->addAction(QString());
-    connect(mnuLeastURL, &QMenu::aboutToShow, this, Guard([this] { mnuLeastURLClick(); }));
-    AddItems(*this, mnuFile,
+    menu_.mnuLeastURL = menu_.mnuFile->addMenu(QStringLiteral("最近閉じたURL(&E)"));
+    menu_.mnuLeastURL_Child = menu_.mnuLeastURL->addAction(QString());
+    connect(menu_.mnuLeastURL, &QMenu::aboutToShow, this, Guard([this] { mnuLeastURLClick(); }));
+    AddItems(*this, menu_.mnuFile,
              {
                  kSeparator,
                  {"終了(&X)", [](TMainForm &form) { form.close(); }},
              });
 
-    mnuEdit = bar->addMenu(QStringLiteral("編集(&E)"));
-    AddItems(*this, mnuEdit,
+    menu_.mnuEdit = bar->addMenu(QStringLiteral("編集(&E)"));
+    AddItems(*this, menu_.mnuEdit,
              {
                  {"コピー(&P)", &TMainForm::mnuEdit_CopyClick, kNoKey, Pic(Picture::Copy),
-                  &indicators.mnuEdit_Copy},
+                  &indicators_.mnuEdit_Copy},
                  kSeparator,
                  {"全て選択(&A)", &TMainForm::mnuEdit_slrAllClick, Qt::CTRL | Qt::Key_A,
-                  Pic(Picture::SelectAll), &indicators.mnuEdit_slrAll},
+                  Pic(Picture::SelectAll), &indicators_.mnuEdit_slrAll},
                  kSeparator,
                  {"このページの検索(&F)...", &TMainForm::mnuEdit_FindClick, Qt::CTRL | Qt::Key_F, -1,
-                  &indicators.mnuEdit_Find},
+                  &indicators_.mnuEdit_Find},
              });
 
-    mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
+    menu_.mnuShow = bar->addMenu(QStringLiteral("表示(&V)"));
     AddItems(
-        *this, mnuShow->addMenu(QStringLiteral("ツールバー(&T)")),
+        *this, menu_.mnuShow->addMenu(QStringLiteral("ツールバー(&T)")),
         {
-            {"標準", [](TMainForm &f) { f.ToggleBar(f.mnuShow_default, f.ToolBar2); }, kNoKey, -1,
-             &mnuShow_default, true},
-            {"アドレスバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_Address, f.ToolBar3); }, kNoKey, -1,
-             &mnuShow_Address, true},
-            {"ステータスバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_Status, f.ToolBar1); }, kNoKey, -1,
-             &mnuShow_Status, true},
-            {"タブバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_Tab, f.TabBar); }, kNoKey, -1, &mnuShow_Tab,
+            {"標準", [](TMainForm &f) { f.bars_->ToggleView(0); }, kNoKey, -1, &menu_.mnuShow_default, true},
+            {"アドレスバー", [](TMainForm &f) { f.bars_->ToggleView(1); }, kNoKey, -1, &menu_.mnuShow_Address,
              true},
-            {"Jバー", [](TMainForm &f) { f.ToggleBar(f.mnuShow_J, f.JBar); }, kNoKey, -1, &mnuShow_J, true},
+            {"ステータスバー", [](TMainForm &f) { f.bars_->ToggleView(2); }, kNoKey, -1,
+             &menu_.mnuShow_Status, true},
+            {"タブバー", [](TMainForm &f) { f.bars_->ToggleView(3); }, kNoKey, -1, &menu_.mnuShow_Tab, true},
+            {"Jバー", [](TMainForm &f) { f.bars_->ToggleView(4); }, kNoKey, -1, &menu_.mnuShow_J, true},
         });
-    for (QAction *item : {mnuShow_default, mnuShow_Address, mnuShow_Status, mnuShow_Tab, mnuShow_J})
+    for (QAction *item : {menu_.mnuShow_default, menu_.mnuShow_Address, menu_.mnuShow_Status,
+                          menu_.mnuShow_Tab, menu_.mnuShow_J})
         item->setChecked(true);
-    mnuShow->addSeparator();
+    const BarWidgets &bars = bars_->Widgets();
+    bars_->SetViewToggles({{{menu_.mnuShow_default, bars.ToolBar2},
+                            {menu_.mnuShow_Address, bars.ToolBar3},
+                            {menu_.mnuShow_Status, bars.ToolBar1},
+                            {menu_.mnuShow_Tab, tabs_->Bar()},
+                            {menu_.mnuShow_J, bars.JBar}}});
+    menu_.mnuShow->addSeparator();
     // The buttons of the "標準" bar are the items here (BuildBars).
-    QMenu *mnuGo = mnuShow->addMenu(QStringLiteral("移動(&O)"));
-    mnuGo->addAction(indicators.BackCtrl);
-    mnuGo->addAction(indicators.FrwrdCtrl);
-    mnuShow->addAction(indicators.StopCtrl);
-    mnuShow->addAction(indicators.ReLoadCtrl);
-    mnuShow->addSeparator();
-    mnuSize = mnuShow->addMenu(QStringLiteral("文字サイズ"));
-    indicators.mnuShow_Size = mnuSize->menuAction();
+    QMenu *mnuGo = menu_.mnuShow->addMenu(QStringLiteral("移動(&O)"));
+    mnuGo->addAction(indicators_.BackCtrl);
+    mnuGo->addAction(indicators_.FrwrdCtrl);
+    menu_.mnuShow->addAction(indicators_.StopCtrl);
+    menu_.mnuShow->addAction(indicators_.ReLoadCtrl);
+    menu_.mnuShow->addSeparator();
+    menu_.mnuSize = menu_.mnuShow->addMenu(QStringLiteral("文字サイズ"));
+    indicators_.mnuShow_Size = menu_.mnuSize->menuAction();
     const auto textSize = [](int size) { return [size](TMainForm &form) { form.SetTextSize(size); }; };
-    AddItems(*this, mnuSize,
+    AddItems(*this, menu_.mnuSize,
              {
-                 {"最大(&B)", textSize(4), kNoKey, -1, &mnuSize_Max, true},
-                 {"大(&L)", textSize(3), kNoKey, -1, &mnuSize_Large, true},
-                 {"中(&M)", textSize(2), kNoKey, -1, &mnuSize_middle, true},
-                 {"小(&S)", textSize(1), kNoKey, -1, &mnuSize_Small, true},
-                 {"最小(A)", textSize(0), kNoKey, -1, &mnuSize_Min, true},
+                 {"最大(&B)", textSize(4), kNoKey, -1, &menu_.mnuSize_Max, true},
+                 {"大(&L)", textSize(3), kNoKey, -1, &menu_.mnuSize_Large, true},
+                 {"中(&M)", textSize(2), kNoKey, -1, &menu_.mnuSize_middle, true},
+                 {"小(&S)", textSize(1), kNoKey, -1, &menu_.mnuSize_Small, true},
+                 {"最小(A)", textSize(0), kNoKey, -1, &menu_.mnuSize_Min, true},
              });
-    AddItems(*this, mnuShow,
+    AddItems(*this, menu_.mnuShow,
              {
                  kSeparator,
                  {"履歴(&H)", &TMainForm::mnuHistoryClick, Qt::CTRL | Qt::Key_H, -1, &mnuShow_History, true},
              });
 
-    mnuBookMark = bar->addMenu(QStringLiteral("ブックマーク(&B)"));
-    AddItems(*this, mnuBookMark,
+    menu_.mnuBookMark = bar->addMenu(QStringLiteral("ブックマーク(&B)"));
+    AddItems(*this, menu_.mnuBookMark,
              {
                  {"ブックマークに追加(&A)", &TMainForm::popAddBookMarkClick, Qt::CTRL | Qt::Key_D},
-                 {"ブックマークを編集(&E)", &TMainForm::mnuBMEditClick, kNoKey, -1, &mnuBMEdit},
+                 {"ブックマークを編集(&E)", &TMainForm::mnuBMEditClick, kNoKey, -1, &menu_.mnuBMEdit},
                  kSeparator,
              });
 
-    mnuWebList = bar->addMenu(QStringLiteral("Webリスト(&L)"));
-    AddItems(*this, mnuWebList,
-             {
-                 {"Webリストを編集(&E)", &TMainForm::mnuWebList_EditClick, kNoKey, -1, &mnuWebList_Edit},
-                 kSeparator,
-             });
+    menu_.mnuWebList = bar->addMenu(QStringLiteral("Webリスト(&L)"));
+    AddItems(
+        *this, menu_.mnuWebList,
+        {
+            {"Webリストを編集(&E)", &TMainForm::mnuWebList_EditClick, kNoKey, -1, &menu_.mnuWebList_Edit},
+            kSeparator,
+        });
 
     QMenu *mnuTool = bar->addMenu(QStringLiteral("ツール(&T)"));
     AddItems(*this, mnuTool->addMenu(QStringLiteral("エンジン")),
              {
-                 {"Internet Explorer", &TMainForm::IE_ItemClick, kNoKey, -1, &IE_item, true},
-                 {"Gekko", &TMainForm::Moz_ItemClick, kNoKey, -1, &Moz_Item, true},
+                 {"Internet Explorer", &TMainForm::IE_ItemClick, kNoKey, -1, &menu_.IE_item, true},
+                 {"Gekko", &TMainForm::Moz_ItemClick, kNoKey, -1, &menu_.Moz_Item, true},
              });
-    AddItems(*this, mnuTool,
-             {
-                 {"閲覧データの消去(&D)...", &TMainForm::mnuClearDataClick,
-                  Qt::CTRL | Qt::SHIFT | Qt::Key_Delete},
-                 {"オプション", &TMainForm::mnuOptionClick, Qt::Key_F12, Pic(Picture::Options)},
-             });
+    AddItems(
+        *this, mnuTool,
+        {
+            {"閲覧データの消去(&D)...", &TMainForm::mnuClearDataClick, Qt::CTRL | Qt::SHIFT | Qt::Key_Delete},
+            {"オプション", &TMainForm::mnuOptionClick, Qt::Key_F12, Pic(Picture::Options)},
+        });
 
-    mnuWindow = bar->addMenu(QStringLiteral("ウィンドウ(&W)"));
+    menu_.mnuWindow = bar->addMenu(QStringLiteral("ウィンドウ(&W)"));
     QAction *windowItems[5] = {};
-    AddItems(*this, mnuWindow,
+    AddItems(*this, menu_.mnuWindow,
              {
                  {"重ねて表示(&C)", [](TMainForm &form) { form.mdiArea->cascadeSubWindows(); }, kNoKey, -1,
                   &windowItems[0]},
@@ -196,8 +204,8 @@ void TMainForm::BuildMenus()
                  {"すべてを最小化(&M)", &TMainForm::MinimizeAll, kNoKey, -1, &windowItems[3]},
                  {"アイコンの整列(&A)", &TMainForm::ArrangeIcons, kNoKey, -1, &windowItems[4]},
              });
-    windowCommands = QList<QAction *>(std::begin(windowItems), std::end(windowItems));
-    connect(mnuWindow, &QMenu::aboutToShow, this, Guard([this] { RebuildWindowList(); }));
+    menu_.windowCommands = QList<QAction *>(std::begin(windowItems), std::end(windowItems));
+    connect(menu_.mnuWindow, &QMenu::aboutToShow, this, Guard([this] { RebuildWindowList(); }));
 
     AddItems(*this, bar->addMenu(QStringLiteral("ヘルプ(&H)")),
              {
@@ -205,23 +213,23 @@ void TMainForm::BuildMenus()
              });
 
     // The tab bar's menu.
-    TabPopup = new QMenu(this);
-    AddItems(*this, TabPopup->addMenu(QStringLiteral("追加")),
+    QMenu *tabPopup = tabs_->Popup();
+    AddItems(*this, tabPopup->addMenu(QStringLiteral("追加")),
              {
                  {"CloseURＬに追加", &TMainForm::popAddCloseClick},
                  {"ブックマークに追加(&A)", &TMainForm::popAddBookMarkClick},
              });
-    TabPopup->addSeparator();
-    AddItems(*this, TabPopup->addMenu(QStringLiteral("&全て閉じる")),
+    tabPopup->addSeparator();
+    AddItems(*this, tabPopup->addMenu(QStringLiteral("&全て閉じる")),
              {
                  {"全て閉じる(&L)", &TMainForm::mnu_AllCloseClick},
                  {"これ以外を全て閉じる(&M)", &TMainForm::mnu_AllCloseNotMeClick},
              });
-    AddItems(*this, TabPopup,
+    AddItems(*this, tabPopup,
              {
                  {"閉じる(&C)", &TMainForm::popTabCloseClick},
              });
-    sleep_->AddKeepItem(TabPopup, [this] { return popupTab_; });
+    sleep_->AddKeepItem(tabPopup, [this] { return tabs_->PopupTab(); });
 
     AddKeyCommands();
     UpdateChildCommands();
@@ -231,8 +239,8 @@ void TMainForm::BuildMenus()
 // for commands that have one. They act wherever the focus is in the window.
 void TMainForm::AddKeyCommands()
 {
-    const auto tabAt = [](int index) { return [index](TMainForm &form) { form.SelectTabAt(index); }; };
-    const auto step = [](int steps) { return [steps](TMainForm &form) { form.SelectTabBy(steps); }; };
+    const auto tabAt = [](int index) { return [index](TMainForm &form) { form.tabs_->SelectTabAt(index); }; };
+    const auto step = [](int steps) { return [steps](TMainForm &form) { form.tabs_->SelectTabBy(steps); }; };
     const auto zoom = [](int steps) { return [steps](TMainForm &form) { form.ZoomPage(steps); }; };
     const std::pair<std::function<void(TMainForm &)>, QList<QKeySequence>> keys[] = {
         {&TMainForm::FileNew1Execute, {Qt::CTRL | Qt::Key_T}},
@@ -251,7 +259,8 @@ void TMainForm::AddKeyCommands()
         {tabAt(6), {Qt::ALT | Qt::Key_7}},
         {tabAt(7), {Qt::ALT | Qt::Key_8}},
         {tabAt(-1), {Qt::ALT | Qt::Key_9}},
-        {&TMainForm::FocusAddress, {Qt::CTRL | Qt::Key_L, Qt::ALT | Qt::Key_D, Qt::Key_F6}},
+        {[](TMainForm &form) { form.bars_->FocusAddress(); },
+         {Qt::CTRL | Qt::Key_L, Qt::ALT | Qt::Key_D, Qt::Key_F6}},
         // "+" takes Shift on most keyboards, ";" is its key on Japanese ones.
         {zoom(1),
          {Qt::CTRL | Qt::Key_Plus, Qt::CTRL | Qt::SHIFT | Qt::Key_Plus, Qt::CTRL | Qt::Key_Equal,
@@ -272,26 +281,26 @@ void TMainForm::AddKeyCommands()
 void TMainForm::UpdateChildCommands()
 {
     const bool any = ChildCount() > 0;
-    mnuFile_Close->setEnabled(any);
-    for (QAction *action : windowCommands)
+    menu_.mnuFile_Close->setEnabled(any);
+    for (QAction *action : menu_.windowCommands)
         action->setEnabled(any);
 }
 
 void TMainForm::RebuildWindowList()
 {
     // The window system appends the open child windows to the window menu.
-    for (QAction *action : mnuWindow->actions())
-        if (!windowCommands.contains(action))
-            mnuWindow->removeAction(action), action->deleteLater();
+    for (QAction *action : menu_.mnuWindow->actions())
+        if (!menu_.windowCommands.contains(action))
+            menu_.mnuWindow->removeAction(action), action->deleteLater();
     const std::vector<TChildForm *> children = Children();
     if (children.empty())
         return;
-    mnuWindow->addSeparator();
+    menu_.mnuWindow->addSeparator();
     int n = 1;
     TChildForm *active = ActiveChild();
     for (TChildForm *child : children) {
         QAction *item =
-            mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(MenuLiteral(child->Caption())));
+            menu_.mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n++).arg(MenuLiteral(child->Caption())));
         item->setCheckable(true);
         item->setChecked(child == active);
         connect(item, &QAction::triggered, this, Guard([this, child] {

@@ -10,6 +10,10 @@
 #include "core/Errors.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/BarLayout.h"
+#include "shell/Captions.h"
+#include "shell/ChildWindowHost.h"
+#include "shell/TabStrip.h"
 
 #include <QAction>
 #include <QHostInfo>
@@ -19,6 +23,7 @@
 #include <QPointer>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
+#include <QTimer>
 #include <algorithm>
 
 namespace orvex {
@@ -91,7 +96,8 @@ bool TMainForm::TabLimitReached()
            windows_.Count() == static_cast<uint8_t>(settings.Read(keys::TabMaxLen));
 }
 
-TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &address, CaughtPage *caught)
+TChildForm *TMainForm::OpenNewWindow(EngineKind kind, const QString &address, const QString &caption,
+                                     CaughtPage *caught)
 {
     const SettingsFile settings = Settings();
 
@@ -108,16 +114,17 @@ TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &addr
     // behind the window in front of it.
     const bool background = remembered >= 0 && !newWindowActive;
     // An adopted page stays in the engine that made it.
-    const EngineKind kind = caught ? caught->kind : ToolsEngine();
+    if (caught)
+        kind = caught->kind;
     const int32_t number = windows_.Open(kind);
 
     TChildForm *child = nullptr;
     try {
         std::unique_ptr<WebBrowser2> adopted = caught ? std::move(caught->control) : nullptr;
         if (kind == EngineKind::InternetExplorer)
-            child = new Tfrm_IE(*this, nullptr, std::move(adopted));
+            child = new Tfrm_IE(*host_, nullptr, std::move(adopted));
         else
-            child = new Tfrm_MZ(*this, nullptr, std::move(adopted));
+            child = new Tfrm_MZ(*host_, nullptr, std::move(adopted));
     } catch (...) {
         // Windows and tabs stay paired: the tab of a window that could not
         // be made is taken back; its number stays used.
@@ -135,7 +142,7 @@ TChildForm *TMainForm::OpenNewWindow(const QString &caption, const QString &addr
     const std::vector<TChildForm *> children = Children();
     // Whatever has the keyboard focus keeps it while a window opens behind.
     FocusShield shield(background ? focusWidget() : nullptr, children);
-    child->setWindowIcon(Image(12));
+    child->setWindowIcon(Image(Picture::WebPage));
     // A window opened behind a maximised window. The area would restore the
     // front window when the new one is activated, and maximise it again when
     // it comes back to the front, resizing and redrawing its page twice: it
@@ -208,7 +215,34 @@ QRect TMainForm::NextWindowPlace(const QWidget &window)
 void TMainForm::OpenLines(const std::vector<std::string> &lines, const QString &caption)
 {
     for (const std::string &line : lines)
-        OpenNewWindow(caption, ToQ(line));
+        pendingLines_.push_back({ToolsEngine(), ToQ(line), caption});
+    if (!pendingScheduled_)
+        OpenPendingLines();
+}
+
+void TMainForm::OpenPendingLines()
+{
+    // A window with a real engine takes ten to thirty milliseconds to make:
+    // a hundred in one go held the loop for seconds, four keep it turning
+    // about every frame or two.
+    constexpr int kWindowsPerTurn = 4;
+    pendingScheduled_ = false;
+    for (int opened = 0; !pendingLines_.empty(); ++opened) {
+        if (opened == kWindowsPerTurn) {
+            pendingScheduled_ = true;
+            QTimer::singleShot(0, this, Guard([this] { OpenPendingLines(); }));
+            return;
+        }
+        const PendingLine line = pendingLines_.front();
+        pendingLines_.pop_front();
+        try {
+            OpenNewWindow(line.engine, line.address, line.caption);
+        } catch (...) {
+            // An error ends the list where it happened, as it always did.
+            pendingLines_.clear();
+            throw;
+        }
+    }
 }
 
 void TMainForm::txtAddressKeyDown(int key)
@@ -222,7 +256,7 @@ void TMainForm::btnMoveClick()
     uint8_t mode = static_cast<uint8_t>(Settings().Read(keys::WindowAddressBar));
     if (ChildCount() == 0)
         mode = 1;
-    const QString text = txtAddress->text();
+    const QString text = bars_->Widgets().txtAddress->text();
     if (mode == 1)
         FileNew1Execute();
     if (!text.isEmpty())
@@ -259,16 +293,15 @@ void TMainForm::NavigateTyped(TChildForm *child, const QString &text)
 
 void TMainForm::FileNew1Execute()
 {
-    if (IE_item->isChecked())
-        OpenNewWindow(QStringLiteral("Internet Explorer"), QString());
-    else
-        OpenNewWindow(QStringLiteral("Gecko"), QStringLiteral("about:blank"));
+    const EngineKind kind = ToolsEngine();
+    const QString address = kind == EngineKind::InternetExplorer ? QString() : QStringLiteral("about:blank");
+    OpenNewWindow(kind, address, EngineCaption(kind));
 }
 
 void TMainForm::mnuNew_CilpClick()
 {
     const QString text = Ui().ClipboardText();
-    OpenNewWindow(IE_item->isChecked() ? QStringLiteral("Internet Explorer") : QStringLiteral("Gecko"), text);
+    OpenNewWindow(ToolsEngine(), text, EngineCaption(ToolsEngine()));
 }
 
 void TMainForm::FileOpen1Execute()
@@ -276,29 +309,29 @@ void TMainForm::FileOpen1Execute()
     FileDialogRequest request;
     request.filter = QStringLiteral("すべてのファイル(*.*)|*.*");
     if (std::optional<QString> path = Ui().OpenFile(this, request))
-        OpenNewWindow(QString(), *path);
+        OpenNewWindow(ToolsEngine(), *path, QString());
 }
 
-EngineKind TMainForm::ToolsEngine() const
+void TMainForm::SetToolsEngine(EngineKind kind)
 {
-    return IE_item->isChecked() ? EngineKind::InternetExplorer : EngineKind::Gecko;
+    toolsEngine_ = kind;
+    menu_.IE_item->setChecked(kind == EngineKind::InternetExplorer);
+    menu_.Moz_Item->setChecked(kind == EngineKind::Gecko);
 }
 
 void TMainForm::IE_ItemClick()
 {
-    IE_item->setChecked(true);
-    Moz_Item->setChecked(false);
+    SetToolsEngine(EngineKind::InternetExplorer);
 }
 
 void TMainForm::Moz_ItemClick()
 {
-    Moz_Item->setChecked(true);
-    IE_item->setChecked(false);
+    SetToolsEngine(EngineKind::Gecko);
 }
 
 void TMainForm::LeastURLItemClick(QAction *item)
 {
-    OpenNewWindow(QStringLiteral("loading"), item->statusTip());
+    OpenNewWindow(ToolsEngine(), item->statusTip(), kLoadingCaption);
 }
 
 } // namespace orvex

@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "core/UrlMask.h"
 #include "platform/UiServices.h"
+#include "shell/Captions.h"
 #include "shell/MenuText.h"
 
 #include <QAction>
@@ -16,16 +17,6 @@
 #include <memory>
 
 namespace orvex {
-
-namespace {
-
-QString EngineCaption(EngineKind kind)
-{
-    return kind == EngineKind::InternetExplorer ? QStringLiteral("Internet Explorer")
-                                                : QStringLiteral("Gecko");
-}
-
-} // namespace
 
 void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, bool &cancel)
 {
@@ -49,9 +40,11 @@ void TMainForm::NewWindowRequested(EngineKind requester, WebBrowser2 *&ppDisp, b
         return TabLimitReached() ? Fate::Refuse : Fate::Adopt;
     };
     handlers.reopen = [this](const QString &address) {
-        OpenNewWindow(EngineCaption(ToolsEngine()), address);
+        OpenNewWindow(ToolsEngine(), address, EngineCaption(ToolsEngine()));
     };
-    handlers.adopt = [this](CaughtPage &page) { OpenNewWindow(EngineCaption(page.kind), QString(), &page); };
+    handlers.adopt = [this](CaughtPage &page) {
+        OpenNewWindow(page.kind, QString(), EngineCaption(page.kind), &page);
+    };
     auto *catcher = new Tfrm_tmpWeb(requester, std::move(handlers), this);
     ppDisp = catcher->WebBrowser1();
     cancel = false;
@@ -82,7 +75,7 @@ void TMainForm::PreparePopupCheck()
     if (!Settings().NonZero(keys::CloseURL))
         return;
     try {
-        CompiledBlockList(AppDirPath + "CloseURL.txt");
+        CompiledBlockList(appDir_ + "CloseURL.txt");
     } catch (const Error &) {
         // Told at the first check, where the list is needed.
     }
@@ -93,25 +86,25 @@ bool TMainForm::IsPopupURL(const QString &address)
     if (!Settings().NonZero(keys::CloseURL))
         return false;
     // Every line counts, so a malformed mask anywhere is reported.
-    return CompiledBlockList(AppDirPath + "CloseURL.txt").get()->MatchesAny(FromQ(address));
+    return CompiledBlockList(appDir_ + "CloseURL.txt").get()->MatchesAny(FromQ(address));
 }
 
 void TMainForm::mnuLeastURLClick()
 {
     // Everything but the placeholder goes; then one item per address, oldest first.
-    for (QAction *item : mnuLeastURL->actions()) {
-        if (item == mnuLeastURL_Child)
+    for (QAction *item : menu_.mnuLeastURL->actions()) {
+        if (item == menu_.mnuLeastURL_Child)
             continue;
-        mnuLeastURL->removeAction(item);
+        menu_.mnuLeastURL->removeAction(item);
         item->deleteLater();
     }
-    const std::vector<std::string> &entries = closedList.Entries();
+    const std::vector<std::string> &entries = closedList_.Entries();
     for (size_t i = 0; i < entries.size(); ++i) {
         const std::string shown = FromQ(MenuLiteral(ToQ(entries[i])));
         auto *item = new QAction(ToQ(ClosedList::Caption(i, shown)), this);
         item->setStatusTip(ToQ(entries[i]));
         connect(item, &QAction::triggered, this, Guard([this, item] { LeastURLItemClick(item); }));
-        mnuLeastURL->insertAction(mnuLeastURL_Child, item);
+        menu_.mnuLeastURL->insertAction(menu_.mnuLeastURL_Child, item);
     }
 }
 

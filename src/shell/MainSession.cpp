@@ -6,6 +6,7 @@
 #include "browser/ChildForm.h"
 #include "platform/UiServices.h"
 #include "platform/UiTexts.h"
+#include "shell/Captions.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -64,7 +65,7 @@ bool TMainForm::OfferSession()
     if (sessionOffered_)
         return false;
     sessionOffered_ = true;
-    const std::optional<Session> last = ReadSession(AppDirPath + kSessionFileName);
+    const std::optional<Session> last = ReadSession(appDir_ + kSessionFileName);
     if (!last || last->addresses.empty())
         return false;
     bool reopen = false;
@@ -82,7 +83,7 @@ bool TMainForm::OfferSession()
     }
     if (reopen)
         for (const std::string &address : last->addresses)
-            OpenNewWindow(QStringLiteral("loading"), ToQ(address));
+            OpenNewWindow(ToolsEngine(), ToQ(address), kLoadingCaption);
     return reopen;
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/LineList.h"
 #include "platform/UiServices.h"
+#include "shell/Captions.h"
 #include "shell/MenuText.h"
 
 #include <QAction>
@@ -57,24 +58,24 @@ void TMainForm::EnumFiles(const std::string &folder)
     if (!path.endsWith('/'))
         path += '/';
 
-    const QList<QAction *> old = mnuWebList->actions();
+    const QList<QAction *> old = menu_.mnuWebList->actions();
     for (int i = kFixedWebListItems; i < old.size(); ++i) {
-        mnuWebList->removeAction(old[i]);
+        menu_.mnuWebList->removeAction(old[i]);
         delete old[i];
     }
 
     for (const QString &name : ListFiles(path)) {
-        auto *item = new QAction(Image(13), ListCaption(name), this);
+        auto *item = new QAction(Image(Picture::Pages), ListCaption(name), this);
         item->setStatusTip(name);
         connect(item, &QAction::triggered, this, Guard([this, item] { WebListItemClick(item); }));
-        mnuWebList->addAction(item);
+        menu_.mnuWebList->addAction(item);
     }
 }
 
 void TMainForm::WebListItemClick(QAction *item)
 {
-    const std::string path = AppDirPath + "WebList/" + FromQ(item->statusTip());
-    OpenLines(LoadLineList(path), QStringLiteral("londing"));
+    const std::string path = appDir_ + "WebList/" + FromQ(item->statusTip());
+    OpenLines(LoadLineList(path), kLondingCaption);
 }
 
 } // namespace orvex

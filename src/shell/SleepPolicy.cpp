@@ -167,14 +167,19 @@ void SleepPolicy::Round()
         w.outOfSightSince = track.outOfSightSince;
         w.lifecycle = browser->Lifecycle();
         w.maySleep = !track.keep && !track.asking && now >= track.askAgainAt && !browser->Busy() &&
-                     !child->FullScreenWindow();
+                     child->FirstLoadDone() && !child->FullScreenWindow();
         w.mayFreeze = !track.freezeRefused;
         states.push_back(w);
         kept.insert(child->Tag, track);
     }
     tracks_ = kept; // closed windows are forgotten
-    const bool overBudget = limits.enabled && limits.memoryBudget > 0;
-    for (const sleep::Step &step : sleep::Decide(states, now, overBudget ? memory() : 0, limits))
+    // The reading walks every process of the program: only when the budget
+    // could discard a window.
+    const bool candidate = std::any_of(states.begin(), states.end(), [](const sleep::Window &w) {
+        return !w.seen && w.maySleep && w.lifecycle != PageLifecycle::Discarded;
+    });
+    const bool measure = limits.enabled && limits.memoryBudget > 0 && candidate;
+    for (const sleep::Step &step : sleep::Decide(states, now, measure ? memory() : 0, limits))
         Apply(step);
 }
 

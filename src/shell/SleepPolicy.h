@@ -3,9 +3,9 @@
 // its page frozen after a short time and discarded after a longer one, or
 // sooner, oldest first, while the program's memory is over its budget. A
 // page is put to sleep only when its engine says it would lose nothing, and
-// never while it loads, shows full screen or its window is kept awake by the
-// user. The window, its tab, caption, address and history stay; seeing the
-// window again wakes its page.
+// never before its first load has ended, while it loads, shows full screen
+// or its window is kept awake by the user. The window, its tab, caption,
+// address and history stay; seeing the window again wakes its page.
 //
 // The decisions (Decide, SeenWindows) are plain functions over plain data;
 // SleepPolicy gathers that data from the MDI area and applies them.

@@ -1,5 +1,7 @@
 #include "shell/WindowRegistry.h"
 
+#include "shell/Captions.h"
+
 #include <algorithm>
 
 namespace orvex {
@@ -10,7 +12,7 @@ int32_t WindowRegistry::Open(EngineKind kind)
     Entry entry;
     entry.number = winCount_;
     entry.kind = kind;
-    entry.text = QStringLiteral("loading");
+    entry.text = QString::fromLatin1(kLoadingCaption);
     entries_.push_back(entry);
     const int index = Count() - 1;
     if (selected_ < 0)
