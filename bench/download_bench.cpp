@@ -221,8 +221,9 @@ Run ThroughFloor(const QString &engine, const QString &url, const QString &folde
 {
     Run run;
     const QString file = folder + "/floor.bin";
-    const QString program = QCoreApplication::applicationDirPath() +
-                            (engine == "mozctl" ? "/webkitgtk_download_floor" : "/qtwebengine_download_floor");
+    const QString program =
+        QCoreApplication::applicationDirPath() +
+        (engine == "mozctl" ? "/webkitgtk_download_floor" : "/qtwebengine_download_floor");
     QProcess floor;
     floor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     floor.start(program, {url, file});

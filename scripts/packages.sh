@@ -8,6 +8,7 @@ ORVEX_PACKAGES=(
   desktop-file-utils dbus-daemon
   qttranslations5-l10n
   libqt5sql5-sqlite
+  clang-format
 )
 
 ensure_packages() {
