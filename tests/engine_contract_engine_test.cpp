@@ -552,6 +552,8 @@ protected:
     {
         server = new test::HttpServer(Serve);
         pages = new QTemporaryDir;
+        // No character set named: the engines read it as UTF-8.
+        Write("undeclared.html", "<html><head><title>宣言のない日本語</title></head><body></body></html>");
         Write("one.html", "<html><head><meta charset='utf-8'><title>日本語のタイトル</title></head>"
                           "<body><p>Orvex contract page one 日本語の本文</p>"
                           "<a id='two' href='two.html' style='display:block;width:600px;"
@@ -766,6 +768,14 @@ test::HttpServer *EngineContract::server = nullptr;
 
 // The cases that need a page to render: the real engines only.
 class RenderedContract : public EngineContract {};
+
+TEST_P(EngineContract, PagesNamingNoCharacterSetAreReadAsUtf8)
+{
+    if (!Real())
+        return; // the fake reads no page
+    EXPECT_TRUE(Load(Page("undeclared.html"), QStringLiteral("宣言のない日本語")))
+        << events.titles.join(" | ").toStdString();
+}
 
 TEST_P(EngineContract, NavigateReportsTitleProgressAndAddress)
 {

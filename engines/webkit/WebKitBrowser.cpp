@@ -135,6 +135,11 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     WebKitSettings *settings = webkit_settings_new();
     // Text sizes scale the text only, as the text-size command means.
     webkit_settings_set_zoom_text_only(settings, TRUE);
+    // A page that names no character set is read as UTF-8, not as Latin-1
+    // (WebKit's default), which turns every Japanese text into other signs.
+    // The engine guesses no encoding: an undeclared Shift_JIS or EUC-JP page
+    // still needs its own declaration.
+    webkit_settings_set_default_charset(settings, "UTF-8");
     // Pop-ups are the host's decision (its block list), as in the other
     // engine.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
