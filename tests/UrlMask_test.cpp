@@ -114,20 +114,23 @@ TEST(UrlMask, HostileMaskStaysPolynomial)
 
 namespace {
 
+// Up to `maxLength` pieces of `alphabet`, drawn by `random`.
+std::string RandomText(std::mt19937 &random, const std::vector<std::string> &alphabet, size_t maxLength)
+{
+    std::string text;
+    const size_t length = random() % (maxLength + 1);
+    for (size_t i = 0; i < length; ++i)
+        text += alphabet[random() % alphabet.size()];
+    return text;
+}
+
 // The piecewise matcher gives the answer of plain backtracking on every
 // mask and address of a small alphabet (stars, sets, ranges, case, UTF-8).
 TEST(UrlMask, SameAnswersAsBacktracking)
 {
     const std::vector<std::string> alphabet = {"a", "b", "A", "*", "?", "[", "]", "!", "-", "あ", "\xFF"};
     std::mt19937 random(12345);
-    const auto make = [&](size_t maxLength) {
-        std::string text;
-        const size_t length = random() % (maxLength + 1);
-        for (size_t i = 0; i < length; ++i) {
-            text += alphabet[random() % alphabet.size()];
-        }
-        return text;
-    };
+    const auto make = [&](size_t maxLength) { return RandomText(random, alphabet, maxLength); };
     for (int round = 0; round < 20000; ++round) {
         const std::string mask = make(8);
         const std::string address = make(10);
@@ -157,14 +160,7 @@ TEST(UrlMask, ListAnswersAsEveryMaskInTurn)
 {
     const std::vector<std::string> alphabet = {"a", "b", "A", "*", "?", "[ab]", "あ", "\xFF", "ab", "bab"};
     std::mt19937 random(777);
-    const auto make = [&](size_t maxLength) {
-        std::string text;
-        const size_t length = random() % (maxLength + 1);
-        for (size_t i = 0; i < length; ++i) {
-            text += alphabet[random() % alphabet.size()];
-        }
-        return text;
-    };
+    const auto make = [&](size_t maxLength) { return RandomText(random, alphabet, maxLength); };
     for (int round = 0; round < 200; ++round) {
         std::vector<std::string> masks;
         for (int i = 0; i < 20; ++i) {
