@@ -1,7 +1,10 @@
 #include "core/HistoryIndex.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <unordered_set>
 
 namespace orvex {
@@ -87,74 +90,101 @@ double FrecencyScore(int32_t visitCount, int64_t lastVisit, int64_t now)
     return std::max(visitCount, 1) * weight;
 }
 
+namespace {
+
+// Buckets moved from the old array to the new one per change: the old one
+// is empty long before the new one is full.
+constexpr size_t kBucketsPerChange = 8;
+constexpr size_t kFirstBuckets = 1024;
+// A text block is compacted when this many bytes or more are garbage and
+// they are at least half of what it holds.
+constexpr uint32_t kCompactAtLeast = 4096;
+
+size_t HashOf(std::string_view url)
+{
+    return std::hash<std::string_view>{}(url);
+}
+
+// Folds `text` into `out`; returns the byte after it.
+char *FoldInto(char *out, std::string_view text)
+{
+    for (const char c : text)
+        *out++ = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return out;
+}
+
+} // namespace
+
+void HistoryIndex::Buckets::Free::operator()(uint32_t *heads) const
+{
+    std::free(heads);
+}
+
 const HistoryEntry &HistoryIndex::AddVisit(std::string_view url, std::string_view title, int64_t when)
 {
-    const auto found = byUrl_.find(std::string(url));
-    if (found != byUrl_.end()) {
-        Slot &slot = slots_[found->second];
+    const size_t hash = HashOf(url);
+    uint32_t index = Lookup(url, hash);
+    if (index != kNone) {
+        Slot &slot = slots_[index];
         slot.entry.visitCount += 1;
         slot.entry.lastVisit = std::max(slot.entry.lastVisit, when);
         slot.entry.firstVisit = std::min(slot.entry.firstVisit, when);
         if (!title.empty() && title != slot.entry.title) {
             slot.entry.title = std::string(title);
-            WriteText(found->second);
+            WriteText(index);
         } else {
-            UpdateRegion(found->second);
+            UpdateRegion(index);
         }
         return slot.entry;
     }
-    HistoryEntry entry;
-    entry.url = std::string(url);
-    entry.title = std::string(title);
-    entry.firstVisit = when;
-    entry.lastVisit = when;
-    entry.visitCount = 1;
-    Put(std::move(entry));
-    return slots_[byUrl_.at(std::string(url))].entry;
+    index = NewSlot();
+    Slot &slot = slots_[index];
+    slot.entry.url = std::string(url);
+    slot.entry.title = std::string(title);
+    slot.entry.firstVisit = when;
+    slot.entry.lastVisit = when;
+    slot.entry.visitCount = 1;
+    slot.hash = hash;
+    Link(index);
+    WriteText(index);
+    return slot.entry;
 }
 
 void HistoryIndex::Put(HistoryEntry entry)
 {
-    const auto found = byUrl_.find(entry.url);
-    size_t index;
-    if (found != byUrl_.end()) {
-        index = found->second;
-    } else if (!freeSlots_.empty()) {
-        index = freeSlots_.back();
-        freeSlots_.pop_back();
+    const size_t hash = HashOf(entry.url);
+    uint32_t index = Lookup(entry.url, hash);
+    if (index != kNone) {
+        slots_[index].entry = std::move(entry);
     } else {
-        index = slots_.size();
-        slots_.emplace_back();
+        index = NewSlot();
+        Slot &slot = slots_[index];
+        slot.entry = std::move(entry);
+        slot.hash = hash;
+        Link(index);
     }
-    Slot &slot = slots_[index];
-    slot.entry = std::move(entry);
-    slot.alive = true;
-    byUrl_[slot.entry.url] = index;
     WriteText(index);
 }
 
 bool HistoryIndex::SetTitle(std::string_view url, std::string_view title)
 {
-    const auto found = byUrl_.find(std::string(url));
-    if (found == byUrl_.end())
+    const uint32_t index = Lookup(url, HashOf(url));
+    if (index == kNone)
         return false;
-    Slot &slot = slots_[found->second];
+    Slot &slot = slots_[index];
     if (slot.entry.title != title) {
         slot.entry.title = std::string(title);
-        WriteText(found->second);
+        WriteText(index);
     }
     return true;
 }
 
 bool HistoryIndex::Remove(std::string_view url)
 {
-    const auto found = byUrl_.find(std::string(url));
-    if (found == byUrl_.end())
+    const uint32_t index = Lookup(url, HashOf(url));
+    if (index == kNone)
         return false;
-    const size_t index = found->second;
-    byUrl_.erase(found);
     Kill(index);
-    CompactIfWasteful();
     return true;
 }
 
@@ -165,11 +195,9 @@ std::vector<std::string> HistoryIndex::RemoveVisitedBetween(int64_t from, int64_
         const Slot &slot = slots_[i];
         if (slot.alive && slot.entry.lastVisit >= from && slot.entry.lastVisit < to) {
             removed.push_back(slot.entry.url);
-            byUrl_.erase(slot.entry.url);
-            Kill(i);
+            Kill(static_cast<uint32_t>(i));
         }
     }
-    CompactIfWasteful();
     return removed;
 }
 
@@ -180,14 +208,14 @@ void HistoryIndex::Clear()
 
 const HistoryEntry *HistoryIndex::Find(std::string_view url) const
 {
-    const auto found = byUrl_.find(std::string(url));
-    return found == byUrl_.end() ? nullptr : &slots_[found->second].entry;
+    const uint32_t index = Lookup(url, HashOf(url));
+    return index == kNone ? nullptr : &slots_[index].entry;
 }
 
 std::vector<std::pair<int64_t, uint32_t>> HistoryIndex::SlotsByLastVisit() const
 {
     std::vector<std::pair<int64_t, uint32_t>> order;
-    order.reserve(byUrl_.size());
+    order.reserve(live_);
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (slots_[i].alive)
             order.emplace_back(slots_[i].entry.lastVisit, static_cast<uint32_t>(i));
@@ -216,81 +244,217 @@ bool HistoryIndex::EntryHolds(uint32_t slot, const std::vector<std::string> &fol
 {
     if (!EntryAt(slot))
         return false;
-    const Region &region = regions_[slots_[slot].region];
+    const Region &region = RegionOf(slot);
+    const char *text = blocks_[slots_[slot].block].text.get();
     for (const std::string &word : foldedWords) {
-        if (!Contains(text_.data() + region.begin, region.end - region.begin, word))
+        if (!Contains(text + region.begin, region.end - region.begin, word))
             return false;
     }
     return true;
 }
 
-void HistoryIndex::WriteText(size_t index)
+size_t HistoryIndex::TextBytes() const
 {
-    Slot &slot = slots_[index];
-    if (slot.region != kNoRegion) {
-        Region &old = regions_[slot.region];
-        old.dead = true;
-        garbage_ += old.end - old.begin;
-    }
-    Region region{};
-    region.begin = static_cast<uint32_t>(text_.size());
-    text_ += FoldForMatching(slot.entry.url);
-    text_ += '\n';
-    text_ += FoldForMatching(slot.entry.title);
-    text_ += '\n';
-    region.end = static_cast<uint32_t>(text_.size());
-    region.slot = static_cast<uint32_t>(index);
-    const std::string host = FoldForMatching(HostStart(slot.entry.url).substr(0, sizeof region.hostStart));
-    region.hostLength = static_cast<uint8_t>(host.size());
-    std::copy(host.begin(), host.end(), region.hostStart);
-    slot.region = static_cast<uint32_t>(regions_.size());
-    regions_.push_back(region);
-    UpdateRegion(index);
-    CompactIfWasteful();
+    size_t bytes = 0;
+    for (const TextBlock &block : blocks_)
+        bytes += block.used;
+    return bytes;
 }
 
-void HistoryIndex::UpdateRegion(size_t index)
+uint32_t HistoryIndex::Lookup(std::string_view url, size_t hash) const
+{
+    for (const Buckets *buckets : {&table_, &old_}) {
+        if (!buckets->count)
+            continue;
+        for (uint32_t head = buckets->heads[hash & (buckets->count - 1)]; head;) {
+            const Slot &slot = slots_[head - 1];
+            if (slot.hash == hash && slot.entry.url == url)
+                return head - 1;
+            head = slot.next;
+        }
+    }
+    return kNone;
+}
+
+uint32_t &HistoryIndex::BucketOf(size_t hash)
+{
+    // A bucket of the old array not yet moved still holds its chain.
+    if (old_.count && (hash & (old_.count - 1)) >= moved_)
+        return old_.heads[hash & (old_.count - 1)];
+    return table_.heads[hash & (table_.count - 1)];
+}
+
+void HistoryIndex::Link(uint32_t index)
+{
+    if (live_ >= table_.count) {
+        // Full (or never made): a new array of twice the size; the chains
+        // move over a few buckets per change from now on.
+        MoveBuckets(old_.count); // the last growth is over long before; made sure
+        Buckets grown;
+        grown.count = table_.count ? table_.count * 2 : kFirstBuckets;
+        // calloc: a large array comes as pages the system zeroes on first use.
+        grown.heads.reset(static_cast<uint32_t *>(std::calloc(grown.count, sizeof(uint32_t))));
+        if (!grown.heads)
+            throw std::bad_alloc();
+        old_ = std::move(table_);
+        table_ = std::move(grown);
+        moved_ = 0;
+    }
+    Slot &slot = slots_[index];
+    uint32_t &head = BucketOf(slot.hash);
+    slot.next = head;
+    head = index + 1;
+    ++live_;
+    MoveBuckets(kBucketsPerChange);
+}
+
+void HistoryIndex::Unlink(uint32_t index)
+{
+    Slot &slot = slots_[index];
+    uint32_t *link = &BucketOf(slot.hash);
+    while (*link != index + 1)
+        link = &slots_[*link - 1].next;
+    *link = slot.next;
+    slot.next = 0;
+    --live_;
+    MoveBuckets(kBucketsPerChange);
+}
+
+void HistoryIndex::MoveBuckets(size_t count)
+{
+    if (!old_.count)
+        return;
+    for (; count > 0 && moved_ < old_.count; --count, ++moved_) {
+        uint32_t head = old_.heads[moved_];
+        old_.heads[moved_] = 0;
+        while (head) {
+            Slot &slot = slots_[head - 1];
+            const uint32_t next = slot.next;
+            uint32_t &into = table_.heads[slot.hash & (table_.count - 1)];
+            slot.next = into;
+            into = head;
+            head = next;
+        }
+    }
+    if (moved_ == old_.count) {
+        old_ = Buckets();
+        moved_ = 0;
+    }
+}
+
+uint32_t HistoryIndex::NewSlot()
+{
+    uint32_t index;
+    if (!freeSlots_.empty()) {
+        index = freeSlots_.back();
+        freeSlots_.pop_back();
+    } else {
+        index = static_cast<uint32_t>(slots_.size());
+        slots_.emplace_back();
+    }
+    slots_[index].alive = true;
+    return index;
+}
+
+uint32_t HistoryIndex::BlockWithRoom(size_t bytes)
+{
+    auto room = [&](uint32_t b) { return blocks_[b].capacity - blocks_[b].used; };
+    if (current_ != kNone && room(current_) >= bytes)
+        return current_;
+    // A block compacted earlier has half of it free, or more.
+    for (uint32_t b = 0; b < blocks_.size(); ++b) {
+        if (room(b) >= bytes && room(b) >= blocks_[b].capacity / 2)
+            return current_ = b;
+    }
+    TextBlock block;
+    block.capacity = static_cast<uint32_t>(std::max(bytes, kTextBlockBytes));
+    block.text.reset(new char[block.capacity]); // left unwritten: its pages cost nothing until used
+    blocks_.push_back(std::move(block));
+    return current_ = static_cast<uint32_t>(blocks_.size() - 1);
+}
+
+void HistoryIndex::WriteText(uint32_t index)
+{
+    Slot &slot = slots_[index];
+    const uint32_t oldBlock = slot.block;
+    KillText(slot);
+    const std::string_view url = slot.entry.url, title = slot.entry.title;
+    const uint32_t b = BlockWithRoom(url.size() + title.size() + 2);
+    TextBlock &block = blocks_[b];
+    Region region{};
+    region.begin = block.used;
+    char *out = FoldInto(block.text.get() + block.used, url);
+    *out++ = '\n';
+    out = FoldInto(out, title);
+    *out++ = '\n';
+    block.used = static_cast<uint32_t>(out - block.text.get());
+    region.end = block.used;
+    region.slot = index;
+    const std::string_view host = HostStart(url).substr(0, sizeof region.hostStart);
+    region.hostLength = static_cast<uint8_t>(host.size());
+    FoldInto(region.hostStart, host);
+    slot.block = b;
+    slot.region = static_cast<uint32_t>(block.regions.size());
+    block.regions.push_back(region);
+    UpdateRegion(index);
+    if (oldBlock != kNone)
+        CompactIfWasteful(oldBlock);
+}
+
+void HistoryIndex::UpdateRegion(uint32_t index)
 {
     const Slot &slot = slots_[index];
-    Region &region = regions_[slot.region];
+    Region &region = blocks_[slot.block].regions[slot.region];
     region.visits = slot.entry.visitCount;
     region.lastVisit = slot.entry.lastVisit;
 }
 
-void HistoryIndex::Kill(size_t index)
+void HistoryIndex::KillText(const Slot &slot)
 {
-    Slot &slot = slots_[index];
-    if (slot.region != kNoRegion) {
-        Region &old = regions_[slot.region];
-        old.dead = true;
-        garbage_ += old.end - old.begin;
-    }
-    slot = Slot();
-    freeSlots_.push_back(index);
+    if (slot.block == kNone)
+        return;
+    TextBlock &block = blocks_[slot.block];
+    Region &old = block.regions[slot.region];
+    old.dead = true;
+    block.garbage += old.end - old.begin;
 }
 
-void HistoryIndex::CompactIfWasteful()
+void HistoryIndex::Kill(uint32_t index)
 {
-    if (garbage_ < 4096 || garbage_ * 2 < text_.size())
+    Unlink(index);
+    Slot &slot = slots_[index];
+    const uint32_t block = slot.block;
+    KillText(slot);
+    slot = Slot();
+    freeSlots_.push_back(index);
+    if (block != kNone)
+        CompactIfWasteful(block);
+}
+
+void HistoryIndex::CompactIfWasteful(uint32_t b)
+{
+    TextBlock &block = blocks_[b];
+    if (block.garbage < kCompactAtLeast || block.garbage * 2 < block.used)
         return;
-    std::string text;
-    text.reserve(text_.size() - garbage_);
-    std::vector<Region> regions;
-    regions.reserve(byUrl_.size());
-    // Keep the texts in their buffer order, so the regions stay sorted.
-    for (const Region &old : regions_) {
+    // The live texts move to the front in their order, so the regions stay
+    // sorted; only this block's entries learn their new places.
+    char *text = block.text.get();
+    uint32_t used = 0;
+    size_t kept = 0;
+    for (const Region &old : block.regions) {
         if (old.dead)
             continue;
         Region region = old;
-        region.begin = static_cast<uint32_t>(text.size());
-        text.append(text_, old.begin, old.end - old.begin);
-        region.end = static_cast<uint32_t>(text.size());
-        slots_[region.slot].region = static_cast<uint32_t>(regions.size());
-        regions.push_back(region);
+        region.begin = used;
+        std::memmove(text + used, text + old.begin, old.end - old.begin);
+        used += old.end - old.begin;
+        region.end = used;
+        slots_[region.slot].region = static_cast<uint32_t>(kept);
+        block.regions[kept++] = region;
     }
-    text_ = std::move(text);
-    regions_ = std::move(regions);
-    garbage_ = 0;
+    block.regions.resize(kept);
+    block.used = used;
+    block.garbage = 0;
 }
 
 std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size_t limit, int64_t now,
@@ -318,9 +482,9 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
     // pass every entry, so it looks up a flag, not an address.
     std::vector<char> bookmarked(bookmarks.empty() ? 0 : slots_.size(), 0);
     for (const CompletionBookmark &bookmark : bookmarks) {
-        const auto found = byUrl_.find(bookmark.url);
-        if (found != byUrl_.end())
-            bookmarked[found->second] = 1;
+        const uint32_t found = Lookup(bookmark.url, HashOf(bookmark.url));
+        if (found != kNone)
+            bookmarked[found] = 1;
     }
 
     struct Candidate {
@@ -329,43 +493,46 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
         size_t bookmark; // index in `bookmarks` when slot is -1
     };
     std::vector<Candidate> candidates;
-    const char *text = text_.data();
     const std::string &first = words.front();
     auto hostStartsWithFirst = [&](const Region &region) {
         if (first.size() > sizeof region.hostStart)
             return HostStartsWith(slots_[region.slot].entry.url, first);
         return first.size() <= region.hostLength && std::equal(first.begin(), first.end(), region.hostStart);
     };
-    // Hits come in buffer order, and so do the regions: one cursor finds the
-    // region of each hit.
-    size_t cursor = 0;
-    size_t pos = 0;
-    while (pos < text_.size()) {
-        const void *hit = memmem(text + pos, text_.size() - pos, needle.data(), needle.size());
-        if (!hit)
-            break;
-        const size_t at = static_cast<const char *>(hit) - text;
-        while (cursor + 1 < regions_.size() && regions_[cursor + 1].begin <= at)
-            ++cursor;
-        const Region &region = regions_[cursor];
-        pos = region.end;
-        if (region.dead || at >= region.end)
-            continue; // an old text, given up
-        if (!allWords(text + region.begin, region.end - region.begin))
-            continue;
-        double score = FrecencyScore(region.visits, region.lastVisit, now);
-        if (hostStartsWithFirst(region))
-            score *= 3;
-        if (!bookmarked.empty() && bookmarked[region.slot])
-            score *= 1.5;
-        candidates.push_back({score, long(region.slot), 0});
+    for (const TextBlock &block : blocks_) {
+        // Hits come in the block's order, and so do its regions: one cursor
+        // finds the region of each hit.
+        const char *text = block.text.get();
+        const std::vector<Region> &regions = block.regions;
+        size_t cursor = 0;
+        size_t pos = 0;
+        while (pos < block.used) {
+            const void *hit = memmem(text + pos, block.used - pos, needle.data(), needle.size());
+            if (!hit)
+                break;
+            const size_t at = static_cast<const char *>(hit) - text;
+            while (cursor + 1 < regions.size() && regions[cursor + 1].begin <= at)
+                ++cursor;
+            const Region &region = regions[cursor];
+            pos = region.end;
+            if (region.dead || at >= region.end)
+                continue; // an old text, given up
+            if (!allWords(text + region.begin, region.end - region.begin))
+                continue;
+            double score = FrecencyScore(region.visits, region.lastVisit, now);
+            if (hostStartsWithFirst(region))
+                score *= 3;
+            if (!bookmarked.empty() && bookmarked[region.slot])
+                score *= 1.5;
+            candidates.push_back({score, long(region.slot), 0});
+        }
     }
     // A bookmark may stand more than once in the bookmark file: it is
     // offered once.
     std::unordered_set<std::string_view> offered;
     for (size_t i = 0; i < bookmarks.size(); ++i) {
         const CompletionBookmark &bookmark = bookmarks[i];
-        if (byUrl_.count(bookmark.url) || !offered.insert(bookmark.url).second)
+        if (Lookup(bookmark.url, HashOf(bookmark.url)) != kNone || !offered.insert(bookmark.url).second)
             continue; // ranked with its history above, or offered already
         const std::string folded = FoldForMatching(bookmark.url) + '\n' + FoldForMatching(bookmark.title);
         if (!Contains(folded.data(), folded.size(), needle) || !allWords(folded.data(), folded.size()))

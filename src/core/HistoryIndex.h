@@ -5,17 +5,22 @@
 //
 // Completion matches every typed word anywhere in the address or the title
 // (ASCII letters without regard to case; other characters as they are). The
-// folded texts of all entries stand one after another in one buffer, so a
-// word is found with one memmem pass over it, whatever the number of
-// entries; a title change appends the entry's new text and leaves the old
-// bytes as garbage until the buffer is compacted.
+// folded texts of the entries stand one after another in a few large text
+// blocks, so a word is found with one memmem pass per block, whatever the
+// number of entries; a title change appends the entry's new text and leaves
+// the old bytes as garbage until their block is compacted.
+//
+// A visit is recorded on the user-interface thread, so no single change may
+// pay for the index's size: the entries and texts grow block by block and
+// are never moved to grow, the address table grows a few buckets per change,
+// and a compaction rewrites one text block, not all of them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace orvex {
@@ -60,7 +65,7 @@ public:
     void Clear();
 
     const HistoryEntry *Find(std::string_view url) const;
-    size_t Size() const { return byUrl_.size(); }
+    size_t Size() const { return live_; }
     // Every entry, most recently visited first.
     std::vector<HistoryEntry> EntriesByLastVisit() const;
     // The same without copying: (last visit, slot) pairs. A slot names its
@@ -77,41 +82,98 @@ public:
     std::vector<CompletionMatch> Complete(std::string_view typed, size_t limit, int64_t now,
                                           const std::vector<CompletionBookmark> &bookmarks = {}) const;
 
-    // How much of the text buffer is in use, for tests of the compaction.
-    size_t TextBytes() const { return text_.size(); }
+    // How many bytes the text blocks hold (live and garbage), for tests of
+    // the compaction.
+    size_t TextBytes() const;
+    // The bytes one text block holds unless a text is longer.
+    static constexpr size_t kTextBlockBytes = size_t(1) << 20;
 
 private:
+    // An array that grows by blocks of fixed size: an element never moves,
+    // so growing never copies what is there.
+    template <typename T> class BlockArray {
+    public:
+        T &operator[](size_t i) { return blocks_[i >> kShift][i & kMask]; }
+        const T &operator[](size_t i) const { return blocks_[i >> kShift][i & kMask]; }
+        size_t size() const { return size_; }
+        T &emplace_back()
+        {
+            if (size_ == blocks_.size() << kShift)
+                blocks_.push_back(std::make_unique<T[]>(size_t(1) << kShift));
+            return (*this)[size_++];
+        }
+
+    private:
+        static constexpr size_t kShift = 10, kMask = (size_t(1) << kShift) - 1;
+        std::vector<std::unique_ptr<T[]>> blocks_;
+        size_t size_ = 0;
+    };
+
+    static constexpr uint32_t kNone = UINT32_MAX;
     struct Slot {
         HistoryEntry entry;
-        uint32_t region = kNoRegion; // its text's record in regions_
+        size_t hash = 0;         // of entry.url
+        uint32_t next = 0;       // the next slot + 1 in its bucket's chain; 0 ends it
+        uint32_t block = kNone;  // its text's block,
+        uint32_t region = kNone; // and its record there
         bool alive = false;
     };
-    // One written text: where it stands in text_, and what ranking needs of
-    // its entry, so that a scan that passes every entry reads these records
-    // one after another and never the entries themselves.
+    // One written text: where it stands in its block, and what ranking needs
+    // of its entry, so that a scan that passes every entry reads these
+    // records one after another and never the entries themselves.
     struct Region {
         uint32_t begin, end;
         uint32_t slot;
+        int32_t visits;
+        int64_t lastVisit;
         bool dead;
         uint8_t hostLength; // of hostStart, at most 8
         char hostStart[8];  // the folded start of the host (no scheme, no "www.")
-        int32_t visits;
-        int64_t lastVisit;
     };
-    static constexpr uint32_t kNoRegion = UINT32_MAX;
+    struct TextBlock {
+        std::unique_ptr<char[]> text;
+        uint32_t capacity = 0, used = 0;
+        uint32_t garbage = 0;        // bytes of dead texts
+        std::vector<Region> regions; // its texts, in their order in text
+    };
+    // Bucket heads of the address table (slot + 1; 0 ends a chain).
+    struct Buckets {
+        struct Free {
+            void operator()(uint32_t *heads) const;
+        };
+        std::unique_ptr<uint32_t[], Free> heads;
+        size_t count = 0; // a power of two
+    };
 
-    void WriteText(size_t slot);
-    void Kill(size_t slot);
-    void CompactIfWasteful();
+    uint32_t Lookup(std::string_view url, size_t hash) const;
+    uint32_t &BucketOf(size_t hash);
+    void Link(uint32_t slot);
+    void Unlink(uint32_t slot);
+    void MoveBuckets(size_t count);
+    uint32_t NewSlot();
+
+    void WriteText(uint32_t slot);
+    void Kill(uint32_t slot);
+    void KillText(const Slot &slot);
+    void CompactIfWasteful(uint32_t block);
+    uint32_t BlockWithRoom(size_t bytes);
     // After the entry's visits changed: its region's copy follows.
-    void UpdateRegion(size_t slot);
+    void UpdateRegion(uint32_t slot);
+    const Region &RegionOf(uint32_t slot) const
+    {
+        return blocks_[slots_[slot].block].regions[slots_[slot].region];
+    }
 
-    std::vector<Slot> slots_;
-    std::vector<size_t> freeSlots_;
-    std::unordered_map<std::string, size_t> byUrl_;
-    std::string text_;            // folded texts, one after another
-    std::vector<Region> regions_; // the written texts, in their order in text_
-    size_t garbage_ = 0;          // bytes of text_ no live entry owns
+    BlockArray<Slot> slots_;
+    std::vector<uint32_t> freeSlots_;
+    size_t live_ = 0;
+    // The address table: chains of slots by hash. While it grows, the old
+    // bucket array stays beside the new one and `moved_` of its buckets have
+    // moved over; each change moves a few more.
+    Buckets table_, old_;
+    size_t moved_ = 0;
+    std::vector<TextBlock> blocks_;
+    uint32_t current_ = kNone; // the block new texts go to
 };
 
 // How an entry ranks: visit count weighted by how lately it was visited.

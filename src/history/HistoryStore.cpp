@@ -48,7 +48,7 @@ public:
     }
 
     // False when the batch could not be written.
-    bool Apply(const std::vector<HistoryOp> &ops)
+    bool Apply(const std::deque<HistoryOp> &ops)
     {
         if (!open_)
             return ops.empty();
@@ -159,7 +159,7 @@ private:
 };
 
 HistoryStore::HistoryStore(const QString &path, QObject *parent)
-    : QObject(parent), path_(path), batch_(std::make_shared<std::vector<HistoryOp>>())
+    : QObject(parent), path_(path), batch_(std::make_shared<std::deque<HistoryOp>>())
 {
     static std::atomic<int> stores{0};
     const QString connection = QStringLiteral("orvex-history-%1").arg(++stores);
@@ -292,8 +292,8 @@ void HistoryStore::SendBatch()
     batchTimer_.stop();
     if (batch_->empty())
         return;
-    std::shared_ptr<std::vector<HistoryOp>> batch = std::move(batch_);
-    batch_ = std::make_shared<std::vector<HistoryOp>>();
+    std::shared_ptr<std::deque<HistoryOp>> batch = std::move(batch_);
+    batch_ = std::make_shared<std::deque<HistoryOp>>();
     HistoryWriter *writer = writer_;
     const QString path = path_;
     QMetaObject::invokeMethod(

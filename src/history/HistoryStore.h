@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTimer>
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -78,7 +79,9 @@ private:
     HistoryWriter *writer_ = nullptr;
     QObject *context_ = nullptr; // lives on thread_: the writer's calls run through it
     bool writeFailureTold_ = false;
-    std::shared_ptr<std::vector<HistoryOp>> batch_; // changes not yet handed to the writer
+    // Changes not yet handed to the writer; a deque, so that no change pays
+    // for moving the others when it grows.
+    std::shared_ptr<std::deque<HistoryOp>> batch_;
     QTimer batchTimer_;
 };
 
