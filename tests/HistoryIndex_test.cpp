@@ -1,5 +1,6 @@
 // The history index: completion (words anywhere, ranking, bookmarks) and
-// its text buffer staying exact through title changes and removals.
+// its text blocks and address table staying exact through growth, title
+// changes and removals.
 #include "core/HistoryIndex.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,60 @@ TEST(HistoryIndex, TitleChangesAndRemovalsLeaveNoStaleMatches)
     EXPECT_EQ(index.Find("http://h/3"), nullptr);
     ASSERT_NE(index.Find("http://h/1"), nullptr);
     EXPECT_EQ(index.EntriesByLastVisit().front().url, "http://h/1");
+}
+
+// Enough entries for several text blocks and several growths of the address
+// table, with removals while the table is moving its chains.
+TEST(HistoryIndex, StaysExactAcrossTextBlocksAndTableGrowth)
+{
+    HistoryIndex index;
+    const int count = 30000;
+    const std::string padding(40, 'p');
+    auto url = [](int i) { return "https://h" + std::to_string(i % 97) + ".example/" + std::to_string(i); };
+    std::vector<bool> removed(count, false);
+    for (int i = 0; i < count; ++i) {
+        index.AddVisit(url(i), "title w" + std::to_string(i) + "x " + padding, kNow - i);
+        if (i % 5 == 0) {
+            removed[i * 3 / 5] = true;
+            index.Remove(url(i * 3 / 5));
+        }
+    }
+    ASSERT_GT(index.TextBytes(), 2 * HistoryIndex::kTextBlockBytes);
+    size_t live = 0;
+    for (int i = 0; i < count; ++i) {
+        const HistoryEntry *entry = index.Find(url(i));
+        live += !removed[i];
+        ASSERT_EQ(entry == nullptr, bool(removed[i])) << i;
+        if (entry) {
+            ASSERT_EQ(entry->url, url(i));
+        }
+    }
+    EXPECT_EQ(index.Size(), live);
+    EXPECT_EQ(index.Complete("title", count, kNow).size(), live);
+    for (int i : {1, 14999, count - 1})
+        EXPECT_EQ(Urls(index.Complete("w" + std::to_string(i) + "x", 10, kNow)),
+                  std::vector<std::string>{url(i)});
+
+    // Every title changes: the old texts go as their blocks are compacted,
+    // and the moved texts still answer for their entries.
+    const size_t before = index.TextBytes();
+    for (int i = 0; i < count; ++i)
+        index.SetTitle(url(i), "renamed v" + std::to_string(i) + "y " + padding);
+    EXPECT_LT(index.TextBytes(), before * 3 / 2);
+    EXPECT_TRUE(index.Complete("title", 10, kNow).empty());
+    EXPECT_EQ(index.Complete("renamed", count, kNow).size(), live);
+    for (int i : {1, 14999, count - 1})
+        EXPECT_EQ(Urls(index.Complete("v" + std::to_string(i) + "y", 10, kNow)),
+                  std::vector<std::string>{url(i)});
+
+    // A text longer than a block gets a block of its own.
+    const std::string huge = std::string(2 * HistoryIndex::kTextBlockBytes, 'z') + " tail";
+    index.AddVisit("https://huge.example/", huge, kNow);
+    index.AddVisit("https://after.example/", "tail", kNow);
+    EXPECT_EQ(index.Complete("zzzz tail", 10, kNow).size(), 1u);
+    EXPECT_EQ(index.Complete("tail", 10, kNow).size(), 2u);
+    index.Remove("https://huge.example/");
+    EXPECT_EQ(Urls(index.Complete("tail", 10, kNow)), std::vector<std::string>{"https://after.example/"});
 }
 
 } // namespace

@@ -441,7 +441,8 @@ void HistoryIndex::CompactIfWasteful(uint32_t b)
     char *text = block.text.get();
     uint32_t used = 0;
     size_t kept = 0;
-    for (const Region &old : block.regions) {
+    for (size_t i = 0; i < block.regions.size(); ++i) {
+        const Region old = block.regions[i];
         if (old.dead)
             continue;
         Region region = old;
@@ -452,7 +453,7 @@ void HistoryIndex::CompactIfWasteful(uint32_t b)
         slots_[region.slot].region = static_cast<uint32_t>(kept);
         block.regions[kept++] = region;
     }
-    block.regions.resize(kept);
+    block.regions.truncate(kept);
     block.used = used;
     block.garbage = 0;
 }
@@ -503,7 +504,7 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
         // Hits come in the block's order, and so do its regions: one cursor
         // finds the region of each hit.
         const char *text = block.text.get();
-        const std::vector<Region> &regions = block.regions;
+        const BlockArray<Region> &regions = block.regions;
         size_t cursor = 0;
         size_t pos = 0;
         while (pos < block.used) {

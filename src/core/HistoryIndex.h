@@ -16,6 +16,7 @@
 // and a compaction rewrites one text block, not all of them.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -102,9 +103,16 @@ private:
                 blocks_.push_back(std::make_unique<T[]>(size_t(1) << kShift));
             return (*this)[size_++];
         }
+        void push_back(const T &item) { emplace_back() = item; }
+        // Drops the elements from `size` on, and the blocks they leave empty.
+        void truncate(size_t size)
+        {
+            size_ = std::min(size, size_);
+            blocks_.resize((size_ + kMask) >> kShift);
+        }
 
     private:
-        static constexpr size_t kShift = 10, kMask = (size_t(1) << kShift) - 1;
+        static constexpr size_t kShift = 8, kMask = (size_t(1) << kShift) - 1;
         std::vector<std::unique_ptr<T[]>> blocks_;
         size_t size_ = 0;
     };
@@ -133,8 +141,8 @@ private:
     struct TextBlock {
         std::unique_ptr<char[]> text;
         uint32_t capacity = 0, used = 0;
-        uint32_t garbage = 0;        // bytes of dead texts
-        std::vector<Region> regions; // its texts, in their order in text
+        uint32_t garbage = 0;       // bytes of dead texts
+        BlockArray<Region> regions; // its texts, in their order in text
     };
     // Bucket heads of the address table (slot + 1; 0 ends a chain).
     struct Buckets {
