@@ -289,7 +289,7 @@ void HistoryIndex::Link(uint32_t index)
     if (live_ >= table_.count) {
         // Full (or never made): a new array of twice the size; the chains
         // move over a few buckets per change from now on.
-        MoveBuckets(old_.count); // the last growth is over long before; made sure
+        MoveBuckets(old_.count); // the growth before, long done as a rule
         Buckets grown;
         grown.count = table_.count ? table_.count * 2 : kFirstBuckets;
         // calloc: a large array comes as pages the system zeroes on first use.
@@ -456,6 +456,13 @@ void HistoryIndex::CompactIfWasteful(uint32_t b)
     block.regions.truncate(kept);
     block.used = used;
     block.garbage = 0;
+    if (used == 0 && block.capacity > kTextBlockBytes) {
+        // A block made for one long text gives its memory back once empty.
+        block.text.reset();
+        block.capacity = 0;
+        if (current_ == b)
+            current_ = kNone;
+    }
 }
 
 std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size_t limit, int64_t now,
