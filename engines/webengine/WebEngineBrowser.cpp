@@ -26,9 +26,12 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <qtwebenginewidgetsversion.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace orvex::webengine {
 
@@ -88,16 +91,27 @@ QSet<qint64> &EndedForMemory()
 }
 
 // The anonymous resident memory of a process in MB: what the page's own
-// data takes; -1 when it cannot be read.
+// data takes; -1 when it cannot be read. Every page's process is read twice
+// a second: /proc/<pid>/statm is the cheap way, its resident pages less the
+// shared (file-backed) ones being the anonymous ones.
 qint64 AnonymousMemoryMb(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
+    char path[40];
+    std::snprintf(path, sizeof path, "/proc/%lld/statm", static_cast<long long>(pid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("RssAnon:"))
-            return line.mid(8).simplified().split(' ').value(0).toLongLong() / 1024;
-    return -1;
+    char text[128];
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0)
+        return -1;
+    text[got] = '\0';
+    long long size = 0, resident = 0, shared = 0;
+    if (std::sscanf(text, "%lld %lld %lld", &size, &resident, &shared) != 3)
+        return -1;
+    static const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return (resident - shared) * pageSize / (1024 * 1024);
 }
 
 QWebEngineDownloadItem::SavePageFormat SaveFormatFor(const QString &path)
