@@ -41,12 +41,14 @@ double TimeMs(const std::function<void()> &f)
 
 struct Spread {
     double median, worst;
+    size_t overOneMs; // on a busy machine, a few are other work's
 };
 
 Spread Of(std::vector<double> times)
 {
     std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
+    const size_t over = times.end() - std::upper_bound(times.begin(), times.end(), 1.0);
+    return {times[times.size() / 2], times.back(), over};
 }
 
 const char *const kJapanese[] = {"天気", "ニュース", "東京",   "大阪", "料理", "旅行",
@@ -107,8 +109,9 @@ int main()
             recordTimes.push_back(TimeMs([&] { store.RecordVisitAt(qurl, qtitle, when); }));
         }
         const Spread record = Of(recordTimes);
-        std::printf("record a visit (UI thread): median %.4f ms, worst %.3f ms (target <= 1 ms)\n",
-                    record.median, record.worst);
+        std::printf(
+            "record a visit (UI thread): median %.4f ms, worst %.3f ms (target <= 1 ms), %zu over 1 ms\n",
+            record.median, record.worst, record.overOneMs);
 
         const std::vector<HistoryEntry> entries = store.Index().EntriesByLastVisit();
         auto measure = [&](const char *label, const std::function<std::string(int)> &query) {
@@ -147,8 +150,9 @@ int main()
             retitleTimes.push_back(TimeMs([&] { store.RecordVisitAt(url, title, now); }));
         }
         const Spread retitle = Of(retitleTimes);
-        std::printf("visit with a new title (UI thread): median %.4f ms, worst %.3f ms (target <= 1 ms)\n",
-                    retitle.median, retitle.worst);
+        std::printf("visit with a new title (UI thread): median %.4f ms, worst %.3f ms (target <= 1 ms), %zu "
+                    "over 1 ms\n",
+                    retitle.median, retitle.worst, retitle.overOneMs);
     }
     const qint64 bytes = QFileInfo(path).size() + QFileInfo(path + "-wal").size();
     std::printf("database: %.1f MB for %d pages (target <= 30 MB)\n", bytes / 1048576.0, kPages);
