@@ -87,7 +87,7 @@ public:
     // the compaction.
     size_t TextBytes() const;
     // The bytes one text block holds unless a text is longer.
-    static constexpr size_t kTextBlockBytes = size_t(1) << 20;
+    static constexpr size_t kTextBlockBytes = size_t(1) << 19;
 
 private:
     // An array that grows by blocks of fixed size: an element never moves,
