@@ -140,6 +140,12 @@ TEST(HistoryIndex, StaysExactAcrossTextBlocksAndTableGrowth)
     EXPECT_EQ(index.Complete("tail", 10, kNow).size(), 2u);
     index.Remove("https://huge.example/");
     EXPECT_EQ(Urls(index.Complete("tail", 10, kNow)), std::vector<std::string>{"https://after.example/"});
+
+    // Short texts fill blocks by their number, not their bytes.
+    for (int i = 0; i < 20000; ++i)
+        index.AddVisit("http://s/" + std::to_string(i), "", kNow);
+    EXPECT_EQ(index.Complete("http://s/", count, kNow).size(), 20000u);
+    EXPECT_EQ(Urls(index.Complete("s/19999", 10, kNow)), std::vector<std::string>{"http://s/19999"});
 }
 
 } // namespace

@@ -358,17 +358,23 @@ uint32_t HistoryIndex::NewSlot()
 
 uint32_t HistoryIndex::BlockWithRoom(size_t bytes)
 {
-    auto room = [&](uint32_t b) { return blocks_[b].capacity - blocks_[b].used; };
+    auto room = [&](uint32_t b) {
+        const TextBlock &block = blocks_[b];
+        return block.regions.size() < block.regions.capacity() ? block.capacity - block.used : 0;
+    };
     if (current_ != kNone && room(current_) >= bytes)
         return current_;
     // A block compacted earlier has half of it free, or more.
     for (uint32_t b = 0; b < blocks_.size(); ++b) {
-        if (room(b) >= bytes && room(b) >= blocks_[b].capacity / 2)
+        if (room(b) >= bytes && room(b) >= blocks_[b].capacity / 2 &&
+            blocks_[b].regions.size() <= blocks_[b].regions.capacity() / 2)
             return current_ = b;
     }
     TextBlock block;
     block.capacity = static_cast<uint32_t>(std::max(bytes, kTextBlockBytes));
     block.text.reset(new char[block.capacity]); // left unwritten: its pages cost nothing until used
+    // A block made for one long text takes that one only.
+    block.regions.reserve(bytes > kTextBlockBytes ? 1 : kTextsPerBlock);
     blocks_.push_back(std::move(block));
     return current_ = static_cast<uint32_t>(blocks_.size() - 1);
 }
@@ -441,8 +447,7 @@ void HistoryIndex::CompactIfWasteful(uint32_t b)
     char *text = block.text.get();
     uint32_t used = 0;
     size_t kept = 0;
-    for (size_t i = 0; i < block.regions.size(); ++i) {
-        const Region old = block.regions[i];
+    for (const Region &old : block.regions) {
         if (old.dead)
             continue;
         Region region = old;
@@ -453,7 +458,7 @@ void HistoryIndex::CompactIfWasteful(uint32_t b)
         slots_[region.slot].region = static_cast<uint32_t>(kept);
         block.regions[kept++] = region;
     }
-    block.regions.truncate(kept);
+    block.regions.resize(kept); // keeps the reserve
     block.used = used;
     block.garbage = 0;
     if (used == 0 && block.capacity > kTextBlockBytes) {
@@ -497,10 +502,34 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
 
     struct Candidate {
         double score;
-        long slot;       // -1 for a bookmark outside the history
-        size_t bookmark; // index in `bookmarks` when slot is -1
+        int64_t lastVisit; // 0 for a bookmark outside the history
+        long slot;         // -1 for a bookmark outside the history
+        size_t bookmark;   // index in `bookmarks` when slot is -1
     };
-    std::vector<Candidate> candidates;
+    auto urlOf = [&](const Candidate &c) -> const std::string & {
+        return c.slot >= 0 ? slots_[c.slot].entry.url : bookmarks[c.bookmark].url;
+    };
+    auto better = [&](const Candidate &a, const Candidate &b) {
+        if (a.score != b.score)
+            return a.score > b.score;
+        if (a.lastVisit != b.lastVisit)
+            return a.lastVisit > b.lastVisit;
+        return urlOf(a) < urlOf(b);
+    };
+    // The best `limit` so far, the least of them on top: a short word
+    // matches nearly every entry, and keeping them all would cost a large
+    // allocation per keystroke.
+    std::vector<Candidate> best;
+    auto offer = [&](const Candidate &c) {
+        if (best.size() < limit) {
+            best.push_back(c);
+            std::push_heap(best.begin(), best.end(), better);
+        } else if (better(c, best.front())) {
+            std::pop_heap(best.begin(), best.end(), better);
+            best.back() = c;
+            std::push_heap(best.begin(), best.end(), better);
+        }
+    };
     const std::string &first = words.front();
     auto hostStartsWithFirst = [&](const Region &region) {
         if (first.size() > sizeof region.hostStart)
@@ -511,7 +540,7 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
         // Hits come in the block's order, and so do its regions: one cursor
         // finds the region of each hit.
         const char *text = block.text.get();
-        const BlockArray<Region> &regions = block.regions;
+        const std::vector<Region> &regions = block.regions;
         size_t cursor = 0;
         size_t pos = 0;
         while (pos < block.used) {
@@ -532,7 +561,7 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
                 score *= 3;
             if (!bookmarked.empty() && bookmarked[region.slot])
                 score *= 1.5;
-            candidates.push_back({score, long(region.slot), 0});
+            offer({score, region.lastVisit, long(region.slot), 0});
         }
     }
     // A bookmark may stand more than once in the bookmark file: it is
@@ -549,26 +578,14 @@ std::vector<CompletionMatch> HistoryIndex::Complete(std::string_view typed, size
         double score = FrecencyScore(1, now - 20 * kDayMs, now) * 1.5;
         if (HostStartsWith(bookmark.url, words.front()))
             score *= 3;
-        candidates.push_back({score, -1, i});
+        offer({score, 0, -1, i});
     }
-    auto urlOf = [&](const Candidate &c) -> const std::string & {
-        return c.slot >= 0 ? slots_[c.slot].entry.url : bookmarks[c.bookmark].url;
-    };
-    auto better = [&](const Candidate &a, const Candidate &b) {
-        if (a.score != b.score)
-            return a.score > b.score;
-        const int64_t va = a.slot >= 0 ? slots_[a.slot].entry.lastVisit : 0;
-        const int64_t vb = b.slot >= 0 ? slots_[b.slot].entry.lastVisit : 0;
-        if (va != vb)
-            return va > vb;
-        return urlOf(a) < urlOf(b);
-    };
-    const size_t kept = std::min(limit, candidates.size());
-    std::partial_sort(candidates.begin(), candidates.begin() + kept, candidates.end(), better);
+    std::sort_heap(best.begin(), best.end(), better);
+    const size_t kept = best.size();
     std::vector<CompletionMatch> matches;
     matches.reserve(kept);
     for (size_t i = 0; i < kept; ++i) {
-        const Candidate &c = candidates[i];
+        const Candidate &c = best[i];
         CompletionMatch match;
         match.url = urlOf(c);
         match.title = c.slot >= 0 ? slots_[c.slot].entry.title : bookmarks[c.bookmark].title;

@@ -88,6 +88,8 @@ public:
     size_t TextBytes() const;
     // The bytes one text block holds unless a text is longer.
     static constexpr size_t kTextBlockBytes = size_t(1) << 19;
+    // The texts one text block takes at most.
+    static constexpr size_t kTextsPerBlock = 8192;
 
 private:
     // An array that grows by blocks of fixed size: an element never moves,
@@ -102,13 +104,6 @@ private:
             if (size_ == blocks_.size() << kShift)
                 blocks_.push_back(std::make_unique<T[]>(size_t(1) << kShift));
             return (*this)[size_++];
-        }
-        void push_back(const T &item) { emplace_back() = item; }
-        // Drops the elements from `size` on, and the blocks they leave empty.
-        void truncate(size_t size)
-        {
-            size_ = std::min(size, size_);
-            blocks_.resize((size_ + kMask) >> kShift);
         }
 
     private:
@@ -141,8 +136,10 @@ private:
     struct TextBlock {
         std::unique_ptr<char[]> text;
         uint32_t capacity = 0, used = 0;
-        uint32_t garbage = 0;       // bytes of dead texts
-        BlockArray<Region> regions; // its texts, in their order in text
+        uint32_t garbage = 0; // bytes of dead texts
+        // Its texts, in their order in text; reserved for as many as the
+        // block takes, so the list never grows by copying.
+        std::vector<Region> regions;
     };
     // Bucket heads of the address table (slot + 1; 0 ends a chain).
     struct Buckets {
