@@ -216,9 +216,12 @@ std::vector<std::pair<int64_t, uint32_t>> HistoryIndex::SlotsByLastVisit() const
 {
     std::vector<std::pair<int64_t, uint32_t>> order;
     order.reserve(live_);
-    for (size_t i = 0; i < slots_.size(); ++i) {
-        if (slots_[i].alive)
-            order.emplace_back(slots_[i].entry.lastVisit, static_cast<uint32_t>(i));
+    // The regions carry what is needed, packed closer than the entries.
+    for (const TextBlock &block : blocks_) {
+        for (const Region &region : block.regions) {
+            if (!region.dead)
+                order.emplace_back(region.lastVisit, region.slot);
+        }
     }
     std::sort(order.begin(), order.end(), [this](const auto &a, const auto &b) {
         return a.first != b.first ? a.first > b.first
