@@ -24,6 +24,9 @@ constexpr const char *kBrowserKey = "orvex-browser";
 // How long a requested load may take to start before the request no
 // longer counts as loading.
 constexpr int kRequestWaitMs = 1500;
+// How often a load lost below WebKit (see OnLoadFailed) is started again
+// before its error page shows.
+constexpr int kLostLoadRetries = 3;
 
 // With full screen off, WebKit leaves a page's request for it undefined.
 // This answers it as refused, as the page expects, and tells the module
@@ -365,6 +368,7 @@ void WebKitBrowser::Refresh()
 void WebKitBrowser::Stop()
 {
     requestTimer_.stop();
+    lostLoadsRetried_ = kLostLoadRetries; // stopped: nothing is started again
     if (view_)
         webkit_web_view_stop_loading(view_);
 }
@@ -381,6 +385,7 @@ void WebKitBrowser::LoadRequested()
     // request on. A request that starts no load (an anchor in the same
     // page, a refused navigation) stops counting after a moment.
     requestTimer_.start();
+    lostLoadsRetried_ = 0;
 }
 
 QString WebKitBrowser::CurrentUri() const
@@ -749,6 +754,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         if (browser->host_)
             browser->host_->RevealView();
         browser->awaitingCommit_ = false;
+        browser->lostLoadsRetried_ = 0;
         browser->shownAddress_ = browser->CurrentUri();
         browser->ReportConnectionOfPage();
         if (alive)
@@ -779,7 +785,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
     }
 }
 
-gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *, int, const char *uri, GError *error, gpointer self)
+gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *view, int, const char *uri, GError *error, gpointer self)
 {
     static_cast<WebKitBrowser *>(self)->loadFailed_ = true;
     // Stopped loads, cancelled navigations and downloads show no page.
@@ -788,6 +794,20 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *, int, const char *uri, GErr
                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
         return FALSE;
     auto *browser = static_cast<WebKitBrowser *>(self);
+    // WebKit opens a connection ahead of every load it is asked for, and
+    // the load takes that connection over while it is still being made.
+    // When the warm-up gives up on it first (it refuses an untrusted
+    // certificate without asking; it has a time limit of its own), the load
+    // fails as cancelled: no certificate question and no page, mostly on a
+    // busy machine. Nobody stopped it (a stop is the WebKit error above), so
+    // it is started again, a few times at most.
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) &&
+        browser->lostLoadsRetried_ < kLostLoadRetries) {
+        ++browser->lostLoadsRetried_;
+        browser->requestTimer_.start();
+        webkit_web_view_load_uri(view, uri);
+        return TRUE;
+    }
     browser->ShowErrorPage(QString::fromUtf8(uri), ErrorReason(error));
     return TRUE;
 }

@@ -127,6 +127,9 @@ private:
     // The load in progress failed, or shows our error page (the page
     // loaded in place of a failed one): either way no page was visited.
     bool loadFailed_ = false;
+    // Loads of the current request that WebKit lost to its own
+    // connection warm-up (see OnLoadFailed) and started again.
+    int lostLoadsRetried_ = 0;
     enum class ErrorPage { None, Pending, Showing } errorPage_ = ErrorPage::None;
     bool showingErrorPage_ = false; // the next commit is the module's error page
     int progress_ = -1;
