@@ -116,6 +116,7 @@ protected:
             engine(i)->RaiseDocumentComplete(QStringLiteral("about:blank"), true);
         policy().clock = [this] { return now; };
         policy().memory = [this] { return memory; };
+        policy().inBackground = [](const std::function<void()> &job) { job(); };
         for (int i = 0; i < 3; ++i)
             h.form->Controls().mdiArea->setActiveSubWindow(h.Child(i));
         // Window 0 goes out of sight: minimised.
@@ -171,6 +172,30 @@ TEST_F(SleepingWindows, AWindowOutOfSightFreezesAndWakesWhenActivated)
     h.Child(1)->showMinimized();
     RoundAt(33 * kMinute);
     EXPECT_EQ(readings, 1);
+}
+
+TEST_F(SleepingWindows, OverTheBudgetTheMemoryIsReadAsideAndAfterTheLastDiscard)
+{
+    std::vector<std::function<void()>> readings;
+    policy().inBackground = [&readings](std::function<void()> job) { readings.push_back(std::move(job)); };
+    h.Child(1)->showMinimized();
+    h.form->Controls().mdiArea->setActiveSubWindow(h.Child(2));
+    memory = 1LL << 40;
+    RoundAt(0);
+    RoundAt(1000);
+    ASSERT_EQ(readings.size(), 1u) << "one reading at a time";
+    EXPECT_EQ(engine(0)->Lifecycle(), PageLifecycle::Active) << "no reading has finished";
+    readings[0]();
+    RoundAt(2000);
+    EXPECT_EQ(engine(0)->Lifecycle(), PageLifecycle::Discarded);
+    // The reading begun in that round counts memory being given back.
+    readings[1]();
+    RoundAt(3000);
+    ASSERT_EQ(readings.size(), 3u);
+    EXPECT_EQ(engine(1)->Lifecycle(), PageLifecycle::Active);
+    readings[2]();
+    RoundAt(4000);
+    EXPECT_EQ(engine(1)->Lifecycle(), PageLifecycle::Discarded);
 }
 
 TEST_F(SleepingWindows, PagesThatWouldLoseSomethingOrAreKeptStayAwake)

@@ -2,9 +2,12 @@
 
 #include "core/ColorText.h"
 
+#include <QApplication>
+#include <QHash>
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygon>
+#include <QProxyStyle>
 #include <QWidget>
 
 namespace orvex {
@@ -35,6 +38,27 @@ void DrawArrow(QPainter &p, bool left)
                        : QPolygon({QPoint(15, 8), QPoint(8, 2), QPoint(8, 5), QPoint(2, 5), QPoint(2, 11),
                                    QPoint(8, 11), QPoint(8, 14)}));
 }
+
+class IconKeepingStyle : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap which, const QStyleOption *option, const QWidget *widget) const override
+    {
+        // An icon asked for without an option depends only on the style and
+        // the direction of the text.
+        if (option)
+            return QProxyStyle::standardIcon(which, option, widget);
+        const Qt::LayoutDirection direction =
+            widget ? widget->layoutDirection() : QApplication::layoutDirection();
+        const int key = int(which) * 2 + (direction == Qt::RightToLeft ? 1 : 0);
+        auto kept = icons_.constFind(key);
+        if (kept == icons_.constEnd())
+            kept = icons_.insert(key, QProxyStyle::standardIcon(which, nullptr, widget));
+        return *kept;
+    }
+
+private:
+    mutable QHash<int, QIcon> icons_;
+};
 
 void Draw(QPainter &p, Picture picture)
 {
@@ -124,6 +148,11 @@ QIcon PaintPicture(Picture picture)
     Draw(painter, picture);
     painter.end();
     return QIcon(pixmap);
+}
+
+void KeepStandardIcons()
+{
+    QApplication::setStyle(new IconKeepingStyle);
 }
 
 QColor ToQColor(uint32_t color)

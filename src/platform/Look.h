@@ -33,6 +33,12 @@ inline constexpr int kPictureCount = 14;
 // The picture, 16 by 16 pixels, painted anew: a form keeps the ones it shows.
 QIcon PaintPicture(Picture picture);
 
+// The application's style, keeping every standard icon it has made: the
+// engine asks for the same arrows for each page it opens, and the style
+// would read and decode their pictures anew each time. Once, after the
+// QApplication is made.
+void KeepStandardIcons();
+
 // A colour of the settings (a system colour too) as Qt shows it.
 QColor ToQColor(uint32_t color);
 

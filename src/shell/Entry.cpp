@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "core/FolderClaim.h"
 #include "core/ProgramFolder.h"
+#include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "shell/Application.h"
 #include "shell/BenchProbe.h"
@@ -194,6 +195,7 @@ int RunOrvex(int argc, char **argv)
     LoadJapaneseTranslations();
     QApplication::setDesktopFileName(QStringLiteral("orvex"));
     QApplication::setWindowIcon(ProgramIcon());
+    KeepStandardIcons();
 
     QuitOnTermination(app);
 

@@ -15,9 +15,12 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegion>
+#include <QThreadPool>
 #include <algorithm>
+#include <mutex>
 #include <unistd.h>
 #include <unordered_map>
+#include <utility>
 
 namespace orvex {
 
@@ -118,6 +121,13 @@ int64_t ProgramMemory()
 
 } // namespace sleep
 
+struct SleepPolicy::Reading {
+    std::mutex mutex;
+    bool running = false;
+    int64_t bytes = 0;
+    int discards = -1; // the policy's discard count when the reading began
+};
+
 SleepPolicy::SleepPolicy(QMdiArea *area, QWidget *tabs, const WindowRegistry &windows,
                          std::function<sleep::Limits()> limits, QObject *parent)
     : QObject(parent), area_(area), tabs_(tabs), windows_(windows), limits_(std::move(limits))
@@ -126,6 +136,8 @@ SleepPolicy::SleepPolicy(QMdiArea *area, QWidget *tabs, const WindowRegistry &wi
     started->start();
     clock = [started] { return started->elapsed(); };
     memory = [] { return sleep::ProgramMemory(); };
+    inBackground = [](std::function<void()> job) { QThreadPool::globalInstance()->start(std::move(job)); };
+    reading_ = std::make_shared<Reading>();
     timer_.setInterval(kRoundMs);
     connect(&timer_, &QTimer::timeout, this, Guard([this] { Round(); }));
     timer_.start();
@@ -179,8 +191,31 @@ void SleepPolicy::Round()
         return !w.seen && w.maySleep && w.lifecycle != PageLifecycle::Discarded;
     });
     const bool measure = limits.enabled && limits.memoryBudget > 0 && candidate;
-    for (const sleep::Step &step : sleep::Decide(states, now, measure ? memory() : 0, limits))
+    for (const sleep::Step &step : sleep::Decide(states, now, measure ? MemoryUsed() : 0, limits))
         Apply(step);
+}
+
+int64_t SleepPolicy::MemoryUsed()
+{
+    // A round decides on the reading that finished last, at most a round
+    // old. One that began before a page was discarded would count memory
+    // being given back and discard a second window for nothing.
+    const std::shared_ptr<Reading> reading = reading_;
+    bool start = false;
+    {
+        std::lock_guard<std::mutex> lock(reading->mutex);
+        start = !std::exchange(reading->running, true);
+    }
+    if (start)
+        inBackground([reading, read = memory, began = discards_] {
+            const int64_t bytes = read();
+            std::lock_guard<std::mutex> lock(reading->mutex);
+            reading->bytes = bytes;
+            reading->discards = began;
+            reading->running = false;
+        });
+    std::lock_guard<std::mutex> lock(reading->mutex);
+    return reading->discards == discards_ ? reading->bytes : 0;
 }
 
 void SleepPolicy::Apply(const sleep::Step &step)
@@ -211,6 +246,8 @@ void SleepPolicy::Apply(const sleep::Step &step)
         if (!browser || track.outOfSightSince < 0 || track.keep)
             return;
         browser->SetLifecycle(to);
+        if (to == PageLifecycle::Discarded && browser->Lifecycle() == PageLifecycle::Discarded)
+            ++discards_;
         if (to == PageLifecycle::Frozen && browser->Lifecycle() == PageLifecycle::Active)
             track.freezeRefused = true;
         tabs_->update(); // the tab is drawn paler

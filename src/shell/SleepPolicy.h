@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -101,9 +102,12 @@ public:
     bool KeptAwake(int32_t number) const { return tracks_.value(number).keep; }
     void SetKeptAwake(int32_t number, bool keep);
 
-    // Replaced by tests: the clock in milliseconds and the memory reading.
+    // Replaced by tests: the clock in milliseconds, the memory reading, and
+    // where the reading runs (a worker thread: it walks every process of the
+    // program, which would hold up the user-interface thread).
     std::function<int64_t()> clock;
     std::function<int64_t()> memory;
+    std::function<void(std::function<void()>)> inBackground;
 
 private:
     struct Track {
@@ -114,12 +118,20 @@ private:
         bool freezeRefused = false;
     };
     void Apply(const sleep::Step &step);
+    // The last finished reading of the program's memory, and a new reading
+    // started when none runs; 0 while there is none that began after the
+    // last discard.
+    int64_t MemoryUsed();
+
+    struct Reading; // shared with the thread that reads
 
     QMdiArea *area_;
     QWidget *tabs_;
     const WindowRegistry &windows_;
     std::function<sleep::Limits()> limits_;
     QHash<int32_t, Track> tracks_;
+    std::shared_ptr<Reading> reading_;
+    int discards_ = 0; // pages discarded so far
     QTimer timer_;
     QAction *keepItem_ = nullptr;
 };
