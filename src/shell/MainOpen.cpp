@@ -36,12 +36,20 @@ namespace {
 // control as focus proxy, each window has it, and the focus stays with the
 // control. Focus inside a page cannot be lent so: the page's window lets go
 // of it when the new window is activated, and it is given back afterwards.
+// Each activation also writes the window's address into the address box:
+// what the user was typing there is put back as it was.
 class FocusShield {
 public:
     FocusShield(QWidget *typing, const std::vector<TChildForm *> &windows) : typing_(typing)
     {
         if (!typing_)
             return;
+        if (auto *box = qobject_cast<QLineEdit *>(typing_)) {
+            typed_ = box->text();
+            cursor_ = box->cursorPosition();
+            selectionStart_ = box->selectionStart();
+            selectionLength_ = box->selectedText().size();
+        }
         // Only a control outside the pages is lent.
         for (TChildForm *window : windows)
             if (window->isAncestorOf(typing_))
@@ -60,6 +68,16 @@ public:
     void Restore()
     {
         Lift();
+        auto *box = qobject_cast<QLineEdit *>(typing_.data());
+        if (box && box->text() != typed_) {
+            box->setText(typed_);
+            if (selectionStart_ < 0)
+                box->setCursorPosition(cursor_);
+            else if (cursor_ == selectionStart_) // selected leftwards
+                box->setSelection(selectionStart_ + selectionLength_, -selectionLength_);
+            else
+                box->setSelection(selectionStart_, selectionLength_);
+        }
         if (typing_ && !typing_->hasFocus() && typing_->isVisible())
             typing_->setFocus(Qt::OtherFocusReason);
     }
@@ -75,6 +93,10 @@ private:
 
     QPointer<QWidget> typing_;
     std::vector<QPointer<QWidget>> lent_;
+    QString typed_;
+    int cursor_ = 0;
+    int selectionStart_ = -1;
+    int selectionLength_ = 0;
 };
 
 } // namespace
