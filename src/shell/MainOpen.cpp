@@ -16,6 +16,7 @@
 #include "shell/TabStrip.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -244,17 +245,14 @@ void TMainForm::OpenLines(const std::vector<std::string> &lines, const QString &
 
 void TMainForm::OpenPendingLines()
 {
-    // A window with a real engine takes ten to thirty milliseconds to make:
-    // a hundred in one go held the loop for seconds, four keep it turning
-    // about every frame or two.
-    constexpr int kWindowsPerTurn = 4;
+    // A window with a real engine takes from a few to thirty milliseconds to
+    // make, the more the busier the machine (the pages opened before it load
+    // meanwhile): windows are made until the slice's time is used, at least
+    // one, and the loop turns before the next ones.
     pendingScheduled_ = false;
-    for (int opened = 0; !pendingLines_.empty(); ++opened) {
-        if (opened == kWindowsPerTurn) {
-            pendingScheduled_ = true;
-            QTimer::singleShot(0, this, Guard([this] { OpenPendingLines(); }));
-            return;
-        }
+    QElapsedTimer turn;
+    turn.start();
+    while (!pendingLines_.empty()) {
         const PendingLine line = pendingLines_.front();
         pendingLines_.pop_front();
         try {
@@ -263,6 +261,11 @@ void TMainForm::OpenPendingLines()
             // An error ends the list where it happened, as it always did.
             pendingLines_.clear();
             throw;
+        }
+        if (!pendingLines_.empty() && turn.elapsed() >= openSliceMs) {
+            pendingScheduled_ = true;
+            QTimer::singleShot(0, this, Guard([this] { OpenPendingLines(); }));
+            return;
         }
     }
 }
