@@ -24,9 +24,6 @@ constexpr const char *kBrowserKey = "orvex-browser";
 // How long a requested load may take to start before the request no
 // longer counts as loading.
 constexpr int kRequestWaitMs = 1500;
-// How often a load lost below WebKit (see OnLoadFailed) is started again
-// before its error page shows.
-constexpr int kLostLoadRetries = 3;
 
 // With full screen off, WebKit leaves a page's request for it undefined.
 // This answers it as refused, as the page expects, and tells the module
@@ -754,7 +751,9 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         if (browser->host_)
             browser->host_->RevealView();
         browser->awaitingCommit_ = false;
-        browser->lostLoadsRetried_ = 0;
+        // Loads the page starts itself (a link, a form sent) are never
+        // started again: a form's data would not go with them.
+        browser->lostLoadsRetried_ = kLostLoadRetries;
         browser->shownAddress_ = browser->CurrentUri();
         browser->ReportConnectionOfPage();
         if (alive)
@@ -827,6 +826,7 @@ gboolean WebKitBrowser::OnTlsErrors(WebKitWebView *view, const char *uri, GTlsCe
     // Trusted for this host for the rest of the run only, then loaded.
     webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate,
                                                       url.host().toUtf8().constData());
+    browser->lostLoadsRetried_ = 0; // the module's own load from here
     webkit_web_view_load_uri(view, uri);
     return TRUE;
 }
