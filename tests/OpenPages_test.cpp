@@ -252,6 +252,8 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         h.Pump();
         h.form->Controls().txtAddress->setFocus();
         ASSERT_TRUE(h.form->Controls().txtAddress->hasFocus()) << state;
+        h.form->Controls().txtAddress->setText(QStringLiteral("half-typed"));
+        h.form->Controls().txtAddress->setSelection(4, 5); // "-type", the cursor after it
         int focusMoves = 0;
         QObject watching; // ends the counting before focusMoves goes
         QObject::connect(qApp, &QApplication::focusChanged, &watching, [&] { ++focusMoves; });
@@ -261,6 +263,10 @@ TEST(OpenPages, WindowsOpenedBehindLeaveTheKeyboardFocusWhereTheUserTypes)
         h.Pump();
         EXPECT_EQ(focusMoves, 0) << state;
         EXPECT_EQ(QApplication::focusWidget(), h.form->Controls().txtAddress) << state;
+        EXPECT_EQ(h.form->Controls().txtAddress->text(), QStringLiteral("half-typed"))
+            << state << " what was typed";
+        EXPECT_EQ(h.form->Controls().txtAddress->selectedText(), QStringLiteral("-type")) << state;
+        EXPECT_EQ(h.form->Controls().txtAddress->cursorPosition(), 9) << state;
         EXPECT_EQ(h.form->ActiveChild(), h.Child(0)) << state;
         EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 1:loading 2:loading 3:loading"))
             << state;

@@ -25,13 +25,21 @@
 #include <QWebEngineView>
 #include <QWheelEvent>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <qtwebenginewidgetsversion.h>
 #include <sys/types.h>
+#include <thread>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace orvex::webengine {
 
@@ -70,24 +78,12 @@ QString CertificateReason(QWebEngineCertificateError::Error error)
     }
 }
 
-// How often a page's memory is looked at: a page that allocates in a loop
-// gains a few hundred MB a second.
-constexpr int kMemoryCheckMs = 500;
-
 // Hosts whose certificate the user accepted in this run; the engine goes on
 // trusting them for the profile's whole session.
 QSet<QString> &AcceptedHosts()
 {
     static QSet<QString> hosts;
     return hosts;
-}
-
-// Page processes this module ended for their memory. Several pages may
-// share one process, and each learns why it ended from here.
-QSet<qint64> &EndedForMemory()
-{
-    static QSet<qint64> pids;
-    return pids;
 }
 
 // The anonymous resident memory of a process in MB: what the page's own
@@ -113,6 +109,114 @@ qint64 AnonymousMemoryMb(qint64 pid)
     static const long pageSize = ::sysconf(_SC_PAGESIZE);
     return (resident - shared) * pageSize / (1024 * 1024);
 }
+
+// Watches the memory of the pages' processes from a thread of its own, and
+// ends a process that holds more than a page may. Every page's process is
+// looked at twice a second (a page that allocates in a loop gains a few
+// hundred MB a second); on the user-interface thread that came to a tenth of
+// its work with a hundred windows open. Several pages may share one process,
+// and each learns from here why it ended.
+// Whether `pid` is a process this program started (the engine's page
+// processes are grandchildren, under its zygote): a process number that went
+// to another program is never ended.
+bool OwnProcess(qint64 pid)
+{
+    const pid_t self = ::getpid();
+    for (int depth = 0; depth < 4 && pid > 1; ++depth) {
+        char path[40];
+        std::snprintf(path, sizeof path, "/proc/%lld/stat", static_cast<long long>(pid));
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        char text[512];
+        const ssize_t got = ::read(fd, text, sizeof text - 1);
+        ::close(fd);
+        if (got <= 0)
+            return false;
+        text[got] = '\0';
+        // "pid (name) state ppid ...": the name may hold spaces and brackets.
+        const char *close = std::strrchr(text, ')');
+        char state = 0;
+        long long parent = 0;
+        if (!close || std::sscanf(close + 1, " %c %lld", &state, &parent) != 2)
+            return false;
+        if (parent == self)
+            return true;
+        pid = parent;
+    }
+    return false;
+}
+
+class MemoryWatch {
+public:
+    static MemoryWatch &Instance()
+    {
+        static MemoryWatch watch;
+        return watch;
+    }
+    ~MemoryWatch()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // The page's process from now on; 0 when it has none.
+    void Watch(const void *page, qint64 pid)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (pid > 0)
+            pids_[page] = pid;
+        else
+            pids_.erase(page);
+        if (!thread_.joinable() && !pids_.empty())
+            thread_ = std::thread([this] { Run(); });
+    }
+    bool EndedForMemory(qint64 pid)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return ended_.count(pid) != 0;
+    }
+
+private:
+    static constexpr auto kEvery = std::chrono::milliseconds(500);
+
+    void Run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!wake_.wait_for(lock, kEvery, [this] { return stopping_; })) {
+            const qint64 limit = engine::PageMemoryLimitMb();
+            std::unordered_set<qint64> pids;
+            for (const auto &watched : pids_)
+                pids.insert(watched.second);
+            lock.unlock();
+            std::vector<qint64> over;
+            for (qint64 pid : pids)
+                if (AnonymousMemoryMb(pid) >= limit)
+                    over.push_back(pid);
+            lock.lock();
+            for (qint64 pid : over) {
+                if (!OwnProcess(pid))
+                    continue;
+                // The crash page says why; ended before the engine could be
+                // told, so that the page learns it in time.
+                ended_.insert(pid);
+                ::kill(pid_t(pid), SIGKILL);
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::unordered_map<const void *, qint64> pids_;
+    std::unordered_set<qint64> ended_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
 
 QWebEngineDownloadItem::SavePageFormat SaveFormatFor(const QString &path)
 {
@@ -241,9 +345,6 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     page_->scripts().insert(watch);
     ConnectPage();
     SetHostOptions(HostOptions());
-    memoryTimer_.setInterval(kMemoryCheckMs);
-    connect(&memoryTimer_, &QTimer::timeout, this, [this] { CheckMemory(); });
-    memoryTimer_.start();
 }
 
 void WebEngineBrowser::ConnectPage()
@@ -282,18 +383,27 @@ void WebEngineBrowser::ConnectPage()
         titleStale_ = false;
         EmitTitle(t);
     });
-    connect(page, &QWebEnginePage::renderProcessPidChanged, this, [this](qint64 pid) {
-        if (pid > 0)
-            renderPid_ = pid;
-    });
-    connect(
-        page, &QWebEnginePage::renderProcessTerminated, this,
-        [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { OnRenderProcessEnded(status); });
+    // The page's process, for the memory watch: it changes only as a
+    // navigation commits, and the engine does not tell every change.
+    connect(page, &QWebEnginePage::loadProgress, this, [this] { WatchProcess(); });
+    connect(page, &QWebEnginePage::loadFinished, this, [this] { WatchProcess(); });
+    connect(page, &QWebEnginePage::urlChanged, this, [this] { WatchProcess(); });
+    connect(page, &QWebEnginePage::renderProcessPidChanged, this, [this] { WatchProcess(); });
+    WatchProcess();
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                // Its number may go to another process: no longer watched.
+                watchedPid_ = 0;
+                MemoryWatch::Instance().Watch(this, 0);
+                OnRenderProcessEnded(status);
+            });
 
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &t) { EmitTitle(t); });
     // The page wakes by itself when it is shown (a restored window).
-    connect(page, &QWebEnginePage::lifecycleStateChanged, this,
-            [this](QWebEnginePage::LifecycleState state) { lifecycle_ = PageLifecycle(int(state)); });
+    connect(page, &QWebEnginePage::lifecycleStateChanged, this, [this](QWebEnginePage::LifecycleState state) {
+        lifecycle_ = PageLifecycle(int(state));
+        WatchProcess(); // a discarded page has none
+    });
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString &u) { EmitStatus(u); });
     for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward})
         connect(page->action(action), &QAction::changed, this, [this] { ReportCommandStates(); });
@@ -319,31 +429,28 @@ void WebEngineBrowser::ConnectPage()
     });
 }
 
+void WebEngineBrowser::WatchProcess()
+{
+    const qint64 pid = page_ ? page_->renderProcessPid() : 0;
+    if (pid == watchedPid_)
+        return;
+    watchedPid_ = pid;
+    if (pid > 0)
+        renderPid_ = pid;
+    MemoryWatch::Instance().Watch(this, pid);
+}
+
 void WebEngineBrowser::OnRenderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status)
 {
     // A discarded page's process goes on purpose.
     if (status == QWebEnginePage::NormalTerminationStatus || lifecycle_ == PageLifecycle::Discarded)
         return;
-    const engine::PageEnd why = EndedForMemory().contains(renderPid_) ? engine::PageEnd::OutOfMemory
-                                : status == QWebEnginePage::KilledTerminationStatus
-                                    ? engine::PageEnd::Killed
-                                    : engine::PageEnd::Crashed;
+    const engine::PageEnd why =
+        MemoryWatch::Instance().EndedForMemory(renderPid_)  ? engine::PageEnd::OutOfMemory
+        : status == QWebEnginePage::KilledTerminationStatus ? engine::PageEnd::Killed
+                                                            : engine::PageEnd::Crashed;
     titleStale_ = true;
     PageProcessEnded(why);
-}
-
-void WebEngineBrowser::CheckMemory()
-{
-    const qint64 pid = page_ ? page_->renderProcessPid() : 0;
-    if (pid <= 0)
-        return;
-    renderPid_ = pid;
-    if (AnonymousMemoryMb(pid) < engine::PageMemoryLimitMb())
-        return;
-    // The page's process is ended as the other engine ends one over its
-    // limit; the crash page then says why.
-    EndedForMemory().insert(pid);
-    ::kill(pid_t(pid), SIGKILL);
 }
 
 void WebEngineBrowser::OnLoadFinished(bool ok)
@@ -435,7 +542,7 @@ void WebEngineBrowser::OnFullScreenRequest(QWebEngineFullScreenRequest request)
 WebEngineBrowser::~WebEngineBrowser()
 {
     Detach();
-    memoryTimer_.stop();
+    MemoryWatch::Instance().Watch(this, 0);
     if (page_) {
         page_->Disown();
         disconnect(page_, nullptr, this, nullptr);

@@ -4,7 +4,6 @@
 #include "EngineBase.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWebEnginePage>
 
 class QWebEngineDownloadItem;
@@ -92,8 +91,8 @@ private:
     void AskFeature(const QUrl &origin, QWebEnginePage::Feature feature);
     void OnFullScreenRequest(QWebEngineFullScreenRequest request);
     void OnRenderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status);
-    // Ends the page's process when it holds more memory than a page may.
-    void CheckMemory();
+    // Tells the memory watch the page's process when it changed.
+    void WatchProcess();
 
     QPointer<QWebEngineView> view_;
     // The same view as a plain object, for the event filter: the view sends
@@ -105,9 +104,9 @@ private:
     bool printing_ = false;
     bool fullScreen_ = false;
     qint64 renderPid_ = 0;    // the page's process, also after it ended
+    qint64 watchedPid_ = 0;   // the process the memory watch looks at
     bool titleStale_ = false; // the caption shows the crash page's title
-    QTimer memoryTimer_;
-    int wheelRest_ = 0; // Ctrl+wheel turning short of a notch
+    int wheelRest_ = 0;       // Ctrl+wheel turning short of a notch
 };
 
 } // namespace orvex::webengine

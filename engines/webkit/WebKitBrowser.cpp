@@ -365,6 +365,7 @@ void WebKitBrowser::Refresh()
 void WebKitBrowser::Stop()
 {
     requestTimer_.stop();
+    lostLoadsRetried_ = kLostLoadRetries; // stopped: nothing is started again
     if (view_)
         webkit_web_view_stop_loading(view_);
 }
@@ -381,6 +382,7 @@ void WebKitBrowser::LoadRequested()
     // request on. A request that starts no load (an anchor in the same
     // page, a refused navigation) stops counting after a moment.
     requestTimer_.start();
+    lostLoadsRetried_ = 0;
 }
 
 QString WebKitBrowser::CurrentUri() const
@@ -749,6 +751,9 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         if (browser->host_)
             browser->host_->RevealView();
         browser->awaitingCommit_ = false;
+        // Loads the page starts itself (a link, a form sent) are never
+        // started again: a form's data would not go with them.
+        browser->lostLoadsRetried_ = kLostLoadRetries;
         browser->shownAddress_ = browser->CurrentUri();
         browser->ReportConnectionOfPage();
         if (alive)
@@ -779,7 +784,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
     }
 }
 
-gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *, int, const char *uri, GError *error, gpointer self)
+gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *view, int, const char *uri, GError *error, gpointer self)
 {
     static_cast<WebKitBrowser *>(self)->loadFailed_ = true;
     // Stopped loads, cancelled navigations and downloads show no page.
@@ -788,6 +793,20 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *, int, const char *uri, GErr
                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
         return FALSE;
     auto *browser = static_cast<WebKitBrowser *>(self);
+    // WebKit opens a connection ahead of every load it is asked for, and
+    // the load takes that connection over while it is still being made.
+    // When the warm-up gives up on it first (it refuses an untrusted
+    // certificate without asking; it has a time limit of its own), the load
+    // fails as cancelled: no certificate question and no page, mostly on a
+    // busy machine. Nobody stopped it (a stop is the WebKit error above), so
+    // it is started again, a few times at most.
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) &&
+        browser->lostLoadsRetried_ < kLostLoadRetries) {
+        ++browser->lostLoadsRetried_;
+        browser->requestTimer_.start();
+        webkit_web_view_load_uri(view, uri);
+        return TRUE;
+    }
     browser->ShowErrorPage(QString::fromUtf8(uri), ErrorReason(error));
     return TRUE;
 }
@@ -807,6 +826,7 @@ gboolean WebKitBrowser::OnTlsErrors(WebKitWebView *view, const char *uri, GTlsCe
     // Trusted for this host for the rest of the run only, then loaded.
     webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate,
                                                       url.host().toUtf8().constData());
+    browser->lostLoadsRetried_ = 0; // the module's own load from here
     webkit_web_view_load_uri(view, uri);
     return TRUE;
 }

@@ -127,6 +127,12 @@ private:
     // The load in progress failed, or shows our error page (the page
     // loaded in place of a failed one): either way no page was visited.
     bool loadFailed_ = false;
+    // How often a load lost below WebKit (see OnLoadFailed) is started
+    // again before its error page shows, and how often the current
+    // request's was; at the limit from a commit until the module's next
+    // request.
+    static constexpr int kLostLoadRetries = 3;
+    int lostLoadsRetried_ = kLostLoadRetries;
     enum class ErrorPage { None, Pending, Showing } errorPage_ = ErrorPage::None;
     bool showingErrorPage_ = false; // the next commit is the module's error page
     int progress_ = -1;

@@ -123,6 +123,9 @@ public:
     uint8_t MojiSize() const { return mojiSize_; }
     PageIndicators &Indicators() { return indicators_; }
     void SetAboutBox(QDialog *box) { aboutBox_ = box; }
+    // How long one slice of a web list's openings may hold the event loop,
+    // in ms: about a frame. Tests set 0, one window a slice.
+    qint64 openSliceMs = 16;
 
     SettingsFile Settings() const { return SettingsFile(appDir_ + "config.ini"); }
     QIcon Image(Picture picture) const;

@@ -16,6 +16,7 @@
 #include "shell/TabStrip.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -36,12 +37,20 @@ namespace {
 // control as focus proxy, each window has it, and the focus stays with the
 // control. Focus inside a page cannot be lent so: the page's window lets go
 // of it when the new window is activated, and it is given back afterwards.
+// Each activation also writes the window's address into the address box:
+// what the user was typing there is put back as it was.
 class FocusShield {
 public:
     FocusShield(QWidget *typing, const std::vector<TChildForm *> &windows) : typing_(typing)
     {
         if (!typing_)
             return;
+        if (auto *box = qobject_cast<QLineEdit *>(typing_)) {
+            typed_ = box->text();
+            cursor_ = box->cursorPosition();
+            selectionStart_ = box->selectionStart();
+            selectionLength_ = box->selectedText().size();
+        }
         // Only a control outside the pages is lent.
         for (TChildForm *window : windows)
             if (window->isAncestorOf(typing_))
@@ -60,6 +69,16 @@ public:
     void Restore()
     {
         Lift();
+        auto *box = qobject_cast<QLineEdit *>(typing_.data());
+        if (box && box->text() != typed_) {
+            box->setText(typed_);
+            if (selectionStart_ < 0)
+                box->setCursorPosition(cursor_);
+            else if (cursor_ == selectionStart_) // selected leftwards
+                box->setSelection(selectionStart_ + selectionLength_, -selectionLength_);
+            else
+                box->setSelection(selectionStart_, selectionLength_);
+        }
         if (typing_ && !typing_->hasFocus() && typing_->isVisible())
             typing_->setFocus(Qt::OtherFocusReason);
     }
@@ -75,6 +94,10 @@ private:
 
     QPointer<QWidget> typing_;
     std::vector<QPointer<QWidget>> lent_;
+    QString typed_;
+    int cursor_ = 0;
+    int selectionStart_ = -1;
+    int selectionLength_ = 0;
 };
 
 } // namespace
@@ -222,17 +245,14 @@ void TMainForm::OpenLines(const std::vector<std::string> &lines, const QString &
 
 void TMainForm::OpenPendingLines()
 {
-    // A window with a real engine takes ten to thirty milliseconds to make:
-    // a hundred in one go held the loop for seconds, four keep it turning
-    // about every frame or two.
-    constexpr int kWindowsPerTurn = 4;
+    // A window with a real engine takes from a few to thirty milliseconds to
+    // make, the more the busier the machine (the pages opened before it load
+    // meanwhile): windows are made until the slice's time is used, at least
+    // one, and the loop turns before the next ones.
     pendingScheduled_ = false;
-    for (int opened = 0; !pendingLines_.empty(); ++opened) {
-        if (opened == kWindowsPerTurn) {
-            pendingScheduled_ = true;
-            QTimer::singleShot(0, this, Guard([this] { OpenPendingLines(); }));
-            return;
-        }
+    QElapsedTimer turn;
+    turn.start();
+    while (!pendingLines_.empty()) {
         const PendingLine line = pendingLines_.front();
         pendingLines_.pop_front();
         try {
@@ -241,6 +261,11 @@ void TMainForm::OpenPendingLines()
             // An error ends the list where it happened, as it always did.
             pendingLines_.clear();
             throw;
+        }
+        if (!pendingLines_.empty() && turn.elapsed() >= openSliceMs) {
+            pendingScheduled_ = true;
+            QTimer::singleShot(0, this, Guard([this] { OpenPendingLines(); }));
+            return;
         }
     }
 }

@@ -115,13 +115,20 @@ void TabStrip::ShowTab(int index)
         return;
     const int32_t number = windows_.At(index).number;
     ArrangingScope arranging(form_);
+    QMdiArea *area = form_.Controls().mdiArea;
     for (TChildForm *child : windows_.Children()) {
         if (child->Tag != number)
+            continue;
+        // The window in front already (the tab chosen again after a window
+        // opened behind it): raising it would only redraw its whole page.
+        const QList<QMdiSubWindow *> stacked = area->subWindowList(QMdiArea::StackingOrder);
+        if (area->activeSubWindow() == child && child->isVisible() && !child->isMinimized() &&
+            !stacked.isEmpty() && stacked.last() == child)
             continue;
         child->show();
         if (child->isMinimized())
             child->showNormal();
-        form_.Controls().mdiArea->setActiveSubWindow(child);
+        area->setActiveSubWindow(child);
         child->raise();
     }
 }
