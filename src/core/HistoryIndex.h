@@ -16,7 +16,6 @@
 // and a compaction rewrites one text block, not all of them.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
