@@ -248,7 +248,10 @@ void TMainForm::OpenPendingLines()
     // A window with a real engine takes from a few to thirty milliseconds to
     // make, the more the busier the machine (the pages opened before it load
     // meanwhile): windows are made until the slice's time is used, at least
-    // one, and the loop turns before the next ones.
+    // one, and the loop turns before the next ones. The next slice waits on
+    // a timer, not a posted call: posted calls run before any timer, so a
+    // chain of them held back every timer of the program (drawing, the
+    // caret) until the whole list was open.
     pendingScheduled_ = false;
     QElapsedTimer turn;
     turn.start();
@@ -264,7 +267,7 @@ void TMainForm::OpenPendingLines()
         }
         if (!pendingLines_.empty() && turn.elapsed() >= openSliceMs) {
             pendingScheduled_ = true;
-            QTimer::singleShot(0, this, Guard([this] { OpenPendingLines(); }));
+            QTimer::singleShot(1, this, Guard([this] { OpenPendingLines(); }));
             return;
         }
     }
