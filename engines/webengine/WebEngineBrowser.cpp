@@ -86,36 +86,37 @@ QSet<QString> &AcceptedHosts()
     return hosts;
 }
 
-// The anonymous resident memory of a process in MB: what the page's own
-// data takes; -1 when it cannot be read. Every page's process is read twice
-// a second: /proc/<pid>/statm is the cheap way, its resident pages less the
-// shared (file-backed) ones being the anonymous ones.
-qint64 AnonymousMemoryMb(qint64 pid)
+// The text of /proc/<pid>/<name>, read with plain system calls (they are
+// read for every page twice a second); false when it cannot be read.
+bool ReadProcessFile(qint64 pid, const char *name, char *text, size_t size)
 {
-    char path[40];
-    std::snprintf(path, sizeof path, "/proc/%lld/statm", static_cast<long long>(pid));
+    char path[48];
+    std::snprintf(path, sizeof path, "/proc/%lld/%s", static_cast<long long>(pid), name);
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return -1;
-    char text[128];
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
+        return false;
+    const ssize_t got = ::read(fd, text, size - 1);
     ::close(fd);
     if (got <= 0)
-        return -1;
+        return false;
     text[got] = '\0';
+    return true;
+}
+
+// The anonymous resident memory of a process in MB: what the page's own
+// data takes; -1 when it cannot be read. In /proc/<pid>/statm, the cheap
+// file, these are the resident pages less the shared (file-backed) ones.
+qint64 AnonymousMemoryMb(qint64 pid)
+{
+    char text[128];
     long long size = 0, resident = 0, shared = 0;
-    if (std::sscanf(text, "%lld %lld %lld", &size, &resident, &shared) != 3)
+    if (!ReadProcessFile(pid, "statm", text, sizeof text) ||
+        std::sscanf(text, "%lld %lld %lld", &size, &resident, &shared) != 3)
         return -1;
     static const long pageSize = ::sysconf(_SC_PAGESIZE);
     return (resident - shared) * pageSize / (1024 * 1024);
 }
 
-// Watches the memory of the pages' processes from a thread of its own, and
-// ends a process that holds more than a page may. Every page's process is
-// looked at twice a second (a page that allocates in a loop gains a few
-// hundred MB a second); on the user-interface thread that came to a tenth of
-// its work with a hundred windows open. Several pages may share one process,
-// and each learns from here why it ended.
 // Whether `pid` is a process this program started (the engine's page
 // processes are grandchildren, under its zygote): a process number that went
 // to another program is never ended.
@@ -123,17 +124,9 @@ bool OwnProcess(qint64 pid)
 {
     const pid_t self = ::getpid();
     for (int depth = 0; depth < 4 && pid > 1; ++depth) {
-        char path[40];
-        std::snprintf(path, sizeof path, "/proc/%lld/stat", static_cast<long long>(pid));
-        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
         char text[512];
-        const ssize_t got = ::read(fd, text, sizeof text - 1);
-        ::close(fd);
-        if (got <= 0)
+        if (!ReadProcessFile(pid, "stat", text, sizeof text))
             return false;
-        text[got] = '\0';
         // "pid (name) state ppid ...": the name may hold spaces and brackets.
         const char *close = std::strrchr(text, ')');
         char state = 0;
@@ -147,6 +140,12 @@ bool OwnProcess(qint64 pid)
     return false;
 }
 
+// Watches the memory of the pages' processes from a thread of its own, and
+// ends a process that holds more than a page may. Every page's process is
+// looked at twice a second (a page that allocates in a loop gains a few
+// hundred MB a second); on the user-interface thread that came to a tenth of
+// its work with a hundred windows open. Several pages may share one process,
+// and each learns from here why it ended.
 class MemoryWatch {
 public:
     static MemoryWatch &Instance()
