@@ -15,7 +15,6 @@
 #include <QPointer>
 #include <QScreen>
 #include <QUrl>
-#include <QWindow>
 #include <QX11Info>
 #include <cstring>
 #include <deque>
@@ -502,38 +501,33 @@ GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
+    // The GTK window lives in this widget's own X window, at its origin,
+    // clipped to it wherever Qt places the widget. Qt's window container
+    // would add two X windows per page (a stand-in top-level and the
+    // container), each made with several round trips to the server, which
+    // while many pages open held the event loop for a tenth of a second.
+    setAttribute(Qt::WA_NativeWindow);
     window_ = gtk_window_new(GTK_WINDOW_POPUP);
     // A first size only: the window follows this widget once it is shown.
     // The widget itself gives no size hint, as the other engine's view, so
     // the MDI area's cascade sizes Gecko windows as it sizes the others.
     gtk_window_resize(GTK_WINDOW(window_), 800, 600);
-    gtk_widget_realize(window_);
-    xid_ = gdk_x11_window_get_xid(gtk_widget_get_window(window_));
-    foreign_ = QWindow::fromWinId(WId(xid_));
-    container_ = QWidget::createWindowContainer(foreign_, this);
-    // Qt's focus stays on this widget; a focused container would ask X to
-    // focus the GTK window with Qt's own, older time.
-    container_->setFocusPolicy(Qt::NoFocus);
-    // A native container of its own: the GTK window sits at its origin and
-    // is clipped to it, wherever Qt places the widget.
-    container_->setAttribute(Qt::WA_NativeWindow);
-    container_->setGeometry(rect());
 }
 
 GtkViewHost::~GtkViewHost()
 {
     Q_EMIT ViewClosing();
-    // GTK lets go first, then Qt puts the window back under the root and
-    // the server has seen that before GTK destroys it: GDK never draws on a
-    // window Qt destroyed.
+    // GTK lets go first, then the window goes back under the root and the
+    // server has seen that before this widget's X window, and with it any
+    // window inside, is destroyed: GDK never draws on a window X destroyed.
     gtk_widget_hide(window_);
-    if (foreign_) {
-        foreign_->setParent(nullptr);
-        foreign_->hide();
-    }
-    delete container_;
-    if (xcb_connection_t *connection = QX11Info::connection())
+    if (xcb_connection_t *connection = QX11Info::connection()) {
+        if (embedded_) {
+            xcb_unmap_window(connection, xcb_window_t(xid_));
+            xcb_reparent_window(connection, xcb_window_t(xid_), QX11Info::appRootWindow(), 0, 0);
+        }
         free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
     gtk_widget_destroy(window_);
 }
 
@@ -554,6 +548,24 @@ void GtkViewHost::RevealView()
         gtk_widget_show(view_);
 }
 
+void GtkViewHost::Embed()
+{
+    // Qt made this widget's X window, with a round trip, before the show.
+    const WId parent = winId();
+    if (!parent)
+        return;
+    // GTK makes its window only now: a window opened behind others is not
+    // shown until it comes to the front, and each X window GTK makes, with
+    // the page's view in it, costs the event loop several round trips to
+    // the server.
+    gtk_widget_realize(window_);
+    xid_ = gdk_x11_window_get_xid(gtk_widget_get_window(window_));
+    // In on GDK's connection, so that the server sees it there before GTK
+    // maps it.
+    XReparentWindow(GdkXDisplay(), Window(xid_), Window(parent), 0, 0);
+    embedded_ = true;
+}
+
 void GtkViewHost::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -561,6 +573,7 @@ void GtkViewHost::showEvent(QShowEvent *event)
     // Only now has Qt taken the window in and mapped it.
     if (!shown_) {
         shown_ = true;
+        Embed();
         gtk_widget_show(window_);
         if (revealed_ && view_)
             gtk_widget_show(view_);
@@ -577,7 +590,6 @@ void GtkViewHost::SyncSize()
 {
     const int width = std::max(1, this->width());
     const int height = std::max(1, this->height());
-    container_->setGeometry(0, 0, width, height);
     // GTK learns the size from neither Qt nor the server: tell it, or the
     // page keeps GTK's default size.
     gtk_window_resize(GTK_WINDOW(window_), width, height);

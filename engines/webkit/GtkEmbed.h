@@ -2,19 +2,16 @@
 //
 // Qt and GDK each talk to the X server over a connection of their own; the
 // GTK sources run on Qt's GLib event loop. A GtkWindow of type POPUP (no
-// window manager takes it) holds the view; its X window is wrapped by
-// QWindow::fromWinId and a window container inside GtkViewHost, the widget
-// the host places in its window. What the two toolkits do not do for each
-// other is done here: X input focus between the page and Qt's widgets, keys
-// that X delivers to the wrong toolkit, the clipboard, and a teardown that
-// never leaves GDK drawing on a window Qt has destroyed.
+// window manager takes it) holds the view; its X window is put inside the
+// native X window of GtkViewHost, the widget the host places in its window. What the two toolkits do not do
+// for each other is done here: X input focus between the page and Qt's widgets, keys that X delivers to the
+// wrong toolkit, the clipboard, and a teardown that never leaves GDK drawing on a window Qt has destroyed.
 #pragma once
 
 #include <QWidget>
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GdkEventKey GdkEventKey;
-class QWindow;
 
 namespace orvex::webkit {
 
@@ -77,6 +74,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // Puts the GTK window into this widget's X window.
+    void Embed();
     void SyncSize();
     void GiveXFocusToPage(unsigned int time);
     void ForwardKey(QKeyEvent *event, bool press);
@@ -85,8 +84,7 @@ private:
     GtkWidget *window_ = nullptr;
     GtkWidget *view_ = nullptr;
     unsigned long xid_ = 0;
-    QWindow *foreign_ = nullptr;
-    QWidget *container_ = nullptr;
+    bool embedded_ = false;
     bool shown_ = false;
     bool revealed_ = false;
 };
