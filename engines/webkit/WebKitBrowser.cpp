@@ -28,7 +28,7 @@ constexpr int kRequestWaitMs = 1500;
 // The encoding of a page that names none (WebKit's own is Latin-1).
 constexpr const char *kDefaultCharset = "UTF-8";
 // True when the page took the default encoding: it names none in a <meta>
-// and nothing else (a byte-order mark, its parent frame) gave it one.
+// and nothing else (a byte-order mark, an XML declaration) gave it one.
 constexpr const char *kUsesDefaultCharset =
     "document.characterSet==='UTF-8'&&!document.querySelector("
     "'meta[charset],meta[http-equiv=\"content-type\" i][content*=\"charset\" i]')";
