@@ -242,6 +242,36 @@ QByteArrayList RequestsFor(const QByteArray &path)
     return found;
 }
 
+// "日本語のページ" in the older Japanese encodings.
+const QByteArray kSjisTitle = "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x79\x81\x5B\x83\x57";
+const QByteArray kEucTitle = "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xDA\xA1\xBC\xA5\xB8";
+const QByteArray kJisTitle = "\x1B\x24\x42\x46\x7C\x4B\x5C\x38\x6C\x24\x4E\x25\x5A\x21\x3C\x25\x38"
+                             "\x1B\x28\x42";
+
+// Pages that name no character set (/ja/...), one of them in Latin-1, a
+// Shift_JIS one whose header says UTF-8 (/ja/declared), and a form that
+// posts itself to the Shift_JIS page (/ja/form).
+std::optional<test::HttpReply> JapanesePage(const QByteArray &path)
+{
+    const std::map<QByteArray, QByteArray> titles = {
+        {"/ja/sjis", kSjisTitle},     {"/ja/euc", kEucTitle},
+        {"/ja/jis", kJisTitle},       {"/ja/utf8", "日本語のページ"},
+        {"/ja/declared", kSjisTitle}, {"/ja/latin", "Caf\xE9 cr\xE8me na\xEFve"}};
+    const auto title = titles.find(path);
+    if (title == titles.end() && path != "/ja/form")
+        return std::nullopt;
+    test::HttpReply reply;
+    if (path == "/ja/form") {
+        reply.body = "<form id=f method=post action='/ja/sjis'><input name=q></form>"
+                     "<script>document.getElementById('f').submit();</script>";
+        return reply;
+    }
+    reply.contentType = path == "/ja/declared" ? "text/html; charset=utf-8" : "text/html";
+    reply.body = "<html><head><title>" + title->second + "</title></head><body><p>" + title->second +
+                 "</p></body></html>";
+    return reply;
+}
+
 // Pages that open windows: a pop-up that talks with its opener, a form
 // posted into a new window, a written empty window, a blocked one, and one
 // the opener closes again.
@@ -279,6 +309,8 @@ test::HttpReply Serve(const test::HttpRequest &request)
         std::lock_guard<std::mutex> lock(requestLogMutex);
         requestLog << request.method + ' ' + path + ' ' + request.body;
     }
+    if (const auto page = JapanesePage(path))
+        return *page;
     if (const QByteArray script = PopupPage(path); !script.isEmpty())
         return HttpReply::Page(path.mid(1), "<script>" + script + "</script>");
     if (path == "/source.html") {
@@ -554,6 +586,7 @@ protected:
         pages = new QTemporaryDir;
         // No character set named: the engines read it as UTF-8.
         Write("undeclared.html", "<html><head><title>宣言のない日本語</title></head><body></body></html>");
+        Write("sjis.html", "<html><head><title>" + kSjisTitle + "</title></head><body></body></html>");
         Write("one.html", "<html><head><meta charset='utf-8'><title>日本語のタイトル</title></head>"
                           "<body><p>Orvex contract page one 日本語の本文</p>"
                           "<a id='two' href='two.html' style='display:block;width:600px;"
@@ -769,12 +802,42 @@ test::HttpServer *EngineContract::server = nullptr;
 // The cases that need a page to render: the real engines only.
 class RenderedContract : public EngineContract {};
 
-TEST_P(EngineContract, PagesNamingNoCharacterSetAreReadAsUtf8)
+TEST_P(EngineContract, PagesNamingNoCharacterSetAreReadInTheirOwnEncoding)
 {
     if (!Real())
         return; // the fake reads no page
     EXPECT_TRUE(Load(Page("undeclared.html"), QStringLiteral("宣言のない日本語")))
         << events.titles.join(" | ").toStdString();
+    {
+        std::lock_guard<std::mutex> lock(requestLogMutex);
+        requestLog.clear();
+    }
+    const QString title = QStringLiteral("日本語のページ");
+    const std::pair<QString, QString> cases[] = {
+        {server->Url("/ja/utf8"), title}, {server->Url("/ja/sjis"), title},
+        {server->Url("/ja/euc"), title},  {server->Url("/ja/jis"), title},
+        {Page("sjis.html"), title},       {server->Url("/ja/latin"), QStringLiteral("Café crème naïve")}};
+    for (const auto &[url, shown] : cases) {
+        events.titles.clear();
+        EXPECT_TRUE(Load(url, shown)) << url.toStdString() << ": " << events.titles.join(" | ").toStdString();
+    }
+    // A named character set holds even when it is wrong, UTF-8 is read
+    // once, and a form's answer is never asked for again.
+    events.titles.clear();
+    browser->Navigate(server->Url("/ja/declared"));
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && !events.titles.isEmpty(); }));
+    EXPECT_FALSE(events.titles.contains(title));
+    auto posts = [] {
+        const QByteArrayList answers = RequestsFor("/ja/sjis");
+        return std::count_if(answers.begin(), answers.end(),
+                             [](const QByteArray &request) { return request.startsWith("POST"); });
+    };
+    browser->Navigate(server->Url("/ja/form"));
+    ASSERT_TRUE(WaitFor([&] { return posts() > 0 && !browser->Busy(); }));
+    Pump(1000);
+    EXPECT_EQ(posts(), 1);
+    EXPECT_EQ(RequestsFor("/ja/declared").size(), 1);
+    EXPECT_EQ(RequestsFor("/ja/utf8").size(), 1);
 }
 
 TEST_P(EngineContract, NavigateReportsTitleProgressAndAddress)

@@ -335,6 +335,11 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    // A page that names no character set and whose bytes the engine does
+    // not take for another encoding is read as UTF-8, not as Latin-1: the
+    // engine guesses the older Japanese encodings itself, but never UTF-8
+    // over the network.
+    settings->setDefaultTextEncoding(QStringLiteral("UTF-8"));
 
     QWebEngineScript watch;
     watch.setSourceCode(QString::fromUtf8(engine::SleepWatchScript));

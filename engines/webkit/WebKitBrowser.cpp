@@ -1,6 +1,7 @@
 #include "WebKitBrowser.h"
 
 #include "GtkEmbed.h"
+#include "PageEncoding.h"
 #include "Texts.h"
 #include "WebKitContext.h"
 
@@ -24,6 +25,13 @@ constexpr const char *kBrowserKey = "orvex-browser";
 // How long a requested load may take to start before the request no
 // longer counts as loading.
 constexpr int kRequestWaitMs = 1500;
+// The encoding of a page that names none (WebKit's own is Latin-1).
+constexpr const char *kDefaultCharset = "UTF-8";
+// True when the page took the default encoding: it names none in a <meta>
+// and nothing else (a byte-order mark, an XML declaration) gave it one.
+constexpr const char *kUsesDefaultCharset =
+    "document.characterSet==='UTF-8'&&!document.querySelector("
+    "'meta[charset],meta[http-equiv=\"content-type\" i][content*=\"charset\" i]')";
 
 // With full screen off, WebKit leaves a page's request for it undefined.
 // This answers it as refused, as the page expects, and tells the module
@@ -137,9 +145,10 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     webkit_settings_set_zoom_text_only(settings, TRUE);
     // A page that names no character set is read as UTF-8, not as Latin-1
     // (WebKit's default), which turns every Japanese text into other signs.
-    // The engine guesses no encoding: an undeclared Shift_JIS or EUC-JP page
-    // still needs its own declaration.
-    webkit_settings_set_default_charset(settings, "UTF-8");
+    // The engine guesses no encoding: an undeclared Shift_JIS, EUC-JP,
+    // ISO-2022-JP or Latin-1 page is read again in its own (see
+    // GuessPageEncoding).
+    webkit_settings_set_default_charset(settings, kDefaultCharset);
     // Pop-ups are the host's decision (its block list), as in the other
     // engine.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
@@ -505,6 +514,83 @@ void WebKitBrowser::EndRequest()
     EmitProgress(100);
 }
 
+void WebKitBrowser::GuessPageEncoding()
+{
+    // Only a page or text file that names no character set in its HTTP
+    // header; the <meta> is asked of the page once the bytes are not UTF-8.
+    WebKitWebResource *page = view_ ? webkit_web_view_get_main_resource(view_) : nullptr;
+    WebKitURIResponse *response = page ? webkit_web_resource_get_response(page) : nullptr;
+    if (!response)
+        return;
+    const QByteArray type = webkit_uri_response_get_mime_type(response);
+    if (type != "text/html" && type != "text/plain" && type != "application/xhtml+xml")
+        return;
+    if (SoupMessageHeaders *headers = webkit_uri_response_get_http_headers(response)) {
+        GHashTable *parameters = nullptr;
+        const bool named = soup_message_headers_get_content_type(headers, &parameters) && parameters &&
+                           g_hash_table_lookup(parameters, "charset");
+        if (parameters)
+            g_hash_table_destroy(parameters);
+        if (named)
+            return;
+    }
+    struct GuessJob {
+        QPointer<WebKitBrowser> browser;
+        int load;
+        const char *encoding = nullptr;
+        // Still this control's view, on the page the guess is about.
+        bool Current() const { return browser && browser->view_ && browser->loadSerial_ == load; }
+    };
+    webkit_web_resource_get_data(
+        page, nullptr,
+        [](GObject *resource, GAsyncResult *result, gpointer data) {
+            std::unique_ptr<GuessJob> guess(static_cast<GuessJob *>(data));
+            gsize length = 0;
+            guchar *bytes =
+                webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(resource), result, &length, nullptr);
+            guess->encoding = EncodingFromBytes(
+                QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), bytes ? int(length) : 0));
+            g_free(bytes);
+            if (!guess->encoding || !guess->Current())
+                return;
+            WebKitWebView *view = guess->browser->view_;
+            webkit_web_view_evaluate_javascript(
+                view, kUsesDefaultCharset, -1, nullptr, nullptr, nullptr,
+                [](GObject *view, GAsyncResult *result, gpointer data) {
+                    std::unique_ptr<GuessJob> guess(static_cast<GuessJob *>(data));
+                    JSCValue *value =
+                        webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+                    const bool undeclared = value && jsc_value_to_boolean(value);
+                    if (value)
+                        g_object_unref(value);
+                    if (undeclared && guess->Current())
+                        guess->browser->ReadPageAgain(guess->encoding);
+                },
+                guess.release());
+        },
+        new GuessJob{this, loadSerial_});
+}
+
+void WebKitBrowser::ReadPageAgain(const char *encoding)
+{
+    // The default encoding goes to the guessed one for the reload only: the
+    // page's decoder takes it when the page commits, and the default is
+    // back from then on. A custom charset would instead hold for every
+    // later page of the view, and clearing it reloads the page.
+    guess_ = Guess::Reloading;
+    webkit_settings_set_default_charset(webkit_web_view_get_settings(view_), encoding);
+    defaultCharsetMoved_ = true;
+    LoadRequested();
+    webkit_web_view_reload(view_);
+}
+
+void WebKitBrowser::RestoreDefaultCharset()
+{
+    if (!view_ || !std::exchange(defaultCharsetMoved_, false))
+        return;
+    webkit_settings_set_default_charset(webkit_web_view_get_settings(view_), kDefaultCharset);
+}
+
 void WebKitBrowser::ApplyHostOptions(const HostOptions &options)
 {
     if (!view_)
@@ -737,6 +823,11 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
     QPointer<WebKitBrowser> alive(browser);
     switch (event) {
     case WEBKIT_LOAD_STARTED:
+        ++browser->loadSerial_;
+        // The second reading of a page is never guessed again; any other
+        // load is.
+        browser->guess_ = browser->guess_ == Guess::Reloading ? Guess::Done : Guess::None;
+        browser->pagePosted_ = std::exchange(browser->postPending_, false);
         browser->awaitingCommit_ = true;
         browser->loadFailed_ = false;
         browser->errorPage_ =
@@ -747,6 +838,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         browser->LoadBegan(webkit_web_view_can_go_back(view), webkit_web_view_can_go_forward(view));
         break;
     case WEBKIT_LOAD_COMMITTED:
+        // The page has its decoder: the next ones take the default again.
+        browser->RestoreDefaultCharset();
         // The page has something to show.
         if (browser->host_)
             browser->host_->RevealView();
@@ -760,6 +853,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
             browser->ReportTitle();
         break;
     case WEBKIT_LOAD_FINISHED:
+        browser->RestoreDefaultCharset();
         if (browser->host_)
             browser->host_->RevealView();
         browser->awaitingCommit_ = false;
@@ -778,6 +872,9 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         if (alive)
             browser->UpdateCommandStates(webkit_web_view_can_go_back(view),
                                          webkit_web_view_can_go_forward(view), true);
+        if (alive && browser->guess_ == Guess::None && !browser->pagePosted_ && !browser->loadFailed_ &&
+            browser->errorPage_ == ErrorPage::None)
+            browser->GuessPageEncoding();
         break;
     default:
         break;
@@ -886,9 +983,18 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView *, gpointer decisionPointer
     switch (type) {
     case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
         QPointer<WebKitBrowser> alive(browser);
-        WebKitURIRequest *request =
-            webkit_navigation_action_get_request(webkit_navigation_policy_decision_get_navigation_action(
-                WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
+        WebKitNavigationAction *action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        WebKitURIRequest *request = webkit_navigation_action_get_request(action);
+        const auto kind = webkit_navigation_action_get_navigation_type(action);
+        // A form's answer is never asked for again to read it in another
+        // encoding.
+        if (g_strcmp0(webkit_uri_request_get_http_method(request), "POST") == 0 ||
+            kind == WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED)
+            browser->postPending_ = true;
+        // Only the page read again takes the guessed encoding.
+        if (kind != WEBKIT_NAVIGATION_TYPE_RELOAD)
+            browser->RestoreDefaultCharset();
         // The host may destroy the control in its handler: only locals
         // from here.
         const bool cancel =

@@ -72,6 +72,12 @@ private:
     void ReportConnectionOfPage();
     QString CurrentUri() const;
     void LoadRequested();
+    // A page that names no character set and is not UTF-8 (Shift_JIS,
+    // EUC-JP, ISO-2022-JP or Latin-1) is read again in its own encoding:
+    // once per load, and never a form's answer.
+    void GuessPageEncoding();
+    void ReadPageAgain(const char *encoding);
+    void RestoreDefaultCharset();
     void RunMenuAction(int action, const MenuTarget &target);
     void OpenInNewWindow(const QString &address);
     // Prints with settings that name the printer; `outputFile` is the PDF
@@ -136,6 +142,11 @@ private:
     enum class ErrorPage { None, Pending, Showing } errorPage_ = ErrorPage::None;
     bool showingErrorPage_ = false; // the next commit is the module's error page
     int progress_ = -1;
+    int loadSerial_ = 0; // counts the loads begun, for answers that come later
+    enum class Guess { None, Reloading, Done } guess_ = Guess::None;
+    bool defaultCharsetMoved_ = false; // to the guessed encoding, until the reload commits
+    bool postPending_ = false;         // a navigation decided on sends a form
+    bool pagePosted_ = false;          // the current load sends one
     QTimer requestTimer_;
     QString findText_;
     unsigned findOptions_ = 0;
