@@ -631,6 +631,9 @@ protected:
               "document.onfullscreenchange=function(){if(!document.fullscreenElement)"
               "document.title='left';};"
               "</script></body></html>");
+        Write("seen.html", "<html><head><title>visible</title></head><body><script>var n=0;"
+                           "setInterval(function(){document.title=document.visibilityState+' '+(++n);},300);"
+                           "</script></body></html>");
         Write("tick.html",
               "<html><head><title>tick 0</title></head><body><script>var n=0;"
               "setInterval(function(){document.title='tick '+(++n);},100);</script></body></html>");
@@ -1976,6 +1979,20 @@ TEST_P(RenderedContract, FrozenPagesStopTheirTimersUntilWoken)
     ASSERT_TRUE(
         WaitFor([&] { return !events.titles.isEmpty() && events.titles.back().mid(5).toInt() >= 3; }));
     EXPECT_FALSE(events.titles.contains("tick 1")) << "the same page goes on, not a reload";
+}
+
+TEST_P(RenderedContract, APageOutOfSightIsToldItIsHidden)
+{
+    // What lets the engine slow a hidden page's timers and stop drawing it.
+    // The page says how it is seen every 300 ms.
+    const auto says = [&](const char *state) {
+        return WaitFor([&] { return !events.titles.isEmpty() && events.titles.back().startsWith(state); });
+    };
+    ASSERT_TRUE(Load(Page("seen.html"), "visible"));
+    browser->Control()->hide();
+    EXPECT_TRUE(says("hidden")) << events.titles.join(',').toStdString();
+    browser->Control()->show();
+    EXPECT_TRUE(says("visible")) << events.titles.join(',').toStdString();
 }
 
 TEST_P(RenderedContract, DiscardedPagesComeBackWithHistoryAndScrollPosition)

@@ -512,10 +512,30 @@ GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)
     // The widget itself gives no size hint, as the other engine's view, so
     // the MDI area's cascade sizes Gecko windows as it sizes the others.
     gtk_window_resize(GTK_WINDOW(window_), 800, 600);
+    // GTK makes its window, and the page's view in it, when the event loop
+    // has nothing else to do (or when the window is first shown): each X
+    // window GTK makes costs several round trips to the server, too many
+    // for the turn that opens a window while a web list opens dozens.
+    idleEmbed_ = g_idle_add_full(
+        G_PRIORITY_LOW,
+        [](gpointer host) -> gboolean {
+            auto *self = static_cast<GtkViewHost *>(host);
+            self->idleEmbed_ = 0;
+            // Not before the window is in a window Qt has made: asked
+            // for this widget's X window sooner, Qt would make a top-level
+            // one of the window that is still on its way to the MDI area.
+            const QWidget *top = self->window();
+            if (top != self && top->internalWinId())
+                self->Embed();
+            return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
 }
 
 GtkViewHost::~GtkViewHost()
 {
+    if (idleEmbed_)
+        g_source_remove(idleEmbed_);
     Q_EMIT ViewClosing();
     // GTK lets go first, then the window goes back under the root and the
     // server has seen that before this widget's X window, and with it any
@@ -535,7 +555,7 @@ void GtkViewHost::SetView(GtkWidget *view)
 {
     view_ = view;
     gtk_container_add(GTK_CONTAINER(window_), view);
-    if (shown_ && revealed_)
+    if (shown_ && revealed_ && isVisible())
         gtk_widget_show(view);
 }
 
@@ -544,26 +564,27 @@ void GtkViewHost::RevealView()
     if (revealed_)
         return;
     revealed_ = true;
-    if (shown_ && view_)
+    if (shown_ && view_ && isVisible())
         gtk_widget_show(view_);
 }
 
 void GtkViewHost::Embed()
 {
-    // Qt made this widget's X window, with a round trip, before the show.
+    if (embedded_)
+        return;
     const WId parent = winId();
     if (!parent)
         return;
-    // GTK makes its window only now: a window opened behind others is not
-    // shown until it comes to the front, and each X window GTK makes, with
-    // the page's view in it, costs the event loop several round trips to
-    // the server.
     gtk_widget_realize(window_);
     xid_ = gdk_x11_window_get_xid(gtk_widget_get_window(window_));
     // In on GDK's connection, so that the server sees it there before GTK
     // maps it.
     XReparentWindow(GdkXDisplay(), Window(xid_), Window(parent), 0, 0);
     embedded_ = true;
+    // The view is made ready now, not when the window comes to the front:
+    // a view made then (a sleeping window woken) shows its page later.
+    if (view_)
+        gtk_widget_realize(view_);
 }
 
 void GtkViewHost::showEvent(QShowEvent *event)
@@ -575,9 +596,21 @@ void GtkViewHost::showEvent(QShowEvent *event)
         shown_ = true;
         Embed();
         gtk_widget_show(window_);
-        if (revealed_ && view_)
-            gtk_widget_show(view_);
     }
+    if (revealed_ && view_)
+        gtk_widget_show(view_);
+}
+
+void GtkViewHost::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Out of sight (its window minimised, hidden, or this widget taken
+    // out), the view is unmapped as well: WebKit then takes the page for
+    // hidden, slows its timers and stops drawing it. Inside this widget's
+    // unmapped X window it would only be out of view, and the page would
+    // go on drawing as if seen.
+    if (view_)
+        gtk_widget_hide(view_);
 }
 
 void GtkViewHost::resizeEvent(QResizeEvent *event)

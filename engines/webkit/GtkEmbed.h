@@ -60,6 +60,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -85,6 +86,7 @@ private:
     GtkWidget *view_ = nullptr;
     unsigned long xid_ = 0;
     bool embedded_ = false;
+    unsigned int idleEmbed_ = 0; // the GLib source that embeds when idle
     bool shown_ = false;
     bool revealed_ = false;
 };
