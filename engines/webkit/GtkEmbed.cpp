@@ -512,30 +512,10 @@ GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)
     // The widget itself gives no size hint, as the other engine's view, so
     // the MDI area's cascade sizes Gecko windows as it sizes the others.
     gtk_window_resize(GTK_WINDOW(window_), 800, 600);
-    // GTK makes its window, and the page's view in it, when the event loop
-    // has nothing else to do (or when the window is first shown): each X
-    // window GTK makes costs several round trips to the server, too many
-    // for the turn that opens a window while a web list opens dozens.
-    idleEmbed_ = g_idle_add_full(
-        G_PRIORITY_LOW,
-        [](gpointer host) -> gboolean {
-            auto *self = static_cast<GtkViewHost *>(host);
-            self->idleEmbed_ = 0;
-            // Not before the window is in a window Qt has made: asked
-            // for this widget's X window sooner, Qt would make a top-level
-            // one of the window that is still on its way to the MDI area.
-            const QWidget *top = self->window();
-            if (top != self && top->internalWinId())
-                self->Embed();
-            return G_SOURCE_REMOVE;
-        },
-        this, nullptr);
 }
 
 GtkViewHost::~GtkViewHost()
 {
-    if (idleEmbed_)
-        g_source_remove(idleEmbed_);
     Q_EMIT ViewClosing();
     // GTK lets go first, then the window goes back under the root and the
     // server has seen that before this widget's X window, and with it any
@@ -575,16 +555,16 @@ void GtkViewHost::Embed()
     const WId parent = winId();
     if (!parent)
         return;
+    // GTK makes its window only now: a window opened behind others is not
+    // shown until it comes to the front, and each X window GTK makes, with
+    // the page's view in it, costs the event loop several round trips to
+    // the server.
     gtk_widget_realize(window_);
     xid_ = gdk_x11_window_get_xid(gtk_widget_get_window(window_));
     // In on GDK's connection, so that the server sees it there before GTK
     // maps it.
     XReparentWindow(GdkXDisplay(), Window(xid_), Window(parent), 0, 0);
     embedded_ = true;
-    // The view is made ready now, not when the window comes to the front:
-    // a view made then (a sleeping window woken) shows its page later.
-    if (view_)
-        gtk_widget_realize(view_);
 }
 
 void GtkViewHost::showEvent(QShowEvent *event)

@@ -86,7 +86,6 @@ private:
     GtkWidget *view_ = nullptr;
     unsigned long xid_ = 0;
     bool embedded_ = false;
-    unsigned int idleEmbed_ = 0; // the GLib source that embeds when idle
     bool shown_ = false;
     bool revealed_ = false;
 };
