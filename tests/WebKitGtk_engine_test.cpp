@@ -440,7 +440,9 @@ TEST_F(Gecko, DragsSelectTextAndEndCleanly)
           "<p id='p' style='position:absolute;left:10px;top:10px;margin:0'>drag select this line</p>"
           "<a id='a' href='#gone' style='position:absolute;left:10px;top:100px'>a link to drag</a>"
           "<button id='b' style='position:absolute;left:10px;top:200px;width:200px;height:40px' "
-          "onclick='document.title=\"clicked\"'>b</button><script>"
+          "onclick='document.title=\"clicked\"'>b</button>"
+          "<input id='i' style='position:absolute;left:10px;top:300px;width:400px;font:20px monospace' "
+          "oninput='document.title=\"typed \"+this.value'><script>"
           "document.onmouseup=function(){document.title='selected '+getSelection().toString();};"
           "var drags=0;document.ondragend=function(){document.title='drag ended '+(++drags);};"
           "</script></body></html>");
@@ -471,6 +473,14 @@ TEST_F(Gecko, DragsSelectTextAndEndCleanly)
         << host.titles.join(" | ").toStdString();
     ClickAt(PagePoint(100, 220));
     EXPECT_TRUE(WaitFor([&] { return host.titles.contains("clicked"); }, 5000))
+        << host.titles.join(" | ").toStdString();
+
+    // Selected text dragged onto a field of the same page goes into it.
+    DragFromTo(PagePoint(12, 25), PagePoint(200, 25));
+    ASSERT_TRUE(WaitFor([&] { return host.titles.filter("selected drag sel").size() > 1; }, 5000))
+        << host.titles.join(" | ").toStdString();
+    DragFromTo(PagePoint(60, 25), PagePoint(50, 312), 20);
+    EXPECT_TRUE(WaitFor([&] { return host.titles.filter("typed drag sel").size() > 0; }, 5000))
         << host.titles.join(" | ").toStdString();
 }
 

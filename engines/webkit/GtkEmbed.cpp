@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -35,6 +37,8 @@ namespace orvex::webkit {
 namespace {
 
 int g_xiOpcode = -1;
+// The drag over Qt's window now comes from a page (a GTK window).
+bool g_dragFromPage = false;
 
 Display *GdkXDisplay()
 {
@@ -253,11 +257,15 @@ public:
         auto *client = reinterpret_cast<xcb_client_message_event_t *>(event);
         const uint32_t source = client->data.data32[0];
         if (client->type == position_) {
+            g_dragFromPage = IsGtkWindow(source);
             const uint32_t at = client->data.data32[2];
             // Screen pixels; Qt's widgets count in device-independent ones.
             const qreal ratio = qApp->devicePixelRatio();
             dropAt_ = QPoint(qRound((at >> 16) / ratio), qRound((at & 0xffff) / ratio));
+        } else if (client->type == leave_) {
+            g_dragFromPage = false;
         } else if (client->type == drop_ && IsGtkWindow(source)) {
+            g_dragFromPage = false;
             client->type = leave_;
             auto *drop = new Drop{this, source, client->window, dropAt_};
             gtk_clipboard_request_uris(gtk_clipboard_get(gdk_atom_intern_static_string("XdndSelection")),
@@ -289,13 +297,38 @@ private:
     static void OnText(GtkClipboard *, const gchar *text, gpointer pointer)
     {
         std::unique_ptr<Drop> drop(static_cast<Drop *>(pointer));
-        std::unique_ptr<QMimeData> data(drop->data);
         if (text)
-            data->setText(QString::fromUtf8(text));
+            drop->data->setText(QString::fromUtf8(text));
+        // Text let go over a page goes into the page's field under it, as
+        // in a browser of its own; anything else, or text over no field,
+        // goes to the widgets around the page.
+        GtkViewHost *page = nullptr;
+        for (QWidget *under = QApplication::widgetAt(drop->at); under && !page; under = under->parentWidget())
+            page = qobject_cast<GtkViewHost *>(under);
+        if (page && !drop->data->hasUrls() && drop->data->hasText()) {
+            const QString dropped = drop->data->text();
+            const QPoint at = drop->at;
+            page->DropText(at, dropped, [drop = drop.release()](bool taken) {
+                std::unique_ptr<Drop> owned(drop);
+                if (!taken)
+                    return Deliver(std::move(owned));
+                delete owned->data;
+                owned->bridge->Finish(*owned, true);
+            });
+            return;
+        }
+        Deliver(std::move(drop));
+    }
+
+    static void Deliver(std::unique_ptr<Drop> drop)
+    {
+        std::unique_ptr<QMimeData> data(drop->data);
         bool accepted = false;
-        // The widget under the drop that takes drops, as Qt would choose it.
+        // The widget under the drop that takes drops, as Qt would choose it;
+        // the page widget takes only text from a page, done above.
         QWidget *target = QApplication::widgetAt(drop->at);
-        while (target && !target->acceptDrops() && !target->isWindow())
+        while (target && (!target->acceptDrops() || qobject_cast<GtkViewHost *>(target)) &&
+               !target->isWindow())
             target = target->parentWidget();
         if (target && target->acceptDrops() && (data->hasUrls() || data->hasText())) {
             const QPoint local = target->mapFromGlobal(drop->at);
@@ -507,6 +540,7 @@ GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)
     // container), each made with several round trips to the server, which
     // while many pages open held the event loop for a tenth of a second.
     setAttribute(Qt::WA_NativeWindow);
+    setAcceptDrops(true);
     window_ = gtk_window_new(GTK_WINDOW_POPUP);
     // A first size only: the window follows this widget once it is shown.
     // The widget itself gives no size hint, as the other engine's view, so
@@ -537,6 +571,47 @@ void GtkViewHost::SetView(GtkWidget *view)
     gtk_container_add(GTK_CONTAINER(window_), view);
     if (shown_ && revealed_ && isVisible())
         gtk_widget_show(view);
+}
+
+void GtkViewHost::DropText(const QPoint &screen, const QString &text, std::function<void(bool)> taken)
+{
+    // The point in the view, counted from where GDK has the view's window on
+    // the screen.
+    GdkWindow *window = view_ && gtk_widget_get_realized(view_) ? gtk_widget_get_window(view_) : nullptr;
+    if (!textDrop_ || !window) {
+        taken(false);
+        return;
+    }
+    int x = 0, y = 0;
+    gdk_window_get_origin(window, &x, &y);
+    const qreal ratio = qApp->devicePixelRatio();
+    textDrop_(QPoint(qRound(screen.x() * ratio) - x, qRound(screen.y() * ratio) - y), text, std::move(taken));
+}
+
+void GtkViewHost::dragEnterEvent(QDragEnterEvent *event)
+{
+    // Plain text dragged from a page may go into a page's field; the drop
+    // itself comes by the drop bridge. Anything else is for the widgets
+    // around the page, as before.
+    if (TakesDrag(event))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void GtkViewHost::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (TakesDrag(event))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+bool GtkViewHost::TakesDrag(const QDropEvent *event) const
+{
+    // A drag of Qt's own widgets has its source; one from a page has none.
+    const QMimeData *data = event->mimeData();
+    return g_dragFromPage && !event->source() && textDrop_ && data->hasText() && !data->hasUrls();
 }
 
 void GtkViewHost::RevealView()

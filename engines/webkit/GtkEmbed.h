@@ -10,6 +10,9 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QDropEvent;
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GdkEventKey GdkEventKey;
 
@@ -47,6 +50,13 @@ public:
     // the page, with the click's time.
     void TakeFocusFromClick(unsigned int time);
 
+    // Text dragged from a page and let go at `screen` over this page: the
+    // engine puts it into the page's field there (the point given in the
+    // view's pixels) and answers whether it did.
+    using TextDrop = std::function<void(const QPoint &, const QString &, std::function<void(bool)>)>;
+    void SetTextDrop(TextDrop drop) { textDrop_ = std::move(drop); }
+    void DropText(const QPoint &screen, const QString &text, std::function<void(bool)> taken);
+
     // A key the page did not use, or one the host keeps from the page:
     // delivered to Qt as X would have, so the host's shortcuts see it.
     void PassKeyToHost(const GdkEventKey *event);
@@ -73,10 +83,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
 
 private:
     // Puts the GTK window into this widget's X window.
     void Embed();
+    // Plain text dragged from a page, which a field of this page may take.
+    bool TakesDrag(const QDropEvent *event) const;
     void SyncSize();
     void GiveXFocusToPage(unsigned int time);
     void ForwardKey(QKeyEvent *event, bool press);
@@ -86,6 +100,7 @@ private:
     GtkWidget *view_ = nullptr;
     unsigned long xid_ = 0;
     bool embedded_ = false;
+    TextDrop textDrop_;
     bool shown_ = false;
     bool revealed_ = false;
 };

@@ -194,6 +194,9 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     g_object_set_data(G_OBJECT(view_), kBrowserKey, this);
 
     host_->SetView(view);
+    host_->SetTextDrop([this](const QPoint &at, const QString &text, std::function<void(bool)> taken) {
+        DropTextAt(at, text, std::move(taken));
+    });
     ConnectView();
     QObject::connect(host_.data(), &GtkViewHost::ViewClosing, this, [this] { ForgetView(); });
     host_->installEventFilter(keyBlocker_);
@@ -296,6 +299,45 @@ void WebKitBrowser::SetLifecycle(PageLifecycle state)
     // The history with each page's scroll position, to come back to.
     session_ = webkit_web_view_get_session_state(view_);
     webkit_web_view_terminate_web_process(view_);
+}
+
+void WebKitBrowser::DropTextAt(const QPoint &at, const QString &text, std::function<void(bool)> taken)
+{
+    // The page's field under the point takes the text at its caret, and
+    // hears of it as of typed text. The zoom scales the text only, so the
+    // view's points are the page's.
+    static const char *const kInsert =
+        "var e=document.elementFromPoint(x,y);if(!e)return false;"
+        "if(e.tagName==='TEXTAREA'||(e.tagName==='INPUT'&&"
+        "/^(text|search|url|email|tel|password|number)$/i.test(e.type))){"
+        "if(e.readOnly||e.disabled)return false;e.focus();"
+        "var from=e.selectionStart,to=e.selectionEnd;"
+        "if(from===null)e.value+=t;else e.setRangeText(t,from,to,'end');"
+        "e.dispatchEvent(new InputEvent('input',{bubbles:true,inputType:'insertFromDrop',data:t}));"
+        "return true;}"
+        "if(e.isContentEditable){e.focus();return document.execCommand('insertText',false,t);}"
+        "return false;";
+    if (!view_) {
+        taken(false);
+        return;
+    }
+    GVariantDict arguments;
+    g_variant_dict_init(&arguments, nullptr);
+    g_variant_dict_insert(&arguments, "x", "i", at.x());
+    g_variant_dict_insert(&arguments, "y", "i", at.y());
+    g_variant_dict_insert(&arguments, "t", "s", text.toUtf8().constData());
+    webkit_web_view_call_async_javascript_function(
+        view_, kInsert, -1, g_variant_dict_end(&arguments), nullptr, nullptr, nullptr,
+        [](GObject *view, GAsyncResult *result, gpointer data) {
+            std::unique_ptr<std::function<void(bool)>> answer(static_cast<std::function<void(bool)> *>(data));
+            JSCValue *value =
+                webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+            const bool inserted = value && jsc_value_is_boolean(value) && jsc_value_to_boolean(value);
+            if (value)
+                g_object_unref(value);
+            (*answer)(inserted);
+        },
+        new std::function<void(bool)>(std::move(taken)));
 }
 
 void WebKitBrowser::RestoreSession()

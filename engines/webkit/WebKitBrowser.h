@@ -66,6 +66,8 @@ private:
     void ConnectView();
     // Reloads a discarded page from its saved history, at its scroll position.
     void RestoreSession();
+    // Puts text dropped on the page into the page's field at `at`.
+    void DropTextAt(const QPoint &at, const QString &text, std::function<void(bool)> taken);
     void ForgetView();
     void ReportTitle();
     void ShowErrorPage(const QString &address, const QString &reason);
