@@ -8,6 +8,7 @@
 #include "support/Wait.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -160,6 +161,32 @@ TEST_F(MainWebListTest, LongListOpensAFewWindowsATurnInOrderAndStopsWhenTheProgr
     ASSERT_TRUE(h.form->FormClose());
     h.Pump();
     EXPECT_EQ(h.form->ChildCount(), 13);
+}
+
+// Every "Gecko" page starts a page process: a list's "Gecko" windows open as
+// its pages finish loading.
+TEST(MainWebList, NextGeckoWindowWaitsWhileAsManyOfTheListsPagesLoadAsAllowed)
+{
+    MainHarness h("[General]\r\nLastEngine=Gecko\r\n[Option_Main]\r\nMozilla=1\r\n");
+    ASSERT_EQ(h.form->ToolsEngine(), EngineKind::Gecko);
+    h.form->openLoadsAtOnce = 2;
+    DuringNavigate() = [](FakeEngine &engine, const QString &) { engine.SetBusy(true); };
+    ::mkdir(h.folder.File("WebList").c_str(), 0700);
+    h.folder.Write("WebList/four.wlf", "http://a/\r\nhttp://b/\r\nhttp://c/\r\nhttp://d/\r\n");
+    h.form->EnumFiles(h.AppDir() + "WebList");
+    WebListItem(*h.form, 0)->trigger();
+    Pump(300);
+    EXPECT_EQ(h.form->ChildCount(), 2) << "two pages loading hold the rest";
+    h.EngineOf(h.Child(0))->SetBusy(false);
+    ASSERT_TRUE(WaitFor([&] { return h.form->ChildCount() == 3; }));
+    // Pages that stay busy hold the list back for a few seconds, not for
+    // ever.
+    QElapsedTimer held;
+    held.start();
+    ASSERT_TRUE(WaitFor([&] { return h.form->ChildCount() == 4; }, 8000));
+    EXPECT_GE(held.elapsed(), 1500);
+    EXPECT_TRUE(h.EngineOf(h.Child(3))->Called("Navigate(http://d/)"));
+    DuringNavigate() = nullptr;
 }
 
 TEST_F(MainWebListTest, EmptyListOpensNothing)

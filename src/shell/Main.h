@@ -22,11 +22,14 @@
 #include "shell/SessionWriter.h"
 #include "shell/WindowRegistry.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QThread>
 #include <QVector>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -126,6 +129,9 @@ public:
     // How long one slice of a web list's openings may hold the event loop,
     // in ms: about a frame. Tests set 0, one window a slice.
     qint64 openSliceMs = 16;
+    // How many of a web list's "Gecko" pages may load at once before its
+    // next "Gecko" window opens: the processors and one, at least three.
+    int openLoadsAtOnce = std::max(3, QThread::idealThreadCount() + 1);
 
     SettingsFile Settings() const { return SettingsFile(appDir_ + "config.ini"); }
     QIcon Image(Picture picture) const;
@@ -359,6 +365,17 @@ private:
     };
     std::deque<PendingLine> pendingLines_;
     bool pendingScheduled_ = false;
+    // The windows a web list opened whose pages may still be loading.
+    struct ListLoad {
+        QPointer<TChildForm> child;
+        QElapsedTimer opened;
+    };
+    std::vector<ListLoad> listLoads_;
+    static constexpr int kListLoadWaitMs = 3000;
+    static constexpr int kListLoadPollMs = 40;
+    // Drops the list's windows that finished loading and answers how many
+    // are still loading.
+    int ListPagesLoading();
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     // The history: its store, the panel beside the side bar and the address
     // box's completion; the bookmarks completion offers, with the file they

@@ -256,10 +256,26 @@ void TMainForm::OpenPendingLines()
     QElapsedTimer turn;
     turn.start();
     while (!pendingLines_.empty()) {
+        // Every page a "Gecko" window opens starts a page process of its own,
+        // and thirty starting at once took the processors from the event
+        // loop for most of the opening (and from one another: the first
+        // page showed only when nearly all had loaded). The next such
+        // window waits while as many of the list's pages load as the
+        // machine has processors and one. "Internet Explorer" windows are
+        // not held: their engine gives the pages of one site one process,
+        // and holding them only made the list slower.
+        if (pendingLines_.front().engine == EngineKind::Gecko && ListPagesLoading() >= openLoadsAtOnce) {
+            pendingScheduled_ = true;
+            QTimer::singleShot(kListLoadPollMs, this, Guard([this] { OpenPendingLines(); }));
+            return;
+        }
         const PendingLine line = pendingLines_.front();
         pendingLines_.pop_front();
         try {
-            OpenNewWindow(line.engine, line.address, line.caption);
+            if (TChildForm *child = OpenNewWindow(line.engine, line.address, line.caption)) {
+                listLoads_.push_back({child, {}});
+                listLoads_.back().opened.start();
+            }
         } catch (...) {
             // An error ends the list where it happened, as it always did.
             pendingLines_.clear();
@@ -271,6 +287,21 @@ void TMainForm::OpenPendingLines()
             return;
         }
     }
+}
+
+int TMainForm::ListPagesLoading()
+{
+    // A page counts while its engine is busy with it, from the request on,
+    // but not for longer than kListLoadWaitMs: a slow server does not hold
+    // back the rest of the list.
+    listLoads_.erase(std::remove_if(listLoads_.begin(), listLoads_.end(),
+                                    [](const ListLoad &load) {
+                                        return !load.child || !load.child->Browser() ||
+                                               !load.child->Browser()->Busy() ||
+                                               load.opened.elapsed() >= kListLoadWaitMs;
+                                    }),
+                     listLoads_.end());
+    return int(listLoads_.size());
 }
 
 void TMainForm::txtAddressKeyDown(int key)
