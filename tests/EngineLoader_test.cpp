@@ -23,6 +23,7 @@ TEST(EngineLoader, AModuleOfAnotherContractIsRefusedNamingTheFile)
         SetProgramFolderOverride(program.Path() + "/");
         const std::string module = std::string(folder) + "/mozctl.so";
         EXPECT_EQ(FindEngineModule(EngineKind::Gecko), module);
+        EXPECT_THROW(PrepareEngine(EngineKind::Gecko), Error);
         for (int attempt = 0; attempt < 2; ++attempt) {
             try {
                 CreateWebBrowser(EngineKind::Gecko, nullptr);

@@ -334,6 +334,22 @@ protected:
 
 QTemporaryDir *Gecko::pages = nullptr;
 
+// A web list starts the engine in a turn of its own before its first window,
+// once; the libraries may have been mapped on a thread before that.
+TEST(GeckoStart, PreparesOnceThenControlsWork)
+{
+    PreloadEngineModule(EngineKind::Gecko);
+    EXPECT_TRUE(PrepareEngine(EngineKind::Gecko));
+    EXPECT_FALSE(PrepareEngine(EngineKind::Gecko));
+    QWidget parent;
+    std::unique_ptr<WebBrowser2> control = CreateWebBrowser(EngineKind::Gecko, &parent);
+    ASSERT_TRUE(control);
+    Host host;
+    control->SetEvents(&host);
+    control->Navigate(QStringLiteral("about:blank"));
+    EXPECT_TRUE(WaitFor([&] { return !control->Busy() && control->LocationURL() == "about:blank"; }));
+}
+
 TEST_F(Gecko, TypingFollowsTheFocusBetweenPageAndQtWidgets)
 {
     ASSERT_TRUE(Load(Page("form.html"), "form"));

@@ -1,6 +1,7 @@
 #include "WebKitContext.h"
 
 #include "EngineBase.h"
+#include "GtkEmbed.h"
 #include "WebKitBrowser.h"
 #include "WebKitDownload.h"
 
@@ -147,4 +148,16 @@ OrvexSetupEngine(const orvex::EngineEnvironment *environment)
         return;
     orvex::webkit::Environment() = *environment;
     orvex::webkit::g_environmentGiven = true;
+}
+
+extern "C" __attribute__((visibility("default"))) void OrvexWarmEngine()
+{
+    // GTK and the shared context: a tenth of a second and more, which the
+    // host may spend in a turn of its own before the first view is made.
+    // What fails here fails again, with its message, when a view is made.
+    try {
+        orvex::webkit::EnsureGtk();
+        orvex::webkit::SharedContext();
+    } catch (...) {
+    }
 }

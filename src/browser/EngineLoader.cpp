@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 
 #include <dlfcn.h>
+#include <thread>
 
 #include <map>
 #include <string>
@@ -113,6 +114,33 @@ std::string FindEngineModule(EngineKind kind)
         return FindGeckoModule(GeckoFolder());
     const std::string beside = ProgramFolder() + file;
     return FileExists(beside) ? beside : std::string();
+}
+
+void PreloadEngineModule(EngineKind kind)
+{
+    if (TestFactory())
+        return;
+    const std::string path = FindEngineModule(kind);
+    if (path.empty())
+        return;
+    // The handle is never closed: the module stays mapped for the run, as
+    // every loaded module does, and the loader's own load of it later only
+    // counts it once more. A module that cannot be mapped is reported by
+    // that later load.
+    std::thread([path] { ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }).detach();
+}
+
+bool PrepareEngine(EngineKind kind)
+{
+    if (TestFactory())
+        return false;
+    const std::string path = FindEngineModule(kind);
+    if (!path.empty() && LoadedModules().count(path))
+        return false;
+    LoadFactory(kind);
+    if (auto warm = reinterpret_cast<WarmEngineFn>(::dlsym(ModuleHandles()[path], WarmEngineSymbol)))
+        warm();
+    return true;
 }
 
 std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent)

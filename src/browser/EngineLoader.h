@@ -25,6 +25,19 @@ std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent);
 // The file the loader would use for an engine ("" when none is found).
 std::string FindEngineModule(EngineKind kind);
 
+// Maps the engine's module and the libraries it needs on a thread of its
+// own, while the program starts: the "Gecko" libraries took a tenth of a
+// second and more to map on the event loop when the first window opened.
+// Runs nothing of the module but its libraries' initialisers; does nothing
+// without a module or with a test factory.
+void PreloadEngineModule(EngineKind kind);
+
+// Loads the engine's module and lets it make ready what its first control
+// needs. True when that was done now, false when it had been done before (or
+// a test factory is installed). Throws as CreateWebBrowser when it cannot
+// load.
+bool PrepareEngine(EngineKind kind);
+
 // Clears browsing data from an engine's profile, loading its module when it
 // is there (the data stays on disk between runs). False when there is no
 // module or it cannot clear; throws as CreateWebBrowser when it cannot load.

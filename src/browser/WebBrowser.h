@@ -418,10 +418,16 @@ extern "C" {
 typedef int (*ContractVersionFn)();
 typedef void (*SetupEngineFn)(const EngineEnvironment *environment);
 typedef WebBrowser2 *(*CreateWebBrowserFn)(QWidget *parent);
+// Optional: makes ready what every control of the engine needs (a toolkit to
+// start, a profile to open), so that a host can do it in a turn of its event
+// loop of its own before the first control. Reports nothing: what failed is
+// reported when the control is made.
+typedef void (*WarmEngineFn)();
 }
 inline constexpr const char *ContractVersionSymbol = "OrvexContractVersion";
 inline constexpr const char *SetupEngineSymbol = "OrvexSetupEngine";
 inline constexpr const char *CreateWebBrowserSymbol = "OrvexCreateWebBrowser";
+inline constexpr const char *WarmEngineSymbol = "OrvexWarmEngine";
 
 // What a module clears of its profile when the user clears browsing data.
 enum ClearDataKind : uint32_t {

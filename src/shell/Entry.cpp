@@ -1,8 +1,10 @@
 #include "shell/Entry.h"
 
+#include "browser/EngineLoader.h"
 #include "core/Errors.h"
 #include "core/FolderClaim.h"
 #include "core/ProgramFolder.h"
+#include "core/Settings.h"
 #include "platform/Look.h"
 #include "platform/UiServices.h"
 #include "shell/Application.h"
@@ -223,6 +225,10 @@ int RunOrvex(int argc, char **argv)
     if (dataFolder != ProgramFolder())
         QDir::setCurrent(ToQ(dataFolder));
     ChooseQuickBackend();
+    // New windows open in the engine used last: a "Gecko" user's engine is
+    // mapped while the windows are made.
+    if (SettingsFile(dataFolder + "config.ini").Read(keys::LastEngine) != "IE")
+        PreloadEngineModule(EngineKind::Gecko);
 
     // The design's UI font, drawn by a metric-compatible Japanese font.
     const QString uiFont = QStringLiteral("ＭＳ Ｐゴシック");

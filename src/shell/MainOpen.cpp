@@ -253,6 +253,10 @@ void TMainForm::OpenPendingLines()
     // chain of them held back every timer of the program (drawing, the
     // caret) until the whole list was open.
     pendingScheduled_ = false;
+    const auto later = [this](int ms) {
+        pendingScheduled_ = true;
+        QTimer::singleShot(ms, this, Guard([this] { OpenPendingLines(); }));
+    };
     QElapsedTimer turn;
     turn.start();
     while (!pendingLines_.empty()) {
@@ -264,14 +268,15 @@ void TMainForm::OpenPendingLines()
         // machine has processors and one. "Internet Explorer" windows are
         // not held: their engine gives the pages of one site one process,
         // and holding them only made the list slower.
-        if (pendingLines_.front().engine == EngineKind::Gecko && ListPagesLoading() >= openLoadsAtOnce) {
-            pendingScheduled_ = true;
-            QTimer::singleShot(kListLoadPollMs, this, Guard([this] { OpenPendingLines(); }));
-            return;
-        }
-        const PendingLine line = pendingLines_.front();
-        pendingLines_.pop_front();
+        if (pendingLines_.front().engine == EngineKind::Gecko && ListPagesLoading() >= openLoadsAtOnce)
+            return later(kListLoadPollMs);
         try {
+            // The first window of an engine waits a turn while the engine
+            // starts: both held the event loop a third of a second.
+            if (PrepareEngine(pendingLines_.front().engine))
+                return later(1);
+            const PendingLine line = pendingLines_.front();
+            pendingLines_.pop_front();
             if (TChildForm *child = OpenNewWindow(line.engine, line.address, line.caption)) {
                 listLoads_.push_back({child, {}});
                 listLoads_.back().opened.start();
@@ -281,11 +286,8 @@ void TMainForm::OpenPendingLines()
             pendingLines_.clear();
             throw;
         }
-        if (!pendingLines_.empty() && turn.elapsed() >= openSliceMs) {
-            pendingScheduled_ = true;
-            QTimer::singleShot(1, this, Guard([this] { OpenPendingLines(); }));
-            return;
-        }
+        if (!pendingLines_.empty() && turn.elapsed() >= openSliceMs)
+            return later(1);
     }
 }
 
