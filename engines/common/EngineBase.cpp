@@ -19,6 +19,8 @@ namespace {
 // How long a catcher waits for its first navigation before it takes the
 // request for a window.open('') of an empty page.
 constexpr int kBlankCatchDelayMs = 300;
+// How long a request counts as busy without the engine telling a load began.
+constexpr int kRequestWaitMs = 1500;
 // How long the answer "stay" to a close request waits (see AskPageDialog).
 constexpr int kStayAnswerDelayMs = 300;
 
@@ -161,6 +163,9 @@ BrowserBase::BrowserBase() : keyBlocker_(new AcceleratorBlocker(this))
     catchTimer_.setInterval(kBlankCatchDelayMs);
     connect(&catchTimer_, &QTimer::timeout, this,
             [this] { RaiseBeforeNavigate(QStringLiteral("about:blank")); });
+    requestTimer_.setSingleShot(true);
+    requestTimer_.setInterval(kRequestWaitMs);
+    connect(&requestTimer_, &QTimer::timeout, this, [this] { RequestLapsed(); });
 }
 
 BrowserBase::~BrowserBase()
@@ -268,6 +273,7 @@ void BrowserBase::LoadBegan(bool backEnabled, bool forwardEnabled)
     QPointer<BrowserBase> self(this);
     const bool wasBusy = busy_;
     busy_ = true;
+    requestTimer_.stop();
     if (crashPage_)
         crashPage_->hide();
     if (!wasBusy) {

@@ -87,7 +87,7 @@ public:
     void SetEvents(WebBrowserEvents *sink) override { sink_ = sink; }
     void SetHostOptions(const HostOptions &options) override;
     void Navigate(const QString &url) override;
-    bool Busy() const override { return busy_; }
+    bool Busy() const override { return busy_ || requestTimer_.isActive(); }
     void Zoom(int level) override;
     int ZoomLevel() const override { return zoomLevel_; }
     void SaveTo(const QString &path) override;
@@ -173,6 +173,15 @@ protected:
     // also after the control is gone (it then does nothing).
     virtual void LookForSleepBlockers(std::function<void(uint32_t)> answer) = 0;
 
+    // A navigation was asked for. The engines tell a load started only
+    // after a round trip to the page, so the control is busy from the
+    // request on; LoadBegan ends the wait. A request that starts no load (an
+    // anchor in the same page, a refused navigation) stops counting after a
+    // moment, and RequestLapsed runs.
+    void StartRequest() { requestTimer_.start(); }
+    void DropRequest() { requestTimer_.stop(); }
+    virtual void RequestLapsed() {}
+
     // Releases the engine's view: at once, or, when the control is destroyed
     // from inside one of its own events (the engine is still inside the
     // page's code), once control is back in the event loop.
@@ -192,6 +201,7 @@ protected:
     {
         sink_ = nullptr;
         catchTimer_.stop();
+        requestTimer_.stop();
         alive_.reset();
     }
 
@@ -215,6 +225,7 @@ private:
     uint32_t lastBlockers_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     QTimer catchTimer_;
+    QTimer requestTimer_;
     QPointer<CrashPage> crashPage_;
     bool connectionReported_ = false;
     ConnectionSecurity connection_ = ConnectionSecurity::None;

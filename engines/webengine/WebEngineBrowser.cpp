@@ -45,10 +45,6 @@ namespace orvex::webengine {
 
 namespace {
 
-// How long a Navigate counts as busy without the engine saying its load
-// started.
-constexpr int kRequestWaitMs = 1500;
-
 // QtWebEngine asks "leave this page?" through javaScriptConfirm with this
 // text of its own, translated like every text of its classes.
 bool IsLeaveQuestion(const QString &message)
@@ -351,7 +347,6 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     watch.setWorldId(QWebEngineScript::MainWorld);
     watch.setRunsOnSubFrames(false);
     page_->scripts().insert(watch);
-    requestTimer_.setSingleShot(true);
     ConnectPage();
     SetHostOptions(HostOptions());
 }
@@ -360,7 +355,6 @@ void WebEngineBrowser::ConnectPage()
 {
     WebEnginePage *page = page_;
     connect(page, &QWebEnginePage::loadStarted, this, [this] {
-        requestTimer_.stop();
         // As the IE control does: DownloadBegin, then the real back and
         // forward states on every navigation.
         QPointer<WebEngineBrowser> self(this);
@@ -622,7 +616,7 @@ void WebEngineBrowser::Refresh()
 
 void WebEngineBrowser::Stop()
 {
-    requestTimer_.stop();
+    DropRequest();
     Trigger(page_.data(), QWebEnginePage::Stop);
 }
 
@@ -640,17 +634,9 @@ void WebEngineBrowser::Load(const QUrl &url)
 {
     SetLifecycle(PageLifecycle::Active);
     if (page_) {
-        // The engine tells the load started only after a turn of the event
-        // loop. A request that starts none (an anchor in the same page)
-        // stops counting after a moment.
-        requestTimer_.start(kRequestWaitMs);
+        StartRequest();
         page_->load(url);
     }
-}
-
-bool WebEngineBrowser::Busy() const
-{
-    return engine::BrowserBase::Busy() || requestTimer_.isActive();
 }
 
 void WebEngineBrowser::ApplyZoom(qreal textFactor, qreal pageFactor)

@@ -4,7 +4,6 @@
 #include "EngineBase.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWebEnginePage>
 
 class QWebEngineDownloadItem;
@@ -56,7 +55,6 @@ public:
     void GoForward() override;
     void Refresh() override;
     void Stop() override;
-    bool Busy() const override;
     QString LocationURL() const override;
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
@@ -109,9 +107,6 @@ private:
     qint64 watchedPid_ = 0;   // the process the memory watch looks at
     bool titleStale_ = false; // the caption shows the crash page's title
     int wheelRest_ = 0;       // Ctrl+wheel turning short of a notch
-    // Runs from a Navigate until the engine says the load started: the
-    // control is busy from the request on, as the IE control is.
-    QTimer requestTimer_;
 };
 
 } // namespace orvex::webengine

@@ -22,9 +22,6 @@ namespace orvex::webkit {
 namespace {
 
 constexpr const char *kBrowserKey = "orvex-browser";
-// How long a requested load may take to start before the request no
-// longer counts as loading.
-constexpr int kRequestWaitMs = 1500;
 // The encoding of a page that names none (WebKit's own is Latin-1).
 constexpr const char *kDefaultCharset = "UTF-8";
 // True when the page took the default encoding: it names none in a <meta>
@@ -201,9 +198,6 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     QObject::connect(host_.data(), &GtkViewHost::ViewClosing, this, [this] { ForgetView(); });
     host_->installEventFilter(keyBlocker_);
     SetHostOptions(HostOptions());
-    requestTimer_.setSingleShot(true);
-    requestTimer_.setInterval(kRequestWaitMs);
-    QObject::connect(&requestTimer_, &QTimer::timeout, this, [this] { EndRequest(); });
 }
 
 WebKitBrowser::~WebKitBrowser()
@@ -415,24 +409,17 @@ void WebKitBrowser::Refresh()
 
 void WebKitBrowser::Stop()
 {
-    requestTimer_.stop();
+    DropRequest();
     lostLoadsRetried_ = kLostLoadRetries; // stopped: nothing is started again
     if (view_)
         webkit_web_view_stop_loading(view_);
 }
 
-bool WebKitBrowser::Busy() const
-{
-    return engine::BrowserBase::Busy() || requestTimer_.isActive();
-}
-
 void WebKitBrowser::LoadRequested()
 {
-    // The engine starts a load only after a round trip to the page (and
-    // tells the new address before that): the control is busy from the
-    // request on. A request that starts no load (an anchor in the same
-    // page, a refused navigation) stops counting after a moment.
-    requestTimer_.start();
+    // Busy from the request on (the engine tells the new address before
+    // the load starts); a new request may again retry loads the engine lost.
+    StartRequest();
     lostLoadsRetried_ = 0;
 }
 
@@ -547,7 +534,7 @@ void WebKitBrowser::AskToClose()
 
 void WebKitBrowser::EndRequest()
 {
-    requestTimer_.stop();
+    DropRequest();
     // The engine shows progress from the request on; without a load to end
     // it, the bar would stay where it is and the stop button lit.
     if (engine::BrowserBase::Busy() || progress_ < 0 || progress_ == 100)
@@ -874,7 +861,6 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
         browser->loadFailed_ = false;
         browser->errorPage_ =
             browser->errorPage_ == ErrorPage::Pending ? ErrorPage::Showing : ErrorPage::None;
-        browser->requestTimer_.stop();
         browser->progress_ = -1;
         browser->titleShown_.clear();
         browser->LoadBegan(webkit_web_view_can_go_back(view), webkit_web_view_can_go_forward(view));
@@ -942,7 +928,7 @@ gboolean WebKitBrowser::OnLoadFailed(WebKitWebView *view, int, const char *uri, 
     if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) &&
         browser->lostLoadsRetried_ < kLostLoadRetries) {
         ++browser->lostLoadsRetried_;
-        browser->requestTimer_.start();
+        browser->StartRequest();
         webkit_web_view_load_uri(view, uri);
         return TRUE;
     }
@@ -1044,7 +1030,7 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView *, gpointer decisionPointer
         if (cancel) {
             webkit_policy_decision_ignore(decision);
             if (alive)
-                browser->requestTimer_.stop();
+                browser->DropRequest();
         } else
             webkit_policy_decision_use(decision);
         return TRUE;
@@ -1303,7 +1289,7 @@ void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
     auto *browser = static_cast<WebKitBrowser *>(self);
-    browser->requestTimer_.stop();
+    browser->DropRequest();
     browser->awaitingCommit_ = false;
     // The page comes back with its own title once it is loaded again.
     browser->titleShown_.clear();

@@ -6,7 +6,6 @@
 #include "EngineBase.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <glib-object.h>
 
 typedef struct _GtkWidget GtkWidget;
@@ -40,7 +39,6 @@ public:
     void Refresh() override;
     void Stop() override;
     QString LocationURL() const override;
-    bool Busy() const override;
     QString EngineName() const override;
     void Find(const FindRequest &request) override;
     void Print(const PrintRequest &request) override;
@@ -115,6 +113,7 @@ private:
     // A requested load that never began (the user stayed on the page, or
     // nothing was to load): the bar it started ends.
     void EndRequest();
+    void RequestLapsed() override { EndRequest(); }
     static void OnFindCount(WebKitFindController *, guint count, gpointer self);
 
     QPointer<GtkViewHost> host_;
@@ -149,7 +148,6 @@ private:
     bool defaultCharsetMoved_ = false; // to the guessed encoding, until the reload commits
     bool postPending_ = false;         // a navigation decided on sends a form
     bool pagePosted_ = false;          // the current load sends one
-    QTimer requestTimer_;
     QString findText_;
     unsigned findOptions_ = 0;
     double wheelRest_ = 0; // Ctrl+wheel turning short of a notch

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace orvex {
@@ -134,13 +135,20 @@ bool PrepareEngine(EngineKind kind)
 {
     if (TestFactory())
         return false;
-    const std::string path = FindEngineModule(kind);
-    if (!path.empty() && LoadedModules().count(path))
+    // Asked before every window of a list: the settings are read only until
+    // the engine is ready.
+    static std::set<EngineKind> prepared;
+    if (prepared.count(kind))
         return false;
-    LoadFactory(kind);
-    if (auto warm = reinterpret_cast<WarmEngineFn>(::dlsym(ModuleHandles()[path], WarmEngineSymbol)))
-        warm();
-    return true;
+    const std::string path = FindEngineModule(kind);
+    const bool loadedBefore = !path.empty() && LoadedModules().count(path);
+    if (!loadedBefore) {
+        LoadFactory(kind);
+        if (auto warm = reinterpret_cast<WarmEngineFn>(::dlsym(ModuleHandles()[path], WarmEngineSymbol)))
+            warm();
+    }
+    prepared.insert(kind);
+    return !loadedBefore;
 }
 
 std::unique_ptr<WebBrowser2> CreateWebBrowser(EngineKind kind, QWidget *parent)
