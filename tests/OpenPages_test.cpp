@@ -723,9 +723,16 @@ TEST(CoveredPages, OpeningBehindAMaximisedWindowLeavesItAndShowsNoNewPage)
     QWidget *frontPage = h.Child(0)->widget();
     events.hides.clear();
     events.resizes.clear();
+    // Nor do their windows come over it: each would show above the front
+    // page for as long as its opening takes.
+    QMdiArea *area = h.Child(0)->mdiArea();
+    int activations = 0;
+    QObject::connect(area, &QMdiArea::subWindowActivated, area, [&] { ++activations; });
     for (int i = 0; i < 3; ++i)
         h.form->FileNew1Execute();
     h.Pump();
+    EXPECT_EQ(activations, 0);
+    EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).last(), h.Child(0));
     // The window in front stays as it is: its page is neither hidden nor
     // resized. The pages opened behind it are never shown, not for a moment.
     EXPECT_EQ(events.hides.value(frontPage), 0);

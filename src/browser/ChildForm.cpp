@@ -209,12 +209,31 @@ void TChildForm::Place(QMdiArea *area, const QRect &normal, bool behind)
     // The area puts a new window where it finds room; the place asked for
     // is given after it.
     setGeometry(normal);
-    if (behind)
+    if (behind) {
+        // Under the others from the start: its native window would
+        // otherwise be put over the front page by the server for as long as
+        // the opening takes.
+        lower();
+        showingBehind_ = true;
         show();
-    else
+        showingBehind_ = false;
+    } else {
         ApplyChildWinState(); // shows the window, already in its state
+    }
     placed_ = true;
-    area->setActiveSubWindow(this);
+    if (!behind)
+        area->setActiveSubWindow(this);
+}
+
+void TChildForm::showEvent(QShowEvent *event)
+{
+    // The area's window activates itself whenever it is shown, which
+    // raises it over the front window; one shown behind skips that (the
+    // rest of the area's handling concerns maximised windows).
+    if (showingBehind_)
+        QWidget::showEvent(event);
+    else
+        QMdiSubWindow::showEvent(event);
 }
 
 bool TChildForm::RecordsWindowState()

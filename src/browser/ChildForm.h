@@ -85,7 +85,8 @@ public:
     // neither maximised nor minimised), shows it in the state new windows
     // take and makes it the active one. `behind`: the window goes behind a
     // maximised window, which the area restores it from in the end whatever
-    // its state; it is shown normal from the start.
+    // its state; it is shown normal from the start, under the others, and
+    // is not made active.
     void Place(QMdiArea *area, const QRect &normal, bool behind = false);
     // The MDI area's cascade gives each window its size hint: the default
     // size, whichever engine the window shows.
@@ -175,6 +176,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
     // The owner of the dialogs a page asks for: the main window.
     QWidget *DialogParent();
@@ -191,6 +193,7 @@ protected:
     bool firstLoadDone_ = false;
     bool discarding_ = false;
     bool placed_ = false;       // the area's own resizes while placing are not the user's
+    bool showingBehind_ = false; // Place is showing the window behind the front one
     bool closeAllowed_ = false; // the page agreed to go: the close goes ahead
     bool asking_ = false;       // a question of the page is on screen
     // Those waiting for the page's answer to RequestClose; empty when none
