@@ -192,10 +192,10 @@ protected:
     QPointer<QWidget> fullScreen_;
     bool firstLoadDone_ = false;
     bool discarding_ = false;
-    bool placed_ = false;       // the area's own resizes while placing are not the user's
+    bool placed_ = false;        // the area's own resizes while placing are not the user's
     bool showingBehind_ = false; // Place is showing the window behind the front one
-    bool closeAllowed_ = false; // the page agreed to go: the close goes ahead
-    bool asking_ = false;       // a question of the page is on screen
+    bool closeAllowed_ = false;  // the page agreed to go: the close goes ahead
+    bool asking_ = false;        // a question of the page is on screen
     // Those waiting for the page's answer to RequestClose; empty when none
     // is pending.
     std::vector<std::function<void(bool)>> closeAskers_;
