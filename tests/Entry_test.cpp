@@ -27,4 +27,14 @@ TEST(Entry, StandardDialogsSpeakJapaneseAndTheLocaleIsJapanese)
     EXPECT_EQ(files.labelText(QFileDialog::FileName), QStringLiteral("ファイル名(&N):"));
 }
 
+TEST(Entry, OpenGLIsLeftOutOnlyWhereNothingCanUseIt)
+{
+    EXPECT_TRUE(LeaveOpenGLOut("", "", "xcb", false));
+    EXPECT_TRUE(LeaveOpenGLOut("software", "software", "", false));
+    EXPECT_FALSE(LeaveOpenGLOut("", "", "xcb", true)) << "a graphics device";
+    EXPECT_FALSE(LeaveOpenGLOut("opengl", "", "xcb", false)) << "asked for";
+    EXPECT_FALSE(LeaveOpenGLOut("", "opengl", "xcb", false)) << "Qt Quick on OpenGL";
+    EXPECT_FALSE(LeaveOpenGLOut("", "", "offscreen", false)) << "QtWebEngine aborts offscreen without it";
+}
+
 } // namespace

@@ -32,11 +32,49 @@
 
 namespace orvex {
 
+namespace {
+
+// True when the machine has a graphics device a program could draw OpenGL
+// with (a DRM render node, an NVIDIA device). Without one every OpenGL
+// context is a software rasteriser's.
+bool HasGraphicsDevice()
+{
+    const QStringList renderNodes =
+        QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System);
+    return !renderNodes.isEmpty() || QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
+}
+
+// The rendering the user asked for, if any (ORVEX_RENDERING, lower case).
+QByteArray WantedRendering()
+{
+    return qgetenv("ORVEX_RENDERING").toLower();
+}
+
+} // namespace
+
+bool LeaveOpenGLOut(const QByteArray &wantedRendering, const QByteArray &quickBackend,
+                    const QByteArray &platform, bool graphicsDevice)
+{
+    return !graphicsDevice && wantedRendering != "opengl" &&
+           (quickBackend.isEmpty() || quickBackend == "software") && platform != "offscreen";
+}
+
 void PrepareEnvironment()
 {
-    // The engine modules render through a shared OpenGL context; without it
-    // an engine loaded from a module warns, and aborts offscreen.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // QtWebEngine draws through OpenGL shared with the application: an
+    // engine loaded from a module without it warns, and aborts offscreen.
+    // Starting OpenGL costs a tenth of a second for a software rasteriser,
+    // and Qt starts it for the shared context and again for the first
+    // window. On a machine without a graphics device QtWebEngine draws
+    // through Qt Quick's software back end (see ChooseQuickBackend) and
+    // never uses it: Qt is told to leave OpenGL out.
+    if (LeaveOpenGLOut(WantedRendering(), qgetenv("QT_QUICK_BACKEND"), qgetenv("QT_QPA_PLATFORM"),
+                       HasGraphicsDevice())) {
+        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+            qputenv("QT_XCB_GL_INTEGRATION", "none");
+    } else {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    }
     // Chromium refuses to run as root with its sandbox on.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -104,10 +142,10 @@ void ChooseQuickBackend()
     // QT_QUICK_BACKEND set by the user is left alone.
     if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
         return;
-    const QByteArray wanted = qgetenv("ORVEX_RENDERING").toLower();
+    const QByteArray wanted = WantedRendering();
     if (wanted == "opengl")
         return;
-    const bool software = wanted == "software" || OnlySoftwareOpenGL();
+    const bool software = wanted == "software" || !HasGraphicsDevice() || OnlySoftwareOpenGL();
     if (software)
         qputenv("QT_QUICK_BACKEND", "software");
     // The Gecko module makes the same choice for WebKitGTK: told the

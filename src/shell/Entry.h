@@ -2,6 +2,7 @@
 // the dialogs made at start-up, in their order, and runs the message loop.
 #pragma once
 
+#include <QByteArray>
 #include <QStringList>
 
 namespace orvex {
@@ -11,9 +12,16 @@ class TMainForm;
 int RunOrvex(int argc, char **argv);
 
 // Rendering set-up that must happen before the application object exists:
-// the shared OpenGL context the engine modules need, running as root, and
-// the choice of Qt Quick back end.
+// the shared OpenGL context the engine modules need (or none at all, see
+// LeaveOpenGLOut), running as root, and the choice of Qt Quick back end.
 void PrepareEnvironment();
+
+// True when Qt need not start OpenGL: the machine has no graphics device, so
+// both engines draw in software, and nothing asks for OpenGL (the rendering
+// asked for, a Qt Quick back end other than software) or needs it (the
+// offscreen platform, where QtWebEngine aborts without the shared context).
+bool LeaveOpenGLOut(const QByteArray &wantedRendering, const QByteArray &quickBackend,
+                    const QByteArray &platform, bool graphicsDevice);
 
 // Picks Qt Quick's software back end for QtWebEngine when the only OpenGL
 // is a software renderer; runs once the application object exists, before
