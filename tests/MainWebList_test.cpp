@@ -189,6 +189,24 @@ TEST(MainWebList, NextGeckoWindowWaitsWhileAsManyOfTheListsPagesLoadAsAllowed)
     DuringNavigate() = nullptr;
 }
 
+TEST(MainWebList, NextInternetExplorerWindowWaitsOnlyForItsOwnLongerAllowance)
+{
+    MainHarness h("[General]\r\nLastEngine=IE\r\n");
+    ASSERT_EQ(h.form->ToolsEngine(), EngineKind::InternetExplorer);
+    h.form->openLoadsAtOnce = 1;
+    h.form->openIeLoadsAtOnce = 2;
+    DuringNavigate() = [](FakeEngine &engine, const QString &) { engine.SetBusy(true); };
+    ::mkdir(h.folder.File("WebList").c_str(), 0700);
+    h.folder.Write("WebList/three.wlf", "http://a/\r\nhttp://b/\r\nhttp://c/\r\n");
+    h.form->EnumFiles(h.AppDir() + "WebList");
+    WebListItem(*h.form, 0)->trigger();
+    Pump(300);
+    EXPECT_EQ(h.form->ChildCount(), 2);
+    h.EngineOf(h.Child(1))->SetBusy(false);
+    EXPECT_TRUE(WaitFor([&] { return h.form->ChildCount() == 3; }));
+    DuringNavigate() = nullptr;
+}
+
 TEST_F(MainWebListTest, EmptyListOpensNothing)
 {
     WriteList("empty.wlf", "");

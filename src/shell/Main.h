@@ -129,9 +129,11 @@ public:
     // How long one slice of a web list's openings may hold the event loop,
     // in ms: about a frame. Tests set 0, one window a slice.
     qint64 openSliceMs = 16;
-    // How many of a web list's "Gecko" pages may load at once before its
-    // next "Gecko" window opens: the processors and one, at least three.
+    // How many of a web list's pages may load at once before its next
+    // window opens: for a "Gecko" window the processors and one, at least
+    // three; for an "Internet Explorer" window a screenful of tabs.
     int openLoadsAtOnce = std::max(3, QThread::idealThreadCount() + 1);
+    int openIeLoadsAtOnce = 20;
 
     SettingsFile Settings() const { return SettingsFile(appDir_ + "config.ini"); }
     QIcon Image(Picture picture) const;

@@ -265,10 +265,11 @@ void TMainForm::OpenPendingLines()
         // loop for most of the opening (and from one another: the first
         // page showed only when nearly all had loaded). The next such
         // window waits while as many of the list's pages load as the
-        // machine has processors and one. "Internet Explorer" windows are
-        // not held: their engine gives the pages of one site one process,
-        // and holding them only made the list slower.
-        if (pendingLines_.front().engine == EngineKind::Gecko && ListPagesLoading() >= openLoadsAtOnce)
+        // machine has processors and one. "Internet Explorer" windows share
+        // a page process per site and are held only in long lists: a
+        // hundred pages loading at once showed the first after ten seconds.
+        const bool gecko = pendingLines_.front().engine == EngineKind::Gecko;
+        if (ListPagesLoading() >= (gecko ? openLoadsAtOnce : openIeLoadsAtOnce))
             return later(kListLoadPollMs);
         try {
             // The first window of an engine waits a turn while the engine
