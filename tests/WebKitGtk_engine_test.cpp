@@ -198,7 +198,12 @@ public:
 
     void OnStatusTextChange(const QString &text) override { status = text; }
     void OnProgressChange(int, int) override {}
-    void OnCommandStateChange(int, bool) override {}
+    bool back = false;
+    void OnCommandStateChange(int command, bool enabled) override
+    {
+        if (command == CSC_NAVIGATEBACK)
+            back = enabled;
+    }
     void OnTitleChange(const QString &text) override { titles << text; }
     void OnNewWindow2(WebBrowser2 *&, bool &) override {}
     void OnBeforeNavigate2(const QString &, bool &) override {}
@@ -774,6 +779,39 @@ TEST_F(Gecko, ProfileLivesInTheDataFolderAndRenderingSuitsTheMachine)
     EXPECT_TRUE(browser->EngineName().startsWith("WebKitGTK 2.")) << browser->EngineName().toStdString();
     // Xvfb has no GPU: the cheaper path without compositing is taken.
     EXPECT_EQ(qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE"), "1");
+}
+
+// While a page sleeps discarded, a view with its web process started waits
+// for the next page: a new window takes it and shows its first page with
+// nothing to go back to, and the sleeping page comes back with its history.
+TEST_F(Gecko, WhileAPageSleepsANewWindowStartsWithoutHistory)
+{
+    ASSERT_TRUE(Load(Page("text.html"), "text"));
+    ASSERT_TRUE(Load(Page("form.html"), "form"));
+    browser->SetLifecycle(PageLifecycle::Discarded);
+    ASSERT_EQ(browser->Lifecycle(), PageLifecycle::Discarded);
+    Pump(2000); // the waiting view's process starts
+
+    QWidget window2;
+    window2.setGeometry(0, 0, 400, 300);
+    new QVBoxLayout(&window2);
+    std::unique_ptr<WebBrowser2> second = CreateWebBrowser(EngineKind::Gecko, &window2);
+    window2.layout()->addWidget(second->Control());
+    Host secondHost;
+    second->SetEvents(&secondHost);
+    window2.show();
+    second->Navigate(Page("text.html"));
+    ASSERT_TRUE(WaitFor([&] { return !second->Busy() && secondHost.titles.contains("text"); }));
+    EXPECT_FALSE(secondHost.back);
+
+    // The sleeping page comes back in the next waiting view.
+    Pump(2000);
+    host.titles.clear();
+    browser->SetLifecycle(PageLifecycle::Active);
+    ASSERT_TRUE(WaitFor([&] { return !browser->Busy() && host.titles.contains("form"); }));
+    EXPECT_TRUE(host.back);
+    browser->GoBack();
+    EXPECT_TRUE(WaitFor([&] { return host.titles.contains("text"); }));
 }
 
 } // namespace

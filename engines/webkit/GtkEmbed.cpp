@@ -567,6 +567,9 @@ GtkViewHost::~GtkViewHost()
 
 void GtkViewHost::SetView(GtkWidget *view)
 {
+    // A view in its place goes: the window held the only reference.
+    if (view_)
+        gtk_container_remove(GTK_CONTAINER(window_), view_);
     view_ = view;
     gtk_container_add(GTK_CONTAINER(window_), view);
     if (shown_ && revealed_ && isVisible())

@@ -36,7 +36,8 @@ public:
     explicit GtkViewHost(QWidget *parent);
     ~GtkViewHost() override;
 
-    // Places the engine's view in the GTK window; the GTK window owns it.
+    // Places the engine's view in the GTK window, in place of the one there;
+    // the GTK window owns it.
     void SetView(GtkWidget *view);
     GtkWidget *View() const { return view_; }
     // The page has something to show (its first load committed or ended):

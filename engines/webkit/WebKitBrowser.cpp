@@ -48,6 +48,109 @@ constexpr const char *kRefuseFullScreen =
 // WebKit requires of a new window's view.
 WebKitWebView *g_opener = nullptr;
 
+// A page's own view with its content rules: full screen refused and the
+// sleep watch. Floating, as GTK makes it.
+GtkWidget *NewPageView(WebKitSettings *settings)
+{
+    WebKitUserContentManager *content = webkit_user_content_manager_new();
+    WebKitUserScript *refuse =
+        webkit_user_script_new(kRefuseFullScreen, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, refuse);
+    webkit_user_script_unref(refuse);
+    WebKitUserScript *watch =
+        webkit_user_script_new(engine::SleepWatchScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, watch);
+    webkit_user_script_unref(watch);
+    webkit_user_content_manager_register_script_message_handler(content, kFullScreenMessage);
+    GtkWidget *view =
+        GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(), "user-content-manager",
+                                content, "settings", settings, nullptr));
+    g_object_unref(content);
+    return view;
+}
+
+// A view whose web process runs already, kept while discarded pages may
+// come back: a page coming back, or a new window meanwhile, takes it.
+// Starting a web process (the sandbox, the process, its connections) takes
+// a third of a second, most of it in other processes; in the spare, the
+// page's load starts at once. One nobody took goes after a minute without
+// discarded pages.
+GtkWidget *g_spare = nullptr; // our reference
+bool g_spareReady = false;    // its web process has started
+unsigned g_spareNumber = 0;   // tells a later spare from the one a timer was set for
+int g_discarded = 0;          // discarded pages of the run
+constexpr int kSpareLifeMs = 60 * 1000;
+// The next spare is made once the page that took the last one has loaded,
+// not while it loads; after this long at the latest.
+bool g_spareAfterLoad = false;
+constexpr int kSpareAfterTakenMs = 3000;
+
+void DropSpare()
+{
+    if (GtkWidget *spare = std::exchange(g_spare, nullptr)) {
+        g_spareReady = false;
+        gtk_widget_destroy(spare);
+        g_object_unref(spare);
+    }
+}
+
+// The caller owns the reference; null when there is none ready. A spare
+// whose process is still starting stays for the next page: a page loaded
+// meanwhile into it waited longer than one in a view of its own.
+GtkWidget *TakeSpare()
+{
+    if (!g_spareReady)
+        return nullptr;
+    g_spareReady = false;
+    g_spareAfterLoad = true;
+    return std::exchange(g_spare, nullptr);
+}
+
+void DropSpareUnlessWanted(unsigned number)
+{
+    if (g_spareNumber != number || !g_spare)
+        return;
+    if (g_discarded > 0)
+        QTimer::singleShot(kSpareLifeMs, [number] { DropSpareUnlessWanted(number); });
+    else
+        DropSpare();
+}
+
+void PrepareSpare()
+{
+    if (g_spare || g_discarded == 0)
+        return;
+    WebKitSettings *settings = webkit_settings_new();
+    g_spare = GTK_WIDGET(g_object_ref_sink(NewPageView(settings)));
+    g_object_unref(settings);
+    // A script run in the empty page starts the web process without a load,
+    // so nothing enters the history of the page that takes the view; its
+    // answer tells that the process runs.
+    g_spareReady = false;
+    const unsigned number = ++g_spareNumber;
+    webkit_web_view_evaluate_javascript(
+        WEBKIT_WEB_VIEW(g_spare), "0", -1, nullptr, nullptr, nullptr,
+        [](GObject *view, GAsyncResult *result, gpointer number) {
+            if (JSCValue *value =
+                    webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr))
+                g_object_unref(value);
+            if (g_spare == GTK_WIDGET(view) && g_spareNumber == GPOINTER_TO_UINT(number))
+                g_spareReady = true;
+        },
+        GUINT_TO_POINTER(number));
+    QTimer::singleShot(kSpareLifeMs, [number] { DropSpareUnlessWanted(number); });
+}
+
+// Made in a turn of its own, after `delayMs`: starting the process holds
+// the loop for a moment.
+void KeepSpareForWakes(int delayMs = 0)
+{
+    if (g_discarded > 0 && !g_spare)
+        QTimer::singleShot(delayMs, [] { PrepareSpare(); });
+}
+
 // The address a page may be shown with in a dialog or a permission.
 QUrl PageOrigin(const QString &uri)
 {
@@ -132,7 +235,8 @@ WebKitBrowser *WebKitBrowser::FromView(WebKitWebView *view)
 WebKitBrowser::WebKitBrowser(QWidget *parent)
 {
     EnsureGtk();
-    WebKitWebContext *context = SharedContext();
+    // Made before the host, which may be shown when the page's view comes.
+    SharedContext();
     host_ = new GtkViewHost(parent);
     host_->setMouseTracking(true);
 
@@ -167,34 +271,18 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
         relatedTo_ = g_opener;
         view = GTK_WIDGET(
             g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", g_opener, "settings", settings, nullptr));
+    } else if (GtkWidget *spare = TakeSpare()) {
+        view = spare;
+        webkit_web_view_set_settings(WEBKIT_WEB_VIEW(view), settings);
+        KeepSpareForWakes(kSpareAfterTakenMs);
     } else {
-        WebKitUserContentManager *content = webkit_user_content_manager_new();
-        WebKitUserScript *refuse =
-            webkit_user_script_new(kRefuseFullScreen, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                   WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-        webkit_user_content_manager_add_script(content, refuse);
-        webkit_user_script_unref(refuse);
-        WebKitUserScript *watch =
-            webkit_user_script_new(engine::SleepWatchScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                   WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-        webkit_user_content_manager_add_script(content, watch);
-        webkit_user_script_unref(watch);
-        webkit_user_content_manager_register_script_message_handler(content, kFullScreenMessage);
-        g_signal_connect(content, "script-message-received::orvexFullScreen", G_CALLBACK(OnFullScreenRequest),
-                         this);
-        view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "user-content-manager",
-                                       content, "settings", settings, nullptr));
-        g_object_unref(content);
+        view = NewPageView(settings);
     }
     g_object_unref(settings);
-    view_ = WEBKIT_WEB_VIEW(view);
-    g_object_set_data(G_OBJECT(view_), kBrowserKey, this);
-
-    host_->SetView(view);
+    AttachView(view);
     host_->SetTextDrop([this](const QPoint &at, const QString &text, std::function<void(bool)> taken) {
         DropTextAt(at, text, std::move(taken));
     });
-    ConnectView();
     QObject::connect(host_.data(), &GtkViewHost::ViewClosing, this, [this] { ForgetView(); });
     host_->installEventFilter(keyBlocker_);
     SetHostOptions(HostOptions());
@@ -202,6 +290,8 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
 
 WebKitBrowser::~WebKitBrowser()
 {
+    if (lifecycle_ == PageLifecycle::Discarded)
+        --g_discarded;
     Detach();
     if (session_)
         webkit_web_view_session_state_unref(session_);
@@ -216,6 +306,22 @@ WebKitBrowser::~WebKitBrowser()
             delete host;
         }
     }
+}
+
+void WebKitBrowser::AttachView(GtkWidget *view)
+{
+    view_ = WEBKIT_WEB_VIEW(view);
+    g_object_set_data(G_OBJECT(view_), kBrowserKey, this);
+    // A spare comes with our reference, a new view floating: the host's GTK
+    // window holds it from here on.
+    const bool floating = g_object_is_floating(view);
+    host_->SetView(view);
+    if (!floating)
+        g_object_unref(view);
+    ConnectView();
+    if (!relatedTo_)
+        g_signal_connect(webkit_web_view_get_user_content_manager(view_),
+                         "script-message-received::orvexFullScreen", G_CALLBACK(OnFullScreenRequest), this);
 }
 
 void WebKitBrowser::ConnectView()
@@ -279,6 +385,8 @@ void WebKitBrowser::SetLifecycle(PageLifecycle state)
     if (!view_ || state == lifecycle_)
         return;
     if (state == PageLifecycle::Active) {
+        if (lifecycle_ == PageLifecycle::Discarded)
+            --g_discarded;
         lifecycle_ = state;
         RestoreSession();
         return;
@@ -293,6 +401,8 @@ void WebKitBrowser::SetLifecycle(PageLifecycle state)
     // The history with each page's scroll position, to come back to.
     session_ = webkit_web_view_get_session_state(view_);
     webkit_web_view_terminate_web_process(view_);
+    ++g_discarded;
+    KeepSpareForWakes();
 }
 
 void WebKitBrowser::DropTextAt(const QPoint &at, const QString &text, std::function<void(bool)> taken)
@@ -340,6 +450,18 @@ void WebKitBrowser::RestoreSession()
     if (!session)
         return;
     if (view_) {
+        // The page comes back in a spare view, whose web process runs
+        // already, with this view's settings and zoom.
+        if (GtkWidget *spare = TakeSpare()) {
+            WebKitSettings *settings = WEBKIT_SETTINGS(g_object_ref(webkit_web_view_get_settings(view_)));
+            const double zoom = webkit_web_view_get_zoom_level(view_);
+            ForgetView();
+            AttachView(spare);
+            webkit_web_view_set_settings(view_, settings);
+            g_object_unref(settings);
+            webkit_web_view_set_zoom_level(view_, zoom);
+            KeepSpareForWakes(kSpareAfterTakenMs);
+        }
         webkit_web_view_restore_session_state(view_, session);
         WebKitBackForwardListItem *item =
             webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view_));
@@ -881,6 +1003,8 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView *view, int event, gpointer self)
             browser->ReportTitle();
         break;
     case WEBKIT_LOAD_FINISHED:
+        if (std::exchange(g_spareAfterLoad, false))
+            KeepSpareForWakes();
         browser->RestoreDefaultCharset();
         if (browser->host_)
             browser->host_->RevealView();

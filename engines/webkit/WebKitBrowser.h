@@ -61,6 +61,8 @@ protected:
     void LookForSleepBlockers(std::function<void(uint32_t)> answer) override;
 
 private:
+    // Makes `view` this page's view, in the host's GTK window.
+    void AttachView(GtkWidget *view);
     void ConnectView();
     // Reloads a discarded page from its saved history, at its scroll position.
     void RestoreSession();
