@@ -44,6 +44,9 @@ bool HasGraphicsDevice()
     return !renderNodes.isEmpty() || QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
 }
 
+// PrepareEnvironment told Qt to leave OpenGL out (QT_XCB_GL_INTEGRATION).
+bool g_openGLLeftOut = false;
+
 // The rendering the user asked for, if any (ORVEX_RENDERING, lower case).
 QByteArray WantedRendering()
 {
@@ -70,8 +73,10 @@ void PrepareEnvironment()
     // never uses it: Qt is told to leave OpenGL out.
     if (LeaveOpenGLOut(WantedRendering(), qgetenv("QT_QUICK_BACKEND"), qgetenv("QT_QPA_PLATFORM"),
                        HasGraphicsDevice())) {
-        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
             qputenv("QT_XCB_GL_INTEGRATION", "none");
+            g_openGLLeftOut = true;
+        }
     } else {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
@@ -286,6 +291,10 @@ int RunOrvex(int argc, char **argv)
         StartBenchProbe(&mainForm);
     });
     forms.MainForm().show();
+    // Qt chose with the first window and keeps to it; a program started
+    // from here (the file manager showing a folder) chooses for itself.
+    if (g_openGLLeftOut)
+        qunsetenv("QT_XCB_GL_INTEGRATION");
     return app.exec();
 }
 
