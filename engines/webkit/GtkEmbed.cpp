@@ -567,9 +567,13 @@ GtkViewHost::~GtkViewHost()
 
 void GtkViewHost::SetView(GtkWidget *view)
 {
-    // A view in its place goes: the window held the only reference.
-    if (view_)
+    // A view in its place goes (the window held the only reference), and
+    // the new one is shown once its page has something to show, as a first
+    // one is: shown at once, WebKit waited half a second for its picture.
+    if (view_) {
         gtk_container_remove(GTK_CONTAINER(window_), view_);
+        revealed_ = false;
+    }
     view_ = view;
     gtk_container_add(GTK_CONTAINER(window_), view);
     if (shown_ && revealed_ && isVisible())
