@@ -96,18 +96,6 @@ void DropSpare()
     }
 }
 
-// The caller owns the reference; null when there is none ready. A spare
-// whose process is still starting stays for the next page: a page loaded
-// meanwhile into it waited longer than one in a view of its own.
-GtkWidget *TakeSpare()
-{
-    if (!g_spareReady)
-        return nullptr;
-    g_spareReady = false;
-    g_spareAfterLoad = true;
-    return std::exchange(g_spare, nullptr);
-}
-
 void DropSpareUnlessWanted(unsigned number)
 {
     if (g_spareNumber != number || !g_spare)
@@ -149,6 +137,20 @@ void KeepSpareForWakes(int delayMs = 0)
 {
     if (g_discarded > 0 && !g_spare)
         QTimer::singleShot(delayMs, [] { PrepareSpare(); });
+}
+
+// The caller owns the reference; null when there is none ready. A spare
+// whose process is still starting stays for the next page: a page loaded
+// meanwhile into it waited longer than one in a view of its own.
+GtkWidget *TakeSpare()
+{
+    if (!g_spareReady)
+        return nullptr;
+    g_spareReady = false;
+    g_spareAfterLoad = true;
+    GtkWidget *spare = std::exchange(g_spare, nullptr);
+    KeepSpareForWakes(kSpareAfterTakenMs);
+    return spare;
 }
 
 // The address a page may be shown with in a dialog or a permission.
@@ -274,7 +276,6 @@ WebKitBrowser::WebKitBrowser(QWidget *parent)
     } else if (GtkWidget *spare = TakeSpare()) {
         view = spare;
         webkit_web_view_set_settings(WEBKIT_WEB_VIEW(view), settings);
-        KeepSpareForWakes(kSpareAfterTakenMs);
     } else {
         view = NewPageView(settings);
     }
@@ -460,7 +461,6 @@ void WebKitBrowser::RestoreSession()
             webkit_web_view_set_settings(view_, settings);
             g_object_unref(settings);
             webkit_web_view_set_zoom_level(view_, zoom);
-            KeepSpareForWakes(kSpareAfterTakenMs);
         }
         webkit_web_view_restore_session_state(view_, session);
         WebKitBackForwardListItem *item =

@@ -36,12 +36,14 @@ namespace {
 
 // True when the machine has a graphics device a program could draw OpenGL
 // with (a DRM render node, an NVIDIA device). Without one every OpenGL
-// context is a software rasteriser's.
+// context is a software rasteriser's. Looked at once: it is asked before and
+// after the application object is made.
 bool HasGraphicsDevice()
 {
-    const QStringList renderNodes =
-        QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System);
-    return !renderNodes.isEmpty() || QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
+    static const bool present =
+        !QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty() ||
+        QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
+    return present;
 }
 
 // PrepareEnvironment told Qt to leave OpenGL out (QT_XCB_GL_INTEGRATION).
