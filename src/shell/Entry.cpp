@@ -238,6 +238,14 @@ int RunOrvex(int argc, char **argv)
 {
     PrepareEnvironment();
     QApplication app(argc, argv);
+    if (g_openGLLeftOut) {
+        // Qt reads the variable once, when first asked whether OpenGL can be
+        // used, and keeps to its answer. Asked here, the variable is taken
+        // back before any other thread runs: a program started from here
+        // (the file manager showing a folder) chooses for itself.
+        QOpenGLContext::supportsThreadedOpenGL();
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+    }
     QApplication::setApplicationName(QStringLiteral("Orvex"));
     LoadJapaneseTranslations();
     QApplication::setDesktopFileName(QStringLiteral("orvex"));
@@ -293,10 +301,6 @@ int RunOrvex(int argc, char **argv)
         StartBenchProbe(&mainForm);
     });
     forms.MainForm().show();
-    // Qt chose with the first window and keeps to it; a program started
-    // from here (the file manager showing a folder) chooses for itself.
-    if (g_openGLLeftOut)
-        qunsetenv("QT_XCB_GL_INTEGRATION");
     return app.exec();
 }
 
