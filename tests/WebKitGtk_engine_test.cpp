@@ -340,7 +340,8 @@ protected:
 QTemporaryDir *Gecko::pages = nullptr;
 
 // A web list starts the engine in a turn of its own before its first window,
-// once; the libraries may have been mapped on a thread before that.
+// once; the libraries may have been mapped, and GTK started, on a thread
+// before that, and that start may still be under way.
 TEST(GeckoStart, PreparesOnceThenControlsWork)
 {
     PreloadEngineModule(EngineKind::Gecko);

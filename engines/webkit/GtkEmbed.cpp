@@ -18,9 +18,11 @@
 #include <QScreen>
 #include <QUrl>
 #include <QX11Info>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <xcb/xcb.h>
 
@@ -474,6 +476,14 @@ void AvoidXim()
     qputenv("GTK_IM_MODULE", modules.join(':'));
 }
 
+// Held while GTK starts: by the early start on the loader's thread, and by
+// EnsureGtk, which so waits for an early start still under way.
+std::mutex &GtkStartLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 } // namespace
 
 void SetClipboardText(const QString &text)
@@ -497,15 +507,25 @@ void EnsureGtk()
         return;
     if (QGuiApplication::platformName() != QLatin1String("xcb") || !QX11Info::display())
         throw std::runtime_error(texts::kNoDisplay);
+    std::lock_guard<std::mutex> lock(GtkStartLock());
     // GTK opens the display Qt uses, through X11 only.
+    const char *qtDisplay = DisplayString(QX11Info::display());
     qputenv("GDK_BACKEND", "x11");
-    qputenv("DISPLAY", DisplayString(QX11Info::display()));
-    // Qt's GTK platform theme may have started GTK already; otherwise GTK
-    // starts here and leaves the locale Qt has set alone.
+    qputenv("DISPLAY", qtDisplay);
+    // Qt's GTK platform theme or the early start may have started GTK
+    // already; otherwise GTK starts here and leaves the locale Qt has set
+    // alone.
     if (!gdk_display_get_default()) {
         gtk_disable_setlocale();
         if (!gtk_init_check(nullptr, nullptr))
             throw std::runtime_error(texts::kNoDisplay);
+    } else if (std::strcmp(gdk_display_get_name(gdk_display_get_default()), qtDisplay) != 0) {
+        // The early start took the environment's display; Qt was given
+        // another one on its command line.
+        GdkDisplay *other = gdk_display_open(qtDisplay);
+        if (!other)
+            throw std::runtime_error(texts::kNoDisplay);
+        gdk_display_manager_set_default_display(gdk_display_manager_get(), other);
     }
 
     AvoidXim();
@@ -528,6 +548,22 @@ void EnsureGtk()
                      GINT_TO_POINTER(int(QClipboard::Clipboard)));
     qApp->installEventFilter(new PrimaryBridge(qApp));
     started = true;
+}
+
+void StartGtkEarly()
+{
+    // Only where the user-interface thread will want it: Qt on X, with the
+    // display in the environment (not one given on Qt's command line, which
+    // EnsureGtk opens itself).
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !std::getenv("DISPLAY"))
+        return;
+    std::lock_guard<std::mutex> lock(GtkStartLock());
+    if (gdk_display_get_default())
+        return;
+    gdk_set_allowed_backends("x11");
+    gtk_disable_setlocale();
+    // A failure is met again, and reported, by EnsureGtk.
+    gtk_init_check(nullptr, nullptr);
 }
 
 GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)

@@ -22,6 +22,12 @@ namespace orvex::webkit {
 // the clipboard bridge. Throws std::runtime_error without an X display.
 void EnsureGtk();
 
+// Opens GTK's display ahead of the first view, on the thread that mapped
+// this module, while the user-interface thread builds the main window. Only
+// the toolkit's own start is done there; EnsureGtk waits for it and does the
+// rest on the user-interface thread, which GTK uses from then on.
+void StartGtkEarly();
+
 // Puts text on the clipboard through Qt, which may hold an older X time
 // than GTK's last claim.
 void SetClipboardText(const QString &text);

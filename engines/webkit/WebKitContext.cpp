@@ -161,3 +161,8 @@ extern "C" __attribute__((visibility("default"))) void OrvexWarmEngine()
     } catch (...) {
     }
 }
+
+extern "C" __attribute__((visibility("default"))) void OrvexStartEngineEarly()
+{
+    orvex::webkit::StartGtkEarly();
+}

@@ -128,7 +128,17 @@ void PreloadEngineModule(EngineKind kind)
     // every loaded module does, and the loader's own load of it later only
     // counts it once more. A module that cannot be mapped is reported by
     // that later load.
-    std::thread([path] { ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }).detach();
+    std::thread([path] {
+        void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return;
+        // Only a module of this contract is started early; any other is
+        // refused, with its message, by the later load.
+        auto version = reinterpret_cast<ContractVersionFn>(::dlsym(handle, ContractVersionSymbol));
+        auto early = reinterpret_cast<StartEngineEarlyFn>(::dlsym(handle, StartEngineEarlySymbol));
+        if (version && version() == EngineContractVersion && early)
+            early();
+    }).detach();
 }
 
 bool PrepareEngine(EngineKind kind)

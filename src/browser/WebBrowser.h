@@ -423,11 +423,18 @@ typedef WebBrowser2 *(*CreateWebBrowserFn)(QWidget *parent);
 // loop of its own before the first control. Reports nothing: what failed is
 // reported when the control is made.
 typedef void (*WarmEngineFn)();
+// Optional: called once, on the thread that maps the module ahead of its
+// first use, right after mapping it. Starts what may start off the
+// user-interface thread (a toolkit's connection to the display) while that
+// thread builds the main window; whatever the user-interface thread later
+// needs of it, the module waits for there. Reports nothing.
+typedef void (*StartEngineEarlyFn)();
 }
 inline constexpr const char *ContractVersionSymbol = "OrvexContractVersion";
 inline constexpr const char *SetupEngineSymbol = "OrvexSetupEngine";
 inline constexpr const char *CreateWebBrowserSymbol = "OrvexCreateWebBrowser";
 inline constexpr const char *WarmEngineSymbol = "OrvexWarmEngine";
+inline constexpr const char *StartEngineEarlySymbol = "OrvexStartEngineEarly";
 
 // What a module clears of its profile when the user clears browsing data.
 enum ClearDataKind : uint32_t {
