@@ -563,7 +563,11 @@ void StartGtkEarly()
     gdk_set_allowed_backends("x11");
     gtk_disable_setlocale();
     // A failure is met again, and reported, by EnsureGtk.
-    gtk_init_check(nullptr, nullptr);
+    if (!gtk_init_check(nullptr, nullptr))
+        return;
+    // The settings load the theme's style sheets, which the first window
+    // would otherwise read on the user-interface thread.
+    gtk_settings_get_default();
 }
 
 GtkViewHost::GtkViewHost(QWidget *parent) : QWidget(parent)
