@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 
 #include <dlfcn.h>
+#include <future>
 #include <thread>
 
 #include <map>
@@ -56,6 +57,16 @@ std::map<std::string, void *> &ModuleHandles()
     return handles;
 }
 
+// Done once the module mapped ahead has been mapped and started early. A
+// module's early start may read the environment throughout, and loading a
+// module may change it (an engine's settings for its own processes), which
+// is not safe while another thread reads it: every load waits for it.
+std::shared_future<void> &EarlyStartDone()
+{
+    static std::shared_future<void> done;
+    return done;
+}
+
 EngineClearer &TestClearer()
 {
     static EngineClearer clearer;
@@ -72,6 +83,8 @@ CreateWebBrowserFn LoadFactory(EngineKind kind)
     if (known != LoadedModules().end())
         return known->second;
 
+    if (EarlyStartDone().valid())
+        EarlyStartDone().wait();
     void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = ::dlerror();
@@ -128,17 +141,24 @@ void PreloadEngineModule(EngineKind kind)
     // every loaded module does, and the loader's own load of it later only
     // counts it once more. A module that cannot be mapped is reported by
     // that later load.
-    std::thread([path] {
-        void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
-            return;
-        // Only a module of this contract is started early; any other is
-        // refused, with its message, by the later load.
-        auto version = reinterpret_cast<ContractVersionFn>(::dlsym(handle, ContractVersionSymbol));
-        auto early = reinterpret_cast<StartEngineEarlyFn>(::dlsym(handle, StartEngineEarlySymbol));
-        if (version && version() == EngineContractVersion && early)
-            early();
-    }).detach();
+    if (EarlyStartDone().valid())
+        return;
+    std::promise<void> done;
+    EarlyStartDone() = done.get_future().share();
+    std::thread(
+        [path](std::promise<void> done) {
+            if (void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                // Only a module of this contract is started early; any other is
+                // refused, with its message, by the later load.
+                auto version = reinterpret_cast<ContractVersionFn>(::dlsym(handle, ContractVersionSymbol));
+                auto early = reinterpret_cast<StartEngineEarlyFn>(::dlsym(handle, StartEngineEarlySymbol));
+                if (version && version() == EngineContractVersion && early)
+                    early();
+            }
+            done.set_value();
+        },
+        std::move(done))
+        .detach();
 }
 
 bool PrepareEngine(EngineKind kind)

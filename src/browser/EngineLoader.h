@@ -28,8 +28,10 @@ std::string FindEngineModule(EngineKind kind);
 // Maps the engine's module and the libraries it needs on a thread of its
 // own, while the program starts: the "Gecko" libraries took a tenth of a
 // second and more to map on the event loop when the first window opened.
-// Runs nothing of the module but its libraries' initialisers; does nothing
-// without a module or with a test factory.
+// Runs the libraries' initialisers and the module's optional early start
+// (see StartEngineEarlyFn); every later load of a module waits until these
+// are done. Maps ahead once per run; does nothing without a module or with a
+// test factory.
 void PreloadEngineModule(EngineKind kind);
 
 // Loads the engine's module and lets it make ready what its first control
