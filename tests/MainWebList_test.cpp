@@ -163,6 +163,17 @@ TEST_F(MainWebListTest, LongListOpensAFewWindowsATurnInOrderAndStopsWhenTheProgr
     EXPECT_EQ(h.form->ChildCount(), 13);
 }
 
+// Opens a web list of these lines whose pages stay loading until a test
+// says otherwise.
+void OpenListOfBusyPages(MainHarness &h, const char *lines)
+{
+    DuringNavigate() = [](FakeEngine &engine, const QString &) { engine.SetBusy(true); };
+    ::mkdir(h.folder.File("WebList").c_str(), 0700);
+    h.folder.Write("WebList/busy.wlf", lines);
+    h.form->EnumFiles(h.AppDir() + "WebList");
+    WebListItem(*h.form, 0)->trigger();
+}
+
 // Every "Gecko" page starts a page process: a list's "Gecko" windows open as
 // its pages finish loading.
 TEST(MainWebList, NextGeckoWindowWaitsWhileAsManyOfTheListsPagesLoadAsAllowed)
@@ -170,11 +181,7 @@ TEST(MainWebList, NextGeckoWindowWaitsWhileAsManyOfTheListsPagesLoadAsAllowed)
     MainHarness h("[General]\r\nLastEngine=Gecko\r\n[Option_Main]\r\nMozilla=1\r\n");
     ASSERT_EQ(h.form->ToolsEngine(), EngineKind::Gecko);
     h.form->openLoadsAtOnce = 2;
-    DuringNavigate() = [](FakeEngine &engine, const QString &) { engine.SetBusy(true); };
-    ::mkdir(h.folder.File("WebList").c_str(), 0700);
-    h.folder.Write("WebList/four.wlf", "http://a/\r\nhttp://b/\r\nhttp://c/\r\nhttp://d/\r\n");
-    h.form->EnumFiles(h.AppDir() + "WebList");
-    WebListItem(*h.form, 0)->trigger();
+    OpenListOfBusyPages(h, "http://a/\r\nhttp://b/\r\nhttp://c/\r\nhttp://d/\r\n");
     Pump(300);
     EXPECT_EQ(h.form->ChildCount(), 2) << "two pages loading hold the rest";
     h.EngineOf(h.Child(0))->SetBusy(false);
@@ -195,11 +202,7 @@ TEST(MainWebList, NextInternetExplorerWindowWaitsOnlyForItsOwnLongerAllowance)
     ASSERT_EQ(h.form->ToolsEngine(), EngineKind::InternetExplorer);
     h.form->openLoadsAtOnce = 1;
     h.form->openIeLoadsAtOnce = 2;
-    DuringNavigate() = [](FakeEngine &engine, const QString &) { engine.SetBusy(true); };
-    ::mkdir(h.folder.File("WebList").c_str(), 0700);
-    h.folder.Write("WebList/three.wlf", "http://a/\r\nhttp://b/\r\nhttp://c/\r\n");
-    h.form->EnumFiles(h.AppDir() + "WebList");
-    WebListItem(*h.form, 0)->trigger();
+    OpenListOfBusyPages(h, "http://a/\r\nhttp://b/\r\nhttp://c/\r\n");
     Pump(300);
     EXPECT_EQ(h.form->ChildCount(), 2);
     h.EngineOf(h.Child(1))->SetBusy(false);
