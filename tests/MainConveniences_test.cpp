@@ -202,12 +202,31 @@ TEST(Conveniences, ZoomIsPerWindowAndShownWhileNotAHundred)
 
 namespace {
 
-void Drop(QWidget *target, QMimeData *data)
+// Counts reads of its data (not of the kinds it offers).
+class CountingMimeData : public QMimeData {
+public:
+    mutable int reads = 0;
+
+protected:
+    QVariant retrieveData(const QString &format, QVariant::Type type) const override
+    {
+        ++reads;
+        return QMimeData::retrieveData(format, type);
+    }
+};
+
+void Drop(QWidget *target, CountingMimeData *data)
 {
-    // As a drag does: entering makes the widget the target of the drop.
+    // As a drag does: entering and moving make the widget the target of the
+    // drop, and are told from the kinds on offer alone (reading another
+    // program's data waits for it, at every move).
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton,
                           Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(QPoint(6, 6), Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    EXPECT_TRUE(enter.isAccepted() && move.isAccepted());
+    EXPECT_EQ(data->reads, 0);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
     delete data;
@@ -218,7 +237,7 @@ TEST(Conveniences, DroppedLinksOpenWindowsOrNavigateFromTheAddressBox)
     MainHarness h(kSearchConfig);
     h.Start();
     auto links = [](std::initializer_list<const char *> urls) {
-        auto *data = new QMimeData;
+        auto *data = new CountingMimeData;
         QList<QUrl> list;
         for (const char *url : urls)
             list << QUrl(QString::fromUtf8(url));
@@ -227,7 +246,7 @@ TEST(Conveniences, DroppedLinksOpenWindowsOrNavigateFromTheAddressBox)
     };
     Drop(h.form->Controls().TabControl1, links({"http://one/", "http://two/"}));
     Drop(h.form->Controls().mdiArea->viewport(), links({"http://three/img.png"}));
-    auto *words = new QMimeData;
+    auto *words = new CountingMimeData;
     words->setText(QStringLiteral("two words\nsecond line"));
     Drop(h.form->Controls().mdiArea->viewport(), words);
     ASSERT_EQ(h.form->ChildCount(), 4);
