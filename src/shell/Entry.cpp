@@ -79,6 +79,15 @@ void PrepareEnvironment()
             qputenv("QT_XCB_GL_INTEGRATION", "none");
             g_openGLLeftOut = true;
         }
+        // GTK, for the "Gecko" engine, starts OpenGL as it opens the display,
+        // only to find the visuals its own OpenGL drawing would want: a tenth
+        // of a second of the software rasteriser on the way to a "Gecko"
+        // user's first page. Here that engine draws without compositing, so
+        // without OpenGL, unless the user turned compositing on. Set now,
+        // before any thread reads the environment; a program started from
+        // here inherits it, on a machine where OpenGL is software anyway.
+        if (qEnvironmentVariableIsEmpty("GDK_GL") && qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE") != "0")
+            qputenv("GDK_GL", "disable");
     } else {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
