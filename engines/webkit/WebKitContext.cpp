@@ -44,7 +44,9 @@ bool OnlySoftwareOpenGL()
 // Without a GPU, WebKit's compositing runs on software OpenGL and costs
 // more time and memory than drawing without it. ORVEX_RENDERING=opengl or
 // =software overrides the choice, as for the other engine; a
-// WEBKIT_DISABLE_COMPOSITING_MODE set by the user is left alone.
+// WEBKIT_DISABLE_COMPOSITING_MODE already set is left alone: the user's, or
+// the program's own, set before any thread ran where there is no graphics
+// device at all.
 void ChooseRendering()
 {
     if (qEnvironmentVariableIsSet("WEBKIT_DISABLE_COMPOSITING_MODE"))
