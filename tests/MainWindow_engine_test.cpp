@@ -151,7 +151,6 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
     // program made, and the Gecko module draws without compositing.
     EXPECT_EQ(qgetenv("ORVEX_RENDERING"), "software");
     EXPECT_EQ(qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE"), "1");
-    EXPECT_EQ(qgetenv("GDK_GL"), "disable");
     Shot("orvex-tabs-top-buttons");
 }
 

@@ -80,17 +80,12 @@ void PrepareEnvironment()
             g_openGLLeftOut = true;
         }
         // The "Gecko" engine then draws without compositing, which costs
-        // less than compositing on the software rasteriser (a user's own
-        // choice stands), and so without OpenGL: GTK is told to leave it out
-        // too. Opening the display, GTK would start the software rasteriser
-        // only to choose visuals for OpenGL drawing, a tenth of a second on
-        // the way to a "Gecko" user's first page. Both are set here, before
-        // any thread reads the environment; a program started from here
-        // inherits them, on a machine where OpenGL is software anyway.
+        // less than compositing on the software rasteriser; a user's own
+        // choice stands. Set here, before any thread reads the environment
+        // (GTK's start while the windows are made); a program started from
+        // here inherits it, on a machine where OpenGL is software anyway.
         if (!qEnvironmentVariableIsSet("WEBKIT_DISABLE_COMPOSITING_MODE"))
             qputenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1");
-        if (qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE") != "0" && !qEnvironmentVariableIsSet("GDK_GL"))
-            qputenv("GDK_GL", "disable");
     } else {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
