@@ -510,12 +510,12 @@ void EnsureGtk()
     std::lock_guard<std::mutex> lock(GtkStartLock());
     // GTK opens the display Qt uses, through X11 only.
     const char *qtDisplay = DisplayString(QX11Info::display());
-    qputenv("GDK_BACKEND", "x11");
     qputenv("DISPLAY", qtDisplay);
     // Qt's GTK platform theme or the early start may have started GTK
     // already; otherwise GTK starts here and leaves the locale Qt has set
     // alone.
     if (!gdk_display_get_default()) {
+        gdk_set_allowed_backends("x11");
         gtk_disable_setlocale();
         if (!gtk_init_check(nullptr, nullptr))
             throw std::runtime_error(texts::kNoDisplay);
