@@ -11,8 +11,8 @@
 #   ENGINES=ie,gecko        =ie only the QtWebEngine runs and the peers,
 #                           =gecko only the Gecko pairs
 #   REPS=5                  counted runs per program and round (one uncounted first)
-#   ROUNDS=1                rounds; with more, the programs take turns round by
-#                           round, and the table gives the spread of the ratios
+#   ROUNDS=1                rounds; with more, the table gives the spread of the
+#                           ratios round by round
 #   QUIET_WAIT=20           seconds each run waits at most for an idle machine
 #   RESULTS=dir             keep the harness's logs and per-run data there
 #   ONLY=regex              only the runs whose labels match (a pair: both labels,
@@ -133,16 +133,38 @@ if [[ $engines == *ie* ]] && command -v falkon >/dev/null; then
   runs+=("falkon_sw_20|20|$sw $falkon {urls}" "falkon_gl_20|20|$falkon {urls}")
 fi
 
+# Within a round the programs take turns run by run (A B A B ...), so that a
+# machine that slows down over the minutes of a round weighs on every program
+# alike; each program's first run of the first round is not counted.
 for ((round = 1; round <= rounds; round++)); do
-  warmup=$((round == 1 ? 1 : 0))
-  for run in "${runs[@]}"; do
-    IFS='|' read -r label n template <<< "$run"
-    [[ -z ${ONLY:-} || $label =~ $ONLY ]] || continue
-    python3 "$work/harness/beacon_bench.py" -n "$n" -r "$reps" --warmup "$warmup" --quiet-wait "$quiet" \
-      --label "$label" --json "$work/$label.$round.json" -- "$template" \
-      > "$work/$label.$round.log" 2>&1 || echo "$label: harness failed, see the log below" >&2
-    grep -E '^## ' "$work/$label.$round.log" >&2 || tail -5 "$work/$label.$round.log" >&2
+  for ((rep = 1; rep <= reps; rep++)); do
+    warmup=$((round == 1 && rep == 1 ? 1 : 0))
+    for run in "${runs[@]}"; do
+      IFS='|' read -r label n template <<< "$run"
+      [[ -z ${ONLY:-} || $label =~ $ONLY ]] || continue
+      python3 "$work/harness/beacon_bench.py" -n "$n" -r 1 --warmup "$warmup" --quiet-wait "$quiet" \
+        --label "$label" --json "$work/$label.$round.$rep.part" -- "$template" \
+        >> "$work/$label.$round.log" 2>&1 || echo "$label: harness failed, see $label.$round.log" >&2
+    done
   done
+  # One file of rows per program and round, as the summary reads them.
+  python3 - "$work" "$round" <<'MERGE' >&2
+import glob, json, os, sys
+work, rnd = sys.argv[1], sys.argv[2]
+parts = {}
+for path in sorted(glob.glob(os.path.join(work, f"*.{rnd}.*.part")), key=lambda p: int(p.rsplit(".", 2)[1])):
+    with open(path) as f:
+        d = json.load(f)
+    merged = parts.setdefault(d["label"], dict(d, rows=[]))
+    merged["rows"] += d["rows"]
+    os.remove(path)
+for label, d in parts.items():
+    with open(os.path.join(work, f"{label}.{rnd}.json"), "w") as f:
+        json.dump(d, f, indent=1)
+    good = [r for r in d["rows"] if r.get("ok") and not r.get("warmup")]
+    counted = [r for r in d["rows"] if not r.get("warmup")]
+    print(f"## {label} N={d['n']} round {rnd}: {len(good)}/{len(counted)} counted runs ok")
+MERGE
 done
 
 python3 "$root/bench/summarize.py" "$work"/*.json
