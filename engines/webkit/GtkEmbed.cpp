@@ -484,6 +484,14 @@ std::mutex &GtkStartLock()
     return lock;
 }
 
+// GTK's own start, on X11 only, leaving the locale Qt has set alone.
+bool StartGtk()
+{
+    gdk_set_allowed_backends("x11");
+    gtk_disable_setlocale();
+    return gtk_init_check(nullptr, nullptr);
+}
+
 } // namespace
 
 void SetClipboardText(const QString &text)
@@ -515,9 +523,7 @@ void EnsureGtk()
     // already; otherwise GTK starts here and leaves the locale Qt has set
     // alone.
     if (!gdk_display_get_default()) {
-        gdk_set_allowed_backends("x11");
-        gtk_disable_setlocale();
-        if (!gtk_init_check(nullptr, nullptr))
+        if (!StartGtk())
             throw std::runtime_error(texts::kNoDisplay);
     } else if (std::strcmp(gdk_display_get_name(gdk_display_get_default()), qtDisplay) != 0) {
         // The early start took the environment's display; Qt was given
@@ -560,10 +566,8 @@ void StartGtkEarly()
     std::lock_guard<std::mutex> lock(GtkStartLock());
     if (gdk_display_get_default())
         return;
-    gdk_set_allowed_backends("x11");
-    gtk_disable_setlocale();
     // A failure is met again, and reported, by EnsureGtk.
-    if (!gtk_init_check(nullptr, nullptr))
+    if (!StartGtk())
         return;
     // The settings load the theme's style sheets, which the first window
     // would otherwise read on the user-interface thread.

@@ -46,23 +46,21 @@ bool TMainForm::DropFilter(QObject *watched, QEvent *event)
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return false;
     auto *drop = static_cast<QDropEvent *>(event);
-    if (type != QEvent::Drop) {
-        // Only the kinds on offer, not the data: reading a drag's data from
-        // another program waits for that program's answer, at every move.
-        // From a page of this program's own (a "Gecko" page), the answer
-        // could not come while the event loop waits, and the drag hung.
-        const QMimeData *data = drop->mimeData();
-        if (!data || (!data->hasUrls() && !data->hasText()))
-            return false;
-        drop->setDropAction(Qt::CopyAction);
-        drop->accept();
-        return true;
-    }
-    const QStringList addresses = DroppedAddresses(drop->mimeData());
-    if (addresses.isEmpty())
+    const QMimeData *data = drop->mimeData();
+    // Entering and moving look at the kinds on offer only, not the data:
+    // reading a drag's data from another program waits for that program's
+    // answer, at every move. From a page of this program's own (a "Gecko"
+    // page), the answer could not come while the event loop waits, and the
+    // drag hung. The drop itself reads the addresses.
+    const QStringList addresses = type == QEvent::Drop ? DroppedAddresses(data) : QStringList();
+    const bool taken =
+        type == QEvent::Drop ? !addresses.isEmpty() : data && (data->hasUrls() || data->hasText());
+    if (!taken)
         return false;
     drop->setDropAction(Qt::CopyAction);
     drop->accept();
+    if (type != QEvent::Drop)
+        return true;
     Guarded([this, onTabs, addresses, address] {
         if (onTabs) {
             for (const QString &address : addresses)
