@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QProgressBar>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -380,6 +381,21 @@ TEST_F(ChildWindowTest, MissingGeckoModuleLeavesNothingBehind)
     h.form->IE_ItemClick();
     Open("http://again/");
     EXPECT_EQ(h.form->DescribeTabs(), QStringLiteral("0:loading* 2:loading"));
+}
+
+TEST_F(ChildWindowTest, ANativeControlLeavesTheSystemMenuWithoutAWindowUntilShown)
+{
+    h.Start();
+    FakeEngine::nativeControls = true;
+    Open("http://native/");
+    FakeEngine::nativeControls = false;
+    TChildForm *child = h.Child(0);
+    ASSERT_TRUE(test::WaitFor([&] { return child->isVisible(); }, 5000));
+    EXPECT_NE(h.EngineOf(child)->Control()->internalWinId(), 0u);
+    EXPECT_EQ(child->systemMenu()->internalWinId(), 0u);
+    child->systemMenu()->popup(child->mapToGlobal(QPoint(0, 0)));
+    EXPECT_NE(child->systemMenu()->internalWinId(), 0u);
+    child->systemMenu()->close();
 }
 
 TEST_F(ChildWindowTest, LateEventsAfterCloseDoNothing)

@@ -109,6 +109,13 @@ void TChildForm::AttachBrowser(WebBrowser2 *browser)
 {
     browser_ = browser;
     setWidget(browser->Control());
+    // A control in an X window of its own (the "Gecko" view) makes Qt give
+    // every other child of this window one as well, the system menu among
+    // them: a top-level window made, announced to the window manager and
+    // sent the program's icon for every page opened, though the menu is
+    // seldom shown. It gets its window when it is first shown.
+    if (QMenu *menu = systemMenu(); menu && !menu->internalWinId())
+        menu->setAttribute(Qt::WA_NativeWindow, false);
     browser->SetEvents(this);
 }
 

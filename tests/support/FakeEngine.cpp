@@ -119,6 +119,8 @@ private:
 FakeEngine::FakeEngine(QWidget *parent, EngineKind kind) : kind_(kind), widget_(new QWidget(parent))
 {
     widget_->setObjectName(kind == EngineKind::InternetExplorer ? "FakeIE" : "FakeGecko");
+    if (nativeControls)
+        widget_->setAttribute(Qt::WA_NativeWindow);
 }
 
 FakeEngine::~FakeEngine()

@@ -22,6 +22,9 @@ namespace orvex::test {
 class FakeEngine : public WebBrowser2 {
 public:
     explicit FakeEngine(QWidget *parent, EngineKind kind = EngineKind::InternetExplorer);
+    // While set, the controls made live in an X window of their own, as the
+    // "Gecko" view does.
+    static inline bool nativeControls = false;
     ~FakeEngine() override;
 
     // WebBrowser2
