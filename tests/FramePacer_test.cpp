@@ -3,8 +3,11 @@
 #include "support/QtApp.h"
 #include "support/Wait.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace orvex;
 using namespace orvex::test;
@@ -48,6 +51,37 @@ TEST(FramePacer, ChangesWithinAFrameArePaintedOnceAndTheLastOneIsPainted)
     EXPECT_EQ(window.paintings, before); // held until the frame is over
     ASSERT_TRUE(WaitFor([&] { return window.painted == 10; }, 5000));
     EXPECT_EQ(window.paintings, before + 1);
+}
+
+// A window slow to paint (the whole window through a software OpenGL
+// rasteriser) is painted less often, three frames apart at most.
+TEST(FramePacer, ASlowPaintingSpacesTheNextOnes)
+{
+    EnsureQApp();
+    struct SlowCanvas : QWidget {
+        QElapsedTimer clock;
+        std::vector<qint64> starts;
+        void paintEvent(QPaintEvent *) override
+        {
+            starts.push_back(clock.elapsed());
+            QThread::msleep(30);
+        }
+    } window;
+    window.clock.start();
+    new FramePacer(&window, 20);
+    window.resize(200, 100);
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return !window.starts.empty(); }, 5000));
+    QElapsedTimer asking;
+    asking.start();
+    while (asking.elapsed() < 600) {
+        window.update();
+        QCoreApplication::processEvents();
+    }
+    const auto &starts = window.starts;
+    ASSERT_GE(starts.size(), 4u);
+    for (size_t i = 2; i < starts.size(); ++i)
+        EXPECT_GE(starts[i] - starts[i - 1], 55) << "painting " << i;
 }
 
 } // namespace

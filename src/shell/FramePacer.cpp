@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace orvex {
 
 FramePacer::FramePacer(QWidget *window, int frameMs) : QObject(window), window_(window), frameMs_(frameMs)
@@ -21,14 +23,21 @@ bool FramePacer::eventFilter(QObject *watched, QEvent *event)
     // request sent when the frame is over paints them all.
     if (watched != window_ || event->type() != QEvent::UpdateRequest || painting_)
         return false;
-    const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : frameMs_;
-    if (since >= frameMs_) {
-        lastPaint_.start();
-        return false;
+    const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : Interval();
+    if (since >= Interval()) {
+        Paint();
+        return true;
     }
     if (!pending_.isActive())
-        pending_.start(static_cast<int>(frameMs_ - since));
+        pending_.start(static_cast<int>(Interval() - since));
     return true;
+}
+
+qint64 FramePacer::Interval() const
+{
+    // Painting takes at most a third of the time, and a painting slow once
+    // (the first, with its fonts) holds the next back three frames at most.
+    return std::clamp<qint64>(3 * lastCostMs_, frameMs_, 3 * frameMs_);
 }
 
 void FramePacer::Paint()
@@ -38,6 +47,7 @@ void FramePacer::Paint()
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(window_, &request);
     painting_ = false;
+    lastCostMs_ = lastPaint_.elapsed();
 }
 
 } // namespace orvex
