@@ -64,28 +64,8 @@ bool LeaveOpenGLOut(const QByteArray &wantedRendering, const QByteArray &quickBa
            (quickBackend.isEmpty() || quickBackend == "software") && platform != "offscreen";
 }
 
-bool SessionBusImpossible(const QByteArray &address, const QByteArray &runtimeFolder, const QByteArray &path)
-{
-    if (!address.isEmpty() ||
-        (!runtimeFolder.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtimeFolder + "/bus"))))
-        return false;
-    for (const QByteArray &folder : path.split(':'))
-        if (!folder.isEmpty() && ::access((folder + "/dbus-launch").constData(), X_OK) == 0)
-            return false;
-    return true;
-}
-
 void PrepareEnvironment()
 {
-    // Without a session bus and without the means to start one, every
-    // library that asks for the bus (Qt's, GTK's and WebKit's accessibility,
-    // each page process) forks the whole program to run dbus-launch, which
-    // is not there: four forks of a large process while a "Gecko" window
-    // opens, one of them on the way to the first page. An address no
-    // library can use ends each try at once; there was no bus to lose.
-    if (SessionBusImpossible(qgetenv("DBUS_SESSION_BUS_ADDRESS"), qgetenv("XDG_RUNTIME_DIR"),
-                             qgetenv("PATH") + ":/usr/bin"))
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     // QtWebEngine draws through OpenGL shared with the application: an
     // engine loaded from a module without it warns, and aborts offscreen.
     // Starting OpenGL costs a tenth of a second for a software rasteriser,

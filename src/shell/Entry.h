@@ -23,11 +23,6 @@ void PrepareEnvironment();
 bool LeaveOpenGLOut(const QByteArray &wantedRendering, const QByteArray &quickBackend,
                     const QByteArray &platform, bool graphicsDevice);
 
-// True when no session bus can be reached or started: no address given, no
-// bus socket in the runtime folder (`runtimeFolder`, may be empty), and no
-// dbus-launch in the folders of `path` (a PATH list) to start one.
-bool SessionBusImpossible(const QByteArray &address, const QByteArray &runtimeFolder, const QByteArray &path);
-
 // Picks Qt Quick's software back end for QtWebEngine when the only OpenGL
 // is a software renderer; runs once the application object exists, before
 // the first engine view is made.
