@@ -23,13 +23,14 @@ bool FramePacer::eventFilter(QObject *watched, QEvent *event)
     // request sent when the frame is over paints them all.
     if (watched != window_ || event->type() != QEvent::UpdateRequest || painting_)
         return false;
-    const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : Interval();
-    if (since >= Interval()) {
+    const qint64 interval = Interval();
+    const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : interval;
+    if (since >= interval) {
         Paint();
         return true;
     }
     if (!pending_.isActive())
-        pending_.start(static_cast<int>(Interval() - since));
+        pending_.start(static_cast<int>(interval - since));
     return true;
 }
 
