@@ -74,6 +74,7 @@ make_orvex() { # name WinSize StartUpType [engine]
   local d="$work/$1"
   mkdir -p "$d/WebList"
   cp "$root/build/bin/orvex" "$root/build/bin/iexplore.so" "$root/build/bin/mozctl.so" "$d/"
+  cp -r "$root/build/bin/mozctl-web" "$d/"
   printf '[General]\r\nLastEngine=%s\r\nWinSize=%s\r\n[Option_StartUp]\r\nType=%s\r\nPath=%s\r\n' \
     "${4:-IE}" "$2" "$3" "$d/start.wlf" > "$d/config.ini"
   : > "$d/CloseURL.txt"

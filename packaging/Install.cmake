@@ -17,6 +17,10 @@ foreach(module iexplore mozctl)
     install(TARGETS ${module} LIBRARY DESTINATION ${ORVEX_PROGRAM_DIR})
   endif()
 endforeach()
+# The "Gecko" engine's page-process part and its catalogue, beside it.
+if(TARGET mozctl-texts)
+  install(DIRECTORY ${CMAKE_LIBRARY_OUTPUT_DIRECTORY}/mozctl-web DESTINATION ${ORVEX_PROGRAM_DIR})
+endif()
 
 # Seed files: an empty pop-up block list and an empty web list folder, which
 # the program reads but never creates by itself. Written apart from bin/,

@@ -6,7 +6,7 @@ ORVEX_PACKAGES=(
   libgtest-dev googletest libxtst-dev
   xvfb xauth fonts-ipafont-gothic openssl curl locales python3
   desktop-file-utils dbus-daemon
-  qttranslations5-l10n
+  qttranslations5-l10n gettext
   libqt5sql5-sqlite
   clang-format
 )

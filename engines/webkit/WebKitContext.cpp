@@ -6,9 +6,11 @@
 #include "WebKitDownload.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <dlfcn.h>
 #include <vector>
 
 #include <webkit2/webkit2.h>
@@ -84,6 +86,18 @@ QByteArray ProfilePath(const char *sub = "")
                              QString::fromLatin1(sub));
 }
 
+// The folder beside this module that holds the page processes' part (the
+// extension that makes the engine's page texts Japanese), or nothing.
+QByteArray PageProcessFolder()
+{
+    Dl_info info{};
+    if (!::dladdr(reinterpret_cast<void *>(&PageProcessFolder), &info) || !info.dli_fname)
+        return {};
+    const QString folder =
+        QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath() + QStringLiteral("/mozctl-web");
+    return QFileInfo(folder).isDir() ? QFile::encodeName(folder) : QByteArray();
+}
+
 WebKitWebContext *MakeContext()
 {
     ChooseRendering();
@@ -111,6 +125,11 @@ WebKitWebContext *MakeContext()
 
     // Web processes run in bubblewrap; this must come before the first view.
     webkit_web_context_set_sandbox_enabled(context, TRUE);
+    const QByteArray pageFolder = PageProcessFolder();
+    if (!pageFolder.isEmpty()) {
+        webkit_web_context_add_path_to_sandbox(context, pageFolder.constData(), TRUE);
+        webkit_web_context_set_web_extensions_directory(context, pageFolder.constData());
+    }
     webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_WEB_BROWSER);
     // No dictionaries come with the program.
     webkit_web_context_set_spell_checking_enabled(context, FALSE);
