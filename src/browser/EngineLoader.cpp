@@ -78,20 +78,20 @@ std::shared_future<void> &EarlyStartDone()
 // changes what is found only for a library put in for the whole program
 // (LD_PRELOAD: an allocator, say, which must be found first) and under the
 // sanitizers, which refuse the flag: not then.
-int ModuleOpenFlags(EngineKind kind)
-{
 #if defined(__SANITIZE_ADDRESS__)
-    const bool sanitized = true;
+#define ORVEX_UNDER_SANITIZER 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-    const bool sanitized = true;
-#else
-    const bool sanitized = false;
+#define ORVEX_UNDER_SANITIZER 1
 #endif
-#else
-    const bool sanitized = false;
 #endif
-    const bool deep = kind == EngineKind::Gecko && !sanitized && qEnvironmentVariableIsEmpty("LD_PRELOAD");
+int ModuleOpenFlags(EngineKind kind)
+{
+#ifdef ORVEX_UNDER_SANITIZER
+    const bool deep = false;
+#else
+    const bool deep = kind == EngineKind::Gecko && qEnvironmentVariableIsEmpty("LD_PRELOAD");
+#endif
     return RTLD_NOW | RTLD_LOCAL | (deep ? RTLD_DEEPBIND : 0);
 }
 
