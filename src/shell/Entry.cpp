@@ -287,7 +287,8 @@ int RunOrvex(int argc, char **argv)
     ChooseQuickBackend();
     // New windows open in the engine used last: a "Gecko" user's engine is
     // mapped while the windows are made.
-    if (SettingsFile(dataFolder + "config.ini").Read(keys::LastEngine) != "IE")
+    const bool geckoFirst = SettingsFile(dataFolder + "config.ini").Read(keys::LastEngine) != "IE";
+    if (geckoFirst)
         PreloadEngineModule(EngineKind::Gecko);
 
     // The design's UI font, drawn by a metric-compatible Japanese font.
@@ -308,6 +309,17 @@ int RunOrvex(int argc, char **argv)
         StartBenchProbe(&mainForm);
     });
     forms.MainForm().show();
+    // GTK starts on that thread while the windows are made, and GDK's X
+    // events come through the GLib context Qt's loop turns: a turn while GTK
+    // was still starting dispatched them to a GDK half set up, and a start
+    // with no page to open died in GDK now and then. The loop starts once
+    // the engine is ready; a failure is reported by the first window's load.
+    if (geckoFirst) {
+        try {
+            PrepareEngine(EngineKind::Gecko);
+        } catch (const std::exception &) {
+        }
+    }
     return app.exec();
 }
 
