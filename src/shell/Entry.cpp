@@ -309,7 +309,7 @@ int RunOrvex(int argc, char **argv)
         StartBenchProbe(&mainForm);
     });
     forms.MainForm().show();
-    // GTK starts on that thread while the windows are made, and GDK's X
+    // GTK starts on the preload's thread while the windows are made; GDK's X
     // events come through the GLib context Qt's loop turns: a turn while GTK
     // was still starting dispatched them to a GDK half set up, and a start
     // with no page to open died in GDK now and then. The loop starts once
