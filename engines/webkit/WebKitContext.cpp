@@ -56,8 +56,12 @@ void ChooseRendering()
     const QByteArray wanted = qgetenv("ORVEX_RENDERING").toLower();
     if (wanted == "opengl")
         return;
-    if (wanted == "software" || OnlySoftwareOpenGL())
+    if (wanted == "software" || OnlySoftwareOpenGL()) {
         qputenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1");
+        // Nor do the page processes' GTK then need OpenGL at their start.
+        if (!qEnvironmentVariableIsSet("GDK_GL"))
+            qputenv("GDK_GL", "disable");
+    }
 }
 
 gboolean OnDecideDestination(WebKitDownload *download, gchar *suggestedName, gpointer)

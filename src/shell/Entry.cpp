@@ -86,6 +86,13 @@ void PrepareEnvironment()
         // here inherits it, on a machine where OpenGL is software anyway.
         if (!qEnvironmentVariableIsSet("WEBKIT_DISABLE_COMPOSITING_MODE"))
             qputenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1");
+        // GTK, at its start, loads the OpenGL rasteriser to choose visuals
+        // for windows it might draw on with OpenGL: a third of its start,
+        // here and in every page process. Without compositing neither draws
+        // with OpenGL through GTK (WebGL does not go through it); a user's
+        // own choice stands.
+        if (qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE") != "0" && !qEnvironmentVariableIsSet("GDK_GL"))
+            qputenv("GDK_GL", "disable");
     } else {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
