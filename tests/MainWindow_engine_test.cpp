@@ -151,7 +151,20 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
     // program made, and the Gecko module draws without compositing.
     EXPECT_EQ(qgetenv("ORVEX_RENDERING"), "software");
     EXPECT_EQ(qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE"), "1");
+    EXPECT_EQ(qgetenv("GDK_GL"), "disable");
     Shot("orvex-tabs-top-buttons");
+}
+
+// GTK is told to leave OpenGL out where nothing composites; WebGL, drawn by
+// the page process without GTK, still works.
+TEST_F(RealMain, GeckoPagesHaveWebGLWithGtkLeavingOpenGLOut)
+{
+    pages.Write("webgl.html", "<html><head><title>wait</title></head><body><canvas id=c></canvas><script>"
+                              "var gl=document.getElementById('c').getContext('webgl');"
+                              "if(gl){gl.clearColor(1,0,0,1);gl.clear(gl.COLOR_BUFFER_BIT);}"
+                              "document.title=gl&&!gl.getError()?'webgl':'no webgl';</script></body></html>");
+    Start("LastEngine=Gecko\r\n", {Page("webgl.html")});
+    EXPECT_TRUE(WaitForTabs({"webgl"})) << form->DescribeTabs().toStdString();
 }
 
 // Windows opened behind a maximised window: the tab of one brings it to the
