@@ -89,8 +89,8 @@ void PrepareEnvironment()
         // GTK, at its start, loads the OpenGL rasteriser to choose visuals
         // for windows it might draw on with OpenGL: a third of its start,
         // here and in every page process. Without compositing neither draws
-        // with OpenGL through GTK (WebGL does not go through it); a user's
-        // own choice stands.
+        // with OpenGL through GTK (WebGL does not go through it). A user's
+        // own choice stands; a program started from here inherits this too.
         if (qgetenv("WEBKIT_DISABLE_COMPOSITING_MODE") != "0" && !qEnvironmentVariableIsSet("GDK_GL"))
             qputenv("GDK_GL", "disable");
     } else {
