@@ -16,12 +16,15 @@
 #include "support/Wait.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QThread>
 #include <climits>
 #include <gtest/gtest.h>
+#include <map>
 #include <unistd.h>
 
 using namespace orvex;
@@ -155,9 +158,39 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
     Shot("orvex-tabs-top-buttons");
 }
 
+// The environments of the processes this one started, at their start, by
+// process id: children and their children (page processes run under
+// bubblewrap).
+std::map<int, QByteArray> DescendantEnvironments()
+{
+    std::map<int, int> parents;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // The parent follows the name, which is in brackets and may hold spaces.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (after.size() > 1)
+            parents[entry.toInt()] = after[1].toInt();
+    }
+    const int self = getpid();
+    std::map<int, QByteArray> environments;
+    for (const auto &[pid, parent] : parents) {
+        int up = parent;
+        while (up > 1 && up != self && parents.count(up))
+            up = parents[up];
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (up == self && environ.open(QIODevice::ReadOnly))
+            environments[pid] = environ.readAll();
+    }
+    return environments;
+}
+
 // GTK is told to leave OpenGL out where nothing composites; WebGL, drawn by
-// the page process without GTK, still works.
-TEST_F(RealMain, GeckoPagesHaveWebGLWithGtkLeavingOpenGLOut)
+// the page process without GTK, still works. The system's allocator is this
+// process's alone: the page and network processes keep WebKit's.
+TEST_F(RealMain, GeckoPagesInTheProgramsEnvironment)
 {
     pages.Write("webgl.html", "<html><head><title>wait</title></head><body><canvas id=c></canvas><script>"
                               "var gl=document.getElementById('c').getContext('webgl');"
@@ -165,6 +198,14 @@ TEST_F(RealMain, GeckoPagesHaveWebGLWithGtkLeavingOpenGLOut)
                               "document.title=gl&&!gl.getError()?'webgl':'no webgl';</script></body></html>");
     Start("LastEngine=Gecko\r\n", {Page("webgl.html")});
     EXPECT_TRUE(WaitForTabs({"webgl"})) << form->DescribeTabs().toStdString();
+
+    EXPECT_FALSE(qEnvironmentVariableIsSet("Malloc"));
+    const std::map<int, QByteArray> helpers = DescendantEnvironments();
+    EXPECT_GE(helpers.size(), 2u); // a page process and the network process at least
+    for (const auto &[pid, environment] : helpers) {
+        EXPECT_FALSE(environment.startsWith("Malloc=") || environment.contains(QByteArray("\0Malloc=", 8)))
+            << "process " << pid;
+    }
 }
 
 // Windows opened behind a maximised window: the tab of one brings it to the

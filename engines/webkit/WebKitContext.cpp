@@ -111,6 +111,13 @@ WebKitWebContext *MakeContext()
                                                      "base-cache-directory",
                                                      ProfilePath("cache/").constData(), nullptr)
                    : webkit_website_data_manager_new_ephemeral();
+    // The program gave this process the system's allocator (see its
+    // environment set-up); WebKit has chosen by now, and the variable goes
+    // before the first helper process starts: page and network processes,
+    // which read what the web sends, keep WebKit's own allocator, whose
+    // separate heaps guard against the use of freed memory.
+    if (qgetenv("Malloc") == "orvex-ui")
+        qunsetenv("Malloc");
     if (persistent)
         webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
                                                      ProfilePath("cookies.sqlite").constData(),

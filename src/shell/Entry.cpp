@@ -96,6 +96,15 @@ void PrepareEnvironment()
     } else {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
+    // WebKit's allocator waits for its lock by yielding the processor: in
+    // this process, where a thread of each page process's connection takes
+    // it besides the user-interface thread, a holder preempted among them
+    // stood unscheduled for seconds now and then while they all spun (one
+    // load of twenty "Gecko" pages in four, 2-6 s of CPU). Any value makes
+    // WebKit use the system's allocator; the "Gecko" module takes this one
+    // back before it starts a helper process, which keeps WebKit's own.
+    if (!qEnvironmentVariableIsSet("Malloc"))
+        qputenv("Malloc", "orvex-ui");
     // Chromium refuses to run as root with its sandbox on.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
