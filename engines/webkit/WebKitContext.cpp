@@ -116,8 +116,8 @@ WebKitWebContext *MakeContext()
     // before the first helper process starts: page and network processes,
     // which read what the web sends, keep WebKit's own allocator, whose
     // separate heaps guard against the use of freed memory.
-    if (qgetenv("Malloc") == "orvex-ui")
-        qunsetenv("Malloc");
+    if (qgetenv(UiAllocatorVariable) == UiAllocatorValue)
+        qunsetenv(UiAllocatorVariable);
     if (persistent)
         webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
                                                      ProfilePath("cookies.sqlite").constData(),

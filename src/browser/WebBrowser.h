@@ -452,4 +452,11 @@ typedef void (*ClearBrowsingDataFn)(const ClearDataRequest *request);
 }
 inline constexpr const char *ClearBrowsingDataSymbol = "OrvexClearBrowsingData";
 
+// The program starts with WebKit's allocator variable set to this value, so
+// that its own process uses the system's allocator; a module whose engine
+// starts helper processes takes the variable back first, if it still holds
+// this value (a user's own stands), so that they keep WebKit's.
+inline constexpr const char *UiAllocatorVariable = "Malloc";
+inline constexpr const char *UiAllocatorValue = "orvex-ui";
+
 } // namespace orvex

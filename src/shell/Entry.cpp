@@ -1,6 +1,7 @@
 #include "shell/Entry.h"
 
 #include "browser/EngineLoader.h"
+#include "browser/WebBrowser.h"
 #include "core/Errors.h"
 #include "core/FolderClaim.h"
 #include "core/ProgramFolder.h"
@@ -103,8 +104,8 @@ void PrepareEnvironment()
     // load of twenty "Gecko" pages in four, 2-6 s of CPU). Any value makes
     // WebKit use the system's allocator; the "Gecko" module takes this one
     // back before it starts a helper process, which keeps WebKit's own.
-    if (!qEnvironmentVariableIsSet("Malloc"))
-        qputenv("Malloc", "orvex-ui");
+    if (!qEnvironmentVariableIsSet(UiAllocatorVariable))
+        qputenv(UiAllocatorVariable, UiAllocatorValue);
     // Chromium refuses to run as root with its sandbox on.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
