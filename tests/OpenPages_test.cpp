@@ -686,6 +686,32 @@ TEST(CoveredPages, PagesBehindAMaximisedWindowAreHiddenUntilItIsRestored)
     h.Pump();
     for (TChildForm *child : h.form->Children())
         EXPECT_TRUE(child->widget()->isVisibleTo(child)) << child->Tag;
+    EXPECT_EQ(h.form->ActiveChild(), front) << "a page shown again activates nothing";
+}
+
+TEST(CoveredPages, APageWhollyCoveredByANormalWindowIsHiddenWhileItIsCovered)
+{
+    MainHarness h("[General]\r\nLastEngine=IE\r\nWinSize=0\r\n");
+    h.Start();
+    h.form->FileNew1Execute();
+    h.form->FileNew1Execute();
+    h.Pump();
+    TChildForm *back = h.Child(0);
+    TChildForm *front = h.Child(1);
+    h.form->Controls().mdiArea->setActiveSubWindow(front);
+    front->widget()->setFocus();
+    front->setGeometry(back->geometry().adjusted(0, 10, 0, 10)); // back's title bar shows
+    h.Pump();
+    EXPECT_FALSE(back->widget()->isVisibleTo(back));
+    front->move(front->pos() + QPoint(30, 0)); // a strip of back's page shows
+    h.Pump();
+    EXPECT_TRUE(back->widget()->isVisibleTo(back));
+    front->move(back->pos());
+    h.Pump();
+    ASSERT_FALSE(back->widget()->isVisibleTo(back));
+    front->close();
+    h.Pump();
+    EXPECT_TRUE(back->widget()->isVisibleTo(back));
 }
 
 // Shows, hides and resizes per object, and native windows made for child

@@ -91,17 +91,35 @@ TEST(SleepDecisions, OverTheBudgetTheWindowAwayLongestGoesFirst)
 TEST(SleepDecisions, WindowsShowWhereNothingInFrontCoversThem)
 {
     const QRect area(0, 0, 800, 600);
-    const std::vector<bool> seen =
-        sleep::SeenWindows(area, {{QRect(0, 0, 400, 600), true},   // front
-                                  {QRect(0, 0, 300, 300), true},   // under the front one
-                                  {QRect(350, 0, 200, 100), true}, // partly beside it
-                                  {QRect(0, 0, 800, 600), false},  // minimised
-                                  {QRect(900, 0, 100, 100), true}, // outside the area
-                                  {QRect(0, 0, 800, 600), true}}); // behind the others, its right part shows
+    const std::vector<bool> seen = sleep::SeenWindows(
+        area, {{QRect(0, 0, 400, 600), true, {}},   // front
+               {QRect(0, 0, 300, 300), true, {}},   // under the front one
+               {QRect(350, 0, 200, 100), true, {}}, // partly beside it
+               {QRect(0, 0, 800, 600), false, {}},  // minimised
+               {QRect(900, 0, 100, 100), true, {}}, // outside the area
+               {QRect(0, 0, 800, 600), true, {}}}); // behind the others, its right part shows
     EXPECT_EQ(seen, (std::vector<bool>{true, false, true, false, false, true}));
-    EXPECT_EQ(sleep::SeenWindows(area, {{area, true}, {QRect(10, 10, 100, 100), true}}),
+    EXPECT_EQ(sleep::SeenWindows(area, {{area, true, {}}, {QRect(10, 10, 100, 100), true, {}}}),
               (std::vector<bool>{true, false}))
         << "behind a maximised window";
+}
+
+TEST(SleepDecisions, APageShowsWhereNoFrameInFrontCoversIt)
+{
+    const QRect area(0, 0, 800, 600);
+    const auto window = [](int x, int y) {
+        return sleep::Placement{QRect(x, y, 400, 300), true, QRect(x + 4, y + 24, 392, 272)};
+    };
+    // Two windows side by side cover together the page of the one behind
+    // them, whose title bar still shows; of the next window a corner of its
+    // page shows, of the last one its top.
+    EXPECT_EQ(sleep::SeenPages(area, {window(0, 100),
+                                      window(300, 100),
+                                      window(150, 76),
+                                      window(130, 56),
+                                      window(100, 0),
+                                      {QRect(0, 0, 800, 600), false, area}}),
+              (std::vector<bool>{true, true, false, true, true, false}));
 }
 
 class SleepingWindows : public ::testing::Test {

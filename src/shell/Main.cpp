@@ -385,6 +385,19 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (DropFilter(watched, event))
         return true;
+    // A window that moves, changes size, shows or hides may cover or uncover
+    // pages, and so may a change in the area's size.
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (qobject_cast<TChildForm *>(watched) || watched == mdiArea->viewport())
+            UpdateCoveredPages();
+        break;
+    default:
+        break;
+    }
     if (watched == windowHandle() && event->type() == QEvent::Expose) {
         // The window paints itself on this event; the start-up actions run
         // right after it.
@@ -449,24 +462,49 @@ void TMainForm::OnSubWindowActivated(QMdiSubWindow *window)
 
 void TMainForm::UpdateCoveredPages()
 {
-    // Behind a maximised window every other page is covered: its engine
-    // control is hidden so the engine does not render what nobody sees, as
-    // a tab widget does with the pages of its other tabs.
+    // A page wholly covered by the windows in front of it (behind a
+    // maximised window, every other page) is hidden, so that its engine
+    // neither lays out nor draws what nobody sees, as a tab widget does with
+    // the pages of its other tabs. It is shown again as soon as any part of
+    // it comes into sight. Minimised windows are left to the area, which
+    // hides their pages itself. A page with the keyboard focus stays: hidden,
+    // it would pass the focus on, and the window that took it would come to
+    // the front.
     if (closing_)
         return;
     // While the main window places windows, the area activates, maximises
     // and restores several of them in turn; each page is shown or hidden
-    // once, when the placing is over, not at every step.
-    if (arranging_ > 0) {
+    // once, when the placing is over, not at every step. Showing a page may
+    // resize its window, which asks again: that is done after this pass.
+    if (arranging_ > 0 || covering_) {
         coverPending_ = true;
         return;
     }
-    coverPending_ = false;
-    TChildForm *front = ActiveChild();
-    const bool covered = front && front->isMaximized();
-    for (TChildForm *child : Children())
-        if (QWidget *page = child->widget())
-            page->setVisible(!covered || child == front);
+    const QScopedValueRollback<bool> covering(covering_, true);
+    for (int pass = 0; pass < 2; ++pass) {
+        coverPending_ = false;
+        TChildForm *front = ActiveChild();
+        const sleep::Stack stack = sleep::Stacked(*mdiArea);
+        const std::vector<bool> seen = sleep::SeenPages(mdiArea->viewport()->rect(), stack.placements);
+        const QWidget *focus = focusWidget(); // in this window, active or not
+        for (size_t i = 0; i < stack.windows.size(); ++i) {
+            TChildForm *child = stack.windows[i];
+            QWidget *page = child->widget();
+            if (!page || !stack.placements[i].shown)
+                continue;
+            const bool show = seen[i] || child == front || (focus && page->isAncestorOf(focus)) || page == focus;
+            if (show == page->isVisibleTo(child))
+                continue;
+            // A window activates itself when its page is shown: the page
+            // comes out from under the others with the window's watch on it
+            // lifted, so that its window stays where it is in the stack.
+            page->removeEventFilter(child);
+            page->setVisible(show);
+            page->installEventFilter(child);
+        }
+        if (!coverPending_)
+            break;
+    }
 }
 
 void TMainForm::CheckMojiSize(int size)

@@ -379,6 +379,7 @@ private:
     // are still loading.
     int ListPagesLoading();
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
+    bool covering_ = false;     // pages being covered or uncovered
     // The history: its store, the panel beside the side bar and the address
     // box's completion; the bookmarks completion offers, with the file they
     // were read from.

@@ -182,6 +182,7 @@ TChildForm *TMainForm::OpenNewWindow(EngineKind kind, const QString &address, co
     child->Place(mdiArea, place, behindMaximised);
     mdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
     connect(child, &QMdiSubWindow::windowStateChanged, this, &TMainForm::UpdateCoveredPages);
+    child->installEventFilter(this);
     UpdateCoveredPages();
     UpdateChildCommands();
 

@@ -67,7 +67,11 @@ std::vector<Step> Decide(const std::vector<Window> &windows, int64_t now, int64_
     return steps;
 }
 
-std::vector<bool> SeenWindows(const QRect &area, const std::vector<Placement> &frontToBack)
+namespace {
+
+// Front to back: whether any part of each window's `part` is left outside
+// the frames in front of it.
+template <typename Part> std::vector<bool> Uncovered(const std::vector<Placement> &frontToBack, Part part)
 {
     std::vector<bool> seen;
     QRegion covered;
@@ -76,10 +80,36 @@ std::vector<bool> SeenWindows(const QRect &area, const std::vector<Placement> &f
             seen.push_back(false);
             continue;
         }
-        seen.push_back(!(QRegion(p.frame & area) - covered).isEmpty());
+        seen.push_back(!(QRegion(part(p)) - covered).isEmpty());
         covered += p.frame;
     }
     return seen;
+}
+
+} // namespace
+
+std::vector<bool> SeenWindows(const QRect &area, const std::vector<Placement> &frontToBack)
+{
+    return Uncovered(frontToBack, [&](const Placement &p) { return p.frame & area; });
+}
+
+std::vector<bool> SeenPages(const QRect &area, const std::vector<Placement> &frontToBack)
+{
+    return Uncovered(frontToBack, [&](const Placement &p) { return p.page & area; });
+}
+
+Stack Stacked(const QMdiArea &area)
+{
+    Stack stack;
+    const QList<QMdiSubWindow *> order = area.subWindowList(QMdiArea::StackingOrder);
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (auto *child = qobject_cast<TChildForm *>(*it)) {
+            stack.windows.push_back(child);
+            // The page fills the frame inside its title bar and borders.
+            stack.placements.push_back({child->geometry(), child->isVisible() && !child->isMinimized(),
+                                        child->contentsRect().translated(child->pos())});
+        }
+    return stack;
 }
 
 int64_t ProgramMemory()
@@ -147,16 +177,9 @@ void SleepPolicy::Round()
 {
     const std::vector<TChildForm *> children = windows_.Children();
     TChildForm *active = qobject_cast<TChildForm *>(area_->activeSubWindow());
-    // Front to back, as the area stacks its windows.
-    std::vector<TChildForm *> stacked;
-    std::vector<sleep::Placement> placements;
-    const QList<QMdiSubWindow *> order = area_->subWindowList(QMdiArea::StackingOrder);
-    for (auto it = order.rbegin(); it != order.rend(); ++it)
-        if (auto *child = qobject_cast<TChildForm *>(*it)) {
-            stacked.push_back(child);
-            placements.push_back({child->geometry(), child->isVisible() && !child->isMinimized()});
-        }
-    const std::vector<bool> seen = sleep::SeenWindows(area_->viewport()->rect(), placements);
+    const sleep::Stack stack = sleep::Stacked(*area_);
+    const std::vector<TChildForm *> &stacked = stack.windows;
+    const std::vector<bool> seen = sleep::SeenWindows(area_->viewport()->rect(), stack.placements);
 
     const int64_t now = clock();
     const sleep::Limits limits = limits_();

@@ -69,10 +69,21 @@ std::vector<Step> Decide(const std::vector<Window> &windows, int64_t now, int64_
 struct Placement {
     QRect frame;       // in the area's coordinates
     bool shown = true; // neither hidden nor minimised
+    QRect page;        // the part of the frame the page fills
 };
 // For windows given front to back: whether any part of each shows inside
 // `area`.
 std::vector<bool> SeenWindows(const QRect &area, const std::vector<Placement> &frontToBack);
+// The same for each window's page: whether any part of it inside `area` is
+// left uncovered by the frames of the windows in front.
+std::vector<bool> SeenPages(const QRect &area, const std::vector<Placement> &frontToBack);
+
+// The area's browser windows front to back, and where each is.
+struct Stack {
+    std::vector<TChildForm *> windows;
+    std::vector<Placement> placements;
+};
+Stack Stacked(const QMdiArea &area);
 
 // The proportional memory (PSS) of this process and every process below it
 // (the engines' renderers and web processes), in bytes.
