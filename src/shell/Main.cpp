@@ -492,7 +492,8 @@ void TMainForm::UpdateCoveredPages()
             QWidget *page = child->widget();
             if (!page || !stack.placements[i].shown)
                 continue;
-            const bool show = seen[i] || child == front || (focus && page->isAncestorOf(focus)) || page == focus;
+            const bool show =
+                seen[i] || child == front || (focus && page->isAncestorOf(focus)) || page == focus;
             if (show == page->isVisibleTo(child))
                 continue;
             // A window activates itself when its page is shown: the page
