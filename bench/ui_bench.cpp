@@ -7,6 +7,7 @@
 #include "browser/ChildForm.h"
 #include "browser/untTab.h"
 #include "shell/Main.h"
+#include "shell/TabStrip.h"
 #include "support/MainHarness.h"
 
 #include <QImage>
@@ -41,19 +42,20 @@ void TabRepaint()
     MainHarness h("[General]\r\nLastEngine=IE\r\n[Option_Tab]\r\nActivateBGColor=clWhite\r\n"
                   "DeActivateBGColor=$00E0E0E0\r\nActivateChColor=clBlack\r\nDeActivateChColor=clGray\r\n");
     for (int i = 0; i < 200; ++i)
-        h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://page%1/").arg(i));
+        h.form->OpenNewWindow(EngineKind::InternetExplorer, QStringLiteral("http://page%1/").arg(i),
+                              QStringLiteral("c"));
     QImage image(200 * 75, 28, QImage::Format_RGB32);
     const int current = h.form->Controls().TabControl1->currentIndex();
     auto repaint = [&](bool fromFile) {
         QPainter p(&image);
         uint32_t colors[4];
-        h.form->ReadTabColors(colors);
+        h.form->Tabs().ReadTabColors(colors);
         for (int i = 0; i < 200; ++i) {
             const QRect rect(i * 75, 0, 75, 28);
             if (fromFile)
                 h.form->TabControl1DrawTab(p, i, rect, i == current);
             else
-                h.form->PaintTab(p, i, rect, i == current, colors);
+                h.form->Tabs().PaintTab(p, i, rect, i == current, colors);
         }
     };
     std::vector<double> file, memory;
@@ -73,13 +75,20 @@ double PerWindowMs(int n, int how)
     MainHarness h;
     const double ms = TimeMs([&] {
         for (int i = 0; i < n; ++i)
-            h.form->OpenNewWindow(QStringLiteral("c"), QStringLiteral("http://page%1/").arg(i));
+            h.form->OpenNewWindow(EngineKind::InternetExplorer, QStringLiteral("http://page%1/").arg(i),
+                                  QStringLiteral("c"));
         if (how == 0) {
-            while (h.form->ChildCount() > 0)
+            // The page is asked before its window closes: the answer comes
+            // from the event loop.
+            while (h.form->ChildCount() > 0) {
                 h.form->Children().front()->CloseWindow();
+                h.Pump();
+            }
         } else if (how == 1) {
-            while (h.form->Controls().TabControl1->count() > 0)
-                h.form->CloseTab(0);
+            while (h.form->Controls().TabControl1->count() > 0) {
+                h.form->Tabs().CloseTab(0);
+                h.Pump();
+            }
         } else {
             h.form->mnu_AllCloseClick();
         }

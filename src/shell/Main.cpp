@@ -103,6 +103,13 @@ void TMainForm::BuildBars()
     mdiArea->setObjectName(QStringLiteral("MDIClient"));
     mdiArea->setBackground(ToQColor(clInactiveCaption));
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::OnSubWindowActivated);
+    // Windows that move, change size, show or hide cover and uncover pages:
+    // the pages follow once the events of the moment are handled (all the
+    // windows a "close all" hides, or the steps of a drag), before the
+    // window paints again.
+    coverLater_.setSingleShot(true);
+    coverLater_.setInterval(0);
+    connect(&coverLater_, &QTimer::timeout, this, Guard([this] { UpdateCoveredPages(); }));
 
     tabs_ = new TabStrip(*this, windows_);
     TTabControl *tabControl = tabs_->Control();
@@ -393,7 +400,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Show:
     case QEvent::Hide:
         if (qobject_cast<TChildForm *>(watched) || watched == mdiArea->viewport())
-            UpdateCoveredPages();
+            coverLater_.start();
         break;
     default:
         break;
@@ -484,6 +491,16 @@ void TMainForm::UpdateCoveredPages()
     for (int pass = 0; pass < 2; ++pass) {
         coverPending_ = false;
         TChildForm *front = ActiveChild();
+        if (!front) {
+            // No window in front: a maximised front window closed, after
+            // which the area activates no other. Every page is shown, and a
+            // window whose page comes back activates itself: the last one
+            // comes to the front, and the next pass covers what it covers.
+            for (TChildForm *child : Children())
+                if (QWidget *page = child->widget(); page && child->isVisible() && !child->isMinimized())
+                    page->show();
+            continue;
+        }
         const sleep::Stack stack = sleep::Stacked(*mdiArea);
         const std::vector<bool> seen = sleep::SeenPages(mdiArea->viewport()->rect(), stack.placements);
         const QWidget *focus = focusWidget(); // in this window, active or not

@@ -28,6 +28,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 #include <QVector>
 #include <algorithm>
 #include <array>
@@ -380,6 +381,7 @@ private:
     int ListPagesLoading();
     bool coverPending_ = false; // pages to cover or uncover once the arranging ends
     bool covering_ = false;     // pages being covered or uncovered
+    QTimer coverLater_;         // windows moved, resized, shown or hidden: pages to cover or uncover
     // The history: its store, the panel beside the side bar and the address
     // box's completion; the bookmarks completion offers, with the file they
     // were read from.
