@@ -492,10 +492,11 @@ void TMainForm::UpdateCoveredPages()
         coverPending_ = false;
         TChildForm *front = ActiveChild();
         if (!front) {
-            // No window in front: a maximised front window closed, after
-            // which the area activates no other. Every page is shown, and a
-            // window whose page comes back activates itself: the last one
-            // comes to the front, and the next pass covers what it covers.
+            // No window in front (a maximised front window closed, for
+            // one: the area then activates no other). Every page is shown,
+            // and a window whose page comes back activates itself: the last
+            // one comes to the front, and the next pass covers what it
+            // covers.
             for (TChildForm *child : Children())
                 if (QWidget *page = child->widget(); page && child->isVisible() && !child->isMinimized())
                     page->show();
