@@ -9,6 +9,7 @@
 #include "platform/UiServices.h"
 #include "shell/Entry.h"
 #include "shell/Main.h"
+#include "shell/SleepPolicy.h"
 #include "support/FakeUi.h"
 #include "support/HttpServer.h"
 #include "support/QtApp.h"
@@ -16,7 +17,6 @@
 #include "support/Wait.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -163,25 +163,10 @@ TEST_F(RealMain, CommandLineAddressesInTheGeckoEngineWithButtonsAtTheTop)
 // bubblewrap).
 std::map<int, QByteArray> DescendantEnvironments()
 {
-    std::map<int, int> parents;
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
-            continue;
-        // The parent follows the name, which is in brackets and may hold spaces.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (after.size() > 1)
-            parents[entry.toInt()] = after[1].toInt();
-    }
-    const int self = getpid();
     std::map<int, QByteArray> environments;
-    for (const auto &[pid, parent] : parents) {
-        int up = parent;
-        while (up > 1 && up != self && parents.count(up))
-            up = parents[up];
+    for (int pid : sleep::ProgramProcesses()) {
         QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
-        if (up == self && environ.open(QIODevice::ReadOnly))
+        if (pid != getpid() && environ.open(QIODevice::ReadOnly))
             environments[pid] = environ.readAll();
     }
     return environments;
@@ -199,7 +184,7 @@ TEST_F(RealMain, GeckoPagesInTheProgramsEnvironment)
     Start("LastEngine=Gecko\r\n", {Page("webgl.html")});
     EXPECT_TRUE(WaitForTabs({"webgl"})) << form->DescribeTabs().toStdString();
 
-    EXPECT_FALSE(qEnvironmentVariableIsSet("Malloc"));
+    EXPECT_FALSE(qEnvironmentVariableIsSet(UiAllocatorVariable));
     const std::map<int, QByteArray> helpers = DescendantEnvironments();
     EXPECT_GE(helpers.size(), 2u); // a page process and the network process at least
     for (const auto &[pid, environment] : helpers) {

@@ -121,7 +121,7 @@ Stack Stacked(const QMdiArea &area)
     return stack;
 }
 
-int64_t ProgramMemory()
+std::vector<int> ProgramProcesses()
 {
     // The process tree from /proc/<pid>/stat: "pid (name) state ppid ...",
     // where the name may hold spaces and parentheses.
@@ -141,13 +141,22 @@ int64_t ProgramMemory()
         if (close > 0 && fields.size() > 1)
             children[fields[1].toInt()].push_back(pid);
     }
-    int64_t total = 0;
+    std::vector<int> tree;
     std::vector<int> pending{int(getpid())};
     while (!pending.empty()) {
         const int pid = pending.back();
         pending.pop_back();
+        tree.push_back(pid);
         for (int child : children[pid])
             pending.push_back(child);
+    }
+    return tree;
+}
+
+int64_t ProgramMemory()
+{
+    int64_t total = 0;
+    for (int pid : ProgramProcesses()) {
         QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
         if (!rollup.open(QIODevice::ReadOnly))
             continue;

@@ -85,6 +85,9 @@ struct Stack {
 };
 Stack Stacked(const QMdiArea &area);
 
+// This process and every process below it (the engines' renderers and web
+// processes, and theirs), this one first.
+std::vector<int> ProgramProcesses();
 // The proportional memory (PSS) of this process and every process below it
 // (the engines' renderers and web processes), in bytes.
 int64_t ProgramMemory();
