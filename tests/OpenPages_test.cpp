@@ -773,6 +773,19 @@ TEST(CoveredPages, OpeningBehindAMaximisedWindowLeavesItAndShowsNoNewPage)
     // A window goes straight into the area, never through a top-level window
     // of its own.
     EXPECT_EQ(events.nativeChildWindows, 0);
+    // The front window closed, the one right behind it comes forward, and
+    // no other page is shown.
+    const QList<QMdiSubWindow *> stacked = area->subWindowList(QMdiArea::StackingOrder);
+    auto *behind = qobject_cast<TChildForm *>(stacked.at(stacked.size() - 2));
+    h.Child(0)->CloseWindow();
+    h.Pump();
+    EXPECT_EQ(h.form->ActiveChild(), behind);
+    for (TChildForm *child : h.form->Children()) {
+        EXPECT_EQ(child->widget()->isVisibleTo(child), child == behind) << child->Tag;
+        if (child != behind) {
+            EXPECT_EQ(events.shows.value(child->widget()), 0) << child->Tag;
+        }
+    }
 }
 
 } // namespace

@@ -491,18 +491,32 @@ void TMainForm::UpdateCoveredPages()
     for (int pass = 0; pass < 2; ++pass) {
         coverPending_ = false;
         TChildForm *front = ActiveChild();
+        const sleep::Stack stack = sleep::Stacked(*mdiArea);
         if (!front) {
-            // No window in front (a maximised front window closed, for
-            // one: the area then activates no other). Every page is shown,
-            // and a window whose page comes back activates itself: the last
-            // one comes to the front, and the next pass covers what it
-            // covers.
-            for (TChildForm *child : Children())
-                if (QWidget *page = child->widget(); page && child->isVisible() && !child->isMinimized())
-                    page->show();
+            // No window in front. While another window is being activated
+            // (it is marked active before the one in front lets go), that
+            // activation ends the state and calls here again. Otherwise (the
+            // front window closed while no other was next in the area's
+            // order, for one), the topmost open window comes forward, as the
+            // window behind a closed one does in an MDI frame, and the next
+            // pass covers what it covers. Its page, if hidden, is shown with
+            // the window's watch on it: the window activates itself and the
+            // page takes the focus.
+            TChildForm *next = nullptr;
+            for (size_t i = 0; i < stack.windows.size(); ++i) {
+                if (stack.windows[i]->windowState() & Qt::WindowActive)
+                    return;
+                if (!next && stack.placements[i].shown && windows_.IndexOfChild(stack.windows[i]) >= 0)
+                    next = stack.windows[i];
+            }
+            if (!next)
+                break;
+            if (QWidget *page = next->widget(); page && !page->isVisibleTo(next))
+                page->show();
+            if (ActiveChild() != next)
+                mdiArea->setActiveSubWindow(next);
             continue;
         }
-        const sleep::Stack stack = sleep::Stacked(*mdiArea);
         const std::vector<bool> seen = sleep::SeenPages(mdiArea->viewport()->rect(), stack.placements);
         const QWidget *focus = focusWidget(); // in this window, active or not
         for (size_t i = 0; i < stack.windows.size(); ++i) {
