@@ -121,6 +121,15 @@ Stack Stacked(const QMdiArea &area)
     return stack;
 }
 
+TChildForm *Topmost(const QMdiArea &area)
+{
+    const QObjectList &order = area.viewport()->children();
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (auto *child = qobject_cast<TChildForm *>(*it))
+            return child;
+    return nullptr;
+}
+
 std::vector<int> ProgramProcesses()
 {
     // The process tree from /proc/<pid>/stat: "pid (name) state ppid ...",

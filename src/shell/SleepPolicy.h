@@ -84,6 +84,8 @@ struct Stack {
     std::vector<Placement> placements;
 };
 Stack Stacked(const QMdiArea &area);
+// The browser window on top of the area's others, if any.
+TChildForm *Topmost(const QMdiArea &area);
 
 // This process and every process below it (the engines' renderers and web
 // processes, and theirs), this one first.

@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "platform/UiServices.h"
 #include "shell/Main.h"
+#include "shell/SleepPolicy.h"
 #include "shell/WindowRegistry.h"
 
 #include <QEvent>
@@ -121,9 +122,8 @@ void TabStrip::ShowTab(int index)
             continue;
         // The window in front already (the tab chosen again after a window
         // opened behind it): raising it would only redraw its whole page.
-        const QList<QMdiSubWindow *> stacked = area->subWindowList(QMdiArea::StackingOrder);
         if (area->activeSubWindow() == child && child->isVisible() && !child->isMinimized() &&
-            !stacked.isEmpty() && stacked.last() == child)
+            sleep::Topmost(*area) == child)
             continue;
         child->show();
         if (child->isMinimized())
