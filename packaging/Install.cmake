@@ -18,7 +18,7 @@ foreach(module iexplore mozctl)
   endif()
 endforeach()
 # The "Gecko" engine's page-process part and its catalogue, beside it.
-if(TARGET mozctl-texts)
+if(TARGET mozctl-page)
   install(DIRECTORY ${CMAKE_LIBRARY_OUTPUT_DIRECTORY}/mozctl-web DESTINATION ${ORVEX_PROGRAM_DIR})
 endif()
 

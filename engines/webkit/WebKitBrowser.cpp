@@ -4,12 +4,14 @@
 #include "PageEncoding.h"
 #include "Texts.h"
 #include "WebKitContext.h"
+#include "pageprocess/PageProcess.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -354,6 +356,7 @@ void WebKitBrowser::ConnectView()
     g_signal_connect(view, "key-release-event", G_CALLBACK(OnKey), this);
     g_signal_connect(view, "print", G_CALLBACK(OnPrintRequest), this);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessGone), this);
+    g_signal_connect(view, "user-message-received", G_CALLBACK(OnPageMessage), this);
     g_signal_connect(webkit_web_view_get_back_forward_list(view_), "changed", G_CALLBACK(OnHistoryChanged),
                      this);
     g_signal_connect(webkit_web_view_get_find_controller(view_), "counted-matches", G_CALLBACK(OnFindCount),
@@ -1408,20 +1411,31 @@ void WebKitBrowser::OnFullScreenRequest(WebKitUserContentManager *, gpointer, gp
     browser->EmitStatus(browser->status_);
 }
 
+gboolean WebKitBrowser::OnPageMessage(WebKitWebView *, WebKitUserMessage *message, gpointer self)
+{
+    if (std::strcmp(webkit_user_message_get_name(message), page::kOverMemoryMessage) != 0)
+        return FALSE;
+    // The page's process ends once its views have heard why.
+    static_cast<WebKitBrowser *>(self)->processOverMemory_ = true;
+    webkit_user_message_send_reply(message, webkit_user_message_new(page::kOverMemoryMessage, nullptr));
+    return TRUE;
+}
+
 void WebKitBrowser::OnWebProcessGone(WebKitWebView *, int reason, gpointer self)
 {
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
     auto *browser = static_cast<WebKitBrowser *>(self);
+    const bool overMemory = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT || browser->processOverMemory_;
+    browser->processOverMemory_ = false;
     browser->DropRequest();
     browser->awaitingCommit_ = false;
     // The page comes back with its own title once it is loaded again.
     browser->titleShown_.clear();
     // WebKit tells an ended process only as crashed or over its memory
-    // limit: a process killed from outside shows as crashed.
-    browser->PageProcessEnded(reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
-                                  ? engine::PageEnd::OutOfMemory
-                                  : engine::PageEnd::Crashed);
+    // limit: a process killed from outside shows as crashed, one that ended
+    // itself over the limit said so first.
+    browser->PageProcessEnded(overMemory ? engine::PageEnd::OutOfMemory : engine::PageEnd::Crashed);
 }
 
 } // namespace orvex::webkit

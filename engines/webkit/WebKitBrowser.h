@@ -15,6 +15,7 @@ typedef struct _WebKitWebContext WebKitWebContext;
 typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitFindController WebKitFindController;
 typedef struct _WebKitWebViewSessionState WebKitWebViewSessionState;
+typedef struct _WebKitUserMessage WebKitUserMessage;
 typedef struct _GtkPrintSettings GtkPrintSettings;
 
 namespace orvex::webkit {
@@ -112,6 +113,7 @@ private:
     static gboolean OnPrintRequest(WebKitWebView *, gpointer operation, gpointer self);
     static void OnFullScreenRequest(WebKitUserContentManager *, gpointer value, gpointer self);
     static void OnWebProcessGone(WebKitWebView *, int reason, gpointer self);
+    static gboolean OnPageMessage(WebKitWebView *, WebKitUserMessage *message, gpointer self);
     // A requested load that never began (the user stayed on the page, or
     // nothing was to load): the bar it started ends.
     void EndRequest();
@@ -133,6 +135,8 @@ private:
     // is kept apart until the next page commits.
     QString shownAddress_;
     bool awaitingCommit_ = false;
+    // The page's process said it holds more memory than a page may.
+    bool processOverMemory_ = false;
     // The load in progress failed, or shows our error page (the page
     // loaded in place of a failed one): either way no page was visited.
     bool loadFailed_ = false;

@@ -1,7 +1,6 @@
-// Loaded by WebKit into every page process of a "Gecko" window: makes the
-// texts the engine draws into pages (a file field's "no file selected", the
-// notes of form checking, the file count) Japanese, as the rest of the
-// program is, whatever the user's locale.
+// Makes the texts the engine draws into pages (a file field's "no file
+// selected", the notes of form checking, the file count) Japanese, as the
+// rest of the program is, whatever the user's locale.
 //
 // The engine looks its texts up with gettext in its own domain. Two things
 // stand in the way: the Japanese catalogue Debian ships for it was last
@@ -12,6 +11,8 @@
 // the one locale every current C library has, under whose name the
 // catalogue is filed. LANGUAGE would come before the locale's name, so it
 // goes.
+#include "PageProcess.h"
+
 #include <clocale>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -35,7 +36,9 @@ std::string OwnFolder()
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) void webkit_web_extension_initialize(void *)
+namespace orvex::webkit::page {
+
+void UseJapaneseTexts()
 {
     const std::string folder = OwnFolder();
     if (folder.empty() || !std::setlocale(LC_MESSAGES, kLocale))
@@ -47,3 +50,5 @@ extern "C" __attribute__((visibility("default"))) void webkit_web_extension_init
     if (std::getenv("LANGUAGE"))
         ::unsetenv("LANGUAGE");
 }
+
+} // namespace orvex::webkit::page
