@@ -88,6 +88,36 @@ TEST(SleepDecisions, OverTheBudgetTheWindowAwayLongestGoesFirst)
               "1:freeze 4:freeze 2:discard ");
 }
 
+TEST(SleepDecisions, TheMemoryIsReadFullyOnlyWhenItMayHaveChanged)
+{
+    sleep::MemoryGauge gauge;
+    sleep::Residents residents{{10, 11}, 500 << 20};
+    int64_t now = 0, full = 0;
+    int fullReads = 0;
+    gauge.residents = [&] { return residents; };
+    gauge.proportional = [&] { return ++fullReads, full; };
+    gauge.clock = [&] { return now; };
+    constexpr int64_t MB = 1 << 20;
+
+    full = 300 * MB;
+    EXPECT_EQ(gauge.Read(), 300 * MB);
+    residents.bytes += 20 * MB; // the same processes, a little more memory
+    now += 10000;
+    EXPECT_EQ(gauge.Read(), 320 * MB);
+    EXPECT_EQ(fullReads, 1);
+
+    full = 400 * MB;
+    residents.bytes += 20 * MB; // 40 MB since the full reading
+    EXPECT_EQ(gauge.Read(), 400 * MB);
+    residents.processes = {10, 12}; // one ended, another began
+    full = 380 * MB;
+    EXPECT_EQ(gauge.Read(), 380 * MB);
+    now += sleep::MemoryGauge::kMaxAgeMs;
+    full = 390 * MB;
+    EXPECT_EQ(gauge.Read(), 390 * MB);
+    EXPECT_EQ(fullReads, 4);
+}
+
 TEST(SleepDecisions, WindowsShowWhereNothingInFrontCoversThem)
 {
     const QRect area(0, 0, 800, 600);

@@ -17,6 +17,7 @@
 #include <QRegion>
 #include <QThreadPool>
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <unistd.h>
 #include <unordered_map>
@@ -176,6 +177,36 @@ int64_t ProgramMemory()
     return total;
 }
 
+Residents ProgramResidents()
+{
+    static const long pageSize = sysconf(_SC_PAGESIZE);
+    Residents residents;
+    residents.processes = ProgramProcesses();
+    std::sort(residents.processes.begin(), residents.processes.end());
+    for (int pid : residents.processes) {
+        QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+        if (statm.open(QIODevice::ReadOnly))
+            residents.bytes += statm.readAll().split(' ').value(1).toLongLong() * pageSize;
+    }
+    return residents;
+}
+
+int64_t MemoryGauge::Read()
+{
+    Residents now = residents();
+    const int64_t time = clock ? clock() : 0;
+    // A process that came or went changes the shares of the others, which
+    // the resident figures do not show.
+    if (full_ < 0 || now.processes != base_.processes || std::abs(now.bytes - base_.bytes) > kDriftBytes ||
+        time - at_ >= kMaxAgeMs) {
+        full_ = proportional();
+        base_ = std::move(now);
+        at_ = time;
+        return full_;
+    }
+    return std::max<int64_t>(0, full_ + now.bytes - base_.bytes);
+}
+
 } // namespace sleep
 
 struct SleepPolicy::Reading {
@@ -192,7 +223,9 @@ SleepPolicy::SleepPolicy(QMdiArea *area, QWidget *tabs, const WindowRegistry &wi
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     clock = [started] { return started->elapsed(); };
-    memory = [] { return sleep::ProgramMemory(); };
+    auto gauge = std::make_shared<sleep::MemoryGauge>();
+    gauge->clock = clock;
+    memory = [gauge] { return gauge->Read(); };
     inBackground = [](std::function<void()> job) { QThreadPool::globalInstance()->start(std::move(job)); };
     reading_ = std::make_shared<Reading>();
     timer_.setInterval(kRoundMs);
