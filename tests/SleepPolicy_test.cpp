@@ -95,7 +95,10 @@ TEST(SleepDecisions, TheMemoryIsReadFullyOnlyWhenItMayHaveChanged)
     int64_t now = 0, full = 0;
     int fullReads = 0;
     gauge.residents = [&] { return residents; };
-    gauge.proportional = [&] { return ++fullReads, full; };
+    gauge.proportional = [&](const std::vector<int> &processes) {
+        EXPECT_EQ(processes, residents.processes) << "the processes just counted";
+        return ++fullReads, full;
+    };
     gauge.clock = [&] { return now; };
     constexpr int64_t MB = 1 << 20;
 

@@ -163,10 +163,10 @@ std::vector<int> ProgramProcesses()
     return tree;
 }
 
-int64_t ProgramMemory()
+int64_t ProgramMemory(const std::vector<int> &processes)
 {
     int64_t total = 0;
-    for (int pid : ProgramProcesses()) {
+    for (int pid : processes) {
         QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
         if (!rollup.open(QIODevice::ReadOnly))
             continue;
@@ -199,7 +199,7 @@ int64_t MemoryGauge::Read()
     // the resident figures do not show.
     if (full_ < 0 || now.processes != base_.processes || std::abs(now.bytes - base_.bytes) > kDriftBytes ||
         time - at_ >= kMaxAgeMs) {
-        full_ = proportional();
+        full_ = proportional(now.processes);
         base_ = std::move(now);
         at_ = time;
         return full_;

@@ -90,9 +90,9 @@ TChildForm *Topmost(const QMdiArea &area);
 // This process and every process below it (the engines' renderers and web
 // processes, and theirs), this one first.
 std::vector<int> ProgramProcesses();
-// The proportional memory (PSS) of this process and every process below it
-// (the engines' renderers and web processes), in bytes.
-int64_t ProgramMemory();
+// The proportional memory (PSS) of `processes` (ProgramProcesses: this
+// process and the engines' renderers and web processes below it), in bytes.
+int64_t ProgramMemory(const std::vector<int> &processes);
 // The program's processes (sorted) and their resident memory summed, which
 // the kernel keeps counted: read in microseconds, where the proportional
 // memory walks every page of every process.
@@ -115,7 +115,7 @@ public:
 
     // Replaced by tests: the cheap reading, the full one, the clock (ms).
     std::function<Residents()> residents = ProgramResidents;
-    std::function<int64_t()> proportional = ProgramMemory;
+    std::function<int64_t(const std::vector<int> &)> proportional = ProgramMemory;
     std::function<int64_t()> clock;
 
 private:
