@@ -25,7 +25,14 @@ TEST(FileIO, AtomicWriteCreatesAndReplaces)
 {
     TempFolder folder;
     const std::string path = folder.File("a.txt");
-    ASSERT_TRUE(WriteFileAtomic(path, "first"));
+    // A new file gets 0666 less the umask, whatever the umask is.
+    const mode_t oldMask = umask(027);
+    const bool made = WriteFileAtomic(path, "first");
+    umask(oldMask);
+    ASSERT_TRUE(made);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
     ASSERT_TRUE(WriteFileAtomic(path, std::string("se\0cond", 7)));
     EXPECT_EQ(ReadFileBytes(path), std::string("se\0cond", 7));
     EXPECT_EQ(folder.Names(), Names{"a.txt"});

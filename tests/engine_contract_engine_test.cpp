@@ -47,6 +47,7 @@
 #include <optional>
 #include <set>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace orvex;
@@ -1913,6 +1914,13 @@ TEST_P(EngineContract, FindCountsMatchesAndPrintWritesPdf)
     ASSERT_TRUE(WaitFor([&] { return !events.printResults.empty(); }, 30000));
     EXPECT_TRUE(events.printResults[0].first) << events.printResults[0].second.toStdString();
     EXPECT_TRUE(ReadFile(pdf).startsWith("%PDF"));
+    // A new file is as readable as any file the user makes (0666 less the
+    // umask), not left to its owner alone.
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(pdf).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
     // No such printer: a failure with a reason, not silence.
     browser->Print({"Orvex no such printer", QString(), false, 1});
     ASSERT_TRUE(WaitFor([&] { return events.printResults.size() == 2; }, 10000));

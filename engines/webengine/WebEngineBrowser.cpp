@@ -34,6 +34,7 @@
 #include <memory>
 #include <mutex>
 #include <qtwebenginewidgetsversion.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <thread>
 #include <unistd.h>
@@ -44,6 +45,26 @@
 namespace orvex::webengine {
 
 namespace {
+
+// Chromium writes a printed PDF readable by its owner only, whatever the
+// umask. A file the print made gets what the program's other files get,
+// 0666 less the umask (read from /proc: setting it to read it would change
+// it for every thread for a moment).
+void GiveNewFileMode(const QString &path)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (!line.startsWith("Umask:"))
+            continue;
+        bool ok = false;
+        const unsigned mask = line.mid(6).trimmed().toUInt(&ok, 8);
+        if (ok)
+            chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
+        return;
+    }
+}
 
 // QtWebEngine asks "leave this page?" through javaScriptConfirm with this
 // text of its own, translated like every text of its classes.
@@ -429,6 +450,8 @@ void WebEngineBrowser::ConnectPage()
     });
     connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &path, bool ok) {
         printing_ = false;
+        if (ok && printMadeFile_)
+            GiveNewFileMode(path);
         ReportPrintFinished(ok, ok ? QString() : QString::fromUtf8(engine::texts::kPdfFailed).arg(path));
     });
 }
@@ -753,6 +776,8 @@ void WebEngineBrowser::Print(const PrintRequest &request)
     const auto orientation = request.landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
     if (!request.outputFile.isEmpty()) {
         printing_ = true;
+        // A file printed over keeps its permissions.
+        printMadeFile_ = !QFileInfo::exists(request.outputFile);
         page_->printToPdf(request.outputFile,
                           QPageLayout(QPageSize(QPageSize::A4), orientation, QMarginsF(10, 10, 10, 10),
                                       QPageLayout::Millimeter));

@@ -102,6 +102,7 @@ private:
     QString findText_; // the text of the last Find, named in its answer
     bool findMatchCase_ = false;
     bool printing_ = false;
+    bool printMadeFile_ = false; // the PDF being printed is a new file
     bool fullScreen_ = false;
     qint64 renderPid_ = 0;    // the page's process, also after it ended
     qint64 watchedPid_ = 0;   // the process the memory watch looks at

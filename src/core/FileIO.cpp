@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
@@ -35,10 +36,22 @@ bool WriteAll(int fd, std::string_view bytes)
 }
 
 // The permissions a newly created file gets: 0666 less the process umask.
+// The umask is read from /proc: setting it to read it back would leave it at
+// 0 for a moment, and a file the engines' threads created in that moment
+// would be writable by everyone.
 mode_t NewFileMode()
 {
-    const mode_t mask = umask(0);
-    umask(mask);
+    mode_t mask = 022;
+    if (FILE *status = fopen("/proc/self/status", "re")) {
+        char line[128];
+        unsigned value = 0;
+        bool found = false;
+        while (!found && fgets(line, sizeof line, status))
+            found = sscanf(line, "Umask: %o", &value) == 1;
+        fclose(status);
+        if (found)
+            mask = static_cast<mode_t>(value);
+    }
     return 0666 & ~mask;
 }
 
