@@ -36,12 +36,11 @@ bool WriteAll(int fd, std::string_view bytes)
 }
 
 // The permissions a newly created file gets: 0666 less the process umask.
-// The umask is read from /proc: setting it to read it back would leave it at
-// 0 for a moment, and a file the engines' threads created in that moment
-// would be writable by everyone.
+// The umask is read from /proc: setting it to read it back leaves it at 0
+// for a moment, and a file the engines' threads created in that moment would
+// be writable by everyone. Only without /proc is it read that way.
 mode_t NewFileMode()
 {
-    mode_t mask = 022;
     if (FILE *status = fopen("/proc/self/status", "re")) {
         char line[128];
         unsigned value = 0;
@@ -50,8 +49,10 @@ mode_t NewFileMode()
             found = sscanf(line, "Umask: %o", &value) == 1;
         fclose(status);
         if (found)
-            mask = static_cast<mode_t>(value);
+            return 0666 & ~static_cast<mode_t>(value);
     }
+    const mode_t mask = umask(0);
+    umask(mask);
     return 0666 & ~mask;
 }
 
