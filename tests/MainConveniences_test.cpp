@@ -135,14 +135,33 @@ TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
     Key(Qt::Key_W, Qt::ControlModifier);
     h.Pump();
     ASSERT_EQ(h.form->ChildCount(), 1);
+    // Both keys bring their window to the front, though "NewWindow_Active"
+    // is off.
     for (const char *expected : {"Navigate(http://a/)", "Navigate(http://b/)"}) {
         Key(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(h.Engine(h.LiveEngines() - 1)->log.back(), expected);
+        EXPECT_EQ(h.form->ActiveChild(), h.Child(h.form->ChildCount() - 1)) << expected;
     }
     Key(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(h.form->ChildCount(), 3) << "nothing more to reopen";
+    QLineEdit *address = h.form->Controls().txtAddress;
+    address->setText(QStringLiteral("http://b/"));
     Key(Qt::Key_T, Qt::ControlModifier);
-    EXPECT_EQ(h.form->ChildCount(), 4);
+    ASSERT_EQ(h.form->ChildCount(), 4);
+    EXPECT_EQ(h.form->ActiveChild(), h.Child(3));
+    EXPECT_EQ(h.form->Windows().Selected(), 3);
+    EXPECT_TRUE(address->text().isEmpty());
+    EXPECT_EQ(h.form->focusWidget(), address);
+
+    // What the user types there stays while the page in front retitles
+    // itself; once sent, the box follows the page again.
+    QTest::keyClicks(address, QStringLiteral("http://c/"));
+    h.EngineOf(h.Child(3))->RaiseTitle(QStringLiteral("(1) new message"));
+    EXPECT_EQ(address->text(), QStringLiteral("http://c/"));
+    h.form->btnMoveClick();
+    h.EngineOf(h.Child(3))->SetLocationURL(QStringLiteral("http://c/page"));
+    h.EngineOf(h.Child(3))->RaiseTitle(QStringLiteral("c"));
+    EXPECT_EQ(address->text(), QStringLiteral("http://c/page"));
 
     // The mouse: the middle button closes the tab it hits; a double click
     // beside the tabs opens a blank window, on a tab it does nothing new.

@@ -511,9 +511,13 @@ void TChildForm::OnTitleChange(const QString &text)
         host_.PageTitled(browser_->LocationURL(), text);
         host_.SetTabCaptionOfWindow(Tag, text);
         // A window behind keeps its hands off the address box, where the
-        // user may be typing for the window in front.
-        if (host_.ActiveChild() == this)
-            host_.Indicators().txtAddress->setText(browser_->LocationURL());
+        // user may be typing for the window in front; so does the window in
+        // front while the user types there: a page that changes its title
+        // every few seconds would otherwise take the typing away.
+        QLineEdit *address = host_.Indicators().txtAddress;
+        const bool typing = address->isModified() && address->window()->focusWidget() == address;
+        if (host_.ActiveChild() == this && !typing)
+            address->setText(browser_->LocationURL());
     });
 }
 

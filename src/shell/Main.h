@@ -159,6 +159,8 @@ public:
     void btnMoveClick();
     void FileNew1Execute();
     void ToolButton1Click() { FileNew1Execute(); }
+    // Ctrl+T: a blank window in front, its address box empty and focused.
+    void NewTabKey();
     void mnuNew_CilpClick();
     void FileOpen1Execute();
     void IE_ItemClick();

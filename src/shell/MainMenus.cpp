@@ -243,7 +243,7 @@ void TMainForm::AddKeyCommands()
     const auto step = [](int steps) { return [steps](TMainForm &form) { form.tabs_->SelectTabBy(steps); }; };
     const auto zoom = [](int steps) { return [steps](TMainForm &form) { form.ZoomPage(steps); }; };
     const std::pair<std::function<void(TMainForm &)>, QList<QKeySequence>> keys[] = {
-        {&TMainForm::FileNew1Execute, {Qt::CTRL | Qt::Key_T}},
+        {&TMainForm::NewTabKey, {Qt::CTRL | Qt::Key_T}},
         {&TMainForm::mnuFile_CloseClick, {Qt::CTRL | Qt::Key_W}},
         {&TMainForm::ReopenClosed, {Qt::CTRL | Qt::SHIFT | Qt::Key_T}},
         {step(1), {Qt::CTRL | Qt::Key_Tab, Qt::CTRL | Qt::Key_PageDown}},

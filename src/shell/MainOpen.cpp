@@ -320,6 +320,8 @@ void TMainForm::btnMoveClick()
     if (ChildCount() == 0)
         mode = 1;
     const QString text = bars_->Widgets().txtAddress->text();
+    // Sent: what the engine reports from now on shows in the box again.
+    bars_->Widgets().txtAddress->setModified(false);
     if (mode == 1)
         FileNew1Execute();
     if (!text.isEmpty())
@@ -359,6 +361,20 @@ void TMainForm::FileNew1Execute()
     const EngineKind kind = ToolsEngine();
     const QString address = kind == EngineKind::InternetExplorer ? QString() : QStringLiteral("about:blank");
     OpenNewWindow(kind, address, EngineCaption(kind));
+}
+
+void TMainForm::NewTabKey()
+{
+    // Ctrl+T, as in every browser: the blank window comes to the front with
+    // an empty address box to type in, whatever "NewWindow_Active" says for
+    // the pages the menus and links open.
+    const int before = windows_.Count();
+    FileNew1Execute();
+    if (windows_.Count() == before)
+        return; // the tab limit
+    windows_.Choose(windows_.Count() - 1);
+    bars_->Widgets().txtAddress->clear();
+    bars_->FocusAddress();
 }
 
 void TMainForm::mnuNew_CilpClick()

@@ -66,7 +66,9 @@ void TMainForm::ReopenClosed()
         return;
     reopenedFrom_ = entries;
     ++reopened_;
-    OpenNewWindow(ToolsEngine(), ToQ(entries[entries.size() - reopened_]), kLoadingCaption);
+    // Brought back to be seen: to the front, as with Ctrl+T.
+    if (OpenNewWindow(ToolsEngine(), ToQ(entries[entries.size() - reopened_]), kLoadingCaption))
+        windows_.Choose(windows_.Count() - 1);
 }
 
 } // namespace orvex
