@@ -32,6 +32,7 @@ protected:
     QLineEdit *box() { return h.form->Controls().txtAddress; }
     void Type(const QString &text)
     {
+        box()->setFocus();
         box()->clear();
         QTest::keyClicks(box(), text);
         h.form->Completer()->Update();
@@ -80,6 +81,9 @@ TEST_F(MainHistoryTest, CompletionChoosesRestoresDeletesAndOpens)
     QTest::keyClick(box(), Qt::Key_Down); // past the last: back to what was typed
     EXPECT_EQ(box()->text(), "n");
     QTest::keyClick(box(), Qt::Key_Up);
+    EXPECT_EQ(box()->text(), "http://nagoya.example/");
+    // Still typing: the page in front retitling itself leaves the box alone.
+    h.Engine(0)->RaiseTitle("retitled");
     EXPECT_EQ(box()->text(), "http://nagoya.example/");
     QTest::keyClick(box(), Qt::Key_Escape);
     EXPECT_EQ(box()->text(), "n");

@@ -109,13 +109,20 @@ void TAddressCompleter::Choose(int row)
     if (row < 0) {
         popup_->clearSelection();
         popup_->setCurrentItem(nullptr);
-        box_.setText(typed_);
+        ShowInBox(typed_);
         return;
     }
     QTreeWidgetItem *item = popup_->topLevelItem(row);
     popup_->setCurrentItem(item);
     item->setSelected(true);
-    box_.setText(QString::fromStdString(matches_[row].url));
+    ShowInBox(QString::fromStdString(matches_[row].url));
+}
+
+void TAddressCompleter::ShowInBox(const QString &text)
+{
+    // Still the user's typing, not yet sent: the page in front leaves it.
+    box_.setText(text);
+    box_.setModified(true);
 }
 
 bool TAddressCompleter::eventFilter(QObject *watched, QEvent *event)
@@ -143,14 +150,14 @@ bool TAddressCompleter::eventFilter(QObject *watched, QEvent *event)
             handled = true;
             break;
         case Qt::Key_Escape:
-            box_.setText(typed_);
+            ShowInBox(typed_);
             Hide();
             handled = true;
             break;
         case Qt::Key_Delete:
             if (current_ >= 0 && matches_[current_].inHistory) {
                 store_.Remove(QString::fromStdString(matches_[current_].url));
-                box_.setText(typed_);
+                ShowInBox(typed_);
                 Update();
                 handled = true;
             }

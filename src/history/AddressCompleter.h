@@ -50,6 +50,7 @@ protected:
 
 private:
     void Choose(int row);
+    void ShowInBox(const QString &text);
     void Place();
 
     QLineEdit &box_;
