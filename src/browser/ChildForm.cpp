@@ -512,10 +512,12 @@ void TChildForm::OnTitleChange(const QString &text)
         host_.SetTabCaptionOfWindow(Tag, text);
         // A window behind keeps its hands off the address box, where the
         // user may be typing for the window in front; so does the window in
-        // front while the user types there: a page that changes its title
-        // every few seconds would otherwise take the typing away.
+        // front while the user types there or has selected its text (Ctrl+L):
+        // a page that changes its title every few seconds would otherwise
+        // take the typing away, or the selection the next key replaces.
         QLineEdit *address = host_.Indicators().txtAddress;
-        const bool typing = address->isModified() && address->window()->focusWidget() == address;
+        const bool typing = address->window()->focusWidget() == address &&
+                            (address->isModified() || address->hasSelectedText());
         if (host_.ActiveChild() == this && !typing)
             address->setText(browser_->LocationURL());
     });
