@@ -152,8 +152,11 @@ TEST(Conveniences, TabKeysFollowTabOrderNotActivation)
     ASSERT_EQ(h.form->ChildCount(), 4);
     EXPECT_EQ(h.form->ActiveChild(), h.Child(3));
     EXPECT_EQ(h.form->Windows().Selected(), 3);
-    EXPECT_TRUE(address->text().isEmpty());
     EXPECT_EQ(h.form->focusWidget(), address);
+    // The blank page's own title, come late, leaves the emptied box empty.
+    h.EngineOf(h.Child(3))->SetLocationURL(QStringLiteral("about:blank"));
+    h.EngineOf(h.Child(3))->RaiseTitle(QStringLiteral("about:blank"));
+    EXPECT_TRUE(address->text().isEmpty());
 
     // What the user types there stays while the page in front retitles
     // itself; once sent, the box follows the page again.

@@ -373,7 +373,10 @@ void TMainForm::NewTabKey()
     if (windows_.Count() == before)
         return; // the tab limit
     windows_.Choose(windows_.Count() - 1);
+    // Emptied for the user, as if by typing: the blank page's own title,
+    // which may come after this, leaves it so (see OnTitleChange).
     bars_->Widgets().txtAddress->clear();
+    bars_->Widgets().txtAddress->setModified(true);
     bars_->FocusAddress();
 }
 
