@@ -708,15 +708,14 @@ protected:
 
     bool Real() const { return GetParam() != Engine::Fake; }
     test::FakeEngine *Fake() { return static_cast<test::FakeEngine *>(browser.get()); }
-    // A left click into the page, as the user's.
-    void Click(QPoint at)
+    // A click into the page, as the user's.
+    void Click(QPoint at, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers modifiers = {})
     {
         QWidget *target =
             browser->Control()->focusProxy() ? browser->Control()->focusProxy() : browser->Control();
         for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                              Qt::NoModifier);
+            QMouseEvent event(type, at, target->mapToGlobal(at), button,
+                              type == QEvent::MouseButtonPress ? button : Qt::NoButton, modifiers);
             QApplication::sendEvent(target, &event);
         }
     }
@@ -1092,6 +1091,28 @@ TEST_P(RenderedContract, NewWindowRequestsGoToTheCatcher)
     EXPECT_EQ(catcherEvents.beforeNavigate.first(), "about:blank");
     Pump(500);
     EXPECT_EQ(catcherEvents.beforeNavigate.size(), 1) << "reported once";
+}
+
+// A link opened with the middle button or with Ctrl held goes to a new
+// window; the page stays.
+TEST_P(RenderedContract, MiddleAndControlClickedLinksOpenNewWindows)
+{
+    Recorder catcherEvents;
+    catcherEvents.cancelNavigation = true;
+    events.catcher = [&] { return NewCatcher(catcherEvents); };
+    ASSERT_TRUE(Load(Page("one.html"), QStringLiteral("日本語のタイトル")));
+    Pump(300);
+    Click({100, 120}, Qt::MiddleButton);
+    ASSERT_TRUE(WaitFor([&] { return !catcherEvents.beforeNavigate.isEmpty(); }, 5000))
+        << "new windows asked: " << events.newWindows;
+    EXPECT_EQ(catcherEvents.beforeNavigate.first(), Page("two.html"));
+    catcherEvents.beforeNavigate.clear();
+    Click({100, 120}, Qt::LeftButton, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return !catcherEvents.beforeNavigate.isEmpty(); }, 5000));
+    EXPECT_EQ(catcherEvents.beforeNavigate.first(), Page("two.html"));
+    Pump(300);
+    EXPECT_EQ(browser->LocationURL(), Page("one.html"));
+    EXPECT_EQ(events.newWindows, 2);
 }
 
 TEST_P(RenderedContract, RefusedOrForeignCatchersOpenNothing)

@@ -1142,6 +1142,21 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView *, gpointer decisionPointer
             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         WebKitURIRequest *request = webkit_navigation_action_get_request(action);
         const auto kind = webkit_navigation_action_get_navigation_type(action);
+        // A link opened with the middle button or with Ctrl held goes to a
+        // new window, as in the other engine and every browser: WebKitGTK
+        // leaves that to its host and would load the link here. The window
+        // is asked for once WebKit's signal is over.
+        if (kind == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+            (webkit_navigation_action_get_mouse_button(action) == 2 ||
+             (webkit_navigation_action_get_modifiers(action) & GDK_CONTROL_MASK))) {
+            const QString address = QString::fromUtf8(webkit_uri_request_get_uri(request));
+            webkit_policy_decision_ignore(decision);
+            QTimer::singleShot(0, browser, [alive, address] {
+                if (alive)
+                    alive->OpenInNewWindow(address);
+            });
+            return TRUE;
+        }
         // A form's answer is never asked for again to read it in another
         // encoding.
         if (g_strcmp0(webkit_uri_request_get_http_method(request), "POST") == 0 ||
